@@ -1,0 +1,70 @@
+#pragma once
+// Collects received bytes as hex text, recognises whole reply frames, resets the
+// link supervision and dispatches each frame to the handler of its command.
+
+#include "link/link_state.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace talvex {
+
+class ReplyReceiver {
+public:
+    static constexpr std::size_t kTextLimit = 2000;
+
+    explicit ReplyReceiver(LinkState& link) : link_(link) {}
+
+    // Handlers read the receive text; the text is cleared after each call.
+    using Handler = std::function<void()>;
+    void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
+
+    // Serial path: bytes of one read, appended as hex, then the frame check.
+    void appendSerialBytes(std::span<const std::uint8_t> bytes);
+    // USB path: one input report (64 data bytes, no report id).
+    void ShowRead(const std::uint8_t* data, std::size_t size);
+    // Frame check and dispatch on the current receive text.
+    void dealwithdata();
+
+    std::string& receiveText() { return text_; }
+    const std::string& receiveText() const { return text_; }
+    void clear() { text_.clear(); }
+
+    // Data byte i of the reply in the receive text, or -1 if it is not there.
+    int payloadByte(std::size_t i) const;
+
+    bool reassembling() const { return reassembling_; }
+    void clearReassembly() { reassembling_ = false; }
+
+private:
+    struct Header {
+        int operation = 0;
+        int command = 0;
+        int length = 0;
+    };
+    bool readHeader(Header& header) const;
+    void drainDeferred();
+
+    // Input that arrives while a handler runs (a handler may pump events) is
+    // taken up only after that frame has been cleared, in arrival order.
+    struct DeferredInput {
+        bool usbReport = false;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<DeferredInput> deferred_;
+    bool dispatching_ = false;
+
+    LinkState& link_;
+    std::array<Handler, 256> handlers_{};
+    std::string text_;
+    bool reassembling_ = false;
+    int reportCounter_ = 0;
+    int expectedLength_ = 0;
+};
+
+} // namespace talvex

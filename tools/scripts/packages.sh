@@ -1,0 +1,24 @@
+# Debian packages the build, the tests and the editor need. Sourced by ./test and ./run.
+TALVEX_PACKAGES=(
+    cmake g++ clang libclang-rt-dev pkg-config
+    qt6-base-dev qt6-serialport-dev libhidapi-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-liberation xvfb xauth
+)
+
+ensure_packages() {
+    local missing=()
+    for p in "${TALVEX_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: ${missing[*]}"
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    else
+        echo "Missing packages. Run as root:"
+        echo "  apt-get install -y ${missing[*]}"
+        exit 1
+    fi
+}
