@@ -1,0 +1,3 @@
+# Sources of talvex_transport (Qt Serial Port, hidapi).
+target_sources(talvex_transport PRIVATE
+)
