@@ -1,0 +1,202 @@
+#include "link/command_sender.h"
+#include "link/frame.h"
+#include "recording_transport.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using namespace talvex;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct SenderTest : ::testing::Test {
+    ParameterModel model;
+    LinkState link;
+    RecordingTransport transport;
+    CommandSender sender{model, link};
+    int selected = 0; // item index of the Device ID selector
+
+    SenderTest()
+    {
+        model.Init_value();
+        link.connected = true;
+        sender.setTransport(&transport);
+        sender.setSelectedAddress([this] { return selected; });
+    }
+
+    const Bytes& lastSerial() const { return transport.serialWrites.back(); }
+    int lastAddress() const { return lastSerial().at(3); }
+};
+
+} // namespace
+
+TEST_F(SenderTest, MeterAndIdentificationRequestsAreExact)
+{
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x89, 0xAA}));
+    sender.Send_Readcmd_tomcu(0, frame::kCmdIdentification, 0);
+    EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0xA0, 0x00, 0x00, 0x00, 0x02, 0xAA}));
+
+    transport.usb = true;
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    ASSERT_EQ(transport.hidReports.size(), 1u);
+    Bytes expected{0x00, 0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x89, 0xAA};
+    expected.resize(65, 0x00);
+    EXPECT_EQ(transport.hidReports[0], expected);
+}
+
+TEST_F(SenderTest, ReportIsZeroedBetweenFrames)
+{
+    transport.usb = true;
+    model.image[8 * 20] = 0x11;
+    sender.Send_Data_toMCU(20); // 20-byte frame
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0); // 12-byte frame
+    const Bytes& report = transport.hidReports.back();
+    for (std::size_t i = 13; i < report.size(); ++i)
+        EXPECT_EQ(report[i], 0) << i;
+}
+
+TEST_F(SenderTest, NothingIsSentWhileDisconnected)
+{
+    link.connected = false;
+    model.markChunk(3);
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.Send_Data_toMCU(20);
+    sender.Send_WriteProName_CmttoMCU();
+    sender.sendSchedulerTick();
+    EXPECT_TRUE(transport.serialWrites.empty());
+    EXPECT_TRUE(model.pending[3]); // the scheduler did not consume it either
+}
+
+TEST_F(SenderTest, ChunksMapToTheirBlockCommandAndSubIndex)
+{
+    struct Case {
+        int chunk, command, sub;
+    };
+    for (Case c : {Case{0, 0, 0}, Case{17, 0, 17}, Case{18, 1, 0}, Case{20, 1, 2}, Case{36, 1, 18},
+                   Case{37, 2, 0}, Case{55, 2, 18}, Case{56, 3, 0}, Case{74, 3, 18}}) {
+        SCOPED_TRACE(c.chunk);
+        for (int i = 0; i < 8; ++i)
+            model.image[8 * c.chunk + i] = c.chunk + i;
+        sender.Send_Data_toMCU(c.chunk);
+        frame::Decoded d;
+        ASSERT_EQ(frame::decode(lastSerial(), d), frame::DecodeStatus::Complete);
+        EXPECT_TRUE(d.checksumOk);
+        EXPECT_EQ(d.frame.operation, frame::kOpWrite);
+        EXPECT_EQ(d.frame.index, 0);
+        EXPECT_EQ(d.frame.command, c.command);
+        EXPECT_EQ(d.frame.subIndex, c.sub);
+        Bytes payload(8);
+        std::iota(payload.begin(), payload.end(), std::uint8_t(c.chunk));
+        EXPECT_EQ(d.frame.payload, payload);
+    }
+    const std::size_t before = transport.serialWrites.size();
+    for (int chunk : {75, 76, 77, 80, 81})
+        sender.Send_Data_toMCU(chunk);
+    EXPECT_EQ(transport.serialWrites.size(), before);
+}
+
+TEST_F(SenderTest, OnlyTheLowByteOfAnEntryIsSent)
+{
+    model.image[8 * 18] = 0x1FF;
+    sender.Send_Data_toMCU(18);
+    EXPECT_EQ(lastSerial()[10], 0xFF);
+}
+
+TEST_F(SenderTest, BroadcastAddressingAndTheReadBackOverride)
+{
+    selected = 4;
+    sender.deviceAddress = 255;
+    sender.broadcast = true;
+    link.noReplyCount = 9;
+
+    sender.Send_Data_toMCU(2);
+    EXPECT_EQ(lastAddress(), 255);
+    EXPECT_EQ(link.noReplyCount, 0); // broadcast writes keep the watchdog quiet
+
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    EXPECT_EQ(lastAddress(), 4); // meters come from the selected device
+
+    sender.readBackOverride = true;
+    sender.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    EXPECT_EQ(lastAddress(), 4);
+    EXPECT_FALSE(sender.readBackOverride);
+    sender.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    EXPECT_EQ(lastAddress(), 255);
+}
+
+TEST_F(SenderTest, SystemRecordWriteMovesTheDeviceAddress)
+{
+    for (int i = 0; i < 8; ++i)
+        model.systemRecord[i] = 10 + i;
+    model.systemRecord[3] = 7; // new Device ID
+    sender.deviceAddress = 0;
+    sender.Send_Data_toMCU(kSystemRecordChunk);
+    EXPECT_EQ(lastSerial(), frame::encode({0, frame::kOpWrite, 0, frame::kCmdWriteSystemRecord, 0,
+                                           {10, 11, 12, 7, 14, 15, 16, 17}}));
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    EXPECT_EQ(lastAddress(), 6);
+
+    sender.broadcast = true;
+    sender.deviceAddress = 255;
+    model.systemRecord[3] = 9;
+    sender.Send_Data_toMCU(kSystemRecordChunk);
+    EXPECT_EQ(sender.deviceAddress, 8);
+}
+
+TEST_F(SenderTest, PresetNameWriteCarriesTheCurrentPresetsName)
+{
+    model.systemRecord[0] = 6;
+    const char name[] = "Live 1              ";
+    std::copy(name, name + 20, model.presetNames[5].begin());
+    sender.Send_WriteProName_CmttoMCU();
+    Bytes payload(name, name + 20);
+    EXPECT_EQ(lastSerial(), frame::encode({0, frame::kOpWrite, 6, frame::kCmdWritePresetName, 0, payload}));
+    EXPECT_EQ(lastSerial().size(), 32u);
+
+    int wrapped = 0;
+    sender.setPresetNameWriter([&] { ++wrapped; });
+    sender.Send_Data_toMCU(kPresetNameChunk);
+    EXPECT_EQ(wrapped, 1);
+}
+
+TEST_F(SenderTest, BlockWriteChecksumCoversHeadAndData)
+{
+    std::array<std::uint8_t, 640> data{};
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t(i * 7 + 3);
+    sender.sendBlockWrite(5, frame::kCmdStoredGroup, data);
+
+    ASSERT_EQ(transport.serialWrites.size(), 2u);
+    Bytes joined = transport.serialWrites[0];
+    EXPECT_EQ(joined.size(), 10u);
+    EXPECT_EQ(transport.serialWrites[1].size(), 642u);
+    joined.insert(joined.end(), transport.serialWrites[1].begin(), transport.serialWrites[1].end());
+    EXPECT_EQ(joined, frame::encode({0, frame::kOpWrite, 5, frame::kCmdStoredGroup, 0, Bytes(data.begin(), data.end())}));
+
+    transport.usb = true;
+    sender.sendBlockWrite(0, frame::kCmdCurrentGroup, data);
+    ASSERT_EQ(transport.hidReports.size(), 1u);
+    ASSERT_EQ(transport.hidBlocks.size(), 1u);
+    const Bytes expected = frame::encode({0, frame::kOpWrite, 0, frame::kCmdCurrentGroup, 0, Bytes(data.begin(), data.end())});
+    EXPECT_TRUE(std::equal(expected.begin(), expected.begin() + 10, transport.hidReports[0].begin() + 1));
+    EXPECT_TRUE(std::equal(expected.begin() + 10, expected.end(), transport.hidBlocks[0].begin()));
+}
+
+TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
+{
+    model.viewRefresh = false;
+    for (int chunk : {79, 19, 2, 76})
+        model.markChunk(chunk);
+    std::vector<int> commands;
+    for (int tick = 0; tick < 5; ++tick) {
+        const std::size_t before = transport.serialWrites.size();
+        sender.sendSchedulerTick();
+        commands.push_back(transport.serialWrites.size() == before ? -1 : lastSerial()[6]);
+    }
+    // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read
+    EXPECT_EQ(commands, (std::vector<int>{0, 1, -1, 0x21, 0x2B}));
+    EXPECT_EQ(model.lowestPending(), -1);
+}

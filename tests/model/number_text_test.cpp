@@ -1,0 +1,34 @@
+#include "model/number_text.h"
+
+#include <gtest/gtest.h>
+
+using namespace talvex;
+
+TEST(NumberText, GeneralAndOneDecimalForms)
+{
+    EXPECT_EQ(generalNumberText(1000), "1000");
+    EXPECT_EQ(generalNumberText(19.7), "19.7");
+    EXPECT_EQ(generalNumberText(-0.2), "-0.2");
+    EXPECT_EQ(generalNumberText(-0.0), "0");
+    EXPECT_EQ(generalNumberText(92.302), "92.302");
+    EXPECT_EQ(oneDecimalText(1000), "1000.0");
+    EXPECT_EQ(oneDecimalText(-24), "-24.0");
+    EXPECT_EQ(oneDecimalText(-0.0), "0.0");
+}
+
+TEST(NumberText, GainAndDelayCodesReadWithoutDigitTails)
+{
+    EXPECT_EQ(gainText(0), "-60dB");
+    EXPECT_EQ(gainText(299), "-0.2dB");
+    EXPECT_EQ(gainText(300), "0dB");
+    EXPECT_EQ(gainText(301), "0.2dB");
+    EXPECT_EQ(gainText(325), "5dB");
+    EXPECT_EQ(delayText(0), "0 ms");
+    EXPECT_EQ(delayText(1), "0.0104 ms");
+    EXPECT_EQ(delayText(1440), "14.976 ms");
+    // No position of either track bar shows a long tail of digits.
+    for (int code = 0; code <= 325; ++code)
+        ASSERT_LE(gainText(code).size(), 7u) << code;
+    for (int code = 0; code <= 1440; ++code)
+        ASSERT_LE(delayText(code).size(), 10u) << code;
+}
