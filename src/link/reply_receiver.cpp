@@ -110,9 +110,12 @@ void ReplyReceiver::ShowRead(const std::uint8_t* data, std::size_t size)
             return;
         }
         Header header;
-        if (!readHeader(header) || header.length % 64 == 63) {
+        if (!readHeader(header) || header.length % 64 == 63 ||
+            2 * std::size_t(header.length) + 24 > kTextLimit) {
             // A payload of 64n + 63 bytes would need 65 bytes in its last
-            // report and can never complete: drop it rather than wait forever.
+            // report, and a frame longer than the text limit is cleared by the
+            // frame check anyway: neither can complete, so drop the header now
+            // instead of swallowing the reports that follow it.
             text_.clear();
             return;
         }

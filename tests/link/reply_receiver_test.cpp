@@ -212,6 +212,12 @@ TEST_F(ReceiverTest, UsbLengthThatCannotCompleteIsDroppedCleanly)
     EXPECT_TRUE(receiver.receiveText().empty());
     usb(Bytes(64, 0xAA));
     EXPECT_TRUE(dispatched.empty());
+    // So is a length whose frame could never fit the receive text; the next
+    // header report is then taken at once.
+    Bytes huge{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x28, 0x9C, 0x9C, 0x00};
+    huge.resize(64, 0);
+    usb(huge);
+    EXPECT_FALSE(receiver.reassembling());
     // A short last report neither reads past its end nor leaves a stale frame.
     const auto reports = usbReports(meterReply());
     usb(reports[0]);
