@@ -1,0 +1,151 @@
+#include "link/frame.h"
+#include "link/hex_text.h"
+#include "model/reply_handlers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace talvex;
+using namespace talvex::replies;
+
+namespace {
+
+// Receive text of a reply frame with the given command and data bytes.
+std::string replyText(std::uint8_t command, const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::uint8_t> bytes = {0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, command, 0x00,
+                                       std::uint8_t(data.size() >> 8), std::uint8_t(data.size() & 0xFF)};
+    std::uint8_t x = 0;
+    for (std::size_t i = 3; i < bytes.size(); ++i)
+        x ^= bytes[i];
+    for (auto b : data) {
+        bytes.push_back(b);
+        x ^= b;
+    }
+    bytes.push_back(x);
+    bytes.push_back(0xAA);
+    return toHex(bytes);
+}
+
+std::string meterText(int raw, int attenuation = 0)
+{
+    return replyText(0x2B, {0, 0, std::uint8_t(raw >> 8), std::uint8_t(raw & 0xFF), std::uint8_t(attenuation), 5,
+                            6, 7});
+}
+
+} // namespace
+
+TEST(Identification, MatchesOnlyTheExactString)
+{
+    std::vector<std::uint8_t> id(kIdentification, kIdentification + 24);
+    EXPECT_TRUE(identificationMatches(replyText(0xA0, id)));
+
+    auto lower = id;
+    lower[0] = 'k';
+    EXPECT_FALSE(identificationMatches(replyText(0xA0, lower)));
+
+    auto trailing = id;
+    trailing[23] = 0;
+    EXPECT_FALSE(identificationMatches(replyText(0xA0, trailing)));
+
+    // Fewer than 24 data bytes never match, even if the checksum and end byte
+    // happen to complete the string.
+    std::vector<std::uint8_t> shortId(id.begin(), id.begin() + 22);
+    EXPECT_FALSE(identificationMatches(replyText(0xA0, shortId)));
+    EXPECT_FALSE(identificationMatches(""));
+}
+
+TEST(PresetNames, StoresAllTwentyAndShowsOnlyCleanNames)
+{
+    std::vector<std::uint8_t> data(400, 0);
+    std::memcpy(&data[40], "ABCD", 4);   // name 3
+    data[60] = 'x';
+    data[61] = 255;                      // name 4 fails the check
+    std::memcpy(&data[380], "LAST", 4);  // name 20
+    ParameterModel model;
+    ASSERT_TRUE(storePresetNames(replyText(0x26, data), model));
+    EXPECT_EQ(presetDisplayName(model.presetNames[2]), "ABCD                ");
+    EXPECT_EQ(presetDisplayName(model.presetNames[3]), "");
+    EXPECT_EQ(model.presetNames[19][0], 'L');
+    EXPECT_EQ(presetDisplayName(model.presetNames[0]), std::string(20, ' '));
+
+    std::array<std::uint8_t, 20> edge{};
+    edge[0] = 31;
+    EXPECT_EQ(presetDisplayName(edge), "");
+    edge[0] = 127;
+    EXPECT_EQ(presetDisplayName(edge)[0], char(127));
+}
+
+TEST(PresetNames, ShortReplyStoresNothing)
+{
+    ParameterModel model;
+    model.presetNames[0][0] = 'Q';
+    EXPECT_FALSE(storePresetNames(replyText(0x26, std::vector<std::uint8_t>(399, 'A')), model));
+    EXPECT_EQ(model.presetNames[0][0], 'Q');
+}
+
+TEST(SystemRecord, SelectsLastPresetOrNormalisesToZero)
+{
+    ParameterModel model;
+    std::vector<std::uint8_t> data(48, 0);
+    data[0] = 3;
+    data[3] = 7;
+    data[7] = 12;
+    data[47] = 99;
+    EXPECT_EQ(storeSystemRecord(replyText(0x22, data), model), 2);
+    EXPECT_EQ(model.systemRecord[3], 7);
+    EXPECT_EQ(model.systemRecord[7], 12);
+    EXPECT_EQ(model.systemRecord[47], 99);
+
+    data[0] = 20;
+    EXPECT_EQ(storeSystemRecord(replyText(0x22, data), model), 19);
+    for (int bad : {0, 21, 25, 255}) {
+        data[0] = std::uint8_t(bad);
+        EXPECT_EQ(storeSystemRecord(replyText(0x22, data), model), 0) << bad;
+        EXPECT_EQ(model.systemRecord[0], 0);
+    }
+    model.systemRecord[5] = 42;
+    EXPECT_FALSE(storeSystemRecord(replyText(0x22, std::vector<std::uint8_t>(47, 1)), model));
+    EXPECT_EQ(model.systemRecord[5], 42);
+}
+
+TEST(Group, CopiesTheImageOrNothing)
+{
+    std::vector<std::uint8_t> data(640);
+    for (int i = 0; i < 640; ++i)
+        data[i] = std::uint8_t(i * 7);
+    ParameterModel model;
+    ASSERT_TRUE(storeGroup(replyText(0x28, data), model));
+    for (int i = 0; i < 640; ++i)
+        ASSERT_EQ(model.image[i], std::uint8_t(i * 7));
+
+    ParameterModel untouched;
+    untouched.image[639] = 1;
+    EXPECT_FALSE(storeGroup(replyText(0x28, std::vector<std::uint8_t>(639, 9)), untouched));
+    EXPECT_EQ(untouched.image[0], 0);
+    EXPECT_EQ(untouched.image[639], 1);
+}
+
+TEST(Meter, TemperatureStepsAndTexts)
+{
+    EXPECT_EQ(temperatureText(decodeMeter(meterText(0x0460))->step), ">=70"); // raw 1120
+    EXPECT_EQ(temperatureText(decodeMeter(meterText(2000))->step), "50");
+    EXPECT_EQ(temperatureText(decodeMeter(meterText(1222))->step), "68"); // half-way: lower step
+    EXPECT_EQ(temperatureText(decodeMeter(meterText(6000))->step), "<=10");
+    EXPECT_EQ(decodeMeter(meterText(6000))->raw, 5118);
+    EXPECT_EQ(temperatureStep(0), 0);
+    EXPECT_EQ(temperatureStep(5118), 30);
+    EXPECT_EQ(temperatureStep(4860), 29);
+    EXPECT_EQ(temperatureStep(65535), 30);
+}
+
+TEST(Meter, AttenuationAndRawBytes)
+{
+    auto reading = decodeMeter(meterText(2000, 13));
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->attenuation, 13);
+    EXPECT_EQ(reading->extra, (std::array<int, 3>{5, 6, 7}));
+    EXPECT_FALSE(decodeMeter(replyText(0x2B, {1, 2, 3, 4, 5, 6, 7})));
+}
