@@ -1,0 +1,61 @@
+#pragma once
+// The platform operations the USB HID link needs. At most one device is open
+// (taken for use) at a time; its input reports arrive as inputReport on the
+// user-interface thread while it is open.
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <span>
+
+namespace talvex {
+
+struct HidDeviceInfo {
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    QString product;      // product string, may be empty
+    QString serialNumber; // serial-number string, may be empty
+    QString path;         // identifies the device while it is present
+    int outputReportLength = 65; // report id + 64 data bytes
+    bool operator==(const HidDeviceInfo&) const = default;
+};
+
+struct HidWriteResult {
+    bool ok = false;
+    int written = 0;
+    int errorCode = 0;
+    QString errorText;
+};
+
+class HidController : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~HidController() override = default;
+
+    // The present devices, in enumeration order.
+    virtual QList<HidDeviceInfo> devices() const = 0;
+    // Takes device `index` of devices() for use and starts delivering its input
+    // reports; releases any device opened before. False if it cannot be opened.
+    virtual bool open(int index) = 0;
+    // Releases the open device (its data delivery ends).
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Writes one output report synchronously (report id byte first).
+    virtual HidWriteResult write(std::span<const std::uint8_t> report) = 0;
+
+signals:
+    // Per change of the device set: arrival/removal for each device, then one deviceChange.
+    void arrival(const talvex::HidDeviceInfo& device);
+    void removal(const talvex::HidDeviceInfo& device);
+    void deviceChange();
+    // One input report of the open device: 64 data bytes without the report id.
+    void inputReport(const QByteArray& data);
+    // Reading the open device failed.
+    void dataError(int code, const QString& text);
+};
+
+} // namespace talvex

@@ -1,0 +1,45 @@
+#pragma once
+// HidController on hidapi (hidraw on Linux). hidapi has no hot-plug call and is
+// not thread-safe in general: one worker thread owns enumeration (every 300 ms)
+// and reading the open device; open and close hand over under a mutex; writes
+// run synchronously on the caller's (user-interface) thread.
+
+#include "link/hid_controller.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+struct hid_device_;
+
+namespace talvex {
+
+class HidapiController : public HidController {
+    Q_OBJECT
+public:
+    static constexpr int kPollMs = 300;
+    static constexpr int kReadTimeoutMs = 50;
+
+    explicit HidapiController(QObject* parent = nullptr);
+    ~HidapiController() override;
+
+    QList<HidDeviceInfo> devices() const override;
+    bool open(int index) override;
+    void close() override;
+    bool isOpen() const override;
+    HidWriteResult write(std::span<const std::uint8_t> report) override;
+
+private:
+    void run();
+    void enumerateOnce();
+    void readOnce();
+
+    mutable std::mutex mutex_; // guards every hidapi call but write, and the fields below
+    QList<HidDeviceInfo> devices_;
+    hid_device_* device_ = nullptr;
+    bool readFailed_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+};
+
+} // namespace talvex

@@ -1,0 +1,108 @@
+#pragma once
+// Serial bus link on Qt Serial Port: the port list with its compare-then-replace
+// refresh, opening at 9600 8N1, the settle-then-read hand-over of received bytes
+// to the reply receiver, and writing the transmit text.
+
+#include "link/link_state.h"
+#include "link/reply_receiver.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace talvex {
+
+// One item of the port list. `name` is the text shown in cbb_comport; `location`
+// is what gets opened; `number` is the item's port number (on Windows the COM
+// number, elsewhere the item's position + 1; 0 when it does not parse).
+struct SerialPortItem {
+    QString name;
+    QString location;
+    int number = 0;
+    bool operator==(const SerialPortItem&) const = default;
+};
+
+class SerialLink : public QObject {
+    Q_OBJECT
+public:
+    // Milliseconds between the first byte's notification and the read.
+    static constexpr int kSettleMs = 50;
+    static constexpr int kQueueSize = 4096;
+
+    SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    // Lists the machine's ports as (name, system location). Defaults to
+    // QSerialPortInfo::availablePorts(); tests replace it.
+    using Enumerator = std::function<std::vector<SerialPortItem>()>;
+    void setEnumerator(Enumerator enumerator);
+    // Paths given with --port: each joins the list after the enumerated ports,
+    // in the order given.
+    void setExtraPorts(const QStringList& paths);
+
+    // Reads the port list now: enumerated ports sorted as text ignoring case,
+    // then the extra paths; numbers filled in.
+    std::vector<SerialPortItem> readPortList() const;
+
+    // Start-up fill: reads the list into the port table and returns its names
+    // (the window shows them and selects the last item).
+    QStringList initialPortList();
+    // The 2 s refresh (TmrGetCommport). Returns the names the shown list must be
+    // replaced with (select the last item), or nothing when it stays as it is:
+    // while connected, or when the fresh reading equals the current table.
+    std::optional<QStringList> TmrGetCommport();
+
+    const std::vector<SerialPortItem>& portTable() const { return table_; }
+    // Port number of item `itemIndex` of the shown list, or nothing.
+    std::optional<int> portNumber(int itemIndex) const;
+    // "COM3" for 3, "//./COM12" for 12 (the Windows device names).
+    static QString comDeviceName(int number);
+
+    // Opens the port with this number from the table (-1: does nothing) at 9600
+    // 8N1, flow control, DTR and RTS as the port has them. Sets
+    // LinkState::connected exactly when the line settings were accepted.
+    bool open(int portNumber);
+    // Opens a path directly (used by open() and by tests).
+    bool openLocation(const QString& location);
+    // Starts handing received bytes to the receiver (only when connected and
+    // the serial port is the transport).
+    void startReader();
+    // Closes the port (only when connected); clears the connected flag unless
+    // the USB mode flag is set.
+    void close();
+    bool isOpen() const { return port_.isOpen(); }
+
+    // Writes the whole transmit text. On a write error the port closes and the
+    // connected flag stays set; the no-reply supervision ends the link.
+    void write(std::span<const std::uint8_t> bytes);
+
+signals:
+    // A read or write error closed the port (text for the traffic log).
+    void portFailed(const QString& text);
+
+private:
+    bool serialIsTransport() const { return !link_.usbMode && link_.matchedDevice == kNoMatchedDevice; }
+    void onReadyRead();
+    void readQueued();
+    void onError(QSerialPort::SerialPortError error);
+    void failClose(const QString& text);
+
+    LinkState& link_;
+    ReplyReceiver& receiver_;
+    Enumerator enumerator_;
+    QStringList extraPorts_;
+    std::vector<SerialPortItem> table_;
+    QSerialPort port_;
+    QTimer settle_;
+    bool readerRunning_ = false;
+};
+
+} // namespace talvex
