@@ -1,0 +1,153 @@
+#include "response/band_response.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+namespace talvex {
+namespace {
+
+constexpr int k1000Hz = 136;
+constexpr int kPlus12 = 180, kMinus24 = 0, kZeroDb = 120;
+
+int at(int column) { return column - 42; }
+
+std::array<int, 8> record(int freq, int type, int gain, int q)
+{
+    return {freq, type, gain % 256, gain / 256, 0, 0, q % 256, q / 256};
+}
+
+class BandResponse : public ::testing::Test {
+protected:
+    ResponseGrid grid;
+    ResponseCurve curve{};
+    MarkerPosition marker;
+
+    void run(int freq, int type, int gain, int q = 0) { bandResponse(grid, record(freq, type, gain, q), marker, curve); }
+    int peakIndex() const { return int(std::max_element(curve.begin(), curve.begin() + grid.columnCount()) - curve.begin()); }
+};
+
+TEST(CurveQTable, Entries)
+{
+    EXPECT_DOUBLE_EQ(kCurveQTable[0], 0.2);
+    EXPECT_DOUBLE_EQ(kCurveQTable[42], 8.6);
+    EXPECT_NEAR(kCurveQTable[179], 36.0, 1e-12);
+}
+
+TEST(BandRecord, DecodesAndClamps)
+{
+    BandSettings b = bandFromRecord(record(17, 3, 150, 300));
+    EXPECT_EQ(b.frequencyCode, 17);
+    EXPECT_EQ(b.type, 3);
+    EXPECT_EQ(b.gainCode, 150);
+    // Q codes above 179 come only from foreign data: they read the last curve Q.
+    EXPECT_EQ(b.qCode, 179);
+    b = bandFromRecord(record(255, 9, 65535, 65535));
+    EXPECT_EQ(b.frequencyCode, 243);
+    EXPECT_EQ(b.gainCode, 180);
+    EXPECT_EQ(b.qCode, 179);
+    EXPECT_EQ(b.type, 9);
+}
+
+TEST_F(BandResponse, PeakingBand)
+{
+    run(k1000Hz, kPeaking, kPlus12, 42);
+    EXPECT_EQ(peakIndex(), at(430));
+    EXPECT_NEAR(curve[at(430)], 11.974, 0.0005);
+    EXPECT_NEAR(curve[at(420)], 5.851, 0.0005);
+    EXPECT_NEAR(curve[at(440)], 5.885, 0.0005);
+    run(k1000Hz, kPeaking, kPlus12, 0);
+    EXPECT_NEAR(curve[at(430)], 11.974, 0.0005);
+    EXPECT_NEAR(curve[at(100)], 2.983, 0.0005);
+    run(k1000Hz, kPeaking, kPlus12, 78);
+    EXPECT_NEAR(curve[at(420)], 2.954, 0.0005);
+    run(k1000Hz, kPeaking, kMinus24, 42);
+    EXPECT_NEAR(curve[at(430)], -23.947, 0.0005);
+}
+
+TEST_F(BandResponse, BoostAndCutAreMirrorImages)
+{
+    ResponseCurve boost{};
+    for (int type = 0; type <= 4; ++type)
+        for (int q : {0, 42, 179}) {
+            run(k1000Hz, type, kZeroDb + 30, q); // +6 dB
+            boost = curve;
+            run(k1000Hz, type, kZeroDb - 30, q); // -6 dB
+            for (int i = 0; i < grid.columnCount(); ++i)
+                ASSERT_NEAR(boost[i], -curve[i], 1e-9) << "type " << type << " q " << q << " column " << i + 42;
+        }
+}
+
+TEST_F(BandResponse, ZeroGainIsExactlyFlat)
+{
+    for (int type = 0; type <= 4; ++type) {
+        curve.fill(3.0);
+        run(k1000Hz, type, kZeroDb, 42);
+        for (int i = 0; i < grid.columnCount(); ++i)
+            ASSERT_EQ(curve[i], 0.0) << type;
+    }
+}
+
+TEST_F(BandResponse, Shelves)
+{
+    run(k1000Hz, kLowShelf6, kPlus12);
+    EXPECT_NEAR(curve[at(42)], 11.974, 0.0005);
+    EXPECT_NEAR(curve[at(430)], 9.250, 0.0005);
+    EXPECT_NEAR(curve[at(488)], 6.008, 0.0005);
+    EXPECT_NEAR(curve[at(713)], 0.036, 0.0005);
+    run(k1000Hz, kHighShelf6, kPlus12);
+    EXPECT_NEAR(curve[at(42)], 0.008, 0.0005);
+    EXPECT_NEAR(curve[at(430)], 9.592, 0.0005);
+    EXPECT_NEAR(curve[at(488)], 11.216, 0.0005);
+    EXPECT_NEAR(curve[at(713)], 11.972, 0.0005);
+    run(k1000Hz, kLowShelf12, kPlus12);
+    EXPECT_NEAR(curve[at(372)], 12.176, 0.0005); // overshoot of the 1.3 slope
+    EXPECT_LT(curve[at(713)], 0.1);
+    // The Q code does not change a shelf.
+    const ResponseCurve q0 = curve;
+    run(k1000Hz, kLowShelf12, kPlus12, 100);
+    EXPECT_EQ(curve, q0);
+    run(k1000Hz, kHighShelf12, kPlus12);
+    EXPECT_GT(curve[at(713)], 11.9);
+    EXPECT_LT(curve[at(42)], 0.05);
+}
+
+TEST_F(BandResponse, Markers)
+{
+    run(0, kPeaking, kMinus24);
+    EXPECT_EQ(marker, (MarkerPosition{99, 199}));
+    run(k1000Hz, kPeaking, kZeroDb);
+    EXPECT_EQ(marker, (MarkerPosition{430, 86}));
+    run(243, kPeaking, kPlus12);
+    EXPECT_EQ(marker, (MarkerPosition{689, 30}));
+    const std::array<int, 10> defaultColumns = {99, 124, 148, 172, 196, 221, 245, 269, 293, 318};
+    for (int j = 0; j < 10; ++j) {
+        run(10 * j, kPeaking, kZeroDb);
+        EXPECT_EQ(marker, (MarkerPosition{defaultColumns[j], 86})) << j;
+    }
+}
+
+TEST_F(BandResponse, OutOfRangeCodesClamp)
+{
+    ResponseCurve expected{};
+    MarkerPosition expectedMarker;
+    bandResponse(grid, record(243, kPeaking, 180, 179), expectedMarker, expected);
+    run(250, kPeaking, 4000, 1000);
+    EXPECT_EQ(curve, expected);
+    EXPECT_EQ(marker, expectedMarker);
+}
+
+TEST_F(BandResponse, UnknownTypeMovesMarkerOnly)
+{
+    run(k1000Hz, kPeaking, kPlus12, 42);
+    const ResponseCurve before = curve;
+    run(200, 5, kMinus24, 0);
+    EXPECT_EQ(curve, before);
+    EXPECT_EQ(marker, (MarkerPosition{frequencyToColumn(grid.geometry(), 6350.0), 199}));
+    EXPECT_FALSE(designBand(BandSettings{136, 255, 180, 0}).has_value());
+    EXPECT_FALSE(designBand(BandSettings{136, -1, 180, 0}).has_value());
+}
+
+} // namespace
+} // namespace talvex

@@ -1,0 +1,54 @@
+#include "response/channel_responses.h"
+#include "response/crossover_response.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace talvex {
+namespace {
+
+TEST(ChannelResponses, StartsAtZero)
+{
+    const ChannelResponses store;
+    for (int c = 0; c < kResponseChannels; ++c) {
+        const ChannelCurves& ch = store.channel(c);
+        for (double v : ch.highPass)
+            ASSERT_EQ(v, 0.0);
+        for (double v : ch.lowPass)
+            ASSERT_EQ(v, 0.0);
+        for (const ResponseCurve& band : ch.bands)
+            for (double v : band)
+                ASSERT_EQ(v, 0.0);
+        for (const MarkerPosition& m : ch.markers)
+            ASSERT_EQ(m, (MarkerPosition{0, 0}));
+    }
+    EXPECT_THROW(store.channel(4), std::out_of_range);
+    EXPECT_THROW(store.channel(-1), std::out_of_range);
+}
+
+TEST(ChannelResponses, ChannelsKeepTheirCurvesAndSumAllTwelve)
+{
+    const ResponseGrid grid;
+    ChannelResponses store;
+    ChannelCurves& high = store.channel(1);
+    highPassResponse(grid, 100, 7, high.highPass);
+    lowPassResponse(grid, 200, 7, high.lowPass);
+    bandResponse(grid, BandSettings{136, kPeaking, 150, 20}, high.markers[3], high.bands[3]);
+    bandResponse(grid, BandSettings{50, kLowShelf6, 100, 0}, high.markers[9], high.bands[9]);
+
+    ResponseCurve sum{};
+    store.sum(grid, 1, sum);
+    for (int i = 0; i < grid.columnCount(); ++i)
+        ASSERT_DOUBLE_EQ(sum[i], high.highPass[i] + high.lowPass[i] + high.bands[3][i] + high.bands[9][i]);
+    EXPECT_EQ(high.markers[3], (MarkerPosition{430, levelToRow(grid.geometry(), 6.0)}));
+
+    // Other channels are untouched and sum to a flat line.
+    store.sum(grid, 2, sum);
+    for (int i = 0; i < grid.columnCount(); ++i)
+        ASSERT_EQ(sum[i], 0.0);
+    EXPECT_EQ(store.channel(0).markers[3], (MarkerPosition{}));
+}
+
+} // namespace
+} // namespace talvex

@@ -1,0 +1,146 @@
+#include "response/crossover_response.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace talvex {
+namespace {
+
+constexpr int k1000Hz = 136;
+constexpr int kColumn430 = 430 - 42;
+
+class CrossoverResponse : public ::testing::Test {
+protected:
+    ResponseGrid grid;
+    ResponseCurve curve{};
+
+    double maxAbs() const
+    {
+        double m = 0;
+        for (int i = 0; i < grid.columnCount(); ++i)
+            m = std::max(m, std::abs(curve[i]));
+        return m;
+    }
+    bool exactlyFlat() const
+    {
+        return std::all_of(curve.begin(), curve.begin() + grid.columnCount(), [](double v) { return v == 0.0; });
+    }
+};
+
+TEST_F(CrossoverResponse, AllTypesAtTheCorner)
+{
+    const std::array<double, 12> highPass = {-2.972, -6.011, -2.986, -3.009, -5.977, -2.830,
+                                             -3.007, -5.944, -2.837, -3.043, -5.622, -3.022};
+    const std::array<double, 12> lowPass = {-2.965, -6.004, -3.002, -2.999, -5.967, -3.003,
+                                            -2.993, -5.930, -2.953, -3.015, -5.594, -3.003};
+    for (int type = 0; type < 12; ++type) {
+        highPassResponse(grid, k1000Hz, type, curve);
+        EXPECT_NEAR(curve[kColumn430], highPass[type], 0.0005) << "high-pass type " << type;
+        lowPassResponse(grid, k1000Hz, type, curve);
+        EXPECT_NEAR(curve[kColumn430], lowPass[type], 0.0005) << "low-pass type " << type;
+    }
+}
+
+TEST_F(CrossoverResponse, SecondOrderSectionAtItsDesignAngle)
+{
+    // |H| = 1/(2k) exactly at the design angle.
+    for (const auto& [k, expected] : {std::pair{1.0, -6.0076}, std::pair{0.70422535, -2.968}}) {
+        const CrossoverDesign d = designHighPass(k1000Hz, k == 1.0 ? 1 : 0);
+        const double w0 = 1000.0 * kDesignAngle;
+        EXPECT_NEAR(d[0].level(std::cos(w0), std::sin(w0)), expected, 0.0005);
+        for (int i = 1; i < 4; ++i)
+            EXPECT_TRUE(d[i].isPassThrough());
+    }
+}
+
+TEST_F(CrossoverResponse, SlopesFallAwayFromTheCorner)
+{
+    // Far outside the corner the order shows: 12, 18, 24, 48 dB per octave.
+    const std::array<double, 4> order = {2, 3, 4, 8};
+    const auto perOctave = [&](int a, int b) {
+        return (curve[a] - curve[b]) / std::log2(grid.frequency(a) / grid.frequency(b));
+    };
+    const int near50Hz = 178 - 42, near100Hz = 236 - 42;
+    const int near200Hz = 294 - 42, near400Hz = 352 - 42;
+    for (int type = 0; type < 12; ++type) {
+        const double n = order[type / 3];
+        highPassResponse(grid, k1000Hz, type, curve);
+        EXPECT_NEAR(perOctave(near100Hz, near50Hz), 6.0 * n, 0.1 * n) << type;
+        lowPassResponse(grid, 17, type, curve); // 32.2 Hz
+        EXPECT_NEAR(-perOctave(near200Hz, near400Hz), 6.0 * n, 0.1 * n) << type;
+    }
+}
+
+TEST_F(CrossoverResponse, HighPassLowestCodeIsOneHertz)
+{
+    highPassResponse(grid, 0, 0, curve);
+    EXPECT_LT(maxAbs(), 0.001);
+    highPassResponse(grid, 0, 11, curve);
+    EXPECT_NEAR(curve[0], -0.026, 0.0005);
+    // Code 1 is the table's 20.3 Hz, not the substitute.
+    highPassResponse(grid, 1, 0, curve);
+    EXPECT_LT(curve[0], -10.0);
+}
+
+TEST_F(CrossoverResponse, LowPassFlatFrom20100Hz)
+{
+    for (int type : {0, 1, 3, 4, 6, 7, 9, 10}) {
+        lowPassResponse(grid, 240, type, curve);
+        EXPECT_TRUE(exactlyFlat()) << type;
+        lowPassResponse(grid, 243, type, curve);
+        EXPECT_TRUE(exactlyFlat()) << type;
+        lowPassResponse(grid, 239, type, curve); // 19500 Hz is still a filter
+        EXPECT_FALSE(exactlyFlat()) << type;
+    }
+    lowPassResponse(grid, 240, 2, curve);
+    EXPECT_NEAR(curve[grid.columnCount() - 1], -9.408, 0.0005);
+    for (int type : {2, 5, 8}) {
+        lowPassResponse(grid, 243, type, curve);
+        EXPECT_TRUE(exactlyFlat()) << type;
+    }
+    lowPassResponse(grid, 243, 11, curve);
+    EXPECT_NEAR(curve[grid.columnCount() - 1], -1.113, 0.0005);
+    EXPECT_NEAR(curve[622 - 42 + 1], -0.065, 0.0005); // 10 kHz sits between grid columns 622 and 623
+}
+
+TEST_F(CrossoverResponse, HighPassHasNoFlatRule)
+{
+    highPassResponse(grid, 243, 0, curve);
+    EXPECT_LT(curve[kColumn430], -20.0);
+}
+
+TEST_F(CrossoverResponse, OutOfRangeCodes)
+{
+    ResponseCurve expected{};
+    for (int type : {12, 200, 255}) {
+        highPassResponse(grid, k1000Hz, 11, expected);
+        highPassResponse(grid, k1000Hz, type, curve);
+        EXPECT_EQ(curve, expected) << type;
+        lowPassResponse(grid, k1000Hz, 11, expected);
+        lowPassResponse(grid, k1000Hz, type, curve);
+        EXPECT_EQ(curve, expected) << type;
+    }
+    // Frequency codes from foreign data read the end of the table, never past it.
+    highPassResponse(grid, 243, 0, expected);
+    highPassResponse(grid, 255, 0, curve);
+    EXPECT_EQ(curve, expected);
+    lowPassResponse(grid, 255, 11, expected);
+    lowPassResponse(grid, 243, 11, curve);
+    EXPECT_EQ(curve, expected);
+}
+
+TEST_F(CrossoverResponse, PassBandStaysNearZero)
+{
+    for (int type = 0; type < 12; ++type) {
+        highPassResponse(grid, 40, type, curve); // 62.5 Hz
+        EXPECT_NEAR(curve[grid.columnCount() / 2 + 100], 0.0, 0.05) << type;
+        lowPassResponse(grid, 200, type, curve); // 6350 Hz
+        EXPECT_NEAR(curve[100], 0.0, 0.05) << type;
+    }
+}
+
+} // namespace
+} // namespace talvex
