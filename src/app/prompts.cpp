@@ -1,0 +1,19 @@
+#include "app/prompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace talvex {
+
+void MessageBoxPrompts::message(const QString& text)
+{
+    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+}
+
+bool MessageBoxPrompts::question(const QString& text)
+{
+    return QMessageBox::question(parent_, QApplication::applicationDisplayName(), text,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+} // namespace talvex

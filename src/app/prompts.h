@@ -1,0 +1,32 @@
+#pragma once
+// Every message box and question of the editor goes through here, so tests can
+// answer them without a person.
+
+#include <QString>
+
+class QWidget;
+
+namespace talvex {
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A modal message with an OK button.
+    virtual void message(const QString& text) = 0;
+    // A modal question; true for Yes.
+    virtual bool question(const QString& text) = 0;
+};
+
+// The real thing: QMessageBox over the main window.
+class MessageBoxPrompts : public Prompts {
+public:
+    explicit MessageBoxPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    void message(const QString& text) override;
+    bool question(const QString& text) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace talvex
