@@ -4,6 +4,8 @@
 
 #include "response/band_response.h"
 
+#include "model/parameter_model.h"
+
 #include <array>
 #include <vector>
 
@@ -29,6 +31,13 @@ public:
 
     // The line the graph draws: high-pass + low-pass + bands 0..9, per column of the grid.
     void sum(const ResponseGrid& grid, int c, ResponseCurve& out) const;
+
+    // Recompute from the channel's records in the parameter image.
+    void recomputeHighPass(const ResponseGrid& grid, const ParameterModel& model, int c);
+    void recomputeLowPass(const ResponseGrid& grid, const ParameterModel& model, int c);
+    void recomputeBand(const ResponseGrid& grid, const ParameterModel& model, int c, int band);
+    // Both crossovers and all ten bands, as when the page channel is chosen.
+    void recomputeChannel(const ResponseGrid& grid, const ParameterModel& model, int c);
 
 private:
     std::vector<ChannelCurves> channels_; // on the heap: about 100 KB per channel

@@ -50,5 +50,45 @@ TEST(ChannelResponses, ChannelsKeepTheirCurvesAndSumAllTwelve)
     EXPECT_EQ(store.channel(0).markers[3], (MarkerPosition{}));
 }
 
+TEST(ChannelResponses, RecomputesFromTheParameterImage)
+{
+    const ResponseGrid grid;
+    ParameterModel model;
+    model.Init_value();
+    ChannelResponses store;
+    store.recomputeChannel(grid, model, 0);
+    // Defaults: crossovers out of the way, bands at 0 dB on row 86.
+    ResponseCurve sum{};
+    store.sum(grid, 0, sum);
+    for (int i = 0; i < grid.columnCount(); ++i)
+        ASSERT_NEAR(sum[i], 0.0, 0.001);
+    EXPECT_EQ(store.channel(0).markers[9], (MarkerPosition{318, 86}));
+
+    // Mid (channel 2): each routine reads its own entries of the Mid block.
+    const int xover = crossoverRecord(2);
+    model.image[xover + kHpfFrequency] = 100;
+    model.image[xover + kHpfType] = 4;
+    model.image[xover + kLpfFrequency] = 180;
+    model.image[xover + kLpfType] = 11;
+    const int band7 = bandRecord(2, 7);
+    model.image[band7 + kBandFrequency] = 150;
+    model.image[band7 + kBandType] = kHighShelf12;
+    model.setCode16(band7 + kBandGain, 90);
+    store.recomputeChannel(grid, model, 2);
+
+    ResponseCurve expected{};
+    MarkerPosition marker;
+    highPassResponse(grid, 100, 4, expected);
+    EXPECT_EQ(store.channel(2).highPass, expected);
+    lowPassResponse(grid, 180, 11, expected);
+    EXPECT_EQ(store.channel(2).lowPass, expected);
+    bandResponse(grid, BandSettings{150, kHighShelf12, 90, 0}, marker, expected);
+    EXPECT_EQ(store.channel(2).bands[7], expected);
+    EXPECT_EQ(store.channel(2).markers[7], marker);
+    // The Main curves stay as they were computed.
+    store.sum(grid, 0, sum);
+    EXPECT_NEAR(sum[300], 0.0, 0.001);
+}
+
 } // namespace
 } // namespace talvex
