@@ -31,13 +31,16 @@ public:
 
 private:
     void run();
-    void enumerateOnce();
-    void readOnce();
+    void enumerateOnce(QList<HidDeviceInfo>& known);
+    bool readOnce();
+    void applyEnumeration(const QList<HidDeviceInfo>& fresh);
 
-    mutable std::mutex mutex_; // guards every hidapi call but write, and the fields below
+    // User-interface thread only: the device list as last reported.
     QList<HidDeviceInfo> devices_;
-    hid_device_* device_ = nullptr;
+    std::mutex mutex_; // guards every hidapi call but write, and the two fields below
+    hid_device_* device_ = nullptr; // changed on the user-interface thread only
     bool readFailed_ = false;
+    std::atomic<int> generation_{0}; // counts opens, so stale reports are dropped
     std::atomic<bool> stop_{false};
     std::thread worker_;
 };

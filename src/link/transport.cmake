@@ -1,3 +1,11 @@
 # Sources of talvex_transport (Qt Serial Port, hidapi).
 target_sources(talvex_transport PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/serial_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/usb_hid_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hidapi_controller.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/serial_link.h
+    ${CMAKE_CURRENT_LIST_DIR}/hid_controller.h
+    ${CMAKE_CURRENT_LIST_DIR}/hidapi_controller.h
+    ${CMAKE_CURRENT_LIST_DIR}/usb_hid_link.h
+    ${CMAKE_CURRENT_LIST_DIR}/transport_router.h
 )

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <span>
@@ -69,7 +70,7 @@ class VirtualBus {
 public:
     // Adds an amplifier with this Device ID (1..250).
     VirtualAmplifier& add(int deviceId, Faults faults = {});
-    std::vector<VirtualAmplifier>& devices() { return devices_; }
+    std::deque<VirtualAmplifier>& devices() { return devices_; }
 
     // Called with each complete frame received (for --verbose logging).
     std::function<void(std::span<const std::uint8_t>)> onFrame;
@@ -80,7 +81,7 @@ public:
     std::vector<std::uint8_t> handleFrame(std::span<const std::uint8_t> frame);
 
 private:
-    std::vector<VirtualAmplifier> devices_;
+    std::deque<VirtualAmplifier> devices_; // references stay valid as devices are added
     std::vector<std::uint8_t> pending_;
 };
 

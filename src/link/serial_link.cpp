@@ -1,0 +1,250 @@
+#include "link/serial_link.h"
+
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace talvex {
+
+namespace {
+
+std::vector<SerialPortItem> enumerateSystemPorts()
+{
+    std::vector<SerialPortItem> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.push_back({info.portName(), info.systemLocation(), 0});
+    return ports;
+}
+
+#ifdef Q_OS_WIN
+// COM number of a Windows port name: the text after the first three characters.
+int comNumber(const QString& name)
+{
+    bool ok = false;
+    const int number = name.mid(3).toInt(&ok);
+    return ok && number > 0 ? number : 0;
+}
+#endif
+
+// The flow control the port is set to now, so that opening keeps it.
+QSerialPort::FlowControl currentFlowControl([[maybe_unused]] const QString& location)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(location.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return QSerialPort::NoFlowControl;
+    termios tio{};
+    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
+    if (::tcgetattr(fd, &tio) == 0) {
+        if (tio.c_cflag & CRTSCTS)
+            flow = QSerialPort::HardwareControl;
+        else if (tio.c_iflag & (IXON | IXOFF))
+            flow = QSerialPort::SoftwareControl;
+    }
+    ::close(fd);
+    return flow;
+#else
+    return QSerialPort::NoFlowControl;
+#endif
+}
+
+} // namespace
+
+SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent)
+    : QObject(parent), link_(link), receiver_(receiver), enumerator_(enumerateSystemPorts)
+{
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    connect(&settle_, &QTimer::timeout, this, &SerialLink::readQueued);
+    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+SerialLink::~SerialLink() = default;
+
+void SerialLink::setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
+
+void SerialLink::setExtraPorts(const QStringList& paths) { extraPorts_ = paths; }
+
+std::vector<SerialPortItem> SerialLink::readPortList() const
+{
+    std::vector<SerialPortItem> ports = enumerator_ ? enumerator_() : std::vector<SerialPortItem>{};
+    std::stable_sort(ports.begin(), ports.end(), [](const SerialPortItem& a, const SerialPortItem& b) {
+        return QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
+    });
+    for (const QString& path : extraPorts_)
+        ports.push_back({path, path, 0});
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+#ifdef Q_OS_WIN
+        if (i < ports.size() - std::size_t(extraPorts_.size())) {
+            ports[i].number = comNumber(ports[i].name);
+            if (ports[i].number > 0)
+                ports[i].location = comDeviceName(ports[i].number);
+            continue;
+        }
+#endif
+        ports[i].number = int(i) + 1;
+    }
+    return ports;
+}
+
+namespace {
+QStringList namesOf(const std::vector<SerialPortItem>& ports)
+{
+    QStringList names;
+    for (const SerialPortItem& port : ports)
+        names << port.name;
+    return names;
+}
+} // namespace
+
+QStringList SerialLink::initialPortList()
+{
+    table_ = readPortList();
+    return namesOf(table_);
+}
+
+std::optional<QStringList> SerialLink::TmrGetCommport()
+{
+    if (link_.connected)
+        return std::nullopt;
+    std::vector<SerialPortItem> fresh = readPortList();
+    if (fresh == table_)
+        return std::nullopt;
+    table_ = std::move(fresh);
+    return namesOf(table_);
+}
+
+std::optional<int> SerialLink::portNumber(int itemIndex) const
+{
+    if (itemIndex < 0 || std::size_t(itemIndex) >= table_.size() || table_[std::size_t(itemIndex)].number == 0)
+        return std::nullopt;
+    return table_[std::size_t(itemIndex)].number;
+}
+
+QString SerialLink::comDeviceName(int number)
+{
+    return number <= 9 ? QStringLiteral("COM%1").arg(number) : QStringLiteral("//./COM%1").arg(number);
+}
+
+bool SerialLink::open(int portNumber)
+{
+    if (portNumber == kPortNone)
+        return false;
+    const auto item = std::find_if(table_.begin(), table_.end(),
+                                   [&](const SerialPortItem& p) { return p.number == portNumber; });
+#ifdef Q_OS_WIN
+    const QString location = item != table_.end() ? item->location : comDeviceName(portNumber);
+#else
+    if (item == table_.end())
+        return false;
+    const QString location = item->location;
+#endif
+    return openLocation(location);
+}
+
+bool SerialLink::openLocation(const QString& location)
+{
+    if (port_.isOpen())
+        port_.close();
+    settle_.stop();
+    readerRunning_ = false;
+    port_.setPortName(location);
+    port_.setFlowControl(currentFlowControl(location));
+    port_.setReadBufferSize(kQueueSize);
+    if (!port_.open(QIODevice::ReadWrite))
+        return false;
+    const bool accepted = port_.setBaudRate(QSerialPort::Baud9600) && port_.setDataBits(QSerialPort::Data8) &&
+                          port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop);
+    link_.connected = accepted;
+    if (!accepted)
+        port_.close();
+    return accepted;
+}
+
+void SerialLink::startReader()
+{
+    if (!link_.connected || !serialIsTransport() || !port_.isOpen())
+        return;
+    readerRunning_ = true;
+    if (port_.bytesAvailable() > 0)
+        onReadyRead();
+}
+
+void SerialLink::close()
+{
+    if (!link_.connected)
+        return;
+    readerRunning_ = false;
+    settle_.stop();
+    if (link_.usbMode)
+        return;
+    if (port_.isOpen()) {
+        port_.clear(QSerialPort::AllDirections);
+        port_.close();
+    }
+    link_.connected = false;
+}
+
+void SerialLink::write(std::span<const std::uint8_t> bytes)
+{
+    if (!link_.connected || bytes.empty() || !port_.isOpen())
+        return;
+    const qint64 written = port_.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    if (written != qint64(bytes.size()) && port_.isOpen())
+        failClose(QStringLiteral("WRITE ERROR: %1").arg(port_.errorString()));
+}
+
+void SerialLink::onReadyRead()
+{
+    // At most one read outstanding: bytes that come in while the settle timer
+    // runs are taken by that read.
+    if (readerRunning_ && !settle_.isActive())
+        settle_.start();
+}
+
+void SerialLink::readQueued()
+{
+    if (!readerRunning_ || !port_.isOpen())
+        return;
+    const QByteArray bytes = port_.readAll();
+    if (!bytes.isEmpty())
+        receiver_.appendSerialBytes(
+            std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
+    // A handler may have pumped events while more bytes arrived.
+    if (readerRunning_ && port_.isOpen() && port_.bytesAvailable() > 0)
+        settle_.start();
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        failClose(QStringLiteral("PORT ERROR: %1").arg(port_.errorString()));
+        break;
+    default:
+        break;
+    }
+}
+
+void SerialLink::failClose(const QString& text)
+{
+    // The connected flag stays as it is: the no-reply supervision ends the link.
+    if (!port_.isOpen())
+        return;
+    readerRunning_ = false;
+    settle_.stop();
+    if (port_.isOpen())
+        port_.close();
+    emit portFailed(text);
+}
+
+} // namespace talvex

@@ -1,0 +1,241 @@
+#include "test_support.h"
+
+#include "link/serial_link.h"
+#include "pty_server.h"
+#include "virtual_amplifier.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace talvex;
+
+namespace {
+
+std::vector<SerialPortItem> ports(std::initializer_list<const char*> names)
+{
+    std::vector<SerialPortItem> list;
+    for (const char* name : names)
+        list.push_back({QString::fromLatin1(name), QStringLiteral("/dev/") + QString::fromLatin1(name), 0});
+    return list;
+}
+
+// A pseudo-terminal whose device side the test plays by hand.
+struct RawPty {
+    int master = -1;
+    QString path;
+    RawPty()
+    {
+        master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ::grantpt(master);
+        ::unlockpt(master);
+        path = QString::fromLocal8Bit(::ptsname(master));
+    }
+    ~RawPty() { ::close(master); }
+    void send(std::span<const std::uint8_t> bytes) { ASSERT_EQ(::write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    std::vector<std::uint8_t> received()
+    {
+        std::vector<std::uint8_t> out(4096);
+        const ssize_t n = ::read(master, out.data(), out.size());
+        out.resize(n > 0 ? std::size_t(n) : 0);
+        return out;
+    }
+};
+
+struct SerialFixture : testing::Test {
+    LinkState link;
+    ReplyReceiver receiver{link};
+    SerialLink serial{link, receiver};
+    vamp::VirtualBus bus;
+    vamp::PtyServer server{bus};
+
+    bool openVirtualAmplifier()
+    {
+        bus.add(1);
+        if (!server.start())
+            return false;
+        serial.setEnumerator({});
+        serial.setExtraPorts({server.slavePath()});
+        serial.initialPortList();
+        if (!serial.open(*serial.portNumber(0)))
+            return false;
+        serial.startReader();
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(SerialPortList, SortedIgnoringCaseThenExtraPathsInOrder)
+{
+    LinkState link;
+    ReplyReceiver receiver(link);
+    SerialLink serial(link, receiver);
+    serial.setEnumerator([] { return ports({"ttyUSB1", "COM2", "com10", "ttyS0"}); });
+    serial.setExtraPorts({QStringLiteral("/tmp/z"), QStringLiteral("/tmp/a")});
+
+    const QStringList names = serial.initialPortList();
+    EXPECT_EQ(names, QStringList({"com10", "COM2", "ttyS0", "ttyUSB1", "/tmp/z", "/tmp/a"}));
+    // Each item keeps its system location; the last one given is the last item.
+    EXPECT_EQ(serial.portTable()[1].location, QStringLiteral("/dev/COM2"));
+    EXPECT_EQ(serial.portTable()[5].location, QStringLiteral("/tmp/a"));
+    EXPECT_EQ(serial.portNumber(0), 1);
+    EXPECT_EQ(serial.portNumber(5), 6);
+    EXPECT_FALSE(serial.portNumber(6));
+    EXPECT_FALSE(serial.portNumber(-1));
+
+    EXPECT_EQ(SerialLink::comDeviceName(3), QStringLiteral("COM3"));
+    EXPECT_EQ(SerialLink::comDeviceName(9), QStringLiteral("COM9"));
+    EXPECT_EQ(SerialLink::comDeviceName(12), QStringLiteral("//./COM12"));
+}
+
+TEST(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
+{
+    LinkState link;
+    ReplyReceiver receiver(link);
+    SerialLink serial(link, receiver);
+    auto present = ports({"ttyUSB0"});
+    serial.setEnumerator([&] { return present; });
+    serial.initialPortList();
+
+    EXPECT_FALSE(serial.TmrGetCommport()); // same list: the shown list stays
+
+    present = ports({"ttyUSB0", "ttyACM0"});
+    link.connected = true;
+    EXPECT_FALSE(serial.TmrGetCommport()); // never while connected
+    link.connected = false;
+    auto replaced = serial.TmrGetCommport();
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(*replaced, QStringList({"ttyACM0", "ttyUSB0"}));
+    EXPECT_FALSE(serial.TmrGetCommport());
+
+    present.clear();
+    replaced = serial.TmrGetCommport();
+    ASSERT_TRUE(replaced);
+    EXPECT_TRUE(replaced->isEmpty());
+}
+
+TEST(SerialPortList, OpeningNothingOrAMissingPortFails)
+{
+    LinkState link;
+    ReplyReceiver receiver(link);
+    SerialLink serial(link, receiver);
+    serial.setEnumerator([] { return ports({"does-not-exist-talvex"}); });
+    serial.initialPortList();
+    EXPECT_FALSE(serial.open(kPortNone));
+    EXPECT_FALSE(serial.open(7));
+    EXPECT_FALSE(serial.open(1));
+    EXPECT_FALSE(link.connected);
+}
+
+TEST_F(SerialFixture, OpensAt9600EightNoneOne)
+{
+    ASSERT_TRUE(openVirtualAmplifier());
+    EXPECT_TRUE(link.connected);
+    EXPECT_TRUE(serial.isOpen());
+
+    const int fd = ::open(server.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+    ::close(fd);
+    EXPECT_EQ(::cfgetospeed(&tio), speed_t(B9600));
+    EXPECT_EQ(::cfgetispeed(&tio), speed_t(B9600));
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+
+    serial.close();
+    EXPECT_FALSE(link.connected);
+    EXPECT_FALSE(serial.isOpen());
+}
+
+TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
+{
+    ASSERT_TRUE(openVirtualAmplifier());
+    server.setWirePace(true);
+    int meters = 0;
+    std::vector<int> group;
+    std::size_t groupText = 0;
+    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    receiver.setHandler(frame::kCmdCurrentGroup, [&] {
+        groupText = receiver.receiveText().size();
+        for (std::size_t i = 0; i < 640; ++i)
+            group.push_back(receiver.payloadByte(i));
+    });
+
+    link.noReplyCount = 5;
+    serial.write(readRequest(0, frame::kCmdMeters));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 3000));
+    EXPECT_EQ(link.noReplyCount, 0);
+
+    // 652 bytes at 9600 baud take about 0.7 s and arrive over many reads.
+    serial.write(readRequest(0, frame::kCmdCurrentGroup));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !group.empty(); }, 5000));
+    EXPECT_EQ(groupText, 1304u);
+    const auto& image = bus.devices().front().image();
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), group.begin()));
+}
+
+TEST(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
+{
+    RawPty device;
+    LinkState link;
+    ReplyReceiver receiver(link);
+    SerialLink serial(link, receiver);
+    ASSERT_TRUE(serial.openLocation(device.path));
+    serial.startReader();
+    int dispatched = 0;
+    receiver.setHandler(frame::kCmdMeters, [&] { ++dispatched; });
+
+    serial.write(readRequest(0, frame::kCmdMeters));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device.received() == readRequest(0, frame::kCmdMeters); }, 2000));
+
+    frame::Frame reply{0, frame::kOpReply, 0, frame::kCmdMeters, 0, {0, 0, 0x07, 0xD0, 3, 0, 0, 0}};
+    const auto bytes = frame::encode(reply);
+    ASSERT_EQ(bytes.size(), 20u);
+    for (std::size_t at : {0u, 1u, 7u, 13u}) {
+        const std::size_t end = at == 13 ? 19 : (at == 0 ? 1 : at + 6);
+        device.send(std::span(bytes).subspan(at, end - at));
+        QTest::qWait(90); // longer than the settle time: each piece is its own read
+    }
+    EXPECT_EQ(dispatched, 0);
+    device.send(std::span(bytes).last(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dispatched == 1; }, 2000));
+}
+
+TEST_F(SerialFixture, AmplifierGoingAwayClosesThePortButLeavesTheLinkToTheWatchdog)
+{
+    ASSERT_TRUE(openVirtualAmplifier());
+    QSignalSpy failed(&serial, &SerialLink::portFailed);
+    int meters = 0;
+    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    serial.write(readRequest(0, frame::kCmdMeters));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+
+    server.stop();
+    // The hang-up shows as a read error, or at the latest on the next write.
+    if (!QTest::qWaitFor([&] { return !failed.isEmpty(); }, 500))
+        serial.write(readRequest(0, frame::kCmdMeters));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !failed.isEmpty(); }, 2000));
+    EXPECT_FALSE(serial.isOpen());
+    EXPECT_TRUE(link.connected);
+    serial.write(readRequest(0, frame::kCmdMeters)); // harmless on a closed port
+    EXPECT_EQ(failed.size(), 1);
+
+    serial.close(); // the watchdog's disconnect
+    EXPECT_FALSE(link.connected);
+}
+
+TEST_F(SerialFixture, CloseLeavesTheConnectedFlagToTheUsbLink)
+{
+    ASSERT_TRUE(openVirtualAmplifier());
+    link.usbMode = true;
+    serial.close();
+    EXPECT_TRUE(link.connected);
+}

@@ -1,0 +1,236 @@
+#include "test_support.h"
+#include "virtual_amplifier.h"
+
+#include "model/parameter_model.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+using namespace talvex;
+using namespace talvex::vamp;
+
+namespace {
+
+frame::Frame only(std::span<const std::uint8_t> bytes)
+{
+    auto all = replies(bytes);
+    EXPECT_EQ(all.size(), 1u);
+    return all.empty() ? frame::Frame{} : all.front();
+}
+
+} // namespace
+
+TEST(VirtualAmplifier, AnswersEveryReadOfTheCommandTable)
+{
+    VirtualBus bus;
+    bus.add(1);
+
+    auto ident = only(bus.feed(readRequest(0, frame::kCmdIdentification)));
+    EXPECT_EQ(ident.operation, frame::kOpReply);
+    EXPECT_EQ(ident.command, frame::kCmdIdentification);
+    EXPECT_EQ(std::string(ident.payload.begin(), ident.payload.end()), "KORVEN2Q7 V2.1.0        ");
+
+    auto names = only(bus.feed(readRequest(0, frame::kCmdReadPresetNames)));
+    ASSERT_EQ(names.payload.size(), 400u);
+    EXPECT_EQ(std::string(names.payload.begin(), names.payload.begin() + 10), "Club Night");
+
+    auto system = only(bus.feed(readRequest(0, frame::kCmdReadSystemRecord)));
+    ASSERT_EQ(system.payload.size(), 48u);
+    EXPECT_EQ(system.payload[3], 1); // entry 3 = Device ID
+
+    auto group = only(bus.feed(readRequest(0, frame::kCmdCurrentGroup)));
+    ASSERT_EQ(group.payload.size(), 640u);
+
+    auto stored = only(bus.feed(readRequest(0, frame::kCmdStoredGroup, 20)));
+    EXPECT_EQ(stored.index, 20);
+    EXPECT_EQ(stored.payload.size(), 640u);
+
+    auto meters = only(bus.feed(readRequest(0, frame::kCmdMeters)));
+    ASSERT_EQ(meters.payload.size(), 8u);
+    const int raw = meters.payload[2] * 256 + meters.payload[3];
+    EXPECT_GE(raw, 1123);
+    EXPECT_LE(raw, 5118);
+}
+
+TEST(VirtualAmplifier, FreshImageIsTheEditorDefaultsWithVisibleDifferences)
+{
+    VirtualAmplifier amp(1);
+    ParameterModel defaults;
+    defaults.Init_value();
+    int differing = 0;
+    for (int i = 0; i < kImageSize; ++i)
+        differing += amp.image()[std::size_t(i)] != defaults.image[std::size_t(i)];
+    EXPECT_GT(differing, 0);
+    EXPECT_LT(differing, 10);
+    EXPECT_EQ(amp.image()[std::size_t(outputBlockStart(1) + kOutMute)], 1); // Mid muted
+}
+
+TEST(VirtualAmplifier, WritesChangeTheImageAndStoredGroups)
+{
+    VirtualBus bus;
+    VirtualAmplifier& amp = bus.add(2);
+
+    // Chunk 20 (High limiter) is command 1, sub-index 2.
+    std::vector<std::uint8_t> chunk{1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_TRUE(bus.feed(request(1, frame::kOpWrite, 0, 1, 2, chunk)).empty());
+    EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), amp.image().begin() + 160));
+    // Low block chunk 56 + 18 = 74 is the last one.
+    bus.feed(request(1, frame::kOpWrite, 0, 3, 18, chunk));
+    EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), amp.image().begin() + 592));
+
+    std::vector<std::uint8_t> block(640);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = std::uint8_t(i * 7);
+    bus.feed(request(1, frame::kOpWrite, 0, frame::kCmdCurrentGroup, 0, block));
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), amp.image().begin()));
+
+    bus.feed(request(1, frame::kOpWrite, 7, frame::kCmdStoredGroup, 0, block));
+    auto stored = only(bus.feed(readRequest(1, frame::kCmdStoredGroup, 7)));
+    EXPECT_EQ(stored.payload, block);
+}
+
+TEST(VirtualAmplifier, NameWriteSavesThePresetAndReadRecallsIt)
+{
+    VirtualBus bus;
+    VirtualAmplifier& amp = bus.add(1);
+    amp.image()[100] = 42;
+    std::vector<std::uint8_t> name(20, 0);
+    std::string text = "Saved";
+    std::copy(text.begin(), text.end(), name.begin());
+    EXPECT_TRUE(bus.feed(request(0, frame::kOpWrite, 5, frame::kCmdWritePresetName, 0, name)).empty());
+    EXPECT_EQ(amp.presetNames()[4][0], 'S');
+
+    amp.image()[100] = 0;
+    auto recalled = only(bus.feed(readRequest(0, frame::kCmdCurrentGroup, 5)));
+    EXPECT_EQ(recalled.payload[100], 42);
+    EXPECT_EQ(amp.image()[100], 42);
+    EXPECT_EQ(amp.systemRecord()[0], 5);
+}
+
+TEST(VirtualAmplifier, BusAddressing)
+{
+    VirtualBus bus;
+    VirtualAmplifier& a = bus.add(1);
+    VirtualAmplifier& b = bus.add(5);
+
+    auto answer = only(bus.feed(readRequest(4, frame::kCmdMeters)));
+    EXPECT_EQ(answer.address, 4);
+    EXPECT_TRUE(bus.feed(readRequest(2, frame::kCmdMeters)).empty()); // nobody at ID 3
+
+    // Address 255: every device applies the write, nobody replies, reads too.
+    std::vector<std::uint8_t> chunk(8, 0x77);
+    EXPECT_TRUE(bus.feed(request(255, frame::kOpWrite, 0, 0, 0, chunk)).empty());
+    EXPECT_EQ(a.image()[0], 0x77);
+    EXPECT_EQ(b.image()[0], 0x77);
+    EXPECT_TRUE(bus.feed(readRequest(255, frame::kCmdMeters)).empty());
+
+    // A new Device ID makes the device answer at its new address only.
+    std::vector<std::uint8_t> record(b.systemRecord().begin(), b.systemRecord().begin() + 8);
+    record[3] = 9;
+    bus.feed(request(4, frame::kOpWrite, 0, frame::kCmdWriteSystemRecord, 0, record));
+    EXPECT_TRUE(bus.feed(readRequest(4, frame::kCmdMeters)).empty());
+    EXPECT_EQ(only(bus.feed(readRequest(8, frame::kCmdMeters))).address, 8);
+}
+
+TEST(VirtualAmplifier, StreamReassemblyAndNoise)
+{
+    VirtualBus bus;
+    bus.add(1);
+    auto meter = readRequest(0, frame::kCmdMeters);
+
+    // One byte at a time, after line noise.
+    std::vector<std::uint8_t> out = bus.feed(std::vector<std::uint8_t>{0x00, 0x13, 0xA5});
+    for (std::size_t i = 0; i < meter.size(); ++i) {
+        auto part = bus.feed(std::span(meter).subspan(i, 1));
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(replies(out).size(), 1u);
+
+    // A wrong checksum is dropped; two frames in one read give two replies.
+    auto bad = meter;
+    bad[10] ^= 1;
+    EXPECT_TRUE(bus.feed(bad).empty());
+    auto two = meter;
+    two.insert(two.end(), meter.begin(), meter.end());
+    EXPECT_EQ(replies(bus.feed(two)).size(), 2u);
+
+    // A head with an impossible length does not stall the line.
+    std::vector<std::uint8_t> noise{0xA5, 0xA5, 0xA5, 0, 0xA2, 0, 0x2B, 0, 0xFF, 0xFF};
+    bus.feed(noise);
+    EXPECT_EQ(replies(bus.feed(meter)).size(), 1u);
+}
+
+TEST(VirtualAmplifier, FaultModesAndMovingMeters)
+{
+    VirtualBus bus;
+    bus.add(1, Faults{.silent = false, .badIdentification = true});
+    bus.add(2, Faults{.silent = true, .badIdentification = false});
+    auto ident = only(bus.feed(readRequest(0, frame::kCmdIdentification)));
+    EXPECT_NE(std::string(ident.payload.begin(), ident.payload.end()), "KORVEN2Q7 V2.1.0        ");
+    EXPECT_TRUE(bus.feed(readRequest(1, frame::kCmdIdentification)).empty());
+
+    std::set<int> temperatures, attenuations;
+    for (int i = 0; i < 60; ++i) {
+        auto m = only(bus.feed(readRequest(0, frame::kCmdMeters)));
+        temperatures.insert(m.payload[2] * 256 + m.payload[3]);
+        attenuations.insert(m.payload[4]);
+    }
+    EXPECT_GT(temperatures.size(), 3u);
+    EXPECT_GT(attenuations.size(), 3u);
+}
+
+TEST(HidReportDevice, RepliesAsHeaderDataAndLastReports)
+{
+    VirtualBus bus;
+    bus.add(1);
+    HidReportDevice device(bus);
+
+    std::array<std::uint8_t, 64> report{};
+    auto meter = readRequest(0, frame::kCmdMeters);
+    std::copy(meter.begin(), meter.end(), report.begin());
+    auto out = device.outputReport(report);
+    ASSERT_EQ(out.size(), 2u);
+    const std::uint8_t head[] = {0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x2B, 0x00, 0x00, 0x08};
+    EXPECT_TRUE(std::equal(std::begin(head), std::end(head), out[0].begin()));
+    EXPECT_EQ(out[1][9], 0xAA); // 8 payload bytes, checksum, end byte
+
+    report.fill(0);
+    auto group = readRequest(0, frame::kCmdCurrentGroup);
+    std::copy(group.begin(), group.end(), report.begin());
+    out = device.outputReport(report);
+    ASSERT_EQ(out.size(), 12u); // header, 10 full, last with checksum and AA
+    EXPECT_EQ(out[11][1], 0xAA);
+}
+
+TEST(HidReportDevice, BlockWriteOverReports)
+{
+    VirtualBus bus;
+    VirtualAmplifier& amp = bus.add(1);
+    HidReportDevice device(bus);
+
+    std::vector<std::uint8_t> block(640);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = std::uint8_t(255 - i % 200);
+    auto whole = request(0, frame::kOpWrite, 0, frame::kCmdCurrentGroup, 0, block);
+
+    std::array<std::uint8_t, 64> report{};
+    std::copy_n(whole.begin(), 10, report.begin());
+    EXPECT_TRUE(device.outputReport(report).empty());
+    for (int piece = 0; piece <= 10; ++piece) {
+        report.fill(0);
+        const std::size_t start = 10 + 64 * std::size_t(piece);
+        std::copy_n(whole.begin() + std::ptrdiff_t(start), std::min<std::size_t>(64, whole.size() - start),
+                    report.begin());
+        EXPECT_TRUE(device.outputReport(report).empty());
+    }
+    EXPECT_TRUE(device.outputReport(report).empty()); // the repeated eleventh piece
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), amp.image().begin()));
+
+    // The device is ready for the next request.
+    report.fill(0);
+    auto meter = readRequest(0, frame::kCmdMeters);
+    std::copy(meter.begin(), meter.end(), report.begin());
+    EXPECT_EQ(device.outputReport(report).size(), 2u);
+}

@@ -1,0 +1,68 @@
+// talvex-vamp: a virtual Talvex-96K bus on a pseudo-terminal. Prints the
+// terminal's path as the first line on stdout and serves until killed.
+
+#include "pty_server.h"
+#include "virtual_amplifier.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace talvex::vamp;
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("talvex-vamp"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Virtual Talvex-96K amplifiers on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption ids(QStringLiteral("ids"), QStringLiteral("Device IDs on the bus (default 1)."),
+                                 QStringLiteral("list"), QStringLiteral("1"));
+    const QCommandLineOption wirePace(QStringLiteral("wire-pace"), QStringLiteral("Send replies at 9600 baud."));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never reply."));
+    const QCommandLineOption badIdent(QStringLiteral("bad-ident"),
+                                      QStringLiteral("Reply with a wrong identification string."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log each received frame on stderr."));
+    parser.addOptions({ids, wirePace, silent, badIdent, verbose});
+    parser.process(app);
+
+    Faults faults;
+    faults.silent = parser.isSet(silent);
+    faults.badIdentification = parser.isSet(badIdent);
+
+    VirtualBus bus;
+    for (const QString& item : parser.value(ids).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int id = item.trimmed().toInt(&ok);
+        if (!ok || id < 1 || id > 250) {
+            std::fprintf(stderr, "talvex-vamp: Device ID must be 1..250: %s\n", qPrintable(item));
+            return 2;
+        }
+        bus.add(id, faults);
+    }
+    if (bus.devices().empty()) {
+        std::fprintf(stderr, "talvex-vamp: no Device IDs given\n");
+        return 2;
+    }
+    if (parser.isSet(verbose)) {
+        bus.onFrame = [](std::span<const std::uint8_t> frame) {
+            QByteArray hex = QByteArray(reinterpret_cast<const char*>(frame.data()), qsizetype(frame.size()))
+                                 .toHex(' ')
+                                 .toUpper();
+            std::fprintf(stderr, "RX %s\n", hex.constData());
+        };
+    }
+
+    PtyServer server(bus);
+    server.setWirePace(parser.isSet(wirePace));
+    if (!server.start()) {
+        std::fprintf(stderr, "talvex-vamp: cannot open a pseudo-terminal: %s\n", qPrintable(server.errorString()));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(server.slavePath()));
+    std::fflush(stdout);
+    return app.exec();
+}
