@@ -1,0 +1,100 @@
+// The channel strip (grp2) and its three pop-up editors.
+
+#include "app/icons.h"
+#include "app/layout_widgets.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QSlider>
+
+namespace talvex::layout {
+
+namespace {
+
+constexpr int kRowTop[4] = {9, 41, 73, 105}; // Main, High, Mid, Low
+
+// The routing icon is 27 high, the buttons 23: centre the icon on the row.
+constexpr int kIconLeft = 74;
+int iconTop(int row) { return kRowTop[row] - 2; }
+
+void buildOutputRow(QGroupBox* strip, int k) {
+    const int top = kRowTop[k + 1];
+    const QString prefix = QStringLiteral("btn_op%1_").arg(k);
+    button(strip, prefix + "mute", "Mute", 112, top, 42);
+    button(strip, prefix + "gain", "Gain", 160, top, 61);
+    button(strip, prefix + "eq", "EQ/HPF/LPF", 228, top, 113);
+    button(strip, prefix + "lim", "Limiter", 349, top, 57);
+    button(strip, prefix + "delay", "Delay", 413, top, 49);
+    button(strip, prefix + "pol", "+", 469, top, 42);
+}
+
+QStringList limiterThresholds() {
+    QStringList items;
+    for (int db = -20; db <= -1; ++db)
+        items << QStringLiteral("%1.0dB").arg(db);
+    items << "0dB";
+    return items;
+}
+
+// A pop-up with a value label, a track bar and an "X" button; child of the
+// central widget, placed by the window beside the button that opens it.
+void buildSliderPopup(QWidget* central, const QString& name, const QString& caption,
+                      const QString& valueName, const QString& valueText,
+                      const QString& trackName, int maximum, const QString& closeName) {
+    QGroupBox* popup = floatingBox(central, name, 228, 159, 217, 65);
+    label(popup, name + "_caption", caption, 11, 16);
+    label(popup, valueName, valueText, 56, 16, 120);
+    trackBar(popup, trackName, maximum, 8, 35, 201);
+    button(popup, closeName, "X", 192, 8, 19, 17);
+}
+
+} // namespace
+
+void buildStrip(QWidget* central) {
+    QGroupBox* strip = box(central, "grp2", 7, 98, 600, 132);
+
+    const char* rowNames[4] = {" Main ", " High ", " Mid   ", " Low "};
+    const char* rowLabels[4] = {"lbl_row_main", "lbl_row_high", "lbl_row_mid", "lbl_row_low"};
+    for (int row = 0; row < 4; ++row)
+        label(strip, rowLabels[row], rowNames[row], 10, kRowTop[row] + 5);
+
+    // Routing icons: img2 before High and img6 before Mid change with the bridge
+    // mode; the ones before Main and Low always show the plain arrow.
+    const QPixmap plain = icons::bridge(icons::Bridge::Plain);
+    image(strip, "img_row_main", plain, kIconLeft, iconTop(0));
+    image(strip, "img2", plain, kIconLeft, iconTop(1));
+    image(strip, "img6", plain, kIconLeft, iconTop(2));
+    image(strip, "img_row_low", plain, kIconLeft, iconTop(3));
+
+    button(strip, "btn_in0_eq", "Main EQ", 112, kRowTop[0], 61);
+    button(strip, "btn_in0_delay", "Main delay", 189, kRowTop[0], 76);
+    button(strip, "btn_in0_pol", "+", 277, kRowTop[0], 42);
+    label(strip, "lbl_volume", "Volume", 337, kRowTop[0] + 4, 45);
+    QSlider* ingain = trackBar(strip, "rztrckbr_ingain", 300, 384, kRowTop[0] - 1, 161);
+    ingain->setValue(300);
+    // lbl28 starts where the design puts it, on the track bar's last pixel column,
+    // which the track bar leaves blank.
+    label(strip, "lbl28", "0db", 544, kRowTop[0] + 4, 50);
+
+    for (int k = 0; k < 3; ++k)
+        buildOutputRow(strip, k);
+    button(strip, "btn_op2_bassp", "recoup", 518, kRowTop[3], 74);
+
+    buildSliderPopup(central, "grpbx_gain", "Gain: ", "albl1", "-60 dB", "rztrckbr_gain", 325,
+                     "btn_grpbx_gain_close");
+    buildSliderPopup(central, "grpbx_delay", "Delay: ", "albl2", "0 ms", "rztrckbr_delay", 1440,
+                     "btn2");
+
+    QGroupBox* limit = floatingBox(central, "grpbx_limit", 356, 159, 217, 132);
+    label(limit, "lbl_lim_thr", "Threshold:", 11, 35);
+    label(limit, "lbl_lim_att", "Attack:", 11, 68);
+    label(limit, "lbl_lim_rel", "Release:", 11, 100);
+    list(limit, "cbb_lim_thr", limiterThresholds(), 80, 32, 97);
+    list(limit, "cbb_lim_att", {"0.5ms", "1ms", "5ms", "10ms", "20ms", "50ms"}, 80, 64, 97);
+    list(limit, "cbb_lim_rel",
+         {"300ms", "400ms", "600ms", "800ms", "1000ms", "1200ms", "2000ms", "3000ms"}, 80, 96, 97);
+    button(limit, "btn3", "X", 192, 8, 19, 17);
+}
+
+} // namespace talvex::layout

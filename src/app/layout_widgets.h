@@ -1,0 +1,42 @@
+#pragma once
+// Small factories the layout builder uses: each makes one control as a child of
+// parent, names it and places it at its design rectangle.
+
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPixmap;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QWidget;
+
+namespace talvex::layout {
+
+QGroupBox* box(QWidget* parent, const QString& name, int x, int y, int w, int h,
+               const QString& title = {});
+// A box that floats over other controls (pop-ups, panels): opaque, hidden.
+QGroupBox* floatingBox(QWidget* parent, const QString& name, int x, int y, int w, int h);
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption, int x, int y,
+                    int w, int h = 23);
+QComboBox* list(QWidget* parent, const QString& name, const QStringList& items, int x, int y, int w,
+                int h = 21);
+QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
+                int h = 21);
+// A label sized to its text; w = 0 means as wide as the text.
+QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w = 0);
+QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int x, int y, int w,
+                  int h = 24);
+QProgressBar* progressBar(QWidget* parent, const QString& name, int x, int y, int w, int h = 18);
+// An image box holding pixmap, sized to it.
+QLabel* image(QWidget* parent, const QString& name, const QPixmap& pixmap, int x, int y);
+
+// The two builders in their own files.
+void buildStrip(QWidget* central);
+void buildEqualiserPage(QWidget* central);
+
+} // namespace talvex::layout

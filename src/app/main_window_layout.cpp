@@ -1,0 +1,258 @@
+#include "app/main_window_layout.h"
+
+#include "app/icons.h"
+#include "app/layout_widgets.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace talvex {
+
+using namespace layout;
+
+namespace {
+
+constexpr char kFaceProperty[] = "talvexFaceColour";
+
+QString rgb(const QColor& c) {
+    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
+QFont arial(int pixelSize) {
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+QStringList numbers(int from, int to) {
+    QStringList items;
+    for (int i = from; i <= to; ++i)
+        items << QString::number(i);
+    return items;
+}
+
+QStringList presetLabels() {
+    return {"Usr0:", "Usr1:", "Usr2:", "Usr3:", "Pre4:", "Pre5:", "Pre6:", "Pre7:"};
+}
+
+// 70' down to 10' in steps of 2; the item index is the threshold step.
+QStringList temperatureSteps() {
+    QStringList items;
+    for (int t = 70; t >= 10; t -= 2)
+        items << QString::number(t) + "'";
+    return items;
+}
+
+void buildMenu(QMainWindow& window) {
+    QMenuBar* bar = window.menuBar();
+    bar->setFixedHeight(kMenuHeight);
+    QMenu* menu = bar->addMenu(QStringLiteral("Bridge Config"));
+    menu->setObjectName("BridgeConfig1");
+    auto* group = new QActionGroup(&window);
+    group->setExclusive(true);
+    const std::pair<const char*, const char*> items[] = {
+        {"NoBTL1", "No BTL"},
+        {"Lowmidbridge1", "Low-mid BTL"},
+        {"highmidbridge1", "high-mid BTL"},
+        {"LowmidBTLhighlow1", "Low-mid BTL high=low"},
+    };
+    for (const auto& [name, caption] : items) {
+        QAction* a = menu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(name);
+        a->setCheckable(true);
+        a->setChecked(false);
+        group->addAction(a);
+    }
+}
+
+// Connection, broadcast, Device ID assignment and presets: four boxes in grp1.
+void buildConnectionGroup(QWidget* central) {
+    QGroupBox* grp1 = box(central, "grp1", 7, 2, 600, 95);
+
+    QGroupBox* conn = box(grp1, "rzgrpbx2", 4, 6, 196, 84);
+    label(conn, "lbl_comport", "COM :", 6, 14, 56);
+    list(conn, "cbb_comport", {}, 62, 10, 74);
+    label(conn, "lbl_deviceid", "Device ID:", 6, 45, 56);
+    list(conn, "cbb_deviceid", numbers(1, 250), 62, 41, 74);
+    QPushButton* connect = button(conn, "btn_connect", "Connect", 140, 8, 52, 25);
+    setButtonColour(connect, kStateRed);
+    image(conn, "img_connectstate", icons::disconnected(), 150, 42);
+
+    QGroupBox* broadcast = box(grp1, "rzgrpbx3", 203, 6, 72, 84);
+    button(broadcast, "btn_broadcase", "Broadcast\nMode", 6, 16, 60, 52);
+
+    QGroupBox* assign = box(grp1, "rzgrpbx4", 278, 6, 86, 84);
+    label(assign, "lbl_setdeviceid", "Set device id :", 5, 14, 78);
+    edit(assign, "edt22", "1", 5, 41, 38);
+    button(assign, "btn46", "OK", 47, 40, 34);
+
+    QGroupBox* preset = box(grp1, "rzgrpbx1", 367, 6, 229, 84);
+    label(preset, "lbl_load", QString::fromUtf8("Load："), 5, 12, 36);
+    list(preset, "cbb_load2dev", presetLabels(), 42, 8, 138);
+    button(preset, "btn_load2dev", "Load", 184, 7, 40);
+    label(preset, "lbl_save", "Save:", 5, 37, 36);
+    list(preset, "cbb_save2dev", presetLabels(), 42, 33, 138);
+    button(preset, "btn_save2dev", "Save", 184, 32, 40);
+    QLineEdit* name = edit(preset, "edt_save2dev", {}, 42, 58, 138);
+    name->setMaxLength(19);
+}
+
+// Search, file and temperature controls down the right-hand side.
+void buildSideGroup(QWidget* central) {
+    QGroupBox* grp3 = box(central, "grp3", 611, 2, 122, 228);
+    const std::pair<const char*, const char*> buttons[] = {
+        {"btn41", "search device id"},
+        {"btn42", "search result"},
+        {"btn_save_onegrp2pc", "save one group to PC"},
+        {"btn_load_onegrp2pc", "load one group to DV"},
+        {"btn_save_20grp2pc", "save all-group to PC"},
+        {"btn_load_20grp2pc", "load all-group to DV"},
+    };
+    int top = 6;
+    for (const auto& [name, caption] : buttons) {
+        button(grp3, name, caption, 4, top, 114, 22);
+        top += 24;
+    }
+
+    QGroupBox* temp = box(grp3, "rzgrpbx9", 4, 150, 114, 74);
+    label(temp, "lbl_temp", "Temp:", 5, 6, 32);
+    label(temp, "lbl_temperature", QString::fromUtf8("10 °C"), 38, 6, 70);
+    label(temp, "lbl_atten", "Attenuation dB :", 5, 24, 79);
+    label(temp, "lbl_attenuation", "0 dB", 86, 24, 26);
+    list(temp, "cbb_TemperatureThr", temperatureSteps(), 5, 45, 50);
+    button(temp, "btn_changetermthr", "Change", 58, 44, 51);
+}
+
+// Panels that appear over the window when needed; all hidden at start.
+void buildPanels(QWidget* central) {
+    QGroupBox* tx = floatingBox(central, "rzgrpbx_data_tx_bar", 189, 205, 360, 66);
+    label(tx, "lbl_data_tx", "Please wait,The data is being transmitted.............. ", 10, 12,
+          340);
+    progressBar(tx, "rzprgrsbr_data_bar", 10, 36, 340, 18);
+
+    QGroupBox* search = floatingBox(central, "rzgrpbx_searchID", 224, 288, 300, 92);
+    label(search, "lbl_searchid", QString::fromUtf8("正在搜索可用设备ID号...."), 10, 10, 280);
+    progressBar(search, "rzprgrsbr_searchid", 10, 34, 280, 18);
+    button(search, "btn_searchid", QString::fromUtf8("取消"), 210, 60, 80);
+
+    QGroupBox* result = floatingBox(central, "rzgrpbx_sch_result", 6, 411, 320, 200);
+    label(result, "lbl_sch_result", "Search result:", 8, 8, 200);
+    button(result, "btn5", "X", 295, 6, 19, 17);
+    auto* memo = new QPlainTextEdit(result);
+    memo->setObjectName("mmo_s_result");
+    memo->setGeometry(8, 28, 304, 134);
+    memo->setReadOnly(true);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    button(result, "btn_s_close", "Close", 232, 168, 80);
+}
+
+// Controls of the design that lie beyond the visible area (the design surface is
+// 1261 x 773). All are hidden except edt_empty, which must be able to take the
+// keyboard focus away from the equaliser boxes.
+void buildOffscreenControls(QWidget* central) {
+    edit(central, "edt_empty", {}, 760, 8, 40);
+    for (int i = 1; i <= 3; ++i)
+        edit(central, QStringLiteral("edt%1").arg(i), {}, 760, 12 + 26 * i, 60)->hide();
+    label(central, "lbl_usbhid", {}, 760, 120, 80)->hide();
+    image(central, "img_true", icons::connected(), 760, 150)->hide();
+    image(central, "img_false", icons::disconnected(), 800, 150)->hide();
+    const icons::Bridge bridges[] = {icons::Bridge::Plain, icons::Bridge::FromAbove,
+                                     icons::Bridge::FromBelow};
+    for (int i = 0; i < 3; ++i)
+        image(central, QStringLiteral("img_brg%1").arg(i), icons::bridge(bridges[i]), 760 + 34 * i,
+              190)
+            ->hide();
+    for (int j = 0; j < 10; ++j)
+        image(central, QStringLiteral("img_EQBmp%1").arg(j), icons::bandMarker(j), 760 + 24 * j, 230)
+            ->hide();
+
+    auto* devices = new QListWidget(central);
+    devices->setObjectName("DevListBox");
+    devices->setGeometry(1010, 8, 240, 120);
+    devices->hide();
+
+    auto* history = new QListWidget(central);
+    history->setObjectName("HistoryListBox");
+    history->setGeometry(760, 260, 490, 260);
+    QFont mono(QStringLiteral("Courier New"));
+    mono.setStyleHint(QFont::TypeWriter);
+    mono.setFixedPitch(true);
+    mono.setPixelSize(12);
+    history->setFont(mono);
+    history->hide();
+
+    auto* transfer = new QPlainTextEdit(central);
+    transfer->setObjectName("mmo_saveloaddata");
+    transfer->setGeometry(760, 530, 490, 230);
+    transfer->setLineWrapMode(QPlainTextEdit::NoWrap);
+    transfer->hide();
+}
+
+} // namespace
+
+void buildMainWindowLayout(QMainWindow& window) {
+    window.setObjectName("TForm1");
+    window.setWindowTitle(QStringLiteral("Talvex-96K V3.8.0 U"));
+    window.setFont(arial(11));
+    buildMenu(window);
+
+    auto* central = new QWidget(&window);
+    central->setObjectName("centralWidget");
+    window.setCentralWidget(central);
+
+    buildConnectionGroup(central);
+    buildStrip(central);
+    buildEqualiserPage(central);
+    buildSideGroup(central);
+    buildPanels(central);
+    buildOffscreenControls(central);
+
+    // Floating panels stay above the groups they cover.
+    for (const char* name : {"grpbx_gain", "grpbx_delay", "grpbx_limit", "rzgrpbx_data_tx_bar",
+                             "rzgrpbx_searchID", "rzgrpbx_sch_result"})
+        if (auto* w = central->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly))
+            w->raise();
+
+    window.setFixedSize(kClientWidth, kClientHeight);
+    if (QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        window.move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+    }
+}
+
+void setButtonColour(QAbstractButton* button, const QColor& colour) {
+    if (!button)
+        return;
+    const bool dark = colour.lightness() < 110;
+    const QColor text = dark ? QColor(255, 255, 255) : QColor(0, 0, 0);
+    button->setProperty(kFaceProperty, colour);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { background-color: %1; color: %2;"
+                       " border: 1px solid rgb(128, 128, 128); border-radius: 2px; padding: 0px; }"
+                       "QPushButton:hover { background-color: %3; color: black; }"
+                       "QPushButton:pressed { background-color: %4; }"
+                       "QPushButton:focus { border: 1px solid rgb(0, 84, 227); }"
+                       "QPushButton:disabled { color: rgb(150, 150, 150); }")
+            .arg(rgb(colour), rgb(text), rgb(kHotTrack), rgb(colour.darker(115))));
+}
+
+QColor buttonColour(const QAbstractButton* button) {
+    if (!button)
+        return {};
+    return button->property(kFaceProperty).value<QColor>();
+}
+
+} // namespace talvex
