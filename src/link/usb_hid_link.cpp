@@ -61,8 +61,6 @@ void UsbHidLink::AddToHistory(const QString& text)
 
 void UsbHidLink::hidctlDeviceChange()
 {
-    controller_.close();
-    hasDevice_ = false;
     deviceList_.clear();
     const QList<HidDeviceInfo> devices = controller_.devices();
     for (const HidDeviceInfo& device : devices)
@@ -71,13 +69,22 @@ void UsbHidLink::hidctlDeviceChange()
     link_.matchedDevice = kNoMatchedDevice;
     const int match = int(deviceList_.indexOf(QString::fromLatin1(kMatchName)));
     // Only the matched device is taken for use; the others are listed by name.
-    if (match < 0 || !controller_.open(match)) {
+    // A matched device that is still the one open stays open, so replies on
+    // their way (a change notification follows every arrival) are not lost.
+    const bool keepOpen = match >= 0 && hasDevice_ && controller_.isOpen() && devices[match].path == openPath_;
+    if (!keepOpen) {
+        controller_.close();
+        hasDevice_ = false;
+        openPath_.clear();
+    }
+    if (match < 0 || (!keepOpen && !controller_.open(match))) {
         link_.usbMode = false;
         return;
     }
     link_.matchedDevice = match;
     link_.usbMode = true;
     hasDevice_ = true;
+    openPath_ = devices[match].path;
     reconnectAttempts = 0;
     if (!link_.connected)
         host_.connectClick();

@@ -88,6 +88,7 @@ private:
     UsbHidHost& host_;
     QStringList deviceList_;
     bool hasDevice_ = false;
+    QString openPath_; // path of the open matched device
     int historyLines_ = 0;
 };
 

@@ -257,3 +257,19 @@ TEST_F(UsbFixture, RouterUsesSerialWithoutAMatchedDevice)
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     EXPECT_TRUE(router.usbActive());
 }
+
+TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    ASSERT_EQ(controller.openCount, 1);
+    int meters = 0;
+    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
+
+    // Another device comes and goes while the reply is on its way.
+    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
+    controller.unplug(QStringLiteral("mouse"));
+    EXPECT_EQ(controller.openCount, 1);
+    EXPECT_EQ(link.matchedDevice, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+}

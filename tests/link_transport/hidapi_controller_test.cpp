@@ -1,0 +1,31 @@
+#include "link/hidapi_controller.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace talvex;
+
+// Runs against whatever HID devices the machine has (usually none in CI): the
+// worker thread's start, enumeration hand-over and shutdown must be clean.
+TEST(HidapiController, EnumeratesOnItsThreadAndShutsDownCleanly)
+{
+    for (int round = 0; round < 2; ++round) {
+        HidapiController controller;
+        QSignalSpy changes(&controller, &HidController::deviceChange);
+        QSignalSpy arrivals(&controller, &HidController::arrival);
+        QTest::qWait(3 * HidapiController::kPollMs);
+        // Present devices are reported as arrivals followed by one change.
+        EXPECT_EQ(arrivals.size(), controller.devices().size());
+        EXPECT_EQ(changes.size(), controller.devices().isEmpty() ? 0 : 1);
+
+        EXPECT_FALSE(controller.open(-1));
+        EXPECT_FALSE(controller.open(int(controller.devices().size())));
+        EXPECT_FALSE(controller.isOpen());
+        std::uint8_t report[65] = {};
+        const HidWriteResult result = controller.write(report);
+        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.errorText.isEmpty());
+    }
+}
