@@ -14,6 +14,8 @@ namespace talvex {
 
 namespace {
 
+[[maybe_unused]] constexpr int kFirstExtraNumber = 1000;
+
 std::vector<SerialPortItem> enumerateSystemPorts()
 {
     std::vector<SerialPortItem> ports;
@@ -80,16 +82,23 @@ std::vector<SerialPortItem> SerialLink::readPortList() const
     });
     for (const QString& path : extraPorts_)
         ports.push_back({path, path, 0});
+    const std::size_t enumerated = ports.size() - std::size_t(extraPorts_.size());
     for (std::size_t i = 0; i < ports.size(); ++i) {
 #ifdef Q_OS_WIN
-        if (i < ports.size() - std::size_t(extraPorts_.size())) {
+        // COM ports keep their COM number; the extra paths get numbers no COM
+        // port has.
+        if (i < enumerated) {
             ports[i].number = comNumber(ports[i].name);
             if (ports[i].number > 0)
                 ports[i].location = comDeviceName(ports[i].number);
-            continue;
+        } else {
+            ports[i].number = kFirstExtraNumber + int(i - enumerated);
         }
+#else
+        (void)enumerated;
+        // Position + 1, stepping over 100, which marks the USB link.
+        ports[i].number = int(i) + 1 < kPortUsb ? int(i) + 1 : int(i) + 2;
 #endif
-        ports[i].number = int(i) + 1;
     }
     return ports;
 }

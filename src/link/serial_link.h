@@ -21,8 +21,9 @@
 namespace talvex {
 
 // One item of the port list. `name` is the text shown in cbb_comport; `location`
-// is what gets opened; `number` is the item's port number (on Windows the COM
-// number, elsewhere the item's position + 1; 0 when it does not parse).
+// is what gets opened; `number` is the item's port number: on Windows the COM
+// number (0 when the name does not end in one) and 1000 + k for the k-th extra
+// path; elsewhere the item's position + 1, skipping 100 (the USB link's mark).
 struct SerialPortItem {
     QString name;
     QString location;

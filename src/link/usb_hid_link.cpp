@@ -118,7 +118,7 @@ void UsbHidLink::hidctlRemoval(const HidDeviceInfo& device)
 
 void UsbHidLink::hidctlDeviceDataError(int code, const QString& text)
 {
-    AddToHistory(QStringLiteral("READ ERROR: %1 (%2)").arg(text).arg(code, 0, 16));
+    AddToHistory(QStringLiteral("READ ERROR: %1 (%2)").arg(text, QString::number(code, 16).toUpper()));
 }
 
 void UsbHidLink::writeReport(std::span<const std::uint8_t> report, bool& ok)
@@ -128,7 +128,8 @@ void UsbHidLink::writeReport(std::span<const std::uint8_t> report, bool& ok)
     if (result.ok)
         AddToHistory(reportLine(report.first(std::min(report.size(), std::size_t(std::max(result.written, 1))))));
     else
-        AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText).arg(result.errorCode, 0, 16));
+        AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)")
+                         .arg(result.errorText, QString::number(result.errorCode, 16).toUpper()));
 }
 
 void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -238,4 +240,43 @@ TEST_F(SerialFixture, CloseLeavesTheConnectedFlagToTheUsbLink)
     link.usbMode = true;
     serial.close();
     EXPECT_TRUE(link.connected);
+}
+
+TEST(SerialPortList, NumbersStepOverTheUsbMark)
+{
+    LinkState link;
+    ReplyReceiver receiver(link);
+    SerialLink serial(link, receiver);
+    serial.setEnumerator([] {
+        std::vector<SerialPortItem> many;
+        for (int i = 0; i < 120; ++i)
+            many.push_back({QStringLiteral("tty%1").arg(i, 3, 10, QLatin1Char('0')), QString(), 0});
+        return many;
+    });
+    serial.initialPortList();
+    std::set<int> numbers;
+    for (const SerialPortItem& item : serial.portTable())
+        numbers.insert(item.number);
+    EXPECT_EQ(numbers.size(), 120u);
+    EXPECT_FALSE(numbers.count(kPortUsb));
+    EXPECT_FALSE(numbers.count(kPortNone));
+    EXPECT_FALSE(numbers.count(kPortFailed));
+}
+
+TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
+{
+    ASSERT_TRUE(openVirtualAmplifier());
+    LinkState otherLink;
+    ReplyReceiver otherReceiver(otherLink);
+    SerialLink other(otherLink, otherReceiver);
+    EXPECT_FALSE(other.openLocation(server.slavePath())); // in use
+    EXPECT_FALSE(otherLink.connected);
+
+    serial.close();
+    ASSERT_TRUE(serial.open(*serial.portNumber(0)));
+    serial.startReader();
+    int meters = 0;
+    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    serial.write(readRequest(0, frame::kCmdMeters));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }

@@ -228,7 +228,7 @@ TEST_F(UsbFixture, ErrorsAreLoggedOnly)
     controller.failWrites = true;
     const std::size_t lines = host.history.size();
     usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
-    EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1f)"));
+    EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
     std::array<std::uint8_t, 642> block{};
     usb.UsbHidSendBigData(block);
     EXPECT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
