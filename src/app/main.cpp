@@ -1,0 +1,28 @@
+// Program entry: the application, the main window (whose creation runs the
+// start-up sequence and creates the warning dialog), then the event loop until
+// the main window closes.
+
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "app/prompts.h"
+#include "link/hidapi_controller.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Talvex-96K"));
+
+    talvex::HidapiController hid;
+    talvex::MessageBoxPrompts prompts;
+    talvex::TForm1::Platform platform;
+    platform.hid = &hid;
+    platform.prompts = &prompts;
+    platform.extraPorts = talvex::portArguments(QApplication::arguments());
+
+    talvex::TForm1 window(platform);
+    prompts.setParent(&window);
+    window.show();
+    return QApplication::exec();
+}

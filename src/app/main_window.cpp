@@ -1,0 +1,574 @@
+#include "app/main_window.h"
+
+#include "app/group_reply_hooks.h"
+#include "app/main_window_layout.h"
+#include "app/icons.h"
+#include "app/warning_dialog.h"
+#include "link/frame.h"
+#include "model/number_text.h"
+#include "model/reply_handlers.h"
+#include "model/value_tables.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+namespace talvex {
+
+namespace {
+
+// The control with this objectName; every control the window drives is built by
+// the layout, so a missing one is a programming error caught at start-up.
+template <typename T>
+T* need(QObject* root, const char* name)
+{
+    T* found = root->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("main window: control %s is missing", name);
+    return found;
+}
+
+QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+
+} // namespace
+
+TForm1::TForm1(const Platform& platform, QWidget* parent)
+    : QMainWindow(parent),
+      sender_(model_, link_),
+      receiver_(link_),
+      serial_(link_, receiver_),
+      usb_(*platform.hid, link_, receiver_, *this),
+      router_(link_, serial_, usb_),
+      prompts_(*platform.prompts)
+{
+    if (platform.enumerator)
+        serial_.setEnumerator(platform.enumerator);
+    serial_.setExtraPorts(platform.extraPorts);
+    sender_.setTransport(&router_);
+    sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
+
+    receiver_.setHandler(frame::kCmdIdentification, [this] { Ack_Rcv_version_proc(); });
+    receiver_.setHandler(frame::kCmdReadPresetNames, [this] { Ack_R_20_Username_proc(); });
+    receiver_.setHandler(frame::kCmdReadSystemRecord, [this] { Ack_R_AllSysData_proc(); });
+    receiver_.setHandler(frame::kCmdCurrentGroup, [this] { Ack_RW_One_Group_proc(); });
+    receiver_.setHandler(frame::kCmdStoredGroup, [this] { Ack_Rw_20_Group_proc(); });
+    receiver_.setHandler(frame::kCmdMeters, [this] { Ack_Meter_proc(); });
+
+    buildMainWindowLayout(*this);
+    connectedIcon_ = icons::connected();
+    disconnectedIcon_ = icons::disconnected();
+    for (int i = 0; i < 3; ++i)
+        bridgeIcons_[i] = icons::bridge(icons::Bridge(i));
+    findControls();
+    setupTimers();
+    FormCreate();
+    warning_ = new TForm4(this);
+}
+
+TForm1::~TForm1()
+{
+    // Stop the ticks before the members they use go away.
+    for (QTimer* timer : {&tmr_boot, &tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect,
+                          &tmr_apply20grp, &tmr_send20grp, &tmr_reflashcomport, &tmr_close_seach})
+        timer->stop();
+    if (link_.connected && !link_.usbMode)
+        serial_.close();
+}
+
+void TForm1::findControls()
+{
+    btn_connect_ = need<QAbstractButton>(this, "btn_connect");
+    img_connectstate_ = need<QLabel>(this, "img_connectstate");
+    cbb_comport_ = need<QComboBox>(this, "cbb_comport");
+    cbb_deviceid_ = need<QComboBox>(this, "cbb_deviceid");
+    cbb_load2dev_ = need<QComboBox>(this, "cbb_load2dev");
+    cbb_save2dev_ = need<QComboBox>(this, "cbb_save2dev");
+    cbb_TemperatureThr_ = need<QComboBox>(this, "cbb_TemperatureThr");
+    lbl_temperature_ = need<QLabel>(this, "lbl_temperature");
+    lbl_attenuation_ = need<QLabel>(this, "lbl_attenuation");
+    edtMeters_ = {need<QLineEdit>(this, "edt1"), need<QLineEdit>(this, "edt2"), need<QLineEdit>(this, "edt3")};
+    rzgrpbx_data_tx_bar_ = need<QWidget>(this, "rzgrpbx_data_tx_bar");
+    rzprgrsbr_data_bar_ = need<QProgressBar>(this, "rzprgrsbr_data_bar");
+    rzgrpbx_sch_result_ = need<QWidget>(this, "rzgrpbx_sch_result");
+    enableAfterSearch_ = {need<QWidget>(this, "grp1"), need<QWidget>(this, "grp2"), need<QWidget>(this, "rzgrpbx5")};
+    popups_ = {need<QWidget>(this, "grpbx_gain"), need<QWidget>(this, "grpbx_delay"),
+               need<QWidget>(this, "grpbx_limit")};
+    rztrckbr_ingain_ = need<QAbstractSlider>(this, "rztrckbr_ingain");
+    lbl28_ = need<QLabel>(this, "lbl28");
+    for (int k = 0; k < 3; ++k) {
+        const QByteArray prefix = "btn_op" + QByteArray::number(k);
+        muteButtons_[k] = need<QAbstractButton>(this, prefix + "_mute");
+        polButtons_[k] = need<QAbstractButton>(this, prefix + "_pol");
+        if (k < 2) {
+            int i = 0;
+            for (const char* suffix : {"_mute", "_gain", "_eq", "_lim", "_delay", "_pol"})
+                rowButtons_[k][i++] = need<QWidget>(this, prefix + suffix);
+        }
+    }
+    btn_op2_bassp_ = need<QAbstractButton>(this, "btn_op2_bassp");
+    btn_in0_pol_ = need<QAbstractButton>(this, "btn_in0_pol");
+    img2_ = need<QLabel>(this, "img2");
+    img6_ = need<QLabel>(this, "img6");
+    bridgeItems_ = {need<QAction>(this, "NoBTL1"), need<QAction>(this, "Lowmidbridge1"),
+                    need<QAction>(this, "highmidbridge1"), need<QAction>(this, "LowmidBTLhighlow1")};
+    HistoryListBox_ = need<QListWidget>(this, "HistoryListBox");
+    lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
+
+    connect(btn_connect_, &QAbstractButton::clicked, this, &TForm1::btn_connectClick);
+    connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &TForm1::rztrckbr_ingainChange);
+    connect(bridgeItems_[0], &QAction::triggered, this, &TForm1::NoBTL1Click);
+    connect(bridgeItems_[1], &QAction::triggered, this, &TForm1::Lowmidbridge1Click);
+    connect(bridgeItems_[2], &QAction::triggered, this, &TForm1::highmidbridge1Click);
+    connect(bridgeItems_[3], &QAction::triggered, this, &TForm1::LowmidBTLhighlow1Click);
+    for (QAction* item : bridgeItems_)
+        item->setCheckable(true);
+}
+
+void TForm1::setupTimers()
+{
+    struct Spec {
+        QTimer* timer;
+        const char* name;
+        int interval;
+        void (TForm1::*tick)();
+    };
+    const Spec specs[] = {
+        {&tmr_boot, "tmr_boot", 100, &TForm1::tmr_bootTimer},
+        {&tmr_prgrsbr, "tmr_prgrsbr", 200, &TForm1::tmr_prgrsbrTimer},
+        {&tmr_disconnect, "tmr_disconnect", 250, &TForm1::tmr_disconnectTimer},
+        {&tmr_pulseframe, "tmr_pulseframe", 350, &TForm1::tmr_pulseframeTimer},
+        {&tmr_hidreconnect, "tmr_hidreconnect", 500, &TForm1::tmr_hidreconnectTimer},
+        {&tmr_apply20grp, "tmr_apply20grp", 980, nullptr},
+        {&tmr_send20grp, "tmr_send20grp", 1500, nullptr},
+        {&tmr_reflashcomport, "tmr_reflashcomport", 2000, &TForm1::tmr_reflashcomportTimer},
+        {&tmr_close_seach, "tmr_close_seach", 3000, &TForm1::tmr_close_seachTimer},
+    };
+    for (const Spec& spec : specs) {
+        spec.timer->setObjectName(QString::fromLatin1(spec.name));
+        spec.timer->setInterval(spec.interval);
+        if (spec.tick)
+            connect(spec.timer, &QTimer::timeout, this, spec.tick);
+    }
+    tmr_reflashcomport.start();
+}
+
+void TForm1::FormCreate()
+{
+    // Buttons in Arial ("Liberation Sans" stands in for it on Linux).
+    for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
+        QFont font = button->font();
+        font.setFamily(QStringLiteral("Arial"));
+        button->setFont(font);
+    }
+    fillPortList(serial_.initialPortList());
+    fillPortList(serial_.initialPortList());
+
+    // The layout gives the window its fixed 747 x 735 outer size; centre it.
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    resetEditingState();
+    link_.noReplyCount = 0;
+    model_.Init_value();
+    model_.viewRefresh = true;
+    UpdataToComponent();
+    tmr_boot.start();
+}
+
+void TForm1::fillPortList(const QStringList& names)
+{
+    const QSignalBlocker block(cbb_comport_);
+    cbb_comport_->clear();
+    cbb_comport_->addItems(names);
+    cbb_comport_->setCurrentIndex(int(names.size()) - 1);
+}
+
+// --- timers ---------------------------------------------------------------
+
+void TForm1::tmr_bootTimer()
+{
+    // The start-up Device ID search joins here; for now the tick only ends itself.
+    tmr_boot.stop();
+}
+
+void TForm1::tmr_close_seachTimer() { tmr_close_seach.stop(); }
+
+void TForm1::tmr_prgrsbrTimer()
+{
+    if (!link_.connected)
+        return;
+    progress_ += 2;
+    if (progress_ <= 99) {
+        rzprgrsbr_data_bar_->setValue(progress_);
+        return;
+    }
+    progress_ = 0;
+    rzprgrsbr_data_bar_->setValue(0);
+    tmr_prgrsbr.stop();
+    rzgrpbx_data_tx_bar_->hide();
+}
+
+void TForm1::tmr_disconnectTimer()
+{
+    ++link_.noReplyCount;
+    if (link_.noReplyCount < kWatchdogLimit)
+        return;
+    receiver_.clearReassembly();
+    link_.matchedDevice = kNoMatchedDevice;
+    tmr_disconnect.stop();
+
+    resetEditingState();
+    link_.currentPort = kPortNone;
+    Delay(50);
+    serial_.close();
+    link_.connected = false;
+
+    hideProgress();
+    for (QTimer* timer : {&tmr_pulseframe, &tmr_apply20grp, &tmr_send20grp})
+        timer->stop();
+    model_.clearPending();
+
+    showConnected(false);
+    warning_->show();
+}
+
+void TForm1::tmr_pulseframeTimer() { sender_.sendSchedulerTick(); }
+
+void TForm1::tmr_hidreconnectTimer() { usb_.tmr_hidreconnectTick(); }
+
+void TForm1::tmr_reflashcomportTimer()
+{
+    if (link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
+        return;
+    if (auto names = serial_.TmrGetCommport())
+        fillPortList(*names);
+}
+
+// --- connection ------------------------------------------------------------
+
+void TForm1::btn_connectClick()
+{
+    if (btn_connect_->text() == QLatin1String("Connect"))
+        connectLink();
+    else
+        disconnectLink();
+}
+
+void TForm1::connectLink()
+{
+    hidePopups();
+    sender_.readBackOverride = false;
+    btn_s_closeClick();
+    link_.noReplyCount = 0;
+    warning_->close();
+
+    rzgrpbx_data_tx_bar_->move(189, 205);
+    rzprgrsbr_data_bar_->setValue(0);
+
+    if (!hidPresent()) {
+        if (auto number = serial_.portNumber(cbb_comport_->currentIndex()))
+            link_.currentPort = *number;
+    }
+    sender_.deviceAddress = cbb_deviceid_->currentIndex();
+
+    if (serial_.isOpen())
+        serial_.close();
+    model_.clearPending();
+
+    // The serial port is opened only when it is to carry the link: a present
+    // HID device is the transport and leaves the port free for other programs.
+    if (!hidPresent())
+        serial_.open(link_.currentPort);
+
+    if (hidPresent()) {
+        link_.connected = true;
+        link_.currentPort = kPortUsb;
+    } else if (!link_.connected) {
+        link_.currentPort = kPortFailed;
+        hideProgress();
+        prompts_.message(QStringLiteral("No port or in use."));
+        serial_.close();
+        return;
+    }
+
+    rzgrpbx_data_tx_bar_->show();
+    rzgrpbx_data_tx_bar_->raise();
+    tmr_prgrsbr.start();
+    progress_ = 0;
+
+    serial_.startReader();
+
+    receiver_.clear();
+    sender_.clearTransmitText();
+    tmr_disconnect.start();
+    receiver_.clearReassembly();
+    tmr_hidreconnect.start();
+    usb_.versionConfirmed = false;
+
+    sender_.Send_Readcmd_tomcu(0, frame::kCmdIdentification, 0);
+    showConnected(true);
+}
+
+void TForm1::disconnectLink()
+{
+    hidePopups();
+    tmr_disconnect.stop();
+    resetEditingState();
+    link_.currentPort = kPortNone;
+    Delay(50);
+    serial_.close();
+    link_.connected = false;
+    hideProgress();
+    for (QTimer* timer : {&tmr_pulseframe, &tmr_disconnect})
+        timer->stop();
+    model_.clearPending();
+    showConnected(false);
+}
+
+void TForm1::showConnected(bool connected)
+{
+    btn_connect_->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    setButtonColour(btn_connect_, connected ? kConnectedGreen : kStateRed);
+    img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
+}
+
+void TForm1::btn_s_closeClick()
+{
+    rzgrpbx_sch_result_->hide();
+    for (QWidget* box : enableAfterSearch_)
+        box->setEnabled(true);
+}
+
+void TForm1::hideProgress()
+{
+    rzgrpbx_data_tx_bar_->hide();
+    tmr_prgrsbr.stop();
+}
+
+void TForm1::hidePopups()
+{
+    for (QWidget* popup : popups_)
+        popup->hide();
+}
+
+void TForm1::resetEditingState()
+{
+    // Wheel binding and graph dragging belong to the editing page; nothing to
+    // reset until it exists.
+}
+
+void TForm1::Delay(int ms) { talvex::Delay(pump_, ms); }
+
+// --- UsbHidHost ------------------------------------------------------------
+
+void TForm1::addHistoryLine(const QString& line)
+{
+    HistoryListBox_->addItem(line);
+    HistoryListBox_->setCurrentRow(HistoryListBox_->count() - 1);
+}
+
+void TForm1::dropOldestHistoryLine() { delete HistoryListBox_->takeItem(0); }
+
+void TForm1::setUsbHidLabel(const QString& text) { lbl_usbhid_->setText(text); }
+
+void TForm1::setSelectorsEnabled(bool enabled)
+{
+    cbb_comport_->setEnabled(enabled);
+    cbb_deviceid_->setEnabled(enabled);
+}
+
+void TForm1::setReconnectTimerActive(bool active)
+{
+    if (active)
+        tmr_hidreconnect.start();
+    else
+        tmr_hidreconnect.stop();
+}
+
+void TForm1::setConnectCaption(const QString& caption) { btn_connect_->setText(caption); }
+
+// --- reply handlers --------------------------------------------------------
+
+void TForm1::Ack_Rcv_version_proc()
+{
+    if (!replies::identificationMatches(receiver_.receiveText()))
+        return; // the watchdog ends the connection
+    receiver_.clear();
+    sender_.clearTransmitText();
+    tmr_hidreconnect.stop();
+    usb_.versionConfirmed = true;
+    if (hidPresent() && !link_.connected) {
+        warning_->close();
+        btn_connectClick();
+    }
+    warning_->close();
+    sender_.Send_Readcmd_tomcu(0, frame::kCmdReadPresetNames, 0);
+}
+
+void TForm1::Ack_R_20_Username_proc()
+{
+    if (!replies::storePresetNames(receiver_.receiveText(), model_)) {
+        receiver_.clear();
+        return;
+    }
+    for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n) {
+        const std::string shown = replies::presetDisplayName(model_.presetNames[n]);
+        cbb_load2dev_->setItemText(n, QString::fromLatin1(kPresetLabelPrefixes[n]) + u':' + fromStd(shown));
+    }
+    receiver_.clear();
+    sender_.clearTransmitText();
+    sender_.Send_Readcmd_tomcu(0, frame::kCmdReadSystemRecord, 0);
+}
+
+void TForm1::Ack_R_AllSysData_proc()
+{
+    const auto item = replies::storeSystemRecord(receiver_.receiveText(), model_);
+    if (!item) {
+        receiver_.clear();
+        return;
+    }
+    for (QComboBox* list : {cbb_load2dev_, cbb_save2dev_})
+        list->setCurrentIndex(*item < list->count() ? *item : -1);
+    const int threshold = model_.systemRecord[7];
+    cbb_TemperatureThr_->setCurrentIndex(threshold < cbb_TemperatureThr_->count() ? threshold : -1);
+    receiver_.clear();
+    sender_.clearTransmitText();
+    sender_.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+}
+
+void TForm1::Ack_RW_One_Group_proc()
+{
+    if (!replies::storeGroup(receiver_.receiveText(), model_)) {
+        receiver_.clear();
+        return;
+    }
+    model_.viewRefresh = true;
+    UpdataToComponent();
+    model_.viewRefresh = false;
+
+    if (groupHooks_)
+        groupHooks_->currentGroupReceived(receiver_.receiveText().substr(0, replies::kGroupText));
+
+    receiver_.clear();
+    hideProgress();
+    tmr_pulseframe.start();
+    tmr_disconnect.start();
+    if (sender_.broadcast)
+        sender_.deviceAddress = frame::kBroadcastAddress;
+}
+
+void TForm1::Ack_Rw_20_Group_proc()
+{
+    if (receiver_.receiveText().size() < replies::kGroupText) {
+        receiver_.clear();
+        return;
+    }
+    const std::string line = receiver_.receiveText().substr(0, replies::kGroupText);
+    receiver_.clear();
+    if (groupHooks_)
+        groupHooks_->storedGroupReceived(line);
+}
+
+void TForm1::Ack_Meter_proc()
+{
+    probeReplied_ = true;
+    const auto reading = replies::decodeMeter(receiver_.receiveText());
+    if (!reading)
+        return;
+    lbl_temperature_->setText(fromStd(replies::temperatureText(reading->step)));
+    lbl_attenuation_->setText(QString::number(reading->attenuation) + QStringLiteral(" dB"));
+    for (int i = 0; i < 3; ++i)
+        edtMeters_[i]->setText(QString::number(reading->extra[i]));
+}
+
+// --- view refresh ----------------------------------------------------------
+
+void TForm1::UpdataToComponent()
+{
+    hidePopups();
+    for (int k = 0; k < 3; ++k) {
+        const int block = outputBlockStart(k);
+        setButtonColour(muteButtons_[k], model_.image[block + kOutMute] != 0 ? kStateRed : kButtonFace);
+        polButtons_[k]->setText(model_.image[block + kOutPolarity] != 0 ? QStringLiteral("-") : QStringLiteral("+"));
+    }
+    setButtonColour(btn_op2_bassp_, model_.image[outputBlockStart(2) + kOutRecoup] != 0 ? kStateRed : kButtonFace);
+    btn_in0_pol_->setText(model_.image[kMainPolarity] != 0 ? QStringLiteral("-") : QStringLiteral("+"));
+    rztrckbr_ingain_->setValue(model_.code16(kMainGain));
+    // The equaliser page of Main is shown here once the equaliser page exists.
+    applyBridgeMode(model_.image[kBridgeMode]);
+}
+
+void TForm1::rztrckbr_ingainChange()
+{
+    hidePopups();
+    const int code = rztrckbr_ingain_->value();
+    lbl28_->setText(fromStd(gainText(code)));
+    model_.setCode16(kMainGain, code);
+    model_.markChunk(0);
+}
+
+// --- bridge menu -----------------------------------------------------------
+
+void TForm1::applyBridgeMode(int mode)
+{
+    switch (mode) {
+    case 0: NoBTL1Click(); break;
+    case 1: Lowmidbridge1Click(); break;
+    case 2: highmidbridge1Click(); break;
+    case 3: LowmidBTLhighlow1Click(); break;
+    default: break; // an unknown mode leaves the menu and the rows as they are
+    }
+}
+
+namespace {
+
+enum class Feed { Plain = 0, FromAbove = 1, FromBelow = 2 };
+
+struct BridgeLayout {
+    bool highShown;
+    bool midShown;
+    Feed high;
+    Feed mid;
+};
+
+constexpr std::array<BridgeLayout, 4> kBridgeLayouts = {{
+    {true, true, Feed::Plain, Feed::Plain},
+    {true, false, Feed::Plain, Feed::FromBelow},
+    {true, false, Feed::Plain, Feed::FromAbove},
+    {false, false, Feed::FromBelow, Feed::FromBelow},
+}};
+
+} // namespace
+
+void TForm1::NoBTL1Click() { applyBridgeModeItem(0); }
+void TForm1::Lowmidbridge1Click() { applyBridgeModeItem(1); }
+void TForm1::highmidbridge1Click() { applyBridgeModeItem(2); }
+void TForm1::LowmidBTLhighlow1Click() { applyBridgeModeItem(3); }
+
+void TForm1::applyBridgeModeItem(int mode)
+{
+    hidePopups();
+    model_.image[kBridgeMode] = mode;
+    for (int i = 0; i < 4; ++i)
+        bridgeItems_[i]->setChecked(i == mode);
+    const BridgeLayout& layout = kBridgeLayouts[mode];
+    for (QWidget* button : rowButtons_[0])
+        button->setVisible(layout.highShown);
+    for (QWidget* button : rowButtons_[1])
+        button->setVisible(layout.midShown);
+    img2_->setPixmap(bridgeIcons_[int(layout.high)]);
+    img6_->setPixmap(bridgeIcons_[int(layout.mid)]);
+    model_.markChunk(0);
+}
+
+} // namespace talvex

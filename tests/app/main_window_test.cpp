@@ -1,0 +1,361 @@
+#include "window_fixture.h"
+
+#include "app/command_line.h"
+#include "app/icons.h"
+#include "link/frame.h"
+#include "model/parameter_model.h"
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSlider>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 128, 0);
+
+bool isWrite(const std::vector<std::uint8_t>& f) { return f.size() > 4 && f[4] == frame::kOpWrite; }
+int commandOf(const std::vector<std::uint8_t>& f) { return f[6]; }
+
+} // namespace
+
+TEST_F(WindowTest, StartUpShowsTheDefaults)
+{
+    makeWindow();
+    EXPECT_EQ(window->windowTitle(), "Talvex-96K V3.8.0 U");
+    EXPECT_EQ(label("lbl28"), "-60dB");
+    for (const char* name : {"btn_in0_pol", "btn_op0_pol", "btn_op1_pol", "btn_op2_pol"})
+        EXPECT_EQ(text(name), "+") << name;
+    for (const char* name : {"btn_op0_mute", "btn_op1_mute", "btn_op2_mute", "btn_op2_bassp"})
+        EXPECT_NE(face(name), kRed) << name;
+    EXPECT_TRUE(checked("NoBTL1"));
+    EXPECT_FALSE(checked("Lowmidbridge1") || checked("highmidbridge1") || checked("LowmidBTLhighlow1"));
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_TRUE(window->model().viewRefresh); // stays set until the first group is shown
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+
+    // The serial port list holds the --port path, selected.
+    auto* ports = control<QComboBox>("cbb_comport");
+    ASSERT_EQ(ports->count(), 1);
+    EXPECT_EQ(ports->currentText(), pty.slavePath());
+}
+
+TEST_F(WindowTest, TimersHaveTheirIntervals)
+{
+    makeWindow();
+    const std::pair<QTimer*, int> expected[] = {
+        {&window->tmr_boot, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
+        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->tmr_apply20grp, 980},
+        {&window->tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->tmr_close_seach, 3000},
+    };
+    for (auto [timer, interval] : expected)
+        EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
+    EXPECT_TRUE(window->tmr_boot.isActive());
+    EXPECT_TRUE(window->tmr_reflashcomport.isActive());
+    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    // The boot tick ends itself.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->tmr_boot.isActive(); }, 1000));
+}
+
+TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
+{
+    // Give the device values that differ from the defaults everywhere the view shows.
+    auto& image = amp.image();
+    image[kMainGain] = 250 % 256;
+    image[kMainGain + 1] = 250 / 256;
+    image[kMainPolarity] = 1;
+    image[outputBlockStart(0) + kOutMute] = 1;
+    image[outputBlockStart(1) + kOutMute] = 0;
+    image[outputBlockStart(1) + kOutPolarity] = 1;
+    image[outputBlockStart(2) + kOutRecoup] = 1;
+    image[kBridgeMode] = 2;
+    std::fill(amp.presetNames()[2].begin(), amp.presetNames()[2].end(), 0);
+    std::memcpy(amp.presetNames()[2].data(), "ABCD", 4);
+    amp.presetNames()[3][5] = 255;
+    amp.systemRecord()[0] = 3;
+    amp.systemRecord()[7] = 5;
+    makeWindow();
+
+    connectAndRead();
+    EXPECT_EQ(text("btn_connect"), "Disconnect");
+    EXPECT_EQ(face("btn_connect"), kGreen);
+    EXPECT_EQ(window->link().currentPort, 1);
+    EXPECT_FALSE(window->model().viewRefresh);
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->tmr_prgrsbr.isActive());
+    EXPECT_TRUE(window->tmr_disconnect.isActive());
+
+    // The chain: identification, names, system record, current group, in that order.
+    ASSERT_GE(frames.size(), 4u);
+    EXPECT_EQ(commandOf(frames[0]), frame::kCmdIdentification);
+    EXPECT_EQ(commandOf(frames[1]), frame::kCmdReadPresetNames);
+    EXPECT_EQ(commandOf(frames[2]), frame::kCmdReadSystemRecord);
+    EXPECT_EQ(commandOf(frames[3]), frame::kCmdCurrentGroup);
+
+    EXPECT_EQ(label("lbl28"), "-10dB");
+    EXPECT_EQ(text("btn_in0_pol"), "-");
+    EXPECT_EQ(face("btn_op0_mute"), kRed);
+    EXPECT_NE(face("btn_op1_mute"), kRed);
+    EXPECT_EQ(text("btn_op1_pol"), "-");
+    EXPECT_EQ(face("btn_op2_bassp"), kRed);
+    EXPECT_TRUE(checked("highmidbridge1"));
+    EXPECT_FALSE(checked("NoBTL1"));
+    EXPECT_TRUE(shown("btn_op0_mute"));
+    EXPECT_FALSE(shown("btn_op1_mute"));
+    // Nothing queued by the refresh.
+    EXPECT_EQ(window->model().lowestPending(), -1);
+
+    auto* load = control<QComboBox>("cbb_load2dev");
+    auto* save = control<QComboBox>("cbb_save2dev");
+    EXPECT_EQ(load->itemText(0), "Usr0:Club Night          ");
+    EXPECT_EQ(load->itemText(2), "Usr2:ABCD                ");
+    EXPECT_EQ(load->itemText(3), "Usr3:");
+    EXPECT_EQ(save->itemText(2), "Usr2:"); // the save list keeps its design items
+    EXPECT_EQ(load->currentIndex(), 2);
+    EXPECT_EQ(save->currentIndex(), 2);
+    EXPECT_EQ(control<QComboBox>("cbb_TemperatureThr")->currentIndex(), 5);
+
+    // The meters: the first meter read goes out on the first idle tick.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return label("lbl_attenuation").endsWith(" dB") &&
+                                                 !label("lbl_attenuation").contains(u'°') &&
+                                                 !control<QLineEdit>("edt1")->text().isEmpty(); }, 3000));
+    const QString temperature = label("lbl_temperature");
+    EXPECT_FALSE(temperature.contains(u'°'));
+    EXPECT_TRUE(temperature == ">=70" || temperature == "<=10" || temperature.toInt() > 10) << temperature.toStdString();
+    EXPECT_TRUE(window->probeReplied());
+}
+
+TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
+{
+    makeWindow();
+    // Changed before connecting: the view-refresh flag from start-up keeps it local.
+    control<QAbstractSlider>("rztrckbr_ingain")->setValue(10);
+    EXPECT_EQ(window->model().lowestPending(), -1);
+
+    connectAndRead();
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FALSE(isWrite(frames[i])) << i;
+    EXPECT_EQ(label("lbl28"), "0dB"); // the device's value replaced the local change
+
+    const std::size_t before = frames.size();
+    control<QAbstractSlider>("rztrckbr_ingain")->setValue(200);
+    EXPECT_EQ(label("lbl28"), "-20dB");
+    EXPECT_TRUE(window->model().pending[0]);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (std::size_t i = before; i < frames.size(); ++i)
+            if (isWrite(frames[i]))
+                return true;
+        return false;
+    }, 2000));
+    std::vector<std::uint8_t> write;
+    for (std::size_t i = before; i < frames.size() && write.empty(); ++i)
+        if (isWrite(frames[i]))
+            write = frames[i];
+    EXPECT_EQ(commandOf(write), 0);
+    EXPECT_EQ(write[7], 0); // sub-index: chunk 0
+    EXPECT_EQ(write[10 + kMainGain] + 256 * write[11 + kMainGain], 200);
+    EXPECT_EQ(amp.image()[kMainGain] + 256 * amp.image()[kMainGain + 1], 200);
+    EXPECT_EQ(window->model().lowestPending(), -1);
+}
+
+TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
+{
+    makeWindow();
+    // Before the first group the menu changes the screen only.
+    window->LowmidBTLhighlow1Click();
+    EXPECT_FALSE(shown("btn_op0_gain"));
+    EXPECT_EQ(window->model().lowestPending(), -1);
+    window->NoBTL1Click();
+    for (const char* row : {"btn_op0_", "btn_op1_"})
+        for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
+            EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
+    const QImage plain = icons::bridge(icons::Bridge::Plain).toImage();
+    EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
+    EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), plain);
+
+    connectAndRead();
+    control<QAction>("highmidbridge1")->trigger();
+    EXPECT_TRUE(checked("highmidbridge1"));
+    EXPECT_FALSE(checked("NoBTL1"));
+    EXPECT_FALSE(shown("btn_op1_delay"));
+    EXPECT_TRUE(shown("btn_op0_delay"));
+    EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromAbove).toImage());
+    EXPECT_TRUE(window->model().pending[0]);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
+
+    window->Lowmidbridge1Click();
+    EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
+    EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
+}
+
+TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
+{
+    amp.image()[kBridgeMode] = 7;
+    makeWindow();
+    window->highmidbridge1Click();
+    connectAndRead();
+    EXPECT_TRUE(checked("highmidbridge1"));
+    EXPECT_FALSE(shown("btn_op1_mute"));
+    EXPECT_EQ(window->model().image[kBridgeMode], 7);
+}
+
+TEST_F(WindowTest, DisconnectKeepsTheValuesAndReconnectReadsAgain)
+{
+    makeWindow();
+    connectAndRead();
+    EXPECT_EQ(label("lbl28"), "0dB");
+    window->btn_connectClick();
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_EQ(face("btn_connect"), kRed);
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_EQ(window->link().currentPort, kPortNone);
+    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    EXPECT_EQ(label("lbl28"), "0dB");
+
+    amp.image()[kMainGain] = 39; // 295, changed on the device meanwhile
+    amp.image()[kMainGain + 1] = 1;
+    window->model().pending[5] = true; // a flag left from before is dropped on connect
+    connectAndRead();
+    EXPECT_EQ(label("lbl28"), "-1dB");
+    EXPECT_FALSE(window->model().pending[5]);
+}
+
+TEST_F(WindowTest, MissingPortSaysSoAndStaysDisconnected)
+{
+    makeWindow(QStringList{QStringLiteral("/dev/talvex-no-such-port")});
+    window->btn_connectClick();
+    EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_EQ(window->link().currentPort, kPortFailed);
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->tmr_disconnect.isActive() || window->tmr_prgrsbr.isActive());
+}
+
+TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
+{
+    vamp::VirtualBus silentBus;
+    silentBus.add(1, vamp::Faults{.silent = true});
+    vamp::PtyServer silentPty(silentBus);
+    ASSERT_TRUE(silentPty.start());
+    makeWindow(QStringList{silentPty.slavePath()});
+
+    window->btn_connectClick();
+    EXPECT_EQ(text("btn_connect"), "Disconnect");
+    EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->warningDialog()->isVisible());
+    QTest::qWait(2800); // 11 ticks: still up
+    EXPECT_TRUE(window->link().connected);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->link().connected; }, 1500));
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_EQ(face("btn_connect"), kRed);
+    EXPECT_TRUE(window->warningDialog()->isVisible());
+    EXPECT_FALSE(window->warningDialog()->isModal());
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->tmr_disconnect.isActive() || window->tmr_pulseframe.isActive());
+    EXPECT_EQ(window->link().currentPort, kPortNone);
+
+    // The next connect closes the warning.
+    window->btn_connectClick();
+    EXPECT_FALSE(window->warningDialog()->isVisible());
+}
+
+TEST_F(WindowTest, WrongIdentificationStopsTheChain)
+{
+    vamp::VirtualBus otherBus;
+    otherBus.add(1, vamp::Faults{.badIdentification = true});
+    std::vector<int> commands;
+    otherBus.onFrame = [&](std::span<const std::uint8_t> f) { commands.push_back(f[6]); };
+    vamp::PtyServer otherPty(otherBus);
+    ASSERT_TRUE(otherPty.start());
+    makeWindow(QStringList{otherPty.slavePath()});
+    window->btn_connectClick();
+    QTest::qWait(800);
+    EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
+    EXPECT_TRUE(window->link().connected);
+    EXPECT_FALSE(window->tmr_pulseframe.isActive());
+}
+
+TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
+{
+    vamp::VirtualBus silentBus;
+    silentBus.add(1, vamp::Faults{.silent = true});
+    vamp::PtyServer silentPty(silentBus);
+    ASSERT_TRUE(silentPty.start());
+    makeWindow(QStringList{silentPty.slavePath()});
+    window->btn_connectClick();
+    window->tmr_disconnect.stop(); // keep the link up while the ticks are driven by hand
+    window->tmr_prgrsbr.stop();
+    auto* bar = control<QProgressBar>("rzprgrsbr_data_bar");
+    EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
+    window->tmr_prgrsbrTimer();
+    EXPECT_EQ(bar->value(), 2);
+    for (int i = 1; i < 49; ++i)
+        window->tmr_prgrsbrTimer();
+    EXPECT_EQ(bar->value(), 98);
+    EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
+    window->tmr_prgrsbrTimer();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+}
+
+TEST_F(WindowTest, UsbArrivalConnectsByItself)
+{
+    makeWindow(QStringList{});
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    EXPECT_TRUE(window->link().usbMode);
+    EXPECT_EQ(text("btn_connect"), "Disconnect");
+    EXPECT_FALSE(control("cbb_comport")->isEnabled());
+    EXPECT_FALSE(control("cbb_deviceid")->isEnabled());
+    EXPECT_EQ(label("lbl28"), "0dB");
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    // Meter reads keep flowing over USB.
+    const std::size_t before = hid.written.size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hid.written.size() >= before + 2; }, 2000));
+    EXPECT_EQ(hid.written.back()[7], frame::kCmdMeters);
+}
+
+TEST_F(WindowTest, UsbRemovalWhileConnectedDisconnectsAtOnce)
+{
+    makeWindow(QStringList{});
+    const auto info = vamp::FakeHidController::amplifierInfo();
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    hid.unplug(info.path);
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_TRUE(window->warningDialog()->isVisible());
+    EXPECT_FALSE(window->tmr_pulseframe.isActive());
+    EXPECT_TRUE(control("cbb_comport")->isEnabled());
+    EXPECT_TRUE(control("cbb_deviceid")->isEnabled());
+}
+
+TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
+{
+    vamp::VirtualBus silentBus;
+    silentBus.add(1, vamp::Faults{.silent = true});
+    makeWindow(QStringList{});
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus);
+    auto identificationRequests = [this] {
+        return std::count_if(hid.written.begin(), hid.written.end(),
+                             [](const auto& r) { return r.size() > 7 && r[7] == frame::kCmdIdentification; });
+    };
+    EXPECT_EQ(identificationRequests(), 1);
+    QTest::qWait(2300);
+    EXPECT_EQ(identificationRequests(), 4);
+    EXPECT_FALSE(window->tmr_hidreconnect.isActive());
+}
+
+TEST(CommandLine, OnlyPortPathsAreRead)
+{
+    EXPECT_EQ(portArguments({"editor", "--port", "/dev/pts/3", "--verbose", "--port", "/dev/ttyUSB0"}),
+              (QStringList{"/dev/pts/3", "/dev/ttyUSB0"}));
+    EXPECT_TRUE(portArguments({"editor", "--port"}).isEmpty());
+    EXPECT_TRUE(portArguments({"editor", "/dev/pts/3"}).isEmpty());
+}

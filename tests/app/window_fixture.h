@@ -1,0 +1,92 @@
+#pragma once
+// A main window wired to a virtual amplifier on a real pseudo-terminal and to
+// the fake HID controller, with prompts answered by the test.
+
+#include "app/main_window.h"
+#include "app/main_window_layout.h"
+#include "app/prompts.h"
+#include "fake_hid_controller.h"
+#include "pty_server.h"
+#include "virtual_amplifier.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+
+namespace talvex::testing {
+
+class RecordingPrompts : public Prompts {
+public:
+    void message(const QString& text) override { messages << text; }
+    bool question(const QString& text) override
+    {
+        questions << text;
+        if (answers.empty())
+            return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    QStringList messages;
+    QStringList questions;
+    std::deque<bool> answers;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    // Builds the window; `serialPorts` are the --port paths (by default the
+    // virtual amplifier's pseudo-terminal).
+    void makeWindow(std::optional<QStringList> serialPorts = std::nullopt)
+    {
+        if (!serialPorts) {
+            ASSERT_TRUE(pty.start()) << pty.errorString().toStdString();
+            serialPorts = QStringList{pty.slavePath()};
+        }
+        TForm1::Platform platform;
+        platform.hid = &hid;
+        platform.prompts = &prompts;
+        platform.extraPorts = *serialPorts;
+        platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        window = std::make_unique<TForm1>(platform);
+        bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
+    }
+
+    template <typename T = QWidget>
+    T* control(const char* name)
+    {
+        auto* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    // Visible as far as the window goes (the window itself is never shown).
+    bool shown(const char* name) { return control(name)->isVisibleTo(window.get()); }
+    QString text(const char* name) { return control<QAbstractButton>(name)->text(); }
+    QString label(const char* name) { return control<QLabel>(name)->text(); }
+    QColor face(const char* name) { return buttonColour(control<QAbstractButton>(name)); }
+    bool checked(const char* name) { return control<QAction>(name)->isChecked(); }
+
+    bool idleConnected() const { return window->link().connected && window->tmr_pulseframe.isActive(); }
+    // Clicks "Connect" and waits for the read-all chain to finish.
+    void connectAndRead()
+    {
+        window->btn_connectClick();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    }
+
+    vamp::VirtualBus bus;
+    vamp::VirtualAmplifier& amp = bus.add(1);
+    vamp::PtyServer pty{bus};
+    vamp::FakeHidController hid;
+    RecordingPrompts prompts;
+    std::unique_ptr<TForm1> window;
+    std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
+};
+
+} // namespace talvex::testing
