@@ -67,6 +67,9 @@ QPixmap connected() { return connection(true); }
 QPixmap disconnected() { return connection(false); }
 
 QPixmap bridge(Bridge kind) {
+    // Fed from below is exactly fed from above turned upside down.
+    if (kind == Bridge::FromBelow)
+        return QPixmap::fromImage(bridge(Bridge::FromAbove).toImage().mirrored(false, true));
     QPixmap pm = blank(30, 27);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -80,9 +83,9 @@ QPixmap bridge(Bridge kind) {
     if (kind == Bridge::Plain) {
         line.moveTo(2, mid);
     } else {
-        // Comes in vertically from the top (or bottom) edge, with a short bar at
+        // Comes in vertically from the top edge, with a short bar at
         // its far end, and turns right towards the row.
-        const qreal edge = kind == Bridge::FromAbove ? 1 : 26;
+        const qreal edge = 1;
         p.drawLine(QPointF(4, edge), QPointF(14, edge));
         line.moveTo(9, edge);
         line.lineTo(9, mid);

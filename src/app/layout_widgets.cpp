@@ -1,5 +1,6 @@
 #include "app/layout_widgets.h"
 
+#include "app/layout_combo_style.h"
 #include "app/main_window_layout.h"
 
 #include <QComboBox>
@@ -40,7 +41,7 @@ QGroupBox* floatingBox(QWidget* parent, const QString& name, int x, int y, int w
     b->setAutoFillBackground(true);
     // A clear edge, so the panel reads as lying over the controls below it.
     b->setStyleSheet(QStringLiteral("QGroupBox#%1 { border: 1px solid rgb(110, 110, 110);"
-                                    " border-radius: 2px; margin-top: 0px; }")
+                                    " border-radius: 2px; margin-top: 0px; background-color: palette(window); }")
                          .arg(name));
     b->hide();
     return b;
@@ -58,6 +59,7 @@ QComboBox* list(QWidget* parent, const QString& name, const QStringList& items, 
                 int h) {
     auto* c = place(new QComboBox(parent), name, x, y, w, h);
     c->setEditable(false);
+    c->setStyle(compactComboStyle(parent->window()));
     c->addItems(items);
     c->setMaxVisibleItems(20);
     // The drop-down shows whole items even where the closed list is narrow.

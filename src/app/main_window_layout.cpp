@@ -127,13 +127,14 @@ void buildSideGroup(QWidget* central) {
         top += 24;
     }
 
-    QGroupBox* temp = box(grp3, "rzgrpbx9", 4, 150, 114, 74);
-    label(temp, "lbl_temp", "Temp:", 5, 6, 32);
-    label(temp, "lbl_temperature", QString::fromUtf8("10 °C"), 38, 6, 70);
-    label(temp, "lbl_atten", "Attenuation dB :", 5, 24, 79);
-    label(temp, "lbl_attenuation", "0 dB", 86, 24, 26);
-    list(temp, "cbb_TemperatureThr", temperatureSteps(), 5, 45, 50);
-    button(temp, "btn_changetermthr", "Change", 58, 44, 51);
+    QGroupBox* temp = box(grp3, "rzgrpbx9", 2, 150, 118, 74);
+    temp->setFont(arial(10));
+    label(temp, "lbl_temp", "Temp:", 4, 6, 30);
+    label(temp, "lbl_temperature", QString::fromUtf8("10 °C"), 36, 6, 70);
+    label(temp, "lbl_atten", "Attenuation dB :", 4, 24, 73);
+    label(temp, "lbl_attenuation", "0 dB", 78, 24, 37);
+    list(temp, "cbb_TemperatureThr", temperatureSteps(), 4, 45, 50);
+    button(temp, "btn_changetermthr", "Change", 58, 44, 54);
 }
 
 // Panels that appear over the window when needed; all hidden at start.
@@ -220,11 +221,16 @@ void buildMainWindowLayout(QMainWindow& window) {
     buildPanels(central);
     buildOffscreenControls(central);
 
-    // Floating panels stay above the groups they cover.
+    // Floating panels stay above the groups they cover. Their frame style sheet
+    // would hand their controls the application font, so they get the window's.
     for (const char* name : {"grpbx_gain", "grpbx_delay", "grpbx_limit", "rzgrpbx_data_tx_bar",
-                             "rzgrpbx_searchID", "rzgrpbx_sch_result"})
-        if (auto* w = central->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly))
+                             "rzgrpbx_searchID", "rzgrpbx_sch_result"}) {
+        if (auto* w = central->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly)) {
             w->raise();
+            for (QWidget* c : w->findChildren<QWidget*>())
+                c->setFont(central->font());
+        }
+    }
 
     window.setFixedSize(kClientWidth, kClientHeight);
     if (QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen()) {

@@ -1,0 +1,20 @@
+#pragma once
+// A drop-down list look with a narrow arrow button, so that short lists (band
+// types, temperature steps) show their whole item text in a 49-pixel box.
+
+#include <QProxyStyle>
+
+namespace talvex::layout {
+
+class CompactComboStyle : public QProxyStyle {
+public:
+    static constexpr int kArrowWidth = 13;
+    using QProxyStyle::QProxyStyle;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+                         SubControl sub, const QWidget* widget = nullptr) const override;
+};
+
+// The instance owned by owner, made on first use.
+QStyle* compactComboStyle(QObject* owner);
+
+} // namespace talvex::layout

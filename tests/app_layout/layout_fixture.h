@@ -1,0 +1,43 @@
+#pragma once
+// One main window built by the layout builder, shared by the layout tests.
+
+#include "app/main_window_layout.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class LayoutTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        window_ = std::make_unique<QMainWindow>();
+        talvex::buildMainWindowLayout(*window_);
+    }
+    static void TearDownTestSuite() { window_.reset(); }
+
+    static QMainWindow& window() { return *window_; }
+    static QWidget* central() { return window_->centralWidget(); }
+
+    // The control named name, of kind T; fails the test when absent.
+    template <typename T = QWidget>
+    static T* find(const QString& name) {
+        T* w = window_->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    static QRect rect(const QString& name) {
+        QWidget* w = find(name);
+        return w ? w->geometry() : QRect();
+    }
+    static QString parentName(const QString& name) {
+        QWidget* w = find(name);
+        return w && w->parentWidget() ? w->parentWidget()->objectName() : QString();
+    }
+
+private:
+    static inline std::unique_ptr<QMainWindow> window_;
+};
