@@ -1,0 +1,103 @@
+#include "test_support.h"
+
+#include "link/serial_link.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace talvex;
+
+namespace {
+
+// Runs talvex-vamp with `arguments` and talks to it over its pseudo-terminal.
+struct VampProcess {
+    QProcess process;
+    QString path;
+
+    explicit VampProcess(const QStringList& arguments)
+    {
+        process.start(QStringLiteral(TALVEX_VAMP_PATH), arguments);
+        if (process.waitForStarted(5000) && QTest::qWaitFor([&] { return process.canReadLine(); }, 5000))
+            path = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~VampProcess()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+};
+
+struct Client {
+    LinkState link;
+    ReplyReceiver receiver{link};
+    SerialLink serial{link, receiver};
+    std::string identification;
+    int meterReplies = 0;
+
+    bool open(const QString& path)
+    {
+        receiver.setHandler(frame::kCmdIdentification, [this] {
+            identification.clear();
+            for (std::size_t i = 0; i < 24; ++i)
+                identification += char(receiver.payloadByte(i));
+        });
+        receiver.setHandler(frame::kCmdMeters, [this] { ++meterReplies; });
+        if (!serial.openLocation(path))
+            return false;
+        serial.startReader();
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(VampProgram, PrintsItsTerminalAndAnswersEachGivenId)
+{
+    VampProcess vamp({QStringLiteral("--ids"), QStringLiteral("1,5"), QStringLiteral("--verbose")});
+    ASSERT_TRUE(vamp.path.startsWith(QStringLiteral("/dev/"))) << vamp.path.toStdString();
+    Client client;
+    ASSERT_TRUE(client.open(vamp.path));
+
+    client.serial.write(readRequest(4, frame::kCmdIdentification));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !client.identification.empty(); }, 3000));
+    EXPECT_EQ(client.identification, "KORVEN2Q7 V2.1.0        ");
+
+    client.serial.write(readRequest(0, frame::kCmdMeters));
+    client.serial.write(readRequest(1, frame::kCmdMeters)); // nobody at ID 2
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.meterReplies == 1; }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(client.meterReplies, 1);
+
+    // --verbose logs each received frame on stderr.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return vamp.process.readAllStandardError().contains("A5 A5 A5 00 A2 00 2B"); }, 2000));
+}
+
+TEST(VampProgram, FaultOptions)
+{
+    {
+        VampProcess vamp({QStringLiteral("--bad-ident")});
+        Client client;
+        ASSERT_TRUE(client.open(vamp.path));
+        client.serial.write(readRequest(0, frame::kCmdIdentification));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !client.identification.empty(); }, 3000));
+        EXPECT_NE(client.identification, "KORVEN2Q7 V2.1.0        ");
+    }
+    {
+        VampProcess vamp({QStringLiteral("--silent")});
+        Client client;
+        ASSERT_TRUE(client.open(vamp.path));
+        client.serial.write(readRequest(0, frame::kCmdIdentification));
+        QTest::qWait(400);
+        EXPECT_TRUE(client.identification.empty());
+    }
+    {
+        QProcess bad;
+        bad.start(QStringLiteral(TALVEX_VAMP_PATH), {QStringLiteral("--ids"), QStringLiteral("0,251")});
+        ASSERT_TRUE(bad.waitForFinished(5000));
+        EXPECT_NE(bad.exitCode(), 0);
+    }
+}
