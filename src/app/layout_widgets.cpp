@@ -25,7 +25,7 @@ W* place(W* widget, const QString& name, int x, int y, int w, int h) {
 
 // Flat track with a light thumb, as the design's track bars look.
 const char* kTrackBarStyle =
-    "QSlider::groove:horizontal { height: 4px; background: rgb(51, 51, 51); }"
+    "QSlider::groove:horizontal { height: 4px; margin: 0px 4px; background: rgb(51, 51, 51); }"
     "QSlider::handle:horizontal { width: 9px; margin: -7px 0; background: rgb(224, 224, 224);"
     " border: 1px solid rgb(90, 90, 90); border-radius: 1px; }";
 

@@ -3,7 +3,7 @@ TALVEX_PACKAGES=(
     cmake g++ clang libclang-rt-dev pkg-config
     qt6-base-dev qt6-serialport-dev libhidapi-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-liberation xvfb xauth
+    fonts-liberation fonts-droid-fallback xvfb xauth
 )
 
 ensure_packages() {
