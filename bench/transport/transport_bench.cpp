@@ -1,0 +1,139 @@
+// Figures of the transports and the virtual amplifier:
+// - SerialRoundTrip: a meter request written by the serial link until its reply
+//   is dispatched, over a pseudo-terminal to an in-process virtual amplifier.
+//   The 50 ms settle before each read is the floor.
+// - HidRoundTrip: the same over the fake HID controller (65-byte report out,
+//   two 64-byte reports back, delivered on the event loop).
+// - VirtualBusFeed / HidBlockWrite: the device side's own cost per frame.
+
+#include "fake_hid_controller.h"
+#include "link/frame.h"
+#include "link/serial_link.h"
+#include "link/usb_hid_link.h"
+#include "pty_server.h"
+#include "virtual_amplifier.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <benchmark/benchmark.h>
+
+using namespace talvex;
+
+namespace {
+
+std::vector<std::uint8_t> meterRequest()
+{
+    return frame::encode({0, frame::kOpRead, 0, frame::kCmdMeters, 0, {}});
+}
+
+void waitUntil(const bool& done)
+{
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void SerialRoundTrip(benchmark::State& state)
+{
+    vamp::VirtualBus bus;
+    bus.add(1);
+    vamp::PtyServer server(bus);
+    if (!server.start()) {
+        state.SkipWithError("no pseudo-terminal");
+        return;
+    }
+    LinkState link;
+    ReplyReceiver receiver(link);
+    SerialLink serial(link, receiver);
+    if (!serial.openLocation(server.slavePath())) {
+        state.SkipWithError("cannot open the pseudo-terminal");
+        return;
+    }
+    serial.startReader();
+    bool done = false;
+    receiver.setHandler(frame::kCmdMeters, [&] { done = true; });
+    const auto request = meterRequest();
+    for (auto _ : state) {
+        done = false;
+        serial.write(request);
+        waitUntil(done);
+    }
+}
+BENCHMARK(SerialRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+struct NullHost : UsbHidHost {
+    void addHistoryLine(const QString&) override {}
+    void dropOldestHistoryLine() override {}
+    void setUsbHidLabel(const QString&) override {}
+    void setSelectorsEnabled(bool) override {}
+    void connectClick() override {}
+    void disconnectTick() override {}
+    void setReconnectTimerActive(bool) override {}
+    void setConnectCaption(const QString&) override {}
+};
+
+void HidRoundTrip(benchmark::State& state)
+{
+    vamp::VirtualBus bus;
+    bus.add(1);
+    vamp::FakeHidController controller;
+    LinkState link;
+    link.connected = true;
+    ReplyReceiver receiver(link);
+    NullHost host;
+    UsbHidLink usb(controller, link, receiver, host);
+    controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);
+    bool done = false;
+    receiver.setHandler(frame::kCmdMeters, [&] { done = true; });
+    std::array<std::uint8_t, 65> report{};
+    const auto request = meterRequest();
+    std::copy(request.begin(), request.end(), report.begin() + 1);
+    for (auto _ : state) {
+        done = false;
+        usb.UsbHidSendDataClick(report);
+        waitUntil(done);
+        controller.written.clear();
+    }
+}
+BENCHMARK(HidRoundTrip)->Unit(benchmark::kMicrosecond);
+
+void VirtualBusFeed(benchmark::State& state)
+{
+    vamp::VirtualBus bus;
+    for (int id = 1; id <= state.range(0); ++id)
+        bus.add(id);
+    const auto request = frame::encode({0, frame::kOpRead, 0, frame::kCmdCurrentGroup, 0, {}});
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bus.feed(request));
+}
+BENCHMARK(VirtualBusFeed)->Arg(1)->Arg(32);
+
+void HidBlockWrite(benchmark::State& state)
+{
+    vamp::VirtualBus bus;
+    bus.add(1);
+    vamp::HidReportDevice device(bus);
+    const auto whole = frame::encode({0, frame::kOpWrite, 0, frame::kCmdCurrentGroup, 0, std::vector<std::uint8_t>(640, 7)});
+    std::vector<std::array<std::uint8_t, 64>> reports(12);
+    std::copy_n(whole.begin(), 10, reports[0].begin());
+    for (std::size_t piece = 0; piece < 11; ++piece) {
+        const std::size_t start = 10 + 64 * piece;
+        std::copy_n(whole.begin() + std::ptrdiff_t(start), std::min<std::size_t>(64, whole.size() - start),
+                    reports[piece + 1].begin());
+    }
+    for (auto _ : state)
+        for (const auto& report : reports)
+            benchmark::DoNotOptimize(device.outputReport(report));
+}
+BENCHMARK(HidBlockWrite);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
