@@ -61,8 +61,9 @@ HidWriteResult HidapiController::write(std::span<const std::uint8_t> report)
         result.errorText = QStringLiteral("no device open");
         return result;
     }
-    // hid_write and the worker's hid_read_timeout may run at the same time on
-    // one hidraw handle; open and close are not concurrent with this call.
+    ++writersWaiting_;
+    std::lock_guard lock(mutex_);
+    --writersWaiting_;
     const int written = hid_write(device_, report.data(), report.size());
     if (written < 0) {
         result.errorCode = errno;
@@ -85,7 +86,9 @@ void HidapiController::run()
             nextEnumeration = Clock::now() + std::chrono::milliseconds(kPollMs);
         }
         if (!readOnce())
-            std::this_thread::sleep_for(std::chrono::milliseconds(kReadTimeoutMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+        while (writersWaiting_ > 0 && !stop_)
+            std::this_thread::yield();
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // HidController on hidapi (hidraw on Linux). hidapi has no hot-plug call and is
-// not thread-safe in general: one worker thread owns enumeration (every 300 ms)
-// and reading the open device; open and close hand over under a mutex; writes
-// run synchronously on the caller's (user-interface) thread.
+// not thread-safe: one worker thread owns enumeration (every 300 ms) and reading
+// the open device; open, close and the synchronous writes of the
+// user-interface thread take turns with it under one mutex. (Even reading and
+// writing one device at the same time is unsafe: both replace the device's
+// error text.) Reads wait at most 10 ms, so a write never waits longer.
 
 #include "link/hid_controller.h"
 
@@ -18,7 +20,8 @@ class HidapiController : public HidController {
     Q_OBJECT
 public:
     static constexpr int kPollMs = 300;
-    static constexpr int kReadTimeoutMs = 50;
+    static constexpr int kReadTimeoutMs = 10;
+    static constexpr int kIdleMs = 50;
 
     explicit HidapiController(QObject* parent = nullptr);
     ~HidapiController() override;
@@ -37,10 +40,11 @@ private:
 
     // User-interface thread only: the device list as last reported.
     QList<HidDeviceInfo> devices_;
-    std::mutex mutex_; // guards every hidapi call but write, and the two fields below
+    std::mutex mutex_; // guards every hidapi call and the two fields below
     hid_device_* device_ = nullptr; // changed on the user-interface thread only
     bool readFailed_ = false;
     std::atomic<int> generation_{0}; // counts opens, so stale reports are dropped
+    std::atomic<int> writersWaiting_{0}; // the worker steps aside for them
     std::atomic<bool> stop_{false};
     std::thread worker_;
 };
