@@ -82,31 +82,31 @@ void buildMenu(QMainWindow& window) {
 void buildConnectionGroup(QWidget* central) {
     QGroupBox* grp1 = box(central, "grp1", 7, 2, 600, 95);
 
-    QGroupBox* conn = box(grp1, "rzgrpbx2", 4, 6, 196, 84);
+    QGroupBox* conn = box(grp1, "rzgrpbx2", 4, 6, 202, 84);
     label(conn, "lbl_comport", "COM :", 6, 14, 56);
-    list(conn, "cbb_comport", {}, 62, 10, 74);
+    list(conn, "cbb_comport", {}, 62, 10, 72);
     label(conn, "lbl_deviceid", "Device ID:", 6, 45, 56);
-    list(conn, "cbb_deviceid", numbers(1, 250), 62, 41, 74);
-    QPushButton* connect = button(conn, "btn_connect", "Connect", 140, 8, 52, 25);
+    list(conn, "cbb_deviceid", numbers(1, 250), 62, 41, 72);
+    QPushButton* connect = button(conn, "btn_connect", "Connect", 138, 8, 60, 25);
     setButtonColour(connect, kStateRed);
-    image(conn, "img_connectstate", icons::disconnected(), 150, 42);
+    image(conn, "img_connectstate", icons::disconnected(), 152, 42);
 
-    QGroupBox* broadcast = box(grp1, "rzgrpbx3", 203, 6, 72, 84);
-    button(broadcast, "btn_broadcase", "Broadcast\nMode", 6, 16, 60, 52);
+    QGroupBox* broadcast = box(grp1, "rzgrpbx3", 209, 6, 70, 84);
+    button(broadcast, "btn_broadcase", "Broadcast\nMode", 6, 16, 58, 52);
 
-    QGroupBox* assign = box(grp1, "rzgrpbx4", 278, 6, 86, 84);
-    label(assign, "lbl_setdeviceid", "Set device id :", 5, 14, 78);
+    QGroupBox* assign = box(grp1, "rzgrpbx4", 282, 6, 84, 84);
+    label(assign, "lbl_setdeviceid", "Set device id :", 5, 14, 76);
     edit(assign, "edt22", "1", 5, 41, 38);
-    button(assign, "btn46", "OK", 47, 40, 34);
+    button(assign, "btn46", "OK", 46, 40, 34);
 
-    QGroupBox* preset = box(grp1, "rzgrpbx1", 367, 6, 229, 84);
+    QGroupBox* preset = box(grp1, "rzgrpbx1", 369, 6, 227, 84);
     label(preset, "lbl_load", QString::fromUtf8("Load："), 5, 12, 36);
-    list(preset, "cbb_load2dev", presetLabels(), 42, 8, 138);
-    button(preset, "btn_load2dev", "Load", 184, 7, 40);
+    list(preset, "cbb_load2dev", presetLabels(), 42, 8, 136);
+    button(preset, "btn_load2dev", "Load", 182, 7, 40);
     label(preset, "lbl_save", "Save:", 5, 37, 36);
-    list(preset, "cbb_save2dev", presetLabels(), 42, 33, 138);
-    button(preset, "btn_save2dev", "Save", 184, 32, 40);
-    QLineEdit* name = edit(preset, "edt_save2dev", {}, 42, 58, 138);
+    list(preset, "cbb_save2dev", presetLabels(), 42, 33, 136);
+    button(preset, "btn_save2dev", "Save", 182, 32, 40);
+    QLineEdit* name = edit(preset, "edt_save2dev", {}, 42, 58, 136);
     name->setMaxLength(19);
 }
 
