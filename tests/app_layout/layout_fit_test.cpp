@@ -131,8 +131,8 @@ TEST_F(LayoutTest, ListItemsAndEditTextsAreReadable) {
                 << c->objectName().toStdString() << " item " << c->itemText(i).toStdString();
     }
     const std::pair<const char*, const char*> edits[] = {
-        {"edt_op3eq_freq_00", "21900"}, {"edt_op3eq_gain_00", "-23.8"},
-        {"edt_op3eq_qval_00", "0.267"}, {"edt_op3hpf_freq", "21900"}, {"edt22", "250"}};
+        {"edt_op3eq_freq_00", "21900.0"}, {"edt_op3eq_gain_00", "-23.8"},
+        {"edt_op3eq_qval_00", "92.302"}, {"edt_op3hpf_freq", "21900.0"}, {"edt22", "250"}};
     for (const auto& [name, text] : edits) {
         auto* e = find<QLineEdit>(name);
         EXPECT_LE(QFontMetrics(e->font()).horizontalAdvance(QString::fromUtf8(text)) + 8, e->width())
