@@ -234,7 +234,9 @@ void TForm1::tmr_disconnectTimer()
     link_.connected = false;
 
     hideProgress();
-    for (QTimer* timer : {&tmr_pulseframe, &tmr_apply20grp, &tmr_send20grp})
+    // A reply handled during the pause may have restarted the watchdog; it must
+    // not survive the link it watched.
+    for (QTimer* timer : {&tmr_pulseframe, &tmr_disconnect, &tmr_apply20grp, &tmr_send20grp})
         timer->stop();
     model_.clearPending();
 

@@ -6,6 +6,7 @@
 #include "model/parameter_model.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSlider>
@@ -358,4 +359,73 @@ TEST(CommandLine, OnlyPortPathsAreRead)
               (QStringList{"/dev/pts/3", "/dev/ttyUSB0"}));
     EXPECT_TRUE(portArguments({"editor", "--port"}).isEmpty());
     EXPECT_TRUE(portArguments({"editor", "/dev/pts/3"}).isEmpty());
+}
+
+TEST_F(WindowTest, MainAreasSitAtTheirDesignPositions)
+{
+    makeWindow();
+    const std::pair<const char*, QRect> areas[] = {
+        {"grp1", {7, 2, 600, 95}},
+        {"grp2", {7, 98, 600, 132}},
+        {"rzgrpbx5", {7, 232, 727, 445}},
+        {"grp3", {611, 2, 122, 228}},
+    };
+    for (const auto& [name, rect] : areas) {
+        QWidget* area = control(name);
+        EXPECT_EQ(area->parentWidget(), window->centralWidget()) << name;
+        EXPECT_EQ(area->geometry(), rect) << name;
+    }
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()); // fixed border
+    // The progress panel moves to its place on connect.
+    window->btn_connectClick();
+    EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
+}
+
+TEST_F(WindowTest, ShortRepliesChangeNothing)
+{
+    makeWindow();
+    const QString firstItem = control<QComboBox>("cbb_load2dev")->itemText(0);
+    const QString temperature = label("lbl_temperature");
+    auto feed = [this](std::uint8_t command, std::size_t length) {
+        frame::Frame f;
+        f.operation = frame::kOpReply;
+        f.command = command;
+        f.payload.assign(length, 0x41);
+        const auto bytes = frame::encode(f);
+        window->receiver().appendSerialBytes(bytes);
+    };
+    feed(frame::kCmdReadPresetNames, 399);
+    feed(frame::kCmdCurrentGroup, 639);
+    feed(frame::kCmdMeters, 7);
+    EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(0), firstItem);
+    EXPECT_EQ(window->model().image[0], 0);
+    EXPECT_FALSE(window->tmr_pulseframe.isActive());
+    EXPECT_EQ(label("lbl_temperature"), temperature);
+    EXPECT_TRUE(window->probeReplied()); // the search's probe flag is set whatever the length
+    EXPECT_TRUE(window->receiver().receiveText().empty());
+}
+
+TEST_F(WindowTest, GroupReplyInBroadcastModeAddressesEveryDevice)
+{
+    makeWindow();
+    connectAndRead();
+    EXPECT_EQ(window->sender().deviceAddress, 0);
+    window->sender().broadcast = true;
+    window->sender().Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sender().deviceAddress == 255; }, 2000));
+}
+
+TEST_F(WindowTest, DelayKeepsTimersAndRepliesRunning)
+{
+    makeWindow();
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    QElapsedTimer clock;
+    clock.start();
+    window->Delay(120);
+    EXPECT_GE(clock.elapsed(), 120);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_GE(ticks, 5);
 }
