@@ -164,7 +164,8 @@ void buildPanels(QWidget* central) {
 // 1261 x 773). All are hidden except edt_empty, which must be able to take the
 // keyboard focus away from the equaliser boxes.
 void buildOffscreenControls(QWidget* central) {
-    edit(central, "edt_empty", {}, 760, 8, 40);
+    // Out of the Tab chain, so the keyboard never lands in a box nobody can see.
+    edit(central, "edt_empty", {}, 760, 8, 40)->setFocusPolicy(Qt::ClickFocus);
     for (int i = 1; i <= 3; ++i)
         edit(central, QStringLiteral("edt%1").arg(i), {}, 760, 12 + 26 * i, 60)->hide();
     label(central, "lbl_usbhid", {}, 760, 120, 80)->hide();
