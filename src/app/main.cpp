@@ -12,7 +12,6 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Talvex-96K"));
 
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
