@@ -54,6 +54,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     if (platform.enumerator)
         serial_.setEnumerator(platform.enumerator);
     serial_.setExtraPorts(platform.extraPorts);
+    // Transport events go to the hidden traffic log only.
+    connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
     sender_.setTransport(&router_);
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 
@@ -123,6 +125,7 @@ void TForm1::findControls()
                     need<QAction>(this, "highmidbridge1"), need<QAction>(this, "LowmidBTLhighlow1")};
     HistoryListBox_ = need<QListWidget>(this, "HistoryListBox");
     lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
+    DevListBox_ = need<QListWidget>(this, "DevListBox");
 
     connect(btn_connect_, &QAbstractButton::clicked, this, &TForm1::btn_connectClick);
     connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &TForm1::rztrckbr_ingainChange);
@@ -398,6 +401,12 @@ void TForm1::setReconnectTimerActive(bool active)
 }
 
 void TForm1::setConnectCaption(const QString& caption) { btn_connect_->setText(caption); }
+
+void TForm1::showDeviceList(const QStringList& names)
+{
+    DevListBox_->clear();
+    DevListBox_->addItems(names);
+}
 
 // --- reply handlers --------------------------------------------------------
 

@@ -111,6 +111,7 @@ public:
     void disconnectTick() override { tmr_disconnectTimer(); }
     void setReconnectTimerActive(bool active) override;
     void setConnectCaption(const QString& caption) override;
+    void showDeviceList(const QStringList& names) override;
 
 private:
     void FormCreate();

@@ -65,6 +65,7 @@ void UsbHidLink::hidctlDeviceChange()
     const QList<HidDeviceInfo> devices = controller_.devices();
     for (const HidDeviceInfo& device : devices)
         deviceList_ << DeviceName(device);
+    host_.showDeviceList(deviceList_);
 
     link_.matchedDevice = kNoMatchedDevice;
     const int match = int(deviceList_.indexOf(QString::fromLatin1(kMatchName)));

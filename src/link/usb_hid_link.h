@@ -36,6 +36,8 @@ public:
     virtual void setReconnectTimerActive(bool active) = 0;
     // btn_connect's caption ("Connect" / "Disconnect").
     virtual void setConnectCaption(const QString& caption) = 0;
+    // The hidden device list (DevListBox): one display name per HID device.
+    virtual void showDeviceList(const QStringList& names) { (void)names; }
 };
 
 class UsbHidLink : public QObject {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QSlider>
 
@@ -316,6 +317,12 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
     EXPECT_FALSE(control("cbb_deviceid")->isEnabled());
     EXPECT_EQ(label("lbl28"), "0dB");
     EXPECT_TRUE(prompts.messages.isEmpty());
+    // The hidden device list names the device; the traffic log saw it arrive.
+    auto* devices = window->findChild<QListWidget*>("DevListBox");
+    ASSERT_EQ(devices->count(), 1);
+    EXPECT_EQ(devices->item(0)->text(), "ZIRIZORIDARUZ01 (Serial=0000001)");
+    auto* log = window->findChild<QListWidget*>("HistoryListBox");
+    EXPECT_EQ(log->item(0)->text(), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
     // Meter reads keep flowing over USB.
     const std::size_t before = hid.written.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return hid.written.size() >= before + 2; }, 2000));
