@@ -229,21 +229,9 @@ void TForm1::tmr_disconnectTimer()
     receiver_.clearReassembly();
     link_.matchedDevice = kNoMatchedDevice;
     tmr_disconnect.stop();
-
-    resetEditingState();
-    link_.currentPort = kPortNone;
-    Delay(50);
-    serial_.close();
-    link_.connected = false;
-
-    hideProgress();
-    // A reply handled during the pause may have restarted the watchdog; it must
-    // not survive the link it watched.
-    for (QTimer* timer : {&tmr_pulseframe, &tmr_disconnect, &tmr_apply20grp, &tmr_send20grp})
-        timer->stop();
-    model_.clearPending();
-
-    showConnected(false);
+    closeLink();
+    tmr_apply20grp.stop();
+    tmr_send20grp.stop();
     warning_->show();
 }
 
@@ -328,14 +316,21 @@ void TForm1::disconnectLink()
 {
     hidePopups();
     tmr_disconnect.stop();
+    closeLink();
+}
+
+void TForm1::closeLink()
+{
     resetEditingState();
     link_.currentPort = kPortNone;
     Delay(50);
     serial_.close();
     link_.connected = false;
     hideProgress();
-    for (QTimer* timer : {&tmr_pulseframe, &tmr_disconnect})
-        timer->stop();
+    // A reply handled during the pause may have restarted the watchdog; it must
+    // not survive the link it watched.
+    tmr_pulseframe.stop();
+    tmr_disconnect.stop();
     model_.clearPending();
     showConnected(false);
 }

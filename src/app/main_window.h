@@ -120,6 +120,8 @@ private:
     void fillPortList(const QStringList& names);
     void connectLink();
     void disconnectLink();
+    // The part of a disconnect that a lost link shares: pause, close, stop, clear.
+    void closeLink();
     void resetEditingState();
     void hidePopups();
     void hideProgress();
