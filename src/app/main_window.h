@@ -126,7 +126,7 @@ private:
     void hidePopups();
     void hideProgress();
     void showConnected(bool connected);
-    bool hidPresent() const { return link_.usbMode && usb_.hasDevice(); }
+    bool hidPresent() const { return router_.usbActive(); }
     void applyBridgeMode(int mode);
     void applyBridgeModeItem(int mode);
 

@@ -131,12 +131,7 @@ void CommandSender::Send_Data_toMCU(int chunk)
 void CommandSender::sendBlockWrite(int index, int command, std::span<const std::uint8_t, 640> data)
 {
     AddSendstrHead(frame::kOpWrite, index, command, 0, int(frame::kGroupSize));
-    if (transport_) {
-        if (transport_->usbActive())
-            transport_->writeHidReport(report_);
-        else
-            transport_->writeSerial(text_);
-    }
+    transmit(); // the head goes out alone
     text_.clear();
     for (std::size_t i = 0; i < data.size(); ++i) {
         block_[i] = data[i];

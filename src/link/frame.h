@@ -36,6 +36,13 @@ inline constexpr std::size_t kSystemRecordSize = 48;
 inline constexpr std::size_t kMetersSize = 8;
 inline constexpr std::size_t kIdentificationSize = 24;
 
+// The 24 characters the amplifier identifies itself with.
+inline constexpr char kIdentification[] = "KORVEN2Q7 V2.1.0        ";
+static_assert(sizeof kIdentification == kIdentificationSize + 1);
+
+// Length of a reply's hex text carrying `payload` data bytes.
+constexpr std::size_t replyTextLength(std::size_t payload) { return 2 * (payload + kOverhead); }
+
 struct Frame {
     std::uint8_t address = 0;
     std::uint8_t operation = 0;

@@ -12,25 +12,17 @@ namespace {
 constexpr std::string_view kStartText = "A5A5A5";
 constexpr std::size_t kHeaderChars = 20;
 
-int pairAt(const std::string& text, std::size_t pos, std::size_t digits)
-{
-    if (pos + digits > text.size())
-        return -1;
-    auto value = hexValue(std::string_view(text).substr(pos, digits));
-    return value ? int(*value) : -1;
-}
-
 } // namespace
 
 bool ReplyReceiver::readHeader(Header& header) const
 {
-    header.operation = pairAt(text_, 8, 2);
-    header.command = pairAt(text_, 12, 2);
-    header.length = pairAt(text_, 16, 4);
+    header.operation = hexAt(text_, 8);
+    header.command = hexAt(text_, 12);
+    header.length = hexAt(text_, 16, 4);
     return header.operation >= 0 && header.command >= 0 && header.length >= 0;
 }
 
-int ReplyReceiver::payloadByte(std::size_t i) const { return pairAt(text_, kHeaderChars + 2 * i, 2); }
+int ReplyReceiver::payloadByte(std::size_t i) const { return replyDataByte(text_, i); }
 
 void ReplyReceiver::dealwithdata()
 {
@@ -58,7 +50,7 @@ void ReplyReceiver::dealwithdata()
     const std::size_t total = 2 * std::size_t(header.length) + 24;
     if (text_.size() < total)
         return;
-    const bool endOk = pairAt(text_, total - 2, 2) == 0xAA;
+    const bool endOk = hexAt(text_, total - 2) == 0xAA;
     link_.noReplyCount = 0;
     if (endOk && header.operation == 0x52) {
         if (auto& handler = handlers_[std::size_t(header.command)]) {

@@ -10,7 +10,6 @@ namespace talvex::replies {
 
 namespace {
 
-constexpr std::size_t kHeaderChars = 20;
 constexpr int kRawLimit = 5118;
 
 // Reads `count` data bytes into `out`; false if any of them is missing.
@@ -18,7 +17,7 @@ template <typename Out>
 bool readBytes(const std::string& text, std::size_t count, Out&& out)
 {
     for (std::size_t i = 0; i < count; ++i) {
-        const int value = dataByte(text, i);
+        const int value = replyDataByte(text, i);
         if (value < 0)
             return false;
         out(i, value);
@@ -28,21 +27,12 @@ bool readBytes(const std::string& text, std::size_t count, Out&& out)
 
 } // namespace
 
-int dataByte(const std::string& text, std::size_t i)
-{
-    const std::size_t pos = kHeaderChars + 2 * i;
-    if (pos + 2 > text.size())
-        return -1;
-    const auto value = hexValue(std::string_view(text).substr(pos, 2));
-    return value ? int(*value) : -1;
-}
-
 bool identificationMatches(const std::string& text)
 {
     if (text.size() < kIdentificationText)
         return false;
-    for (std::size_t i = 0; i < 24; ++i)
-        if (dataByte(text, i) != static_cast<unsigned char>(kIdentification[i]))
+    for (std::size_t i = 0; i < frame::kIdentificationSize; ++i)
+        if (replyDataByte(text, i) != static_cast<unsigned char>(frame::kIdentification[i]))
             return false;
     return true;
 }

@@ -4,6 +4,7 @@
 // is too short for the data it needs; the window's handlers wrap these and update
 // the controls.
 
+#include "link/frame.h"
 #include "model/parameter_model.h"
 
 #include <array>
@@ -14,18 +15,12 @@
 
 namespace talvex::replies {
 
-// Minimum receive text lengths, in characters (2 x (data bytes + 12)).
-inline constexpr std::size_t kIdentificationText = 72;
-inline constexpr std::size_t kNamesText = 824;
-inline constexpr std::size_t kSystemText = 120;
-inline constexpr std::size_t kGroupText = 1304;
-inline constexpr std::size_t kMeterText = 40;
-
-// The 24 characters the device must identify itself with.
-inline constexpr char kIdentification[] = "KORVEN2Q7 V2.1.0        ";
-
-// Data byte i of the reply, or -1 when the text does not hold it as a hex pair.
-int dataByte(const std::string& text, std::size_t i);
+// Minimum receive text lengths, in characters.
+inline constexpr std::size_t kIdentificationText = frame::replyTextLength(frame::kIdentificationSize);
+inline constexpr std::size_t kNamesText = frame::replyTextLength(frame::kPresetNamesSize);
+inline constexpr std::size_t kSystemText = frame::replyTextLength(frame::kSystemRecordSize);
+inline constexpr std::size_t kGroupText = frame::replyTextLength(frame::kGroupSize);
+inline constexpr std::size_t kMeterText = frame::replyTextLength(frame::kMetersSize);
 
 // True when the reply carries all 24 identification bytes and they match exactly.
 bool identificationMatches(const std::string& text);

@@ -39,7 +39,7 @@ std::string meterText(int raw, int attenuation = 0)
 
 TEST(Identification, MatchesOnlyTheExactString)
 {
-    std::vector<std::uint8_t> id(kIdentification, kIdentification + 24);
+    std::vector<std::uint8_t> id(frame::kIdentification, frame::kIdentification + 24);
     EXPECT_TRUE(identificationMatches(replyText(0xA0, id)));
 
     auto lower = id;

@@ -16,7 +16,6 @@
 
 namespace talvex::vamp {
 
-inline constexpr const char* kIdentification = "KORVEN2Q7 V2.1.0        ";
 inline constexpr const char* kBadIdentification = "KORVEN2Q7 V2.0.9        ";
 inline constexpr int kStoredGroups = 20;
 
