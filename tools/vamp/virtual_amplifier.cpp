@@ -12,16 +12,6 @@ namespace {
 
 constexpr const char* kFactoryNames[] = {"Club Night", "Live Band", "Speech", "Monitor Wedge"};
 
-// Chunk writes of commands 0..3 land in the channel blocks: Main at chunk 0,
-// High at 18, Mid at 37, Low at 56.
-constexpr int kBlockFirstChunk[4] = {0, 18, 37, 56};
-
-void setCode16(std::array<std::uint8_t, 640>& image, int entry, int code)
-{
-    image[std::size_t(entry)] = std::uint8_t(code % 256);
-    image[std::size_t(entry) + 1] = std::uint8_t(code / 256);
-}
-
 } // namespace
 
 VirtualAmplifier::VirtualAmplifier(int deviceId, Faults faults) : faults_(faults)
@@ -29,12 +19,12 @@ VirtualAmplifier::VirtualAmplifier(int deviceId, Faults faults) : faults_(faults
     // The editor's own defaults, with a few values a connect visibly changes.
     ParameterModel defaults;
     defaults.Init_value();
+    defaults.setCode16(kMainGain, 300);                           // Main at 0 dB
+    defaults.setCode16(outputBlockStart(0) + kOutGain, 290);      // High at -2 dB
+    defaults.image[outputBlockStart(1) + kOutMute] = 1;           // Mid muted
+    defaults.setCode16(bandRecord(1, 2) + kBandGain, 150);        // High band 3 at +6 dB
     for (std::size_t i = 0; i < image_.size(); ++i)
         image_[i] = std::uint8_t(defaults.image[i]);
-    setCode16(image_, kMainGain, 300);                            // Main at 0 dB
-    setCode16(image_, outputBlockStart(0) + kOutGain, 290);       // High at -2 dB
-    image_[std::size_t(outputBlockStart(1) + kOutMute)] = 1;      // Mid muted
-    setCode16(image_, bandRecord(1, 2) + kBandGain, 150);         // High band 3 at +6 dB
     for (auto& group : stored_)
         group = image_;
 
@@ -85,7 +75,8 @@ std::optional<std::vector<std::uint8_t>> VirtualAmplifier::handle(std::uint8_t a
     std::optional<std::vector<std::uint8_t>> answer;
     if (operation == frame::kOpWrite) {
         if (command <= 3 && payload.size() == 8) {
-            const int chunk = kBlockFirstChunk[command] + subIndex;
+            // Commands 0..3 write the Main, High, Mid and Low blocks.
+            const int chunk = (command == 0 ? 0 : outputFirstChunk(command - 1)) + subIndex;
             const int limit = command == 0 ? 18 : 19;
             if (subIndex < limit)
                 std::copy(payload.begin(), payload.end(), image_.begin() + 8 * chunk);
@@ -105,7 +96,7 @@ std::optional<std::vector<std::uint8_t>> VirtualAmplifier::handle(std::uint8_t a
     } else if (operation == frame::kOpRead) {
         switch (command) {
         case frame::kCmdIdentification: {
-            const char* text = faults_.badIdentification ? kBadIdentification : kIdentification;
+            const char* text = faults_.badIdentification ? kBadIdentification : frame::kIdentification;
             answer = reply(index, command, std::span(reinterpret_cast<const std::uint8_t*>(text), 24));
             break;
         }
