@@ -2,6 +2,7 @@
 // response graph panel.
 
 #include "app/layout_widgets.h"
+#include "model/value_tables.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -20,11 +21,6 @@ constexpr int kColumnLeft = 34;
 constexpr int kColumnPitch = 51;
 constexpr int kColumnWidth = 49;
 
-QStringList crossoverTypes() {
-    return {"12db-Bworth", "12db-LR", "12db-Bessel", "18db-Bworth", "18db-LR", "18db-Bessel",
-            "24db-Bworth", "24db-LR", "24db-Bessel", "48db-Bworth", "48db-LR", "48db-Bessel"};
-}
-
 void buildBandColumns(QGroupBox* area) {
     const std::pair<const char*, int> rows[] = {{"Freq", 47}, {"Gain", 71}, {"Type", 95}, {"Qval", 119}};
     for (const auto& [text, top] : rows)
@@ -39,7 +35,7 @@ void buildBandColumns(QGroupBox* area) {
         const QString digit = QString::number(j);
         edit(area, "edt_op3eq_freq_0" + digit, "19.7", left, 47, kColumnWidth);
         edit(area, "edt_op3eq_gain_0" + digit, "0.0", left, 71, kColumnWidth);
-        list(area, "cbb_op3eq_type_0" + digit, {"PEQ", "LS6", "LS12", "HS6", "HS12"}, left, 95,
+        list(area, "cbb_op3eq_type_0" + digit, items(kBandTypeNames), left, 95,
              kColumnWidth);
         edit(area, "edt_op3eq_qval_0" + digit, {}, left, 119, kColumnWidth);
     }
@@ -50,9 +46,9 @@ void buildCrossover(QGroupBox* area) {
     label(grp4, "lbl_hpf", "HPF", 8, 19);
     label(grp4, "lbl_lpf", "LPF", 8, 67);
     edit(grp4, "edt_op3hpf_freq", "19.7", 38, 16, 121);
-    list(grp4, "cbb_op3hpf_type", crossoverTypes(), 38, 40, 121);
+    list(grp4, "cbb_op3hpf_type", items(kCrossoverTypeNames), 38, 40, 121);
     edit(grp4, "edt_op3lpf_freq", "21900", 38, 64, 121);
-    list(grp4, "cbb_op3lpf_type", crossoverTypes(), 38, 88, 121);
+    list(grp4, "cbb_op3lpf_type", items(kCrossoverTypeNames), 38, 88, 121);
 }
 
 } // namespace

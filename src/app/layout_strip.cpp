@@ -2,6 +2,7 @@
 
 #include "app/icons.h"
 #include "app/layout_widgets.h"
+#include "model/value_tables.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -27,14 +28,6 @@ void buildOutputRow(QGroupBox* strip, int k) {
     button(strip, prefix + "lim", "Limiter", 349, top, 57);
     button(strip, prefix + "delay", "Delay", 413, top, 49);
     button(strip, prefix + "pol", "+", 469, top, 42);
-}
-
-QStringList limiterThresholds() {
-    QStringList items;
-    for (int db = -20; db <= -1; ++db)
-        items << QStringLiteral("%1.0dB").arg(db);
-    items << "0dB";
-    return items;
 }
 
 // A pop-up with a value label, a track bar and an "X" button; child of the
@@ -90,10 +83,9 @@ void buildStrip(QWidget* central) {
     label(limit, "lbl_lim_thr", "Threshold:", 11, 35);
     label(limit, "lbl_lim_att", "Attack:", 11, 68);
     label(limit, "lbl_lim_rel", "Release:", 11, 100);
-    list(limit, "cbb_lim_thr", limiterThresholds(), 80, 32, 97);
-    list(limit, "cbb_lim_att", {"0.5ms", "1ms", "5ms", "10ms", "20ms", "50ms"}, 80, 64, 97);
-    list(limit, "cbb_lim_rel",
-         {"300ms", "400ms", "600ms", "800ms", "1000ms", "1200ms", "2000ms", "3000ms"}, 80, 96, 97);
+    list(limit, "cbb_lim_thr", items(kLimiterThresholdNames), 80, 32, 97);
+    list(limit, "cbb_lim_att", items(kLimiterAttackNames), 80, 64, 97);
+    list(limit, "cbb_lim_rel", items(kLimiterReleaseNames), 80, 96, 97);
     button(limit, "btn3", "X", 192, 8, 19, 17);
 }
 

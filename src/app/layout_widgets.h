@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+#include <cstddef>
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -34,6 +37,16 @@ QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int x, int 
 QProgressBar* progressBar(QWidget* parent, const QString& name, int x, int y, int w, int h = 18);
 // An image box holding pixmap, sized to it.
 QLabel* image(QWidget* parent, const QString& name, const QPixmap& pixmap, int x, int y);
+
+// The items of a drop-down list, from one of the value lists.
+template <std::size_t N>
+QStringList items(const std::array<const char*, N>& texts, const char* suffix = "")
+{
+    QStringList result;
+    for (const char* text : texts)
+        result << QString::fromLatin1(text) + QString::fromLatin1(suffix);
+    return result;
+}
 
 // The two builders in their own files.
 void buildStrip(QWidget* central);

@@ -2,6 +2,7 @@
 
 #include "app/icons.h"
 #include "app/layout_widgets.h"
+#include "model/value_tables.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -38,22 +39,10 @@ QFont arial(int pixelSize) {
 }
 
 QStringList numbers(int from, int to) {
-    QStringList items;
+    QStringList texts;
     for (int i = from; i <= to; ++i)
-        items << QString::number(i);
-    return items;
-}
-
-QStringList presetLabels() {
-    return {"Usr0:", "Usr1:", "Usr2:", "Usr3:", "Pre4:", "Pre5:", "Pre6:", "Pre7:"};
-}
-
-// 70' down to 10' in steps of 2; the item index is the threshold step.
-QStringList temperatureSteps() {
-    QStringList items;
-    for (int t = 70; t >= 10; t -= 2)
-        items << QString::number(t) + "'";
-    return items;
+        texts << QString::number(i);
+    return texts;
 }
 
 void buildMenu(QMainWindow& window) {
@@ -63,13 +52,13 @@ void buildMenu(QMainWindow& window) {
     menu->setObjectName("BridgeConfig1");
     auto* group = new QActionGroup(&window);
     group->setExclusive(true);
-    const std::pair<const char*, const char*> items[] = {
+    const std::pair<const char*, const char*> menuItems[] = {
         {"NoBTL1", "No BTL"},
         {"Lowmidbridge1", "Low-mid BTL"},
         {"highmidbridge1", "high-mid BTL"},
         {"LowmidBTLhighlow1", "Low-mid BTL high=low"},
     };
-    for (const auto& [name, caption] : items) {
+    for (const auto& [name, caption] : menuItems) {
         QAction* a = menu->addAction(QString::fromUtf8(caption));
         a->setObjectName(name);
         a->setCheckable(true);
@@ -101,10 +90,10 @@ void buildConnectionGroup(QWidget* central) {
 
     QGroupBox* preset = box(grp1, "rzgrpbx1", 369, 6, 227, 84);
     label(preset, "lbl_load", QString::fromUtf8("Load："), 5, 12, 36);
-    list(preset, "cbb_load2dev", presetLabels(), 42, 8, 136);
+    list(preset, "cbb_load2dev", items(kPresetLabelPrefixes, ":"), 42, 8, 136);
     button(preset, "btn_load2dev", "Load", 182, 7, 40);
     label(preset, "lbl_save", "Save:", 5, 37, 36);
-    list(preset, "cbb_save2dev", presetLabels(), 42, 33, 136);
+    list(preset, "cbb_save2dev", items(kPresetLabelPrefixes, ":"), 42, 33, 136);
     button(preset, "btn_save2dev", "Save", 182, 32, 40);
     QLineEdit* name = edit(preset, "edt_save2dev", {}, 42, 58, 136);
     name->setMaxLength(19);
@@ -133,7 +122,7 @@ void buildSideGroup(QWidget* central) {
     label(temp, "lbl_temperature", QString::fromUtf8("10 °C"), 36, 6, 70);
     label(temp, "lbl_atten", "Attenuation dB :", 4, 24, 73);
     label(temp, "lbl_attenuation", "0 dB", 78, 24, 37);
-    list(temp, "cbb_TemperatureThr", temperatureSteps(), 4, 45, 50);
+    list(temp, "cbb_TemperatureThr", items(kTemperatureThresholdNames), 4, 45, 50);
     button(temp, "btn_changetermthr", "Change", 58, 44, 54);
 }
 
