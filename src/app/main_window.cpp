@@ -139,13 +139,13 @@ void TForm1::findControls()
 
 void TForm1::setupTimers()
 {
-    struct Spec {
+    struct TimerEntry {
         QTimer* timer;
         const char* name;
         int interval;
         void (TForm1::*tick)();
     };
-    const Spec specs[] = {
+    const TimerEntry timers[] = {
         {&tmr_boot, "tmr_boot", 100, &TForm1::tmr_bootTimer},
         {&tmr_prgrsbr, "tmr_prgrsbr", 200, &TForm1::tmr_prgrsbrTimer},
         {&tmr_disconnect, "tmr_disconnect", 250, &TForm1::tmr_disconnectTimer},
@@ -156,11 +156,11 @@ void TForm1::setupTimers()
         {&tmr_reflashcomport, "tmr_reflashcomport", 2000, &TForm1::tmr_reflashcomportTimer},
         {&tmr_close_seach, "tmr_close_seach", 3000, &TForm1::tmr_close_seachTimer},
     };
-    for (const Spec& spec : specs) {
-        spec.timer->setObjectName(QString::fromLatin1(spec.name));
-        spec.timer->setInterval(spec.interval);
-        if (spec.tick)
-            connect(spec.timer, &QTimer::timeout, this, spec.tick);
+    for (const TimerEntry& entry : timers) {
+        entry.timer->setObjectName(QString::fromLatin1(entry.name));
+        entry.timer->setInterval(entry.interval);
+        if (entry.tick)
+            connect(entry.timer, &QTimer::timeout, this, entry.tick);
     }
     tmr_reflashcomport.start();
 }
