@@ -240,11 +240,7 @@ TEST_F(WindowTest, MissingPortSaysSoAndStaysDisconnected)
 
 TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
 {
-    vamp::VirtualBus silentBus;
-    silentBus.add(1, vamp::Faults{.silent = true});
-    vamp::PtyServer silentPty(silentBus);
-    ASSERT_TRUE(silentPty.start());
-    makeWindow(QStringList{silentPty.slavePath()});
+    makeFaultyWindow(vamp::Faults{.silent = true});
 
     window->btn_connectClick();
     EXPECT_EQ(text("btn_connect"), "Disconnect");
@@ -268,13 +264,9 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
 
 TEST_F(WindowTest, WrongIdentificationStopsTheChain)
 {
-    vamp::VirtualBus otherBus;
-    otherBus.add(1, vamp::Faults{.badIdentification = true});
+    makeFaultyWindow(vamp::Faults{.badIdentification = true});
     std::vector<int> commands;
-    otherBus.onFrame = [&](std::span<const std::uint8_t> f) { commands.push_back(f[6]); };
-    vamp::PtyServer otherPty(otherBus);
-    ASSERT_TRUE(otherPty.start());
-    makeWindow(QStringList{otherPty.slavePath()});
+    faultyBus.onFrame = [&](std::span<const std::uint8_t> f) { commands.push_back(f[6]); };
     window->btn_connectClick();
     QTest::qWait(800);
     EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
@@ -284,11 +276,7 @@ TEST_F(WindowTest, WrongIdentificationStopsTheChain)
 
 TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
 {
-    vamp::VirtualBus silentBus;
-    silentBus.add(1, vamp::Faults{.silent = true});
-    vamp::PtyServer silentPty(silentBus);
-    ASSERT_TRUE(silentPty.start());
-    makeWindow(QStringList{silentPty.slavePath()});
+    makeFaultyWindow(vamp::Faults{.silent = true});
     window->btn_connectClick();
     window->tmr_disconnect.stop(); // keep the link up while the ticks are driven by hand
     window->tmr_prgrsbr.stop();

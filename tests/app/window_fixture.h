@@ -58,6 +58,15 @@ protected:
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
 
+    // Builds the window on a bus of its own whose one device has these faults.
+    void makeFaultyWindow(vamp::Faults faults)
+    {
+        faultyBus.add(1, faults);
+        faultyPty = std::make_unique<vamp::PtyServer>(faultyBus);
+        ASSERT_TRUE(faultyPty->start());
+        makeWindow(QStringList{faultyPty->slavePath()});
+    }
+
     template <typename T = QWidget>
     T* control(const char* name)
     {
@@ -83,6 +92,8 @@ protected:
     vamp::VirtualBus bus;
     vamp::VirtualAmplifier& amp = bus.add(1);
     vamp::PtyServer pty{bus};
+    vamp::VirtualBus faultyBus;
+    std::unique_ptr<vamp::PtyServer> faultyPty;
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
     std::unique_ptr<TForm1> window;
