@@ -2,6 +2,7 @@
 // The first byte of each chunk header picks the path and the chunk length, so
 // the fuzzer can interleave serial reads and USB reports of any size.
 
+#include "link/hex_text.h"
 #include "link/reply_receiver.h"
 
 #include <cstddef>
@@ -16,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReplyReceiver receiver(link);
     std::size_t handled = 0;
     for (int command : {0x22, 0x26, 0x28, 0x29, 0x2B, 0xA0})
-        receiver.setHandler(std::uint8_t(command), [&] {
+        receiver.setHandler(std::uint8_t(command), [&](const std::string& frameText) {
             // Handlers read payload bytes anywhere in the text, as the real ones do.
             for (std::size_t i = 0; i < 650; i += 13)
-                handled += std::size_t(receiver.payloadByte(i) + 1);
+                handled += std::size_t(replyDataByte(frameText, i) + 1);
         });
 
     std::size_t at = 0;

@@ -8,7 +8,7 @@
 // process) and the peak resident memory of a real talvex-editor process.
 
 #include "app/main_window.h"
-#include "app/prompts.h"
+#include "ui/prompts.h"
 #include "link/hidapi_controller.h"
 
 #include <QApplication>

@@ -51,7 +51,7 @@ void SerialRoundTrip(benchmark::State& state)
     }
     serial.startReader();
     bool done = false;
-    receiver.setHandler(frame::kCmdMeters, [&] { done = true; });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { done = true; });
     const auto request = meterRequest();
     for (auto _ : state) {
         done = false;
@@ -84,7 +84,7 @@ void HidRoundTrip(benchmark::State& state)
     UsbHidLink usb(controller, link, receiver, host);
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);
     bool done = false;
-    receiver.setHandler(frame::kCmdMeters, [&] { done = true; });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { done = true; });
     std::array<std::uint8_t, 65> report{};
     const auto request = meterRequest();
     std::copy(request.begin(), request.end(), report.begin() + 1);

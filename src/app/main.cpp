@@ -4,7 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
-#include "app/prompts.h"
+#include "ui/prompts.h"
 #include "link/hidapi_controller.h"
 
 #include <QApplication>

@@ -1,12 +1,12 @@
 #include "app/main_window.h"
 
-#include "app/group_reply_hooks.h"
-#include "app/main_window_layout.h"
-#include "app/icons.h"
-#include "app/warning_dialog.h"
+#include "link/group_reply_hooks.h"
+#include "ui/main_window_layout.h"
+#include "ui/icons.h"
+#include "ui/warning_dialog.h"
 #include "link/frame.h"
 #include "model/number_text.h"
-#include "model/reply_handlers.h"
+#include "link/reply_handlers.h"
 #include "model/value_tables.h"
 
 #include <QAbstractButton>
@@ -59,12 +59,12 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     sender_.setTransport(&router_);
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 
-    receiver_.setHandler(frame::kCmdIdentification, [this] { Ack_Rcv_version_proc(); });
-    receiver_.setHandler(frame::kCmdReadPresetNames, [this] { Ack_R_20_Username_proc(); });
-    receiver_.setHandler(frame::kCmdReadSystemRecord, [this] { Ack_R_AllSysData_proc(); });
-    receiver_.setHandler(frame::kCmdCurrentGroup, [this] { Ack_RW_One_Group_proc(); });
-    receiver_.setHandler(frame::kCmdStoredGroup, [this] { Ack_Rw_20_Group_proc(); });
-    receiver_.setHandler(frame::kCmdMeters, [this] { Ack_Meter_proc(); });
+    receiver_.setHandler(frame::kCmdIdentification, [this](const std::string& text) { Ack_Rcv_version_proc(text); });
+    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const std::string& text) { Ack_R_20_Username_proc(text); });
+    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const std::string& text) { Ack_R_AllSysData_proc(text); });
+    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const std::string& text) { Ack_RW_One_Group_proc(text); });
+    receiver_.setHandler(frame::kCmdStoredGroup, [this](const std::string& text) { Ack_Rw_20_Group_proc(text); });
+    receiver_.setHandler(frame::kCmdMeters, [this](const std::string& text) { Ack_Meter_proc(text); });
 
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
@@ -405,11 +405,10 @@ void TForm1::showDeviceList(const QStringList& names)
 
 // --- reply handlers --------------------------------------------------------
 
-void TForm1::Ack_Rcv_version_proc()
+void TForm1::Ack_Rcv_version_proc(const std::string& text)
 {
-    if (!replies::identificationMatches(receiver_.receiveText()))
+    if (!replies::identificationMatches(text))
         return; // the watchdog ends the connection
-    receiver_.clear();
     sender_.clearTransmitText();
     tmr_hidreconnect.stop();
     usb_.versionConfirmed = true;
@@ -421,51 +420,42 @@ void TForm1::Ack_Rcv_version_proc()
     sender_.Send_Readcmd_tomcu(0, frame::kCmdReadPresetNames, 0);
 }
 
-void TForm1::Ack_R_20_Username_proc()
+void TForm1::Ack_R_20_Username_proc(const std::string& text)
 {
-    if (!replies::storePresetNames(receiver_.receiveText(), model_)) {
-        receiver_.clear();
+    if (!replies::storePresetNames(text, model_))
         return;
-    }
     for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n) {
         const std::string shown = replies::presetDisplayName(model_.presetNames[n]);
         cbb_load2dev_->setItemText(n, QString::fromLatin1(kPresetLabelPrefixes[n]) + u':' + fromStd(shown));
     }
-    receiver_.clear();
     sender_.clearTransmitText();
     sender_.Send_Readcmd_tomcu(0, frame::kCmdReadSystemRecord, 0);
 }
 
-void TForm1::Ack_R_AllSysData_proc()
+void TForm1::Ack_R_AllSysData_proc(const std::string& text)
 {
-    const auto item = replies::storeSystemRecord(receiver_.receiveText(), model_);
-    if (!item) {
-        receiver_.clear();
+    const auto item = replies::storeSystemRecord(text, model_);
+    if (!item)
         return;
-    }
     for (QComboBox* list : {cbb_load2dev_, cbb_save2dev_})
         list->setCurrentIndex(*item < list->count() ? *item : -1);
     const int threshold = model_.systemRecord[7];
     cbb_TemperatureThr_->setCurrentIndex(threshold < cbb_TemperatureThr_->count() ? threshold : -1);
-    receiver_.clear();
     sender_.clearTransmitText();
     sender_.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
 }
 
-void TForm1::Ack_RW_One_Group_proc()
+void TForm1::Ack_RW_One_Group_proc(const std::string& text)
 {
-    if (!replies::storeGroup(receiver_.receiveText(), model_)) {
-        receiver_.clear();
+    if (!replies::storeGroup(text, model_))
         return;
-    }
     model_.viewRefresh = true;
     UpdataToComponent();
     model_.viewRefresh = false;
 
     if (groupHooks_)
-        groupHooks_->currentGroupReceived(receiver_.receiveText().substr(0, replies::kGroupText));
+        groupHooks_->currentGroupReceived(text.substr(0, replies::kGroupText));
 
-    receiver_.clear();
     hideProgress();
     tmr_pulseframe.start();
     tmr_disconnect.start();
@@ -473,22 +463,18 @@ void TForm1::Ack_RW_One_Group_proc()
         sender_.deviceAddress = frame::kBroadcastAddress;
 }
 
-void TForm1::Ack_Rw_20_Group_proc()
+void TForm1::Ack_Rw_20_Group_proc(const std::string& text)
 {
-    if (receiver_.receiveText().size() < replies::kGroupText) {
-        receiver_.clear();
+    if (text.size() < replies::kGroupText)
         return;
-    }
-    const std::string line = receiver_.receiveText().substr(0, replies::kGroupText);
-    receiver_.clear();
     if (groupHooks_)
-        groupHooks_->storedGroupReceived(line);
+        groupHooks_->storedGroupReceived(text.substr(0, replies::kGroupText));
 }
 
-void TForm1::Ack_Meter_proc()
+void TForm1::Ack_Meter_proc(const std::string& text)
 {
     probeReplied_ = true;
-    const auto reading = replies::decodeMeter(receiver_.receiveText());
+    const auto reading = replies::decodeMeter(text);
     if (!reading)
         return;
     lbl_temperature_->setText(fromStd(replies::temperatureText(reading->step)));

@@ -4,8 +4,8 @@
 // and disconnect, the read-all chain, the watchdog, the progress panel, the reply
 // handlers, the view refresh and the bridge menu.
 
-#include "app/prompts.h"
-#include "app/qt_event_pump.h"
+#include "ui/prompts.h"
+#include "ui/qt_event_pump.h"
 #include "link/command_sender.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
@@ -64,13 +64,13 @@ public:
     void tmr_reflashcomportTimer();
     void tmr_close_seachTimer();
 
-    // Reply handlers, called by the dispatcher with the frame in the receive text.
-    void Ack_Rcv_version_proc();
-    void Ack_R_20_Username_proc();
-    void Ack_R_AllSysData_proc();
-    void Ack_RW_One_Group_proc();
-    void Ack_Rw_20_Group_proc();
-    void Ack_Meter_proc();
+    // Reply handlers, called by the dispatcher with the whole reply frame as hex text.
+    void Ack_Rcv_version_proc(const std::string& text);
+    void Ack_R_20_Username_proc(const std::string& text);
+    void Ack_R_AllSysData_proc(const std::string& text);
+    void Ack_RW_One_Group_proc(const std::string& text);
+    void Ack_Rw_20_Group_proc(const std::string& text);
+    void Ack_Meter_proc(const std::string& text);
 
     // Makes the controls show the parameter image.
     void UpdataToComponent();

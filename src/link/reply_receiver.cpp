@@ -22,8 +22,6 @@ bool ReplyReceiver::readHeader(Header& header) const
     return header.operation >= 0 && header.command >= 0 && header.length >= 0;
 }
 
-int ReplyReceiver::payloadByte(std::size_t i) const { return replyDataByte(text_, i); }
-
 void ReplyReceiver::dealwithdata()
 {
     if (text_.size() > kTextLimit)
@@ -52,14 +50,15 @@ void ReplyReceiver::dealwithdata()
         return;
     const bool endOk = hexAt(text_, total - 2) == 0xAA;
     link_.noReplyCount = 0;
+    std::string frameText = std::move(text_);
+    text_.clear();
     if (endOk && header.operation == 0x52) {
         if (auto& handler = handlers_[std::size_t(header.command)]) {
             dispatching_ = true;
-            handler();
+            handler(frameText);
             dispatching_ = false;
         }
     }
-    text_.clear();
     reassembling_ = false;
     drainDeferred();
 }

@@ -20,8 +20,9 @@ public:
 
     explicit ReplyReceiver(LinkState& link) : link_(link) {}
 
-    // Handlers read the receive text; the text is cleared after each call.
-    using Handler = std::function<void()>;
+    // A handler gets the whole reply frame as hex text; the receive text is
+    // already empty when it runs.
+    using Handler = std::function<void(const std::string& frameText)>;
     void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
 
     // Serial path: bytes of one read, appended as hex, then the frame check.
@@ -31,12 +32,8 @@ public:
     // Frame check and dispatch on the current receive text.
     void dealwithdata();
 
-    std::string& receiveText() { return text_; }
     const std::string& receiveText() const { return text_; }
     void clear() { text_.clear(); }
-
-    // Data byte i of the reply in the receive text, or -1 if it is not there.
-    int payloadByte(std::size_t i) const;
 
     bool reassembling() const { return reassembling_; }
     void clearReassembly() { reassembling_ = false; }

@@ -1,7 +1,7 @@
 #include "window_fixture.h"
 
 #include "app/command_line.h"
-#include "app/icons.h"
+#include "ui/icons.h"
 #include "link/frame.h"
 #include "model/parameter_model.h"
 

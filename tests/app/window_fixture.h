@@ -3,8 +3,8 @@
 // the fake HID controller, with prompts answered by the test.
 
 #include "app/main_window.h"
-#include "app/main_window_layout.h"
-#include "app/prompts.h"
+#include "ui/main_window_layout.h"
+#include "ui/prompts.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"

@@ -52,9 +52,10 @@ struct ReceiverTest : ::testing::Test {
     {
         for (std::uint8_t cmd : {frame::kCmdReadSystemRecord, frame::kCmdReadPresetNames, frame::kCmdCurrentGroup,
                                  frame::kCmdStoredGroup, frame::kCmdMeters, frame::kCmdIdentification})
-            receiver.setHandler(cmd, [this, cmd] {
+            receiver.setHandler(cmd, [this, cmd](const std::string& frameText) {
                 dispatched.push_back(cmd);
-                textSeenByHandler = receiver.receiveText();
+                textSeenByHandler = frameText;
+                EXPECT_TRUE(receiver.receiveText().empty());
             });
         link.noReplyCount = 7;
     }
@@ -236,13 +237,13 @@ TEST_F(ReceiverTest, InputArrivingDuringAHandlerWaitsForItsTurn)
     const Bytes first = meterReply();
     const Bytes second = groupReply();
     bool fed = false;
-    receiver.setHandler(frame::kCmdMeters, [&] {
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string& frameText) {
         dispatched.push_back(frame::kCmdMeters);
         if (!fed) {
             fed = true;
             serial(Bytes(second.begin(), second.begin() + 100));
         }
-        EXPECT_EQ(receiver.receiveText(), toHex(first));
+        EXPECT_EQ(frameText, toHex(first));
     });
     serial(first);
     serial(Bytes(second.begin() + 100, second.end()));
@@ -251,10 +252,10 @@ TEST_F(ReceiverTest, InputArrivingDuringAHandlerWaitsForItsTurn)
 
 TEST_F(ReceiverTest, PayloadBytesAreReadFromTheText)
 {
-    receiver.receiveText() = toHex(meterReply());
-    EXPECT_EQ(receiver.payloadByte(2), 0x04);
-    EXPECT_EQ(receiver.payloadByte(3), 0x60);
-    EXPECT_EQ(receiver.payloadByte(100), -1);
+    const std::string frameText = toHex(meterReply());
+    EXPECT_EQ(replyDataByte(frameText, 2), 0x04);
+    EXPECT_EQ(replyDataByte(frameText, 3), 0x60);
+    EXPECT_EQ(replyDataByte(frameText, 100), -1);
 }
 
 TEST(HexText, ConvertsBothCasesAndRejectsTheRest)

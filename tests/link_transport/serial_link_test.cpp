@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "link/hex_text.h"
 #include "link/serial_link.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
@@ -164,11 +165,11 @@ TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
     int meters = 0;
     std::vector<int> group;
     std::size_t groupText = 0;
-    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
-    receiver.setHandler(frame::kCmdCurrentGroup, [&] {
-        groupText = receiver.receiveText().size();
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+    receiver.setHandler(frame::kCmdCurrentGroup, [&](const std::string& frameText) {
+        groupText = frameText.size();
         for (std::size_t i = 0; i < 640; ++i)
-            group.push_back(receiver.payloadByte(i));
+            group.push_back(replyDataByte(frameText, i));
     });
 
     link.noReplyCount = 5;
@@ -193,7 +194,7 @@ TEST(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
     ASSERT_TRUE(serial.openLocation(device.path));
     serial.startReader();
     int dispatched = 0;
-    receiver.setHandler(frame::kCmdMeters, [&] { ++dispatched; });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++dispatched; });
 
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return device.received() == readRequest(0, frame::kCmdMeters); }, 2000));
@@ -216,7 +217,7 @@ TEST_F(SerialFixture, AmplifierGoingAwayClosesThePortButLeavesTheLinkToTheWatchd
     ASSERT_TRUE(openVirtualAmplifier());
     QSignalSpy failed(&serial, &SerialLink::portFailed);
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 
@@ -276,7 +277,7 @@ TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
     ASSERT_TRUE(serial.open(*serial.portNumber(0)));
     serial.startReader();
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include "fake_hid_controller.h"
+#include "link/hex_text.h"
 #include "link/command_sender.h"
 #include "link/serial_link.h"
 #include "link/transport_router.h"
@@ -131,9 +132,9 @@ TEST_F(UsbFixture, MeterRoundTripOverReportsAndItsLogLine)
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     int meters = 0;
     int raw = -1;
-    receiver.setHandler(frame::kCmdMeters, [&] {
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string& frameText) {
         ++meters;
-        raw = receiver.payloadByte(2) * 256 + receiver.payloadByte(3);
+        raw = replyDataByte(frameText, 2) * 256 + replyDataByte(frameText, 3);
     });
     link.noReplyCount = 7;
 
@@ -263,7 +264,7 @@ TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     ASSERT_EQ(controller.openCount, 1);
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&] { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
     usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
 
     // Another device comes and goes while the reply is on its way.

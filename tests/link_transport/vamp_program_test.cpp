@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "link/hex_text.h"
 #include "link/serial_link.h"
 
 #include <QProcess>
@@ -40,12 +41,12 @@ struct Client {
 
     bool open(const QString& path)
     {
-        receiver.setHandler(frame::kCmdIdentification, [this] {
+        receiver.setHandler(frame::kCmdIdentification, [this](const std::string& frameText) {
             identification.clear();
             for (std::size_t i = 0; i < 24; ++i)
-                identification += char(receiver.payloadByte(i));
+                identification += char(replyDataByte(frameText, i));
         });
-        receiver.setHandler(frame::kCmdMeters, [this] { ++meterReplies; });
+        receiver.setHandler(frame::kCmdMeters, [this](const std::string&) { ++meterReplies; });
         if (!serial.openLocation(path))
             return false;
         serial.startReader();

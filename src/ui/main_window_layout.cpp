@@ -1,7 +1,7 @@
-#include "app/main_window_layout.h"
+#include "ui/main_window_layout.h"
 
-#include "app/icons.h"
-#include "app/layout_widgets.h"
+#include "ui/icons.h"
+#include "ui/layout_widgets.h"
 #include "model/value_tables.h"
 
 #include <QAbstractButton>

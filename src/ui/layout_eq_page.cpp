@@ -1,7 +1,7 @@
 // The equaliser page (rzgrpbx5): ten band columns, the crossover box and the
 // response graph panel.
 
-#include "app/layout_widgets.h"
+#include "ui/layout_widgets.h"
 #include "model/value_tables.h"
 
 #include <QColor>

@@ -1,7 +1,7 @@
 #pragma once
 // One main window built by the layout builder, shared by the layout tests.
 
-#include "app/main_window_layout.h"
+#include "ui/main_window_layout.h"
 
 #include <QMainWindow>
 #include <QString>

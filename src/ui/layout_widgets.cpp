@@ -1,7 +1,7 @@
-#include "app/layout_widgets.h"
+#include "ui/layout_widgets.h"
 
-#include "app/layout_combo_style.h"
-#include "app/main_window_layout.h"
+#include "ui/layout_combo_style.h"
+#include "ui/main_window_layout.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "link/frame.h"
 #include "link/hex_text.h"
-#include "model/reply_handlers.h"
+#include "link/reply_handlers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/warning_dialog.h"
+#include "ui/warning_dialog.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "model/reply_handlers.h"
+#include "link/reply_handlers.h"
 
 #include "link/hex_text.h"
 #include "model/value_tables.h"

@@ -3,7 +3,7 @@
 
 #include "layout_fixture.h"
 
-#include "app/icons.h"
+#include "ui/icons.h"
 
 #include <QLabel>
 

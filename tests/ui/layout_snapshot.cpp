@@ -3,8 +3,8 @@
 // --popups shows the three pop-ups beside their buttons, --panels the progress,
 // search and result panels and the warning dialog (saved as OUT-warning.png).
 
-#include "app/main_window_layout.h"
-#include "app/warning_dialog.h"
+#include "ui/main_window_layout.h"
+#include "ui/warning_dialog.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -1,4 +1,4 @@
-#include "app/layout_combo_style.h"
+#include "ui/layout_combo_style.h"
 
 #include <QStyleOptionComplex>
 

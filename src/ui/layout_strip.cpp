@@ -1,7 +1,7 @@
 // The channel strip (grp2) and its three pop-up editors.
 
-#include "app/icons.h"
-#include "app/layout_widgets.h"
+#include "ui/icons.h"
+#include "ui/layout_widgets.h"
 #include "model/value_tables.h"
 
 #include <QComboBox>

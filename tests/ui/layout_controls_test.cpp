@@ -2,8 +2,8 @@
 
 #include "layout_fixture.h"
 
-#include "app/main_window_layout.h"
-#include "app/warning_dialog.h"
+#include "ui/main_window_layout.h"
+#include "ui/warning_dialog.h"
 
 #include <QAction>
 #include <QComboBox>
