@@ -363,8 +363,7 @@ void TForm1::hidePopups()
 
 void TForm1::resetEditingState()
 {
-    // Wheel binding and graph dragging belong to the editing page; nothing to
-    // reset until it exists.
+    editing_.reset();
 }
 
 void TForm1::Delay(int ms) { talvex::Delay(pump_, ms); }

@@ -4,8 +4,7 @@
 // and disconnect, the read-all chain, the watchdog, the progress panel, the reply
 // handlers, the view refresh and the bridge menu.
 
-#include "ui/prompts.h"
-#include "ui/qt_event_pump.h"
+#include "editing/editing_context.h"
 #include "link/command_sender.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
@@ -14,6 +13,8 @@
 #include "link/transport_router.h"
 #include "link/usb_hid_link.h"
 #include "model/parameter_model.h"
+#include "ui/prompts.h"
+#include "ui/qt_event_pump.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -89,6 +90,7 @@ public:
     void setGroupReplyHooks(GroupReplyHooks* hooks) { groupHooks_ = hooks; }
 
     ParameterModel& model() { return model_; }
+    EditingContext& editing() { return editing_; }
     LinkState& link() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
@@ -131,6 +133,7 @@ private:
     void applyBridgeModeItem(int mode);
 
     ParameterModel model_;
+    EditingContext editing_;
     LinkState link_;
     CommandSender sender_;
     ReplyReceiver receiver_;
