@@ -54,6 +54,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     if (platform.enumerator)
         serial_.setEnumerator(platform.enumerator);
     serial_.setExtraPorts(platform.extraPorts);
+    if (!platform.hidLockDirectory.isEmpty())
+        usb_.setLockDirectory(platform.hidLockDirectory);
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
     sender_.setTransport(&router_);
@@ -268,6 +270,7 @@ void TForm1::connectLink()
     rzgrpbx_data_tx_bar_->move(189, 205);
     rzprgrsbr_data_bar_->setValue(0);
 
+    usb_.prepareConnect();
     if (!hidPresent()) {
         if (auto number = serial_.portNumber(cbb_comport_->currentIndex()))
             link_.currentPort = *number;
@@ -326,6 +329,7 @@ void TForm1::closeLink()
     Delay(50);
     serial_.close();
     link_.connected = false;
+    usb_.sessionEnded();
     hideProgress();
     // A reply handled during the pause may have restarted the watchdog; it must
     // not survive the link it watched.

@@ -47,6 +47,7 @@ public:
         Prompts* prompts = nullptr;   // required
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
+        QString hidLockDirectory;     // empty: the system's temporary directory
     };
 
     explicit TForm1(const Platform& platform, QWidget* parent = nullptr);
@@ -114,6 +115,7 @@ public:
     void setReconnectTimerActive(bool active) override;
     void setConnectCaption(const QString& caption) override;
     void showDeviceList(const QStringList& names) override;
+    void tellUser(const QString& text) override { prompts_.message(text); }
 
 private:
     void FormCreate();

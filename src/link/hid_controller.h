@@ -1,7 +1,9 @@
 #pragma once
 // The platform operations the USB HID link needs. At most one device is open
 // (taken for use) at a time; its input reports arrive as inputReport on the
-// user-interface thread while it is open.
+// user-interface thread while it is open. Everything but write() is called on
+// the user-interface thread; write() is called on the link's writer thread, one
+// call at a time, and may block for as long as the device takes the report.
 
 #include <QByteArray>
 #include <QList>
@@ -20,7 +22,16 @@ struct HidDeviceInfo {
     QString serialNumber; // serial-number string, may be empty
     QString path;         // identifies the device while it is present
     int outputReportLength = 65; // report id + 64 data bytes
+    int usagePage = 0;           // of the top-level collection; 0 = not known
+    int interfaceNumber = -1;    // USB interface; -1 = not known
     bool operator==(const HidDeviceInfo&) const = default;
+};
+
+struct HidOpenResult {
+    bool ok = false;
+    int errorCode = 0; // the system's error code, 0 if it gave none
+    QString errorText; // the library's reason
+    explicit operator bool() const { return ok; }
 };
 
 struct HidWriteResult {
@@ -39,12 +50,13 @@ public:
     // The present devices, in enumeration order.
     virtual QList<HidDeviceInfo> devices() const = 0;
     // Takes device `index` of devices() for use and starts delivering its input
-    // reports; releases any device opened before. False if it cannot be opened.
-    virtual bool open(int index) = 0;
+    // reports; releases any device opened before. Says why when it cannot be opened.
+    virtual HidOpenResult open(int index) = 0;
     // Releases the open device (its data delivery ends).
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
-    // Writes one output report synchronously (report id byte first).
+    // Writes one output report synchronously (report id byte first); see above
+    // for the thread.
     virtual HidWriteResult write(std::span<const std::uint8_t> report) = 0;
 
 signals:
@@ -54,7 +66,7 @@ signals:
     void deviceChange();
     // One input report of the open device: 64 data bytes without the report id.
     void inputReport(const QByteArray& data);
-    // Reading the open device failed.
+    // Reading the open device failed; no more reports come until it is opened again.
     void dataError(int code, const QString& text);
 };
 

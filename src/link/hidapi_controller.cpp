@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 
 namespace talvex {
@@ -13,7 +14,32 @@ namespace {
 
 QString fromWide(const wchar_t* text) { return text ? QString::fromWCharArray(text) : QString(); }
 
+// hidapi's reason if it gave one, else the system's text for the code.
+QString reason(const wchar_t* libraryText, int code)
+{
+    QString text = fromWide(libraryText);
+    if (text.isEmpty() || (text == QLatin1String("Success") && code != 0))
+        text = code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : QStringLiteral("unknown error");
+    return text;
+}
+
 } // namespace
+
+// The open device. The last holder closes the handle: the user-interface thread
+// when nothing else uses it, otherwise the thread whose read or write was still
+// running when the device was closed.
+struct HidapiController::OpenDevice {
+    OpenDevice(hid_device_* h, std::mutex& lib) : handle(h), library(lib) {}
+    ~OpenDevice()
+    {
+        std::lock_guard lock(library);
+        hid_close(handle);
+    }
+    hid_device_* const handle;
+    std::mutex& library;
+    std::mutex mutex;        // one call on the handle at a time
+    bool readFailed = false; // under mutex: reported once, no more reads until opened again
+};
 
 HidapiController::HidapiController(QObject* parent) : HidController(parent)
 {
@@ -31,43 +57,72 @@ HidapiController::~HidapiController()
 
 QList<HidDeviceInfo> HidapiController::devices() const { return devices_; }
 
-bool HidapiController::open(int index)
+std::shared_ptr<HidapiController::OpenDevice> HidapiController::current() const
+{
+    std::lock_guard lock(deviceMutex_);
+    return device_;
+}
+
+HidOpenResult HidapiController::open(int index)
 {
     close();
     if (index < 0 || index >= devices_.size())
-        return false;
-    std::lock_guard lock(mutex_);
-    device_ = hid_open_path(devices_[index].path.toLocal8Bit().constData());
-    readFailed_ = false;
+        return {false, 0, QStringLiteral("no such device")};
+    return openPath(devices_[index].path);
+}
+
+HidOpenResult HidapiController::openPath(const QString& path)
+{
+    close();
+    HidOpenResult result;
+    hid_device_* handle = nullptr;
+    {
+        std::lock_guard lock(mutex_);
+        errno = 0;
+        handle = hid_open_path(path.toLocal8Bit().constData());
+        if (!handle) {
+            result.errorCode = errno;
+            result.errorText = reason(hid_error(nullptr), result.errorCode);
+            return result;
+        }
+    }
+    auto device = std::make_shared<OpenDevice>(handle, mutex_);
+    std::lock_guard lock(deviceMutex_);
+    device_ = std::move(device);
     ++generation_;
-    return device_ != nullptr;
+    result.ok = true;
+    return result;
 }
 
 void HidapiController::close()
 {
-    std::lock_guard lock(mutex_);
-    if (device_)
-        hid_close(device_);
-    device_ = nullptr;
-    ++generation_;
+    std::shared_ptr<OpenDevice> closing;
+    {
+        std::lock_guard lock(deviceMutex_);
+        closing.swap(device_);
+        ++generation_;
+    }
+    // `closing` goes here; a read or write still running keeps the handle until it ends.
 }
 
-bool HidapiController::isOpen() const { return device_ != nullptr; }
+bool HidapiController::isOpen() const { return current() != nullptr; }
 
 HidWriteResult HidapiController::write(std::span<const std::uint8_t> report)
 {
     HidWriteResult result;
-    if (!device_) {
+    const std::shared_ptr<OpenDevice> device = current();
+    if (!device) {
         result.errorText = QStringLiteral("no device open");
         return result;
     }
     ++writersWaiting_;
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(device->mutex);
     --writersWaiting_;
-    const int written = hid_write(device_, report.data(), report.size());
+    errno = 0;
+    const int written = hid_write(device->handle, report.data(), report.size());
     if (written < 0) {
         result.errorCode = errno;
-        result.errorText = fromWide(hid_error(device_));
+        result.errorText = reason(hid_error(device->handle), result.errorCode);
         return result;
     }
     result.ok = true;
@@ -105,6 +160,8 @@ void HidapiController::enumerateOnce(QList<HidDeviceInfo>& known)
             device.product = fromWide(info->product_string);
             device.serialNumber = fromWide(info->serial_number);
             device.path = QString::fromLocal8Bit(info->path);
+            device.usagePage = info->usage_page;
+            device.interfaceNumber = info->interface_number;
             fresh << device;
         }
         hid_free_enumeration(list);
@@ -141,16 +198,25 @@ bool HidapiController::readOnce()
     int generation = 0;
     QString errorText;
     int errorCode = 0;
+    std::shared_ptr<OpenDevice> device;
     {
-        std::lock_guard lock(mutex_);
-        if (!device_ || readFailed_)
-            return false;
+        std::lock_guard lock(deviceMutex_);
+        device = device_;
         generation = generation_;
-        count = hid_read_timeout(device_, buffer, sizeof buffer, kReadTimeoutMs);
+    }
+    if (!device)
+        return false;
+    {
+        // A write that blocks holds the device: skip reading rather than wait for it.
+        std::unique_lock lock(device->mutex, std::try_to_lock);
+        if (!lock.owns_lock() || device->readFailed)
+            return false;
+        errno = 0; // a failure the system gave no code for must not show an older one
+        count = hid_read_timeout(device->handle, buffer, sizeof buffer, kReadTimeoutMs);
         if (count < 0) {
-            readFailed_ = true; // reported once; the removal follows
+            device->readFailed = true;
             errorCode = errno;
-            errorText = fromWide(hid_error(device_));
+            errorText = reason(hid_error(device->handle), errorCode);
         }
     }
     if (count < 0) {

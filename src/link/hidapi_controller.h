@@ -1,14 +1,19 @@
 #pragma once
 // HidController on hidapi (hidraw on Linux). hidapi has no hot-plug call and is
 // not thread-safe: one worker thread owns enumeration (every 300 ms) and reading
-// the open device; open, close and the synchronous writes of the
-// user-interface thread take turns with it under one mutex. (Even reading and
-// writing one device at the same time is unsafe: both replace the device's
-// error text.) Reads wait at most 10 ms, so a write never waits longer.
+// the open device. The library's global calls (enumerate, open and their error
+// text) take turns under one mutex; the calls on the open device (read, write,
+// close) under a mutex of that device, because even reading and writing one
+// device at the same time is unsafe (both replace the device's error text).
+// Reads wait at most 10 ms, so a write never waits longer; while a write blocks
+// (a device that takes no reports, up to the kernel's time-out) the worker skips
+// reading and keeps enumerating, and closing the device on the user-interface
+// thread does not wait: the handle is closed when the write returns.
 
 #include "link/hid_controller.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -27,23 +32,29 @@ public:
     ~HidapiController() override;
 
     QList<HidDeviceInfo> devices() const override;
-    bool open(int index) override;
+    HidOpenResult open(int index) override;
     void close() override;
     bool isOpen() const override;
     HidWriteResult write(std::span<const std::uint8_t> report) override;
 
+    // Opens the device at this path (what open() does once it has the path).
+    HidOpenResult openPath(const QString& path);
+
 private:
+    struct OpenDevice;
+
     void run();
     void enumerateOnce(QList<HidDeviceInfo>& known);
     bool readOnce();
     void applyEnumeration(const QList<HidDeviceInfo>& fresh);
+    std::shared_ptr<OpenDevice> current() const;
 
     // User-interface thread only: the device list as last reported.
     QList<HidDeviceInfo> devices_;
-    std::mutex mutex_; // guards every hidapi call and the two fields below
-    hid_device_* device_ = nullptr; // changed on the user-interface thread only
-    bool readFailed_ = false;
-    std::atomic<int> generation_{0}; // counts opens, so stale reports are dropped
+    std::mutex mutex_; // guards the library's global calls: enumerate, open, the global error text
+    mutable std::mutex deviceMutex_; // guards device_ (the pointer, not the calls on it)
+    std::shared_ptr<OpenDevice> device_; // changed on the user-interface thread only
+    std::atomic<int> generation_{0}; // counts opens and closes, so stale reports are dropped
     std::atomic<int> writersWaiting_{0}; // the worker steps aside for them
     std::atomic<bool> stop_{false};
     std::thread worker_;

@@ -1,5 +1,8 @@
 #include "link/usb_hid_link.h"
 
+#include <QMetaObject>
+
+#include <algorithm>
 #include <array>
 
 namespace talvex {
@@ -10,6 +13,10 @@ bool isAmplifierModel(const HidDeviceInfo& device)
 {
     return device.vendorId == UsbHidLink::kVendorId && device.productId == UsbHidLink::kProductId;
 }
+
+bool isVendorDefined(const HidDeviceInfo& device) { return device.usagePage >= 0xFF00; }
+
+QString hex(int code) { return QString::number(code, 16).toUpper(); }
 
 QString reportLine(std::span<const std::uint8_t> report)
 {
@@ -23,17 +30,31 @@ QString reportLine(std::span<const std::uint8_t> report)
 
 UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, UsbHidHost& host,
                        QObject* parent)
-    : QObject(parent), controller_(controller), link_(link), receiver_(receiver), host_(host)
+    : QObject(parent), controller_(controller), link_(link), receiver_(receiver), host_(host),
+      writes_([this](std::span<const std::uint8_t> report) { return controller_.write(report); },
+              [this](const HidWriteQueue::Report& report, const HidWriteResult& result) {
+                  // Logged on the user-interface thread, in the order written.
+                  QMetaObject::invokeMethod(
+                      this, [this, report, result] { logWrite(report, result); }, Qt::QueuedConnection);
+              })
 {
     connect(&controller_, &HidController::arrival, this, &UsbHidLink::hidctlArrival);
     connect(&controller_, &HidController::removal, this, &UsbHidLink::hidctlRemoval);
     connect(&controller_, &HidController::deviceChange, this, &UsbHidLink::hidctlDeviceChange);
     connect(&controller_, &HidController::dataError, this, &UsbHidLink::hidctlDeviceDataError);
-    // ShowRead is the data handler: reports reach it only while a matched device is open.
+    // ShowRead is the data handler: reports reach it only while the amplifier carries the link.
     connect(&controller_, &HidController::inputReport, this, [this](const QByteArray& data) {
-        if (hasDevice_)
+        if (open_ && link_.usbMode)
             receiver_.ShowRead(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
     });
+}
+
+UsbHidLink::~UsbHidLink() = default;
+
+void UsbHidLink::setLockDirectory(const QString& directory)
+{
+    if (heldPath_.isEmpty())
+        lock_.setDirectory(directory);
 }
 
 QString UsbHidLink::DeviceName(const HidDeviceInfo& device)
@@ -48,6 +69,29 @@ QString UsbHidLink::DeviceName(const HidDeviceInfo& device)
     return name;
 }
 
+QString UsbHidLink::openRefusedMessage(const QString& reason)
+{
+    QString text = QStringLiteral("The Talvex-96K amplifier is plugged in to USB, but the editor cannot open it:\n%1\n\n")
+                       .arg(reason);
+#ifdef Q_OS_LINUX
+    text += QStringLiteral("The editor needs the amplifier's udev rule, which is in the packaging folder. Install it as "
+                           "the README describes:\n"
+                           "    sudo cp packaging/70-talvex-96k.rules /etc/udev/rules.d/\n"
+                           "    sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+                           "then unplug the amplifier and plug it in again.\n\n");
+#else
+    text += QStringLiteral("Close any other program that uses the amplifier, then unplug it and plug it in again.\n\n");
+#endif
+    text += QStringLiteral("Until then you can connect through a serial port.");
+    return text;
+}
+
+QString UsbHidLink::inUseMessage()
+{
+    return QStringLiteral("The Talvex-96K amplifier on USB is in use by another Talvex-96K editor on this computer.\n\n"
+                          "Close that editor, then click Connect. Until then you can connect through a serial port.");
+}
+
 void UsbHidLink::AddToHistory(const QString& text)
 {
     host_.addHistoryLine(text);
@@ -59,6 +103,23 @@ void UsbHidLink::AddToHistory(const QString& text)
     }
 }
 
+// The lines that may carry the link: those with the amplifier's name; when
+// there are several, the interfaces with a vendor-defined usage page come
+// first (a device lists one line per interface or top-level collection, and
+// the amplifier's reports travel on the vendor-defined one).
+QList<int> UsbHidLink::candidates(const QList<HidDeviceInfo>& devices) const
+{
+    QList<int> all;
+    for (int i = 0; i < devices.size(); ++i)
+        if (DeviceName(devices[i]) == QLatin1String(kMatchName))
+            all << i;
+    QList<int> vendor;
+    for (int i : all)
+        if (isVendorDefined(devices[i]))
+            vendor << i;
+    return all.size() > 1 && !vendor.isEmpty() ? vendor : all;
+}
+
 void UsbHidLink::hidctlDeviceChange()
 {
     deviceList_.clear();
@@ -67,28 +128,150 @@ void UsbHidLink::hidctlDeviceChange()
         deviceList_ << DeviceName(device);
     host_.showDeviceList(deviceList_);
 
-    link_.matchedDevice = kNoMatchedDevice;
-    const int match = int(deviceList_.indexOf(QString::fromLatin1(kMatchName)));
-    // Only the matched device is taken for use; the others are listed by name.
-    // A matched device that is still the one open stays open, so replies on
-    // their way (a change notification follows every arrival) are not lost.
-    const bool keepOpen = match >= 0 && hasDevice_ && controller_.isOpen() && devices[match].path == openPath_;
-    if (!keepOpen) {
-        controller_.close();
-        hasDevice_ = false;
-        openPath_.clear();
+    // What the user was told about a device holds while it stays present.
+    QSet<QString> present;
+    for (const HidDeviceInfo& device : devices)
+        present << device.path;
+    told_.intersect(present);
+
+    const bool taken = takeDevice(devices);
+    updateSelectors(devices);
+    // Only a newly taken amplifier connects by itself: one already held (for
+    // example after the user's Disconnect) waits for the user.
+    if (taken && !link_.connected)
+        host_.connectClick();
+}
+
+// Keeps, opens again or takes the amplifier; true when one was newly taken.
+bool UsbHidLink::takeDevice(const QList<HidDeviceInfo>& devices)
+{
+    const QList<int> lines = candidates(devices);
+    int index = -1;
+    for (int i : lines)
+        if (!heldPath_.isEmpty() && devices[i].path == heldPath_) {
+            index = i;
+            break;
+        }
+    bool taken = false;
+    if (index >= 0 && !open_) {
+        // Closed after a read error: open it again.
+        const HidOpenResult result = controller_.open(index);
+        if (result) {
+            open_ = true;
+        } else {
+            release();
+            refused(devices[index], QStringLiteral("OPEN ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)),
+                    openRefusedMessage(result.errorText));
+            index = -1;
+        }
+    } else if (index < 0) {
+        release();
+        QSet<QString> tried;
+        for (int i : lines) {
+            if (tried.contains(devices[i].path))
+                continue;
+            tried << devices[i].path;
+            if (acquire(devices, i)) {
+                index = i;
+                taken = true;
+                break;
+            }
+        }
     }
-    if (match < 0 || (!keepOpen && !controller_.open(match))) {
+    heldIndex_ = index;
+    if (index < 0) {
+        link_.matchedDevice = kNoMatchedDevice;
         link_.usbMode = false;
+        return false;
+    }
+    reconnectAttempts = 0;
+    adopt();
+    return taken;
+}
+
+bool UsbHidLink::acquire(const QList<HidDeviceInfo>& devices, int index)
+{
+    const HidDeviceInfo& device = devices[index];
+    if (!lock_.acquire(device.path)) {
+        refused(device, QStringLiteral("IN USE: %1 is open in another editor").arg(DeviceName(device)), inUseMessage());
+        return false;
+    }
+    const HidOpenResult result = controller_.open(index);
+    if (!result) {
+        lock_.release();
+        refused(device, QStringLiteral("OPEN ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)),
+                openRefusedMessage(result.errorText));
+        return false;
+    }
+    open_ = true;
+    heldPath_ = device.path;
+    return true;
+}
+
+void UsbHidLink::refused(const HidDeviceInfo& device, const QString& logLine, const QString& message)
+{
+    AddToHistory(logLine);
+    if (told_.contains(device.path))
+        return;
+    told_ << device.path;
+    // Shown from the event loop, not from inside the notification that found it.
+    QMetaObject::invokeMethod(this, [this, message] { host_.tellUser(message); }, Qt::QueuedConnection);
+}
+
+void UsbHidLink::release()
+{
+    writes_.discard();
+    if (open_)
+        controller_.close();
+    open_ = false;
+    heldPath_.clear();
+    heldIndex_ = -1;
+    lock_.release();
+}
+
+// The held amplifier carries the link, unless a serial session is connected:
+// then it waits for sessionEnded().
+void UsbHidLink::adopt()
+{
+    if (heldIndex_ < 0 || (link_.connected && !link_.usbMode))
+        return;
+    link_.matchedDevice = heldIndex_;
+    link_.usbMode = true;
+}
+
+void UsbHidLink::prepareConnect()
+{
+    if (open_ && link_.usbMode) {
+        link_.matchedDevice = heldIndex_; // a lost link may have dropped the match
         return;
     }
-    link_.matchedDevice = match;
-    link_.usbMode = true;
-    hasDevice_ = true;
-    openPath_ = devices[match].path;
-    reconnectAttempts = 0;
-    if (!link_.connected)
-        host_.connectClick();
+    const QList<HidDeviceInfo> devices = controller_.devices();
+    if (candidates(devices).isEmpty())
+        return;
+    takeDevice(devices);
+    updateSelectors(devices);
+}
+
+void UsbHidLink::sessionEnded()
+{
+    // Frames of the session that has ended are not sent any more.
+    writes_.discard();
+    adopt();
+}
+
+// The port and Device ID selectors are locked while this editor holds an
+// amplifier, and while a device of the amplifier's model with another name is
+// present; an amplifier that cannot be opened leaves the serial link usable.
+void UsbHidLink::updateSelectors(const QList<HidDeviceInfo>& devices)
+{
+    bool locked = !heldPath_.isEmpty();
+    for (const HidDeviceInfo& device : devices)
+        if (isAmplifierModel(device) && DeviceName(device) != QLatin1String(kMatchName))
+            locked = true;
+    if (locked == selectorsLocked_)
+        return;
+    selectorsLocked_ = locked;
+    host_.setSelectorsEnabled(!locked);
 }
 
 void UsbHidLink::hidctlArrival(const HidDeviceInfo& device)
@@ -102,7 +285,10 @@ void UsbHidLink::hidctlArrival(const HidDeviceInfo& device)
         versionConfirmed = false;
         hidctlDeviceChange();
     }
-    host_.setSelectorsEnabled(false);
+    // While connected the change notification that follows the arrival opens
+    // the amplifier and lets it wait for the end of the session; the selectors
+    // are settled there as well.
+    updateSelectors(controller_.devices());
 }
 
 void UsbHidLink::hidctlRemoval(const HidDeviceInfo& device)
@@ -111,60 +297,79 @@ void UsbHidLink::hidctlRemoval(const HidDeviceInfo& device)
     if (!isAmplifierModel(device))
         return;
     host_.setUsbHidLabel(QStringLiteral("已移除设备."));
-    link_.noReplyCount = 100;
-    if (link_.connected)
-        host_.disconnectTick();
-    host_.setSelectorsEnabled(true);
+    // Only the amplifier carrying the session ends it; a serial session, or
+    // another amplifier going away, is left alone.
+    if (!heldPath_.isEmpty() && device.path == heldPath_) {
+        if (link_.usbMode) {
+            link_.noReplyCount = 100;
+            if (link_.connected)
+                host_.disconnectTick();
+        }
+        release();
+        link_.usbMode = false;
+        link_.matchedDevice = kNoMatchedDevice;
+    }
+    updateSelectors(controller_.devices());
 }
 
 void UsbHidLink::hidctlDeviceDataError(int code, const QString& text)
 {
-    AddToHistory(QStringLiteral("READ ERROR: %1 (%2)").arg(text, QString::number(code, 16).toUpper()));
+    AddToHistory(QStringLiteral("READ ERROR: %1 (%2)").arg(text, hex(code)));
+    // The handle reads nothing more: close it; the next connect or device
+    // change opens the amplifier again. The lock stays with this editor.
+    if (!open_)
+        return;
+    writes_.discard();
+    controller_.close();
+    open_ = false;
 }
 
-void UsbHidLink::writeReport(std::span<const std::uint8_t> report, bool& ok)
+void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports)
 {
-    const HidWriteResult result = controller_.write(report);
-    ok = result.ok;
+    if (!writes_.push(std::move(reports)))
+        AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+}
+
+void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result)
+{
     if (result.ok)
-        AddToHistory(reportLine(report.first(std::min(report.size(), std::size_t(std::max(result.written, 1))))));
+        AddToHistory(reportLine(std::span(report).first(std::size_t(std::clamp(result.written, 1, 65)))));
     else
-        AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)")
-                         .arg(result.errorText, QString::number(result.errorCode, 16).toUpper()));
+        AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)));
 }
 
 void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)
 {
-    if (!hasDevice_)
+    if (!open_)
         return;
-    bool ok = false;
-    writeReport(report, ok);
+    HidWriteQueue::Report copy;
+    std::copy(report.begin(), report.end(), copy.begin());
+    queue({copy});
 }
 
 void UsbHidLink::UsbHidSendBigData(std::span<const std::uint8_t, 642> block)
 {
-    if (!hasDevice_)
+    if (!open_)
         return;
-    std::array<std::uint8_t, 65> report{};
+    std::vector<HidWriteQueue::Report> reports;
+    HidWriteQueue::Report report{};
     for (int piece = 0; piece <= 10; ++piece) {
         report.fill(0);
         const std::size_t start = 64 * std::size_t(piece);
         const std::size_t count = std::min<std::size_t>(64, block.size() - start);
         std::copy_n(block.begin() + std::ptrdiff_t(start), count, report.begin() + 1);
-        bool ok = false;
-        writeReport(report, ok);
-        if (!ok)
-            return;
+        reports.push_back(report);
     }
     // One further report repeating the eleventh piece.
-    bool ok = false;
-    writeReport(report, ok);
+    reports.push_back(report);
+    queue(std::move(reports));
 }
 
 void UsbHidLink::tmr_hidreconnectTick()
 {
     host_.setReconnectTimerActive(false);
-    if (versionConfirmed)
+    // A session the user (or the link loss) has ended is not retried.
+    if (versionConfirmed || !link_.connected)
         return;
     ++reconnectAttempts;
     if (link_.matchedDevice == kNoMatchedDevice || !link_.usbMode || reconnectAttempts > kMaxReconnects)

@@ -3,10 +3,20 @@
 // keeps the hidden device list and traffic log, writes frames as 65-byte output
 // reports, hands input reports to the reply receiver, and retries the connect
 // handshake while the identification has not been confirmed.
+//
+// The amplifier this editor holds stays its device for as long as it is present:
+// another one plugged in later is only listed. It is held under a lock file, so
+// a second editor finds it in use. While a serial session is connected an
+// amplifier that arrives is opened but waits; it carries the link once that
+// session has ended. Writes go out in order on the writer thread.
 
 #include "link/hid_controller.h"
+#include "link/hid_device_lock.h"
+#include "link/hid_write_queue.h"
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
+
+#include <QSet>
 
 #include <QObject>
 #include <QString>
@@ -38,6 +48,8 @@ public:
     virtual void setConnectCaption(const QString& caption) = 0;
     // The hidden device list (DevListBox): one display name per HID device.
     virtual void showDeviceList(const QStringList& names) { (void)names; }
+    // Tells the user something they must act on (a message box).
+    virtual void tellUser(const QString& text) { (void)text; }
 };
 
 class UsbHidLink : public QObject {
@@ -52,6 +64,16 @@ public:
     // Connects to the controller's notifications; the host must outlive the link.
     UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, UsbHidHost& host,
                QObject* parent = nullptr);
+    ~UsbHidLink() override;
+
+    // Where the device lock files go (by default the system's temporary directory).
+    void setLockDirectory(const QString& directory);
+
+    // Before a connect: opens the amplifier again after a read error, or tries
+    // once more one that could not be opened, so that connect finds it.
+    void prepareConnect();
+    // The connected session has ended: an amplifier that waited for it takes the link.
+    void sessionEnded();
 
     // Notification handlers (called by the controller's signals; public for tests).
     void hidctlDeviceChange();
@@ -71,8 +93,14 @@ public:
     // Tick of tmr_hidreconnect.
     void tmr_hidreconnectTick();
 
-    // A matched device is open and can carry frames.
-    bool hasDevice() const { return hasDevice_; }
+    // A matched device is open (it carries frames when the USB mode flag is set).
+    bool hasDevice() const { return open_; }
+    // Nothing waits to be written.
+    bool writesIdle() const { return writes_.idle(); }
+
+    // The messages of a device that cannot be used.
+    static QString openRefusedMessage(const QString& reason);
+    static QString inUseMessage();
     // The display names of the device list (DevListBox), in enumeration order.
     const QStringList& deviceList() const { return deviceList_; }
     int historyLines() const { return historyLines_; }
@@ -82,16 +110,29 @@ public:
     int reconnectAttempts = 0;
 
 private:
-    void writeReport(std::span<const std::uint8_t> report, bool& ok);
+    QList<int> candidates(const QList<HidDeviceInfo>& devices) const;
+    bool takeDevice(const QList<HidDeviceInfo>& devices);
+    bool acquire(const QList<HidDeviceInfo>& devices, int index);
+    void refused(const HidDeviceInfo& device, const QString& logLine, const QString& message);
+    void release();
+    void adopt();
+    void updateSelectors(const QList<HidDeviceInfo>& devices);
+    void queue(std::vector<HidWriteQueue::Report> reports);
+    void logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result);
 
     HidController& controller_;
     LinkState& link_;
     ReplyReceiver& receiver_;
     UsbHidHost& host_;
     QStringList deviceList_;
-    bool hasDevice_ = false;
-    QString openPath_; // path of the open matched device
+    HidDeviceLock lock_;
+    QString heldPath_;    // the amplifier this editor holds (open, or closed after a read error)
+    int heldIndex_ = -1;  // its position in the device list
+    bool open_ = false;   // the held amplifier is open
+    QSet<QString> told_;  // devices the user has been told about while they stay present
+    bool selectorsLocked_ = false;
     int historyLines_ = 0;
+    HidWriteQueue writes_; // last: its thread ends before the rest goes
 };
 
 } // namespace talvex

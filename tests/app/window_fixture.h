@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -54,6 +55,7 @@ protected:
         platform.prompts = &prompts;
         platform.extraPorts = *serialPorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        platform.hidLockDirectory = hidLocks.path();
         window = std::make_unique<TForm1>(platform);
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
@@ -94,6 +96,7 @@ protected:
     vamp::PtyServer pty{bus};
     vamp::VirtualBus faultyBus;
     std::unique_ptr<vamp::PtyServer> faultyPty;
+    QTemporaryDir hidLocks; // the USB device locks of this test's editors
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
     std::unique_ptr<TForm1> window;

@@ -8,6 +8,8 @@
 #include "link/usb_hid_link.h"
 #include "model/parameter_model.h"
 
+#include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -29,8 +31,11 @@ struct FakeHost : UsbHidHost {
     int disconnectTicks = 0;
     bool reconnectTimer = false;
     QString caption;
+    QStringList told;
 
     explicit FakeHost(LinkState& l) : link(l) {}
+    void tellUser(const QString& text) override { told << text; }
+    bool logged(const QString& line) const { return std::find(history.begin(), history.end(), line) != history.end(); }
     void addHistoryLine(const QString& line) override { history.push_back(line); }
     void dropOldestHistoryLine() override { history.pop_front(); }
     void setUsbHidLabel(const QString& text) override { label = text; }
@@ -70,15 +75,37 @@ std::array<std::uint8_t, 65> reportOf(std::span<const std::uint8_t> frameBytes)
     return report;
 }
 
+HidDeviceInfo interfaceOf(const QString& path, int usagePage)
+{
+    HidDeviceInfo info = FakeHidController::amplifierInfo(path);
+    info.usagePage = usagePage;
+    return info;
+}
+
 struct UsbFixture : testing::Test {
+    QTemporaryDir locks;
     LinkState link;
     ReplyReceiver receiver{link};
     FakeHidController controller;
     FakeHost host{link};
     UsbHidLink usb{controller, link, receiver, host};
     vamp::VirtualBus bus;
+    std::vector<std::vector<std::uint8_t>> frames; // what the amplifier on `bus` received
 
-    UsbFixture() { bus.add(1); }
+    UsbFixture()
+    {
+        bus.add(1);
+        bus.onFrame = [this](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
+        usb.setLockDirectory(locks.path());
+    }
+    // Waits until every queued report is written and what it set off has run.
+    void waitForWrites()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return usb.writesIdle(); }, 5000));
+        for (int pass = 0; pass < 3; ++pass)
+            QCoreApplication::sendPostedEvents();
+    }
+    void sendMeterRead() { usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters))); }
 };
 
 } // namespace
@@ -142,9 +169,8 @@ TEST_F(UsbFixture, MeterRoundTripOverReportsAndItsLogLine)
     QString expected = QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B 00 00 00 89 AA ");
     for (int i = 0; i < 52; ++i)
         expected += QStringLiteral("00 ");
-    EXPECT_EQ(host.history.back(), expected);
-
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+    EXPECT_EQ(host.history.back(), expected);
     EXPECT_EQ(raw, bus.devices().front().temperatureRaw());
     EXPECT_EQ(link.noReplyCount, 0);
 }
@@ -164,6 +190,7 @@ TEST_F(UsbFixture, BlockWriteIsHeadThenTwelveReportsThroughTheRouter)
         block[i] = std::uint8_t(i % 251);
     const std::size_t before = controller.written.size();
     sender.sendBlockWrite(0, frame::kCmdCurrentGroup, block);
+    waitForWrites();
 
     const auto& written = controller.written;
     ASSERT_EQ(written.size() - before, 13u);
@@ -194,7 +221,8 @@ TEST_F(UsbFixture, RemovalWhileConnectedDisconnectsAtOnce)
 
     // Nothing is written without a device.
     const std::size_t before = controller.written.size();
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
+    sendMeterRead();
+    waitForWrites();
     EXPECT_EQ(controller.written.size(), before);
 }
 
@@ -223,19 +251,17 @@ TEST_F(UsbFixture, ReconnectAsksThreeMoreTimesUntilTheVersionIsConfirmed)
     EXPECT_FALSE(host.reconnectTimer);
 }
 
-TEST_F(UsbFixture, ErrorsAreLoggedOnly)
+TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
 {
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     controller.failWrites = true;
     const std::size_t lines = host.history.size();
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
-    EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
+    sendMeterRead();
     std::array<std::uint8_t, 642> block{};
     usb.UsbHidSendBigData(block);
-    EXPECT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
-
-    controller.raiseDataError(0x5, QStringLiteral("Input/output error"));
-    EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: Input/output error (5)"));
+    waitForWrites();
+    ASSERT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
+    EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
     EXPECT_TRUE(link.connected);
 }
 
@@ -273,4 +299,225 @@ TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
     EXPECT_EQ(controller.openCount, 1);
     EXPECT_EQ(link.matchedDevice, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+}
+
+TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelectorsUsable)
+{
+    controller.openRefusal = {false, 13, QStringLiteral("Failed to open a device with path 'fake-hid-0': Permission denied")};
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    EXPECT_TRUE(host.logged(QStringLiteral("OPEN ERROR: Failed to open a device with path 'fake-hid-0': Permission denied (D)")));
+    EXPECT_TRUE(host.selectorsEnabled);
+    EXPECT_FALSE(link.usbMode);
+    EXPECT_EQ(link.matchedDevice, kNoMatchedDevice);
+    EXPECT_EQ(host.connectClicks, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.told.size() == 1; }, 2000));
+    EXPECT_TRUE(host.told[0].contains(QStringLiteral("Permission denied")));
+    EXPECT_TRUE(host.told[0].contains(QStringLiteral("Until then you can connect through a serial port.")));
+
+    // Another change tries again and logs again, but the user is told once.
+    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(host.told.size(), 1);
+
+    // The rule installed, a connect finds the amplifier without replugging.
+    controller.openRefusal = {};
+    usb.prepareConnect();
+    EXPECT_TRUE(usb.hasDevice());
+    EXPECT_TRUE(link.usbMode);
+    EXPECT_FALSE(host.selectorsEnabled);
+
+    // Unplugged and refused again: told again.
+    controller.unplug(FakeHidController::amplifierInfo().path);
+    controller.openRefusal = {false, 13, QStringLiteral("Permission denied")};
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.told.size() == 2; }, 2000));
+    EXPECT_TRUE(host.selectorsEnabled);
+}
+
+TEST_F(UsbFixture, ASecondAmplifierIsOnlyListedWhileTheFirstIsPresent)
+{
+    controller.plug(FakeHidController::amplifierInfo(QStringLiteral("a")), &bus);
+    ASSERT_EQ(host.connectClicks, 1);
+    vamp::VirtualBus other;
+    other.add(1);
+    int otherFrames = 0;
+    other.onFrame = [&](std::span<const std::uint8_t>) { ++otherFrames; };
+
+    // B enumerates first.
+    controller.plug(FakeHidController::amplifierInfo(QStringLiteral("b")), &other, 0);
+    EXPECT_EQ(link.matchedDevice, 1);
+    EXPECT_EQ(controller.openCount, 1);
+    sendMeterRead();
+    waitForWrites();
+    EXPECT_EQ(frames.size(), 1u);
+    EXPECT_EQ(otherFrames, 0);
+
+    // B going away leaves the session on A alone.
+    controller.unplug(QStringLiteral("b"));
+    EXPECT_EQ(host.disconnectTicks, 0);
+    EXPECT_TRUE(link.connected);
+    EXPECT_FALSE(host.selectorsEnabled);
+}
+
+TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
+{
+    link.connected = true; // a serial session
+    link.currentPort = 3;
+    SerialLink serial(link, receiver);
+    TransportRouter router(link, serial, usb);
+    int meters = 0;
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    EXPECT_EQ(host.label, QStringLiteral("已接上设备."));
+    EXPECT_FALSE(host.selectorsEnabled);
+    EXPECT_EQ(host.connectClicks, 0);
+    EXPECT_FALSE(link.usbMode);
+    EXPECT_EQ(link.matchedDevice, kNoMatchedDevice);
+    EXPECT_FALSE(router.usbActive());
+
+    // Unplugging it does not end the serial session.
+    controller.unplug(FakeHidController::amplifierInfo().path);
+    EXPECT_EQ(host.disconnectTicks, 0);
+    EXPECT_TRUE(link.connected);
+    EXPECT_NE(link.noReplyCount, 100);
+    EXPECT_TRUE(host.selectorsEnabled);
+
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    link.connected = false;
+    usb.sessionEnded();
+    EXPECT_TRUE(link.usbMode);
+    EXPECT_EQ(link.matchedDevice, 0);
+    EXPECT_TRUE(router.usbActive());
+    EXPECT_EQ(host.connectClicks, 0); // the user connects
+    sendMeterRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+}
+
+TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    int meters = 0;
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+
+    controller.raiseDataError(0x5, QStringLiteral("Input/output error"));
+    EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: Input/output error (5)"));
+    EXPECT_FALSE(controller.isOpen());
+    EXPECT_FALSE(usb.hasDevice());
+    EXPECT_FALSE(host.selectorsEnabled); // still this editor's amplifier
+
+    // The next connect opens it again.
+    usb.prepareConnect();
+    EXPECT_EQ(controller.openCount, 2);
+    EXPECT_TRUE(usb.hasDevice());
+    sendMeterRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+
+    // So does a device change, without connecting by itself.
+    controller.raiseDataError(0x13, QStringLiteral("No such device"));
+    EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: No such device (13)"));
+    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
+    EXPECT_EQ(controller.openCount, 3);
+    EXPECT_TRUE(usb.hasDevice());
+    EXPECT_EQ(host.connectClicks, 1);
+}
+
+TEST_F(UsbFixture, NoReconnectAfterTheSessionHasEnded)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    ASSERT_EQ(host.connectClicks, 1);
+    link.connected = false; // the user's Disconnect
+    for (int tick = 0; tick < 3; ++tick)
+        usb.tmr_hidreconnectTick();
+    EXPECT_EQ(host.connectClicks, 1);
+    EXPECT_FALSE(host.reconnectTimer);
+}
+
+TEST_F(UsbFixture, ASecondEditorFindsTheAmplifierInUse)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    ASSERT_TRUE(usb.hasDevice());
+
+    LinkState link2;
+    ReplyReceiver receiver2{link2};
+    FakeHidController controller2;
+    FakeHost host2{link2};
+    auto usb2 = std::make_unique<UsbHidLink>(controller2, link2, receiver2, host2);
+    usb2->setLockDirectory(locks.path());
+    controller2.plug(FakeHidController::amplifierInfo(), &bus);
+    EXPECT_TRUE(host2.logged(QStringLiteral("IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor")));
+    EXPECT_EQ(controller2.openCount, 0);
+    EXPECT_FALSE(usb2->hasDevice());
+    EXPECT_EQ(host2.connectClicks, 0);
+    EXPECT_TRUE(host2.selectorsEnabled);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host2.told == QStringList{UsbHidLink::inUseMessage()}; }, 2000));
+
+    // Once the first editor lets go, the second one's connect takes it.
+    controller.unplug(FakeHidController::amplifierInfo().path);
+    usb2->prepareConnect();
+    EXPECT_TRUE(usb2->hasDevice());
+    EXPECT_TRUE(link2.usbMode);
+    usb2.reset();
+}
+
+TEST_F(UsbFixture, TheVendorDefinedInterfaceIsChosen)
+{
+    controller.plugTogether({{interfaceOf(QStringLiteral("if0"), 0x0C), nullptr},
+                             {interfaceOf(QStringLiteral("if1"), 0xFF00), &bus}});
+    EXPECT_EQ(usb.deviceList().size(), 2);
+    EXPECT_EQ(link.matchedDevice, 1);
+    int meters = 0;
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+    sendMeterRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
+
+    // A device with one interface is used whatever its usage page.
+    controller.unplug(QStringLiteral("if0"));
+    controller.unplug(QStringLiteral("if1"));
+    controller.plug(interfaceOf(QStringLiteral("only"), 0x01), &bus);
+    EXPECT_EQ(link.matchedDevice, 0);
+    EXPECT_TRUE(usb.hasDevice());
+}
+
+TEST_F(UsbFixture, WritesKeepTheirOrderWhileTheDeviceStalls)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    controller.stallWrites(true);
+    sendMeterRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
+    // The calls return at once; the frames wait behind the stalled one.
+    std::array<std::uint8_t, 642> block{};
+    block[0] = 0x5A;
+    usb.UsbHidSendBigData(block);
+    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdIdentification)));
+    EXPECT_TRUE(controller.written.empty());
+
+    controller.stallWrites(false);
+    waitForWrites();
+    const auto& written = controller.written;
+    ASSERT_EQ(written.size(), 14u);
+    EXPECT_EQ(written[0][7], frame::kCmdMeters);
+    EXPECT_EQ(written[1][1], 0x5A);
+    EXPECT_EQ(written[13][7], frame::kCmdIdentification);
+    EXPECT_EQ(host.history.size(), 1u + 14u); // arrival + one line per report, in the same order
+    EXPECT_TRUE(host.history[1].startsWith(QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B")));
+    EXPECT_TRUE(host.history[2].startsWith(QStringLiteral("W 00  5A ")));
+}
+
+TEST_F(UsbFixture, AStalledWriteTimesOutAndAFullQueueDropsFrames)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    controller.stallTimeout = std::chrono::milliseconds(200);
+    controller.stallWrites(true);
+    sendMeterRead();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
+    for (std::size_t i = 0; i < HidWriteQueue::kMaxQueuedReports + 2; ++i)
+        sendMeterRead();
+    EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+    // The session's end drops what waits; the stalled write fails at its time-out.
+    usb.sessionEnded();
+    waitForWrites();
+    EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: Connection timed out (6E)"));
+    EXPECT_TRUE(controller.written.empty());
+    controller.stallWrites(false);
 }

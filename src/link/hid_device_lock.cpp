@@ -1,0 +1,49 @@
+#include "link/hid_device_lock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLockFile>
+
+namespace talvex {
+
+HidDeviceLock::HidDeviceLock(QString directory) : directory_(std::move(directory)) {}
+
+HidDeviceLock::~HidDeviceLock() = default;
+
+QString HidDeviceLock::defaultDirectory() { return QDir::tempPath(); }
+
+void HidDeviceLock::setDirectory(const QString& directory)
+{
+    release();
+    directory_ = directory;
+}
+
+QString HidDeviceLock::fileFor(const QString& devicePath) const
+{
+    // Device paths hold slashes and colons; the file is named by a digest of the path.
+    const QByteArray digest = QCryptographicHash::hash(devicePath.toUtf8(), QCryptographicHash::Sha1).toHex();
+    return QDir(directory_).filePath(QStringLiteral("talvex-96k-hid-%1.lock").arg(QString::fromLatin1(digest.left(16))));
+}
+
+bool HidDeviceLock::acquire(const QString& devicePath)
+{
+    if (file_ && heldPath_ == devicePath)
+        return true;
+    release();
+    auto file = std::make_unique<QLockFile>(fileFor(devicePath));
+    // Only a dead owner makes a lock stale; an editor holds its device for hours.
+    file->setStaleLockTime(0);
+    if (!file->tryLock(0))
+        return false;
+    file_ = std::move(file);
+    heldPath_ = devicePath;
+    return true;
+}
+
+void HidDeviceLock::release()
+{
+    file_.reset(); // unlocks
+    heldPath_.clear();
+}
+
+} // namespace talvex
