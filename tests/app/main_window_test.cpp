@@ -342,7 +342,7 @@ TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
         return std::count_if(hid.written.begin(), hid.written.end(),
                              [](const auto& r) { return r.size() > 7 && r[7] == frame::kCmdIdentification; });
     };
-    EXPECT_EQ(identificationRequests(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return identificationRequests() == 1; }, 2000));
     QTest::qWait(2300);
     EXPECT_EQ(identificationRequests(), 4);
     EXPECT_FALSE(window->tmr_hidreconnect.isActive());

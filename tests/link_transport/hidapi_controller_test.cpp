@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cerrno>
+
 using namespace talvex;
 
 // Runs against whatever HID devices the machine has (usually none in CI): the
@@ -28,4 +31,19 @@ TEST(HidapiController, EnumeratesOnItsThreadAndShutsDownCleanly)
         EXPECT_FALSE(result.ok);
         EXPECT_FALSE(result.errorText.isEmpty());
     }
+}
+
+// What can be checked without a device: a device that cannot be opened says why.
+TEST(HidapiController, AnOpenThatFailsSaysWhy)
+{
+    HidapiController controller;
+    const HidOpenResult missing = controller.openPath(QStringLiteral("/nonexistent/hidraw99"));
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.errorCode, ENOENT);
+    EXPECT_TRUE(missing.errorText.contains(QStringLiteral("No such file or directory")))
+        << missing.errorText.toStdString();
+    EXPECT_FALSE(controller.isOpen());
+    const HidWriteResult write = controller.write(std::array<std::uint8_t, 65>{});
+    EXPECT_FALSE(write.ok);
+    EXPECT_EQ(write.errorText, QStringLiteral("no device open"));
 }

@@ -1,0 +1,230 @@
+// The amplifier on USB as the user meets it in the window: one that cannot be
+// opened, a second amplifier, an amplifier during a serial session, read
+// errors, Disconnect during the connect retries, a second editor, a device with
+// several interfaces, and a device that stops taking reports.
+
+#include "window_fixture.h"
+
+#include "link/frame.h"
+
+#include <QDialog>
+#include <QListWidget>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+int commandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
+
+class UsbWindowTest : public WindowTest {
+protected:
+    QStringList log()
+    {
+        QStringList lines;
+        auto* box = window->findChild<QListWidget*>("HistoryListBox");
+        for (int i = 0; i < box->count(); ++i)
+            lines << box->item(i)->text();
+        return lines;
+    }
+    bool selectorsEnabled() { return control("cbb_comport")->isEnabled() && control("cbb_deviceid")->isEnabled(); }
+    bool selectorsDisabled() { return !control("cbb_comport")->isEnabled() && !control("cbb_deviceid")->isEnabled(); }
+    long reportsWith(int command)
+    {
+        return std::count_if(hid.written.begin(), hid.written.end(),
+                             [&](const auto& r) { return commandOf(r) == command; });
+    }
+    void plugAndRead(const HidDeviceInfo& info, vamp::VirtualBus& on)
+    {
+        hid.plug(info, &on);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    }
+};
+
+} // namespace
+
+TEST_F(UsbWindowTest, AnAmplifierThatCannotBeOpenedSaysSoOnceAndTheSerialPortStaysUsable)
+{
+    makeWindow();
+    hid.openRefusal = {false, 13, QStringLiteral("Failed to open a device with path 'fake-hid-0': Permission denied")};
+    vamp::VirtualBus usbBus;
+    usbBus.add(1);
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return prompts.messages.size() == 1; }, 2000));
+    EXPECT_TRUE(prompts.messages[0].contains("packaging/70-talvex-96k.rules"));
+    EXPECT_TRUE(prompts.messages[0].contains("Permission denied"));
+    EXPECT_TRUE(log().contains("OPEN ERROR: Failed to open a device with path 'fake-hid-0': Permission denied (D)"));
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_TRUE(selectorsEnabled());
+
+    // Connect goes over the serial port; the user is not told a second time.
+    connectAndRead();
+    EXPECT_NE(window->link().currentPort, kPortUsb);
+    EXPECT_EQ(frames.front()[6], frame::kCmdIdentification);
+    EXPECT_TRUE(hid.written.empty());
+    EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST_F(UsbWindowTest, ASecondAmplifierPluggedInDoesNotTakeOverTheSession)
+{
+    makeWindow(QStringList{});
+    plugAndRead(vamp::FakeHidController::amplifierInfo(QStringLiteral("a")), bus);
+    vamp::VirtualBus otherBus;
+    otherBus.add(1);
+    int otherFrames = 0;
+    otherBus.onFrame = [&](std::span<const std::uint8_t>) { ++otherFrames; };
+
+    hid.plug(vamp::FakeHidController::amplifierInfo(QStringLiteral("b")), &otherBus, 0); // enumerates first
+    EXPECT_EQ(window->findChild<QListWidget*>("DevListBox")->count(), 2);
+    // An edit and the meter reads still go to the first amplifier.
+    control<QAbstractSlider>("rztrckbr_ingain")->setValue(250);
+    const std::size_t before = frames.size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= before + 2; }, 3000));
+    EXPECT_TRUE(std::any_of(frames.begin() + std::ptrdiff_t(before), frames.end(),
+                            [](const auto& f) { return f[4] == frame::kOpWrite; }));
+    EXPECT_EQ(otherFrames, 0);
+    EXPECT_EQ(hid.openCount, 1);
+    EXPECT_EQ(text("btn_connect"), "Disconnect");
+
+    // Unplugging the second one leaves the session alone.
+    hid.unplug(QStringLiteral("b"));
+    EXPECT_TRUE(window->link().connected);
+    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_TRUE(selectorsDisabled());
+}
+
+TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
+{
+    makeWindow();
+    connectAndRead();
+    const int serialPort = window->link().currentPort;
+    vamp::VirtualBus usbBus;
+    usbBus.add(1);
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
+    EXPECT_TRUE(log().contains("Arrival of ZIRIZORIDARUZ01 (Serial=0000001)"));
+    EXPECT_EQ(label("lbl_usbhid"), QStringLiteral("已接上设备."));
+    EXPECT_TRUE(selectorsDisabled());
+
+    // The traffic stays on the serial port.
+    const std::size_t before = frames.size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= before + 2; }, 3000));
+    EXPECT_TRUE(hid.written.empty());
+    EXPECT_EQ(window->link().currentPort, serialPort);
+
+    // Unplugging it does not end the serial session.
+    hid.unplug(vamp::FakeHidController::amplifierInfo().path);
+    EXPECT_TRUE(window->link().connected);
+    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_TRUE(selectorsEnabled());
+    const std::size_t later = frames.size();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= later + 2; }, 3000));
+
+    // Plugged in again; once the serial session has ended, Connect goes over USB.
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
+    window->btn_connectClick();
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_TRUE(hid.written.empty()); // no automatic connect after the user's Disconnect
+    connectAndRead();
+    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
+}
+
+TEST_F(UsbWindowTest, AReadErrorClosesTheAmplifierAndTheNextConnectOpensItAgain)
+{
+    makeWindow(QStringList{});
+    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    hid.raiseDataError(0x5, QStringLiteral("Input/output error"));
+    EXPECT_EQ(log().last(), "READ ERROR: Input/output error (5)");
+    EXPECT_FALSE(hid.isOpen());
+
+    window->btn_connectClick(); // Disconnect
+    connectAndRead();
+    EXPECT_EQ(hid.openCount, 2);
+    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    EXPECT_EQ(reportsWith(frame::kCmdCurrentGroup), 2);
+}
+
+TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
+{
+    vamp::VirtualBus silentBus;
+    silentBus.add(1, vamp::Faults{.silent = true});
+    makeWindow(QStringList{});
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return reportsWith(frame::kCmdIdentification) == 1; }, 2000));
+    window->btn_connectClick(); // Disconnect, within the first 500 ms
+    for (int tick = 0; tick < 3; ++tick)
+        window->tmr_hidreconnectTimer();
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_FALSE(window->tmr_hidreconnect.isActive());
+}
+
+TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
+{
+    makeWindow(QStringList{});
+    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+
+    vamp::FakeHidController hid2;
+    RecordingPrompts prompts2;
+    TForm1::Platform platform;
+    platform.hid = &hid2;
+    platform.prompts = &prompts2;
+    platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+    platform.hidLockDirectory = hidLocks.path();
+    auto second = std::make_unique<TForm1>(platform);
+    hid2.plug(vamp::FakeHidController::amplifierInfo(), &bus);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return prompts2.messages.size() == 1; }, 2000));
+    EXPECT_TRUE(prompts2.messages[0].contains("in use by another Talvex-96K editor"));
+    EXPECT_EQ(hid2.openCount, 0);
+    EXPECT_FALSE(second->link().connected);
+    EXPECT_TRUE(second->findChild<QWidget*>("cbb_comport")->isEnabled());
+    auto* log2 = second->findChild<QListWidget*>("HistoryListBox");
+    EXPECT_EQ(log2->item(log2->count() - 1)->text(),
+              "IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor");
+
+    // The first editor closes; Connect in the second one takes the amplifier.
+    window.reset();
+    second->btn_connectClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->link().connected && second->tmr_pulseframe.isActive(); }, 5000));
+    EXPECT_EQ(second->link().currentPort, kPortUsb);
+    EXPECT_EQ(hid2.openCount, 1);
+}
+
+TEST_F(UsbWindowTest, TheVendorDefinedInterfaceCarriesTheLink)
+{
+    makeWindow(QStringList{});
+    auto keyboard = vamp::FakeHidController::amplifierInfo(QStringLiteral("if0"));
+    keyboard.usagePage = 0x01;
+    auto vendor = vamp::FakeHidController::amplifierInfo(QStringLiteral("if1"));
+    vendor.usagePage = 0xFF00;
+    hid.plugTogether({{keyboard, nullptr}, {vendor, &bus}});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    EXPECT_EQ(window->findChild<QListWidget*>("DevListBox")->count(), 2);
+    EXPECT_EQ(window->link().matchedDevice, 1);
+}
+
+TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)
+{
+    makeWindow(QStringList{});
+    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    hid.stallTimeout = std::chrono::seconds(20);
+    hid.stallWrites(true);
+
+    // While the first stalled write still blocks, the window goes on: the
+    // watchdog ends the silent session and shows the warning.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->warningDialog()->isVisible(); }, 6000));
+    EXPECT_EQ(hid.stalledWrites(), 1);
+    EXPECT_EQ(text("btn_connect"), "Connect");
+
+    // The frames of the ended session are dropped; the stalled one goes out when the device takes it.
+    const std::size_t before = hid.written.size();
+    hid.stallWrites(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle() && hid.written.size() == before + 1; }, 2000));
+    QTest::qWait(50);
+    EXPECT_EQ(hid.written.size(), before + 1);
+    EXPECT_EQ(commandOf(hid.written.back()), frame::kCmdMeters);
+}

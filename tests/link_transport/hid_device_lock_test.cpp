@@ -1,0 +1,72 @@
+#include "link/hid_device_lock.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using namespace talvex;
+
+namespace {
+
+const QString kPath = QStringLiteral("/dev/hidraw3");
+
+} // namespace
+
+TEST(HidDeviceLock, OneHolderPerDevicePath)
+{
+    QTemporaryDir dir;
+    HidDeviceLock first(dir.path());
+    HidDeviceLock second(dir.path());
+    ASSERT_TRUE(first.acquire(kPath));
+    EXPECT_TRUE(first.acquire(kPath)); // taking it again is harmless
+    EXPECT_FALSE(second.acquire(kPath));
+    EXPECT_TRUE(second.heldPath().isEmpty());
+    EXPECT_TRUE(second.acquire(QStringLiteral("/dev/hidraw4")));
+
+    // Taking another device lets go of the first.
+    ASSERT_TRUE(first.acquire(QStringLiteral("/dev/hidraw5")));
+    EXPECT_FALSE(QFile::exists(first.fileFor(kPath)));
+    EXPECT_TRUE(second.acquire(kPath));
+    EXPECT_FALSE(first.acquire(kPath));
+    second.release();
+    EXPECT_TRUE(first.acquire(kPath));
+}
+
+TEST(HidDeviceLock, ALiveHolderKeepsItHoweverOld)
+{
+    QTemporaryDir dir;
+    HidDeviceLock first(dir.path());
+    ASSERT_TRUE(first.acquire(kPath));
+    QFile file(first.fileFor(kPath));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+    file.close();
+    HidDeviceLock second(dir.path());
+    EXPECT_FALSE(second.acquire(kPath));
+}
+
+#ifdef Q_OS_UNIX
+TEST(HidDeviceLock, ALockLeftByAnEditorThatDiedIsTakenOver)
+{
+    QTemporaryDir dir;
+    const pid_t child = fork();
+    if (child == 0) {
+        auto* lock = new HidDeviceLock(dir.path()); // never released: the process just ends
+        _exit(lock->acquire(kPath) ? 0 : 1);
+    }
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    HidDeviceLock lock(dir.path());
+    ASSERT_TRUE(QFile::exists(lock.fileFor(kPath)));
+    EXPECT_TRUE(lock.acquire(kPath));
+}
+#endif
