@@ -39,7 +39,7 @@ public:
 class NoHid : public talvex::HidController {
 public:
     QList<talvex::HidDeviceInfo> devices() const override { return {}; }
-    bool open(int) override { return false; }
+    talvex::HidOpenResult open(int) override { return {}; }
     void close() override {}
     bool isOpen() const override { return false; }
     talvex::HidWriteResult write(std::span<const std::uint8_t>) override { return {}; }

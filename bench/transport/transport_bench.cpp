@@ -14,6 +14,7 @@
 #include "virtual_amplifier.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QEventLoop>
 
 #include <benchmark/benchmark.h>
@@ -78,11 +79,13 @@ void HidRoundTrip(benchmark::State& state)
     bus.add(1);
     vamp::FakeHidController controller;
     LinkState link;
-    link.connected = true;
     ReplyReceiver receiver(link);
     NullHost host;
     UsbHidLink usb(controller, link, receiver, host);
+    QTemporaryDir locks;
+    usb.setLockDirectory(locks.path());
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);
+    link.connected = true; // connected over USB: the amplifier carries the link
     bool done = false;
     receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { done = true; });
     std::array<std::uint8_t, 65> report{};

@@ -22,8 +22,7 @@ struct HidDeviceInfo {
     QString serialNumber; // serial-number string, may be empty
     QString path;         // identifies the device while it is present
     int outputReportLength = 65; // report id + 64 data bytes
-    int usagePage = 0;           // of the top-level collection; 0 = not known
-    int interfaceNumber = -1;    // USB interface; -1 = not known
+    int usagePage = 0;           // of the interface's top-level collection; 0 = not known
     bool operator==(const HidDeviceInfo&) const = default;
 };
 

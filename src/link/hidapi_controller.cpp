@@ -161,7 +161,6 @@ void HidapiController::enumerateOnce(QList<HidDeviceInfo>& known)
             device.serialNumber = fromWide(info->serial_number);
             device.path = QString::fromLocal8Bit(info->path);
             device.usagePage = info->usage_page;
-            device.interfaceNumber = info->interface_number;
             fresh << device;
         }
         hid_free_enumeration(list);
