@@ -27,14 +27,19 @@ QString HidDeviceLock::fileFor(const QString& devicePath) const
 
 bool HidDeviceLock::acquire(const QString& devicePath)
 {
-    if (file_ && heldPath_ == devicePath)
+    if (!heldPath_.isEmpty() && heldPath_ == devicePath)
         return true;
     release();
     auto file = std::make_unique<QLockFile>(fileFor(devicePath));
     // Only a dead owner makes a lock stale; an editor holds its device for hours.
     file->setStaleLockTime(0);
-    if (!file->tryLock(0))
-        return false;
+    if (!file->tryLock(0)) {
+        if (file->error() == QLockFile::LockFailedError)
+            return false; // another editor has it
+        // No lock file can be written here: the amplifier is not kept from the
+        // user for that; it is used without the guard.
+        file.reset();
+    }
     file_ = std::move(file);
     heldPath_ = devicePath;
     return true;

@@ -27,7 +27,8 @@ public:
     void setDirectory(const QString& directory);
 
     // Takes the device at `devicePath` (releasing any other one held); false when
-    // another editor holds it or the lock file cannot be written.
+    // another editor holds it. Where no lock file can be written at all, the
+    // device is taken without one.
     bool acquire(const QString& devicePath);
     void release();
     // The path of the device held; empty when none.

@@ -39,6 +39,14 @@ TEST(HidDeviceLock, OneHolderPerDevicePath)
     EXPECT_TRUE(first.acquire(kPath));
 }
 
+TEST(HidDeviceLock, NoWritableDirectoryDoesNotKeepTheDeviceFromTheUser)
+{
+    QTemporaryDir dir;
+    HidDeviceLock lock(dir.filePath(QStringLiteral("missing/deeper")));
+    EXPECT_TRUE(lock.acquire(kPath));
+    EXPECT_EQ(lock.heldPath(), kPath);
+}
+
 TEST(HidDeviceLock, ALiveHolderKeepsItHoweverOld)
 {
     QTemporaryDir dir;
