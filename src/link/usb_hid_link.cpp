@@ -133,6 +133,7 @@ void UsbHidLink::hidctlDeviceChange()
     for (const HidDeviceInfo& device : devices)
         present << device.path;
     told_.intersect(present);
+    refused_.intersect(present);
 
     const bool taken = takeDevice(devices);
     updateSelectors(devices);
@@ -168,7 +169,7 @@ bool UsbHidLink::takeDevice(const QList<HidDeviceInfo>& devices)
         release();
         QSet<QString> tried;
         for (int i : lines) {
-            if (tried.contains(devices[i].path))
+            if (tried.contains(devices[i].path) || refused_.contains(devices[i].path))
                 continue;
             tried << devices[i].path;
             if (acquire(devices, i)) {
@@ -210,6 +211,7 @@ bool UsbHidLink::acquire(const QList<HidDeviceInfo>& devices, int index)
 
 void UsbHidLink::refused(const HidDeviceInfo& device, const QString& logLine, const QString& message)
 {
+    refused_ << device.path;
     AddToHistory(logLine);
     if (told_.contains(device.path))
         return;
@@ -248,6 +250,7 @@ void UsbHidLink::prepareConnect()
     const QList<HidDeviceInfo> devices = controller_.devices();
     if (candidates(devices).isEmpty())
         return;
+    refused_.clear(); // the user asks: try them again
     takeDevice(devices);
     updateSelectors(devices);
 }
@@ -280,6 +283,7 @@ void UsbHidLink::hidctlArrival(const HidDeviceInfo& device)
     if (!isAmplifierModel(device))
         return;
     host_.setUsbHidLabel(QStringLiteral("已接上设备."));
+    refused_.remove(device.path); // plugged in again: worth another try
     if (!link_.connected) {
         reconnectAttempts = 0;
         versionConfirmed = false;

@@ -129,6 +129,7 @@ private:
     QString heldPath_;    // the amplifier this editor holds (open, or closed after a read error)
     int heldIndex_ = -1;  // its position in the device list
     bool open_ = false;   // the held amplifier is open
+    QSet<QString> refused_; // could not be taken: tried again on its arrival or a connect only
     QSet<QString> told_;  // devices the user has been told about while they stay present
     bool selectorsLocked_ = false;
     int historyLines_ = 0;

@@ -314,9 +314,15 @@ TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelect
     EXPECT_TRUE(host.told[0].contains(QStringLiteral("Permission denied")));
     EXPECT_TRUE(host.told[0].contains(QStringLiteral("Until then you can connect through a serial port.")));
 
-    // Another change tries again and logs again, but the user is told once.
+    // One line per plug-in; another device's change does not try again.
+    const auto openErrors = [&] {
+        return std::count_if(host.history.begin(), host.history.end(),
+                             [](const QString& line) { return line.startsWith(QStringLiteral("OPEN ERROR: ")); });
+    };
+    EXPECT_EQ(openErrors(), 1);
     controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
     QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(openErrors(), 1);
     EXPECT_EQ(host.told.size(), 1);
 
     // The rule installed, a connect finds the amplifier without replugging.
