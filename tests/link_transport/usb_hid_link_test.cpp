@@ -340,31 +340,6 @@ TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelect
     EXPECT_TRUE(host.selectorsEnabled);
 }
 
-TEST_F(UsbFixture, ASecondAmplifierIsOnlyListedWhileTheFirstIsPresent)
-{
-    controller.plug(FakeHidController::amplifierInfo(QStringLiteral("a")), &bus);
-    ASSERT_EQ(host.connectClicks, 1);
-    vamp::VirtualBus other;
-    other.add(1);
-    int otherFrames = 0;
-    other.onFrame = [&](std::span<const std::uint8_t>) { ++otherFrames; };
-
-    // B enumerates first.
-    controller.plug(FakeHidController::amplifierInfo(QStringLiteral("b")), &other, 0);
-    EXPECT_EQ(link.matchedDevice, 1);
-    EXPECT_EQ(controller.openCount, 1);
-    sendMeterRead();
-    waitForWrites();
-    EXPECT_EQ(frames.size(), 1u);
-    EXPECT_EQ(otherFrames, 0);
-
-    // B going away leaves the session on A alone.
-    controller.unplug(QStringLiteral("b"));
-    EXPECT_EQ(host.disconnectTicks, 0);
-    EXPECT_TRUE(link.connected);
-    EXPECT_FALSE(host.selectorsEnabled);
-}
-
 TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
 {
     link.connected = true; // a serial session
@@ -428,56 +403,11 @@ TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
     EXPECT_EQ(host.connectClicks, 1);
 }
 
-TEST_F(UsbFixture, NoReconnectAfterTheSessionHasEnded)
-{
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
-    ASSERT_EQ(host.connectClicks, 1);
-    link.connected = false; // the user's Disconnect
-    for (int tick = 0; tick < 3; ++tick)
-        usb.tmr_hidreconnectTick();
-    EXPECT_EQ(host.connectClicks, 1);
-    EXPECT_FALSE(host.reconnectTimer);
-}
-
-TEST_F(UsbFixture, ASecondEditorFindsTheAmplifierInUse)
-{
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
-    ASSERT_TRUE(usb.hasDevice());
-
-    LinkState link2;
-    ReplyReceiver receiver2{link2};
-    FakeHidController controller2;
-    FakeHost host2{link2};
-    auto usb2 = std::make_unique<UsbHidLink>(controller2, link2, receiver2, host2);
-    usb2->setLockDirectory(locks.path());
-    controller2.plug(FakeHidController::amplifierInfo(), &bus);
-    EXPECT_TRUE(host2.logged(QStringLiteral("IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor")));
-    EXPECT_EQ(controller2.openCount, 0);
-    EXPECT_FALSE(usb2->hasDevice());
-    EXPECT_EQ(host2.connectClicks, 0);
-    EXPECT_TRUE(host2.selectorsEnabled);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return host2.told == QStringList{UsbHidLink::inUseMessage()}; }, 2000));
-
-    // Once the first editor lets go, the second one's connect takes it.
-    controller.unplug(FakeHidController::amplifierInfo().path);
-    usb2->prepareConnect();
-    EXPECT_TRUE(usb2->hasDevice());
-    EXPECT_TRUE(link2.usbMode);
-    usb2.reset();
-}
-
-TEST_F(UsbFixture, TheVendorDefinedInterfaceIsChosen)
+TEST_F(UsbFixture, OfSeveralInterfacesTheVendorDefinedOneIsChosenAndASingleOneIsUsedAnyway)
 {
     controller.plugTogether({{interfaceOf(QStringLiteral("if0"), 0x0C), nullptr},
                              {interfaceOf(QStringLiteral("if1"), 0xFF00), &bus}});
-    EXPECT_EQ(usb.deviceList().size(), 2);
     EXPECT_EQ(link.matchedDevice, 1);
-    int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
-    sendMeterRead();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
-
-    // A device with one interface is used whatever its usage page.
     controller.unplug(QStringLiteral("if0"));
     controller.unplug(QStringLiteral("if1"));
     controller.plug(interfaceOf(QStringLiteral("only"), 0x01), &bus);
