@@ -7,8 +7,11 @@
 
 #include "link/frame.h"
 
+#include <QAbstractSlider>
 #include <QDialog>
 #include <QListWidget>
+
+#include <algorithm>
 
 using namespace talvex;
 using namespace talvex::testing;
