@@ -7,13 +7,10 @@
 #include "ui/icons.h"
 #include "ui/warning_dialog.h"
 #include "link/frame.h"
-#include "model/number_text.h"
 #include "link/reply_handlers.h"
 #include "model/value_tables.h"
 
 #include <QAbstractButton>
-#include <QAbstractSlider>
-#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>

@@ -26,8 +26,6 @@
 #include <memory>
 
 class QAbstractButton;
-class QAbstractSlider;
-class QAction;
 class QComboBox;
 class QDialog;
 class QLabel;

@@ -313,8 +313,14 @@ void ChannelStrip::openPopup(Popup which, QAbstractButton* clicked, int field)
     // Moving a track bar to the stored code runs its change handler only when the
     // position changes; the handler writes a clamped code back.
     switch (which) {
-    case GainPopup: rztrckbr_gain_->setValue(model_.code16(field)); break;
-    case DelayPopup: rztrckbr_delay_->setValue(model_.code16(field)); break;
+    case GainPopup:
+        rztrckbr_gain_->setValue(model_.code16(field));
+        albl1_->setText(fromStd(gainText(rztrckbr_gain_->value()))); // also when it did not move
+        break;
+    case DelayPopup:
+        rztrckbr_delay_->setValue(model_.code16(field));
+        albl2_->setText(fromStd(delayText(rztrckbr_delay_->value())));
+        break;
     case LimitPopup: {
         const QSignalBlocker thr(cbb_lim_thr_), att(cbb_lim_att_), rel(cbb_lim_rel_);
         cbb_lim_thr_->setCurrentIndex(model_.image[field]);

@@ -135,6 +135,7 @@ TEST_F(StripTest, OpeningOnAnUnchangedPositionWritesNothing)
     model.setCode16(146, 0); // the track bar starts at 0 as well
     click("btn_op0_gain");
     EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(label("albl1"), "-60dB"); // the value, not the design text
     EXPECT_EQ(editing.targetField, 146);
     EXPECT_EQ(editing.targetChunk, 18);
 }
