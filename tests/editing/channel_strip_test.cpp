@@ -317,6 +317,11 @@ TEST_F(StripTest, EveryWayAPopupCloses)
     // The focus leaving a pop-up greys its family; the pop-up stays.
     click("btn_op1_lim");
     EXPECT_EQ(face("btn_op1_lim"), kYellow);
+    auto* threshold = control<QComboBox>("cbb_lim_thr");
+    threshold->showPopup(); // its drop-down is part of the pop-up
+    QTest::qWait(50);
+    threshold->hidePopup();
+    EXPECT_EQ(face("btn_op1_lim"), kYellow);
     control("edt22")->setFocus();
     EXPECT_EQ(face("btn_op1_lim"), kGrey);
     EXPECT_TRUE(shown("grpbx_limit"));
