@@ -112,6 +112,9 @@ void EqPage::btn_in0_eqClick() { showPage(0); }
 void EqPage::showPage(int channel)
 {
     emit hidePopupsRequested();
+    // A drag cannot outlive its page (a view refresh may switch pages under it):
+    // its moves would edit one channel's band and draw it into another's curve.
+    graph_->resetDrag();
     model_.pageChannel = channel;
     lbl_cur_ch_->setText(QString::fromLatin1(kPageCaptions[channel]));
 

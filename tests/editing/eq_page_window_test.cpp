@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -110,4 +111,14 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
         }
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(amp.image()[194], 121);
+
+    // The wheel over the graph now steps band 3's Q, one code per turn.
+    auto* graph = control<QLabel>("img_eqbackground");
+    for (int turn = 0; turn < 2; ++turn) {
+        QWheelEvent wheel(QPointF(430, 86), graph->mapToGlobal(QPointF(430, 86)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(graph, &wheel);
+    }
+    EXPECT_EQ(control<QLineEdit>("edt_op3eq_qval_03")->text(), "3.624");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[198] == 40; }, 3000));
 }
