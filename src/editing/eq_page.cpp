@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -278,6 +279,13 @@ bool EqPage::eventFilter(QObject* watched, QEvent* event)
     if (found == boxes_.end())
         return false;
     const Box& box = found->second;
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        // A context menu opening over the box, or the user switching to another
+        // program, does not move the focus away from the box within the window.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            return false;
+    }
     switch (event->type()) {
     case QEvent::FocusIn:
         boxEnter(box);

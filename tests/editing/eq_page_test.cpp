@@ -310,3 +310,19 @@ TEST_F(EqPageTest, APageSwitchEndsADrag)
     EXPECT_EQ(marker(5).x, 221);
     EXPECT_EQ(pendingCount(), 0);
 }
+
+TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
+{
+    QLineEdit* gain = find("edt_op3eq_gain_06");
+    gain->setFocus();
+    gain->setText("3"); // being typed
+    for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(gain, &out);
+        EXPECT_TRUE(editing.wheelActive);
+        EXPECT_EQ(gain->text(), "3");
+    }
+    EXPECT_EQ(pendingCount(), 0);
+    find("edt_op3eq_gain_07")->setFocus();
+    EXPECT_EQ(model.code16(bandRecord(0, 6) + kBandGain), 135);
+}
