@@ -50,8 +50,16 @@ struct EqPageWindowTest : WindowTest {
 TEST_F(EqPageWindowTest, EachPageWritesItsChannelBlockAndChunk)
 {
     makeWindow();
+    // Start-up shows Main's page: ten flat bands, one line on row 86, nothing queued.
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN ");
+    EXPECT_EQ(face("btn_in0_eq"), kOpenYellow);
+    const QImage shown = control<QLabel>("img_eqbackground")->pixmap().toImage();
+    EXPECT_EQ(shown.pixel(600, 86), curveColour(0).rgb());
+    EXPECT_EQ(window->model().lowestPending(), -1);
+
+    control<QAbstractButton>("btn_op1_eq")->click();
     connectAndRead();
-    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN "); // the refresh shows Main
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN "); // each refresh shows Main
 
     // High, band 3 "LS12": entry 193, chunk 24 = command 1, sub-index 6.
     control<QAbstractButton>("btn_op0_eq")->click();
