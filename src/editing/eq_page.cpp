@@ -177,12 +177,12 @@ void EqPage::recomputeAndMark(const Box& box)
 {
     const int c = model_.pageChannel;
     if (isBand(box.kind)) {
-        graph_->EQ_CalParamtr_DrawCurve_Setflg(box.band, c, bandChunk(c, box.band), bandRecord(c, box.band));
+        graph_->EQ_CalParamtr_DrawCurve_Setflg(box.band, c, chunkOf(box), bandRecord(c, box.band));
         return;
     }
     const int field = fieldOf(box);
     graph_->HLPF_CalParamtr_DrawCurve_Setflg(box.kind == Kind::HpfFrequency ? 0 : 1, model_.image[field],
-                                             model_.image[field + 1], c, crossoverChunk(c));
+                                             model_.image[field + 1], c, chunkOf(box));
 }
 
 // Focus enters: edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
