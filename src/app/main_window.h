@@ -4,6 +4,8 @@
 // and disconnect, the read-all chain, the watchdog, the progress panel, the reply
 // handlers, the view refresh and the bridge menu.
 
+#include "admin/bus_search.h"
+#include "admin/device_admin.h"
 #include "editing/editing_context.h"
 #include "link/command_sender.h"
 #include "link/hid_controller.h"
@@ -22,6 +24,7 @@
 #include <QTimer>
 
 #include <array>
+#include <memory>
 
 class QAbstractButton;
 class QAbstractSlider;
@@ -57,13 +60,11 @@ public:
     void btn_s_closeClick();
 
     // Timer ticks.
-    void tmr_bootTimer();
     void tmr_prgrsbrTimer();
     void tmr_disconnectTimer();
     void tmr_pulseframeTimer();
     void tmr_hidreconnectTimer();
     void tmr_reflashcomportTimer();
-    void tmr_close_seachTimer();
 
     // Reply handlers, called by the dispatcher with the whole reply frame as hex text.
     void Ack_Rcv_version_proc(const std::string& text);
@@ -97,12 +98,12 @@ public:
     SerialLink& serial() { return serial_; }
     UsbHidLink& usb() { return usb_; }
     QDialog* warningDialog() const { return warning_; }
-    bool probeReplied() const { return probeReplied_; }
-    void clearProbeReplied() { probeReplied_ = false; }
+    BusSearch& busSearch() { return *busSearch_; }
+    DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
     int progress() const { return progress_; }
 
-    QTimer tmr_boot, tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_apply20grp,
-        tmr_send20grp, tmr_reflashcomport, tmr_close_seach;
+    QTimer tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_apply20grp, tmr_send20grp,
+        tmr_reflashcomport;
 
     // UsbHidHost.
     void addHistoryLine(const QString& line) override;
@@ -145,7 +146,6 @@ private:
     GroupReplyHooks* groupHooks_ = nullptr;
 
     int progress_ = 0;
-    bool probeReplied_ = false;
 
     // Controls, looked up by name once.
     QAbstractButton* btn_connect_ = nullptr;
@@ -161,8 +161,6 @@ private:
     std::array<QLineEdit*, 3> edtMeters_{};
     QWidget* rzgrpbx_data_tx_bar_ = nullptr;
     QProgressBar* rzprgrsbr_data_bar_ = nullptr;
-    QWidget* rzgrpbx_sch_result_ = nullptr;
-    std::array<QWidget*, 3> enableAfterSearch_{};
     std::array<QWidget*, 3> popups_{};
     QAbstractSlider* rztrckbr_ingain_ = nullptr;
     QLabel* lbl28_ = nullptr;
@@ -179,6 +177,10 @@ private:
     QListWidget* DevListBox_ = nullptr;
     QLabel* lbl_usbhid_ = nullptr;
     QDialog* warning_ = nullptr;
+
+    // Features; declared last so they go before the parts they use.
+    std::unique_ptr<BusSearch> busSearch_;
+    std::unique_ptr<DeviceAdmin> deviceAdmin_;
 };
 
 } // namespace talvex
