@@ -1,6 +1,6 @@
-// The window with its device administration against virtual amplifiers: the
-// start-up search through tmr_boot and tmr_close_seach, a connect or a close
-// during a search, searching on USB, and a Device ID change on a live bus.
+// The window with its device administration against a virtual amplifier: the
+// start-up search through tmr_boot and tmr_close_seach, a connect during it, and
+// a Device ID change on a live bus.
 
 #include "../app/window_fixture.h"
 #include "qstring_print.h"
@@ -87,42 +87,6 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     EXPECT_TRUE(groupsEnabled());
     EXPECT_LT(meterReads(), 11u + 5u);
     EXPECT_TRUE(prompts.messages.isEmpty());
-}
-
-TEST_F(AdminWindowTest, ClosingTheWindowEndsASearchWithThePortClosed)
-{
-    makeWindow();
-    QTimer::singleShot(350, [this] { window->close(); });
-    QElapsedTimer clock;
-    clock.start();
-    window->busSearch().btn41Click();
-    EXPECT_LT(clock.elapsed(), 1500);
-    EXPECT_FALSE(window->busSearch().running());
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_FALSE(window->serial().isOpen());
-    EXPECT_LT(meterReads(), 10u);
-}
-
-TEST_F(AdminWindowTest, OnUsbTheStartUpSearchStepsAsideAndTheFullSearchIsRefused)
-{
-    vamp::VirtualBus usbBus;
-    usbBus.add(1);
-    keepStartUpSearch = true;
-    makeWindow();
-    hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->busSearch().tmr_close_seach.isActive(); }, 2000));
-    EXPECT_TRUE(frames.empty()); // nothing went out on the serial bus
-    EXPECT_FALSE(shown("rzgrpbx_sch_result"));
-
-    window->busSearch().btn41Click();
-    EXPECT_EQ(prompts.messages, QStringList{"please disconnect and try again."});
-    window->btn_connectClick(); // disconnect; the device stays plugged in
-    ASSERT_FALSE(window->link().connected);
-    window->busSearch().btn41Click();
-    EXPECT_EQ(prompts.messages.last(), "Current connection is USB, not a 485.");
-    EXPECT_TRUE(frames.empty());
-    EXPECT_TRUE(groupsEnabled());
 }
 
 TEST_F(AdminWindowTest, NewDeviceIdOnALiveBus)
