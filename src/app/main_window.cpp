@@ -1,17 +1,16 @@
 #include "app/main_window.h"
 
+#include "editing/channel_strip.h"
+#include "editing/wheel_filter.h"
 #include "link/group_reply_hooks.h"
 #include "ui/main_window_layout.h"
 #include "ui/icons.h"
 #include "ui/warning_dialog.h"
 #include "link/frame.h"
-#include "model/number_text.h"
 #include "link/reply_handlers.h"
 #include "model/value_tables.h"
 
 #include <QAbstractButton>
-#include <QAbstractSlider>
-#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
@@ -69,8 +68,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
     disconnectedIcon_ = icons::disconnected();
-    for (int i = 0; i < 3; ++i)
-        bridgeIcons_[i] = icons::bridge(icons::Bridge(i));
+    strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
+    wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
     findControls();
     setupTimers();
     busSearch_ = std::make_unique<BusSearch>(
@@ -108,38 +107,11 @@ void TForm1::findControls()
     edtMeters_ = {need<QLineEdit>(this, "edt1"), need<QLineEdit>(this, "edt2"), need<QLineEdit>(this, "edt3")};
     rzgrpbx_data_tx_bar_ = need<QWidget>(this, "rzgrpbx_data_tx_bar");
     rzprgrsbr_data_bar_ = need<QProgressBar>(this, "rzprgrsbr_data_bar");
-    popups_ = {need<QWidget>(this, "grpbx_gain"), need<QWidget>(this, "grpbx_delay"),
-               need<QWidget>(this, "grpbx_limit")};
-    rztrckbr_ingain_ = need<QAbstractSlider>(this, "rztrckbr_ingain");
-    lbl28_ = need<QLabel>(this, "lbl28");
-    for (int k = 0; k < 3; ++k) {
-        const QByteArray prefix = "btn_op" + QByteArray::number(k);
-        muteButtons_[k] = need<QAbstractButton>(this, prefix + "_mute");
-        polButtons_[k] = need<QAbstractButton>(this, prefix + "_pol");
-        if (k < 2) {
-            int i = 0;
-            for (const char* suffix : {"_mute", "_gain", "_eq", "_lim", "_delay", "_pol"})
-                rowButtons_[k][i++] = need<QWidget>(this, prefix + suffix);
-        }
-    }
-    btn_op2_bassp_ = need<QAbstractButton>(this, "btn_op2_bassp");
-    btn_in0_pol_ = need<QAbstractButton>(this, "btn_in0_pol");
-    img2_ = need<QLabel>(this, "img2");
-    img6_ = need<QLabel>(this, "img6");
-    bridgeItems_ = {need<QAction>(this, "NoBTL1"), need<QAction>(this, "Lowmidbridge1"),
-                    need<QAction>(this, "highmidbridge1"), need<QAction>(this, "LowmidBTLhighlow1")};
     HistoryListBox_ = need<QListWidget>(this, "HistoryListBox");
     lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
     DevListBox_ = need<QListWidget>(this, "DevListBox");
 
     connect(btn_connect_, &QAbstractButton::clicked, this, &TForm1::btn_connectClick);
-    connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &TForm1::rztrckbr_ingainChange);
-    connect(bridgeItems_[0], &QAction::triggered, this, &TForm1::NoBTL1Click);
-    connect(bridgeItems_[1], &QAction::triggered, this, &TForm1::Lowmidbridge1Click);
-    connect(bridgeItems_[2], &QAction::triggered, this, &TForm1::highmidbridge1Click);
-    connect(bridgeItems_[3], &QAction::triggered, this, &TForm1::LowmidBTLhighlow1Click);
-    for (QAction* item : bridgeItems_)
-        item->setCheckable(true);
 }
 
 void TForm1::setupTimers()
@@ -346,11 +318,7 @@ void TForm1::hideProgress()
     tmr_prgrsbr.stop();
 }
 
-void TForm1::hidePopups()
-{
-    for (QWidget* popup : popups_)
-        popup->hide();
-}
+void TForm1::hidePopups() { strip_->hidePopups(); }
 
 void TForm1::resetEditingState()
 {
@@ -477,80 +445,8 @@ void TForm1::Ack_Meter_proc(const std::string& text)
 
 void TForm1::UpdataToComponent()
 {
-    hidePopups();
-    for (int k = 0; k < 3; ++k) {
-        const int block = outputBlockStart(k);
-        setButtonColour(muteButtons_[k], model_.image[block + kOutMute] != 0 ? kStateRed : kButtonFace);
-        polButtons_[k]->setText(model_.image[block + kOutPolarity] != 0 ? QStringLiteral("-") : QStringLiteral("+"));
-    }
-    setButtonColour(btn_op2_bassp_, model_.image[outputBlockStart(2) + kOutRecoup] != 0 ? kStateRed : kButtonFace);
-    btn_in0_pol_->setText(model_.image[kMainPolarity] != 0 ? QStringLiteral("-") : QStringLiteral("+"));
-    rztrckbr_ingain_->setValue(model_.code16(kMainGain));
-    // The equaliser page of Main is shown here once the equaliser page exists.
-    applyBridgeMode(model_.image[kBridgeMode]);
-}
-
-void TForm1::rztrckbr_ingainChange()
-{
-    hidePopups();
-    const int code = rztrckbr_ingain_->value();
-    lbl28_->setText(fromStd(gainText(code)));
-    model_.setCode16(kMainGain, code);
-    model_.markChunk(0);
-}
-
-// --- bridge menu -----------------------------------------------------------
-
-void TForm1::applyBridgeMode(int mode)
-{
-    switch (mode) {
-    case 0: NoBTL1Click(); break;
-    case 1: Lowmidbridge1Click(); break;
-    case 2: highmidbridge1Click(); break;
-    case 3: LowmidBTLhighlow1Click(); break;
-    default: break; // an unknown mode leaves the menu and the rows as they are
-    }
-}
-
-namespace {
-
-enum class Feed { Plain = 0, FromAbove = 1, FromBelow = 2 };
-
-struct BridgeLayout {
-    bool highShown;
-    bool midShown;
-    Feed high;
-    Feed mid;
-};
-
-constexpr std::array<BridgeLayout, 4> kBridgeLayouts = {{
-    {true, true, Feed::Plain, Feed::Plain},
-    {true, false, Feed::Plain, Feed::FromBelow},
-    {true, false, Feed::Plain, Feed::FromAbove},
-    {false, false, Feed::FromBelow, Feed::FromBelow},
-}};
-
-} // namespace
-
-void TForm1::NoBTL1Click() { applyBridgeModeItem(0); }
-void TForm1::Lowmidbridge1Click() { applyBridgeModeItem(1); }
-void TForm1::highmidbridge1Click() { applyBridgeModeItem(2); }
-void TForm1::LowmidBTLhighlow1Click() { applyBridgeModeItem(3); }
-
-void TForm1::applyBridgeModeItem(int mode)
-{
-    hidePopups();
-    model_.image[kBridgeMode] = mode;
-    for (int i = 0; i < 4; ++i)
-        bridgeItems_[i]->setChecked(i == mode);
-    const BridgeLayout& layout = kBridgeLayouts[mode];
-    for (QWidget* button : rowButtons_[0])
-        button->setVisible(layout.highShown);
-    for (QWidget* button : rowButtons_[1])
-        button->setVisible(layout.midShown);
-    img2_->setPixmap(bridgeIcons_[int(layout.high)]);
-    img6_->setPixmap(bridgeIcons_[int(layout.mid)]);
-    model_.markChunk(0);
+    // Pop-ups, toggles, input gain and bridge mode; the equaliser page of Main joins here.
+    strip_->refresh();
 }
 
 } // namespace talvex

@@ -2,7 +2,8 @@
 // The main window (TForm1): owns the parameter model, the link state, the codec,
 // the reply receiver, both transports and every timer; runs start-up, connect
 // and disconnect, the read-all chain, the watchdog, the progress panel, the reply
-// handlers, the view refresh and the bridge menu.
+// handlers and the view refresh. The channel strip and the wheel are features it
+// creates and wires.
 
 #include "admin/bus_search.h"
 #include "admin/device_admin.h"
@@ -27,8 +28,6 @@
 #include <memory>
 
 class QAbstractButton;
-class QAbstractSlider;
-class QAction;
 class QComboBox;
 class QDialog;
 class QLabel;
@@ -38,7 +37,9 @@ class QProgressBar;
 
 namespace talvex {
 
+class ChannelStrip;
 class GroupReplyHooks;
+class WheelFilter;
 
 class TForm1 : public QMainWindow, public UsbHidHost {
     Q_OBJECT
@@ -76,13 +77,6 @@ public:
 
     // Makes the controls show the parameter image.
     void UpdataToComponent();
-    void rztrckbr_ingainChange();
-
-    // Bridge menu.
-    void NoBTL1Click();
-    void Lowmidbridge1Click();
-    void highmidbridge1Click();
-    void LowmidBTLhighlow1Click();
 
     // Pause with message pumping.
     void Delay(int ms);
@@ -92,6 +86,7 @@ public:
 
     ParameterModel& model() { return model_; }
     EditingContext& editing() { return editing_; }
+    ChannelStrip& strip() { return *strip_; }
     LinkState& link() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
@@ -130,8 +125,6 @@ private:
     void hideProgress();
     void showConnected(bool connected);
     bool hidPresent() const { return router_.usbActive(); }
-    void applyBridgeMode(int mode);
-    void applyBridgeModeItem(int mode);
 
     ParameterModel model_;
     EditingContext editing_;
@@ -161,24 +154,14 @@ private:
     std::array<QLineEdit*, 3> edtMeters_{};
     QWidget* rzgrpbx_data_tx_bar_ = nullptr;
     QProgressBar* rzprgrsbr_data_bar_ = nullptr;
-    std::array<QWidget*, 3> popups_{};
-    QAbstractSlider* rztrckbr_ingain_ = nullptr;
-    QLabel* lbl28_ = nullptr;
-    std::array<QAbstractButton*, 3> muteButtons_{};
-    std::array<QAbstractButton*, 3> polButtons_{};
-    QAbstractButton* btn_op2_bassp_ = nullptr;
-    QAbstractButton* btn_in0_pol_ = nullptr;
-    std::array<std::array<QWidget*, 6>, 2> rowButtons_{}; // High and Mid rows
-    QLabel* img2_ = nullptr;
-    QLabel* img6_ = nullptr;
-    std::array<QPixmap, 3> bridgeIcons_{}; // plain, fed from above, fed from below
-    std::array<QAction*, 4> bridgeItems_{};
     QListWidget* HistoryListBox_ = nullptr;
     QListWidget* DevListBox_ = nullptr;
     QLabel* lbl_usbhid_ = nullptr;
     QDialog* warning_ = nullptr;
 
     // Features; declared last so they go before the parts they use.
+    std::unique_ptr<ChannelStrip> strip_;
+    std::unique_ptr<WheelFilter> wheel_;
     std::unique_ptr<BusSearch> busSearch_;
     std::unique_ptr<DeviceAdmin> deviceAdmin_;
 };

@@ -74,6 +74,7 @@ protected:
         QStringList paths;
         for (auto& bus : buses)
             paths << bus->pty.slavePath();
+        paths << morePorts;
         serial.setEnumerator([] { return std::vector<SerialPortItem>{}; });
         serial.setExtraPorts(paths);
         serial.initialPortList();
@@ -107,6 +108,7 @@ protected:
     }
 
     std::deque<std::unique_ptr<Bus>> buses;
+    QStringList morePorts; // listed after the buses' terminals
     std::vector<Probe> probes; // every meter read a bus received, in order
     std::vector<int> meterRepliesFrom;
     QMainWindow window;
@@ -215,13 +217,15 @@ TEST_F(BusSearchTest, APortWithoutPermissionIsNamedAndSkipped)
 
 TEST_F(BusSearchTest, APortThatIsGoneEndsTheSearchWithoutAResult)
 {
-    Bus& bus = addBus({1});
-    bus.pty.stop(); // the device side is gone
+    addBus({1});
+    // Searched first; a path no test's terminal can take over.
+    morePorts << QStringLiteral("/dev/talvex-test-port-that-is-gone");
     makeSearch(5);
     int progressHidden = 0;
     QObject::connect(search.get(), &BusSearch::hideTransferProgressRequested, [&] { ++progressHidden; });
     search->btn41Click();
     EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
+    EXPECT_TRUE(probes.empty()); // the other port is not searched
     EXPECT_EQ(progressHidden, 1);
     EXPECT_FALSE(shown("rzgrpbx_sch_result"));
     EXPECT_FALSE(shown("rzgrpbx_searchID"));

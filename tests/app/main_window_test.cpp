@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "app/command_line.h"
+#include "editing/channel_strip.h"
 #include "ui/icons.h"
 #include "link/frame.h"
 #include "model/parameter_model.h"
@@ -164,10 +165,10 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
     // Before the first group the menu changes the screen only.
-    window->LowmidBTLhighlow1Click();
+    window->strip().LowmidBTLhighlow1Click();
     EXPECT_FALSE(shown("btn_op0_gain"));
     EXPECT_EQ(window->model().lowestPending(), -1);
-    window->NoBTL1Click();
+    window->strip().NoBTL1Click();
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
             EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
@@ -185,7 +186,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
 
-    window->Lowmidbridge1Click();
+    window->strip().Lowmidbridge1Click();
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
     EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
 }
@@ -194,7 +195,7 @@ TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
 {
     amp.image()[kBridgeMode] = 7;
     makeWindow();
-    window->highmidbridge1Click();
+    window->strip().highmidbridge1Click();
     connectAndRead();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));
