@@ -70,6 +70,10 @@ public:
     // Groups collected by the running all-groups save.
     std::size_t groupsReceived() const { return lines_.size(); }
 
+    // Tick of the deadline for an awaited current-group reply (single shot).
+    void replyDeadlinePassed();
+    const QTimer& replyDeadline() const { return replyDeadline_; }
+
     QTimer tmr_apply20grp;
     QTimer tmr_send20grp;
 
@@ -84,7 +88,6 @@ private:
     bool writeFile(const QString& path, const std::string& content);
     void finishSaveAll();
     void awaitGroup();
-    void replyDeadlinePassed();
     // Send-pulse timer and watchdog running again, if the link is still up.
     void resumeIdle();
     void stopLinkTimers();

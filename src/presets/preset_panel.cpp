@@ -26,19 +26,22 @@ qsizetype unprintableCount(const QString& text)
 
 // Typed and pasted text: at most 19 characters, printable ASCII only. A stored
 // name shown in the box may be longer or hold other codes; editing it may
-// shorten it and remove them, never add to them.
+// shorten it and remove them, never add to them. The box has already changed
+// when its validator is asked, so the text before the edit is kept here.
 class NameValidator : public QValidator {
 public:
-    explicit NameValidator(QLineEdit* box) : QValidator(box), box_(box) {}
+    explicit NameValidator(QLineEdit* box) : QValidator(box), before_(box->text())
+    {
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
+    }
     State validate(QString& input, int&) const override
     {
-        const QString before = box_->text();
-        const bool lengthOk = input.size() <= PresetPanel::kNameMaxTyped || input.size() < before.size();
-        return lengthOk && unprintableCount(input) <= unprintableCount(before) ? Acceptable : Invalid;
+        const bool lengthOk = input.size() <= PresetPanel::kNameMaxTyped || input.size() < before_.size();
+        return lengthOk && unprintableCount(input) <= unprintableCount(before_) ? Acceptable : Invalid;
     }
 
 private:
-    QLineEdit* box_;
+    QString before_;
 };
 
 template <typename T>
