@@ -83,7 +83,7 @@ void GroupTransfer::btn_save_onegrp2pcClick()
     ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
     lines_.clear();
     saveRequest_ = true;
-    replyDeadline_.start();
+    replyDeadline_.start(kReplyDeadlineMs);
 }
 
 void GroupTransfer::currentGroupReceived(const std::string& frameText)
@@ -151,21 +151,18 @@ void GroupTransfer::btn_save_20grp2pcClick()
 
 void GroupTransfer::tmr_apply20grpTimer()
 {
-    if (!connected())
+    if (!connected() || counter_ >= groupfile::kStoredGroups)
         return;
-    if (counter_ >= groupfile::kStoredGroups) {
-        // A whole interval since the last read and still not every group: the
-        // missing replies are not coming.
-        finishSaveAll();
-        return;
-    }
     ++counter_;
     ctx_.sender->Send_Readcmd_tomcu(counter_, frame::kCmdStoredGroup, 0);
     ctx_.setProgressBar(counter_ * 5);
     if (counter_ == groupfile::kStoredGroups) {
-        // The timer runs one more interval as the deadline for the last replies.
+        tmr_apply20grp.stop();
         ctx_.hideProgress();
         ctx_.setProgressBar(0);
+        // The last replies are awaited a while, not for ever (the watchdog,
+        // which runs meanwhile, would end the link after 3.25 s of silence).
+        replyDeadline_.start(kLastRepliesWaitMs);
     }
 }
 
@@ -181,6 +178,7 @@ void GroupTransfer::storedGroupReceived(const std::string& frameText)
 void GroupTransfer::finishSaveAll()
 {
     tmr_apply20grp.stop();
+    replyDeadline_.stop();
     state_ = State::Idle;
     ctx_.hideProgress();
     stopLinkTimers();
@@ -262,11 +260,15 @@ void GroupTransfer::presetLoadStarted()
 void GroupTransfer::awaitGroup()
 {
     state_ = State::AwaitingGroup;
-    replyDeadline_.start();
+    replyDeadline_.start(kReplyDeadlineMs);
 }
 
 void GroupTransfer::replyDeadlinePassed()
 {
+    if (state_ == State::SavingAll) {
+        finishSaveAll(); // with the groups that came
+        return;
+    }
     const bool savingOne = state_ == State::SavingOne;
     state_ = State::Idle;
     if (!connected())

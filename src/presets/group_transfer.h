@@ -31,6 +31,7 @@ public:
     static constexpr int kLoadPauseMs = 9700;     // after a one-group block write
     static constexpr int kReadAllPauseMs = 600;   // after the twentieth group write
     static constexpr int kReplyDeadlineMs = 10000; // for a current-group reply that is awaited
+    static constexpr int kLastRepliesWaitMs = 2000; // after the twentieth read of an all-groups save
 
     static const FileDialogOptions dlgSave_onegrp2pc;
     static const FileDialogOptions dlgOpen_onegrp;
@@ -70,7 +71,8 @@ public:
     // Groups collected by the running all-groups save.
     std::size_t groupsReceived() const { return lines_.size(); }
 
-    // Tick of the deadline for an awaited current-group reply (single shot).
+    // Tick of the deadline for awaited replies (single shot): a current-group
+    // reply, or the last stored groups of an all-groups save.
     void replyDeadlinePassed();
     const QTimer& replyDeadline() const { return replyDeadline_; }
 

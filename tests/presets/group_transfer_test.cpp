@@ -52,6 +52,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
 
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
     EXPECT_FALSE(transfer->tmr_apply20grp.isActive());
+    EXPECT_FALSE(transfer->replyDeadline().isActive());
     EXPECT_FALSE(progressShown);
     EXPECT_TRUE(idle());
     EXPECT_FALSE(transfer->busy());
@@ -69,10 +70,13 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
         if (g != 7)
             transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
     }
-    // The twentieth reply came, but one before it did not: wait one more interval.
+    // The twentieth reply came, but one before it did not: wait a while.
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(transfer->tmr_apply20grp.isActive());
-    transfer->tmr_apply20grpTimer();
+    EXPECT_FALSE(transfer->tmr_apply20grp.isActive());
+    EXPECT_TRUE(transfer->replyDeadline().isActive());
+    EXPECT_EQ(transfer->replyDeadline().interval(), 2000);
+    transfer->tmr_apply20grpTimer(); // a late tick reads nothing more
+    transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
     EXPECT_TRUE(dialogs.asked.empty());
     EXPECT_FALSE(QFile::exists(file));
@@ -88,7 +92,7 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
         if (g != 20)
             transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
     }
-    transfer->tmr_apply20grpTimer();
+    transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
     EXPECT_TRUE(idle());
 }
