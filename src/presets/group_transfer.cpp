@@ -328,13 +328,14 @@ groupfile::ParseResult GroupTransfer::chooseAndParse(const FileDialogOptions& op
     // is bounded as well for files whose size is not known beforehand.
     if (file.size() > qint64(groupfile::kMaxFileBytes)) {
         parsed.status = groupfile::Status::Damaged;
+        parsed.fault.reason = "the file is larger than 1 MiB; a group file is far smaller";
     } else {
         const QByteArray bytes = file.read(qint64(groupfile::kMaxFileBytes) + 1);
         const std::string_view content(bytes.constData(), std::size_t(bytes.size()));
         parsed = allGroups ? groupfile::parseAllGroups(content) : groupfile::parseOneGroup(content);
     }
     if (parsed.status == groupfile::Status::Damaged)
-        ctx_.prompts->message(kDamaged);
+        ctx_.prompts->detailedMessage(kDamaged, QString::fromStdString(parsed.fault.reason));
     return parsed;
 }
 

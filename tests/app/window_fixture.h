@@ -35,7 +35,13 @@ public:
         answers.pop_front();
         return answer;
     }
+    void detailedMessage(const QString& text, const QString& detail) override
+    {
+        messages << text;
+        details << detail;
+    }
     QStringList messages;
+    QStringList details; // of the detailed messages
     QStringList questions;
     std::deque<bool> answers;
 };

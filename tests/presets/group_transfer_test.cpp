@@ -195,14 +195,24 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
     std::string binary = "\x89PNG\r\n\x1a\n";
     binary.append(4000, '\xff');
 
-    for (const std::string& content : {thirtyNine, good + "\r\n", lastTooLong, huge, binary}) {
+    const std::pair<std::string, const char*> cases[] = {
+        {thirtyNine, "the file has 39 lines, 40 expected"},
+        {good + "\r\n", "the file has 41 lines"},
+        {lastTooLong, "group 20 (lines 39 and 40) holds 1305 characters"},
+        {huge, "the file is larger than 1 MiB"},
+        {binary, "the file has"},
+    };
+    for (const auto& [content, why] : cases) {
         const QString file = path("bad.datgrp");
         writeFile(file, content);
         dialogs.answers = {file};
         prompts.messages.clear();
+        prompts.details.clear();
         pulse.stop();
         transfer->btn_load_20grp2pcClick();
-        EXPECT_EQ(prompts.messages, QStringList{"File damaged."}) << content.size();
+        EXPECT_EQ(prompts.messages, QStringList{"File damaged."}) << why;
+        ASSERT_EQ(prompts.details.size(), 1); // the reason, behind the message
+        EXPECT_TRUE(prompts.details[0].startsWith(why)) << prompts.details[0].toStdString();
         EXPECT_TRUE(transport.serialWrites.empty());
         EXPECT_FALSE(transfer->tmr_send20grp.isActive());
         EXPECT_TRUE(idle());
