@@ -72,7 +72,8 @@ PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer,
 
     connect(btn_load2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_load2devClick);
     connect(btn_save2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_save2devClick);
-    connect(cbb_save2dev_, &QComboBox::currentIndexChanged, this, &PresetPanel::cbb_save2devChange);
+    // The user's choice only: the slot the system record selects leaves the box alone.
+    connect(cbb_save2dev_, &QComboBox::activated, this, &PresetPanel::cbb_save2devChange);
     ctx_.sender->setPresetNameWriter([this] { Send_WriteProName_CmttoMCU(); });
 }
 

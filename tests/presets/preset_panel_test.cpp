@@ -32,6 +32,12 @@ protected:
     QComboBox* save() { return window.findChild<QComboBox*>("cbb_save2dev"); }
     QLineEdit* box() { return window.findChild<QLineEdit*>("edt_save2dev"); }
     QAbstractButton* button(const char* name) { return window.findChild<QAbstractButton*>(name); }
+    // The user picks a save slot.
+    void chooseSlot(int item)
+    {
+        save()->setCurrentIndex(item);
+        emit save()->activated(item);
+    }
 };
 
 TEST_F(PresetPanelTest, SaveTrimsPadsAndQueuesTheName)
@@ -139,18 +145,21 @@ TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
     setName(3, "ABCDEFGHIJKLMNOPQRST"); // all twenty characters
     setName(4, "Bad");
     model.presetNames[3][10] = 255;
-    save()->setCurrentIndex(1);
+    chooseSlot(1);
     EXPECT_EQ(box()->text(), "Stage Left          ");
-    save()->setCurrentIndex(2);
+    chooseSlot(2);
     EXPECT_EQ(box()->text(), "ABCDEFGHIJKLMNOPQRST");
-    save()->setCurrentIndex(3);
+    chooseSlot(3);
+    EXPECT_TRUE(box()->text().isEmpty());
+    // Selected by the program (the system record of a connect): the box stays.
+    save()->setCurrentIndex(1);
     EXPECT_TRUE(box()->text().isEmpty());
 }
 
 TEST_F(PresetPanelTest, NameBoxTakesPrintableCharactersOnlyAndEnterSaves)
 {
     QLineEdit* edit = box();
-    save()->setCurrentIndex(7);
+    chooseSlot(7);
     EXPECT_EQ(edit->text(), QString(20, u' ')); // an unnamed slot: twenty blanks
     edit->clear();
     edit->setFocus();
