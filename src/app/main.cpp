@@ -15,13 +15,16 @@ int main(int argc, char** argv)
 
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
+    talvex::QtFileDialogs fileDialogs;
     talvex::TForm1::Platform platform;
     platform.hid = &hid;
     platform.prompts = &prompts;
+    platform.fileDialogs = &fileDialogs;
     platform.extraPorts = talvex::portArguments(QApplication::arguments());
 
     talvex::TForm1 window(platform);
     prompts.setParent(&window);
+    fileDialogs.setParent(&window);
     window.show();
     return QApplication::exec();
 }

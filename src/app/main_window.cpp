@@ -3,13 +3,14 @@
 #include "editing/channel_strip.h"
 #include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
-#include "link/group_reply_hooks.h"
 #include "ui/main_window_layout.h"
 #include "ui/icons.h"
 #include "ui/warning_dialog.h"
 #include "link/frame.h"
 #include "link/reply_handlers.h"
 #include "model/value_tables.h"
+#include "presets/group_transfer.h"
+#include "presets/preset_panel.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -82,6 +83,9 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);
+    if (!platform.fileDialogs)
+        ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
+    createPresets(platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_);
     FormCreate();
     warning_ = new TForm4(this);
 }
@@ -89,9 +93,9 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
 TForm1::~TForm1()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect, &tmr_apply20grp,
-                          &tmr_send20grp, &tmr_reflashcomport})
+    for (QTimer* timer : {&tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect, &tmr_reflashcomport})
         timer->stop();
+    groupTransfer_->linkLost();
     if (link_.connected && !link_.usbMode)
         serial_.close();
 }
@@ -130,8 +134,6 @@ void TForm1::setupTimers()
         {&tmr_disconnect, "tmr_disconnect", 250, &TForm1::tmr_disconnectTimer},
         {&tmr_pulseframe, "tmr_pulseframe", 350, &TForm1::tmr_pulseframeTimer},
         {&tmr_hidreconnect, "tmr_hidreconnect", 500, &TForm1::tmr_hidreconnectTimer},
-        {&tmr_apply20grp, "tmr_apply20grp", 980, nullptr},
-        {&tmr_send20grp, "tmr_send20grp", 1500, nullptr},
         {&tmr_reflashcomport, "tmr_reflashcomport", 2000, &TForm1::tmr_reflashcomportTimer},
     };
     for (const TimerEntry& entry : timers) {
@@ -200,8 +202,6 @@ void TForm1::tmr_disconnectTimer()
     link_.matchedDevice = kNoMatchedDevice;
     tmr_disconnect.stop();
     closeLink();
-    tmr_apply20grp.stop();
-    tmr_send20grp.stop();
     warning_->show();
 }
 
@@ -292,6 +292,7 @@ void TForm1::disconnectLink()
 
 void TForm1::closeLink()
 {
+    groupTransfer_->linkLost(); // a transfer ends with its link
     resetEditingState();
     link_.currentPort = kPortNone;
     Delay(50);
@@ -319,6 +320,33 @@ void TForm1::hideProgress()
 {
     rzgrpbx_data_tx_bar_->hide();
     tmr_prgrsbr.stop();
+}
+
+void TForm1::createPresets(FileDialogs& dialogs)
+{
+    PresetsContext context;
+    context.model = &model_;
+    context.sender = &sender_;
+    context.link = &link_;
+    context.prompts = &prompts_;
+    context.dialogs = &dialogs;
+    context.pulse = &tmr_pulseframe;
+    context.watchdog = &tmr_disconnect;
+    context.hidePopups = [this] { hidePopups(); };
+    context.showProgress = [this](bool animate) {
+        rzgrpbx_data_tx_bar_->show();
+        rzgrpbx_data_tx_bar_->raise();
+        rzprgrsbr_data_bar_->setValue(0);
+        if (animate) {
+            progress_ = 0;
+            tmr_prgrsbr.start();
+        }
+    };
+    context.hideProgress = [this] { hideProgress(); };
+    context.setProgressBar = [this](int percent) { rzprgrsbr_data_bar_->setValue(percent); };
+    context.delay = [this](int ms) { Delay(ms); };
+    groupTransfer_ = new GroupTransfer(context, this);
+    presetPanel_ = new PresetPanel(context, *groupTransfer_, this);
 }
 
 void TForm1::hidePopups() { strip_->hidePopups(); }
@@ -415,8 +443,9 @@ void TForm1::Ack_RW_One_Group_proc(const std::string& text)
     UpdataToComponent();
     model_.viewRefresh = false;
 
-    if (groupHooks_)
-        groupHooks_->currentGroupReceived(text.substr(0, replies::kGroupText));
+    groupTransfer_->currentGroupReceived(text.substr(0, replies::kGroupText));
+    if (!link_.connected)
+        return; // the link was lost while the save dialog was open
 
     hideProgress();
     tmr_pulseframe.start();
@@ -429,8 +458,7 @@ void TForm1::Ack_Rw_20_Group_proc(const std::string& text)
 {
     if (text.size() < replies::kGroupText)
         return;
-    if (groupHooks_)
-        groupHooks_->storedGroupReceived(text.substr(0, replies::kGroupText));
+    groupTransfer_->storedGroupReceived(text.substr(0, replies::kGroupText));
 }
 
 void TForm1::Ack_Meter_proc(const std::string& text)

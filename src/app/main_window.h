@@ -16,6 +16,7 @@
 #include "link/transport_router.h"
 #include "link/usb_hid_link.h"
 #include "model/parameter_model.h"
+#include "ui/file_dialogs.h"
 #include "ui/prompts.h"
 #include "ui/qt_event_pump.h"
 
@@ -39,8 +40,9 @@ namespace talvex {
 
 class ChannelStrip;
 class EqPage;
-class GroupReplyHooks;
 class WheelFilter;
+class GroupTransfer;
+class PresetPanel;
 
 class TForm1 : public QMainWindow, public UsbHidHost {
     Q_OBJECT
@@ -50,6 +52,7 @@ public:
     struct Platform {
         HidController* hid = nullptr; // required
         Prompts* prompts = nullptr;   // required
+        FileDialogs* fileDialogs = nullptr; // null: QFileDialog over the window
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
     };
@@ -82,8 +85,9 @@ public:
     // Pause with message pumping.
     void Delay(int ms);
 
-    // The group-file transfers plug in here; null means no transfer is waiting.
-    void setGroupReplyHooks(GroupReplyHooks* hooks) { groupHooks_ = hooks; }
+    // Presets and group files.
+    GroupTransfer& groupTransfer() { return *groupTransfer_; }
+    PresetPanel& presetPanel() { return *presetPanel_; }
 
     ParameterModel& model() { return model_; }
     EditingContext& editing() { return editing_; }
@@ -99,8 +103,7 @@ public:
     DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
     int progress() const { return progress_; }
 
-    QTimer tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_apply20grp, tmr_send20grp,
-        tmr_reflashcomport;
+    QTimer tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_reflashcomport;
 
     // UsbHidHost.
     void addHistoryLine(const QString& line) override;
@@ -125,6 +128,7 @@ private:
     void resetEditingState();
     void hidePopups();
     void hideProgress();
+    void createPresets(FileDialogs& dialogs);
     void showConnected(bool connected);
     bool hidPresent() const { return router_.usbActive(); }
 
@@ -138,7 +142,9 @@ private:
     UsbHidLink usb_;
     TransportRouter router_;
     Prompts& prompts_;
-    GroupReplyHooks* groupHooks_ = nullptr;
+    std::unique_ptr<QtFileDialogs> ownFileDialogs_;
+    GroupTransfer* groupTransfer_ = nullptr;
+    PresetPanel* presetPanel_ = nullptr;
 
     int progress_ = 0;
 

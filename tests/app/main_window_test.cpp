@@ -5,6 +5,7 @@
 #include "ui/icons.h"
 #include "link/frame.h"
 #include "model/parameter_model.h"
+#include "presets/group_transfer.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -52,8 +53,8 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
     makeWindow();
     const std::pair<QTimer*, int> expected[] = {
         {&window->busSearch().tmr_boot, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
-        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->tmr_apply20grp, 980},
-        {&window->tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().tmr_close_seach, 3000},
+        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->groupTransfer().tmr_apply20grp, 980},
+        {&window->groupTransfer().tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().tmr_close_seach, 3000},
     };
     for (auto [timer, interval] : expected)
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "ui/main_window_layout.h"
+#include "ui/file_dialogs.h"
 #include "ui/prompts.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
@@ -34,9 +35,40 @@ public:
         answers.pop_front();
         return answer;
     }
+    void detailedMessage(const QString& text, const QString& detail) override
+    {
+        messages << text;
+        details << detail;
+    }
     QStringList messages;
+    QStringList details; // of the detailed messages
     QStringList questions;
     std::deque<bool> answers;
+};
+
+// Answers file dialogs from a queue of paths; an empty path (or an empty queue)
+// cancels. Every dialog asked for is kept.
+class RecordingFileDialogs : public FileDialogs {
+public:
+    QString openFile(const FileDialogOptions& options) override { return answer(options, false); }
+    QString saveFile(const FileDialogOptions& options) override { return answer(options, true); }
+    struct Asked {
+        FileDialogOptions options;
+        bool save;
+    };
+    std::vector<Asked> asked;
+    std::deque<QString> answers;
+
+private:
+    QString answer(const FileDialogOptions& options, bool save)
+    {
+        asked.push_back({options, save});
+        if (answers.empty())
+            return {};
+        const QString path = answers.front();
+        answers.pop_front();
+        return path;
+    }
 };
 
 class WindowTest : public ::testing::Test {
@@ -52,6 +84,7 @@ protected:
         TForm1::Platform platform;
         platform.hid = &hid;
         platform.prompts = &prompts;
+        platform.fileDialogs = &fileDialogs;
         platform.extraPorts = *serialPorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
         window = std::make_unique<TForm1>(platform);
@@ -100,6 +133,7 @@ protected:
     std::unique_ptr<vamp::PtyServer> faultyPty;
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
+    RecordingFileDialogs fileDialogs;
     std::unique_ptr<TForm1> window;
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
 };

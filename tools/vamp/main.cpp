@@ -28,13 +28,24 @@ int main(int argc, char** argv)
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never reply."));
     const QCommandLineOption badIdent(QStringLiteral("bad-ident"),
                                       QStringLiteral("Reply with a wrong identification string."));
+    const QCommandLineOption dropGroup(QStringLiteral("drop-group"),
+                                       QStringLiteral("Lose the reply to the read of stored group N (1..20)."),
+                                       QStringLiteral("N"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log each received frame on stderr."));
-    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, verbose});
+    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, dropGroup, verbose});
     parser.process(app);
 
     Faults faults;
     faults.silent = parser.isSet(silent);
     faults.badIdentification = parser.isSet(badIdent);
+    if (parser.isSet(dropGroup)) {
+        bool ok = false;
+        faults.dropStoredGroupReply = parser.value(dropGroup).toInt(&ok);
+        if (!ok || faults.dropStoredGroupReply < 1 || faults.dropStoredGroupReply > 20) {
+            std::fprintf(stderr, "talvex-vamp: --drop-group takes a group number 1..20\n");
+            return 2;
+        }
+    }
 
     VirtualBus bus;
     for (const QString& item : parser.value(ids).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
