@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "editing/channel_strip.h"
+#include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
 #include "link/group_reply_hooks.h"
 #include "ui/main_window_layout.h"
@@ -70,6 +71,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     disconnectedIcon_ = icons::disconnected();
     strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
+    eqPage_ = std::make_unique<EqPage>(centralWidget(), model_, editing_);
+    connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &TForm1::hidePopups);
     findControls();
     setupTimers();
     FormCreate();
@@ -332,6 +335,7 @@ void TForm1::hidePopups() { strip_->hidePopups(); }
 void TForm1::resetEditingState()
 {
     editing_.reset();
+    eqPage_->graph().resetDrag();
 }
 
 void TForm1::Delay(int ms) { talvex::Delay(pump_, ms); }
@@ -454,8 +458,9 @@ void TForm1::Ack_Meter_proc(const std::string& text)
 
 void TForm1::UpdataToComponent()
 {
-    // Pop-ups, toggles, input gain and bridge mode; the equaliser page of Main joins here.
+    // Pop-ups, toggles, input gain and bridge mode, then the equaliser page of Main.
     strip_->refresh();
+    eqPage_->btn_in0_eqClick();
 }
 
 } // namespace talvex

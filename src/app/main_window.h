@@ -36,6 +36,7 @@ class QProgressBar;
 namespace talvex {
 
 class ChannelStrip;
+class EqPage;
 class GroupReplyHooks;
 class WheelFilter;
 
@@ -87,6 +88,7 @@ public:
     ParameterModel& model() { return model_; }
     EditingContext& editing() { return editing_; }
     ChannelStrip& strip() { return *strip_; }
+    EqPage& eqPage() { return *eqPage_; }
     LinkState& link() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
@@ -165,6 +167,7 @@ private:
     // Features, declared last so they go before the model and context they use.
     std::unique_ptr<ChannelStrip> strip_;
     std::unique_ptr<WheelFilter> wheel_;
+    std::unique_ptr<EqPage> eqPage_;
 };
 
 } // namespace talvex
