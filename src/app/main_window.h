@@ -24,6 +24,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 class QAbstractButton;
 class QComboBox;
@@ -38,6 +39,8 @@ namespace talvex {
 class ChannelStrip;
 class EqPage;
 class GroupReplyHooks;
+class TrafficCapture;
+class TrafficLog;
 class WheelFilter;
 
 class TForm1 : public QMainWindow, public UsbHidHost {
@@ -50,6 +53,7 @@ public:
         Prompts* prompts = nullptr;   // required
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
+        TrafficLog* trafficLog = nullptr;  // --traffic-log, already open; null: no capture
     };
 
     explicit TForm1(const Platform& platform, QWidget* parent = nullptr);
@@ -127,6 +131,7 @@ private:
     void hideProgress();
     void showConnected(bool connected);
     bool hidPresent() const { return router_.usbActive(); }
+    void trafficEvent(std::string_view text);
 
     ParameterModel model_;
     EditingContext editing_;
@@ -135,6 +140,7 @@ private:
     ReplyReceiver receiver_;
     QtEventPump pump_;
     SerialLink serial_;
+    std::unique_ptr<TrafficCapture> traffic_; // before usb_: sees USB arrivals first
     UsbHidLink usb_;
     TransportRouter router_;
     Prompts& prompts_;

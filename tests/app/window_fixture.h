@@ -3,6 +3,7 @@
 // the fake HID controller, with prompts answered by the test.
 
 #include "app/main_window.h"
+#include "link/traffic_log.h"
 #include "ui/main_window_layout.h"
 #include "ui/prompts.h"
 #include "fake_hid_controller.h"
@@ -54,6 +55,7 @@ protected:
         platform.prompts = &prompts;
         platform.extraPorts = *serialPorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        platform.trafficLog = trafficLog;
         window = std::make_unique<TForm1>(platform);
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
@@ -96,6 +98,7 @@ protected:
     std::unique_ptr<vamp::PtyServer> faultyPty;
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
+    TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
     std::unique_ptr<TForm1> window;
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
 };
