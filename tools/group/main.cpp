@@ -18,6 +18,7 @@
 #include <QSaveFile>
 
 #include <charconv>
+#include <memory>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -44,7 +45,7 @@ constexpr char kHelp[] =
     "        texts and units; an all-groups file (.datgrp) shows all twenty groups\n"
     "        unless --group N (1..20) picks one, --channel picks one channel.\n"
     "  diff  prints the parameters in which A and B differ, one line each:\n"
-    "        \"group / channel / parameter: a -> b\". Two all-groups files are compared\n"
+    "        \"group / channel / parameter: a → b\". Two all-groups files are compared\n"
     "        group for group; with --group N only group N, which also compares an\n"
     "        all-groups file's group N with a one-group file.\n"
     "  plot  draws the channel's response graph as the editor does (--png) and\n"
@@ -163,7 +164,7 @@ int show(const Arguments& a)
         out += groupHeading(*group, number) + "\n\n";
         for (int c = 0; c < kChannels; ++c)
             if (!a.channel || *a.channel == c)
-                out += showChannel(viewChannel(group->image, c));
+                out += (out.ends_with("\n\n") ? "" : "\n") + showChannel(viewChannel(group->image, c));
     }
     return writeOut(out) ? 0 : fail("talvex-group: could not write the output");
 }
@@ -200,13 +201,27 @@ int diff(const Arguments& a)
     return out.empty() ? 0 : 1;
 }
 
-bool save(const std::string& path, const QByteArray& bytes, std::string& error)
+// Writes every output or, when one of them cannot be written, none: each goes
+// to a temporary file first that replaces the target only when all are written.
+bool saveAll(const std::vector<std::pair<std::string, QByteArray>>& outputs, std::string& error)
 {
-    QSaveFile file(QString::fromLocal8Bit(path.c_str()));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = "talvex-group: cannot write " + path + ": " + file.errorString().toStdString();
-        return false;
+    std::vector<std::unique_ptr<QSaveFile>> files;
+    for (const auto& [path, bytes] : outputs) {
+        if (path.empty())
+            continue;
+        auto file = std::make_unique<QSaveFile>(QString::fromLocal8Bit(path.c_str()));
+        if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size()) {
+            error = "talvex-group: cannot write " + path + ": " + file->errorString().toStdString();
+            return false; // the temporary files are removed with their QSaveFile
+        }
+        files.push_back(std::move(file));
     }
+    for (const auto& file : files)
+        if (!file->commit()) {
+            error = "talvex-group: cannot write " + file->fileName().toStdString() + ": " +
+                    file->errorString().toStdString();
+            return false;
+        }
     return true;
 }
 
@@ -241,11 +256,7 @@ int plot(const Arguments& a, int argc, char** argv)
             return fail("talvex-group: the graph could not be encoded as PNG");
     }
     std::string error;
-    if (!a.csv.empty() && !save(a.csv, csv, error))
-        return fail(error);
-    if (!a.png.empty() && !save(a.png, png, error))
-        return fail(error);
-    return 0;
+    return saveAll({{a.csv, csv}, {a.png, png}}, error) ? 0 : fail(error);
 }
 
 } // namespace
