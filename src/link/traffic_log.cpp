@@ -112,9 +112,12 @@ void TrafficLog::write(std::string_view direction, std::string_view transport, s
     std::fflush(file_);
 }
 
-void TrafficLog::sent(std::string_view transport, std::span<const std::uint8_t> bytes)
+void TrafficLog::sent(std::string_view transport, std::span<const std::uint8_t> bytes, bool portOpen)
 {
-    write("TX", transport, toHex(bytes));
+    std::string text = toHex(bytes);
+    if (!portOpen)
+        text += " (not sent: the port is closed)";
+    write("TX", transport, text);
 }
 
 void TrafficLog::received(std::string_view transport, std::string_view frameText, bool isReply)
@@ -166,7 +169,7 @@ void TrafficTap::writeHidBlock(std::span<const std::uint8_t, 642> block)
 
 void TrafficTap::writeSerial(std::span<const std::uint8_t> bytes)
 {
-    log_.sent(serialName_ ? serialName_() : std::string(), bytes);
+    log_.sent(serialName_ ? serialName_() : std::string(), bytes, !serialOpen_ || serialOpen_());
     inner_.writeSerial(bytes);
 }
 

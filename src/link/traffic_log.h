@@ -3,7 +3,7 @@
 // received and per link event, each written and flushed at once so that a crash
 // keeps everything up to its last line. A line reads
 //
-//      1234 TX /dev/ttyUSB0 A5A5A500A200A0000000025DAA
+//      1234 TX /dev/ttyUSB0 A5A5A500A200A000000002AA
 //
 // milliseconds since the log was opened, direction (TX sent, RX received,
 // EV event), transport (the serial port's name, "USB", or "-"), then the frame
@@ -13,7 +13,6 @@
 
 #include "link/frame_transport.h"
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -41,7 +40,9 @@ public:
     bool isOpen() const { return file_ != nullptr; }
     const std::string& errorText() const { return error_; }
 
-    void sent(std::string_view transport, std::span<const std::uint8_t> bytes);
+    // `portOpen` false: the frame was handed to a serial port that a port
+    // error had closed, so it never reached the line.
+    void sent(std::string_view transport, std::span<const std::uint8_t> bytes, bool portOpen = true);
     void received(std::string_view transport, std::string_view frameText, bool isReply = true);
     void event(std::string_view transport, std::string_view text);
 
@@ -64,9 +65,11 @@ std::span<const std::uint8_t> frameInReport(std::span<const std::uint8_t, 65> re
 // on its way out.
 class TrafficTap : public FrameTransport {
 public:
-    // `serialName` gives the name of the serial port the link uses.
-    TrafficTap(FrameTransport& inner, TrafficLog& log, std::function<std::string()> serialName)
-        : inner_(inner), log_(log), serialName_(std::move(serialName))
+    // `serialName` gives the name of the serial port the link uses, `serialOpen`
+    // whether it is open (frames to a closed port are marked as not sent).
+    TrafficTap(FrameTransport& inner, TrafficLog& log, std::function<std::string()> serialName,
+               std::function<bool()> serialOpen = {})
+        : inner_(inner), log_(log), serialName_(std::move(serialName)), serialOpen_(std::move(serialOpen))
     {
     }
 
@@ -82,6 +85,7 @@ private:
     FrameTransport& inner_;
     TrafficLog& log_;
     std::function<std::string()> serialName_;
+    std::function<bool()> serialOpen_;
 };
 
 } // namespace talvex

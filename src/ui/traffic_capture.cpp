@@ -36,9 +36,9 @@ TrafficCapture::~TrafficCapture() = default;
 void TrafficCapture::attach(FrameTransport& transport, ReplyReceiver& receiver, SerialLink& serial,
                             std::function<QString()> portName)
 {
-    tap_ = std::make_unique<TrafficTap>(transport, log_, [portName = std::move(portName)] {
-        return portName ? text(portName()) : std::string();
-    });
+    tap_ = std::make_unique<TrafficTap>(
+        transport, log_, [portName = std::move(portName)] { return portName ? text(portName()) : std::string(); },
+        [&serial] { return serial.isOpen(); });
     receiver.setFrameObserver(
         [this](const std::string& frameText, bool isReply) { log_.received(transportName(), frameText, isReply); });
     connect(&serial, &SerialLink::portFailed, this,

@@ -120,10 +120,13 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
     LinkState link;
     link.connected = true;
     RecordingTransport inner;
-    TrafficTap tap(inner, log, [] { return std::string("COM3"); });
+    bool portOpen = true;
+    TrafficTap tap(inner, log, [] { return std::string("COM3"); }, [&] { return portOpen; });
     CommandSender sender(model, link);
     sender.setTransport(&tap);
 
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    portOpen = false; // a port error closed it; the link is still up until the watchdog ends it
     sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
     EXPECT_EQ(tap.transportName(), "COM3");
     inner.usb = true;
@@ -134,13 +137,15 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
     sender.sendBlockWrite(3, frame::kCmdStoredGroup, group);
 
     // Everything still reached the real transport.
-    EXPECT_EQ(inner.serialWrites.size(), 1u);
+    EXPECT_EQ(inner.serialWrites.size(), 2u);
     EXPECT_EQ(inner.hidReports.size(), 2u);
     EXPECT_EQ(inner.hidBlocks.size(), 1u);
 
-    const auto lines = linesOf(path);
-    ASSERT_EQ(lines.size(), 5u);
+    auto lines = linesOf(path);
+    ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[1], "       0 TX COM3 A5A5A500A2002B00000089AA");
+    EXPECT_EQ(lines[2], "       0 TX COM3 A5A5A500A2002B00000089AA (not sent: the port is closed)");
+    lines.erase(lines.begin() + 2);
     EXPECT_TRUE(lines[2].starts_with("       0 TX USB A5A5A500A1000102000814")) << lines[2];
     EXPECT_EQ(lines[2].size(), std::string("       0 TX USB ").size() + 2 * 20);
     EXPECT_EQ(lines[3], "       0 TX USB A5A5A500A10329000280"); // the block write's head alone
