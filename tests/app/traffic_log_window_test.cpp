@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <fstream>
+#include <sstream>
 
 using namespace talvex;
 using namespace talvex::testing;
