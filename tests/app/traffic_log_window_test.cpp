@@ -4,6 +4,7 @@
 #include "app/command_line.h"
 #include "link/frame.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -146,4 +147,30 @@ TEST(CommandLine, TrafficLogAndPortsAreRead)
     EXPECT_TRUE(parseCommandLine({"editor", "--traffic-log", "--port", "/dev/pts/3"}).ports.isEmpty());
     EXPECT_EQ(parseCommandLine({"editor", "--traffic-log", "--port", "/dev/pts/3"}).trafficLog, "--port");
     EXPECT_TRUE(parseCommandLine({"editor", "--traffic-log"}).trafficLogMissing);
+}
+
+TEST(TrafficLogStartUp, AFileThatCannotBeOpenedIsReportedAndTheEditorRunsOn)
+{
+    QTemporaryDir dir;
+    QProcess editor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    editor.setProcessEnvironment(environment);
+    const QString path = dir.filePath("no/such/folder/bus.log");
+    editor.start(QStringLiteral(TALVEX_EDITOR_PATH), {"--traffic-log", path});
+    ASSERT_TRUE(editor.waitForStarted(5000));
+    QByteArray errors;
+    const bool reported = QTest::qWaitFor([&] {
+        errors += editor.readAllStandardError();
+        return errors.contains("bus.log");
+    }, 10000);
+    EXPECT_TRUE(reported) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("talvex-editor: cannot open the traffic log " + path.toUtf8() +
+                                ": No such file or directory; running without it"))
+        << errors.toStdString();
+    // It runs on: no exit in the half second after the message.
+    EXPECT_FALSE(editor.waitForFinished(500));
+    EXPECT_EQ(editor.state(), QProcess::Running);
+    editor.kill();
+    editor.waitForFinished(5000);
 }
