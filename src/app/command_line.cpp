@@ -1,5 +1,9 @@
 #include "app/command_line.h"
 
+#include <QFile>
+
+#include <cstdio>
+
 namespace talvex {
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -22,5 +26,20 @@ CommandLine parseCommandLine(const QStringList& arguments)
 }
 
 QStringList portArguments(const QStringList& arguments) { return parseCommandLine(arguments).ports; }
+
+TrafficLog* openTrafficLog(TrafficLog& log, const QStringList& arguments, const char* program)
+{
+    const CommandLine line = parseCommandLine(arguments);
+    if (line.trafficLogMissing)
+        std::fputs("talvex-editor: --traffic-log needs a file name; running without a traffic log\n", stderr);
+    if (line.trafficLog.isEmpty())
+        return nullptr;
+    if (!log.open(QFile::encodeName(line.trafficLog).toStdString(), program)) {
+        std::fprintf(stderr, "talvex-editor: cannot open the traffic log %s: %s; running without it\n",
+                     QFile::encodeName(line.trafficLog).constData(), log.errorText().c_str());
+        return nullptr;
+    }
+    return &log;
+}
 
 } // namespace talvex
