@@ -49,11 +49,11 @@ public:
     static constexpr int kWatchdogLimit = 13;
 
     struct Platform {
+        TrafficLog* trafficLog = nullptr; // --traffic-log, already open; null: no capture
         HidController* hid = nullptr; // required
         Prompts* prompts = nullptr;   // required
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
-        TrafficLog* trafficLog = nullptr;  // --traffic-log, already open; null: no capture
     };
 
     explicit TForm1(const Platform& platform, QWidget* parent = nullptr);

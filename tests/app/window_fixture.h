@@ -51,11 +51,11 @@ protected:
             serialPorts = QStringList{pty.slavePath()};
         }
         TForm1::Platform platform;
+        platform.trafficLog = trafficLog;
         platform.hid = &hid;
         platform.prompts = &prompts;
         platform.extraPorts = *serialPorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
-        platform.trafficLog = trafficLog;
         window = std::make_unique<TForm1>(platform);
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
