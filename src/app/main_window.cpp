@@ -79,6 +79,13 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &TForm1::hidePopups);
     findControls();
     setupTimers();
+    busSearch_ = std::make_unique<BusSearch>(
+        *this, BusSearch::Link{link_, serial_, sender_, receiver_, router_, pump_, prompts_});
+    connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &TForm1::hidePopups);
+    connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, this, &TForm1::hideProgress);
+    deviceAdmin_ = std::make_unique<DeviceAdmin>(
+        *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
+    connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);
     FormCreate();
     warning_ = new TForm4(this);
 }
@@ -86,8 +93,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
 TForm1::~TForm1()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&tmr_boot, &tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect,
-                          &tmr_apply20grp, &tmr_send20grp, &tmr_reflashcomport, &tmr_close_seach})
+    for (QTimer* timer : {&tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect, &tmr_apply20grp,
+                          &tmr_send20grp, &tmr_reflashcomport})
         timer->stop();
     if (link_.connected && !link_.usbMode)
         serial_.close();
@@ -107,8 +114,6 @@ void TForm1::findControls()
     edtMeters_ = {need<QLineEdit>(this, "edt1"), need<QLineEdit>(this, "edt2"), need<QLineEdit>(this, "edt3")};
     rzgrpbx_data_tx_bar_ = need<QWidget>(this, "rzgrpbx_data_tx_bar");
     rzprgrsbr_data_bar_ = need<QProgressBar>(this, "rzprgrsbr_data_bar");
-    rzgrpbx_sch_result_ = need<QWidget>(this, "rzgrpbx_sch_result");
-    enableAfterSearch_ = {need<QWidget>(this, "grp1"), need<QWidget>(this, "grp2"), need<QWidget>(this, "rzgrpbx5")};
     HistoryListBox_ = need<QListWidget>(this, "HistoryListBox");
     lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
     DevListBox_ = need<QListWidget>(this, "DevListBox");
@@ -125,7 +130,6 @@ void TForm1::setupTimers()
         void (TForm1::*tick)();
     };
     const TimerEntry timers[] = {
-        {&tmr_boot, "tmr_boot", 100, &TForm1::tmr_bootTimer},
         {&tmr_prgrsbr, "tmr_prgrsbr", 200, &TForm1::tmr_prgrsbrTimer},
         {&tmr_disconnect, "tmr_disconnect", 250, &TForm1::tmr_disconnectTimer},
         {&tmr_pulseframe, "tmr_pulseframe", 350, &TForm1::tmr_pulseframeTimer},
@@ -133,7 +137,6 @@ void TForm1::setupTimers()
         {&tmr_apply20grp, "tmr_apply20grp", 980, nullptr},
         {&tmr_send20grp, "tmr_send20grp", 1500, nullptr},
         {&tmr_reflashcomport, "tmr_reflashcomport", 2000, &TForm1::tmr_reflashcomportTimer},
-        {&tmr_close_seach, "tmr_close_seach", 3000, &TForm1::tmr_close_seachTimer},
     };
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
@@ -164,7 +167,7 @@ void TForm1::FormCreate()
     model_.Init_value();
     model_.viewRefresh = true;
     UpdataToComponent();
-    tmr_boot.start();
+    busSearch_->tmr_boot.start();
 }
 
 void TForm1::fillPortList(const QStringList& names)
@@ -176,14 +179,6 @@ void TForm1::fillPortList(const QStringList& names)
 }
 
 // --- timers ---------------------------------------------------------------
-
-void TForm1::tmr_bootTimer()
-{
-    // The start-up Device ID search joins here; for now the tick only ends itself.
-    tmr_boot.stop();
-}
-
-void TForm1::tmr_close_seachTimer() { tmr_close_seach.stop(); }
 
 void TForm1::tmr_prgrsbrTimer()
 {
@@ -239,6 +234,7 @@ void TForm1::btn_connectClick()
 
 void TForm1::connectLink()
 {
+    busSearch_->linkTakenOver();
     hidePopups();
     sender_.readBackOverride = false;
     btn_s_closeClick();
@@ -325,12 +321,7 @@ void TForm1::showConnected(bool connected)
     img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
 }
 
-void TForm1::btn_s_closeClick()
-{
-    rzgrpbx_sch_result_->hide();
-    for (QWidget* box : enableAfterSearch_)
-        box->setEnabled(true);
-}
+void TForm1::btn_s_closeClick() { busSearch_->btn_s_closeClick(); }
 
 void TForm1::hideProgress()
 {
@@ -458,7 +449,7 @@ void TForm1::Ack_Rw_20_Group_proc(const std::string& text)
 
 void TForm1::Ack_Meter_proc(const std::string& text)
 {
-    probeReplied_ = true;
+    busSearch_->meterReplied(text);
     const auto reading = replies::decodeMeter(text);
     if (!reading)
         return;

@@ -5,6 +5,8 @@
 // handlers and the view refresh. The channel strip and the wheel are features it
 // creates and wires.
 
+#include "admin/bus_search.h"
+#include "admin/device_admin.h"
 #include "editing/editing_context.h"
 #include "link/command_sender.h"
 #include "link/hid_controller.h"
@@ -64,13 +66,11 @@ public:
     void btn_s_closeClick();
 
     // Timer ticks.
-    void tmr_bootTimer();
     void tmr_prgrsbrTimer();
     void tmr_disconnectTimer();
     void tmr_pulseframeTimer();
     void tmr_hidreconnectTimer();
     void tmr_reflashcomportTimer();
-    void tmr_close_seachTimer();
 
     // Reply handlers, called by the dispatcher with the whole reply frame as hex text.
     void Ack_Rcv_version_proc(const std::string& text);
@@ -99,12 +99,12 @@ public:
     SerialLink& serial() { return serial_; }
     UsbHidLink& usb() { return usb_; }
     QDialog* warningDialog() const { return warning_; }
-    bool probeReplied() const { return probeReplied_; }
-    void clearProbeReplied() { probeReplied_ = false; }
+    BusSearch& busSearch() { return *busSearch_; }
+    DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
     int progress() const { return progress_; }
 
-    QTimer tmr_boot, tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_apply20grp,
-        tmr_send20grp, tmr_reflashcomport, tmr_close_seach;
+    QTimer tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_apply20grp, tmr_send20grp,
+        tmr_reflashcomport;
 
     // UsbHidHost.
     void addHistoryLine(const QString& line) override;
@@ -147,7 +147,6 @@ private:
     GroupReplyHooks* groupHooks_ = nullptr;
 
     int progress_ = 0;
-    bool probeReplied_ = false;
 
     // Controls, looked up by name once.
     QAbstractButton* btn_connect_ = nullptr;
@@ -163,17 +162,17 @@ private:
     std::array<QLineEdit*, 3> edtMeters_{};
     QWidget* rzgrpbx_data_tx_bar_ = nullptr;
     QProgressBar* rzprgrsbr_data_bar_ = nullptr;
-    QWidget* rzgrpbx_sch_result_ = nullptr;
-    std::array<QWidget*, 3> enableAfterSearch_{};
     QListWidget* HistoryListBox_ = nullptr;
     QListWidget* DevListBox_ = nullptr;
     QLabel* lbl_usbhid_ = nullptr;
     QDialog* warning_ = nullptr;
 
-    // Features, declared last so they go before the model and context they use.
+    // Features; declared last so they go before the parts they use.
     std::unique_ptr<ChannelStrip> strip_;
     std::unique_ptr<WheelFilter> wheel_;
     std::unique_ptr<EqPage> eqPage_;
+    std::unique_ptr<BusSearch> busSearch_;
+    std::unique_ptr<DeviceAdmin> deviceAdmin_;
 };
 
 } // namespace talvex

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -112,6 +113,9 @@ void EqPage::btn_in0_eqClick() { showPage(0); }
 void EqPage::showPage(int channel)
 {
     emit hidePopupsRequested();
+    // A drag cannot outlive its page (a view refresh may switch pages under it):
+    // its moves would edit one channel's band and draw it into another's curve.
+    graph_->resetDrag();
     model_.pageChannel = channel;
     lbl_cur_ch_->setText(QString::fromLatin1(kPageCaptions[channel]));
 
@@ -173,12 +177,12 @@ void EqPage::recomputeAndMark(const Box& box)
 {
     const int c = model_.pageChannel;
     if (isBand(box.kind)) {
-        graph_->EQ_CalParamtr_DrawCurve_Setflg(box.band, c, bandChunk(c, box.band), bandRecord(c, box.band));
+        graph_->EQ_CalParamtr_DrawCurve_Setflg(box.band, c, chunkOf(box), bandRecord(c, box.band));
         return;
     }
     const int field = fieldOf(box);
     graph_->HLPF_CalParamtr_DrawCurve_Setflg(box.kind == Kind::HpfFrequency ? 0 : 1, model_.image[field],
-                                             model_.image[field + 1], c, crossoverChunk(c));
+                                             model_.image[field + 1], c, chunkOf(box));
 }
 
 // Focus enters: edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
@@ -275,6 +279,13 @@ bool EqPage::eventFilter(QObject* watched, QEvent* event)
     if (found == boxes_.end())
         return false;
     const Box& box = found->second;
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        // A context menu opening over the box, or the user switching to another
+        // program, does not move the focus away from the box within the window.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            return false;
+    }
     switch (event->type()) {
     case QEvent::FocusIn:
         boxEnter(box);

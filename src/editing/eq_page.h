@@ -3,6 +3,12 @@
 // key filter, commit, Up/Down stepping), the five wheel apply operations and the
 // type lists. Every accepted value ends in one of the graph's recompute-and-mark
 // operations. The page finds its own controls under the window's central widget.
+//
+// One handler serves a whole row of boxes (the band comes from the box's name):
+// boxEnter is edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
+// edt_op3eq_gain_00Enter and edt_op3eq_qval_00Enter; boxMouseUp the five MouseUp
+// handlers; boxKeyDown the five *_vk_updn handlers; boxKeyPress the five KeyPress
+// filters with their commit on Enter; boxExit the five Exit handlers.
 
 #include "editing/editing_context.h"
 #include "editing/entry_rules.h"

@@ -57,6 +57,9 @@ protected:
         platform.extraPorts = *serialPorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
         window = std::make_unique<TForm1>(platform);
+        // The start-up search probes the ports for a second; only tests of it keep it.
+        if (!keepStartUpSearch)
+            window->busSearch().tmr_boot.stop();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
 
@@ -91,6 +94,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     }
 
+    bool keepStartUpSearch = false;
     vamp::VirtualBus bus;
     vamp::VirtualAmplifier& amp = bus.add(1);
     vamp::PtyServer pty{bus};

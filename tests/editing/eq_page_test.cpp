@@ -297,3 +297,32 @@ TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
     EXPECT_EQ(freq->text(), "2000");
     EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
 }
+
+TEST_F(EqPageTest, APageSwitchEndsADrag)
+{
+    click("btn_op0_eq");
+    const MarkerPosition m = marker(5);
+    press({m.x, m.y});
+    page->btn_in0_eqClick(); // a view refresh while the button is held
+    moveTo({430, 40});
+    EXPECT_EQ(model.image[bandRecord(1, 5)], 50);
+    EXPECT_EQ(model.image[bandRecord(0, 5)], 50);
+    EXPECT_EQ(marker(5).x, 221);
+    EXPECT_EQ(pendingCount(), 0);
+}
+
+TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
+{
+    QLineEdit* gain = find("edt_op3eq_gain_06");
+    gain->setFocus();
+    gain->setText("3"); // being typed
+    for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(gain, &out);
+        EXPECT_TRUE(editing.wheelActive);
+        EXPECT_EQ(gain->text(), "3");
+    }
+    EXPECT_EQ(pendingCount(), 0);
+    find("edt_op3eq_gain_07")->setFocus();
+    EXPECT_EQ(model.code16(bandRecord(0, 6) + kBandGain), 135);
+}

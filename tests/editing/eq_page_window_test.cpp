@@ -8,6 +8,7 @@
 
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWheelEvent>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -49,8 +50,16 @@ struct EqPageWindowTest : WindowTest {
 TEST_F(EqPageWindowTest, EachPageWritesItsChannelBlockAndChunk)
 {
     makeWindow();
+    // Start-up shows Main's page: ten flat bands, one line on row 86, nothing queued.
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN ");
+    EXPECT_EQ(face("btn_in0_eq"), kOpenYellow);
+    const QImage shown = control<QLabel>("img_eqbackground")->pixmap().toImage();
+    EXPECT_EQ(shown.pixel(600, 86), curveColour(0).rgb());
+    EXPECT_EQ(window->model().lowestPending(), -1);
+
+    control<QAbstractButton>("btn_op1_eq")->click();
     connectAndRead();
-    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN "); // the refresh shows Main
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN "); // each refresh shows Main
 
     // High, band 3 "LS12": entry 193, chunk 24 = command 1, sub-index 6.
     control<QAbstractButton>("btn_op0_eq")->click();
@@ -110,4 +119,14 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
         }
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(amp.image()[194], 121);
+
+    // The wheel over the graph now steps band 3's Q, one code per turn.
+    auto* graph = control<QLabel>("img_eqbackground");
+    for (int turn = 0; turn < 2; ++turn) {
+        QWheelEvent wheel(QPointF(430, 86), graph->mapToGlobal(QPointF(430, 86)), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(graph, &wheel);
+    }
+    EXPECT_EQ(control<QLineEdit>("edt_op3eq_qval_03")->text(), "3.624");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[198] == 40; }, 3000));
 }

@@ -102,3 +102,19 @@ TEST(VampProgram, FaultOptions)
         EXPECT_NE(bad.exitCode(), 0);
     }
 }
+
+TEST(VampProgram, ReplyDelayHoldsRepliesBack)
+{
+    VampProcess vamp({QStringLiteral("--reply-delay"), QStringLiteral("300")});
+    Client client;
+    ASSERT_TRUE(client.open(vamp.path));
+    client.serial.write(readRequest(0, frame::kCmdMeters));
+    QTest::qWait(150);
+    EXPECT_EQ(client.meterReplies, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.meterReplies == 1; }, 3000));
+
+    QProcess bad;
+    bad.start(QStringLiteral(TALVEX_VAMP_PATH), {QStringLiteral("--reply-delay"), QStringLiteral("-5")});
+    ASSERT_TRUE(bad.waitForFinished(5000));
+    EXPECT_EQ(bad.exitCode(), 2);
+}

@@ -22,11 +22,14 @@ int main(int argc, char** argv)
     const QCommandLineOption ids(QStringLiteral("ids"), QStringLiteral("Device IDs on the bus (default 1)."),
                                  QStringLiteral("list"), QStringLiteral("1"));
     const QCommandLineOption wirePace(QStringLiteral("wire-pace"), QStringLiteral("Send replies at 9600 baud."));
+    const QCommandLineOption replyDelay(QStringLiteral("reply-delay"),
+                                        QStringLiteral("Hold every reply back this many milliseconds."),
+                                        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never reply."));
     const QCommandLineOption badIdent(QStringLiteral("bad-ident"),
                                       QStringLiteral("Reply with a wrong identification string."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log each received frame on stderr."));
-    parser.addOptions({ids, wirePace, silent, badIdent, verbose});
+    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, verbose});
     parser.process(app);
 
     Faults faults;
@@ -56,8 +59,16 @@ int main(int argc, char** argv)
         };
     }
 
+    bool delayOk = false;
+    const int delayMs = parser.value(replyDelay).toInt(&delayOk);
+    if (!delayOk || delayMs < 0) {
+        std::fprintf(stderr, "talvex-vamp: --reply-delay takes milliseconds: %s\n", qPrintable(parser.value(replyDelay)));
+        return 2;
+    }
+
     PtyServer server(bus);
     server.setWirePace(parser.isSet(wirePace));
+    server.setReplyDelay(delayMs);
     if (!server.start()) {
         std::fprintf(stderr, "talvex-vamp: cannot open a pseudo-terminal: %s\n", qPrintable(server.errorString()));
         return 1;
