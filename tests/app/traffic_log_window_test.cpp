@@ -3,6 +3,7 @@
 
 #include "app/command_line.h"
 #include "link/frame.h"
+#include "link/traffic_log.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

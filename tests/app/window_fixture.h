@@ -3,7 +3,6 @@
 // the fake HID controller, with prompts answered by the test.
 
 #include "app/main_window.h"
-#include "link/traffic_log.h"
 #include "ui/main_window_layout.h"
 #include "ui/prompts.h"
 #include "fake_hid_controller.h"
@@ -102,9 +101,9 @@ protected:
     std::unique_ptr<vamp::PtyServer> faultyPty;
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
-    TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
     std::unique_ptr<TForm1> window;
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
+    TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
 };
 
 } // namespace talvex::testing
