@@ -22,6 +22,11 @@ int main(int argc, char** argv)
     platform.fileDialogs = &fileDialogs;
     platform.extraPorts = talvex::portArguments(QApplication::arguments());
 
+    // A traffic log that cannot be opened is reported; the editor runs on without it.
+    talvex::TrafficLog trafficLog;
+    platform.trafficLog =
+        talvex::openTrafficLog(trafficLog, QApplication::arguments(), "talvex-editor " TALVEX_VERSION_TEXT);
+
     talvex::TForm1 window(platform);
     prompts.setParent(&window);
     fileDialogs.setParent(&window);

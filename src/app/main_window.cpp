@@ -5,6 +5,7 @@
 #include "editing/wheel_filter.h"
 #include "ui/main_window_layout.h"
 #include "ui/icons.h"
+#include "ui/traffic_capture.h"
 #include "ui/warning_dialog.h"
 #include "link/frame.h"
 #include "link/reply_handlers.h"
@@ -48,6 +49,7 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
       sender_(model_, link_),
       receiver_(link_),
       serial_(link_, receiver_),
+      traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
       usb_(*platform.hid, link_, receiver_, *this),
       router_(link_, serial_, usb_),
       prompts_(*platform.prompts)
@@ -57,7 +59,9 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     serial_.setExtraPorts(platform.extraPorts);
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
-    sender_.setTransport(&router_);
+    if (traffic_)
+        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); });
+    sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 
     receiver_.setHandler(frame::kCmdIdentification, [this](const std::string& text) { Ack_Rcv_version_proc(text); });
@@ -198,6 +202,7 @@ void TForm1::tmr_disconnectTimer()
     ++link_.noReplyCount;
     if (link_.noReplyCount < kWatchdogLimit)
         return;
+    trafficEvent("lost");
     receiver_.clearReassembly();
     link_.matchedDevice = kNoMatchedDevice;
     tmr_disconnect.stop();
@@ -259,12 +264,14 @@ void TForm1::connectLink()
         link_.currentPort = kPortUsb;
     } else if (!link_.connected) {
         link_.currentPort = kPortFailed;
+        trafficEvent("open failed");
         hideProgress();
         prompts_.message(QStringLiteral("No port or in use."));
         serial_.close();
         return;
     }
 
+    trafficEvent("opened");
     rzgrpbx_data_tx_bar_->show();
     rzgrpbx_data_tx_bar_->raise();
     tmr_prgrsbr.start();
@@ -287,6 +294,7 @@ void TForm1::disconnectLink()
 {
     hidePopups();
     tmr_disconnect.stop();
+    trafficEvent("closed");
     closeLink();
 }
 
@@ -358,6 +366,12 @@ void TForm1::resetEditingState()
 }
 
 void TForm1::Delay(int ms) { talvex::Delay(pump_, ms); }
+
+void TForm1::trafficEvent(std::string_view text)
+{
+    if (traffic_)
+        traffic_->linkEvent(text);
+}
 
 // --- UsbHidHost ------------------------------------------------------------
 

@@ -27,6 +27,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 class QAbstractButton;
 class QComboBox;
@@ -40,6 +41,8 @@ namespace talvex {
 
 class ChannelStrip;
 class EqPage;
+class TrafficCapture;
+class TrafficLog;
 class WheelFilter;
 class GroupTransfer;
 class PresetPanel;
@@ -50,6 +53,7 @@ public:
     static constexpr int kWatchdogLimit = 13;
 
     struct Platform {
+        TrafficLog* trafficLog = nullptr; // --traffic-log, already open; null: no capture
         HidController* hid = nullptr; // required
         Prompts* prompts = nullptr;   // required
         FileDialogs* fileDialogs = nullptr; // null: QFileDialog over the window
@@ -131,6 +135,7 @@ private:
     void createPresets(FileDialogs& dialogs);
     void showConnected(bool connected);
     bool hidPresent() const { return router_.usbActive(); }
+    void trafficEvent(std::string_view text);
 
     ParameterModel model_;
     EditingContext editing_;
@@ -139,6 +144,7 @@ private:
     ReplyReceiver receiver_;
     QtEventPump pump_;
     SerialLink serial_;
+    std::unique_ptr<TrafficCapture> traffic_; // before usb_: sees USB arrivals first
     UsbHidLink usb_;
     TransportRouter router_;
     Prompts& prompts_;

@@ -82,6 +82,7 @@ protected:
             serialPorts = QStringList{pty.slavePath()};
         }
         TForm1::Platform platform;
+        platform.trafficLog = trafficLog;
         platform.hid = &hid;
         platform.prompts = &prompts;
         platform.fileDialogs = &fileDialogs;
@@ -136,6 +137,7 @@ protected:
     RecordingFileDialogs fileDialogs;
     std::unique_ptr<TForm1> window;
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
+    TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
 };
 
 } // namespace talvex::testing
