@@ -1,18 +1,45 @@
 #include "app/command_line.h"
 
+#include <QFile>
+
+#include <cstdio>
+
 namespace talvex {
 
-QStringList portArguments(const QStringList& arguments)
+CommandLine parseCommandLine(const QStringList& arguments)
 {
-    QStringList ports;
-    // arguments[0] is the program.
-    for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
-        if (arguments[i] == QLatin1String("--port") && !arguments[i + 1].isEmpty()) {
-            ports << arguments[i + 1];
-            ++i;
+    CommandLine line;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& option = arguments[i];
+        const bool hasValue = i + 1 < arguments.size() && !arguments[i + 1].isEmpty();
+        if (option == QLatin1String("--port")) {
+            if (hasValue)
+                line.ports << arguments[++i];
+        } else if (option == QLatin1String("--traffic-log")) {
+            if (hasValue)
+                line.trafficLog = arguments[++i];
+            else
+                line.trafficLogMissing = true;
         }
     }
-    return ports;
+    return line;
+}
+
+QStringList portArguments(const QStringList& arguments) { return parseCommandLine(arguments).ports; }
+
+TrafficLog* openTrafficLog(TrafficLog& log, const QStringList& arguments, const char* program)
+{
+    const CommandLine line = parseCommandLine(arguments);
+    if (line.trafficLogMissing)
+        std::fputs("talvex-editor: --traffic-log needs a file name; running without a traffic log\n", stderr);
+    if (line.trafficLog.isEmpty())
+        return nullptr;
+    if (!log.open(QFile::encodeName(line.trafficLog).toStdString(), program)) {
+        std::fprintf(stderr, "talvex-editor: cannot open the traffic log %s: %s; running without it\n",
+                     QFile::encodeName(line.trafficLog).constData(), log.errorText().c_str());
+        return nullptr;
+    }
+    return &log;
 }
 
 } // namespace talvex

@@ -1,11 +1,28 @@
 #pragma once
-// The editor reads one thing from its command line: `--port PATH`, repeatable,
-// each adding a serial port to the port list. Everything else is ignored.
+// The editor's command line: `--port PATH`, repeatable, each adding a serial
+// port to the port list, and `--traffic-log FILE`, the file the traffic capture
+// appends to. Everything else is ignored.
 
+#include "link/traffic_log.h"
+
+#include <QString>
 #include <QStringList>
 
 namespace talvex {
 
+struct CommandLine {
+    QStringList ports;
+    QString trafficLog;      // empty: no capture
+    bool trafficLogMissing = false; // --traffic-log came without a file name
+};
+
+// arguments[0] is the program.
+CommandLine parseCommandLine(const QStringList& arguments);
 QStringList portArguments(const QStringList& arguments);
+
+// Opens the --traffic-log file, if one is given, for `log`: the log when it is
+// open, null otherwise. A missing file name or a file that cannot be opened is
+// reported on stderr; the editor runs on without a log.
+TrafficLog* openTrafficLog(TrafficLog& log, const QStringList& arguments, const char* program);
 
 } // namespace talvex

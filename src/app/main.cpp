@@ -15,13 +15,21 @@ int main(int argc, char** argv)
 
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
+    talvex::QtFileDialogs fileDialogs;
     talvex::TForm1::Platform platform;
     platform.hid = &hid;
     platform.prompts = &prompts;
+    platform.fileDialogs = &fileDialogs;
     platform.extraPorts = talvex::portArguments(QApplication::arguments());
+
+    // A traffic log that cannot be opened is reported; the editor runs on without it.
+    talvex::TrafficLog trafficLog;
+    platform.trafficLog =
+        talvex::openTrafficLog(trafficLog, QApplication::arguments(), "talvex-editor " TALVEX_VERSION_TEXT);
 
     talvex::TForm1 window(platform);
     prompts.setParent(&window);
+    fileDialogs.setParent(&window);
     window.show();
     return QApplication::exec();
 }

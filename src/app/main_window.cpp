@@ -1,17 +1,19 @@
 #include "app/main_window.h"
 
-#include "link/group_reply_hooks.h"
+#include "editing/channel_strip.h"
+#include "editing/eq_page.h"
+#include "editing/wheel_filter.h"
 #include "ui/main_window_layout.h"
 #include "ui/icons.h"
+#include "ui/traffic_capture.h"
 #include "ui/warning_dialog.h"
 #include "link/frame.h"
-#include "model/number_text.h"
 #include "link/reply_handlers.h"
 #include "model/value_tables.h"
+#include "presets/group_transfer.h"
+#include "presets/preset_panel.h"
 
 #include <QAbstractButton>
-#include <QAbstractSlider>
-#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
@@ -47,6 +49,7 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
       sender_(model_, link_),
       receiver_(link_),
       serial_(link_, receiver_),
+      traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
       usb_(*platform.hid, link_, receiver_, *this),
       router_(link_, serial_, usb_),
       prompts_(*platform.prompts)
@@ -58,7 +61,9 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
         usb_.setLockDirectory(platform.hidLockDirectory);
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
-    sender_.setTransport(&router_);
+    if (traffic_)
+        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); });
+    sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 
     receiver_.setHandler(frame::kCmdIdentification, [this](const std::string& text) { Ack_Rcv_version_proc(text); });
@@ -71,10 +76,22 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
     disconnectedIcon_ = icons::disconnected();
-    for (int i = 0; i < 3; ++i)
-        bridgeIcons_[i] = icons::bridge(icons::Bridge(i));
+    strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
+    wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
+    eqPage_ = std::make_unique<EqPage>(centralWidget(), model_, editing_);
+    connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &TForm1::hidePopups);
     findControls();
     setupTimers();
+    busSearch_ = std::make_unique<BusSearch>(
+        *this, BusSearch::Link{link_, serial_, sender_, receiver_, router_, pump_, prompts_});
+    connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &TForm1::hidePopups);
+    connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, this, &TForm1::hideProgress);
+    deviceAdmin_ = std::make_unique<DeviceAdmin>(
+        *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
+    connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);
+    if (!platform.fileDialogs)
+        ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
+    createPresets(platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_);
     FormCreate();
     warning_ = new TForm4(this);
 }
@@ -82,9 +99,9 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
 TForm1::~TForm1()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&tmr_boot, &tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect,
-                          &tmr_apply20grp, &tmr_send20grp, &tmr_reflashcomport, &tmr_close_seach})
+    for (QTimer* timer : {&tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect, &tmr_reflashcomport})
         timer->stop();
+    groupTransfer_->linkLost();
     if (link_.connected && !link_.usbMode)
         serial_.close();
 }
@@ -103,40 +120,11 @@ void TForm1::findControls()
     edtMeters_ = {need<QLineEdit>(this, "edt1"), need<QLineEdit>(this, "edt2"), need<QLineEdit>(this, "edt3")};
     rzgrpbx_data_tx_bar_ = need<QWidget>(this, "rzgrpbx_data_tx_bar");
     rzprgrsbr_data_bar_ = need<QProgressBar>(this, "rzprgrsbr_data_bar");
-    rzgrpbx_sch_result_ = need<QWidget>(this, "rzgrpbx_sch_result");
-    enableAfterSearch_ = {need<QWidget>(this, "grp1"), need<QWidget>(this, "grp2"), need<QWidget>(this, "rzgrpbx5")};
-    popups_ = {need<QWidget>(this, "grpbx_gain"), need<QWidget>(this, "grpbx_delay"),
-               need<QWidget>(this, "grpbx_limit")};
-    rztrckbr_ingain_ = need<QAbstractSlider>(this, "rztrckbr_ingain");
-    lbl28_ = need<QLabel>(this, "lbl28");
-    for (int k = 0; k < 3; ++k) {
-        const QByteArray prefix = "btn_op" + QByteArray::number(k);
-        muteButtons_[k] = need<QAbstractButton>(this, prefix + "_mute");
-        polButtons_[k] = need<QAbstractButton>(this, prefix + "_pol");
-        if (k < 2) {
-            int i = 0;
-            for (const char* suffix : {"_mute", "_gain", "_eq", "_lim", "_delay", "_pol"})
-                rowButtons_[k][i++] = need<QWidget>(this, prefix + suffix);
-        }
-    }
-    btn_op2_bassp_ = need<QAbstractButton>(this, "btn_op2_bassp");
-    btn_in0_pol_ = need<QAbstractButton>(this, "btn_in0_pol");
-    img2_ = need<QLabel>(this, "img2");
-    img6_ = need<QLabel>(this, "img6");
-    bridgeItems_ = {need<QAction>(this, "NoBTL1"), need<QAction>(this, "Lowmidbridge1"),
-                    need<QAction>(this, "highmidbridge1"), need<QAction>(this, "LowmidBTLhighlow1")};
     HistoryListBox_ = need<QListWidget>(this, "HistoryListBox");
     lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
     DevListBox_ = need<QListWidget>(this, "DevListBox");
 
     connect(btn_connect_, &QAbstractButton::clicked, this, &TForm1::btn_connectClick);
-    connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &TForm1::rztrckbr_ingainChange);
-    connect(bridgeItems_[0], &QAction::triggered, this, &TForm1::NoBTL1Click);
-    connect(bridgeItems_[1], &QAction::triggered, this, &TForm1::Lowmidbridge1Click);
-    connect(bridgeItems_[2], &QAction::triggered, this, &TForm1::highmidbridge1Click);
-    connect(bridgeItems_[3], &QAction::triggered, this, &TForm1::LowmidBTLhighlow1Click);
-    for (QAction* item : bridgeItems_)
-        item->setCheckable(true);
 }
 
 void TForm1::setupTimers()
@@ -148,15 +136,11 @@ void TForm1::setupTimers()
         void (TForm1::*tick)();
     };
     const TimerEntry timers[] = {
-        {&tmr_boot, "tmr_boot", 100, &TForm1::tmr_bootTimer},
         {&tmr_prgrsbr, "tmr_prgrsbr", 200, &TForm1::tmr_prgrsbrTimer},
         {&tmr_disconnect, "tmr_disconnect", 250, &TForm1::tmr_disconnectTimer},
         {&tmr_pulseframe, "tmr_pulseframe", 350, &TForm1::tmr_pulseframeTimer},
         {&tmr_hidreconnect, "tmr_hidreconnect", 500, &TForm1::tmr_hidreconnectTimer},
-        {&tmr_apply20grp, "tmr_apply20grp", 980, nullptr},
-        {&tmr_send20grp, "tmr_send20grp", 1500, nullptr},
         {&tmr_reflashcomport, "tmr_reflashcomport", 2000, &TForm1::tmr_reflashcomportTimer},
-        {&tmr_close_seach, "tmr_close_seach", 3000, &TForm1::tmr_close_seachTimer},
     };
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
@@ -187,7 +171,7 @@ void TForm1::FormCreate()
     model_.Init_value();
     model_.viewRefresh = true;
     UpdataToComponent();
-    tmr_boot.start();
+    busSearch_->tmr_boot.start();
 }
 
 void TForm1::fillPortList(const QStringList& names)
@@ -199,14 +183,6 @@ void TForm1::fillPortList(const QStringList& names)
 }
 
 // --- timers ---------------------------------------------------------------
-
-void TForm1::tmr_bootTimer()
-{
-    // The start-up Device ID search joins here; for now the tick only ends itself.
-    tmr_boot.stop();
-}
-
-void TForm1::tmr_close_seachTimer() { tmr_close_seach.stop(); }
 
 void TForm1::tmr_prgrsbrTimer()
 {
@@ -228,12 +204,11 @@ void TForm1::tmr_disconnectTimer()
     ++link_.noReplyCount;
     if (link_.noReplyCount < kWatchdogLimit)
         return;
+    trafficEvent("lost");
     receiver_.clearReassembly();
     link_.matchedDevice = kNoMatchedDevice;
     tmr_disconnect.stop();
     closeLink();
-    tmr_apply20grp.stop();
-    tmr_send20grp.stop();
     warning_->show();
 }
 
@@ -261,6 +236,7 @@ void TForm1::btn_connectClick()
 
 void TForm1::connectLink()
 {
+    busSearch_->linkTakenOver();
     hidePopups();
     sender_.readBackOverride = false;
     btn_s_closeClick();
@@ -291,12 +267,14 @@ void TForm1::connectLink()
         link_.currentPort = kPortUsb;
     } else if (!link_.connected) {
         link_.currentPort = kPortFailed;
+        trafficEvent("open failed");
         hideProgress();
         prompts_.message(QStringLiteral("No port or in use."));
         serial_.close();
         return;
     }
 
+    trafficEvent("opened");
     rzgrpbx_data_tx_bar_->show();
     rzgrpbx_data_tx_bar_->raise();
     tmr_prgrsbr.start();
@@ -319,11 +297,13 @@ void TForm1::disconnectLink()
 {
     hidePopups();
     tmr_disconnect.stop();
+    trafficEvent("closed");
     closeLink();
 }
 
 void TForm1::closeLink()
 {
+    groupTransfer_->linkLost(); // a transfer ends with its link
     resetEditingState();
     link_.currentPort = kPortNone;
     Delay(50);
@@ -346,12 +326,7 @@ void TForm1::showConnected(bool connected)
     img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
 }
 
-void TForm1::btn_s_closeClick()
-{
-    rzgrpbx_sch_result_->hide();
-    for (QWidget* box : enableAfterSearch_)
-        box->setEnabled(true);
-}
+void TForm1::btn_s_closeClick() { busSearch_->btn_s_closeClick(); }
 
 void TForm1::hideProgress()
 {
@@ -359,18 +334,48 @@ void TForm1::hideProgress()
     tmr_prgrsbr.stop();
 }
 
-void TForm1::hidePopups()
+void TForm1::createPresets(FileDialogs& dialogs)
 {
-    for (QWidget* popup : popups_)
-        popup->hide();
+    PresetsContext context;
+    context.model = &model_;
+    context.sender = &sender_;
+    context.link = &link_;
+    context.prompts = &prompts_;
+    context.dialogs = &dialogs;
+    context.pulse = &tmr_pulseframe;
+    context.watchdog = &tmr_disconnect;
+    context.hidePopups = [this] { hidePopups(); };
+    context.showProgress = [this](bool animate) {
+        rzgrpbx_data_tx_bar_->show();
+        rzgrpbx_data_tx_bar_->raise();
+        rzprgrsbr_data_bar_->setValue(0);
+        if (animate) {
+            progress_ = 0;
+            tmr_prgrsbr.start();
+        }
+    };
+    context.hideProgress = [this] { hideProgress(); };
+    context.setProgressBar = [this](int percent) { rzprgrsbr_data_bar_->setValue(percent); };
+    context.delay = [this](int ms) { Delay(ms); };
+    groupTransfer_ = new GroupTransfer(context, this);
+    presetPanel_ = new PresetPanel(context, *groupTransfer_, this);
 }
+
+void TForm1::hidePopups() { strip_->hidePopups(); }
 
 void TForm1::resetEditingState()
 {
     editing_.reset();
+    eqPage_->graph().resetDrag();
 }
 
 void TForm1::Delay(int ms) { talvex::Delay(pump_, ms); }
+
+void TForm1::trafficEvent(std::string_view text)
+{
+    if (traffic_)
+        traffic_->linkEvent(text);
+}
 
 // --- UsbHidHost ------------------------------------------------------------
 
@@ -456,8 +461,9 @@ void TForm1::Ack_RW_One_Group_proc(const std::string& text)
     UpdataToComponent();
     model_.viewRefresh = false;
 
-    if (groupHooks_)
-        groupHooks_->currentGroupReceived(text.substr(0, replies::kGroupText));
+    groupTransfer_->currentGroupReceived(text.substr(0, replies::kGroupText));
+    if (!link_.connected)
+        return; // the link was lost while the save dialog was open
 
     hideProgress();
     tmr_pulseframe.start();
@@ -470,13 +476,12 @@ void TForm1::Ack_Rw_20_Group_proc(const std::string& text)
 {
     if (text.size() < replies::kGroupText)
         return;
-    if (groupHooks_)
-        groupHooks_->storedGroupReceived(text.substr(0, replies::kGroupText));
+    groupTransfer_->storedGroupReceived(text.substr(0, replies::kGroupText));
 }
 
 void TForm1::Ack_Meter_proc(const std::string& text)
 {
-    probeReplied_ = true;
+    busSearch_->meterReplied(text);
     const auto reading = replies::decodeMeter(text);
     if (!reading)
         return;
@@ -490,80 +495,9 @@ void TForm1::Ack_Meter_proc(const std::string& text)
 
 void TForm1::UpdataToComponent()
 {
-    hidePopups();
-    for (int k = 0; k < 3; ++k) {
-        const int block = outputBlockStart(k);
-        setButtonColour(muteButtons_[k], model_.image[block + kOutMute] != 0 ? kStateRed : kButtonFace);
-        polButtons_[k]->setText(model_.image[block + kOutPolarity] != 0 ? QStringLiteral("-") : QStringLiteral("+"));
-    }
-    setButtonColour(btn_op2_bassp_, model_.image[outputBlockStart(2) + kOutRecoup] != 0 ? kStateRed : kButtonFace);
-    btn_in0_pol_->setText(model_.image[kMainPolarity] != 0 ? QStringLiteral("-") : QStringLiteral("+"));
-    rztrckbr_ingain_->setValue(model_.code16(kMainGain));
-    // The equaliser page of Main is shown here once the equaliser page exists.
-    applyBridgeMode(model_.image[kBridgeMode]);
-}
-
-void TForm1::rztrckbr_ingainChange()
-{
-    hidePopups();
-    const int code = rztrckbr_ingain_->value();
-    lbl28_->setText(fromStd(gainText(code)));
-    model_.setCode16(kMainGain, code);
-    model_.markChunk(0);
-}
-
-// --- bridge menu -----------------------------------------------------------
-
-void TForm1::applyBridgeMode(int mode)
-{
-    switch (mode) {
-    case 0: NoBTL1Click(); break;
-    case 1: Lowmidbridge1Click(); break;
-    case 2: highmidbridge1Click(); break;
-    case 3: LowmidBTLhighlow1Click(); break;
-    default: break; // an unknown mode leaves the menu and the rows as they are
-    }
-}
-
-namespace {
-
-enum class Feed { Plain = 0, FromAbove = 1, FromBelow = 2 };
-
-struct BridgeLayout {
-    bool highShown;
-    bool midShown;
-    Feed high;
-    Feed mid;
-};
-
-constexpr std::array<BridgeLayout, 4> kBridgeLayouts = {{
-    {true, true, Feed::Plain, Feed::Plain},
-    {true, false, Feed::Plain, Feed::FromBelow},
-    {true, false, Feed::Plain, Feed::FromAbove},
-    {false, false, Feed::FromBelow, Feed::FromBelow},
-}};
-
-} // namespace
-
-void TForm1::NoBTL1Click() { applyBridgeModeItem(0); }
-void TForm1::Lowmidbridge1Click() { applyBridgeModeItem(1); }
-void TForm1::highmidbridge1Click() { applyBridgeModeItem(2); }
-void TForm1::LowmidBTLhighlow1Click() { applyBridgeModeItem(3); }
-
-void TForm1::applyBridgeModeItem(int mode)
-{
-    hidePopups();
-    model_.image[kBridgeMode] = mode;
-    for (int i = 0; i < 4; ++i)
-        bridgeItems_[i]->setChecked(i == mode);
-    const BridgeLayout& layout = kBridgeLayouts[mode];
-    for (QWidget* button : rowButtons_[0])
-        button->setVisible(layout.highShown);
-    for (QWidget* button : rowButtons_[1])
-        button->setVisible(layout.midShown);
-    img2_->setPixmap(bridgeIcons_[int(layout.high)]);
-    img6_->setPixmap(bridgeIcons_[int(layout.mid)]);
-    model_.markChunk(0);
+    // Pop-ups, toggles, input gain and bridge mode, then the equaliser page of Main.
+    strip_->refresh();
+    eqPage_->btn_in0_eqClick();
 }
 
 } // namespace talvex

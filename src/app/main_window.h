@@ -2,8 +2,11 @@
 // The main window (TForm1): owns the parameter model, the link state, the codec,
 // the reply receiver, both transports and every timer; runs start-up, connect
 // and disconnect, the read-all chain, the watchdog, the progress panel, the reply
-// handlers, the view refresh and the bridge menu.
+// handlers and the view refresh. The channel strip and the wheel are features it
+// creates and wires.
 
+#include "admin/bus_search.h"
+#include "admin/device_admin.h"
 #include "editing/editing_context.h"
 #include "link/command_sender.h"
 #include "link/hid_controller.h"
@@ -13,6 +16,7 @@
 #include "link/transport_router.h"
 #include "link/usb_hid_link.h"
 #include "model/parameter_model.h"
+#include "ui/file_dialogs.h"
 #include "ui/prompts.h"
 #include "ui/qt_event_pump.h"
 
@@ -22,10 +26,10 @@
 #include <QTimer>
 
 #include <array>
+#include <memory>
+#include <string_view>
 
 class QAbstractButton;
-class QAbstractSlider;
-class QAction;
 class QComboBox;
 class QDialog;
 class QLabel;
@@ -35,7 +39,13 @@ class QProgressBar;
 
 namespace talvex {
 
-class GroupReplyHooks;
+class ChannelStrip;
+class EqPage;
+class TrafficCapture;
+class TrafficLog;
+class WheelFilter;
+class GroupTransfer;
+class PresetPanel;
 
 class TForm1 : public QMainWindow, public UsbHidHost {
     Q_OBJECT
@@ -43,8 +53,10 @@ public:
     static constexpr int kWatchdogLimit = 13;
 
     struct Platform {
+        TrafficLog* trafficLog = nullptr; // --traffic-log, already open; null: no capture
         HidController* hid = nullptr; // required
         Prompts* prompts = nullptr;   // required
+        FileDialogs* fileDialogs = nullptr; // null: QFileDialog over the window
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
         QString hidLockDirectory;     // empty: the system's temporary directory
@@ -58,13 +70,11 @@ public:
     void btn_s_closeClick();
 
     // Timer ticks.
-    void tmr_bootTimer();
     void tmr_prgrsbrTimer();
     void tmr_disconnectTimer();
     void tmr_pulseframeTimer();
     void tmr_hidreconnectTimer();
     void tmr_reflashcomportTimer();
-    void tmr_close_seachTimer();
 
     // Reply handlers, called by the dispatcher with the whole reply frame as hex text.
     void Ack_Rcv_version_proc(const std::string& text);
@@ -76,34 +86,29 @@ public:
 
     // Makes the controls show the parameter image.
     void UpdataToComponent();
-    void rztrckbr_ingainChange();
-
-    // Bridge menu.
-    void NoBTL1Click();
-    void Lowmidbridge1Click();
-    void highmidbridge1Click();
-    void LowmidBTLhighlow1Click();
 
     // Pause with message pumping.
     void Delay(int ms);
 
-    // The group-file transfers plug in here; null means no transfer is waiting.
-    void setGroupReplyHooks(GroupReplyHooks* hooks) { groupHooks_ = hooks; }
+    // Presets and group files.
+    GroupTransfer& groupTransfer() { return *groupTransfer_; }
+    PresetPanel& presetPanel() { return *presetPanel_; }
 
     ParameterModel& model() { return model_; }
     EditingContext& editing() { return editing_; }
+    ChannelStrip& strip() { return *strip_; }
+    EqPage& eqPage() { return *eqPage_; }
     LinkState& link() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
     SerialLink& serial() { return serial_; }
     UsbHidLink& usb() { return usb_; }
     QDialog* warningDialog() const { return warning_; }
-    bool probeReplied() const { return probeReplied_; }
-    void clearProbeReplied() { probeReplied_ = false; }
+    BusSearch& busSearch() { return *busSearch_; }
+    DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
     int progress() const { return progress_; }
 
-    QTimer tmr_boot, tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_apply20grp,
-        tmr_send20grp, tmr_reflashcomport, tmr_close_seach;
+    QTimer tmr_prgrsbr, tmr_disconnect, tmr_pulseframe, tmr_hidreconnect, tmr_reflashcomport;
 
     // UsbHidHost.
     void addHistoryLine(const QString& line) override;
@@ -129,10 +134,10 @@ private:
     void resetEditingState();
     void hidePopups();
     void hideProgress();
+    void createPresets(FileDialogs& dialogs);
     void showConnected(bool connected);
     bool hidPresent() const { return router_.usbActive(); }
-    void applyBridgeMode(int mode);
-    void applyBridgeModeItem(int mode);
+    void trafficEvent(std::string_view text);
 
     ParameterModel model_;
     EditingContext editing_;
@@ -141,13 +146,15 @@ private:
     ReplyReceiver receiver_;
     QtEventPump pump_;
     SerialLink serial_;
+    std::unique_ptr<TrafficCapture> traffic_; // before usb_: sees USB arrivals first
     UsbHidLink usb_;
     TransportRouter router_;
     Prompts& prompts_;
-    GroupReplyHooks* groupHooks_ = nullptr;
+    std::unique_ptr<QtFileDialogs> ownFileDialogs_;
+    GroupTransfer* groupTransfer_ = nullptr;
+    PresetPanel* presetPanel_ = nullptr;
 
     int progress_ = 0;
-    bool probeReplied_ = false;
 
     // Controls, looked up by name once.
     QAbstractButton* btn_connect_ = nullptr;
@@ -163,24 +170,17 @@ private:
     std::array<QLineEdit*, 3> edtMeters_{};
     QWidget* rzgrpbx_data_tx_bar_ = nullptr;
     QProgressBar* rzprgrsbr_data_bar_ = nullptr;
-    QWidget* rzgrpbx_sch_result_ = nullptr;
-    std::array<QWidget*, 3> enableAfterSearch_{};
-    std::array<QWidget*, 3> popups_{};
-    QAbstractSlider* rztrckbr_ingain_ = nullptr;
-    QLabel* lbl28_ = nullptr;
-    std::array<QAbstractButton*, 3> muteButtons_{};
-    std::array<QAbstractButton*, 3> polButtons_{};
-    QAbstractButton* btn_op2_bassp_ = nullptr;
-    QAbstractButton* btn_in0_pol_ = nullptr;
-    std::array<std::array<QWidget*, 6>, 2> rowButtons_{}; // High and Mid rows
-    QLabel* img2_ = nullptr;
-    QLabel* img6_ = nullptr;
-    std::array<QPixmap, 3> bridgeIcons_{}; // plain, fed from above, fed from below
-    std::array<QAction*, 4> bridgeItems_{};
     QListWidget* HistoryListBox_ = nullptr;
     QListWidget* DevListBox_ = nullptr;
     QLabel* lbl_usbhid_ = nullptr;
     QDialog* warning_ = nullptr;
+
+    // Features; declared last so they go before the parts they use.
+    std::unique_ptr<ChannelStrip> strip_;
+    std::unique_ptr<WheelFilter> wheel_;
+    std::unique_ptr<EqPage> eqPage_;
+    std::unique_ptr<BusSearch> busSearch_;
+    std::unique_ptr<DeviceAdmin> deviceAdmin_;
 };
 
 } // namespace talvex

@@ -52,6 +52,8 @@ void ReplyReceiver::dealwithdata()
     link_.noReplyCount = 0;
     std::string frameText = std::move(text_);
     text_.clear();
+    if (observer_)
+        observer_(frameText, endOk && header.operation == 0x52);
     if (endOk && header.operation == 0x52) {
         if (auto& handler = handlers_[std::size_t(header.command)]) {
             dispatching_ = true;

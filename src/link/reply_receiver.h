@@ -24,6 +24,10 @@ public:
     // already empty when it runs.
     using Handler = std::function<void(const std::string& frameText)>;
     void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
+    // Sees every complete frame before it is dispatched (traffic capture);
+    // `isReply` is false for a frame that goes to no handler (wrong end byte or operation).
+    using FrameObserver = std::function<void(const std::string& frameText, bool isReply)>;
+    void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
 
     // Serial path: bytes of one read, appended as hex, then the frame check.
     void appendSerialBytes(std::span<const std::uint8_t> bytes);
@@ -58,6 +62,7 @@ private:
 
     LinkState& link_;
     std::array<Handler, 256> handlers_{};
+    FrameObserver observer_;
     std::string text_;
     bool reassembling_ = false;
     int reportCounter_ = 0;

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -56,10 +58,22 @@ QSerialPort::FlowControl currentFlowControl([[maybe_unused]] const QString& loca
 #endif
 }
 
+std::optional<QString> systemAccessRefusal([[maybe_unused]] const QString& location)
+{
+#ifdef Q_OS_UNIX
+    // Read and write permission for this user; a port that is merely busy or
+    // gone is not refused here.
+    if (::access(location.toLocal8Bit().constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return QString::fromLocal8Bit(std::strerror(EACCES));
+#endif
+    return std::nullopt;
+}
+
 } // namespace
 
 SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent)
-    : QObject(parent), link_(link), receiver_(receiver), enumerator_(enumerateSystemPorts)
+    : QObject(parent), link_(link), receiver_(receiver), enumerator_(enumerateSystemPorts),
+      accessCheck_(systemAccessRefusal)
 {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
@@ -73,6 +87,11 @@ SerialLink::~SerialLink() = default;
 void SerialLink::setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
 
 void SerialLink::setExtraPorts(const QStringList& paths) { extraPorts_ = paths; }
+
+std::optional<QString> SerialLink::accessRefusal(const QString& location) const
+{
+    return accessCheck_ ? accessCheck_(location) : std::nullopt;
+}
 
 std::vector<SerialPortItem> SerialLink::readPortList() const
 {

@@ -49,6 +49,13 @@ public:
     // in the order given.
     void setExtraPorts(const QStringList& paths);
 
+    // Why this process may not open a port at all (no permission), or nothing
+    // when it may try. Checked on Unix only (elsewhere a refused port is a busy
+    // one); tests replace the check.
+    using AccessCheck = std::function<std::optional<QString>(const QString& location)>;
+    void setAccessCheck(AccessCheck check) { accessCheck_ = std::move(check); }
+    std::optional<QString> accessRefusal(const QString& location) const;
+
     // Reads the port list now: enumerated ports sorted as text ignoring case,
     // then the extra paths; numbers filled in.
     std::vector<SerialPortItem> readPortList() const;
@@ -99,6 +106,7 @@ private:
     LinkState& link_;
     ReplyReceiver& receiver_;
     Enumerator enumerator_;
+    AccessCheck accessCheck_;
     QStringList extraPorts_;
     std::vector<SerialPortItem> table_;
     QSerialPort port_;

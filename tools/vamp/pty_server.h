@@ -30,12 +30,15 @@ public:
 
     // Sends replies at the pace of 9600 baud (10 bits a byte) instead of at once.
     void setWirePace(bool on) { wirePace_ = on; }
+    // Holds every reply back this many milliseconds (a device that answers late).
+    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
     // Bytes written to the editor so far.
     qint64 bytesSent() const { return sent_; }
 
 private:
     void onReadable();
     void send(const std::vector<std::uint8_t>& bytes);
+    void sendNow(const std::vector<std::uint8_t>& bytes);
     void flushPaced();
 
     VirtualBus& bus_;
@@ -45,6 +48,7 @@ private:
     QString error_;
     std::unique_ptr<QSocketNotifier> notifier_;
     bool wirePace_ = false;
+    int replyDelayMs_ = 0;
     QByteArray paced_;
     QTimer paceTimer_;
     qint64 paceStartMs_ = 0;

@@ -118,7 +118,7 @@ std::optional<std::vector<std::uint8_t>> VirtualAmplifier::handle(std::uint8_t a
             answer = reply(index, command, image_);
             break;
         case frame::kCmdStoredGroup:
-            if (index >= 1 && index <= 20)
+            if (index >= 1 && index <= 20 && index != faults_.dropStoredGroupReply)
                 answer = reply(index, command, stored_[index - 1]);
             break;
         case frame::kCmdMeters:

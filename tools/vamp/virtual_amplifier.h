@@ -22,6 +22,7 @@ inline constexpr int kStoredGroups = 20;
 struct Faults {
     bool silent = false;        // receives and applies, never replies
     bool badIdentification = false;
+    int dropStoredGroupReply = 0; // the reply to the read of this stored group (1..20) is lost
 };
 
 class VirtualAmplifier {

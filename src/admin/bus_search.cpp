@@ -1,0 +1,334 @@
+#include "admin/bus_search.h"
+
+#include "link/frame.h"
+#include "link/hex_text.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QWidget>
+
+#include <charconv>
+#include <cstdint>
+
+namespace talvex {
+
+namespace {
+
+template <typename T>
+T* need(QWidget& root, const char* name)
+{
+    T* found = root.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("device search: control %s is missing", name);
+    return found;
+}
+
+std::string decimal(int value)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Address byte of a reply frame written as hex text.
+constexpr std::size_t kAddressText = 6;
+
+} // namespace
+
+// --- result text ---------------------------------------------------------------
+
+void FoundTable::mark(const std::string& port, int address)
+{
+    if (address >= 0 && address < 256)
+        ports_[port].set(std::size_t(address));
+}
+
+bool FoundTable::answered(const std::string& port, int address) const
+{
+    const auto entry = ports_.find(port);
+    return entry != ports_.end() && address >= 0 && address < 256 && entry->second.test(std::size_t(address));
+}
+
+std::string searchResultText(const std::vector<SearchedPort>& ports, const FoundTable& found, int probedAddresses)
+{
+    std::string text; // line 0 stays empty
+    for (const SearchedPort& port : ports) {
+        text += '\n';
+        text += port.name;
+        text += "--";
+        if (!port.refusal.empty()) {
+            text += "not searched: ";
+            text += port.refusal;
+            continue;
+        }
+        text += "Device ID:";
+        for (int address = 0; address < probedAddresses; ++address) {
+            if (found.answered(port.name, address))
+                text += decimal(address + 1) + " , ";
+        }
+    }
+    return text;
+}
+
+std::optional<int> firstAnsweringId(const std::vector<SearchedPort>& ports, const FoundTable& found,
+                                    int probedAddresses)
+{
+    for (const SearchedPort& port : ports) {
+        for (int address = 0; address < probedAddresses; ++address) {
+            if (found.answered(port.name, address))
+                return address + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+// --- the search --------------------------------------------------------------------
+
+BusSearch::BusSearch(QWidget& window, const Link& link) : link_(link), window_(window)
+{
+    groups_ = {need<QWidget>(window, "grp1"), need<QWidget>(window, "grp2"), need<QWidget>(window, "rzgrpbx5")};
+    rzgrpbx_searchID_ = need<QWidget>(window, "rzgrpbx_searchID");
+    rzprgrsbr_searchid_ = need<QProgressBar>(window, "rzprgrsbr_searchid");
+    rzgrpbx_sch_result_ = need<QWidget>(window, "rzgrpbx_sch_result");
+    mmo_s_result_ = need<QPlainTextEdit>(window, "mmo_s_result");
+    btn_s_close_ = need<QAbstractButton>(window, "btn_s_close");
+    cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
+
+    connect(need<QAbstractButton>(window, "btn41"), &QAbstractButton::clicked, this, &BusSearch::btn41Click);
+    connect(need<QAbstractButton>(window, "btn42"), &QAbstractButton::clicked, this, &BusSearch::btn42Click);
+    connect(need<QAbstractButton>(window, "btn_searchid"), &QAbstractButton::clicked, this,
+            &BusSearch::btn_searchidClick);
+    connect(btn_s_close_, &QAbstractButton::clicked, this, &BusSearch::btn_s_closeClick);
+    connect(need<QAbstractButton>(window, "btn5"), &QAbstractButton::clicked, this, &BusSearch::btn_s_closeClick);
+
+    tmr_boot.setObjectName(QStringLiteral("tmr_boot"));
+    tmr_boot.setInterval(100);
+    tmr_close_seach.setObjectName(QStringLiteral("tmr_close_seach"));
+    tmr_close_seach.setInterval(3000);
+    for (QTimer* timer : {&tmr_boot, &tmr_close_seach})
+        timer->setTimerType(Qt::PreciseTimer);
+    connect(&tmr_boot, &QTimer::timeout, this, &BusSearch::tmr_bootTimer);
+    connect(&tmr_close_seach, &QTimer::timeout, this, &BusSearch::tmr_close_seachTimer);
+
+    window.installEventFilter(this);
+}
+
+BusSearch::~BusSearch()
+{
+    tmr_boot.stop();
+    tmr_close_seach.stop();
+}
+
+bool BusSearch::eventFilter(QObject* watched, QEvent* event)
+{
+    // Closing the window ends a running search the way its cancel button does,
+    // so the port is closed before the program ends.
+    if (watched == &window_ && event->type() == QEvent::Close && running_)
+        stop_ = true;
+    return QObject::eventFilter(watched, event);
+}
+
+void BusSearch::btn41Click() { run(Kind::Full); }
+
+void BusSearch::btn_quicksearch() { run(Kind::Quick); }
+
+void BusSearch::btn_searchidClick() { stop_ = true; }
+
+void BusSearch::btn42Click()
+{
+    emit hidePopupsRequested();
+    rzgrpbx_sch_result_->move(6, 411);
+    rzgrpbx_sch_result_->show();
+    rzgrpbx_sch_result_->raise();
+}
+
+void BusSearch::btn_s_closeClick()
+{
+    rzgrpbx_sch_result_->hide();
+    for (QWidget* group : groups_)
+        group->setEnabled(true);
+}
+
+void BusSearch::tmr_bootTimer()
+{
+    tmr_boot.stop();
+    if (!link_.transport.usbActive())
+        btn_quicksearch();
+    tmr_close_seach.start();
+}
+
+void BusSearch::tmr_close_seachTimer()
+{
+    tmr_close_seach.stop();
+    if (rzgrpbx_sch_result_->isVisibleTo(&window_))
+        btn_s_close_->click();
+}
+
+void BusSearch::meterReplied(const std::string& frameText)
+{
+    // Only the probed device's own answer counts: a late reply of the previous
+    // address must not be credited to this one.
+    if (probeAddress_ >= 0 && hexAt(frameText, kAddressText) == probeAddress_)
+        probeReplied_ = true;
+}
+
+void BusSearch::linkTakenOver()
+{
+    if (!running_)
+        return;
+    stop_ = true;
+    takenOver_ = true;
+}
+
+void BusSearch::pause(int ms) { Delay(link_.pump, ms); }
+
+void BusSearch::setGroupsEnabled(Kind kind, bool enabled)
+{
+    for (std::size_t i = kind == Kind::Full ? 0 : 1; i < groups_.size(); ++i)
+        groups_[i]->setEnabled(enabled);
+}
+
+void BusSearch::run(Kind kind)
+{
+    if (running_)
+        return; // one search at a time
+    emit hidePopupsRequested();
+    stop_ = false;
+    LinkState& state = link_.state;
+    const bool onUsb = state.matchedDevice != kNoMatchedDevice && state.usbMode;
+    if (kind == Kind::Quick && onUsb)
+        return;
+    if (state.connected) {
+        link_.prompts.message(QStringLiteral("please disconnect and try again."));
+        return;
+    }
+    if (onUsb) {
+        link_.prompts.message(QStringLiteral("Current connection is USB, not a 485."));
+        return;
+    }
+
+    // The list as it stands now; the port list refresh may replace it while
+    // the search runs between two ports.
+    const std::vector<SerialPortItem> items = link_.serial.portTable();
+    if (kind == Kind::Quick && items.empty())
+        return; // nothing to search, nothing to show at start-up
+    if (kind == Kind::Full)
+        found_.clear();
+    setGroupsEnabled(kind, false);
+
+    running_ = true;
+    takenOver_ = false;
+    const int addresses = kind == Kind::Full ? fullAddresses_ : kQuickAddresses;
+    const int count = int(items.size());
+    std::vector<SearchedPort> searched;
+    for (const SerialPortItem& item : items)
+        searched.push_back({item.name.toStdString(), {}});
+
+    bool finished = true; // the last port's address loop reached its end (also with no ports)
+    for (int q = 1; q <= count && !stop_; ++q) {
+        const std::size_t at = std::size_t(count - q);
+        const SerialPortItem& item = items[at];
+        link_.pump.processEvents(0);
+        if (stop_)
+            break;
+        state.currentPort = item.number;
+        if (state.connected) {
+            link_.serial.close();
+            pause(kProbeMs);
+            if (stop_)
+                break;
+        }
+        // A port this user may not open is named in the result instead of
+        // ending the search; a busy or missing port still ends it.
+        if (const auto refusal = link_.serial.accessRefusal(item.location)) {
+            searched[at].refusal = refusal->toStdString();
+            finished = true;
+            continue;
+        }
+        if (!link_.serial.openLocation(item.location)) {
+            state.currentPort = kPortFailed;
+            emit hideTransferProgressRequested();
+            rzgrpbx_searchID_->hide();
+            link_.prompts.message(QStringLiteral("No port or in use."));
+            link_.serial.close();
+            // The groups stay disabled until the result panel is closed.
+            running_ = false;
+            stop_ = false;
+            return;
+        }
+        link_.serial.startReader();
+        if (stop_)
+            break;
+
+        finished = false;
+        for (int address = 0; address < addresses; ++address) {
+            link_.pump.processEvents(0);
+            // Frames would go out over USB once that link has taken over.
+            if (link_.transport.usbActive())
+                stop_ = true;
+            if (stop_)
+                break;
+            probeReplied_ = false;
+            link_.receiver.clear();
+            link_.sender.clearTransmitText();
+            link_.sender.deviceAddress = address;
+            probeAddress_ = address;
+            link_.sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+            pause(kProbeMs);
+            if (takenOver_)
+                break;
+            if (probeReplied_)
+                found_.mark(searched[at].name, address);
+            rzgrpbx_searchID_->move(224, 288);
+            rzgrpbx_searchID_->show();
+            rzgrpbx_searchID_->raise();
+            rzprgrsbr_searchid_->setValue(
+                int(100LL * ((q - 1) * addresses + address + 1) / (std::int64_t(count) * addresses)));
+            if (address == addresses - 1)
+                finished = true;
+        }
+        probeAddress_ = -1;
+    }
+    probeAddress_ = -1;
+
+    if (takenOver_) {
+        // The connect owns the port now; only the search's own traces go.
+        rzgrpbx_searchID_->hide();
+        setGroupsEnabled(kind, true);
+        running_ = false;
+        stop_ = false;
+        takenOver_ = false;
+        return;
+    }
+    if (stop_ || finished) {
+        showResult(searched, addresses);
+        if (kind == Kind::Quick) {
+            if (const auto id = firstAnsweringId(searched, found_, addresses))
+                cbb_deviceid_->setCurrentIndex(*id - 1);
+        }
+        stop_ = false;
+        state.currentPort = kPortNone;
+        pause(50);
+        if (!takenOver_) {
+            link_.serial.close();
+            state.connected = false;
+        }
+    }
+    running_ = false;
+    stop_ = false;
+    takenOver_ = false;
+}
+
+void BusSearch::showResult(const std::vector<SearchedPort>& ports, int addresses)
+{
+    mmo_s_result_->setPlainText(QString::fromStdString(searchResultText(ports, found_, addresses)));
+    rzgrpbx_searchID_->hide();
+    rzgrpbx_sch_result_->move(6, 411);
+    rzgrpbx_sch_result_->show();
+    rzgrpbx_sch_result_->raise();
+}
+
+} // namespace talvex

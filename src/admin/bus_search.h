@@ -1,0 +1,151 @@
+#pragma once
+// Device ID search on the serial bus. Every port of the list is opened in turn
+// (from the last item backwards) and every address probed with a meter read; an
+// address counts as found when a meter reply from that very address arrives
+// within the probe's 100 ms. The full search ("search device id") probes
+// addresses 0..250; the quick search, run once at start-up by tmr_boot, probes
+// 0..10 and selects the first Device ID that answered. The result panel lists
+// one line per port; tmr_close_seach closes it 3 s after the start-up search.
+
+#include "link/command_sender.h"
+#include "link/delay.h"
+#include "link/frame_transport.h"
+#include "link/link_state.h"
+#include "link/reply_receiver.h"
+#include "link/serial_link.h"
+#include "ui/prompts.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <bitset>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAbstractButton;
+class QComboBox;
+class QPlainTextEdit;
+class QProgressBar;
+class QWidget;
+
+namespace talvex {
+
+// --- result text (plain C++) ------------------------------------------------
+
+// Which device addresses answered, per port-list item (keyed by the name the
+// list shows, so it serves COM numbers and device paths alike).
+class FoundTable {
+public:
+    void clear() { ports_.clear(); }
+    void mark(const std::string& port, int address);
+    bool answered(const std::string& port, int address) const;
+
+private:
+    std::map<std::string, std::bitset<256>> ports_;
+};
+
+// One port of the list as the result shows it.
+struct SearchedPort {
+    std::string name;    // as listed: "COM3", "ttyUSB0", "/dev/pts/4"
+    std::string refusal; // set when the port was skipped: why it could not be used
+};
+
+// The text of the result memo: line 0 empty, then one line per port in list
+// order, "COM3--Device ID:1 , 5 , " (each answering Device ID among the first
+// `probedAddresses` addresses, ascending), or "ttyS0--not searched: <reason>".
+std::string searchResultText(const std::vector<SearchedPort>& ports, const FoundTable& found,
+                             int probedAddresses);
+
+// The first answering Device ID, ports in list order and addresses ascending.
+std::optional<int> firstAnsweringId(const std::vector<SearchedPort>& ports, const FoundTable& found,
+                                    int probedAddresses);
+
+// --- the search ---------------------------------------------------------------
+
+class BusSearch : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kFullAddresses = 251;
+    static constexpr int kQuickAddresses = 11;
+    static constexpr int kProbeMs = 100;
+
+    // What the search drives: the serial link, the codec and the receiver
+    // directly; the transport only to tell whether the USB link carries frames.
+    struct Link {
+        LinkState& state;
+        SerialLink& serial;
+        CommandSender& sender;
+        ReplyReceiver& receiver;
+        const FrameTransport& transport;
+        EventPump& pump;
+        Prompts& prompts;
+    };
+
+    // Finds its controls in `window` by name and connects them; watches the
+    // window so that closing it ends a running search.
+    BusSearch(QWidget& window, const Link& link);
+    ~BusSearch() override;
+
+    void btn41Click();      // the full search
+    void btn_quicksearch(); // the quick search
+    void btn_searchidClick();
+    void btn42Click();
+    void btn_s_closeClick();
+    void tmr_bootTimer();
+    void tmr_close_seachTimer();
+
+    // The window's meter handler hands every meter reply here (the whole frame
+    // as hex text).
+    void meterReplied(const std::string& frameText);
+    // A connect is taking the link: a running search stops at once and leaves
+    // the port and the connection to it.
+    void linkTakenOver();
+
+    bool running() const { return running_; }
+    bool probeReplied() const { return probeReplied_; }
+    const FoundTable& found() const { return found_; }
+    // Addresses the full search probes (251; tests use fewer).
+    void setFullAddressCount(int count) { fullAddresses_ = count; }
+
+    QTimer tmr_boot;        // 100 ms, once, started at the end of window creation
+    QTimer tmr_close_seach; // 3000 ms, once, started by tmr_boot
+
+signals:
+    // The gain, delay and limiter pop-ups are to be hidden.
+    void hidePopupsRequested();
+    // The transfer progress panel is to be hidden and its timer stopped.
+    void hideTransferProgressRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    enum class Kind { Full, Quick };
+    void run(Kind kind);
+    void pause(int ms);
+    void setGroupsEnabled(Kind kind, bool enabled);
+    void showResult(const std::vector<SearchedPort>& ports, int addresses);
+
+    Link link_;
+    QWidget& window_;
+    FoundTable found_;
+    int fullAddresses_ = kFullAddresses;
+    bool running_ = false;
+    bool stop_ = false;
+    bool takenOver_ = false;
+    bool probeReplied_ = false;
+    int probeAddress_ = -1;
+
+    std::array<QWidget*, 3> groups_{}; // grp1, grp2, rzgrpbx5
+    QWidget* rzgrpbx_searchID_ = nullptr;
+    QProgressBar* rzprgrsbr_searchid_ = nullptr;
+    QWidget* rzgrpbx_sch_result_ = nullptr;
+    QPlainTextEdit* mmo_s_result_ = nullptr;
+    QAbstractButton* btn_s_close_ = nullptr;
+    QComboBox* cbb_deviceid_ = nullptr;
+};
+
+} // namespace talvex

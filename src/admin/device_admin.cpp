@@ -1,0 +1,159 @@
+#include "admin/device_admin.h"
+
+#include "link/frame.h"
+#include "ui/main_window_layout.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <charconv>
+
+namespace talvex {
+
+namespace {
+
+template <typename T>
+T* need(QWidget& root, const char* name)
+{
+    T* found = root.findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("device administration: control %s is missing", name);
+    return found;
+}
+
+QString decimal(int value)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, result.ptr - buffer);
+}
+
+} // namespace
+
+std::optional<int> parseDeviceId(std::string_view text)
+{
+    if (text.empty() || text.size() > 9)
+        return std::nullopt;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+    }
+    int value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size())
+        return std::nullopt;
+    if (value < kFirstDeviceId || value > kLastDeviceId)
+        return std::nullopt;
+    return value;
+}
+
+DeviceAdmin::DeviceAdmin(QWidget& window, const Parts& parts) : parts_(parts)
+{
+    cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
+    btn_broadcase_ = need<QAbstractButton>(window, "btn_broadcase");
+    edt22_ = need<QLineEdit>(window, "edt22");
+    cbb_TemperatureThr_ = need<QComboBox>(window, "cbb_TemperatureThr");
+    // The threshold write carries the whole head of the system record, Device
+    // ID included: sent to every device it would give them all one Device ID.
+    for (const char* name : {"rzgrpbx4", "cbb_load2dev", "btn_load2dev", "btn41", "btn42", "btn_save_onegrp2pc",
+                             "btn_save_20grp2pc", "btn_load_20grp2pc", "btn_changetermthr"})
+        offInBroadcast_.push_back(need<QWidget>(window, name));
+
+    // Only a change by the user moves the address; selections made by the
+    // program (search, assignment) wait for the next connect.
+    connect(cbb_deviceid_, &QComboBox::activated, this, &DeviceAdmin::cbb_deviceidChange);
+    connect(btn_broadcase_, &QAbstractButton::clicked, this, &DeviceAdmin::btn_broadcaseClick);
+    connect(need<QAbstractButton>(window, "btn46"), &QAbstractButton::clicked, this, &DeviceAdmin::btn46Click);
+    connect(need<QAbstractButton>(window, "btn_changetermthr"), &QAbstractButton::clicked, this,
+            &DeviceAdmin::btn_changetermthrClick);
+    edt22_->installEventFilter(this);
+}
+
+bool DeviceAdmin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edt22_ && event->type() == QEvent::KeyPress)
+        return edt22KeyPress(static_cast<QKeyEvent*>(event));
+    return QObject::eventFilter(watched, event);
+}
+
+void DeviceAdmin::cbb_deviceidChange()
+{
+    // In broadcast mode the selection picks the device that meters and read-backs
+    // come from; writes keep going to every device.
+    if (!parts_.sender.broadcast)
+        parts_.sender.deviceAddress = cbb_deviceid_->currentIndex();
+}
+
+bool DeviceAdmin::edt22KeyPress(QKeyEvent* event)
+{
+    emit hidePopupsRequested();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        btn46Click();
+        return true;
+    }
+    if (event->key() == Qt::Key_Backspace)
+        return false;
+    // Digits pass; other characters are dropped. Keys without a printable
+    // character (arrows, Delete, shortcuts such as paste) keep their meaning.
+    const QString text = event->text();
+    if (text.isEmpty() || text.at(0).unicode() < 0x20 || text.at(0).unicode() == 0x7F)
+        return false;
+    return !(text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9');
+}
+
+void DeviceAdmin::btn46Click()
+{
+    emit hidePopupsRequested();
+    if (!parts_.link.connected) {
+        parts_.prompts.message(QStringLiteral("Disconnect."));
+        return;
+    }
+    const auto id = parseDeviceId(edt22_->text().toStdString());
+    if (!id) {
+        edt22_->setText(decimal(parts_.sender.deviceAddress + 1));
+        parts_.prompts.message(QStringLiteral("Please input 1~250 number."));
+        return;
+    }
+    if (!parts_.prompts.question(QStringLiteral("Want to change device id?")))
+        return;
+    parts_.model.systemRecord[3] = *id;
+    cbb_deviceid_->setCurrentIndex(*id - 1);
+    // The scheduler sends the record to the old address, then moves to the new one.
+    parts_.editing.targetChunk = kSystemRecordChunk;
+    parts_.model.markChunk(kSystemRecordChunk);
+}
+
+void DeviceAdmin::btn_broadcaseClick()
+{
+    if (parts_.link.connected) {
+        parts_.prompts.message(QStringLiteral("Please disconnect."));
+        return;
+    }
+    const bool on = !parts_.sender.broadcast;
+    parts_.sender.broadcast = on;
+    parts_.sender.deviceAddress = on ? frame::kBroadcastAddress : cbb_deviceid_->currentIndex();
+    setButtonColour(btn_broadcase_, on ? kConnectedGreen : kButtonGrey);
+    for (QWidget* control : offInBroadcast_)
+        control->setEnabled(!on);
+}
+
+void DeviceAdmin::btn_changetermthrClick()
+{
+    if (!parts_.link.connected)
+        return;
+    if (!parts_.prompts.question(QStringLiteral("Do you want to change the temperature threshold level?"))) {
+        const int step = parts_.model.systemRecord[7];
+        cbb_TemperatureThr_->setCurrentIndex(step < cbb_TemperatureThr_->count() ? step : -1);
+        return;
+    }
+    if (cbb_TemperatureThr_->currentIndex() < 0)
+        return;
+    parts_.model.systemRecord[7] = cbb_TemperatureThr_->currentIndex();
+    parts_.editing.targetChunk = kSystemRecordChunk;
+    parts_.model.markChunk(kSystemRecordChunk);
+}
+
+} // namespace talvex

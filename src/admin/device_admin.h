@@ -1,0 +1,72 @@
+#pragma once
+// Device administration beside the search: the Device ID selector, giving the
+// connected device a new Device ID, broadcast mode (edits reach every device on
+// the bus) and the temperature threshold. The two system-record edits go out
+// as the 0x21 write of the send scheduler; the write of a new Device ID still
+// goes to the old address, and every frame after it to the new one.
+
+#include "editing/editing_context.h"
+#include "link/command_sender.h"
+#include "link/link_state.h"
+#include "model/parameter_model.h"
+#include "ui/prompts.h"
+
+#include <QObject>
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+class QAbstractButton;
+class QComboBox;
+class QKeyEvent;
+class QLineEdit;
+class QWidget;
+
+namespace talvex {
+
+inline constexpr int kFirstDeviceId = 1;
+inline constexpr int kLastDeviceId = 250;
+
+// The Device ID typed into the assignment box: a whole number 1..250 written
+// in decimal digits only, or nothing.
+std::optional<int> parseDeviceId(std::string_view text);
+
+class DeviceAdmin : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        ParameterModel& model;
+        CommandSender& sender;
+        const LinkState& link;
+        EditingContext& editing;
+        Prompts& prompts;
+    };
+
+    // Finds its controls in `window` by name and connects them.
+    DeviceAdmin(QWidget& window, const Parts& parts);
+
+    void cbb_deviceidChange();
+    void btn46Click();
+    // Returns true when the key is taken (discarded or acted on).
+    bool edt22KeyPress(QKeyEvent* event);
+    void btn_broadcaseClick();
+    void btn_changetermthrClick();
+
+signals:
+    // The gain, delay and limiter pop-ups are to be hidden.
+    void hidePopupsRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Parts parts_;
+    QComboBox* cbb_deviceid_ = nullptr;
+    QAbstractButton* btn_broadcase_ = nullptr;
+    QLineEdit* edt22_ = nullptr;
+    QComboBox* cbb_TemperatureThr_ = nullptr;
+    std::vector<QWidget*> offInBroadcast_; // controls broadcast mode disables
+};
+
+} // namespace talvex

@@ -1,0 +1,382 @@
+#include "editing/response_graph.h"
+
+#include "editing/editing_context.h"
+#include "model/number_text.h"
+#include "model/parameter_model.h"
+#include "model/value_tables.h"
+#include "response/crossover_response.h"
+#include "ui/icons.h"
+#include "ui/main_window_layout.h"
+
+#include <QAbstractButton>
+#include <QFont>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace talvex {
+
+namespace {
+
+const QColor kGraphFill(20, 20, 20);
+const QColor kFrameGrey(128, 128, 128);
+const QColor kGridGrey(64, 64, 64);
+const QColor kLabelWhite(255, 255, 255);
+
+// One-pixel lines as rectangles, so every end pixel is exactly where it is said to be.
+// The ends are inclusive.
+void horizontal(QPainter& p, int x0, int x1, int y, const QColor& colour)
+{
+    p.fillRect(QRect(QPoint(x0, y), QPoint(x1, y)), colour);
+}
+
+void vertical(QPainter& p, int x, int y0, int y1, const QColor& colour)
+{
+    p.fillRect(QRect(QPoint(x, y0), QPoint(x, y1)), colour);
+}
+
+// Text with its cell's top left corner at (x, top) on the graph's own fill.
+void label(QPainter& p, int x, int top, const char* text)
+{
+    const QString s = QString::fromLatin1(text);
+    const QFontMetrics metrics = p.fontMetrics();
+    p.fillRect(QRect(x, top, metrics.horizontalAdvance(s), metrics.height()), kGraphFill);
+    p.drawText(QPoint(x, top + metrics.ascent()), s);
+}
+
+QImage transparentMarker(int band)
+{
+    // The marker's background colour is its transparent colour.
+    QImage marker = icons::bandMarker(band).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRgb key = kGraphFill.rgb();
+    for (int y = 0; y < marker.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(marker.scanLine(y));
+        for (int x = 0; x < marker.width(); ++x)
+            if ((row[x] | 0xff000000u) == key)
+                row[x] = 0;
+    }
+    return marker.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
+
+QColor curveColour(int channel)
+{
+    switch (channel) {
+    case 1: return {0, 255, 255};
+    case 2: return {255, 0, 255};
+    case 3: return {255, 255, 0};
+    default: return {46, 121, 255};
+    }
+}
+
+int hitBand(const std::array<MarkerPosition, kBandsPerChannel>& markers, int x, int y)
+{
+    for (int j = 0; j < kBandsPerChannel; ++j) {
+        const MarkerPosition& m = markers[j];
+        if (m.x - 10 < x && x < m.x + 10 && m.y - 10 < y && y < m.y + 10)
+            return j;
+    }
+    return -1;
+}
+
+DragCodes dragCodes(const GraphGeometry& geometry, int x, int y)
+{
+    double f = columnToFrequency(geometry, x);
+    double v = rowToLevel(geometry, y);
+    if (!(f >= kFrequencyTable.front()))
+        f = kFrequencyTable.front();
+    else if (f > kFrequencyTable.back())
+        f = kFrequencyTable.back();
+    if (!(v >= kEqGainTable.front()))
+        v = kEqGainTable.front();
+    else if (v > kEqGainTable.back())
+        v = kEqGainTable.back();
+    return {nearestFrequencyCode(f), nearestEqGainCode(v)};
+}
+
+// --- renderer ---------------------------------------------------------------
+
+ResponseGraphRenderer::ResponseGraphRenderer(GraphGeometry geometry)
+    : geometry_(geometry), grid_(geometry), background_(EqBackGroundDraw(geometry.width, geometry.height))
+{
+    for (int j = 0; j < kBandsPerChannel; ++j)
+        markers_[j] = transparentMarker(j);
+}
+
+QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height)
+{
+    const int W = width;
+    const int H = height;
+    QImage image(W, H, QImage::Format_RGB32);
+    image.fill(kGraphFill);
+    QPainter p(&image);
+
+    // Frame: columns 41 .. W - 6, rows 17 .. H - 24.
+    horizontal(p, 41, W - 6, 17, kFrameGrey);
+    horizontal(p, 41, W - 6, H - 24, kFrameGrey);
+    vertical(p, 41, 17, H - 24, kFrameGrey);
+    vertical(p, W - 6, 17, H - 24, kFrameGrey);
+
+    // Level grid: eight rows inside the frame, each line stopping one short of the frame's right edge.
+    std::array<int, 10> labelRows{};
+    labelRows[0] = 17;
+    for (int i = 1; i <= 8; ++i) {
+        const int y = static_cast<int>((H - 40) / 9.0 * i) + 17;
+        labelRows[i] = y;
+        horizontal(p, 42, W - 7, y, kGridGrey);
+    }
+    labelRows[9] = H - 24;
+
+    // Frequency grid. Its divisor is one less than the curve mapping's, so a grid
+    // line sits up to one pixel left of a curve point of the same frequency.
+    const int leftMargin = static_cast<int>((W - 46) * 0.09);
+    const int rightMargin = static_cast<int>((W - 46) * 0.05);
+    const auto gridColumn = [&](double f) {
+        return static_cast<int>(std::log10(f / 20.0) * (W - 47 - leftMargin - rightMargin) / 3.0) + 41 + leftMargin;
+    };
+    std::vector<double> frequencies;
+    for (double decade : {10.0, 100.0, 1000.0})
+        for (int m = decade == 10.0 ? 2 : 1; m <= 9; ++m)
+            frequencies.push_back(m * decade);
+    frequencies.push_back(10000.0);
+    for (double f : frequencies)
+        vertical(p, gridColumn(f), 18, H - 25, kGridGrey);
+    const int column20k = W - rightMargin - 6;
+    vertical(p, column20k, 18, H - 25, kGridGrey);
+
+    // Labels: Arial 8 (11 pixels at 96 dpi), white on the fill.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    font.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(font);
+    p.setPen(kLabelWhite);
+    const char* levelLabels[10] = {"+15dB", "+10dB", " +5dB", "  0dB", " -5dB",
+                                   "-10dB", "-15dB", "-20dB", "-25dB", "-30dB"};
+    for (int i = 0; i < 10; ++i)
+        label(p, 4, labelRows[i] + 1 - 8, levelLabels[i]);
+    const int top = H - 22;
+    label(p, gridColumn(20) - 11, top, "20Hz");
+    label(p, gridColumn(50) - 11, top, "50Hz");
+    label(p, gridColumn(100) - 14, top, "100Hz");
+    label(p, gridColumn(200) - 14, top, "200Hz");
+    label(p, gridColumn(500) - 14, top, "500Hz");
+    label(p, gridColumn(1000) - 11, top, "1KHz");
+    label(p, gridColumn(2000) - 11, top, "2KHz");
+    label(p, gridColumn(5000) - 11, top, "5KHz");
+    label(p, gridColumn(10000) - 14, top, "10KHz");
+    label(p, column20k - 14, top, "20KHz");
+    return image;
+}
+
+void ResponseGraphRenderer::DrawEQPoint(QPainter& painter, const ChannelCurves& curves) const
+{
+    // Band order: a later band covers an earlier one.
+    for (int j = 0; j < kBandsPerChannel; ++j)
+        painter.drawImage(QPoint(curves.markers[j].x - 10, curves.markers[j].y - 10), markers_[j]);
+}
+
+void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelResponses& responses, int channel) const
+{
+    if (target.size() != background_.size() || target.format() != background_.format())
+        target = QImage(background_.size(), background_.format());
+    std::memcpy(target.bits(), background_.constBits(), std::size_t(background_.sizeInBytes()));
+
+    QPainter painter(&target);
+    const ChannelCurves& curves = responses.channel(channel);
+    DrawEQPoint(painter, curves);
+
+    const int count = grid_.columnCount();
+    if (count == 0)
+        return;
+    ResponseCurve sum;
+    responses.sum(grid_, channel, sum);
+    std::vector<QPoint> points(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        points[std::size_t(i)] = QPoint(ResponseGrid::columnAt(i), levelToRow(geometry_, sum[i]));
+    // Pen width 1 without smoothing; rows beyond the image are clipped, not limited.
+    QPen pen(curveColour(channel), 1);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.drawPolyline(points.data(), count);
+}
+
+QImage ResponseGraphRenderer::render(const ChannelResponses& responses, int channel) const
+{
+    QImage image;
+    DrawHLpfEQCurve(image, responses, channel);
+    return image;
+}
+
+// --- the graph on the page -----------------------------------------------------
+
+namespace {
+
+template <typename T>
+T* need(QWidget* root, const QString& name)
+{
+    T* found = root->findChild<T*>(name);
+    if (!found)
+        qFatal("response graph: control %s is missing", qPrintable(name));
+    return found;
+}
+
+QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix) + QChar(u'0' + j); }
+
+} // namespace
+
+ResponseGraph::ResponseGraph(QWidget* root, ParameterModel& model, EditingContext& editing, QObject* parent)
+    : QObject(parent), model_(model), editing_(editing)
+{
+    img_eqbackground_ = need<QLabel>(root, QStringLiteral("img_eqbackground"));
+    edt_empty_ = need<QWidget>(root, QStringLiteral("edt_empty"));
+    const char* buttons[4] = {"btn_in0_eq", "btn_op0_eq", "btn_op1_eq", "btn_op2_eq"};
+    for (int c = 0; c < 4; ++c)
+        pageButtons_[c] = need<QAbstractButton>(root, QString::fromLatin1(buttons[c]));
+    for (int j = 0; j < kBandsPerChannel; ++j) {
+        freqBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_freq_0", j));
+        gainBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_gain_0", j));
+        qBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_qval_0", j));
+    }
+    // Until the first page selection the graph shows the grid alone.
+    image_ = renderer_.background().copy();
+    img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
+    img_eqbackground_->installEventFilter(this);
+}
+
+void ResponseGraph::DrawHLpfEQCurve(int channel)
+{
+    renderer_.DrawHLpfEQCurve(image_, responses_, channel);
+    img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
+    lastChannel_ = channel;
+    for (QAbstractButton* button : pageButtons_)
+        setButtonColour(button, kButtonGrey);
+    if (channel >= 0 && channel < 4)
+        setButtonColour(pageButtons_[channel], kOpenYellow);
+}
+
+void ResponseGraph::recomputeChannel(int channel)
+{
+    responses_.recomputeChannel(renderer_.grid(), model_, channel);
+}
+
+void ResponseGraph::HLPF_CalParamtr_DrawCurve_Setflg(int filter, int frequencyCode, int typeCode, int channel, int chunk)
+{
+    ChannelCurves& curves = responses_.channel(channel);
+    if (filter == 0)
+        highPassResponse(renderer_.grid(), frequencyCode, typeCode, curves.highPass);
+    else
+        lowPassResponse(renderer_.grid(), frequencyCode, typeCode, curves.lowPass);
+    DrawHLpfEQCurve(channel);
+    model_.markChunk(chunk);
+}
+
+void ResponseGraph::EQ_CalParamtr_DrawCurve_Setflg(int band, int channel, int chunk, int record)
+{
+    ChannelCurves& curves = responses_.channel(channel);
+    if (band < 0 || band >= kBandsPerChannel || record < 0 || record + 8 > kImageSize)
+        return;
+    bandResponse(renderer_.grid(), std::span<const int, 8>(model_.image.data() + record, 8), curves.markers[band],
+                 curves.bands[band]);
+    DrawHLpfEQCurve(channel);
+    model_.markChunk(chunk);
+}
+
+void ResponseGraph::img_op0eqbackgroundMouseDown(int x, int y)
+{
+    emit hidePopupsRequested();
+    // A box being edited loses the focus and commits.
+    edt_empty_->setFocus();
+
+    const int c = model_.pageChannel;
+    const int j = hitBand(responses_.channel(c).markers, x, y);
+    if (j < 0)
+        return;
+    editing_.bandNumber = j;
+    editing_.targetBox = freqBoxes_[j]->objectName().toStdString();
+    editing_.targetField = editing_.targetRecord = bandRecord(c, j);
+    editing_.targetChunk = bandChunk(c, j);
+    // During a drag the wheel target only names the band's gain box.
+    editing_.wheelTarget = "edt_op3eq_gain_0";
+    editing_.wheelActive = false;
+    drag_ = true;
+    freqBoxes_[j]->setFocus();
+}
+
+void ResponseGraph::img_public_eqbackgroundMouseMove(int x, int y)
+{
+    if (!drag_)
+        return;
+    const int j = editing_.bandNumber;
+    const int field = editing_.targetField;
+    if (j < 0 || j >= kBandsPerChannel || field < 0 || field + 4 > kImageSize)
+        return;
+    const DragCodes codes = dragCodes(renderer_.geometry(), x, y);
+    bool changed = false;
+    if (codes.frequencyCode != model_.image[field]) {
+        model_.image[field] = codes.frequencyCode;
+        freqBoxes_[j]->setText(QString::fromStdString(generalNumberText(frequencyAt(codes.frequencyCode))));
+        changed = true;
+    }
+    if (codes.gainCode != model_.code16(field + 2)) {
+        model_.setCode16(field + 2, codes.gainCode);
+        gainBoxes_[j]->setText(QString::fromStdString(generalNumberText(eqGainAt(codes.gainCode))));
+        changed = true;
+    }
+    if (changed)
+        EQ_CalParamtr_DrawCurve_Setflg(j, model_.pageChannel, editing_.targetChunk, editing_.targetRecord);
+}
+
+void ResponseGraph::img_op0eqbackgroundMouseUp(int, int)
+{
+    drag_ = false;
+    const int j = editing_.bandNumber;
+    if (j < 0 || j >= kBandsPerChannel)
+        return;
+    QLineEdit* q = qBoxes_[j];
+    editing_.wheelTarget = "edt_op3eq_qval_0";
+    editing_.targetBox = q->objectName().toStdString();
+
+    // The frequency box that held the focus through the drag hands it on without
+    // committing or unbinding; once the focus has moved, it behaves as before.
+    if (freqBoxes_[j]->hasFocus())
+        exitDetached_ = freqBoxes_[j];
+    q->setFocus();
+    exitDetached_ = nullptr;
+    q->selectAll();
+    // The wheel now steps the dragged band's Q.
+    editing_.bindBox(EditingContext::BoxKind::BandQ, j, model_.pageChannel, editing_.targetBox);
+}
+
+bool ResponseGraph::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != img_eqbackground_)
+        return false;
+    const auto at = [event] {
+        const QPointF p = static_cast<QMouseEvent*>(event)->position();
+        return QPoint(int(std::floor(p.x())), int(std::floor(p.y())));
+    };
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        img_op0eqbackgroundMouseDown(at().x(), at().y());
+        return true;
+    case QEvent::MouseMove:
+        img_public_eqbackgroundMouseMove(at().x(), at().y());
+        return true;
+    case QEvent::MouseButtonRelease:
+        img_op0eqbackgroundMouseUp(at().x(), at().y());
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace talvex

@@ -1,0 +1,131 @@
+#pragma once
+// The response graph of the equaliser page (img_eqbackground, 720 x 250).
+//
+// ResponseGraphRenderer draws without any widget: the background (grid, frame,
+// labels) once, then per redraw the background copy, the ten band markers and
+// the channel's summed curve into a QImage. It needs a QGuiApplication for its
+// fonts and marker images, nothing else (the installer tools render PNGs with it).
+//
+// ResponseGraph is the page's glue: it owns the channel curves, shows the image
+// in img_eqbackground, colours the four page buttons, runs the recompute-and-mark
+// operations every equaliser and crossover edit ends in, and turns press, move
+// and release on the image into marker drags.
+
+#include "response/channel_responses.h"
+#include "response/graph_geometry.h"
+#include "response/response_grid.h"
+
+#include <QColor>
+#include <QImage>
+#include <QObject>
+
+#include <array>
+
+class QAbstractButton;
+class QLabel;
+class QLineEdit;
+class QPainter;
+
+namespace talvex {
+
+class EditingContext;
+struct ParameterModel;
+
+// Curve colour of channel 0 Main, 1 High, 2 Mid, 3 Low.
+QColor curveColour(int channel);
+
+// Band whose marker (20 x 20, centred on its position) contains (x, y) strictly,
+// the lowest band number first; -1 when none does.
+int hitBand(const std::array<MarkerPosition, kBandsPerChannel>& markers, int x, int y);
+
+// Frequency and EQ gain codes of a pointer position in image pixels; positions
+// beyond the graph clamp to 19.7 .. 21900 Hz and -24 .. +12 dB.
+struct DragCodes {
+    int frequencyCode = 0;
+    int gainCode = 0;
+};
+DragCodes dragCodes(const GraphGeometry& geometry, int x, int y);
+
+class ResponseGraphRenderer {
+public:
+    explicit ResponseGraphRenderer(GraphGeometry geometry = {});
+
+    const GraphGeometry& geometry() const { return geometry_; }
+    const ResponseGrid& grid() const { return grid_; }
+    // The background drawn at construction; never drawn again.
+    const QImage& background() const { return background_; }
+
+    // Fill, frame, level and frequency grids and labels for a width x height graph.
+    static QImage EqBackGroundDraw(int width, int height);
+
+    // The whole graph of `channel` into `target` (resized to the geometry when it
+    // is not): background copy, markers (DrawEQPoint), then the summed curve.
+    void DrawHLpfEQCurve(QImage& target, const ChannelResponses& responses, int channel) const;
+    QImage render(const ChannelResponses& responses, int channel) const;
+
+private:
+    void DrawEQPoint(QPainter& painter, const ChannelCurves& curves) const;
+
+    GraphGeometry geometry_;
+    ResponseGrid grid_;
+    QImage background_;
+    std::array<QImage, kBandsPerChannel> markers_;
+};
+
+class ResponseGraph : public QObject {
+    Q_OBJECT
+public:
+    // Finds img_eqbackground, the page buttons, the band boxes and edt_empty
+    // under root, draws the background and shows it.
+    ResponseGraph(QWidget* root, ParameterModel& model, EditingContext& editing, QObject* parent = nullptr);
+
+    const ResponseGraphRenderer& renderer() const { return renderer_; }
+    ChannelResponses& responses() { return responses_; }
+    const QImage& image() const { return image_; }
+    int lastDrawnChannel() const { return lastChannel_; }
+
+    // Drag flag: set by a press on a marker, cleared by the next release.
+    bool dragging() const { return drag_; }
+    void resetDrag() { drag_ = false; }
+    // True while the release after a drag moves the focus away from the dragged
+    // band's frequency box: that one focus loss must neither commit nor unbind.
+    bool exitDetached(const QObject* box) const { return box && box == exitDetached_; }
+
+    // Redraw without marking.
+    void DrawHLpfEQCurve(int channel);
+    // Both crossovers and all ten bands of a channel from the image, without marking.
+    void recomputeChannel(int channel);
+    // filter 0 = high-pass, otherwise low-pass.
+    void HLPF_CalParamtr_DrawCurve_Setflg(int filter, int frequencyCode, int typeCode, int channel, int chunk);
+    void EQ_CalParamtr_DrawCurve_Setflg(int band, int channel, int chunk, int record);
+
+    // Pointer handlers, positions in image pixels.
+    void img_op0eqbackgroundMouseDown(int x, int y);
+    void img_public_eqbackgroundMouseMove(int x, int y);
+    void img_op0eqbackgroundMouseUp(int x, int y);
+
+signals:
+    void hidePopupsRequested();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    ParameterModel& model_;
+    EditingContext& editing_;
+    ResponseGraphRenderer renderer_;
+    ChannelResponses responses_;
+    QImage image_;
+    int lastChannel_ = 0;
+    bool drag_ = false;
+    const QObject* exitDetached_ = nullptr;
+
+    QLabel* img_eqbackground_ = nullptr;
+    QWidget* edt_empty_ = nullptr;
+    std::array<QAbstractButton*, 4> pageButtons_{}; // btn_in0_eq, btn_op0_eq, btn_op1_eq, btn_op2_eq
+    std::array<QLineEdit*, kBandsPerChannel> freqBoxes_{};
+    std::array<QLineEdit*, kBandsPerChannel> gainBoxes_{};
+    std::array<QLineEdit*, kBandsPerChannel> qBoxes_{};
+};
+
+} // namespace talvex

@@ -1,0 +1,354 @@
+#include "presets/group_transfer.h"
+
+#include "link/frame.h"
+#include "ui/prompts.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QWidget>
+
+namespace talvex {
+
+namespace {
+
+const QString kDamaged = QStringLiteral("File damaged.");
+
+QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
+
+FileDialogOptions dialog(const char* name, const char* filter, const char* suffix, const char* defaultName,
+                         bool confirmOverwrite)
+{
+    return FileDialogOptions{QString::fromLatin1(name), QString::fromLatin1(filter), QString::fromLatin1(suffix),
+                             QString::fromLatin1(defaultName), confirmOverwrite};
+}
+
+} // namespace
+
+const FileDialogOptions GroupTransfer::dlgSave_onegrp2pc =
+    dialog("dlgSave_onegrp2pc", "(*.datdsp)|*.datdsp", groupfile::kOneGroupExtension, "data_flie", true);
+const FileDialogOptions GroupTransfer::dlgOpen_onegrp =
+    dialog("dlgOpen_onegrp", "*.datdsp|*.datdsp", groupfile::kOneGroupExtension, "", false);
+const FileDialogOptions GroupTransfer::dlgSave_20grp =
+    dialog("dlgSave_20grp", "(*.datgrp)|*.datgrp", groupfile::kAllGroupsExtension, "grp_data1", false);
+const FileDialogOptions GroupTransfer::dlgOpen_20grp =
+    dialog("dlgOpen_20grp", "*.datgrp|*.datgrp", groupfile::kAllGroupsExtension, "", false);
+
+GroupTransfer::GroupTransfer(const PresetsContext& context, QWidget* window) : QObject(window), ctx_(context)
+{
+    const std::pair<QTimer*, std::pair<const char*, int>> timers[] = {
+        {&tmr_apply20grp, {"tmr_apply20grp", kApplyIntervalMs}},
+        {&tmr_send20grp, {"tmr_send20grp", kSendIntervalMs}},
+        {&replyDeadline_, {"groupReplyDeadline", kReplyDeadlineMs}},
+    };
+    for (const auto& [timer, setting] : timers) {
+        timer->setObjectName(QString::fromLatin1(setting.first));
+        timer->setInterval(setting.second);
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+    replyDeadline_.setSingleShot(true);
+    connect(&tmr_apply20grp, &QTimer::timeout, this, &GroupTransfer::tmr_apply20grpTimer);
+    connect(&tmr_send20grp, &QTimer::timeout, this, &GroupTransfer::tmr_send20grpTimer);
+    connect(&replyDeadline_, &QTimer::timeout, this, &GroupTransfer::replyDeadlinePassed);
+
+    const std::pair<const char*, void (GroupTransfer::*)()> buttons[] = {
+        {"btn_save_onegrp2pc", &GroupTransfer::btn_save_onegrp2pcClick},
+        {"btn_load_onegrp2pc", &GroupTransfer::btn_load_onegrp2pcClick},
+        {"btn_save_20grp2pc", &GroupTransfer::btn_save_20grp2pcClick},
+        {"btn_load_20grp2pc", &GroupTransfer::btn_load_20grp2pcClick},
+    };
+    for (const auto& [name, click] : buttons) {
+        auto* button = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
+        if (!button)
+            qFatal("group transfer: control %s is missing", name);
+        connect(button, &QAbstractButton::clicked, this, click);
+    }
+}
+
+// --- save one group ------------------------------------------------------------
+
+void GroupTransfer::btn_save_onegrp2pcClick()
+{
+    ctx_.hidePopups();
+    if (!connected() || busy())
+        return;
+    state_ = State::SavingOne;
+    ctx_.pulse->stop();
+    const int epoch = linkEpoch_;
+    ctx_.delay(50);
+    if (epoch != linkEpoch_)
+        return;
+    ctx_.watchdog->stop();
+    ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    lines_.clear();
+    saveRequest_ = true;
+    replyDeadline_.start(kReplyDeadlineMs);
+}
+
+void GroupTransfer::currentGroupReceived(const std::string& frameText)
+{
+    if (state_ == State::SavingOne || state_ == State::AwaitingGroup) {
+        replyDeadline_.stop();
+        state_ = State::Idle;
+    }
+    if (!saveRequest_)
+        return;
+    // The window restarts both once the reply has been handled; while the dialog
+    // is open neither a meter read nor a silent watchdog may end the link.
+    stopLinkTimers();
+    const QString path = ctx_.dialogs->saveFile(dlgSave_onegrp2pc);
+    if (path.isEmpty())
+        return; // the request stays: the next current-group reply asks again
+    saveRequest_ = false;
+    lines_.clear();
+    if (const auto content = groupfile::formatOneGroup(frameText))
+        writeFile(path, *content);
+}
+
+// --- load one group ------------------------------------------------------------
+
+void GroupTransfer::btn_load_onegrp2pcClick()
+{
+    if (!connected() || busy())
+        return;
+    state_ = State::LoadingOne; // no other transfer may start while the dialog is open
+    const int epoch = linkEpoch_;
+    const groupfile::ParseResult parsed = chooseAndParse(dlgOpen_onegrp, false);
+    if (epoch != linkEpoch_)
+        return; // the link closed while the dialog was open
+    if (!parsed.ok()) {
+        state_ = State::Idle;
+        resumeIdle();
+        return;
+    }
+    stopLinkTimers();
+    ctx_.showProgress(true);
+    ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, parsed.groups.front().image);
+    ctx_.delay(kLoadPauseMs);
+    if (epoch != linkEpoch_)
+        return; // the link closed meanwhile; linkLost() has ended the transfer
+    if (ctx_.sender->broadcast)
+        ctx_.sender->readBackOverride = true;
+    ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    awaitGroup();
+}
+
+// --- save all groups -----------------------------------------------------------
+
+void GroupTransfer::btn_save_20grp2pcClick()
+{
+    if (!connected() || busy())
+        return;
+    ctx_.hidePopups();
+    ctx_.pulse->stop();
+    ctx_.showProgress(false);
+    lines_.clear();
+    counter_ = 0;
+    state_ = State::SavingAll;
+    tmr_apply20grp.start();
+}
+
+void GroupTransfer::tmr_apply20grpTimer()
+{
+    if (!connected() || counter_ >= groupfile::kStoredGroups)
+        return;
+    ++counter_;
+    ctx_.sender->Send_Readcmd_tomcu(counter_, frame::kCmdStoredGroup, 0);
+    ctx_.setProgressBar(counter_ * 5);
+    if (counter_ == groupfile::kStoredGroups) {
+        tmr_apply20grp.stop();
+        ctx_.hideProgress();
+        ctx_.setProgressBar(0);
+        // The last replies are awaited a while, not for ever (the watchdog,
+        // which runs meanwhile, would end the link after 3.25 s of silence).
+        replyDeadline_.start(kLastRepliesWaitMs);
+    }
+}
+
+void GroupTransfer::storedGroupReceived(const std::string& frameText)
+{
+    if (state_ != State::SavingAll || lines_.size() >= std::size_t(groupfile::kStoredGroups))
+        return;
+    lines_.push_back(frameText.substr(0, groupfile::kGroupTextLength));
+    if (counter_ == groupfile::kStoredGroups && lines_.size() == std::size_t(groupfile::kStoredGroups))
+        finishSaveAll();
+}
+
+void GroupTransfer::finishSaveAll()
+{
+    tmr_apply20grp.stop();
+    replyDeadline_.stop();
+    state_ = State::Idle;
+    ctx_.hideProgress();
+    stopLinkTimers();
+    if (lines_.size() < std::size_t(groupfile::kStoredGroups)) {
+        // A file with a group missing could never be loaded again.
+        ctx_.prompts->message(QStringLiteral("Only %1 of %2 groups arrived from the device; nothing was saved.")
+                                  .arg(lines_.size())
+                                  .arg(groupfile::kStoredGroups));
+    } else {
+        const QString path = ctx_.dialogs->saveFile(dlgSave_20grp);
+        if (!path.isEmpty()) {
+            if (const auto content = groupfile::formatAllGroups(lines_))
+                writeFile(path, *content);
+        }
+    }
+    lines_.clear();
+    resumeIdle();
+}
+
+// --- load all groups -----------------------------------------------------------
+
+void GroupTransfer::btn_load_20grp2pcClick()
+{
+    if (!connected() || busy())
+        return;
+    state_ = State::LoadingAll; // no other transfer may start while the dialog is open
+    const int epoch = linkEpoch_;
+    const groupfile::ParseResult parsed = chooseAndParse(dlgOpen_20grp, true);
+    if (epoch != linkEpoch_)
+        return; // the link closed while the dialog was open
+    if (!parsed.ok()) {
+        state_ = State::Idle;
+        resumeIdle();
+        return;
+    }
+    outgoing_.clear();
+    for (const groupfile::Group& group : parsed.groups)
+        outgoing_.push_back(group.image);
+    stopLinkTimers();
+    ctx_.showProgress(false);
+    counter_ = 0;
+    tmr_send20grp.start();
+}
+
+void GroupTransfer::tmr_send20grpTimer()
+{
+    if (!connected())
+        return;
+    const int n = counter_;
+    ctx_.pulse->stop();
+    ctx_.setProgressBar(n * 5);
+    counter_ = n + 1;
+    if (n < groupfile::kStoredGroups) {
+        ctx_.sender->sendBlockWrite(n + 1, frame::kCmdStoredGroup, outgoing_[std::size_t(n)]);
+        return;
+    }
+    ctx_.watchdog->stop();
+    tmr_send20grp.stop();
+    counter_ = 0;
+    outgoing_.clear();
+    const int epoch = linkEpoch_;
+    ctx_.delay(kReadAllPauseMs);
+    if (epoch != linkEpoch_)
+        return;
+    // Names, system record and current group follow; the group reply shows
+    // everything and restarts the send-pulse timer and the watchdog.
+    ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdReadPresetNames, 0);
+    awaitGroup();
+}
+
+// --- shared ------------------------------------------------------------------
+
+void GroupTransfer::presetLoadStarted()
+{
+    counter_ = 0;
+    awaitGroup();
+}
+
+void GroupTransfer::awaitGroup()
+{
+    state_ = State::AwaitingGroup;
+    replyDeadline_.start(kReplyDeadlineMs);
+}
+
+void GroupTransfer::replyDeadlinePassed()
+{
+    if (state_ == State::SavingAll) {
+        finishSaveAll(); // with the groups that came
+        return;
+    }
+    const bool savingOne = state_ == State::SavingOne;
+    state_ = State::Idle;
+    if (!connected())
+        return;
+    if (savingOne && saveRequest_) {
+        saveRequest_ = false;
+        ctx_.prompts->message(QStringLiteral("The device did not send its settings; nothing was saved."));
+    }
+    // Back to normal: meter reads resume, and a device that is gone is noticed
+    // by the watchdog as usual.
+    ctx_.hideProgress();
+    resumeIdle();
+}
+
+void GroupTransfer::linkLost()
+{
+    ++linkEpoch_;
+    tmr_apply20grp.stop();
+    tmr_send20grp.stop();
+    replyDeadline_.stop();
+    state_ = State::Idle;
+    counter_ = 0;
+    saveRequest_ = false;
+    lines_.clear();
+    outgoing_.clear();
+}
+
+void GroupTransfer::resumeIdle()
+{
+    if (!connected())
+        return;
+    ctx_.pulse->start();
+    ctx_.watchdog->start();
+}
+
+void GroupTransfer::stopLinkTimers()
+{
+    ctx_.pulse->stop();
+    ctx_.watchdog->stop();
+}
+
+groupfile::ParseResult GroupTransfer::chooseAndParse(const FileDialogOptions& options, bool allGroups)
+{
+    lines_.clear();
+    const QString path = ctx_.dialogs->openFile(options);
+    if (path.isEmpty())
+        return {}; // cancelled: nothing to load, nothing to say
+    groupfile::ParseResult parsed;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        parsed.status = groupfile::Status::Damaged;
+        ctx_.prompts->message(
+            QStringLiteral("Could not open \"%1\": %2").arg(shownPath(path), file.errorString()));
+        return parsed;
+    }
+    // Anything larger than a group file could be is refused unread; the read
+    // is bounded as well for files whose size is not known beforehand.
+    if (file.size() > qint64(groupfile::kMaxFileBytes)) {
+        parsed.status = groupfile::Status::Damaged;
+        parsed.fault.reason = "the file is larger than 1 MiB; a group file is far smaller";
+    } else {
+        const QByteArray bytes = file.read(qint64(groupfile::kMaxFileBytes) + 1);
+        const std::string_view content(bytes.constData(), std::size_t(bytes.size()));
+        parsed = allGroups ? groupfile::parseAllGroups(content) : groupfile::parseOneGroup(content);
+    }
+    if (parsed.status == groupfile::Status::Damaged)
+        ctx_.prompts->detailedMessage(kDamaged, QString::fromStdString(parsed.fault.reason));
+    return parsed;
+}
+
+bool GroupTransfer::writeFile(const QString& path, const std::string& content)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(content.data(), qint64(content.size())) == qint64(content.size()) && file.commit())
+        return true;
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    ctx_.prompts->message(QStringLiteral("Could not save \"%1\": %2").arg(shownPath(path), reason));
+    return false;
+}
+
+} // namespace talvex

@@ -1,0 +1,202 @@
+#include "presets/preset_panel.h"
+
+#include "link/frame.h"
+#include "link/reply_handlers.h"
+#include "model/value_tables.h"
+#include "presets/group_transfer.h"
+#include "ui/prompts.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+#include <QValidator>
+
+namespace talvex {
+
+namespace {
+
+bool printable(QChar c) { return c.unicode() >= 32 && c.unicode() <= 126; }
+
+qsizetype unprintableCount(const QString& text)
+{
+    return std::count_if(text.begin(), text.end(), [](QChar c) { return !printable(c); });
+}
+
+// Typed and pasted text: at most 19 characters, printable ASCII only. A stored
+// name shown in the box may be longer or hold other codes; editing it may
+// shorten it and remove them, never add to them. The box has already changed
+// when its validator is asked, so the text before the edit is kept here.
+class NameValidator : public QValidator {
+public:
+    explicit NameValidator(QLineEdit* box) : QValidator(box), before_(box->text())
+    {
+        connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { before_ = text; });
+    }
+    State validate(QString& input, int&) const override
+    {
+        const bool lengthOk = input.size() <= PresetPanel::kNameMaxTyped || input.size() < before_.size();
+        return lengthOk && unprintableCount(input) <= unprintableCount(before_) ? Acceptable : Invalid;
+    }
+
+private:
+    QString before_;
+};
+
+template <typename T>
+T* need(QWidget* window, const char* name)
+{
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("preset panel: control %s is missing", name);
+    return found;
+}
+
+} // namespace
+
+PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer, QWidget* window)
+    : QObject(window), ctx_(context), transfer_(transfer)
+{
+    cbb_load2dev_ = need<QComboBox>(window, "cbb_load2dev");
+    btn_load2dev_ = need<QAbstractButton>(window, "btn_load2dev");
+    cbb_save2dev_ = need<QComboBox>(window, "cbb_save2dev");
+    edt_save2dev_ = need<QLineEdit>(window, "edt_save2dev");
+    btn_save2dev_ = need<QAbstractButton>(window, "btn_save2dev");
+
+    // The box shows a stored name whole (20 characters); the validator keeps
+    // typing to 19.
+    edt_save2dev_->setMaxLength(kPresetNameLength);
+    edt_save2dev_->setValidator(new NameValidator(edt_save2dev_));
+    edt_save2dev_->installEventFilter(this);
+
+    connect(btn_load2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_load2devClick);
+    connect(btn_save2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_save2devClick);
+    // The user's choice only: the slot the system record selects leaves the box alone.
+    connect(cbb_save2dev_, &QComboBox::activated, this, &PresetPanel::cbb_save2devChange);
+    ctx_.sender->setPresetNameWriter([this] { Send_WriteProName_CmttoMCU(); });
+}
+
+std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
+{
+    const int item = list->currentIndex();
+    if (item < 0)
+        return std::nullopt;
+    return item + 1;
+}
+
+void PresetPanel::btn_load2devClick()
+{
+    ctx_.hidePopups();
+    if (!ctx_.link->connected || transfer_.busy())
+        return;
+    ctx_.showProgress(true);
+    ctx_.pulse->stop();
+    ctx_.watchdog->stop();
+    transfer_.presetLoadStarted();
+    const int epoch = transfer_.linkEpoch();
+    ctx_.delay(kLoadPauseMs);
+    if (epoch != transfer_.linkEpoch())
+        return;
+    // The device loads preset n and answers with its group; the group reply
+    // shows it and starts the send-pulse timer and the watchdog again.
+    const int n = cbb_load2dev_->currentIndex() + 1;
+    ctx_.sender->Send_Readcmd_tomcu(n, frame::kCmdCurrentGroup, 0);
+    ctx_.model->systemRecord[0] = n;
+}
+
+void PresetPanel::cbb_save2devChange()
+{
+    const auto n = selectedPreset(cbb_save2dev_);
+    if (!n || *n > kPresetCount) {
+        edt_save2dev_->clear();
+        return;
+    }
+    const std::string shown = replies::presetDisplayName(ctx_.model->presetNames[std::size_t(*n - 1)]);
+    edt_save2dev_->setText(QString::fromLatin1(shown.data(), qsizetype(shown.size())));
+}
+
+void PresetPanel::btn_save2devClick()
+{
+    if (!ctx_.link->connected)
+        return;
+    ctx_.hidePopups();
+    const QString trimmed = edt_save2dev_->text().trimmed();
+    edt_save2dev_->setText(trimmed);
+    const auto n = selectedPreset(cbb_save2dev_);
+    if (!n || *n > kPresetCount)
+        return; // no slot chosen: there is no name to write
+    ctx_.model->systemRecord[0] = *n;
+    const QByteArray bytes = trimmed.toLatin1();
+    auto& name = ctx_.model->presetNames[std::size_t(*n - 1)];
+    name.fill(' ');
+    std::copy_n(bytes.begin(), std::min<qsizetype>(bytes.size(), kPresetNameLength), name.begin());
+    ctx_.model->markChunk(kPresetNameChunk);
+    if (*n <= cbb_load2dev_->count()) {
+        cbb_load2dev_->setItemText(*n - 1, QString::fromLatin1(kPresetLabelPrefixes[std::size_t(*n - 1)]) +
+                                               u':' + trimmed);
+        cbb_load2dev_->setCurrentIndex(*n - 1);
+    }
+}
+
+void PresetPanel::Send_WriteProName_CmttoMCU()
+{
+    if (!ctx_.link->connected)
+        return;
+    ctx_.pulse->stop();
+    ctx_.sender->Send_WriteProName_CmttoMCU();
+    const int epoch = transfer_.linkEpoch();
+    ctx_.delay(kNamePauseMs);
+    if (epoch != transfer_.linkEpoch())
+        return;
+    ctx_.pulse->start();
+    ctx_.model->pending[kPresetNameChunk] = false;
+    // No reply is awaited: the message only says that the name went out.
+    ctx_.prompts->message(QStringLiteral("Save success!!"));
+    ctx_.delay(kNamePauseMs);
+    if (epoch != transfer_.linkEpoch())
+        return;
+    if (ctx_.sender->broadcast) {
+        // Read the saved settings back from the selected device.
+        ctx_.sender->readBackOverride = true;
+        ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    }
+}
+
+bool PresetPanel::edt_save2devKeyPress(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        btn_save2devClick();
+        return true;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return false;
+    default:
+        break;
+    }
+    // Shortcuts (copy, paste, select all) work; what they insert is checked by
+    // the validator.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        return false;
+    const QString text = event->text();
+    return !std::all_of(text.begin(), text.end(), printable);
+}
+
+void PresetPanel::Edt_selectall() { edt_save2dev_->selectAll(); }
+
+bool PresetPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edt_save2dev_) {
+        if (event->type() == QEvent::KeyPress)
+            return edt_save2devKeyPress(static_cast<QKeyEvent*>(event));
+        if (event->type() == QEvent::MouseButtonRelease)
+            QTimer::singleShot(0, this, &PresetPanel::Edt_selectall);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace talvex

@@ -1,0 +1,37 @@
+#pragma once
+// What the preset and group-file features need from the window: the model and
+// the codec, the prompts and file dialogs, the send-pulse timer and the
+// watchdog (which they stop and start around their transfers), the progress
+// panel, the pop-ups and the pause with message pumping.
+
+#include "link/command_sender.h"
+#include "link/link_state.h"
+#include "model/parameter_model.h"
+
+#include <functional>
+
+class QTimer;
+
+namespace talvex {
+
+class FileDialogs;
+class Prompts;
+
+struct PresetsContext {
+    ParameterModel* model = nullptr;
+    CommandSender* sender = nullptr;
+    LinkState* link = nullptr;
+    Prompts* prompts = nullptr;
+    FileDialogs* dialogs = nullptr;
+    QTimer* pulse = nullptr;    // tmr_pulseframe, the send scheduler
+    QTimer* watchdog = nullptr; // tmr_disconnect
+    std::function<void()> hidePopups; // gain, delay and limiter pop-ups
+    // Shows the progress panel with the bar at 0 %; `animate` also starts the
+    // progress timer with its counter at 0 (a ten-second animation).
+    std::function<void(bool animate)> showProgress;
+    std::function<void()> hideProgress; // hides the panel, stops the progress timer
+    std::function<void(int percent)> setProgressBar;
+    std::function<void(int ms)> delay; // pause with message pumping
+};
+
+} // namespace talvex

@@ -1,0 +1,46 @@
+#pragma once
+// Every file dialog of the editor goes through here, so tests can choose files
+// (or cancel) without a person.
+
+#include <QString>
+
+class QWidget;
+
+namespace talvex {
+
+struct FileDialogOptions {
+    QString name;          // the dialog's name (dlgSave_onegrp2pc, ...)
+    QString filter;        // "shown text|pattern", e.g. "(*.datdsp)|*.datdsp"
+    QString defaultSuffix; // added to a typed name without an extension ("datdsp")
+    QString defaultName;   // file name proposed by a save dialog
+    bool confirmOverwrite = false; // a save dialog asks before replacing a file
+};
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // The chosen file's path, or an empty string when the user cancelled.
+    virtual QString openFile(const FileDialogOptions& options) = 0;
+    virtual QString saveFile(const FileDialogOptions& options) = 0;
+};
+
+// The real thing: QFileDialog over the main window. It starts in the folder
+// used last (during this run), or the working folder.
+class QtFileDialogs : public FileDialogs {
+public:
+    explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    QString openFile(const FileDialogOptions& options) override;
+    QString saveFile(const FileDialogOptions& options) override;
+
+    // "shown|pattern" as a Qt name filter ("shown (pattern)").
+    static QString nameFilter(const QString& filter);
+
+private:
+    QString run(const FileDialogOptions& options, bool save);
+
+    QWidget* parent_;
+    QString lastFolder_;
+};
+
+} // namespace talvex

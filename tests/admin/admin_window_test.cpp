@@ -1,0 +1,115 @@
+// The window with its device administration against a virtual amplifier: the
+// start-up search through tmr_boot and tmr_close_seach, a connect during it, and
+// a Device ID change on a live bus.
+
+#include "../app/window_fixture.h"
+#include "qstring_print.h"
+
+#include "link/frame.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+int commandOf(const std::vector<std::uint8_t>& f) { return f[6]; }
+int addressOf(const std::vector<std::uint8_t>& f) { return f[3]; }
+
+class AdminWindowTest : public WindowTest {
+protected:
+    QString resultText() { return control<QPlainTextEdit>("mmo_s_result")->toPlainText(); }
+    bool groupsEnabled() { return control("grp1")->isEnabled() && control("grp2")->isEnabled() &&
+                                  control("rzgrpbx5")->isEnabled(); }
+    std::size_t meterReads() const
+    {
+        return std::size_t(std::count_if(frames.begin(), frames.end(),
+                                         [](const auto& f) { return commandOf(f) == frame::kCmdMeters; }));
+    }
+};
+
+} // namespace
+
+TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsResult)
+{
+    amp.systemRecord()[3] = 3;
+    bus.add(12);
+    keepStartUpSearch = true;
+    makeWindow();
+    auto& search = window->busSearch();
+    EXPECT_TRUE(search.tmr_boot.isActive());
+
+    ASSERT_TRUE(QTest::qWaitFor([this] { return shown("rzgrpbx_sch_result"); }, 3000));
+    EXPECT_FALSE(search.tmr_boot.isActive());
+    EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
+    EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
+    EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 2);
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_FALSE(window->serial().isOpen());
+    EXPECT_FALSE(control("grp2")->isEnabled());
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    // Three seconds later the result panel closes itself.
+    EXPECT_TRUE(search.tmr_close_seach.isActive());
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !shown("rzgrpbx_sch_result"); }, 4000));
+    EXPECT_GT(clock.elapsed(), 2500);
+    EXPECT_TRUE(groupsEnabled());
+    EXPECT_FALSE(search.tmr_close_seach.isActive());
+
+    // Connect reaches the device that was found.
+    connectAndRead();
+    EXPECT_EQ(addressOf(frames.back()), 2);
+}
+
+TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
+{
+    keepStartUpSearch = true;
+    makeWindow();
+    bool searching = false;
+    QTimer::singleShot(450, [this, &searching] {
+        searching = window->busSearch().running();
+        window->btn_connectClick();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    EXPECT_TRUE(searching);
+    EXPECT_FALSE(window->busSearch().running());
+    QTest::qWait(600);
+    EXPECT_TRUE(window->link().connected);
+    EXPECT_TRUE(window->serial().isOpen());
+    EXPECT_EQ(text("btn_connect"), "Disconnect");
+    EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
+    EXPECT_TRUE(groupsEnabled());
+    EXPECT_LT(meterReads(), 11u + 5u);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(AdminWindowTest, NewDeviceIdOnALiveBus)
+{
+    makeWindow();
+    connectAndRead();
+    auto* box = control<QLineEdit>("edt22");
+    box->setText("7");
+    prompts.answers = {true};
+    const std::size_t before = frames.size();
+    QTest::keyClick(box, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return amp.deviceId() == 7; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= before + 4; }, 3000));
+    std::size_t write = before;
+    while (write < frames.size() && commandOf(frames[write]) != frame::kCmdWriteSystemRecord)
+        ++write;
+    ASSERT_LT(write, frames.size());
+    EXPECT_EQ(addressOf(frames[write]), 0);
+    for (std::size_t i = write + 1; i < frames.size(); ++i)
+        EXPECT_EQ(addressOf(frames[i]), 6) << i;
+    // The device answers at its new address and the link stays up.
+    QTest::qWait(1000);
+    EXPECT_TRUE(window->link().connected);
+    EXPECT_LT(window->link().noReplyCount, 4);
+    EXPECT_FALSE(window->warningDialog()->isVisible());
+}

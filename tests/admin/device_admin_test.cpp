@@ -1,0 +1,202 @@
+// Device ID selection and assignment, broadcast mode and the temperature
+// threshold on a bare window; frames go to a recording transport.
+
+#include "admin/device_admin.h"
+#include "link/frame.h"
+#include "ui/main_window_layout.h"
+
+#include "../app/window_fixture.h"
+#include "qstring_print.h"
+#include "../link/recording_transport.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace talvex;
+using talvex::testing::RecordingPrompts;
+
+namespace {
+
+class DeviceAdminTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        buildMainWindowLayout(window);
+        sender.setTransport(&transport);
+        sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
+        admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, editing, prompts});
+        // As a connect to Device ID 1 leaves things: record read, view filled.
+        for (int i = 0; i < 8; ++i)
+            model.systemRecord[i] = 10 + i;
+        model.systemRecord[3] = 1;
+        model.systemRecord[7] = 10;
+        combo("cbb_TemperatureThr")->setCurrentIndex(10);
+    }
+
+    template <typename T = QWidget>
+    T* control(const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QComboBox* combo(const char* name) { return control<QComboBox>(name); }
+    void click(const char* name) { control<QPushButton>(name)->click(); }
+    // The user picks an item of a drop-down list.
+    void choose(const char* name, int index)
+    {
+        combo(name)->setCurrentIndex(index);
+        emit combo(name)->activated(index);
+    }
+    // The frames of the next `ticks` send-pulse ticks.
+    std::vector<std::vector<std::uint8_t>> tick(int ticks)
+    {
+        transport.serialWrites.clear();
+        for (int i = 0; i < ticks; ++i)
+            sender.sendSchedulerTick();
+        return transport.serialWrites;
+    }
+
+    QMainWindow window;
+    ParameterModel model;
+    LinkState link;
+    CommandSender sender{model, link};
+    EditingContext editing;
+    RecordingTransport transport;
+    RecordingPrompts prompts;
+    std::unique_ptr<DeviceAdmin> admin;
+};
+
+int addressOf(const std::vector<std::uint8_t>& f) { return f[3]; }
+
+} // namespace
+
+TEST_F(DeviceAdminTest, DeviceIdEntryIsCheckedAndConfirmed)
+{
+    auto* box = control<QLineEdit>("edt22");
+    // Disconnected: nothing is asked.
+    box->setText("7");
+    click("btn46");
+    EXPECT_EQ(prompts.messages, QStringList{"Disconnect."});
+
+    link.connected = true;
+    sender.deviceAddress = 4;
+    for (const char* bad : {"0", "251", ""}) {
+        prompts.messages.clear();
+        box->setText(bad);
+        click("btn46");
+        EXPECT_EQ(prompts.messages, QStringList{"Please input 1~250 number."}) << bad;
+        EXPECT_EQ(box->text(), "5") << bad; // back to the current Device ID
+    }
+    EXPECT_TRUE(prompts.questions.isEmpty());
+
+    box->setText("250");
+    prompts.answers = {false, true};
+    click("btn46"); // No: nothing changes
+    EXPECT_EQ(model.systemRecord[3], 1);
+    EXPECT_EQ(model.lowestPending(), -1);
+    click("btn46");
+    EXPECT_EQ(model.systemRecord[3], 250);
+    EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 249);
+    EXPECT_EQ(model.lowestPending(), kSystemRecordChunk);
+    EXPECT_EQ(editing.targetChunk, kSystemRecordChunk);
+    EXPECT_EQ(sender.deviceAddress, 4); // until the record has gone out
+}
+
+TEST_F(DeviceAdminTest, DeviceIdBoxTakesDigitsAndEnterConfirms)
+{
+    link.connected = true;
+    auto* box = control<QLineEdit>("edt22");
+    box->clear();
+    int popupsHidden = 0;
+    QObject::connect(admin.get(), &DeviceAdmin::hidePopupsRequested, [&] { ++popupsHidden; });
+    QTest::keyClicks(box, "a1-2 b3");
+    EXPECT_EQ(box->text(), "123");
+    EXPECT_GE(popupsHidden, 7);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClick(box, Qt::Key_Left);
+    QTest::keyClick(box, Qt::Key_Delete);
+    EXPECT_EQ(box->text(), "1");
+    prompts.answers = {true};
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(prompts.questions, QStringList{"Want to change device id?"});
+    EXPECT_EQ(model.systemRecord[3], 1);
+    EXPECT_EQ(box->text(), "1"); // Enter adds nothing to the box
+}
+
+TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
+{
+    const char* const off[] = {"rzgrpbx4", "cbb_load2dev", "btn41", "btn_load_20grp2pc", "btn_changetermthr"};
+    choose("cbb_deviceid", 2);
+    EXPECT_EQ(sender.deviceAddress, 2);
+    combo("cbb_deviceid")->setCurrentIndex(9); // selected by the program: the address waits
+    EXPECT_EQ(sender.deviceAddress, 2);
+    combo("cbb_deviceid")->setCurrentIndex(2);
+    click("btn_broadcase");
+    EXPECT_TRUE(sender.broadcast);
+    EXPECT_EQ(sender.deviceAddress, 255);
+    EXPECT_EQ(buttonColour(control<QPushButton>("btn_broadcase")), QColor(0, 128, 0));
+    for (const char* name : off)
+        EXPECT_FALSE(control(name)->isEnabled()) << name;
+    EXPECT_TRUE(control("btn_save2dev")->isEnabled());
+
+    link.connected = true;
+    model.markChunk(3);
+    auto frames = tick(2);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(addressOf(frames[0]), 255); // the chunk write
+    EXPECT_EQ(addressOf(frames[1]), 2);   // the meter read
+
+    // Choosing another device moves the meter reads, not the writes.
+    choose("cbb_deviceid", 5);
+    model.markChunk(3);
+    frames = tick(2);
+    EXPECT_EQ(addressOf(frames[0]), 255);
+    EXPECT_EQ(addressOf(frames[1]), 5);
+
+    // Only while disconnected.
+    click("btn_broadcase");
+    EXPECT_EQ(prompts.messages, QStringList{"Please disconnect."});
+    EXPECT_TRUE(sender.broadcast);
+
+    link.connected = false;
+    click("btn_broadcase");
+    EXPECT_FALSE(sender.broadcast);
+    EXPECT_EQ(sender.deviceAddress, 5);
+    EXPECT_EQ(buttonColour(control<QPushButton>("btn_broadcase")), QColor(224, 224, 224));
+    for (const char* name : off)
+        EXPECT_TRUE(control(name)->isEnabled()) << name;
+}
+
+TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
+{
+    // Disconnected: nothing happens.
+    choose("cbb_TemperatureThr", 5);
+    click("btn_changetermthr");
+    EXPECT_TRUE(prompts.questions.isEmpty());
+
+    link.connected = true;
+    prompts.answers = {false};
+    click("btn_changetermthr");
+    EXPECT_EQ(prompts.questions, QStringList{"Do you want to change the temperature threshold level?"});
+    EXPECT_EQ(combo("cbb_TemperatureThr")->currentIndex(), 10);
+    EXPECT_EQ(model.systemRecord[7], 10);
+    EXPECT_EQ(model.lowestPending(), -1);
+
+    choose("cbb_TemperatureThr", 5);
+    EXPECT_EQ(combo("cbb_TemperatureThr")->currentText(), "60'");
+    prompts.answers = {true};
+    click("btn_changetermthr");
+    EXPECT_EQ(model.systemRecord[7], 5);
+    const auto frames = tick(2);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0][6], frame::kCmdWriteSystemRecord);
+    EXPECT_EQ(std::vector<std::uint8_t>(frames[0].begin() + 10, frames[0].begin() + 18),
+              (std::vector<std::uint8_t>{10, 11, 12, 1, 14, 15, 16, 5}));
+    EXPECT_EQ(frames[1][6], frame::kCmdMeters); // one write only
+}

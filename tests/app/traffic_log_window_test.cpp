@@ -1,0 +1,177 @@
+// The traffic capture of a whole connection against the virtual amplifier.
+#include "window_fixture.h"
+
+#include "app/command_line.h"
+#include "link/frame.h"
+#include "link/traffic_log.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <sstream>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+struct LogLine {
+    long long ms = -1;
+    std::string direction;
+    std::string transport;
+    std::string text;
+};
+
+std::vector<LogLine> readLog(const QString& path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::vector<LogLine> lines;
+    for (std::string raw; std::getline(in, raw);) {
+        std::istringstream fields(raw);
+        LogLine line;
+        fields >> line.ms >> line.direction >> line.transport;
+        std::getline(fields >> std::ws, line.text);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Command byte of a frame's hex text (bytes: 3 start, address, operation, index, command).
+std::string commandOf(const std::string& hex) { return hex.size() >= 14 ? hex.substr(12, 2) : std::string(); }
+std::string operationOf(const std::string& hex) { return hex.size() >= 10 ? hex.substr(8, 2) : std::string(); }
+
+class TrafficWindowTest : public WindowTest {
+protected:
+    QTemporaryDir dir;
+    QString path = dir.filePath("traffic.log");
+    TrafficLog log;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(log.open(path.toStdString()));
+        trafficLog = &log;
+    }
+
+    // The lines from the first "opened" on, meter polls left out.
+    std::vector<LogLine> connection()
+    {
+        std::vector<LogLine> lines;
+        bool started = false;
+        for (const LogLine& line : readLog(path)) {
+            started = started || line.text == "opened";
+            if (started && commandOf(line.text) != "2B")
+                lines.push_back(line);
+        }
+        return lines;
+    }
+};
+
+} // namespace
+
+TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
+{
+    makeWindow();
+    connectAndRead();
+    window->btn_connectClick(); // disconnect
+
+    const std::string port = pty.slavePath().toStdString();
+    const auto lines = connection();
+    // opened, then request and reply for identification, names, system record, group, then closed.
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"EV", "opened"}, {"TX", "A0"}, {"RX", "A0"}, {"TX", "26"}, {"RX", "26"}, {"TX", "22"},
+        {"RX", "22"},     {"TX", "28"}, {"RX", "28"}, {"EV", "closed"},
+    };
+    ASSERT_EQ(lines.size(), expected.size());
+    long long previous = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(lines[i].direction, expected[i].first);
+        EXPECT_EQ(lines[i].transport, port);
+        if (lines[i].direction == "EV")
+            EXPECT_EQ(lines[i].text, expected[i].second);
+        else
+            EXPECT_EQ(commandOf(lines[i].text), expected[i].second);
+        if (lines[i].direction != "EV") {
+            EXPECT_EQ(operationOf(lines[i].text), lines[i].direction == "TX" ? "A2" : "52");
+        }
+        EXPECT_GE(lines[i].ms, previous);
+        previous = lines[i].ms;
+    }
+    // The group reply is logged whole: the text a group file keeps.
+    EXPECT_EQ(lines[8].text.size(), frame::replyTextLength(frame::kGroupSize));
+    // Every frame the amplifier got is in the log, meter polls included.
+    std::size_t sent = 0;
+    for (const LogLine& line : readLog(path))
+        sent += line.direction == "TX";
+    EXPECT_EQ(sent, frames.size());
+}
+
+TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
+{
+    makeWindow(QStringList{});
+    const auto info = vamp::FakeHidController::amplifierInfo();
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    hid.unplug(info.path);
+
+    const auto all = readLog(path);
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[1].direction, "EV");
+    EXPECT_EQ(all[1].transport, "USB");
+    EXPECT_EQ(all[1].text, "arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
+    const auto lines = connection();
+    ASSERT_GE(lines.size(), 11u);
+    std::string chain;
+    for (const LogLine& line : lines) {
+        EXPECT_EQ(line.transport, "USB") << line.text;
+        chain += line.direction + (line.direction == "EV" ? line.text : commandOf(line.text)) + ' ';
+    }
+    EXPECT_EQ(chain, "EVopened TXA0 RXA0 TX26 RX26 TX22 RX22 TX28 RX28 EVremoval of ZIRIZORIDARUZ01 "
+                     "(Serial=0000001) EVlost ");
+    // Nothing but the amplifier's own model is a link event.
+    HidDeviceInfo keyboard{0x046D, 0xC31C, "USB Keyboard", {}, "fake-hid-9"};
+    const std::size_t before = readLog(path).size();
+    hid.plug(keyboard);
+    hid.unplug(keyboard.path);
+    EXPECT_EQ(readLog(path).size(), before);
+}
+
+TEST(CommandLine, TrafficLogAndPortsAreRead)
+{
+    const CommandLine line = parseCommandLine(
+        {"editor", "--traffic-log", "/tmp/bus.log", "--port", "/dev/pts/3", "--verbose", "--port", "/dev/ttyUSB0"});
+    EXPECT_EQ(line.ports, (QStringList{"/dev/pts/3", "/dev/ttyUSB0"}));
+    EXPECT_EQ(line.trafficLog, "/tmp/bus.log");
+    EXPECT_FALSE(line.trafficLogMissing);
+    // An option's value is never read as an option.
+    EXPECT_TRUE(parseCommandLine({"editor", "--traffic-log", "--port", "/dev/pts/3"}).ports.isEmpty());
+    EXPECT_EQ(parseCommandLine({"editor", "--traffic-log", "--port", "/dev/pts/3"}).trafficLog, "--port");
+    EXPECT_TRUE(parseCommandLine({"editor", "--traffic-log"}).trafficLogMissing);
+}
+
+TEST(TrafficLogStartUp, AFileThatCannotBeOpenedIsReportedAndTheEditorRunsOn)
+{
+    QTemporaryDir dir;
+    QProcess editor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    editor.setProcessEnvironment(environment);
+    const QString path = dir.filePath("no/such/folder/bus.log");
+    editor.start(QStringLiteral(TALVEX_EDITOR_PATH), {"--traffic-log", path});
+    ASSERT_TRUE(editor.waitForStarted(5000));
+    QByteArray errors;
+    const bool reported = QTest::qWaitFor([&] {
+        errors += editor.readAllStandardError();
+        return errors.contains("bus.log");
+    }, 10000);
+    EXPECT_TRUE(reported) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("talvex-editor: cannot open the traffic log " + path.toUtf8() +
+                                ": No such file or directory; running without it"))
+        << errors.toStdString();
+    // It runs on: no exit in the half second after the message.
+    EXPECT_FALSE(editor.waitForFinished(500));
+    EXPECT_EQ(editor.state(), QProcess::Running);
+    editor.kill();
+    editor.waitForFinished(5000);
+}

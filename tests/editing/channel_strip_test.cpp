@@ -1,0 +1,348 @@
+// The channel strip on a bare window with the real layout, driven through its
+// widgets offscreen; the send scheduler writes to a recording transport.
+
+#include "editing/channel_strip.h"
+#include "editing/editing_context.h"
+#include "editing/wheel_filter.h"
+#include "link/command_sender.h"
+#include "model/parameter_model.h"
+#include "recording_transport.h"
+#include "ui/main_window_layout.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSlider>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace talvex;
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kYellow(255, 255, 0);
+const QColor kGrey(224, 224, 224);
+
+class StripTest : public ::testing::Test {
+protected:
+    StripTest()
+    {
+        buildMainWindowLayout(window);
+        model.Init_value();
+        strip = std::make_unique<ChannelStrip>(&window, model, editing);
+        wheel = std::make_unique<WheelFilter>(&window, editing, model);
+        sender.setTransport(&transport);
+        link.connected = true;
+        model.viewRefresh = true;
+        strip->refresh();
+        model.viewRefresh = false;
+        window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    template <typename T = QWidget>
+    T* control(const char* name)
+    {
+        auto* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QAbstractButton* button(const char* name) { return control<QAbstractButton>(name); }
+    QSlider* slider(const char* name) { return control<QSlider>(name); }
+    QString label(const char* name) { return control<QLabel>(name)->text(); }
+    QColor face(const char* name) { return buttonColour(button(name)); }
+    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    bool shown(const char* name) { return control(name)->isVisible(); }
+
+    // One wheel notch over `target`; true when something took the event.
+    static void turnWheel(QWidget* target, int delta)
+    {
+        const QPointF at(target->width() / 2.0, target->height() / 2.0);
+        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &event);
+    }
+
+    // One send-pulse tick; the frame it wrote.
+    std::vector<std::uint8_t> tick()
+    {
+        transport.serialWrites.clear();
+        sender.sendSchedulerTick();
+        return transport.serialWrites.empty() ? std::vector<std::uint8_t>{} : transport.serialWrites.back();
+    }
+
+    ParameterModel model;
+    EditingContext editing;
+    LinkState link;
+    CommandSender sender{model, link};
+    RecordingTransport transport;
+    QMainWindow window;
+    std::unique_ptr<ChannelStrip> strip;
+    std::unique_ptr<WheelFilter> wheel;
+};
+
+constexpr int kOpWriteByte = 0xA1;
+int payload(const std::vector<std::uint8_t>& frame, int i) { return frame.at(10 + i); }
+
+} // namespace
+
+TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
+{
+    model.setCode16(outputBlockStart(2) + kOutGain, 325);
+    click("btn_op2_gain");
+
+    EXPECT_TRUE(shown("grpbx_gain"));
+    EXPECT_EQ(label("albl1"), "0dB");
+    EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
+    EXPECT_EQ(model.code16(450), 300);
+    EXPECT_EQ(model.lowestPending(), 56);
+    // Beside the button: strip left 7 + 160 + 61, strip top 98 + 105 + 23 - 3.
+    EXPECT_EQ(control("grpbx_gain")->pos(), QPoint(228, 223));
+    EXPECT_EQ(face("btn_op2_gain"), kYellow);
+    EXPECT_EQ(face("btn_op0_gain"), kGrey);
+
+    // Dragging Low past 300 snaps back; High reaches +5 dB.
+    slider("rztrckbr_gain")->setValue(320);
+    EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
+    EXPECT_EQ(model.code16(450), 300);
+    click("btn_op0_gain");
+    EXPECT_EQ(face("btn_op2_gain"), kGrey);
+    slider("rztrckbr_gain")->setValue(325);
+    EXPECT_EQ(label("albl1"), "5dB");
+    EXPECT_EQ(model.code16(146), 325);
+    slider("rztrckbr_gain")->setValue(301);
+    EXPECT_EQ(label("albl1"), "0.2dB");
+
+    const auto write = tick();
+    ASSERT_FALSE(write.empty());
+    EXPECT_EQ(write[4], kOpWriteByte);
+    EXPECT_EQ(write[6], 1); // High's block, chunk 18 = sub-index 0
+    EXPECT_EQ(write[7], 0);
+    EXPECT_EQ(payload(write, 2) + 256 * payload(write, 3), 301);
+}
+
+TEST_F(StripTest, OpeningOnAnUnchangedPositionWritesNothing)
+{
+    model.setCode16(146, 0); // the track bar starts at 0 as well
+    click("btn_op0_gain");
+    EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(label("albl1"), "-60dB"); // the value, not the design text
+    EXPECT_EQ(editing.targetField, 146);
+    EXPECT_EQ(editing.targetChunk, 18);
+}
+
+TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
+{
+    click("btn_op1_delay");
+    EXPECT_EQ(control("grpbx_delay")->pos(), QPoint(7 + 413 + 49, 98 + 73 + 23 - 3));
+    // The pop-up has the keyboard focus on its track bar.
+    QSlider* bar = slider("rztrckbr_delay");
+    EXPECT_TRUE(bar->hasFocus());
+    QTest::keyClick(bar, Qt::Key_End);
+    EXPECT_EQ(label("albl2"), "14.976 ms");
+    EXPECT_EQ(model.image[300], 160);
+    EXPECT_EQ(model.image[301], 5);
+    EXPECT_EQ(model.lowestPending(), 37);
+    QTest::keyClick(bar, Qt::Key_Home);
+    QTest::keyClick(bar, Qt::Key_Right);
+    EXPECT_EQ(label("albl2"), "0.0104 ms");
+    QTest::keyClick(bar, Qt::Key_Left);
+    EXPECT_EQ(label("albl2"), "0 ms");
+    EXPECT_EQ(model.code16(300), 0);
+
+    // Main delay writes entries 4 and 5 of chunk 0; its button turns yellow, the
+    // output Delay buttons grey.
+    click("btn_in0_delay");
+    EXPECT_EQ(face("btn_in0_delay"), kYellow);
+    EXPECT_EQ(face("btn_op1_delay"), kGrey);
+    QTest::keyClick(slider("rztrckbr_delay"), Qt::Key_End);
+    EXPECT_EQ(model.code16(kMainDelay), 1440);
+    const auto write = tick();
+    ASSERT_FALSE(write.empty());
+    EXPECT_EQ(write[6], 0);
+    EXPECT_EQ(write[7], 0);
+    EXPECT_EQ(payload(write, 4), 160);
+    EXPECT_EQ(payload(write, 5), 5);
+}
+
+TEST_F(StripTest, MidThresholdChoiceGoesOutAsCommandTwoSubIndexTwo)
+{
+    model.image[312] = 3;
+    model.image[313] = 2;
+    model.image[314] = 7;
+    click("btn_op1_lim");
+    auto* threshold = control<QComboBox>("cbb_lim_thr");
+    EXPECT_EQ(threshold->currentText(), "-17.0dB");
+    EXPECT_EQ(control<QComboBox>("cbb_lim_att")->currentText(), "5ms");
+    EXPECT_EQ(control<QComboBox>("cbb_lim_rel")->currentText(), "3000ms");
+    EXPECT_EQ(model.lowestPending(), -1); // showing the stored choices is not an edit
+    EXPECT_TRUE(threshold->hasFocus());
+
+    QTest::keyClick(threshold, Qt::Key_End);
+    QTest::keyClick(threshold, Qt::Key_Up);
+    EXPECT_EQ(threshold->currentText(), "-1.0dB");
+    EXPECT_EQ(model.image[312], 19);
+    EXPECT_EQ(model.lowestPending(), 39);
+    const auto write = tick();
+    ASSERT_FALSE(write.empty());
+    EXPECT_EQ(write[6], 2);
+    EXPECT_EQ(write[7], 2);
+    EXPECT_EQ(payload(write, 0), 19);
+    EXPECT_EQ(payload(write, 1), 2);
+    EXPECT_EQ(payload(write, 2), 7);
+}
+
+TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
+{
+    click("btn_op0_delay");
+    QSlider* bar = slider("rztrckbr_delay");
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(4, bar->height() / 2));
+    EXPECT_EQ(editing.wheelTarget, "rztrckbr_delay");
+    QTest::keyClick(bar, Qt::Key_End);
+    model.clearPending();
+
+    // Turned away from the user at 1440: nothing moves, nothing is applied.
+    turnWheel(control("cbb_lim_thr"), 120);
+    EXPECT_EQ(bar->value(), 1440);
+    EXPECT_EQ(model.lowestPending(), -1);
+    // Towards the user, over any control of the window: one step, whatever the delta.
+    turnWheel(control("grp2"), -360);
+    EXPECT_EQ(bar->value(), 1439);
+    EXPECT_EQ(label("albl2"), "14.9656 ms");
+    EXPECT_EQ(model.code16(148), 1439);
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    // Leaving the track bar unbinds the wheel and greys the Gain buttons.
+    click("btn_op0_gain");
+    EXPECT_EQ(face("btn_op0_gain"), kYellow);
+    QSlider* gain = slider("rztrckbr_gain");
+    QTest::mouseClick(gain, Qt::LeftButton, {}, QPoint(4, gain->height() / 2));
+    EXPECT_EQ(editing.wheelTarget, "rztrckbr_gain");
+    control("cbb_comport")->setFocus();
+    EXPECT_FALSE(editing.wheelActive);
+    EXPECT_TRUE(editing.wheelTarget.empty());
+    EXPECT_EQ(face("btn_op0_gain"), kGrey);
+    EXPECT_TRUE(shown("grpbx_gain")); // losing the focus does not close it
+
+    // The input gain: a click binds it, the wheel steps 0.2 dB.
+    QSlider* ingain = slider("rztrckbr_ingain");
+    ingain->setValue(300);
+    QTest::mouseClick(ingain, Qt::LeftButton, {}, QPoint(ingain->width() - 3, ingain->height() / 2));
+    EXPECT_EQ(editing.wheelTarget, "rztrckbr_ingain");
+    turnWheel(ingain, -120);
+    EXPECT_EQ(label("lbl28"), "-0.2dB");
+}
+
+TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
+{
+    click("btn_op2_lim");
+    auto* release = control<QComboBox>("cbb_lim_rel");
+    release->setFocus();
+    ASSERT_EQ(release->currentIndex(), 0);
+
+    // Nothing bound: the combo box under the pointer takes the turn as usual.
+    turnWheel(release, -120);
+    EXPECT_EQ(release->currentIndex(), 1);
+    EXPECT_EQ(model.image[outputBlockStart(2) + kOutLimiter + 2], 1);
+
+    // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
+    // box's code and the combo stays.
+    int applied = 0;
+    editing.setApply("edt_eq_gainChange", [&] { ++applied; });
+    editing.bindBox(EditingContext::BoxKind::BandGain, 0, 1, "edt_op3eq_gain_00");
+    model.setCode16(editing.targetField, 200);
+    turnWheel(release, 120);
+    EXPECT_EQ(model.code16(editing.targetField), 180);
+    turnWheel(release, -120);
+    EXPECT_EQ(model.code16(editing.targetField), 179);
+    EXPECT_EQ(applied, 2);
+    EXPECT_EQ(release->currentIndex(), 1);
+    // A sideways tilt while bound steps nothing and scrolls nothing.
+    QWheelEvent tilt(QPointF(3, 3), release->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(120, 0), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(release, &tilt);
+    EXPECT_EQ(model.code16(editing.targetField), 179);
+    EXPECT_EQ(applied, 2);
+}
+
+TEST_F(StripTest, TogglesAndTheirLooks)
+{
+    click("btn_op1_mute");
+    EXPECT_EQ(face("btn_op1_mute"), kRed);
+    EXPECT_EQ(model.image[296], 1);
+    click("btn_op1_mute");
+    EXPECT_EQ(face("btn_op1_mute"), kButtonFace);
+    EXPECT_EQ(model.lowestPending(), 37);
+
+    model.image[kMainPolarity] = 7; // shown as on; the next click makes it 1
+    click("btn_in0_pol");
+    EXPECT_EQ(model.image[kMainPolarity], 1);
+    EXPECT_EQ(button("btn_in0_pol")->text(), "-");
+    click("btn_op2_pol");
+    EXPECT_EQ(button("btn_op2_pol")->text(), "-");
+    click("btn_op2_bassp");
+    EXPECT_EQ(face("btn_op2_bassp"), kRed);
+    EXPECT_EQ(model.image[455], 1);
+    EXPECT_TRUE(model.pending[0] && model.pending[56]);
+}
+
+TEST_F(StripTest, EveryWayAPopupCloses)
+{
+    auto opensThen = [this](const char* opener, const char* popup, auto close) {
+        click(opener);
+        ASSERT_TRUE(shown(popup)) << opener;
+        close();
+        EXPECT_FALSE(shown(popup)) << opener;
+    };
+    opensThen("btn_op0_gain", "grpbx_gain", [&] { click("btn_grpbx_gain_close"); });
+    opensThen("btn_op0_delay", "grpbx_delay", [&] { click("btn2"); });
+    opensThen("btn_op0_lim", "grpbx_limit", [&] { click("btn3"); });
+    opensThen("btn_op0_lim", "grpbx_limit", [&] { click("btn_op1_gain"); });
+    EXPECT_TRUE(shown("grpbx_gain")); // only one at a time
+    opensThen("btn_op2_gain", "grpbx_gain", [&] { click("btn_op2_mute"); });
+    opensThen("btn_op1_delay", "grpbx_delay", [&] { slider("rztrckbr_ingain")->setValue(12); });
+    opensThen("btn_op1_delay", "grpbx_delay", [&] { strip->refresh(); });
+    opensThen("btn_op1_lim", "grpbx_limit", [&] { QMetaObject::invokeMethod(strip.get(), "hidePopups"); });
+    opensThen("btn_op1_lim", "grpbx_limit", [&] { control<QAction>("NoBTL1")->trigger(); });
+
+    // The focus leaving a pop-up greys its family; the pop-up stays.
+    click("btn_op1_lim");
+    EXPECT_EQ(face("btn_op1_lim"), kYellow);
+    auto* threshold = control<QComboBox>("cbb_lim_thr");
+    threshold->showPopup(); // its drop-down is part of the pop-up
+    QTest::qWait(50);
+    threshold->hidePopup();
+    EXPECT_EQ(face("btn_op1_lim"), kYellow);
+    control("edt22")->setFocus();
+    EXPECT_EQ(face("btn_op1_lim"), kGrey);
+    EXPECT_TRUE(shown("grpbx_limit"));
+}
+
+TEST_F(StripTest, NothingIsMarkedWhileTheViewIsRefreshed)
+{
+    model.viewRefresh = true;
+    model.setCode16(450, 325);
+    click("btn_op0_mute");
+    click("btn_op2_gain");
+    slider("rztrckbr_ingain")->setValue(150);
+    control<QAction>("Lowmidbridge1")->trigger();
+    EXPECT_EQ(face("btn_op0_mute"), kRed);
+    EXPECT_EQ(model.image[144], 1);
+    EXPECT_EQ(model.code16(450), 300);
+    EXPECT_EQ(label("lbl28"), "-30dB");
+    EXPECT_EQ(model.code16(kMainGain), 150);
+    EXPECT_EQ(model.image[kBridgeMode], 1);
+    EXPECT_EQ(model.lowestPending(), -1);
+    const auto frame = tick(); // nothing pending: a meter read, not a write
+    ASSERT_FALSE(frame.empty());
+    EXPECT_NE(frame[4], kOpWriteByte);
+}

@@ -1,0 +1,328 @@
+// The equaliser page driven through its real widgets offscreen, on a bare window
+// built by the layout builder.
+
+#include "editing/eq_page.h"
+#include "model/parameter_model.h"
+#include "ui/main_window_layout.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace talvex;
+
+namespace {
+
+struct EqPageTest : ::testing::Test {
+    QMainWindow window;
+    ParameterModel model;
+    EditingContext editing;
+    std::unique_ptr<EqPage> page;
+    int popupHides = 0;
+
+    EqPageTest()
+    {
+        buildMainWindowLayout(window);
+        model.Init_value();
+        page = std::make_unique<EqPage>(window.centralWidget(), model, editing);
+        QObject::connect(page.get(), &EqPage::hidePopupsRequested, [this] { ++popupHides; });
+        page->btn_in0_eqClick();
+        window.show();
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    }
+
+    template <typename T = QLineEdit>
+    T* find(const char* name)
+    {
+        T* found = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QString text(const char* name) { return find(name)->text(); }
+    void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
+    // Focus the box, replace its text by typing, press Enter.
+    void type(const char* name, const char* typed)
+    {
+        QLineEdit* box = find(name);
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromLatin1(typed));
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    int pendingCount() const { return int(std::count(model.pending.begin(), model.pending.end(), true)); }
+    void selectType(const char* name, int index)
+    {
+        auto* list = find<QComboBox>(name);
+        list->setCurrentIndex(index);
+        emit list->activated(index); // what a user's choice sends
+    }
+
+    QLabel* graph() { return find<QLabel>("img_eqbackground"); }
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held)
+    {
+        QMouseEvent event(type, QPointF(at), graph()->mapToGlobal(QPointF(at)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(graph(), &event);
+    }
+    void press(QPoint at) { mouse(QEvent::MouseButtonPress, at, Qt::LeftButton); }
+    void moveTo(QPoint at) { mouse(QEvent::MouseMove, at, Qt::LeftButton); }
+    void release(QPoint at) { mouse(QEvent::MouseButtonRelease, at, Qt::NoButton); }
+    MarkerPosition marker(int band) { return page->graph().responses().channel(model.pageChannel).markers[band]; }
+};
+
+} // namespace
+
+TEST_F(EqPageTest, PageSelectionFillsTheRowsAndMarksNothing)
+{
+    const int high = bandRecord(1, 4);
+    model.image[high + kBandFrequency] = 136;
+    model.image[high + kBandType] = 3;
+    model.setCode16(high + kBandGain, 0);
+    model.setCode16(high + kBandQ, 78);
+    model.image[crossoverRecord(1) + kLpfFrequency] = 243;
+    model.image[crossoverRecord(1) + kHpfType] = 7;
+
+    click("btn_op0_eq");
+    EXPECT_EQ(model.pageChannel, 1);
+    EXPECT_EQ(find<QLabel>("lbl_cur_ch")->text(), "Current : High");
+    EXPECT_EQ(text("edt_op3eq_freq_04"), "1000.0");
+    EXPECT_EQ(text("edt_op3eq_gain_04"), "-24.0");
+    EXPECT_EQ(text("edt_op3eq_qval_04"), "92.302");
+    EXPECT_EQ(text("edt_op3eq_qval_00"), "4.072");
+    EXPECT_EQ(find<QComboBox>("cbb_op3eq_type_04")->currentText(), "HS6");
+    EXPECT_EQ(text("edt_op3lpf_freq"), "21900.0");
+    EXPECT_EQ(find<QComboBox>("cbb_op3hpf_type")->currentText(), "24db-LR");
+    EXPECT_EQ(marker(4), (MarkerPosition{430, 199}));
+    EXPECT_EQ(buttonColour(find<QAbstractButton>("btn_op0_eq")), kOpenYellow);
+    EXPECT_EQ(buttonColour(find<QAbstractButton>("btn_in0_eq")), kButtonGrey);
+    EXPECT_EQ(page->graph().lastDrawnChannel(), 1);
+    EXPECT_GE(popupHides, 1);
+
+    click("btn_op1_eq");
+    EXPECT_EQ(find<QLabel>("lbl_cur_ch")->text(), "Current : Mid "); // the blank belongs to it
+    click("btn_in0_eq");
+    EXPECT_EQ(find<QLabel>("lbl_cur_ch")->text(), "Current : MAIN ");
+    EXPECT_EQ(pendingCount(), 0);
+}
+
+TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
+{
+    type("edt_op3eq_freq_02", "1015");
+    EXPECT_EQ(model.image[bandRecord(0, 2)], 136);
+    EXPECT_EQ(text("edt_op3eq_freq_02"), "1000");
+    EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
+    EXPECT_EQ(find("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
+    EXPECT_EQ(marker(2).x, 430);
+
+    // Focus loss commits a gain; the characters the filter refuses never arrive.
+    QLineEdit* gain = find("edt_op3eq_gain_05");
+    gain->setFocus();
+    gain->selectAll();
+    QTest::keyClicks(gain, "-x1a,.2");
+    EXPECT_EQ(gain->text(), "-1.2");
+    find("edt_op3eq_qval_05")->setFocus();
+    EXPECT_EQ(model.code16(bandRecord(0, 5) + kBandGain), 114);
+    EXPECT_TRUE(model.pending[bandChunk(0, 5)]);
+
+    // Crossover boxes: "-" is refused, 30000 clamps; Enter leaves the selection alone.
+    type("edt_op3lpf_freq", "-30000");
+    EXPECT_EQ(model.image[crossoverRecord(0) + kLpfFrequency], 243);
+    EXPECT_EQ(text("edt_op3lpf_freq"), "21900");
+    EXPECT_TRUE(find("edt_op3lpf_freq")->selectedText().isEmpty());
+    EXPECT_TRUE(model.pending[crossoverChunk(0)]);
+}
+
+TEST_F(EqPageTest, UnchangedOrInvalidTextSendsNothing)
+{
+    type("edt_op3eq_freq_03", "46.8"); // the default of band 3
+    EXPECT_EQ(text("edt_op3eq_freq_03"), "46.8");
+    type("edt_op3eq_gain_03", "0.0");
+    EXPECT_EQ(text("edt_op3eq_gain_03"), "0");
+    type("edt_op3eq_qval_03", ".");
+    EXPECT_EQ(text("edt_op3eq_qval_03"), "4.072");
+    QLineEdit* hpf = find("edt_op3hpf_freq");
+    hpf->setFocus();
+    hpf->clear();
+    find("edt_op3eq_freq_00")->setFocus();
+    EXPECT_EQ(hpf->text(), "19.7");
+    EXPECT_EQ(pendingCount(), 0);
+}
+
+TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
+{
+    QLineEdit* freq = find("edt_op3eq_freq_00"); // band 0 sits at code 0
+    freq->setFocus();
+    QTest::keyClick(freq, Qt::Key_Down);
+    EXPECT_EQ(pendingCount(), 0);
+    QTest::keyClick(freq, Qt::Key_Up);
+    EXPECT_EQ(model.image[bandRecord(0, 0)], 1);
+    EXPECT_EQ(freq->text(), "20.3");
+    EXPECT_TRUE(model.pending[bandChunk(0, 0)]);
+
+    model.clearPending();
+    QLineEdit* q = find("edt_op3eq_qval_09");
+    q->setFocus();
+    model.setCode16(bandRecord(0, 9) + kBandQ, 78);
+    QTest::keyClick(q, Qt::Key_Up);
+    EXPECT_EQ(pendingCount(), 0);
+    QTest::keyClick(q, Qt::Key_Down);
+    EXPECT_EQ(model.code16(bandRecord(0, 9) + kBandQ), 77);
+    EXPECT_EQ(q->text(), "82.534");
+}
+
+TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
+{
+    click("btn_op2_eq"); // Low
+    click("edt_op3eq_gain_01");
+    EXPECT_EQ(find("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
+    ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
+    EXPECT_TRUE(editing.FormMouseWheel(120, model));
+    EXPECT_EQ(model.code16(bandRecord(3, 1) + kBandGain), 121);
+    EXPECT_EQ(text("edt_op3eq_gain_01"), "0.2");
+    EXPECT_TRUE(model.pending[bandChunk(3, 1)]);
+
+    click("edt_op3hpf_freq");
+    model.image[crossoverRecord(3)] = 243;
+    model.clearPending();
+    editing.FormMouseWheel(120, model);
+    EXPECT_EQ(model.image[crossoverRecord(3)], 243);
+    EXPECT_EQ(text("edt_op3hpf_freq"), "21900");
+    EXPECT_TRUE(model.pending[crossoverChunk(3)]); // sent again though unchanged
+
+    // Leaving the box unbinds the wheel.
+    find("edt_op3eq_freq_00")->setFocus();
+    find<QWidget>("edt_empty")->setFocus();
+    EXPECT_FALSE(editing.wheelActive);
+    EXPECT_FALSE(editing.FormMouseWheel(120, model));
+}
+
+TEST_F(EqPageTest, TypeListsStoreTheirPosition)
+{
+    click("btn_op0_eq"); // High
+    selectType("cbb_op3eq_type_03", 2);
+    EXPECT_EQ(model.image[193], 2);
+    EXPECT_TRUE(model.pending[24]);
+    EXPECT_EQ(editing.targetField, 193);
+    EXPECT_TRUE(editing.wheelTarget.empty());
+
+    click("btn_op2_eq"); // Low
+    selectType("cbb_op3lpf_type", 9);
+    EXPECT_EQ(model.image[461], 9);
+    EXPECT_TRUE(model.pending[57]);
+}
+
+TEST_F(EqPageTest, NothingIsMarkedUnderTheViewRefreshFlag)
+{
+    model.viewRefresh = true;
+    type("edt_op3eq_gain_00", "6");
+    selectType("cbb_op3hpf_type", 4);
+    const MarkerPosition m = marker(1);
+    press({m.x, m.y});
+    moveTo({430, 50});
+    release({430, 50});
+    EXPECT_EQ(model.code16(bandRecord(0, 0) + kBandGain), 150);
+    EXPECT_EQ(model.image[bandRecord(0, 1)], 136);
+    EXPECT_EQ(model.image[crossoverRecord(0) + kHpfType], 4);
+    EXPECT_EQ(marker(1).x, 430);
+    EXPECT_EQ(pendingCount(), 0);
+}
+
+TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
+{
+    click("btn_op0_eq"); // High
+    click("edt_op3eq_gain_07"); // a box being edited: the press makes it commit and let go
+    const MarkerPosition m = marker(3);
+    press({m.x + 9, m.y - 9});
+    EXPECT_TRUE(page->graph().dragging());
+    EXPECT_EQ(editing.bandNumber, 3);
+    EXPECT_FALSE(editing.wheelActive);
+    EXPECT_TRUE(find("edt_op3eq_freq_03")->hasFocus());
+
+    moveTo({430, 87});
+    EXPECT_EQ(model.image[193 - 1], 136);
+    EXPECT_EQ(model.code16(193 + 1), 120);
+    EXPECT_EQ(text("edt_op3eq_freq_03"), "1000");
+    moveTo({430, 86});
+    EXPECT_EQ(text("edt_op3eq_gain_03"), "0.2");
+    EXPECT_EQ(marker(3), (MarkerPosition{430, 85}));
+    // The image keeps the pointer outside its area; such positions clamp.
+    moveTo({-40, -30});
+    EXPECT_EQ(text("edt_op3eq_freq_03"), "19.7");
+    EXPECT_EQ(text("edt_op3eq_gain_03"), "12");
+    moveTo({719, 249});
+    EXPECT_EQ(model.image[192], 243);
+    EXPECT_EQ(model.code16(194), 0);
+    EXPECT_TRUE(model.pending[24]);
+
+    release({719, 249});
+    EXPECT_FALSE(page->graph().dragging());
+    EXPECT_TRUE(find("edt_op3eq_qval_03")->hasFocus());
+    EXPECT_EQ(editing.wheelTarget, "edt_eq_qval");
+    EXPECT_EQ(editing.targetField, 198);
+    editing.FormMouseWheel(-120, model);
+    EXPECT_EQ(model.code16(198), 41);
+    EXPECT_EQ(text("edt_op3eq_qval_03"), "3.842");
+
+    // A press that hits no marker still ends in the Q box of the band last edited.
+    press({20, 20});
+    EXPECT_FALSE(page->graph().dragging());
+    release({20, 20});
+    EXPECT_TRUE(find("edt_op3eq_qval_03")->hasFocus());
+}
+
+TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
+{
+    const MarkerPosition m = marker(2);
+    press({m.x, m.y});
+    moveTo({430, 86});
+    release({430, 86});
+    model.clearPending();
+
+    // Later the user types into the dragged band's frequency box and tabs away.
+    QLineEdit* freq = find("edt_op3eq_freq_02");
+    freq->setFocus();
+    freq->selectAll();
+    QTest::keyClicks(freq, "2000");
+    find("edt_op3eq_gain_02")->setFocus();
+    EXPECT_EQ(model.image[bandRecord(0, 2)], 160);
+    EXPECT_EQ(freq->text(), "2000");
+    EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
+}
+
+TEST_F(EqPageTest, APageSwitchEndsADrag)
+{
+    click("btn_op0_eq");
+    const MarkerPosition m = marker(5);
+    press({m.x, m.y});
+    page->btn_in0_eqClick(); // a view refresh while the button is held
+    moveTo({430, 40});
+    EXPECT_EQ(model.image[bandRecord(1, 5)], 50);
+    EXPECT_EQ(model.image[bandRecord(0, 5)], 50);
+    EXPECT_EQ(marker(5).x, 221);
+    EXPECT_EQ(pendingCount(), 0);
+}
+
+TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
+{
+    QLineEdit* gain = find("edt_op3eq_gain_06");
+    gain->setFocus();
+    gain->setText("3"); // being typed
+    for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+        QFocusEvent out(QEvent::FocusOut, reason);
+        QCoreApplication::sendEvent(gain, &out);
+        EXPECT_TRUE(editing.wheelActive);
+        EXPECT_EQ(gain->text(), "3");
+    }
+    EXPECT_EQ(pendingCount(), 0);
+    find("edt_op3eq_gain_07")->setFocus();
+    EXPECT_EQ(model.code16(bandRecord(0, 6) + kBandGain), 135);
+}

@@ -1,0 +1,163 @@
+// The graph drawn without a window: background, markers and curve read back
+// from the image, and the pointer rules (hit test, drag position to codes).
+
+#include "editing/response_graph.h"
+#include "model/parameter_model.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+using namespace talvex;
+
+namespace {
+
+const QRgb kFill = qRgb(20, 20, 20);
+const QRgb kFrame = qRgb(128, 128, 128);
+const QRgb kGrid = qRgb(64, 64, 64);
+
+struct GraphDrawing : ::testing::Test {
+    static void SetUpTestSuite() { renderer = new ResponseGraphRenderer; }
+    static void TearDownTestSuite() { delete renderer; }
+    static inline ResponseGraphRenderer* renderer = nullptr;
+    const QImage& bg() const { return renderer->background(); }
+};
+
+bool whiteIn(const QImage& image, QRect area)
+{
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (image.pixel(x, y) == qRgb(255, 255, 255))
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(GraphDrawing, BackgroundFrameAndGrids)
+{
+    ASSERT_EQ(bg().size(), QSize(720, 250));
+    // Frame: columns 41 and 714, rows 17 and 226, corners included.
+    for (int x = 41; x <= 714; ++x) {
+        ASSERT_EQ(bg().pixel(x, 17), kFrame) << x;
+        ASSERT_EQ(bg().pixel(x, 226), kFrame) << x;
+    }
+    for (int y = 17; y <= 226; ++y) {
+        ASSERT_EQ(bg().pixel(41, y), kFrame) << y;
+        ASSERT_EQ(bg().pixel(714, y), kFrame) << y;
+    }
+    EXPECT_EQ(bg().pixel(40, 100), kFill);
+    EXPECT_EQ(bg().pixel(715, 100), kFill);
+    EXPECT_EQ(bg().pixel(100, 16), kFill);
+    EXPECT_EQ(bg().pixel(100, 227), kFill);
+
+    // Level grid rows, from column 42 up to the frame.
+    for (int y : {40, 63, 87, 110, 133, 157, 180, 203}) {
+        EXPECT_EQ(bg().pixel(42, y), kGrid) << y;
+        EXPECT_EQ(bg().pixel(713, y), kGrid) << y;
+        EXPECT_EQ(bg().pixel(714, y), kFrame) << y;
+        EXPECT_EQ(bg().pixel(300, y - 1), kFill) << y;
+    }
+    // Frequency grid: 20, 50, 100, 1000, 10000 Hz and the 20 kHz line, rows 18..225.
+    for (int x : {101, 177, 236, 429, 622, 681}) {
+        EXPECT_EQ(bg().pixel(x, 18), kGrid) << x;
+        EXPECT_EQ(bg().pixel(x, 225), kGrid) << x;
+        EXPECT_EQ(bg().pixel(x, 226), kFrame) << x;
+        EXPECT_EQ(bg().pixel(x + 1, 120), kFill) << x;
+    }
+    EXPECT_EQ(bg().pixel(430, 120), kFill); // the 1 kHz line sits one left of the 1 kHz curve column
+}
+
+TEST_F(GraphDrawing, LabelsSitAtTheirRows)
+{
+    // "+15dB" has its top at row 10, "-30dB" at row 219; nothing white above either.
+    EXPECT_TRUE(whiteIn(bg(), QRect(4, 10, 36, 12)));
+    EXPECT_FALSE(whiteIn(bg(), QRect(0, 0, 41, 10)));
+    EXPECT_TRUE(whiteIn(bg(), QRect(4, 219, 36, 12)));
+    EXPECT_FALSE(whiteIn(bg(), QRect(0, 212, 41, 7)));
+    // Frequency labels start at row 228, below the frame, the first at column 90.
+    EXPECT_TRUE(whiteIn(bg(), QRect(90, 228, 25, 12)));
+    EXPECT_TRUE(whiteIn(bg(), QRect(667, 228, 40, 12)));
+    EXPECT_FALSE(whiteIn(bg(), QRect(42, 227, 678, 1)));
+    // No label reaches into the plot area.
+    EXPECT_FALSE(whiteIn(bg(), QRect(42, 18, 672, 208)));
+}
+
+TEST_F(GraphDrawing, FlatChannelIsOneLineOnRow86)
+{
+    ChannelResponses responses; // all curves zero
+    for (int c = 0; c < 4; ++c) {
+        ChannelCurves& curves = responses.channel(c);
+        for (int j = 0; j < kBandsPerChannel; ++j)
+            curves.markers[j] = {-100, -100}; // out of sight
+        const QImage image = renderer->render(responses, c);
+        const QRgb colour = curveColour(c).rgb();
+        for (int x = 42; x <= 713; ++x) {
+            ASSERT_EQ(image.pixel(x, 86), colour) << c << ' ' << x;
+            ASSERT_NE(image.pixel(x, 85), colour) << c << ' ' << x;
+            ASSERT_NE(image.pixel(x, 87), colour) << c << ' ' << x;
+        }
+        EXPECT_EQ(image.pixel(41, 86), kFrame);
+        EXPECT_EQ(image.pixel(714, 86), kFrame);
+    }
+}
+
+TEST_F(GraphDrawing, CurveBeyondTheImageIsClippedAndMarkersAreKeyed)
+{
+    ParameterModel model;
+    model.Init_value();
+    ChannelResponses responses;
+    const ResponseGrid& grid = renderer->grid();
+    // A steep high-pass at 1 kHz: far below the image at the low columns.
+    model.image[8] = 136;
+    model.image[9] = 10;
+    responses.recomputeChannel(grid, model, 0);
+    const QImage image = renderer->render(responses, 0);
+    const QRgb blue = curveColour(0).rgb();
+    for (int y = 0; y < 250; ++y)
+        EXPECT_NE(image.pixel(60, y), blue) << y; // clipped, not drawn on the bottom row
+    EXPECT_EQ(image.pixel(713, 86), blue);
+
+    // Default band 0 sits at (99, 86): its ring shows, its background does not.
+    const MarkerPosition m = responses.channel(0).markers[0];
+    ASSERT_EQ(m, (MarkerPosition{99, 86}));
+    EXPECT_EQ(image.pixel(m.x - 9, m.y - 9), renderer->background().pixel(m.x - 9, m.y - 9)); // keyed corner
+    bool ring = false;
+    for (int x = m.x - 10; x < m.x + 10; ++x)
+        ring = ring || image.pixel(x, m.y - 8) == qRgb(161, 8, 8) || image.pixel(x, m.y - 9) == qRgb(161, 8, 8);
+    EXPECT_TRUE(ring);
+}
+
+TEST(GraphPointer, HitRuleIsStrictAndLowestBandWins)
+{
+    std::array<MarkerPosition, kBandsPerChannel> markers{};
+    for (int j = 0; j < kBandsPerChannel; ++j)
+        markers[j] = {100 + 40 * j, 86};
+    EXPECT_EQ(hitBand(markers, 100 + 9, 86 - 9), 0);
+    EXPECT_EQ(hitBand(markers, 100 - 9, 86 + 9), 0);
+    EXPECT_EQ(hitBand(markers, 100 + 10, 86), -1);
+    EXPECT_EQ(hitBand(markers, 100, 86 - 10), -1);
+    EXPECT_EQ(hitBand(markers, 140 - 9, 86), 1);
+    // Overlapping markers: the lower band number is taken, though the higher one is drawn on top.
+    markers[7] = {105, 90};
+    EXPECT_EQ(hitBand(markers, 108, 92), 0);
+    EXPECT_EQ(hitBand(markers, 112, 92), 7);
+}
+
+TEST(GraphPointer, DragPositionsToCodes)
+{
+    const GraphGeometry g;
+    auto codes = [&](int x, int y) {
+        const DragCodes c = dragCodes(g, x, y);
+        return std::make_pair(c.frequencyCode, c.gainCode);
+    };
+    EXPECT_EQ(codes(430, 87), std::make_pair(136, 120));
+    EXPECT_EQ(codes(430, 86), std::make_pair(136, 121));
+    EXPECT_EQ(codes(0, 86).first, 0);
+    EXPECT_EQ(codes(719, 86).first, 243);
+    EXPECT_EQ(codes(430, 0).second, 180);
+    EXPECT_EQ(codes(430, 249).second, 0);
+    // Outside the image while the button is held: left of it 19.7 Hz, above it +12 dB.
+    EXPECT_EQ(codes(-500, -500), std::make_pair(0, 180));
+    EXPECT_EQ(codes(5000, 5000), std::make_pair(243, 0));
+}

@@ -1,0 +1,70 @@
+// The strip in the whole window against the virtual amplifier over a pty: what
+// reaches the wire.
+
+#include "window_fixture.h"
+
+#include "link/frame.h"
+#include "model/parameter_model.h"
+
+#include <QAbstractButton>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+// The writes of one chunk the amplifier received, in order.
+std::vector<std::vector<std::uint8_t>> writesOf(const std::vector<std::vector<std::uint8_t>>& frames, int command,
+                                                int subIndex)
+{
+    std::vector<std::vector<std::uint8_t>> writes;
+    for (const auto& f : frames)
+        if (f.size() > 10 && f[4] == frame::kOpWrite && f[6] == command && f[7] == subIndex)
+            writes.push_back(f);
+    return writes;
+}
+
+int metersAfter(const std::vector<std::vector<std::uint8_t>>& frames, std::size_t from)
+{
+    int count = 0;
+    for (std::size_t i = from; i < frames.size(); ++i)
+        count += frames[i][6] == frame::kCmdMeters;
+    return count;
+}
+
+} // namespace
+
+class StripWindowTest : public WindowTest {};
+
+TEST_F(StripWindowTest, MuteClicksGoOutOncePerTick)
+{
+    makeWindow();
+    auto* mute = control<QAbstractButton>("btn_op0_mute");
+    mute->click(); // before the first group: the button and the image change, nothing is sent
+    EXPECT_EQ(window->model().image[144], 1);
+    EXPECT_EQ(face("btn_op0_mute"), QColor(255, 0, 0));
+    connectAndRead();
+    EXPECT_TRUE(writesOf(frames, 1, 0).empty());
+    EXPECT_EQ(window->model().image[144], 0); // the device's value replaced it
+
+    // A tick between the two clicks: two writes of chunk 18, muted then unmuted.
+    QTest::mouseClick(mute, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writesOf(frames, 1, 0).size() == 1; }, 2000));
+    EXPECT_EQ(amp.image()[144], 1);
+    QTest::mouseClick(mute, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return writesOf(frames, 1, 0).size() == 2; }, 2000));
+    auto writes = writesOf(frames, 1, 0);
+    EXPECT_EQ(writes[0][10], 1);
+    EXPECT_EQ(writes[1][10], 0);
+    EXPECT_EQ(amp.image()[144], 0);
+
+    // Both clicks between the same two ticks: one write with the final value.
+    const std::size_t before = frames.size();
+    mute->click();
+    mute->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return metersAfter(frames, before) >= 2; }, 3000));
+    writes = writesOf({frames.begin() + before, frames.end()}, 1, 0);
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_EQ(writes[0][10], 0);
+    EXPECT_EQ(amp.image()[144], 0);
+}

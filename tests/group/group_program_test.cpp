@@ -1,0 +1,214 @@
+// talvex-group run as a user runs it: exit status, what it prints, what it
+// writes, and its graph against the editor's own graph of the same group.
+
+#include "window_fixture.h"
+
+#include "editing/eq_page.h"
+#include "editing/response_graph.h"
+#include "link/frame.h"
+#include "link/hex_text.h"
+#include "presets/group_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun tool(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(TALVEX_GROUP_PATH), arguments);
+    ToolRun run;
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+std::string groupText(vamp::VirtualBus& bus, int index, int command)
+{
+    const auto address = std::uint8_t(bus.devices().front().address());
+    return toHex(bus.handleFrame(
+        frame::encode({address, frame::kOpRead, std::uint8_t(index), std::uint8_t(command), 0, {}})));
+}
+
+struct GroupProgram : WindowTest {
+    QTemporaryDir dir;
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    QString save(const char* name, const std::string& content)
+    {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.data(), qint64(content.size()));
+        return file.fileName();
+    }
+    // The amplifier's current group, saved as the editor saves it.
+    QString saveCurrent(const char* name)
+    {
+        return save(name, *groupfile::formatOneGroup(groupText(bus, 0, frame::kCmdCurrentGroup)));
+    }
+    QString saveAll(const char* name)
+    {
+        std::vector<std::string> texts;
+        for (int g = 1; g <= 20; ++g)
+            texts.push_back(groupText(bus, g, frame::kCmdStoredGroup));
+        return save(name, *groupfile::formatAllGroups(texts));
+    }
+};
+
+// A High channel with something in every part of the graph.
+void shapeHigh(vamp::VirtualAmplifier& amp)
+{
+    auto& image = amp.image();
+    image[crossoverRecord(1) + kHpfFrequency] = 80;
+    image[crossoverRecord(1) + kHpfType] = 7;
+    image[crossoverRecord(1) + kLpfFrequency] = 200;
+    image[crossoverRecord(1) + kLpfType] = 10;
+    for (int j = 0; j < 10; ++j) {
+        const int record = bandRecord(1, j);
+        image[record + kBandFrequency] = std::uint8_t(60 + 15 * j);
+        image[record + kBandType] = std::uint8_t(j % 5);
+        image[record + kBandGain] = std::uint8_t(j % 2 ? 160 : 80);
+        image[record + kBandQ] = std::uint8_t(20 + 5 * j);
+    }
+}
+
+} // namespace
+
+TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
+{
+    shapeHigh(amp);
+    makeWindow();
+    connectAndRead();
+    control<QAbstractButton>("btn_op0_eq")->click(); // the High page
+    const QImage screen = control<QLabel>("img_eqbackground")->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(screen.size(), QSize(720, 250));
+
+    const QString file = saveCurrent("high.datdsp");
+    const ToolRun run = tool({"plot", file, "--channel", "High", "--png", path("high.png"), "--csv", path("high.csv")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QImage plotted = QImage(path("high.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(plotted.size(), screen.size());
+    int differing = 0;
+    int curve = 0;
+    for (int y = 0; y < screen.height(); ++y)
+        for (int x = 0; x < screen.width(); ++x) {
+            differing += plotted.pixel(x, y) != screen.pixel(x, y);
+            curve += plotted.pixel(x, y) == qRgb(0, 255, 255);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(curve, 300); // High's curve is there, not only the grid
+
+    // The CSV holds the line the graph draws: its sum lands on the curve's rows.
+    QFile csv(path("high.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromLatin1(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 1 + 13 * 672);
+    EXPECT_EQ(rows[0], "curve,column,frequency_hz,level_db");
+    const auto& responses = window->eqPage().graph().responses();
+    ResponseCurve sum{};
+    responses.sum(window->eqPage().graph().renderer().grid(), 1, sum);
+    for (int i : {0, 200, 388, 671}) {
+        const QStringList fields = rows[1 + i].split(',');
+        ASSERT_EQ(fields.size(), 4);
+        EXPECT_EQ(fields[0], "sum");
+        EXPECT_EQ(fields[1].toInt(), 42 + i);
+        EXPECT_NEAR(fields[3].toDouble(), sum[std::size_t(i)], 5e-7);
+    }
+    EXPECT_TRUE(rows[1 + 672].startsWith("hpf,42,"));
+    EXPECT_TRUE(rows[1 + 2 * 672].startsWith("lpf,42,"));
+    EXPECT_TRUE(rows[1 + 12 * 672].startsWith("eq10,42,"));
+}
+
+TEST_F(GroupProgram, ShowAndDiffOfSavedFiles)
+{
+    const QString factory = saveCurrent("factory.datdsp");
+    const QString all = saveAll("all.datgrp");
+    amp.image()[outputBlockStart(1) + kOutMute] = 0;         // Mid sounds again
+    amp.image()[outputBlockStart(2) + kOutLimiter + 2] = 7;  // Low release 3000ms
+    const QString edited = saveCurrent("edited.datdsp");
+
+    ToolRun run = tool({"show", edited, "--channel", "Low"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Current group, read from Device ID 1\n\nLow\n  mute: off\n")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("\n  limiter release: 3000ms\n"));
+    EXPECT_FALSE(run.out.contains("High"));
+
+    EXPECT_EQ(tool({"show", all}).out.count("read from Device ID 1\n\nMain\n"), 20);
+    run = tool({"show", all, "--group", "4", "--channel", "mid"});
+    EXPECT_TRUE(run.out.startsWith("Group 4, read from Device ID 1\n\nMid\n  mute: on\n")) << run.out.toStdString();
+
+    run = tool({"diff", factory, edited});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, QString::fromUtf8("current / Mid / mute: on → off\n"
+                                         "current / Low / limiter release: 300ms → 3000ms\n"));
+    run = tool({"diff", factory, factory});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    // Group 9 of the all-groups file is still the factory group.
+    run = tool({"diff", all, edited, "--group", "9"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.startsWith("9 / Mid / mute: on → off\n")) << run.out.toStdString();
+    EXPECT_EQ(tool({"diff", all, all}).status, 0);
+    EXPECT_EQ(tool({"diff", all, edited}).status, 2); // twenty groups against one: which?
+}
+
+TEST_F(GroupProgram, DamagedFilesAndBadArgumentsWriteNothing)
+{
+    std::string text = groupText(bus, 0, frame::kCmdCurrentGroup);
+    text[20 + 2 * 300] = 'x';
+    const QString damaged = save("damaged.datdsp", text.substr(0, 652) + "\r\n" + text.substr(652) + "\r\n");
+    const QString good = saveCurrent("good.datdsp");
+
+    for (const QStringList& args : {QStringList{"show", damaged}, QStringList{"diff", good, damaged},
+                                    QStringList{"plot", damaged, "--channel", "Main", "--png", path("out.png"),
+                                                "--csv", path("out.csv")}}) {
+        const ToolRun run = tool(args);
+        EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_TRUE(run.err.startsWith("File damaged.\n")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("character pair 311")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("line 1, character 621")) << run.err.toStdString();
+    }
+    // A foreign file: the wrong number of lines for an all-groups file.
+    const QString foreign = save("foreign.datgrp", "hello\r\nworld\r\n");
+    ToolRun run = tool({"show", foreign});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.err.startsWith("File damaged.\n")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("2 lines, 40 expected")) << run.err.toStdString();
+
+    // Bad arguments: the usage, status 2; --help on stdout, status 0.
+    for (const QStringList& args : {QStringList{}, QStringList{"show"}, QStringList{"show", good, "--group", "21"},
+                                    QStringList{"show", good, "--channel", "Sub"}, QStringList{"plot", good, "--channel", "Low"},
+                                    QStringList{"plot", good, "--png", path("out.png")}, QStringList{"diff", good},
+                                    QStringList{"show", good, "--frobnicate"}, QStringList{"export", good}}) {
+        run = tool(args);
+        EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith("usage: talvex-group")) << args.join(' ').toStdString();
+    }
+    run = tool({"show", good, "--group", "2"});
+    EXPECT_EQ(run.status, 2); // a one-group file has no group 2
+    run = tool({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.startsWith("usage: talvex-group"));
+    // An output that cannot be written: status 2, and the other output is not left behind.
+    run = tool({"plot", good, "--channel", "Main", "--csv", path("out.csv"), "--png", path("no/such/dir/out.png")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_FALSE(QFile::exists(path("out.csv")));
+    EXPECT_TRUE(QDir(dir.path()).entryList({"out*"}).isEmpty());
+}

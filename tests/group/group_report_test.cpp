@@ -1,0 +1,244 @@
+// The parameter lines of talvex-group show and diff, on files saved from the
+// virtual amplifier after known edits.
+
+#include "group_files.h"
+#include "group_report.h"
+
+#include "link/frame.h"
+#include "link/hex_text.h"
+#include "model/parameter_model.h"
+#include "virtual_amplifier.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+using namespace talvex;
+using namespace talvex::grouptool;
+
+namespace {
+
+// Edits the amplifier the way the editor does: one 8-byte write of the chunk
+// holding the entry, carrying the chunk's other entries as they are.
+void edit(vamp::VirtualBus& bus, int entry, int value)
+{
+    vamp::VirtualAmplifier& amp = bus.devices().front();
+    const int chunk = chunkOf(entry);
+    const int command = chunk < 18 ? 0 : 1 + (chunk - 18) / 19;
+    const int subIndex = chunk < 18 ? chunk : (chunk - 18) % 19;
+    std::vector<std::uint8_t> payload(amp.image().begin() + 8 * chunk, amp.image().begin() + 8 * chunk + 8);
+    payload[std::size_t(entry % 8)] = std::uint8_t(value);
+    bus.handleFrame(frame::encode({std::uint8_t(amp.address()), frame::kOpWrite, 0, std::uint8_t(command),
+                                   std::uint8_t(subIndex), payload}));
+}
+
+void edit16(vamp::VirtualBus& bus, int entry, int code)
+{
+    edit(bus, entry, code % 256);
+    edit(bus, entry + 1, code / 256);
+}
+
+std::string readReply(vamp::VirtualBus& bus, int index, int command)
+{
+    const std::uint8_t address = std::uint8_t(bus.devices().front().address());
+    return toHex(bus.handleFrame(frame::encode({address, frame::kOpRead, std::uint8_t(index), std::uint8_t(command), 0, {}})));
+}
+
+struct SavedFiles : ::testing::Test {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                ("talvex-group-" + std::to_string(std::random_device{}()));
+    vamp::VirtualBus bus;
+
+    SavedFiles()
+    {
+        std::filesystem::create_directories(dir);
+        bus.add(3);
+    }
+    ~SavedFiles() override { std::filesystem::remove_all(dir); }
+
+    // "save one group to PC": the reply to read 40 as it came.
+    std::string saveOneGroup(const std::string& name)
+    {
+        return write(name, *groupfile::formatOneGroup(readReply(bus, 0, frame::kCmdCurrentGroup)));
+    }
+    // "save all-group to PC": the replies to read 41, groups 1..20.
+    std::string saveAllGroups(const std::string& name)
+    {
+        std::vector<std::string> texts;
+        for (int g = 1; g <= 20; ++g)
+            texts.push_back(readReply(bus, g, frame::kCmdStoredGroup));
+        return write(name, *groupfile::formatAllGroups(texts));
+    }
+    std::string write(const std::string& name, const std::string& content)
+    {
+        const std::string path = (dir / name).string();
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+};
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+groupfile::GroupImage defaults()
+{
+    ParameterModel model;
+    model.Init_value();
+    groupfile::GroupImage image{};
+    std::copy(model.image.begin(), model.image.end(), image.begin());
+    return image;
+}
+
+} // namespace
+
+TEST_F(SavedFiles, ShowPrintsEveryChannelInTheEditorsTexts)
+{
+    // The amplifier starts at Main 0 dB, High -2 dB, Mid muted, High band 3 at +6 dB.
+    edit16(bus, outputBlockStart(2) + kOutDelay, 1440);
+    edit(bus, outputBlockStart(2) + kOutRecoup, 1);
+    edit(bus, outputBlockStart(1) + kOutLimiter, 19);
+    edit(bus, kBridgeMode, 2);
+    edit(bus, crossoverRecord(1) + kLpfFrequency, 136);
+    edit(bus, crossoverRecord(1) + kLpfType, 7);
+    edit16(bus, bandRecord(2, 9) + kBandQ, 78);
+    edit(bus, bandRecord(2, 9) + kBandType, 4);
+    const LoadedFile file = loadGroupFile(saveOneGroup("edited.datdsp"));
+    ASSERT_TRUE(file.ok()) << file.error;
+    ASSERT_FALSE(file.allGroups);
+    const auto& image = file.groups.at(0).image;
+    EXPECT_EQ(groupHeading(file.groups[0], 0), "Current group, read from Device ID 3");
+
+    const auto main = lines(showChannel(viewChannel(image, 0)));
+    ASSERT_EQ(main.size(), 9u + 11);
+    EXPECT_EQ(main[0], "Main");
+    EXPECT_EQ(main[1], "  gain: 0dB");
+    EXPECT_EQ(main[4], "  bridge mode: high-mid BTL");
+    EXPECT_EQ(main[7], "  LPF frequency: 20100.0 Hz");
+    EXPECT_EQ(main[9], "  band  type  frequency  gain    Q");
+    EXPECT_EQ(main[10], "  EQ1   PEQ   19.7 Hz    0.0 dB  4.072");
+    EXPECT_EQ(main[19], "  EQ10  PEQ   265.0 Hz   0.0 dB  4.072");
+
+    const auto high = lines(showChannel(viewChannel(image, 1)));
+    EXPECT_EQ(high[0], "High");
+    EXPECT_EQ(high[1], "  mute: off");
+    EXPECT_EQ(high[3], "  gain: -2dB");
+    EXPECT_EQ(high[10], "  LPF frequency: 1000.0 Hz");
+    EXPECT_EQ(high[11], "  LPF type: 24db-LR");
+    EXPECT_EQ(high[15], "  EQ3   PEQ   35.1 Hz    6.0 dB  4.072");
+
+    const auto mid = lines(showChannel(viewChannel(image, 2)));
+    EXPECT_EQ(mid[1], "  mute: on");
+    EXPECT_EQ(mid[5], "  limiter threshold: -1.0dB");
+    EXPECT_EQ(mid[6], "  limiter attack: 0.5ms");
+    EXPECT_EQ(mid[7], "  limiter release: 300ms");
+    EXPECT_EQ(mid.back(), "  EQ10  HS12  265.0 Hz   0.0 dB  92.302");
+
+    const auto low = lines(showChannel(viewChannel(image, 3)));
+    EXPECT_EQ(low[4], "  delay: 14.976 ms");
+    EXPECT_EQ(low[8], "  recoup: on");
+    EXPECT_EQ(low.size(), 9u + 4 + 11);
+}
+
+TEST_F(SavedFiles, DiffNamesExactlyTheEditedParameters)
+{
+    const std::string before = saveAllGroups("before.datgrp");
+    const std::string beforeOne = saveOneGroup("before.datdsp");
+    edit16(bus, outputBlockStart(0) + kOutGain, 250);
+    edit16(bus, bandRecord(0, 0) + kBandGain, 135);
+    edit(bus, bandRecord(3, 4) + kBandFrequency, 243);
+    bus.devices().front().image()[605] = 1; // image tail: carried, never shown, but not equal either
+    const std::string after = saveOneGroup("after.datdsp");
+
+    const LoadedFile a = loadGroupFile(beforeOne);
+    const LoadedFile b = loadGroupFile(after);
+    ASSERT_TRUE(a.ok() && b.ok());
+    EXPECT_EQ(diffGroups("current", a.groups[0].image, b.groups[0].image),
+              (std::vector<std::string>{
+                  "current / Main / EQ1 gain: 0.0 dB \u2192 3.0 dB",
+                  "current / High / gain: -2dB \u2192 -10dB",
+                  "current / Low / EQ5 frequency: 62.5 Hz \u2192 21900.0 Hz",
+                  "current / tail / entry 605 (reserved): 0 \u2192 1",
+              }));
+    EXPECT_TRUE(diffGroups("current", a.groups[0].image, a.groups[0].image).empty());
+
+    // The all-groups file saved before holds the factory group twenty times.
+    const LoadedFile all = loadGroupFile(before);
+    ASSERT_TRUE(all.ok());
+    ASSERT_TRUE(all.allGroups);
+    ASSERT_EQ(all.groups.size(), 20u);
+    EXPECT_EQ(groupHeading(all.groups[6], 7), "Group 7, read from Device ID 3");
+    EXPECT_TRUE(diffGroups("7", all.groups[6].image, a.groups[0].image).empty());
+}
+
+TEST(GroupReport, EveryEntryOfTheImageReachesADiff)
+{
+    const groupfile::GroupImage base = defaults();
+    for (int entry = 0; entry < kImageSize; ++entry) {
+        groupfile::GroupImage changed = base;
+        changed[std::size_t(entry)] = std::uint8_t(changed[std::size_t(entry)] + 1);
+        const auto diff = diffGroups("1", base, changed);
+        ASSERT_EQ(diff.size(), 1u) << "entry " << entry;
+        const int channel = entry < 144 ? 0 : entry < 600 ? 1 + (entry - 144) / 152 : 4;
+        EXPECT_TRUE(diff[0].starts_with("1 / " + std::string(channelName(channel)) + " / ")) << diff[0];
+    }
+    // Reserved entries are in diffs only, never in show.
+    EXPECT_EQ(groupParameters(base, false).size(), 4u * 40 + 8 + 11 + 11 + 12);
+}
+
+TEST(GroupReport, CodesTheEditorCannotShowAreMarked)
+{
+    groupfile::GroupImage image = defaults();
+    image[bandRecord(1, 0) + kBandFrequency] = 250;
+    image[bandRecord(1, 0) + kBandType] = 7;
+    image[bandRecord(1, 0) + kBandGain] = 200;
+    image[bandRecord(1, 0) + kBandQ] = 79;
+    image[outputBlockStart(2) + kOutPolarity] = 2;
+    image[outputBlockStart(2) + kOutGain] = 325 % 256; // Low stops at 0 dB
+    image[outputBlockStart(2) + kOutGain + 1] = 325 / 256;
+    image[outputBlockStart(2) + kOutDelay] = 1441 % 256;
+    image[outputBlockStart(2) + kOutDelay + 1] = 1441 / 256;
+    image[outputBlockStart(2) + kOutLimiter + 1] = 6;
+    image[crossoverRecord(3) + kHpfType] = 12;
+    image[kBridgeMode] = 4;
+
+    const ChannelView high = viewChannel(image, 1);
+    EXPECT_EQ(high.bands[0].frequency, "21900.0 Hz (code 250)");
+    EXPECT_EQ(high.bands[0].type, "code 7");
+    EXPECT_EQ(high.bands[0].gain, "12.0 dB (code 200)");
+    EXPECT_EQ(high.bands[0].q, "92.302 (code 79)");
+    const ChannelView low = viewChannel(image, 3);
+    EXPECT_EQ(low.settings[1].value, "- (code 2)");
+    EXPECT_EQ(low.settings[2].value, "5dB (code 325)");
+    EXPECT_EQ(low.settings[3].value, "14.9864 ms (code 1441)");
+    EXPECT_EQ(low.settings[5].value, "code 6");
+    EXPECT_EQ(low.settings[9].value, "code 12");
+    EXPECT_EQ(viewChannel(image, 0).settings[3].value, "code 4");
+    // High and Mid reach +5 dB.
+    image[outputBlockStart(0) + kOutGain] = 325 % 256;
+    image[outputBlockStart(0) + kOutGain + 1] = 325 / 256;
+    EXPECT_EQ(viewChannel(image, 1).settings[2].value, "5dB");
+}
+
+TEST_F(SavedFiles, FilesOfEveryKindLoadOrSayWhy)
+{
+    const LoadedFile foreign = loadGroupFile(write("notes.txt", "shopping list\r\nmilk\r\n"));
+    EXPECT_TRUE(foreign.error.starts_with("File damaged.\n")) << foreign.error;
+    const LoadedFile empty = loadGroupFile(write("empty.datgrp", ""));
+    EXPECT_TRUE(empty.error.starts_with("File damaged.\n")) << empty.error;
+    const LoadedFile missing = loadGroupFile((dir / "missing.datdsp").string());
+    EXPECT_NE(missing.error.find("cannot be read"), std::string::npos) << missing.error;
+
+    // Another extension: forty lines read as an all-groups file.
+    std::vector<std::string> texts(20, readReply(bus, 0, frame::kCmdCurrentGroup));
+    const LoadedFile renamed = loadGroupFile(write("groups.txt", *groupfile::formatAllGroups(texts)));
+    ASSERT_TRUE(renamed.ok()) << renamed.error;
+    EXPECT_TRUE(renamed.allGroups);
+}

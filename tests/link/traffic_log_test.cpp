@@ -1,0 +1,177 @@
+#include "link/command_sender.h"
+#include "link/frame.h"
+#include "link/hex_text.h"
+#include "link/reply_receiver.h"
+#include "link/traffic_log.h"
+#include "recording_transport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace talvex;
+
+namespace {
+
+std::vector<std::string> linesOf(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+struct TrafficLogTest : ::testing::Test {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("talvex-traffic-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
+    std::int64_t now = 1000;
+    TrafficLog log{[this] { return now; }};
+
+    void SetUp() override { std::filesystem::remove(path); }
+    void TearDown() override { std::filesystem::remove(path); }
+};
+
+} // namespace
+
+TEST_F(TrafficLogTest, LinesAreOnDiskAsSoonAsTheyAreWritten)
+{
+    ASSERT_TRUE(log.open(path.string(), "talvex-editor 3.8.0"));
+    now = 1102;
+    log.sent("/dev/ttyUSB0", std::vector<std::uint8_t>{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0xA0, 0, 0, 0, 0x02, 0xAA});
+    now = 1250;
+    log.received("USB", "A5A5A500520026");
+    log.received("USB", "A5A5A500520026", false);
+    now = 1000 + 123456789;
+    log.event("", "closed");
+
+    // Read while the log is still open: nothing waits in a buffer.
+    const auto lines = linesOf(path);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_TRUE(lines[0].starts_with("       0 EV - log started, talvex-editor 3.8.0, 20")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(" UTC")) << lines[0];
+    EXPECT_EQ(lines[1], "     102 TX /dev/ttyUSB0 A5A5A500A200A000000002AA");
+    EXPECT_EQ(lines[2], "     250 RX USB A5A5A500520026");
+    EXPECT_EQ(lines[3], "     250 RX USB A5A5A500520026 (ignored)");
+    EXPECT_EQ(lines[4], "123456789 EV - closed");
+}
+
+TEST_F(TrafficLogTest, EveryRunIsAppended)
+{
+    ASSERT_TRUE(log.open(path.string()));
+    log.event("USB", "opened");
+    {
+        TrafficLog second([] { return std::int64_t(5); });
+        ASSERT_TRUE(second.open(path.string()));
+        second.event("USB", "opened");
+    }
+    const auto lines = linesOf(path);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[1], "       0 EV USB opened");
+    EXPECT_TRUE(lines[2].starts_with("       0 EV - log started, talvex-editor, "));
+    EXPECT_EQ(lines[3], "       0 EV USB opened");
+}
+
+TEST_F(TrafficLogTest, AFileThatCannotBeOpenedIsReported)
+{
+    EXPECT_FALSE(log.open((path / "no" / "such" / "folder.log").string()));
+    EXPECT_FALSE(log.isOpen());
+    EXPECT_FALSE(log.errorText().empty());
+    EXPECT_FALSE(log.open(""));
+    // Writing to a log that is not open does nothing.
+    log.event("-", "closed");
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(FrameInReport, TakesTheFrameOrTheBlockHead)
+{
+    std::array<std::uint8_t, 65> report{};
+    const std::vector<std::uint8_t> meter{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x89, 0xAA};
+    std::copy(meter.begin(), meter.end(), report.begin() + 1);
+    const auto frameBytes = frameInReport(report);
+    EXPECT_EQ(std::vector<std::uint8_t>(frameBytes.begin(), frameBytes.end()), meter);
+
+    // A 52-byte payload fills the report exactly; 53 bytes no longer fit.
+    report[9] = 0;
+    report[10] = 52;
+    EXPECT_EQ(frameInReport(report).size(), 64u);
+    report[10] = 53;
+    EXPECT_EQ(frameInReport(report).size(), 10u);
+    report[9] = 0x02;
+    report[10] = 0x80; // block write head
+    EXPECT_EQ(frameInReport(report).size(), 10u);
+
+    report[1] = 0x00; // no frame start: the whole report
+    EXPECT_EQ(frameInReport(report).size(), 64u);
+}
+
+TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
+{
+    ASSERT_TRUE(log.open(path.string()));
+    ParameterModel model;
+    model.Init_value();
+    LinkState link;
+    link.connected = true;
+    RecordingTransport inner;
+    bool portOpen = true;
+    TrafficTap tap(inner, log, [] { return std::string("COM3"); }, [&] { return portOpen; });
+    CommandSender sender(model, link);
+    sender.setTransport(&tap);
+
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    portOpen = false; // a port error closed it; the link is still up until the watchdog ends it
+    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    EXPECT_EQ(tap.transportName(), "COM3");
+    inner.usb = true;
+    EXPECT_EQ(tap.transportName(), "USB");
+    sender.Send_Data_toMCU(20);
+    std::array<std::uint8_t, 640> group{};
+    group[639] = 0x5A;
+    sender.sendBlockWrite(3, frame::kCmdStoredGroup, group);
+
+    // Everything still reached the real transport.
+    EXPECT_EQ(inner.serialWrites.size(), 2u);
+    EXPECT_EQ(inner.hidReports.size(), 2u);
+    EXPECT_EQ(inner.hidBlocks.size(), 1u);
+
+    auto lines = linesOf(path);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "       0 TX COM3 A5A5A500A2002B00000089AA");
+    EXPECT_EQ(lines[2], "       0 TX COM3 A5A5A500A2002B00000089AA (not sent: the port is closed)");
+    lines.erase(lines.begin() + 2);
+    EXPECT_TRUE(lines[2].starts_with("       0 TX USB A5A5A500A1000102000814")) << lines[2];
+    EXPECT_EQ(lines[2].size(), std::string("       0 TX USB ").size() + 2 * 20);
+    EXPECT_EQ(lines[3], "       0 TX USB A5A5A500A10329000280"); // the block write's head alone
+    ASSERT_EQ(lines[4].size(), std::string("       0 TX USB ").size() + 2 * 642);
+    EXPECT_EQ(lines[4].substr(lines[4].size() - 6, 2), "5A");
+    EXPECT_TRUE(lines[4].ends_with("AA"));
+}
+
+TEST_F(TrafficLogTest, ReceiverShowsEveryCompleteFrameBeforeItsHandler)
+{
+    LinkState link;
+    ReplyReceiver receiver(link);
+    std::vector<std::string> seen;
+    receiver.setFrameObserver([&](const std::string& text, bool isReply) {
+        seen.push_back(text + (isReply ? "" : " ignored"));
+    });
+    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { seen.push_back("handled"); });
+    const std::vector<std::uint8_t> reply = frame::encode({0, frame::kOpReply, 0, frame::kCmdMeters, 0, {1, 2, 3, 4, 5, 6, 7, 8}});
+    receiver.appendSerialBytes(std::span(reply).first(7));
+    EXPECT_TRUE(seen.empty()); // an incomplete frame is not shown
+    receiver.appendSerialBytes(std::span(reply).subspan(7));
+    std::vector<std::uint8_t> badEnd = reply;
+    badEnd.back() = 0xAB;
+    receiver.appendSerialBytes(badEnd);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], toHex(reply));
+    EXPECT_EQ(seen[1], "handled");
+    EXPECT_TRUE(seen[2].ends_with("AB ignored"));
+}

@@ -1,0 +1,221 @@
+// Preset load, save slot, name box and the queued name write, on real widgets.
+#include "presets_fixture.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+std::string nameOf(const ParameterModel& model, int n)
+{
+    const auto& name = model.presetNames[std::size_t(n - 1)];
+    return std::string(name.begin(), name.end());
+}
+
+void typeCharacter(QWidget* box, Qt::Key key, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(box, &release);
+}
+
+} // namespace
+
+class PresetPanelTest : public PresetsTest {
+protected:
+    QComboBox* load() { return window.findChild<QComboBox*>("cbb_load2dev"); }
+    QComboBox* save() { return window.findChild<QComboBox*>("cbb_save2dev"); }
+    QLineEdit* box() { return window.findChild<QLineEdit*>("edt_save2dev"); }
+    QAbstractButton* button(const char* name) { return window.findChild<QAbstractButton*>(name); }
+    // The user picks a save slot.
+    void chooseSlot(int item)
+    {
+        save()->setCurrentIndex(item);
+        emit save()->activated(item);
+    }
+};
+
+TEST_F(PresetPanelTest, SaveTrimsPadsAndQueuesTheName)
+{
+    save()->setCurrentIndex(5); // "Pre5:"
+    box()->setText("  Live 1 ");
+    button("btn_save2dev")->click();
+    EXPECT_EQ(box()->text(), "Live 1");
+    EXPECT_EQ(nameOf(model, 6), "Live 1              ");
+    EXPECT_EQ(model.systemRecord[0], 6);
+    EXPECT_TRUE(model.pending[kPresetNameChunk]);
+    EXPECT_EQ(load()->itemText(5), "Pre5:Live 1");
+    EXPECT_EQ(load()->currentIndex(), 5);
+    EXPECT_TRUE(transport.serialWrites.empty()); // queued, not sent
+
+    save()->setCurrentIndex(0);
+    box()->clear();
+    button("btn_save2dev")->click();
+    EXPECT_EQ(nameOf(model, 1), std::string(20, ' '));
+    EXPECT_EQ(load()->itemText(0), "Usr0:");
+
+    // While the view is being refreshed the name is stored but not queued.
+    model.pending.fill(false);
+    model.viewRefresh = true;
+    button("btn_save2dev")->click();
+    EXPECT_FALSE(model.pending[kPresetNameChunk]);
+}
+
+TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
+{
+    link.connected = false;
+    save()->setCurrentIndex(2);
+    box()->setText(" x ");
+    button("btn_save2dev")->click();
+    button("btn_load2dev")->click();
+    EXPECT_EQ(box()->text(), " x ");
+    EXPECT_FALSE(model.pending[kPresetNameChunk]);
+    EXPECT_TRUE(delays.empty());
+    EXPECT_FALSE(progressShown);
+
+    link.connected = true;
+    save()->setCurrentIndex(-1); // a last preset above 8 selects nothing
+    button("btn_save2dev")->click();
+    EXPECT_FALSE(model.pending[kPresetNameChunk]);
+}
+
+TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
+{
+    save()->setCurrentIndex(2);
+    box()->setText("Hall");
+    button("btn_save2dev")->click();
+    model.pending[3] = true; // a lower chunk goes first
+    sender.sendSchedulerTick();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    takeFrames();
+
+    std::vector<bool> pulseDuringPauses;
+    duringDelay = [&] { pulseDuringPauses.push_back(pulse.isActive()); };
+    sender.sendSchedulerTick();
+    const auto frames = takeFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].operation, frame::kOpWrite);
+    EXPECT_EQ(frames[0].command, frame::kCmdWritePresetName);
+    EXPECT_EQ(frames[0].index, 3);
+    EXPECT_EQ(std::string(frames[0].payload.begin(), frames[0].payload.end()), "Hall                ");
+    EXPECT_EQ(delays, (std::vector<int>{500, 500}));
+    EXPECT_EQ(pulseDuringPauses, (std::vector<bool>{false, true}));
+    EXPECT_EQ(prompts.messages, QStringList{"Save success!!"});
+    EXPECT_FALSE(model.pending[kPresetNameChunk]);
+    EXPECT_TRUE(pulse.isActive());
+
+    // In broadcast mode the saved settings are read back from the selected device.
+    sender.broadcast = true;
+    sender.deviceAddress = frame::kBroadcastAddress;
+    button("btn_save2dev")->click();
+    sender.sendSchedulerTick();
+    const auto broadcast = takeFrames();
+    ASSERT_EQ(broadcast.size(), 2u);
+    EXPECT_EQ(broadcast[0].address, frame::kBroadcastAddress);
+    EXPECT_EQ(broadcast[1].operation, frame::kOpRead);
+    EXPECT_EQ(broadcast[1].command, frame::kCmdCurrentGroup);
+    EXPECT_EQ(broadcast[1].address, 4);
+
+    // A link lost in the first pause: the pulse stays stopped, no message.
+    prompts.messages.clear();
+    duringDelay = [this] {
+        link.connected = false;
+        transfer->linkLost();
+    };
+    pulse.stop();
+    model.pending[kPresetNameChunk] = true;
+    sender.sendSchedulerTick();
+    EXPECT_FALSE(pulse.isActive());
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
+{
+    auto setName = [this](int n, const char* text) {
+        auto& name = model.presetNames[std::size_t(n - 1)];
+        name.fill(0);
+        std::copy_n(text, std::strlen(text), name.begin());
+    };
+    setName(2, "Stage Left");
+    setName(3, "ABCDEFGHIJKLMNOPQRST"); // all twenty characters
+    setName(4, "Bad");
+    model.presetNames[3][10] = 255;
+    chooseSlot(1);
+    EXPECT_EQ(box()->text(), "Stage Left          ");
+    chooseSlot(2);
+    EXPECT_EQ(box()->text(), "ABCDEFGHIJKLMNOPQRST");
+    chooseSlot(3);
+    EXPECT_TRUE(box()->text().isEmpty());
+    // Selected by the program (the system record of a connect): the box stays.
+    save()->setCurrentIndex(1);
+    EXPECT_TRUE(box()->text().isEmpty());
+}
+
+TEST_F(PresetPanelTest, NameBoxTakesPrintableCharactersOnlyAndEnterSaves)
+{
+    QLineEdit* edit = box();
+    chooseSlot(7);
+    EXPECT_EQ(edit->text(), QString(20, u' ')); // an unnamed slot: twenty blanks
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, "Club ~1");
+    typeCharacter(edit, Qt::Key_Eacute, QString(QChar(0xE9)));
+    typeCharacter(edit, Qt::Key_unknown, QString(QChar(0x7F)));
+    typeCharacter(edit, Qt::Key_Escape, QString(QChar(0x1B)));
+    EXPECT_EQ(edit->text(), "Club ~1");
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit->text(), "Club ~");
+    QTest::keyClicks(edit, "0123456789abcdefghij");
+    EXPECT_EQ(edit->text(), "Club ~0123456789abc"); // 19 typed at most
+    // A pasted text with a character above 126 is refused whole.
+    edit->clear();
+    edit->insert(QString::fromUtf8("Caf\xC3\xA9"));
+    EXPECT_TRUE(edit->text().isEmpty());
+
+    edit->setText(" Night ");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(nameOf(model, 8), "Night               ");
+    EXPECT_EQ(load()->itemText(7), "Pre7:Night");
+    EXPECT_TRUE(model.pending[kPresetNameChunk]);
+
+    // A click selects the whole name.
+    edit->setText("Night");
+    edit->deselect();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(5, 5));
+    QTRY_COMPARE(edit->selectedText(), QString("Night"));
+}
+
+TEST_F(PresetPanelTest, LoadStopsTheTimersAndReadsThePreset)
+{
+    load()->setCurrentIndex(4);
+    button("btn_load2dev")->click();
+    EXPECT_GT(popupsHidden, 0);
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(progressAnimated);
+    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
+    EXPECT_EQ(delays, std::vector<int>{200});
+    const auto frames = takeFrames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].operation, frame::kOpRead);
+    EXPECT_EQ(frames[0].command, frame::kCmdCurrentGroup);
+    EXPECT_EQ(frames[0].index, 5);
+    EXPECT_EQ(model.systemRecord[0], 5);
+    EXPECT_EQ(transfer->groupCounter(), 0);
+    EXPECT_TRUE(transfer->busy());
+    EXPECT_TRUE(transfer->replyDeadline().isActive());
+    // The reply ends the wait (the window then restarts the timers).
+    transfer->currentGroupReceived(groupfile::makeGroupText(patternImage(1), 0, 5, frame::kCmdCurrentGroup));
+    EXPECT_FALSE(transfer->busy());
+
+    // A reply that never comes: the timers run again after the deadline.
+    button("btn_load2dev")->click();
+    transfer->replyDeadlinePassed();
+    EXPECT_TRUE(idle());
+    EXPECT_FALSE(progressShown);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}

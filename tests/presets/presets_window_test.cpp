@@ -1,0 +1,234 @@
+// Presets and group files in the whole window, against the virtual amplifier on
+// a pseudo-terminal (and, for a lost link, over the fake USB HID controller).
+#include "presets_fixture.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+struct Seen {
+    int operation;
+    int index;
+    int command;
+    qint64 atMs;
+};
+
+} // namespace
+
+class PresetsWindowTest : public WindowTest {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+
+    // Records operation, index and command of every frame the device receives.
+    void watchFrames(vamp::VirtualBus& onBus)
+    {
+        clock.start();
+        onBus.onFrame = [this](std::span<const std::uint8_t> f) {
+            seen.push_back({f[4], f[5], f[6], clock.elapsed()});
+        };
+    }
+    GroupTransfer& transfer() { return window->groupTransfer(); }
+    void click(const char* name) { control<QAbstractButton>(name)->click(); }
+    QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
+    std::string read(const QString& file)
+    {
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly))
+            return {};
+        const QByteArray bytes = in.readAll();
+        return std::string(bytes.constData(), std::size_t(bytes.size()));
+    }
+    bool idleAgain() { return idleConnected() && window->tmr_disconnect.isActive() && !transfer().busy(); }
+
+    QTemporaryDir folder;
+    QElapsedTimer clock;
+    std::vector<Seen> seen;
+};
+
+TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
+{
+    makeWindow();
+    connectAndRead();
+    watchFrames(bus);
+
+    const QString file = path("one.datdsp");
+    fileDialogs.answers = {file};
+    click("btn_save_onegrp2pc");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(file); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
+    const auto saved = groupfile::parseOneGroup(read(file));
+    ASSERT_TRUE(saved.ok()) << saved.fault.reason;
+    EXPECT_EQ(saved.groups[0].image, amp.image());
+    EXPECT_EQ(saved.groups[0].text.substr(0, 20), "A5A5A500520028000280");
+    EXPECT_TRUE(groupfile::checksumMatches(saved.groups[0].text));
+
+    // Change the gain in the file and load it: the device and the editor take it.
+    auto image = amp.image();
+    image[kMainGain] = 200;
+    image[kMainGain + 1] = 0;
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(groupfile::formatOneGroup(groupfile::makeGroupText(image, 9, 0, 0x28))->c_str());
+    out.close();
+    fileDialogs.answers = {file};
+    seen.clear();
+    click("btn_load_onegrp2pc"); // returns after its 9.7 s pause
+    EXPECT_EQ(amp.image(), image);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 3000));
+    EXPECT_EQ(label("lbl28"), "-20dB");
+    ASSERT_GE(seen.size(), 2u);
+    EXPECT_EQ(seen[0].operation, frame::kOpWrite);
+    EXPECT_EQ(seen[0].command, frame::kCmdCurrentGroup);
+    // Nothing else in between: no meter read during the pause.
+    EXPECT_EQ(seen[1].operation, frame::kOpRead);
+    EXPECT_EQ(seen[1].command, frame::kCmdCurrentGroup);
+    EXPECT_GE(seen[1].atMs - seen[0].atMs, 9700);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
+{
+    for (int g = 1; g <= 20; ++g) {
+        amp.storedGroup(g)[kMainGain] = std::uint8_t(100 + g);
+        amp.storedGroup(g)[639] = std::uint8_t(g);
+    }
+    makeWindow();
+    connectAndRead();
+    watchFrames(bus);
+
+    // Saving at a quicker pace than the device's own (but slower than a reply
+    // takes over the pseudo-terminal): the reading logic is the same.
+    transfer().tmr_apply20grp.setInterval(200);
+    const QString file = path("all.datgrp");
+    fileDialogs.answers = {file};
+    click("btn_save_20grp2pc");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(file); }, 10000));
+    const auto saved = groupfile::parseAllGroups(read(file));
+    ASSERT_TRUE(saved.ok()) << saved.fault.reason;
+    for (int g = 1; g <= 20; ++g) {
+        EXPECT_EQ(saved.groups[std::size_t(g - 1)].image, amp.storedGroup(g)) << g;
+        EXPECT_EQ(groupfile::headerOf(saved.groups[std::size_t(g - 1)].text).index, g);
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
+
+    // Loading at the binding pace: twenty block writes 1.5 s apart, then the read-all.
+    for (int g = 1; g <= 20; ++g)
+        amp.storedGroup(g).fill(0);
+    fileDialogs.answers = {file};
+    seen.clear();
+    click("btn_load_20grp2pc");
+    EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && seen.size() >= 23; }, 40000));
+    for (int g = 1; g <= 20; ++g)
+        EXPECT_EQ(amp.storedGroup(g), saved.groups[std::size_t(g - 1)].image) << g;
+    ASSERT_GE(seen.size(), 23u);
+    for (std::size_t i = 0; i < 20; ++i) {
+        EXPECT_EQ(seen[i].operation, frame::kOpWrite) << i;
+        EXPECT_EQ(seen[i].command, frame::kCmdStoredGroup) << i;
+        EXPECT_EQ(seen[i].index, int(i) + 1);
+        if (i > 0) {
+            EXPECT_GE(seen[i].atMs - seen[i - 1].atMs, 1400) << i;
+        }
+    }
+    const int readAll[] = {frame::kCmdReadPresetNames, frame::kCmdReadSystemRecord, frame::kCmdCurrentGroup};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(seen[20 + i].command, readAll[i]);
+    // Times are taken where the device sees each frame, a few ms after it left.
+    EXPECT_GE(seen[20].atMs - seen[19].atMs, 1500 + 600 - 100);
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
+{
+    makeFaultyWindow(vamp::Faults{.dropStoredGroupReply = 13});
+    connectAndRead();
+    transfer().tmr_apply20grp.setInterval(200);
+    const QString file = path("all.datgrp");
+    fileDialogs.answers = {file};
+    click("btn_save_20grp2pc");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.messages.isEmpty(); }, 10000));
+    EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
+    EXPECT_TRUE(fileDialogs.asked.empty());
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
+    EXPECT_TRUE(window->link().connected);
+}
+
+TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
+{
+    makeWindow(QStringList{});
+    const auto info = vamp::FakeHidController::amplifierInfo();
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    watchFrames(bus);
+
+    std::vector<std::string> texts;
+    for (int g = 1; g <= 20; ++g) {
+        auto image = amp.image();
+        image[639] = std::uint8_t(200 + g);
+        texts.push_back(groupfile::makeGroupText(image, 0, g, frame::kCmdStoredGroup));
+    }
+    const QString file = path("all.datgrp");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(groupfile::formatAllGroups(texts)->c_str());
+    }
+    transfer().tmr_send20grp.setInterval(60);
+    fileDialogs.answers = {file};
+    click("btn_load_20grp2pc");
+    auto blockWrites = [&] {
+        return std::count_if(seen.begin(), seen.end(), [](const Seen& s) { return s.operation == frame::kOpWrite; });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return blockWrites() >= 5; }, 3000));
+    hid.unplug(info.path);
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_TRUE(window->warningDialog()->isVisible());
+    EXPECT_FALSE(transfer().tmr_send20grp.isActive());
+    EXPECT_FALSE(transfer().busy());
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    EXPECT_NE(amp.storedGroup(20)[639], 220); // the transfer did not get there
+    const auto written = blockWrites();
+
+    // Plugged in again: connects by itself, and the old transfer does not resume.
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(blockWrites(), written);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
+{
+    amp.storedGroup(3)[kMainGain] = 250;
+    amp.storedGroup(3)[kMainGain + 1] = 0;
+    makeWindow();
+    connectAndRead();
+    EXPECT_EQ(label("lbl28"), "0dB");
+
+    // Save: the name goes out on a send-pulse tick; the device stores the
+    // working group under it.
+    control<QComboBox>("cbb_save2dev")->setCurrentIndex(5);
+    control<QLineEdit>("edt_save2dev")->setText("  Live 1 ");
+    click("btn_save2dev");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.messages.isEmpty(); }, 3000));
+    EXPECT_EQ(prompts.messages, QStringList{"Save success!!"});
+    const auto& name = amp.presetNames()[5];
+    EXPECT_EQ(std::string(name.begin(), name.end()), "Live 1              ");
+    EXPECT_EQ(amp.storedGroup(6), amp.image());
+    EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(5), "Pre5:Live 1");
+
+    // Load preset 3: its settings reach the editor.
+    control<QComboBox>("cbb_load2dev")->setCurrentIndex(2);
+    click("btn_load2dev");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && label("lbl28") == "-10dB"; }, 3000));
+    EXPECT_EQ(window->model().systemRecord[0], 3);
+    EXPECT_EQ(amp.systemRecord()[0], 3);
+}
