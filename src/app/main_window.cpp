@@ -159,6 +159,7 @@ void TForm1::setupTimers()
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
         entry.timer->setInterval(entry.interval);
+        entry.timer->setTimerType(Qt::PreciseTimer); // the intervals are exact, not rounded to the clock
         if (entry.tick)
             connect(entry.timer, &QTimer::timeout, this, entry.tick);
     }

@@ -62,6 +62,7 @@ SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent
     : QObject(parent), link_(link), receiver_(receiver), enumerator_(enumerateSystemPorts)
 {
     settle_.setSingleShot(true);
+    settle_.setTimerType(Qt::PreciseTimer);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, &SerialLink::readQueued);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
