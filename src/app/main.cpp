@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
+#include "link/udev_device_monitor.h"
 
 #include <QApplication>
 
@@ -13,12 +14,15 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
 
+    // The monitor first, so no change between the first listings and its start is missed.
+    const auto monitor = talvex::UdevDeviceMonitor::create();
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
     talvex::TForm1::Platform platform;
     platform.hid = &hid;
     platform.prompts = &prompts;
     platform.extraPorts = talvex::portArguments(QApplication::arguments());
+    platform.monitor = monitor.get();
 
     talvex::TForm1 window(platform);
     prompts.setParent(&window);

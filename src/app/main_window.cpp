@@ -54,6 +54,14 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     if (platform.enumerator)
         serial_.setEnumerator(platform.enumerator);
     serial_.setExtraPorts(platform.extraPorts);
+    // Where a monitor reports devices coming and going, the lists are read only then.
+    if (platform.monitor) {
+        platform.hid->setPolling(false);
+        serial_.setPortsMonitored(true);
+        connect(platform.monitor, &DeviceMonitor::hidDevicesChanged, platform.hid,
+                &HidController::devicesMayHaveChanged);
+        connect(platform.monitor, &DeviceMonitor::serialPortsChanged, &serial_, &SerialLink::portsMayHaveChanged);
+    }
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
     sender_.setTransport(&router_);

@@ -6,6 +6,7 @@
 
 #include "editing/editing_context.h"
 #include "link/command_sender.h"
+#include "link/device_monitor.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
@@ -47,6 +48,7 @@ public:
         Prompts* prompts = nullptr;   // required
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
+        DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
     };
 
     explicit TForm1(const Platform& platform, QWidget* parent = nullptr);

@@ -81,7 +81,7 @@ void HidapiController::run()
     QList<HidDeviceInfo> known;
     auto nextEnumeration = Clock::now();
     while (!stop_) {
-        if (Clock::now() >= nextEnumeration) {
+        if (enumerationWanted_.exchange(false) || (polling_ && Clock::now() >= nextEnumeration)) {
             enumerateOnce(known);
             nextEnumeration = Clock::now() + std::chrono::milliseconds(kPollMs);
         }
@@ -109,6 +109,7 @@ void HidapiController::enumerateOnce(QList<HidDeviceInfo>& known)
         }
         hid_free_enumeration(list);
     }
+    ++enumerations_;
     if (fresh == known)
         return;
     known = fresh;

@@ -1,6 +1,7 @@
 #pragma once
 // HidController on hidapi (hidraw on Linux). hidapi has no hot-plug call and is
-// not thread-safe: one worker thread owns enumeration (every 300 ms) and reading
+// not thread-safe: one worker thread owns enumeration (every 300 ms, or on
+// request where a device monitor reports changes) and reading
 // the open device; open, close and the synchronous writes of the
 // user-interface thread take turns with it under one mutex. (Even reading and
 // writing one device at the same time is unsafe: both replace the device's
@@ -31,6 +32,13 @@ public:
     void close() override;
     bool isOpen() const override;
     HidWriteResult write(std::span<const std::uint8_t> report) override;
+    // Polling (the default) lists the devices every kPollMs; without it they
+    // are listed once at start and then only after devicesMayHaveChanged()
+    // (any thread), at the worker's next turn.
+    void setPolling(bool polling) override { polling_ = polling; }
+    void devicesMayHaveChanged() override { enumerationWanted_ = true; }
+    // How many times the devices have been listed.
+    int enumerations() const { return enumerations_; }
 
 private:
     void run();
@@ -46,6 +54,9 @@ private:
     std::atomic<int> generation_{0}; // counts opens, so stale reports are dropped
     std::atomic<int> writersWaiting_{0}; // the worker steps aside for them
     std::atomic<bool> stop_{false};
+    std::atomic<bool> polling_{true};
+    std::atomic<bool> enumerationWanted_{true}; // the first listing at start
+    std::atomic<int> enumerations_{0};
     std::thread worker_;
 };
 

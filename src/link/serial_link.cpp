@@ -122,8 +122,9 @@ QStringList SerialLink::initialPortList()
 
 std::optional<QStringList> SerialLink::TmrGetCommport()
 {
-    if (link_.connected)
+    if (link_.connected || (monitored_ && !portsChanged_))
         return std::nullopt;
+    portsChanged_ = false;
     std::vector<SerialPortItem> fresh = readPortList();
     if (fresh == table_)
         return std::nullopt;

@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "ui/main_window_layout.h"
 #include "ui/prompts.h"
+#include "fake_device_monitor.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
@@ -53,7 +54,11 @@ protected:
         platform.hid = &hid;
         platform.prompts = &prompts;
         platform.extraPorts = *serialPorts;
-        platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        platform.enumerator = [this] {
+            ++portListings;
+            return systemPorts;
+        };
+        platform.monitor = monitor;
         window = std::make_unique<TForm1>(platform);
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
@@ -97,6 +102,9 @@ protected:
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
     std::unique_ptr<TForm1> window;
+    std::vector<SerialPortItem> systemPorts; // the machine's serial ports, as the enumerator lists them
+    int portListings = 0;                    // how many times they were listed
+    DeviceMonitor* monitor = nullptr;         // set before makeWindow: devices are followed through it
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
 };
 

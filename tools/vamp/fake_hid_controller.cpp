@@ -3,6 +3,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <utility>
 
 namespace talvex::vamp {
 
@@ -27,8 +28,8 @@ void FakeHidController::plug(const HidDeviceInfo& device, VirtualBus* bus)
     if (bus)
         plugged.reports = std::make_unique<HidReportDevice>(*bus);
     devices_.push_back(std::move(plugged));
-    emit arrival(device);
-    emit deviceChange();
+    if (polling_)
+        announce();
 }
 
 void FakeHidController::unplug(const QString& path)
@@ -42,9 +43,32 @@ void FakeHidController::unplug(const QString& path)
         openIndex_ = -1;
     else if (openIndex_ > index)
         --openIndex_;
-    const HidDeviceInfo info = it->info;
     devices_.erase(it);
-    emit removal(info);
+    if (polling_)
+        announce();
+}
+
+void FakeHidController::devicesMayHaveChanged()
+{
+    ++listings;
+    announce();
+}
+
+void FakeHidController::announce()
+{
+    const QList<HidDeviceInfo> now = devices();
+    auto hasPath = [](const QList<HidDeviceInfo>& list, const QString& path) {
+        return std::any_of(list.begin(), list.end(), [&](const HidDeviceInfo& d) { return d.path == path; });
+    };
+    const QList<HidDeviceInfo> before = std::exchange(announced_, now);
+    if (before == now)
+        return;
+    for (const HidDeviceInfo& device : before)
+        if (!hasPath(now, device.path))
+            emit removal(device);
+    for (const HidDeviceInfo& device : now)
+        if (!hasPath(before, device.path))
+            emit arrival(device);
     emit deviceChange();
 }
 

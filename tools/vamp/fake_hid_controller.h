@@ -23,10 +23,17 @@ public:
     static HidDeviceInfo amplifierInfo(const QString& path = QStringLiteral("fake-hid-0"));
 
     // Adds a device; with `bus` set, its output reports go to that bus.
-    // Emits arrival, then deviceChange.
+    // Emits arrival, then deviceChange (with polling off: at the next listing).
     void plug(const HidDeviceInfo& device, VirtualBus* bus = nullptr);
-    // Removes the device with this path (closing it if open); emits removal, then deviceChange.
+    // Removes the device with this path (closing it if open); emits removal,
+    // then deviceChange (with polling off: at the next listing).
     void unplug(const QString& path);
+
+    // With polling off, as behind a device monitor, plugging and unplugging
+    // are noticed only when devicesMayHaveChanged() lists the devices again.
+    void setPolling(bool polling) override { polling_ = polling; }
+    void devicesMayHaveChanged() override;
+    int listings = 0; // how many times devicesMayHaveChanged() listed the devices
 
     // Fault injection.
     bool failWrites = false;
@@ -49,8 +56,11 @@ private:
         VirtualBus* bus = nullptr;
         std::unique_ptr<HidReportDevice> reports;
     };
+    void announce(); // arrival and removal against the devices last announced, then one change
     std::vector<Plugged> devices_;
+    QList<HidDeviceInfo> announced_;
     int openIndex_ = -1;
+    bool polling_ = true;
 };
 
 } // namespace talvex::vamp
