@@ -24,6 +24,7 @@ HidapiController::HidapiController(QObject* parent) : HidController(parent)
 HidapiController::~HidapiController()
 {
     stop_ = true;
+    wakeWorker();
     worker_.join();
     close();
     hid_exit();
@@ -40,6 +41,7 @@ bool HidapiController::open(int index)
     device_ = hid_open_path(devices_[index].path.toLocal8Bit().constData());
     readFailed_ = false;
     ++generation_;
+    wakeWorker();
     return device_ != nullptr;
 }
 
@@ -86,10 +88,43 @@ void HidapiController::run()
             nextEnumeration = Clock::now() + std::chrono::milliseconds(kPollMs);
         }
         if (!readOnce())
-            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+            pauseWhileIdle();
         while (writersWaiting_ > 0 && !stop_)
             std::this_thread::yield();
     }
+}
+
+void HidapiController::setPolling(bool polling)
+{
+    polling_ = polling;
+    wakeWorker();
+}
+
+void HidapiController::devicesMayHaveChanged()
+{
+    enumerationWanted_ = true;
+    wakeWorker();
+}
+
+void HidapiController::wakeWorker()
+{
+    {
+        std::lock_guard lock(wakeMutex_);
+        woken_ = true;
+    }
+    wake_.notify_one();
+}
+
+void HidapiController::pauseWhileIdle()
+{
+    // Behind a device monitor an idle editor costs nothing: no wake-ups at all
+    // while no device is open and nothing changes.
+    std::unique_lock lock(wakeMutex_);
+    if (polling_)
+        wake_.wait_for(lock, std::chrono::milliseconds(kIdleMs), [this] { return woken_; });
+    else
+        wake_.wait(lock, [this] { return woken_; });
+    woken_ = false;
 }
 
 void HidapiController::enumerateOnce(QList<HidDeviceInfo>& known)

@@ -10,6 +10,7 @@
 #include "link/hid_controller.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -35,13 +36,17 @@ public:
     // Polling (the default) lists the devices every kPollMs; without it they
     // are listed once at start and then only after devicesMayHaveChanged()
     // (any thread), at the worker's next turn.
-    void setPolling(bool polling) override { polling_ = polling; }
-    void devicesMayHaveChanged() override { enumerationWanted_ = true; }
+    void setPolling(bool polling) override;
+    void devicesMayHaveChanged() override;
     // How many times the devices have been listed.
     int enumerations() const { return enumerations_; }
 
 private:
     void run();
+    // The worker's pause when there is nothing to read: kIdleMs while polling;
+    // otherwise until it is woken (a device opened, a listing asked for, stop).
+    void pauseWhileIdle();
+    void wakeWorker();
     void enumerateOnce(QList<HidDeviceInfo>& known);
     bool readOnce();
     void applyEnumeration(const QList<HidDeviceInfo>& fresh);
@@ -57,6 +62,9 @@ private:
     std::atomic<bool> polling_{true};
     std::atomic<bool> enumerationWanted_{true}; // the first listing at start
     std::atomic<int> enumerations_{0};
+    std::mutex wakeMutex_;
+    std::condition_variable wake_;
+    bool woken_ = false; // guarded by wakeMutex_
     std::thread worker_;
 };
 
