@@ -3,7 +3,8 @@
 // one core.
 //
 //  1. the real talvex-editor, disconnected, as started from a desktop: it
-//     follows devices through udev where the udev daemon runs, else it polls;
+//     follows devices through udev where the udev daemon runs, else through a
+//     watch on /dev, else it polls;
 //  2. the same window in this process, disconnected, polling (no monitor);
 //  3. the same, disconnected, behind a device monitor that reports nothing,
 //     as udev does on a machine where nothing is plugged in;
@@ -14,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "link/hidapi_controller.h"
+#include "link/dev_node_monitor.h"
 #include "link/udev_device_monitor.h"
 #include "model/number_text.h"
 #include "ui/prompts.h"
@@ -98,8 +100,10 @@ void realEditor(const QString& bin, int seconds)
     const double used = childCpuSeconds(pid) - before;
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
-    std::printf("(talvex-editor here: udev monitor %s)\n",
-                talvex::UdevDeviceMonitor::create() ? "in use" : "not available, it polls");
+    const char* monitor = talvex::UdevDeviceMonitor::create()      ? "udev"
+                          : talvex::DevNodeMonitor::create() ? "/dev watch (no udev daemon)"
+                                                              : "none, it polls";
+    std::printf("(talvex-editor here follows devices through: %s)\n", monitor);
     report("talvex-editor, disconnected", used, seconds);
 }
 

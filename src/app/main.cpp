@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
-#include "link/udev_device_monitor.h"
+#include "link/dev_node_monitor.h"
 
 #include <QApplication>
 
@@ -15,7 +15,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     // The monitor first, so no change between the first listings and its start is missed.
-    const auto monitor = talvex::UdevDeviceMonitor::create();
+    const auto monitor = talvex::createSystemDeviceMonitor();
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
     talvex::TForm1::Platform platform;

@@ -1,7 +1,7 @@
 #pragma once
 // Tells when the machine's HID devices or serial ports may have changed, so
-// that their lists are read again only then. Without a monitor (no udev, or
-// another system) the lists are polled.
+// that their lists are read again only then. Without a monitor (a system with
+// neither udev nor inotify) the lists are polled.
 
 #include <QObject>
 

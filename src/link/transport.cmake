@@ -4,11 +4,13 @@ target_sources(talvex_transport PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/usb_hid_link.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hidapi_controller.cpp
     ${CMAKE_CURRENT_LIST_DIR}/udev_device_monitor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/dev_node_monitor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/serial_link.h
     ${CMAKE_CURRENT_LIST_DIR}/hid_controller.h
     ${CMAKE_CURRENT_LIST_DIR}/hidapi_controller.h
     ${CMAKE_CURRENT_LIST_DIR}/device_monitor.h
     ${CMAKE_CURRENT_LIST_DIR}/udev_device_monitor.h
+    ${CMAKE_CURRENT_LIST_DIR}/dev_node_monitor.h
     ${CMAKE_CURRENT_LIST_DIR}/usb_hid_link.h
     ${CMAKE_CURRENT_LIST_DIR}/transport_router.h
 )
