@@ -3,6 +3,7 @@
 // the main window closes.
 
 #include "app/command_line.h"
+#include "app/display_check.h"
 #include "app/main_window.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
@@ -12,7 +13,9 @@
 
 int main(int argc, char** argv)
 {
+    talvex::explainMissingDisplay(true);
     QApplication app(argc, argv);
+    talvex::explainMissingDisplay(false);
 
     // The monitor first, so no change between the first listings and its start is missed.
     const auto monitor = talvex::createSystemDeviceMonitor();
