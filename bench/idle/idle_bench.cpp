@@ -29,6 +29,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -59,19 +60,36 @@ double processCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
-// CPU time of every thread of another process, in seconds (scheduler statistics, ns).
-double childCpuSeconds(pid_t pid)
+// CPU time of each thread of another process, in ns (scheduler statistics).
+std::map<QString, long long> threadCpuNs(pid_t pid)
 {
-    double total = 0;
+    std::map<QString, long long> threads;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
     for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile file(tasks.filePath(task) + QStringLiteral("/schedstat"));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray first = file.readAll().split(' ').value(0);
-        total += double(first.toLongLong()) / 1e9;
+        if (file.open(QIODevice::ReadOnly))
+            threads[task] = file.readAll().split(' ').value(0).toLongLong();
     }
-    return total;
+    return threads;
+}
+
+// CPU seconds another process spends over `seconds`, sampled every second so
+// that a thread ending meanwhile counts up to its last sample.
+double childCpuSeconds(pid_t pid, int seconds)
+{
+    const std::map<QString, long long> start = threadCpuNs(pid);
+    std::map<QString, long long> last = start;
+    for (int s = 0; s < seconds; ++s) {
+        idle(1000);
+        for (const auto& [thread, ns] : threadCpuNs(pid))
+            last[thread] = ns;
+    }
+    long long used = 0;
+    for (const auto& [thread, ns] : last) {
+        const auto before = start.find(thread);
+        used += ns - (before != start.end() ? before->second : 0);
+    }
+    return double(used) / 1e9;
 }
 
 void report(const char* name, double cpuSeconds, int seconds)
@@ -95,9 +113,7 @@ void realEditor(const QString& bin, int seconds)
     if (pid < 0)
         return;
     idle(kSettleMs);
-    const double before = childCpuSeconds(pid);
-    idle(seconds * 1000);
-    const double used = childCpuSeconds(pid) - before;
+    const double used = childCpuSeconds(pid, seconds);
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     const char* monitor = talvex::UdevDeviceMonitor::create()      ? "udev"
