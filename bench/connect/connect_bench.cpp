@@ -122,16 +122,22 @@ void ConnectToViewRefreshed(benchmark::State& state)
         state.counters["ratio_to_wire_1.258s"] = total / double(state.iterations()) / kWireSeconds;
 }
 
-class ShowProbe : public QObject {
+// When one kind of event reaches the watched objects, taken before it is handled
+// (a timer's tick before its handlers run, a dialog's show).
+class EventTimes : public QObject {
 public:
-    QElapsedTimer* clock = nullptr;
-    double shownMs = -1;
+    EventTimes(QEvent::Type type, const QElapsedTimer& clock) : type_(type), clock_(clock) {}
+    std::vector<double> ms;
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Show && shownMs < 0)
-            shownMs = clock->nsecsElapsed() / 1e6;
+        if (event->type() == type_)
+            ms.push_back(clock_.nsecsElapsed() / 1e6);
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    QEvent::Type type_;
+    const QElapsedTimer& clock_;
 };
 
 std::string spread(std::vector<double> values)
@@ -161,27 +167,23 @@ void watchdog(const QString& silentPty, int runs)
     std::vector<double> toWarning;
     std::vector<double> tickGaps;
     QElapsedTimer clock;
-    double lastTick = -1;
-    QObject::connect(&window.tmr_disconnect, &QTimer::timeout, [&] {
-        const double now = clock.nsecsElapsed() / 1e6;
-        if (lastTick >= 0)
-            tickGaps.push_back(now - lastTick);
-        lastTick = now;
-    });
     for (int run = 0; run < runs; ++run) {
-        ShowProbe probe;
-        probe.clock = &clock;
-        window.warningDialog()->installEventFilter(&probe);
-        lastTick = -1;
+        EventTimes shows(QEvent::Show, clock);
+        EventTimes ticks(QEvent::Timer, clock);
+        window.warningDialog()->installEventFilter(&shows);
+        window.tmr_disconnect.installEventFilter(&ticks);
         clock.start();
         window.btn_connectClick();
-        const bool shown = waitFor([&] { return probe.shownMs >= 0; }, 6000);
-        window.warningDialog()->removeEventFilter(&probe);
+        const bool shown = waitFor([&] { return !shows.ms.empty(); }, 6000);
+        window.warningDialog()->removeEventFilter(&shows);
+        window.tmr_disconnect.removeEventFilter(&ticks);
         if (!shown) {
             std::fprintf(stderr, "watchdog: no warning within 6 s\n");
             return;
         }
-        toWarning.push_back(probe.shownMs);
+        toWarning.push_back(shows.ms.front());
+        for (std::size_t i = 1; i < ticks.ms.size(); ++i)
+            tickGaps.push_back(ticks.ms[i] - ticks.ms[i - 1]);
         window.warningDialog()->close();
         waitFor([] { return false; }, 200);
     }
