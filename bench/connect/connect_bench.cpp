@@ -5,13 +5,19 @@
 // wire; the figure printed is the measured time divided by that.
 //
 // Also prints the editor's start-up time to its first painted frame (in this
-// process) and the peak resident memory of a real talvex-editor process.
+// process), the peak resident memory of a real talvex-editor process, and the
+// watchdog against talvex-vamp --silent: the time from the identification
+// request (the connect zeroes the no-reply counter as a reply does) to the
+// warning dialog, over several runs, with the gaps between watchdog ticks.
+// 13 ticks of 250 ms and the 50 ms pause of the disconnect make 3300 ms.
 
 #include "app/main_window.h"
+#include "model/number_text.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
@@ -22,8 +28,12 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -112,6 +122,75 @@ void ConnectToViewRefreshed(benchmark::State& state)
         state.counters["ratio_to_wire_1.258s"] = total / double(state.iterations()) / kWireSeconds;
 }
 
+// When one kind of event reaches the watched objects, taken before it is handled
+// (a timer's tick before its handlers run, a dialog's show).
+class EventTimes : public QObject {
+public:
+    EventTimes(QEvent::Type type, const QElapsedTimer& clock) : type_(type), clock_(clock) {}
+    std::vector<double> ms;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == type_)
+            ms.push_back(clock_.nsecsElapsed() / 1e6);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QEvent::Type type_;
+    const QElapsedTimer& clock_;
+};
+
+std::string spread(std::vector<double> values)
+{
+    if (values.empty())
+        return "no value";
+    std::sort(values.begin(), values.end());
+    double sum = 0;
+    for (double v : values)
+        sum += v;
+    const double mean = sum / double(values.size());
+    double squares = 0;
+    for (double v : values)
+        squares += (v - mean) * (v - mean);
+    const double deviation = values.size() > 1 ? std::sqrt(squares / double(values.size() - 1)) : 0.0;
+    using talvex::fixedText;
+    return "mean " + fixedText(mean, 1) + " min " + fixedText(values.front(), 1) + " max " +
+           fixedText(values.back(), 1) + " sd " + fixedText(deviation, 1) + " (n " +
+           std::to_string(values.size()) + ")";
+}
+
+// Connect to a silent amplifier `runs` times; each run ends with the warning dialog.
+void watchdog(const QString& silentPty, int runs)
+{
+    Editor editor(silentPty);
+    auto& window = *editor.window;
+    std::vector<double> toWarning;
+    std::vector<double> tickGaps;
+    QElapsedTimer clock;
+    for (int run = 0; run < runs; ++run) {
+        EventTimes shows(QEvent::Show, clock);
+        EventTimes ticks(QEvent::Timer, clock);
+        window.warningDialog()->installEventFilter(&shows);
+        window.tmr_disconnect.installEventFilter(&ticks);
+        clock.start();
+        window.btn_connectClick();
+        const bool shown = waitFor([&] { return !shows.ms.empty(); }, 6000);
+        window.warningDialog()->removeEventFilter(&shows);
+        window.tmr_disconnect.removeEventFilter(&ticks);
+        if (!shown) {
+            std::fprintf(stderr, "watchdog: no warning within 6 s\n");
+            return;
+        }
+        toWarning.push_back(shows.ms.front());
+        for (std::size_t i = 1; i < ticks.ms.size(); ++i)
+            tickGaps.push_back(ticks.ms[i] - ticks.ms[i - 1]);
+        window.warningDialog()->close();
+        waitFor([] { return false; }, 200);
+    }
+    std::printf("watchdog_connect_to_warning_ms (due 3300.0): %s\n", spread(toWarning).c_str());
+    std::printf("watchdog_tick_gap_ms (due 250.0): %s\n", spread(tickGaps).c_str());
+}
+
 // Start-up of the window in this process: construction to the first painted frame.
 double startupToFirstFrameMs()
 {
@@ -155,8 +234,21 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString bin = QCoreApplication::applicationDirPath();
 
-    std::printf("startup_to_first_frame_ms: %.1f\n", startupToFirstFrameMs());
-    std::printf("editor_peak_rss_kb: %ld\n", editorPeakKb(bin + QStringLiteral("/talvex-editor")));
+    std::printf("startup_to_first_frame_ms: %s\n", talvex::fixedText(startupToFirstFrameMs(), 1).c_str());
+    std::printf("editor_peak_rss_kb: %s\n",
+                std::to_string(editorPeakKb(bin + QStringLiteral("/talvex-editor"))).c_str());
+
+    {
+        QProcess silent;
+        silent.start(bin + QStringLiteral("/talvex-vamp"), {QStringLiteral("--silent")});
+        if (!silent.waitForReadyRead(5000)) {
+            std::fprintf(stderr, "talvex-vamp --silent did not start\n");
+            return 1;
+        }
+        watchdog(QString::fromLocal8Bit(silent.readLine()).trimmed(), 5);
+        silent.terminate();
+        silent.waitForFinished(2000);
+    }
 
     QProcess vamp;
     vamp.start(bin + QStringLiteral("/talvex-vamp"), {QStringLiteral("--wire-pace")});

@@ -3,16 +3,22 @@
 // the main window closes.
 
 #include "app/command_line.h"
+#include "app/display_check.h"
 #include "app/main_window.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
+#include "link/dev_node_monitor.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    talvex::explainMissingDisplay(true);
     QApplication app(argc, argv);
+    talvex::explainMissingDisplay(false);
 
+    // The monitor first, so no change between the first listings and its start is missed.
+    const auto monitor = talvex::createSystemDeviceMonitor();
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
     talvex::QtFileDialogs fileDialogs;
@@ -21,6 +27,7 @@ int main(int argc, char** argv)
     platform.prompts = &prompts;
     platform.fileDialogs = &fileDialogs;
     platform.extraPorts = talvex::portArguments(QApplication::arguments());
+    platform.monitor = monitor.get();
 
     // A traffic log that cannot be opened is reported; the editor runs on without it.
     talvex::TrafficLog trafficLog;

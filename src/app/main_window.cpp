@@ -59,6 +59,14 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     serial_.setExtraPorts(platform.extraPorts);
     if (!platform.hidLockDirectory.isEmpty())
         usb_.setLockDirectory(platform.hidLockDirectory);
+    // Where a monitor reports devices coming and going, the lists are read only then.
+    if (platform.monitor) {
+        platform.hid->setPolling(false);
+        serial_.setPortsMonitored(true);
+        connect(platform.monitor, &DeviceMonitor::hidDevicesChanged, platform.hid,
+                &HidController::devicesMayHaveChanged);
+        connect(platform.monitor, &DeviceMonitor::serialPortsChanged, &serial_, &SerialLink::portsMayHaveChanged);
+    }
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
     if (traffic_)
@@ -145,6 +153,7 @@ void TForm1::setupTimers()
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
         entry.timer->setInterval(entry.interval);
+        entry.timer->setTimerType(Qt::PreciseTimer); // the intervals are exact, not rounded to the clock
         if (entry.tick)
             connect(entry.timer, &QTimer::timeout, this, entry.tick);
     }

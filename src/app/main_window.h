@@ -9,6 +9,7 @@
 #include "admin/device_admin.h"
 #include "editing/editing_context.h"
 #include "link/command_sender.h"
+#include "link/device_monitor.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
@@ -60,6 +61,7 @@ public:
         QStringList extraPorts;       // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
         QString hidLockDirectory;     // empty: the system's temporary directory
+        DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
     };
 
     explicit TForm1(const Platform& platform, QWidget* parent = nullptr);

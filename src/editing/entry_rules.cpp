@@ -36,29 +36,6 @@ std::string_view trimmed(std::string_view text)
 
 } // namespace
 
-std::optional<double> parseDecimal(std::string_view text)
-{
-    text = trimmed(text);
-    std::string_view body = text.starts_with('-') ? text.substr(1) : text;
-    int digits = 0;
-    int stops = 0;
-    for (const char c : body) {
-        if (c >= '0' && c <= '9')
-            ++digits;
-        else if (c == '.')
-            ++stops;
-        else
-            return std::nullopt;
-    }
-    if (digits == 0 || stops > 1)
-        return std::nullopt;
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt; // out of double's range
-    return value;
-}
-
 int highestEntryCode(EntryKind kind)
 {
     switch (kind) {
@@ -79,7 +56,9 @@ double entryValue(EntryKind kind, int code)
 
 int applyEntryRule(EntryKind kind, std::string& text, int currentCode)
 {
-    const std::optional<double> typed = parseDecimal(text);
+    // Blanks around a typed number are ignored; the number itself reads with a
+    // full stop whatever the desktop's locale.
+    const std::optional<double> typed = parseDecimal(trimmed(text));
     if (!typed) {
         text = generalNumberText(entryValue(kind, currentCode));
         return currentCode;

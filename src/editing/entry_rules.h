@@ -11,12 +11,6 @@ namespace talvex {
 // Which table a box edits.
 enum class EntryKind { Frequency, Gain, Q };
 
-// A decimal number with a full stop, whatever the desktop's locale: optional
-// leading minus, digits, at most one full stop, at least one digit. Blanks
-// around it are ignored. Anything else (empty, ".", "-", "1.2.3", "5-", "1e3")
-// is not a number.
-std::optional<double> parseDecimal(std::string_view text);
-
 // Highest code of a kind's table (243, 180, 78) and the table value at a code.
 int highestEntryCode(EntryKind kind);
 double entryValue(EntryKind kind, int code);

@@ -58,6 +58,12 @@ public:
     // for the thread.
     virtual HidWriteResult write(std::span<const std::uint8_t> report) = 0;
 
+    // Where a device monitor reports changes, the controller stops looking for
+    // them on its own (polling false) and lists the devices again on
+    // devicesMayHaveChanged(). Controllers that need neither ignore both.
+    virtual void setPolling(bool polling) { (void)polling; }
+    virtual void devicesMayHaveChanged() {}
+
 signals:
     // Per change of the device set: arrival/removal for each device, then one deviceChange.
     void arrival(const talvex::HidDeviceInfo& device);

@@ -50,6 +50,7 @@ HidapiController::HidapiController(QObject* parent) : HidController(parent)
 HidapiController::~HidapiController()
 {
     stop_ = true;
+    wakeWorker();
     worker_.join();
     close();
     hid_exit();
@@ -90,6 +91,7 @@ HidOpenResult HidapiController::openPath(const QString& path)
     std::lock_guard lock(deviceMutex_);
     device_ = std::move(device);
     ++generation_;
+    wakeWorker();
     result.ok = true;
     return result;
 }
@@ -136,15 +138,51 @@ void HidapiController::run()
     QList<HidDeviceInfo> known;
     auto nextEnumeration = Clock::now();
     while (!stop_) {
-        if (Clock::now() >= nextEnumeration) {
+        if (enumerationWanted_.exchange(false) || (polling_ && Clock::now() >= nextEnumeration)) {
             enumerateOnce(known);
             nextEnumeration = Clock::now() + std::chrono::milliseconds(kPollMs);
         }
         if (!readOnce())
-            std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+            pauseWhileIdle();
         while (writersWaiting_ > 0 && !stop_)
             std::this_thread::yield();
     }
+}
+
+void HidapiController::setPolling(bool polling)
+{
+    polling_ = polling;
+    wakeWorker();
+}
+
+void HidapiController::devicesMayHaveChanged()
+{
+    enumerationWanted_ = true;
+    wakeWorker();
+}
+
+void HidapiController::wakeWorker()
+{
+    {
+        std::lock_guard lock(wakeMutex_);
+        woken_ = true;
+    }
+    wake_.notify_one();
+}
+
+void HidapiController::pauseWhileIdle()
+{
+    // Behind a device monitor an idle editor costs nothing: no wake-ups at all
+    // while no device is open and nothing changes. An open device is read again
+    // soon even when this turn was skipped (a write held it, or it failed), so
+    // reading goes on once the write returns.
+    const bool deviceOpen = current() != nullptr; // before wakeMutex_: openPath wakes under deviceMutex_
+    std::unique_lock lock(wakeMutex_);
+    if (polling_ || deviceOpen)
+        wake_.wait_for(lock, std::chrono::milliseconds(kIdleMs), [this] { return woken_; });
+    else
+        wake_.wait(lock, [this] { return woken_; });
+    woken_ = false;
 }
 
 void HidapiController::enumerateOnce(QList<HidDeviceInfo>& known)
@@ -165,6 +203,7 @@ void HidapiController::enumerateOnce(QList<HidDeviceInfo>& known)
         }
         hid_free_enumeration(list);
     }
+    ++enumerations_;
     if (fresh == known)
         return;
     known = fresh;

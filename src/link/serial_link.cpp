@@ -76,6 +76,7 @@ SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent
       accessCheck_(systemAccessRefusal)
 {
     settle_.setSingleShot(true);
+    settle_.setTimerType(Qt::PreciseTimer);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, &SerialLink::readQueued);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
@@ -140,8 +141,9 @@ QStringList SerialLink::initialPortList()
 
 std::optional<QStringList> SerialLink::TmrGetCommport()
 {
-    if (link_.connected)
+    if (link_.connected || (monitored_ && !portsChanged_))
         return std::nullopt;
+    portsChanged_ = false;
     std::vector<SerialPortItem> fresh = readPortList();
     if (fresh == table_)
         return std::nullopt;

@@ -66,7 +66,12 @@ public:
     // The 2 s refresh (TmrGetCommport). Returns the names the shown list must be
     // replaced with (select the last item), or nothing when it stays as it is:
     // while connected, or when the fresh reading equals the current table.
+    // With the ports monitored, the ports are read only when the monitor has
+    // reported a change since the last reading.
     std::optional<QStringList> TmrGetCommport();
+    void setPortsMonitored(bool monitored) { monitored_ = monitored; }
+    // A port came or went (from the device monitor).
+    void portsMayHaveChanged() { portsChanged_ = true; }
 
     const std::vector<SerialPortItem>& portTable() const { return table_; }
     // Port number of item `itemIndex` of the shown list, or nothing.
@@ -112,6 +117,8 @@ private:
     QSerialPort port_;
     QTimer settle_;
     bool readerRunning_ = false;
+    bool monitored_ = false;
+    bool portsChanged_ = false;
 };
 
 } // namespace talvex

@@ -21,6 +21,13 @@ QRect CompactComboStyle::subControlRect(ComplexControl control, const QStyleOpti
     return r;
 }
 
+int CompactComboStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                                 QStyleHintReturn* returnData) const {
+    if (hint == SH_ComboBox_Popup)
+        return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
 QStyle* compactComboStyle(QObject* owner) {
     if (auto* existing = owner->findChild<CompactComboStyle*>(QString(), Qt::FindDirectChildrenOnly))
         return existing;

@@ -12,6 +12,10 @@ public:
     using QProxyStyle::QProxyStyle;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                          SubControl sub, const QWidget* widget = nullptr) const override;
+    // The lists drop down below their box and scroll beyond their maximum of
+    // visible items, rather than opening as a menu as tall as every item.
+    int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
+                  QStyleHintReturn* returnData = nullptr) const override;
 };
 
 // The instance owned by owner, made on first use.

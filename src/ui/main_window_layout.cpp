@@ -50,6 +50,7 @@ void buildMenu(QMainWindow& window) {
     bar->setFixedHeight(kMenuHeight);
     QMenu* menu = bar->addMenu(QStringLiteral("Bridge Config"));
     menu->setObjectName("BridgeConfig1");
+    menu->setFont(window.font()); // a pop-up is a window of its own: it would take the application's font
     auto* group = new QActionGroup(&window);
     group->setExclusive(true);
     const std::pair<const char*, const char*> menuItems[] = {

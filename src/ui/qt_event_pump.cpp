@@ -15,7 +15,7 @@ void QtEventPump::processEvents(int maxWaitMs)
     // Timer ticks, received bytes and input are handled while the loop runs;
     // between events the thread sleeps instead of spinning.
     QEventLoop loop;
-    QTimer::singleShot(maxWaitMs, &loop, &QEventLoop::quit);
+    QTimer::singleShot(maxWaitMs, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

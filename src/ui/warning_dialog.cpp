@@ -11,6 +11,8 @@ TForm4::TForm4(QWidget* parent)
     setObjectName("TForm4");
     setWindowTitle(QStringLiteral("Warnning"));
     setModal(false);
+    if (parent)
+        setFont(parent->window()->font()); // not the application's font, as a window of its own would have
 
     auto* text = new QLabel(QStringLiteral("Connection has been disconnedted!!"), this);
     text->setObjectName("lbl_warning");

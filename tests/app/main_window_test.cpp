@@ -56,8 +56,10 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
         {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->groupTransfer().tmr_apply20grp, 980},
         {&window->groupTransfer().tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().tmr_close_seach, 3000},
     };
-    for (auto [timer, interval] : expected)
+    for (auto [timer, interval] : expected) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
+        EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->objectName().toStdString();
+    }
     EXPECT_TRUE(window->tmr_reflashcomport.isActive());
     EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
 }

@@ -6,6 +6,7 @@
 #include "ui/main_window_layout.h"
 #include "ui/file_dialogs.h"
 #include "ui/prompts.h"
+#include "fake_device_monitor.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
@@ -88,7 +89,11 @@ protected:
         platform.prompts = &prompts;
         platform.fileDialogs = &fileDialogs;
         platform.extraPorts = *serialPorts;
-        platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        platform.enumerator = [this] {
+            ++portListings;
+            return systemPorts;
+        };
+        platform.monitor = monitor;
         platform.hidLockDirectory = hidLocks.path();
         window = std::make_unique<TForm1>(platform);
         // The start-up search probes the ports for a second; only tests of it keep it.
@@ -139,6 +144,9 @@ protected:
     RecordingPrompts prompts;
     RecordingFileDialogs fileDialogs;
     std::unique_ptr<TForm1> window;
+    std::vector<SerialPortItem> systemPorts; // the machine's serial ports, as the enumerator lists them
+    int portListings = 0;                    // how many times they were listed
+    DeviceMonitor* monitor = nullptr;         // set before makeWindow: devices are followed through it
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
     TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
 };

@@ -1,5 +1,7 @@
 #include "editing/entry_rules.h"
 
+#include "../locale_scope.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -58,29 +60,18 @@ TEST(EntryRules, TextThatIsNotANumberRestoresTheCurrentValue)
 
 TEST(EntryRules, DecimalsReadWithAFullStopInEveryLocale)
 {
-    EXPECT_EQ(parseDecimal(" 12.5 "), 12.5);
-    EXPECT_EQ(parseDecimal("5."), 5.0);
-    EXPECT_EQ(parseDecimal(".5"), 0.5);
-    EXPECT_EQ(parseDecimal("-0"), 0.0);
+    EXPECT_EQ(enter(EntryKind::Frequency, " 1010 ", 0), std::make_pair(136, std::string("1000")));
+    EXPECT_EQ(enter(EntryKind::Gain, "-.1", 0).first, 119);
+    EXPECT_EQ(enter(EntryKind::Q, "5.", 0).first, enter(EntryKind::Q, "5", 0).first);
 
     // A desktop with a decimal comma must read and show the same.
-    const std::string saved = std::setlocale(LC_ALL, nullptr);
-    bool installed = false;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8"})
-        if (std::setlocale(LC_ALL, name)) {
-            installed = true;
-            break;
-        }
-    if (!installed)
-        GTEST_SKIP() << "no locale with a decimal comma installed";
-    const auto stop = parseDecimal("1000.5");
-    const auto withComma = parseDecimal("1000,5");
-    std::string text = "19.70";
-    applyEntryRule(EntryKind::Frequency, text, 0);
-    std::setlocale(LC_ALL, saved.c_str());
-    EXPECT_EQ(stop, 1000.5);
-    EXPECT_FALSE(withComma);
-    EXPECT_EQ(text, "19.7");
+    for (const char* name : talvex::testing::kCommaLocales) {
+        SCOPED_TRACE(name);
+        talvex::testing::LocaleScope locale(name);
+        EXPECT_EQ(enter(EntryKind::Frequency, "1015.5", 0), std::make_pair(137, std::string("1030")));
+        EXPECT_EQ(enter(EntryKind::Frequency, "19.70", 5), std::make_pair(0, std::string("19.7")));
+        EXPECT_EQ(enter(EntryKind::Gain, "1000,5", 119), std::make_pair(119, std::string("-0.2")));
+    }
 }
 
 TEST(EntryRules, KeyFilterLetsMinusIntoGainBoxesOnly)

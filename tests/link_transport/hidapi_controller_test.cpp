@@ -47,3 +47,19 @@ TEST(HidapiController, AnOpenThatFailsSaysWhy)
     EXPECT_FALSE(write.ok);
     EXPECT_EQ(write.errorText, QStringLiteral("no device open"));
 }
+
+// Behind a device monitor the worker lists the devices only when asked.
+TEST(HidapiController, ListsDevicesOnRequestWhenNotPolling)
+{
+    HidapiController controller;
+    controller.setPolling(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.enumerations() >= 1; }, 2000)); // the first listing
+    QTest::qWait(2 * HidapiController::kPollMs + 100);
+    const int settled = controller.enumerations();
+    EXPECT_LE(settled, 2); // at most one poll slipped in before polling was switched off
+    QTest::qWait(2 * HidapiController::kPollMs);
+    EXPECT_EQ(controller.enumerations(), settled);
+
+    controller.devicesMayHaveChanged();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return controller.enumerations() == settled + 1; }, 1000));
+}

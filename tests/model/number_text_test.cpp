@@ -1,5 +1,7 @@
 #include "model/number_text.h"
 
+#include "../locale_scope.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -36,17 +38,36 @@ TEST(NumberText, GainAndDelayCodesReadWithoutDigitTails)
         ASSERT_LE(delayText(code).size(), 10u) << code;
 }
 
-TEST(NumberText, FullStopWhateverTheDesktopLocale)
+TEST(NumberText, TypedDecimalsAcceptOnlyPlainNumbers)
 {
-    // Qt sets the C locale from the desktop; a German one uses a decimal comma.
-    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-        GTEST_SKIP() << "no de_DE locale";
-    const std::string gain = gainText(301);
-    const std::string delay = delayText(1440);
-    const std::string decimal = oneDecimalText(-1);
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    EXPECT_EQ(gain, "0.2dB");
-    EXPECT_EQ(delay, "14.976 ms");
-    EXPECT_EQ(decimal, "-1.0");
+    EXPECT_EQ(parseDecimal("1000"), 1000.0);
+    EXPECT_EQ(parseDecimal("1000.5"), 1000.5);
+    EXPECT_EQ(parseDecimal("-0.2"), -0.2);
+    EXPECT_EQ(parseDecimal(".5"), 0.5);
+    EXPECT_EQ(parseDecimal("5."), 5.0);
+    EXPECT_EQ(parseDecimal("-.5"), -0.5);
+    EXPECT_EQ(parseDecimal("007"), 7.0);
+    for (const char* bad : {"", ".", "-", "-.", "1.2.3", "..5", "5-", "1-2", "--1", "+1", " 1", "1 ", "1,5",
+                            "1e3", "inf", "nan", "0x10", "12a"})
+        EXPECT_EQ(parseDecimal(bad), std::nullopt) << '"' << bad << '"';
+}
+
+// Numbers read the same on a desktop whose locale writes a decimal comma.
+TEST(NumberText, TextsAndParsingIgnoreTheLocale)
+{
+    for (const char* name : talvex::testing::kCommaLocales) {
+        SCOPED_TRACE(name);
+        talvex::testing::LocaleScope locale(name);
+        ASSERT_TRUE(locale.active());
+        EXPECT_EQ(generalNumberText(19.7), "19.7");
+        EXPECT_EQ(generalNumberText(-0.2), "-0.2");
+        EXPECT_EQ(generalNumberText(0.267), "0.267");
+        EXPECT_EQ(oneDecimalText(1000), "1000.0");
+        EXPECT_EQ(oneDecimalText(-24), "-24.0");
+        EXPECT_EQ(gainText(27), "-54.6dB");
+        EXPECT_EQ(delayText(1), "0.0104 ms");
+        EXPECT_EQ(parseDecimal("1000.5"), 1000.5);
+        EXPECT_EQ(parseDecimal("-0.2"), -0.2);
+        EXPECT_EQ(parseDecimal("1000,5"), std::nullopt);
+    }
 }

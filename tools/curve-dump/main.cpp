@@ -7,10 +7,12 @@
 
 #include "response/band_response.h"
 #include "response/crossover_response.h"
+#include "model/number_text.h"
 
 #include <charconv>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -45,7 +47,8 @@ void printCurve(const ResponseGrid& grid, const ResponseCurve& curve)
 {
     std::puts("column,frequency_hz,level");
     for (int i = 0; i < grid.columnCount(); ++i)
-        std::printf("%d,%.4f,%.6f\n", ResponseGrid::columnAt(i), grid.frequency(i), curve[i]);
+        std::printf("%s,%s,%s\n", std::to_string(ResponseGrid::columnAt(i)).c_str(),
+                    fixedText(grid.frequency(i), 4).c_str(), fixedText(curve[i], 6).c_str());
 }
 
 // A curve that could not be written in full (closed pipe, full disk) is a failure.
@@ -98,7 +101,7 @@ int main(int argc, char** argv)
         MarkerPosition position;
         bandResponse(grid, band, position, curve);
         if (marker) {
-            std::printf("%d %d\n", position.x, position.y);
+            std::printf("%s %s\n", std::to_string(position.x).c_str(), std::to_string(position.y).c_str());
             return finish();
         }
     }

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <utility>
 
 namespace talvex::vamp {
 
@@ -22,17 +23,16 @@ HidDeviceInfo FakeHidController::amplifierInfo(const QString& path)
 void FakeHidController::plug(const HidDeviceInfo& device, VirtualBus* bus, int position)
 {
     insert(device, bus, position);
-    emit arrival(device);
-    emit deviceChange();
+    if (polling_)
+        announce();
 }
 
 void FakeHidController::plugTogether(const std::vector<std::pair<HidDeviceInfo, VirtualBus*>>& devices)
 {
     for (const auto& [device, bus] : devices)
         insert(device, bus, -1);
-    for (const auto& entry : devices)
-        emit arrival(entry.first);
-    emit deviceChange();
+    if (polling_)
+        announce();
 }
 
 void FakeHidController::insert(const HidDeviceInfo& device, VirtualBus* bus, int position)
@@ -54,7 +54,6 @@ void FakeHidController::insert(const HidDeviceInfo& device, VirtualBus* bus, int
 
 void FakeHidController::unplug(const QString& path)
 {
-    HidDeviceInfo info;
     {
         std::lock_guard lock(mutex_);
         const auto it = std::find_if(devices_.begin(), devices_.end(),
@@ -66,11 +65,34 @@ void FakeHidController::unplug(const QString& path)
             openIndex_ = -1;
         else if (openIndex_ > index)
             --openIndex_;
-        info = it->info;
         devices_.erase(it);
     }
     unstalled_.notify_all(); // a write blocked on the device fails now
-    emit removal(info);
+    if (polling_)
+        announce();
+}
+
+void FakeHidController::devicesMayHaveChanged()
+{
+    ++listings;
+    announce();
+}
+
+void FakeHidController::announce()
+{
+    const QList<HidDeviceInfo> now = devices();
+    auto hasPath = [](const QList<HidDeviceInfo>& list, const QString& path) {
+        return std::any_of(list.begin(), list.end(), [&](const HidDeviceInfo& d) { return d.path == path; });
+    };
+    const QList<HidDeviceInfo> before = std::exchange(announced_, now);
+    if (before == now)
+        return;
+    for (const HidDeviceInfo& device : before)
+        if (!hasPath(now, device.path))
+            emit removal(device);
+    for (const HidDeviceInfo& device : now)
+        if (!hasPath(before, device.path))
+            emit arrival(device);
     emit deviceChange();
 }
 

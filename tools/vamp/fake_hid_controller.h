@@ -30,13 +30,21 @@ public:
     static HidDeviceInfo amplifierInfo(const QString& path = QStringLiteral("fake-hid-0"));
 
     // Adds a device at `position` of the enumeration order (-1: last); with
-    // `bus` set, its output reports go to that bus. Emits arrival, then deviceChange.
+    // `bus` set, its output reports go to that bus. Emits arrival, then
+    // deviceChange (with polling off: at the next listing).
     void plug(const HidDeviceInfo& device, VirtualBus* bus = nullptr, int position = -1);
     // Adds several devices in one change (one device's interfaces): emits an
     // arrival for each, then one deviceChange.
     void plugTogether(const std::vector<std::pair<HidDeviceInfo, VirtualBus*>>& devices);
-    // Removes the device with this path (closing it if open); emits removal, then deviceChange.
+    // Removes the device with this path (closing it if open); emits removal,
+    // then deviceChange (with polling off: at the next listing).
     void unplug(const QString& path);
+
+    // With polling off, as behind a device monitor, plugging and unplugging
+    // are noticed only when devicesMayHaveChanged() lists the devices again.
+    void setPolling(bool polling) override { polling_ = polling; }
+    void devicesMayHaveChanged() override;
+    int listings = 0; // how many times devicesMayHaveChanged() listed the devices
 
     // Fault injection.
     std::atomic<bool> failWrites{false};
@@ -71,6 +79,9 @@ private:
     };
     void insert(const HidDeviceInfo& device, VirtualBus* bus, int position);
     void receive(const QString& path, const std::vector<std::uint8_t>& report);
+    void announce(); // arrival and removal against the devices last announced, then one change
+    QList<HidDeviceInfo> announced_;
+    bool polling_ = true;
 
     // Changed on the controller's thread under mutex_; the writer thread reads them under it.
     std::vector<Plugged> devices_;

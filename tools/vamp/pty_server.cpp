@@ -18,6 +18,7 @@ constexpr double kBytesPerMs = 9600.0 / 10.0 / 1000.0; // 10 bits a byte at 9600
 PtyServer::PtyServer(VirtualBus& bus, QObject* parent) : QObject(parent), bus_(bus)
 {
     paceTimer_.setInterval(5);
+    paceTimer_.setTimerType(Qt::PreciseTimer);
     connect(&paceTimer_, &QTimer::timeout, this, &PtyServer::flushPaced);
 }
 

@@ -1,0 +1,87 @@
+// The window behind a device monitor: the serial ports and HID devices are
+// listed again only when the monitor reports a change, and what the user sees
+// is what polling gives: the port list current within one 2 s tick, USB
+// arrival connecting by itself, removal disconnecting at once.
+#include "window_fixture.h"
+
+#include <QDialog>
+#include <QListWidget>
+
+using namespace talvex;
+using namespace talvex::testing;
+
+namespace {
+
+class MonitoredWindowTest : public WindowTest {
+protected:
+    MonitoredWindowTest() { monitor = &fakeMonitor; }
+    QComboBox* ports() { return control<QComboBox>("cbb_comport"); }
+    vamp::FakeDeviceMonitor fakeMonitor;
+};
+
+} // namespace
+
+TEST_F(MonitoredWindowTest, PortsAreListedOnlyAfterAReportedChange)
+{
+    makeWindow(QStringList{});
+    const int atStart = portListings;
+    for (int tick = 0; tick < 3; ++tick)
+        window->tmr_reflashcomportTimer();
+    EXPECT_EQ(portListings, atStart);
+
+    // An adapter comes: the running 2 s timer shows it, selected.
+    systemPorts = {{"ttyUSB0", "/dev/ttyUSB0", 0}, {"ttyACM0", "/dev/ttyACM0", 0}};
+    fakeMonitor.reportPortChange();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return ports()->count() == 2; }, 2500));
+    EXPECT_EQ(ports()->currentText(), "ttyUSB0");
+    EXPECT_EQ(portListings, atStart + 1);
+
+    // It goes again.
+    systemPorts.erase(systemPorts.begin());
+    fakeMonitor.reportPortChange();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return ports()->count() == 1; }, 2500));
+    EXPECT_EQ(ports()->currentText(), "ttyACM0");
+}
+
+TEST_F(MonitoredWindowTest, PortChangeWhileConnectedShowsAfterTheDisconnect)
+{
+    makeWindow();
+    connectAndRead();
+    systemPorts = {{"ttyUSB0", "/dev/ttyUSB0", 0}};
+    fakeMonitor.reportPortChange();
+    window->tmr_reflashcomportTimer();
+    EXPECT_EQ(ports()->count(), 1); // the virtual amplifier's terminal only
+
+    window->btn_connectClick(); // disconnect
+    ASSERT_FALSE(window->link().connected);
+    window->tmr_reflashcomportTimer();
+    ASSERT_EQ(ports()->count(), 2);
+    EXPECT_EQ(ports()->itemText(0), "ttyUSB0");
+    EXPECT_EQ(ports()->currentText(), pty.slavePath()); // the last item, as ever
+}
+
+TEST_F(MonitoredWindowTest, UsbArrivalAndRemovalFollowTheMonitor)
+{
+    makeWindow(QStringList{});
+    const auto info = vamp::FakeHidController::amplifierInfo();
+    hid.plug(info, &bus);
+    // Nothing looks for devices on its own any more.
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->link().usbMode);
+    EXPECT_EQ(hid.listings, 0);
+
+    fakeMonitor.reportHidChange();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    EXPECT_FALSE(control("cbb_comport")->isEnabled());
+    auto* log = window->findChild<QListWidget*>("HistoryListBox");
+    EXPECT_EQ(log->item(0)->text(), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
+
+    hid.unplug(info.path);
+    fakeMonitor.reportHidChange();
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_FALSE(window->link().usbMode);
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_TRUE(window->warningDialog()->isVisible());
+    EXPECT_TRUE(control("cbb_comport")->isEnabled());
+}
