@@ -2,6 +2,7 @@
 
 #include "link/frame.h"
 #include "link/hex_text.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -16,15 +17,6 @@
 namespace talvex {
 
 namespace {
-
-template <typename T>
-T* need(QWidget& root, const char* name)
-{
-    T* found = root.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("device search: control %s is missing", name);
-    return found;
-}
 
 std::string decimal(int value)
 {

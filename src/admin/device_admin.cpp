@@ -2,6 +2,7 @@
 
 #include "link/frame.h"
 #include "ui/main_window_layout.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -14,15 +15,6 @@
 namespace talvex {
 
 namespace {
-
-template <typename T>
-T* need(QWidget& root, const char* name)
-{
-    T* found = root.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("device administration: control %s is missing", name);
-    return found;
-}
 
 QString decimal(int value)
 {

@@ -12,6 +12,7 @@
 #include "model/value_tables.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -28,17 +29,6 @@
 namespace talvex {
 
 namespace {
-
-// The control with this objectName; every control the window drives is built by
-// the layout, so a missing one is a programming error caught at start-up.
-template <typename T>
-T* need(QObject* root, const char* name)
-{
-    T* found = root->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("main window: control %s is missing", name);
-    return found;
-}
 
 QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 

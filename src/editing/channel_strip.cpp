@@ -5,6 +5,7 @@
 #include "model/parameter_model.h"
 #include "ui/icons.h"
 #include "ui/main_window_layout.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -20,17 +21,6 @@
 namespace talvex {
 
 namespace {
-
-// The strip's controls are built by the layout; a missing one is a programming
-// error caught at start-up.
-template <typename T>
-T* need(QObject* root, const QByteArray& name)
-{
-    T* found = root->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("channel strip: control %s is missing", name.constData());
-    return found;
-}
 
 QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 

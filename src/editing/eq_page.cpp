@@ -3,6 +3,7 @@
 #include "model/number_text.h"
 #include "model/parameter_model.h"
 #include "model/value_tables.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -16,15 +17,6 @@
 namespace talvex {
 
 namespace {
-
-template <typename T>
-T* need(QWidget* root, const QString& name)
-{
-    T* found = root->findChild<T*>(name);
-    if (!found)
-        qFatal("equaliser page: control %s is missing", qPrintable(name));
-    return found;
-}
 
 QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix) + QChar(u'0' + j); }
 QString text(const std::string& s) { return QString::fromStdString(s); }

@@ -7,6 +7,7 @@
 #include "response/crossover_response.h"
 #include "ui/icons.h"
 #include "ui/main_window_layout.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QFont>
@@ -218,15 +219,6 @@ QImage ResponseGraphRenderer::render(const ChannelResponses& responses, int chan
 // --- the graph on the page -----------------------------------------------------
 
 namespace {
-
-template <typename T>
-T* need(QWidget* root, const QString& name)
-{
-    T* found = root->findChild<T*>(name);
-    if (!found)
-        qFatal("response graph: control %s is missing", qPrintable(name));
-    return found;
-}
 
 QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix) + QChar(u'0' + j); }
 

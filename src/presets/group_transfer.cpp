@@ -110,21 +110,13 @@ void GroupTransfer::currentGroupReceived(const std::string& frameText)
 
 void GroupTransfer::btn_load_onegrp2pcClick()
 {
-    if (!connected() || busy())
+    const auto parsed = beginLoad(State::LoadingOne, dlgOpen_onegrp, false);
+    if (!parsed)
         return;
-    state_ = State::LoadingOne; // no other transfer may start while the dialog is open
     const int epoch = linkEpoch_;
-    const groupfile::ParseResult parsed = chooseAndParse(dlgOpen_onegrp, false);
-    if (epoch != linkEpoch_)
-        return; // the link closed while the dialog was open
-    if (!parsed.ok()) {
-        state_ = State::Idle;
-        resumeIdle();
-        return;
-    }
     stopLinkTimers();
     ctx_.showProgress(true);
-    ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, parsed.groups.front().image);
+    ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, parsed->groups.front().image);
     ctx_.delay(kLoadPauseMs);
     if (epoch != linkEpoch_)
         return; // the link closed meanwhile; linkLost() has ended the transfer
@@ -202,20 +194,11 @@ void GroupTransfer::finishSaveAll()
 
 void GroupTransfer::btn_load_20grp2pcClick()
 {
-    if (!connected() || busy())
+    const auto parsed = beginLoad(State::LoadingAll, dlgOpen_20grp, true);
+    if (!parsed)
         return;
-    state_ = State::LoadingAll; // no other transfer may start while the dialog is open
-    const int epoch = linkEpoch_;
-    const groupfile::ParseResult parsed = chooseAndParse(dlgOpen_20grp, true);
-    if (epoch != linkEpoch_)
-        return; // the link closed while the dialog was open
-    if (!parsed.ok()) {
-        state_ = State::Idle;
-        resumeIdle();
-        return;
-    }
     outgoing_.clear();
-    for (const groupfile::Group& group : parsed.groups)
+    for (const groupfile::Group& group : parsed->groups)
         outgoing_.push_back(group.image);
     stopLinkTimers();
     ctx_.showProgress(false);
@@ -308,6 +291,24 @@ void GroupTransfer::stopLinkTimers()
 {
     ctx_.pulse->stop();
     ctx_.watchdog->stop();
+}
+
+std::optional<groupfile::ParseResult> GroupTransfer::beginLoad(State state, const FileDialogOptions& options,
+                                                             bool allGroups)
+{
+    if (!connected() || busy())
+        return std::nullopt;
+    state_ = state; // no other transfer may start while the dialog is open
+    const int epoch = linkEpoch_;
+    groupfile::ParseResult parsed = chooseAndParse(options, allGroups);
+    if (epoch != linkEpoch_)
+        return std::nullopt; // the link closed while the dialog was open
+    if (!parsed.ok()) {
+        state_ = State::Idle;
+        resumeIdle();
+        return std::nullopt;
+    }
+    return parsed;
 }
 
 groupfile::ParseResult GroupTransfer::chooseAndParse(const FileDialogOptions& options, bool allGroups)

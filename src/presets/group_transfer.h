@@ -16,6 +16,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <optional>
+
 #include <string>
 #include <vector>
 
@@ -84,6 +86,10 @@ private:
 
     // Opens the dialog and parses the chosen file; says "File damaged." (or why
     // the file could not be read) itself. Empty when the dialog was cancelled.
+    // The start of both loads: the chosen file, checked; nothing when the user
+    // cancelled, the file is damaged (the transfer is idle again) or the link
+    // closed while the dialog was open.
+    std::optional<groupfile::ParseResult> beginLoad(State state, const FileDialogOptions& options, bool allGroups);
     groupfile::ParseResult chooseAndParse(const FileDialogOptions& options, bool allGroups);
     // Writes through a temporary file that replaces the target only when whole;
     // tells the user when that fails.

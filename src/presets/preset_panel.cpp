@@ -5,6 +5,7 @@
 #include "model/value_tables.h"
 #include "presets/group_transfer.h"
 #include "ui/prompts.h"
+#include "ui/controls.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -43,15 +44,6 @@ public:
 private:
     QString before_;
 };
-
-template <typename T>
-T* need(QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("preset panel: control %s is missing", name);
-    return found;
-}
 
 } // namespace
 
