@@ -94,6 +94,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
         *this, BusSearch::Link{link_, serial_, sender_, receiver_, router_, pump_, prompts_});
     connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &TForm1::hidePopups);
     connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, this, &TForm1::hideProgress);
+    connect(&usb_, &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
+    connect(busSearch_.get(), &BusSearch::portReleased, &usb_, &UsbHidLink::searchEnded);
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);

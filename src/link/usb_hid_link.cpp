@@ -139,8 +139,12 @@ void UsbHidLink::hidctlDeviceChange()
     updateSelectors(devices);
     // Only a newly taken amplifier connects by itself: one already held (for
     // example after the user's Disconnect) waits for the user.
-    if (taken && !link_.connected)
+    if (taken && !link_.connected) {
         host_.connectClick();
+    } else if (taken && !link_.usbMode) {
+        waiting_ = true;
+        emit amplifierWaiting();
+    }
 }
 
 // Keeps, opens again or takes the amplifier; true when one was newly taken.
@@ -226,6 +230,7 @@ void UsbHidLink::release()
     if (open_)
         controller_.close();
     open_ = false;
+    waiting_ = false;
     heldPath_.clear();
     heldIndex_ = -1;
     lock_.release();
@@ -239,6 +244,7 @@ void UsbHidLink::adopt()
         return;
     link_.matchedDevice = heldIndex_;
     link_.usbMode = true;
+    waiting_ = false;
 }
 
 void UsbHidLink::prepareConnect()
@@ -260,6 +266,15 @@ void UsbHidLink::sessionEnded()
     // Frames of the session that has ended are not sent any more.
     writes_.discard();
     adopt();
+}
+
+void UsbHidLink::searchEnded()
+{
+    if (!waiting_ || link_.connected)
+        return;
+    adopt();
+    if (open_ && link_.usbMode)
+        host_.connectClick();
 }
 
 // The port and Device ID selectors are locked while this editor holds an

@@ -8,7 +8,9 @@
 // another one plugged in later is only listed. It is held under a lock file, so
 // a second editor finds it in use. While a serial session is connected an
 // amplifier that arrives is opened but waits; it carries the link once that
-// session has ended. Writes go out in order on the writer thread.
+// session has ended. A Device ID search is no session: it is told to end
+// (amplifierWaiting), and when it has given the port back the amplifier takes
+// the link and connects by itself. Writes go out in order on the writer thread.
 
 #include "link/hid_controller.h"
 #include "link/hid_device_lock.h"
@@ -74,6 +76,9 @@ public:
     void prepareConnect();
     // The connected session has ended: an amplifier that waited for it takes the link.
     void sessionEnded();
+    // A Device ID search has closed its port: an amplifier that arrived during
+    // it takes the link and connects, as one plugged in while idle does.
+    void searchEnded();
 
     // Notification handlers (called by the controller's signals; public for tests).
     void hidctlDeviceChange();
@@ -109,6 +114,11 @@ public:
     bool versionConfirmed = false;
     int reconnectAttempts = 0;
 
+signals:
+    // An amplifier was newly taken while the serial port held the link: it
+    // waits for that port to be closed.
+    void amplifierWaiting();
+
 private:
     QList<int> candidates(const QList<HidDeviceInfo>& devices) const;
     bool takeDevice(const QList<HidDeviceInfo>& devices);
@@ -132,6 +142,7 @@ private:
     QSet<QString> refused_; // could not be taken: tried again on its arrival or a connect only
     QSet<QString> told_;  // devices the user has been told about while they stay present
     bool selectorsLocked_ = false;
+    bool waiting_ = false; // newly taken while the serial port was connected, not yet the transport
     int historyLines_ = 0;
     HidWriteQueue writes_; // last: its thread ends before the rest goes
 };
