@@ -70,7 +70,7 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
     if (traffic_)
-        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); });
+        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 

@@ -1,5 +1,7 @@
 #include "link/usb_hid_link.h"
 
+#include "link/traffic_log.h"
+
 #include <QMetaObject>
 
 #include <algorithm>
@@ -226,7 +228,7 @@ void UsbHidLink::refused(const HidDeviceInfo& device, const QString& logLine, co
 
 void UsbHidLink::release()
 {
-    writes_.discard();
+    discardWrites();
     if (open_)
         controller_.close();
     open_ = false;
@@ -264,7 +266,7 @@ void UsbHidLink::prepareConnect()
 void UsbHidLink::sessionEnded()
 {
     // Frames of the session that has ended are not sent any more.
-    writes_.discard();
+    discardWrites();
     adopt();
 }
 
@@ -338,23 +340,53 @@ void UsbHidLink::hidctlDeviceDataError(int code, const QString& text)
     // change opens the amplifier again. The lock stays with this editor.
     if (!open_)
         return;
-    writes_.discard();
+    discardWrites();
     controller_.close();
     open_ = false;
 }
 
-void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports)
+void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports, QByteArray frame)
 {
-    if (!writes_.push(std::move(reports)))
+    const std::size_t count = reports.size();
+    if (!writes_.push(std::move(reports))) {
         AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+        emit frameNotSent(frame, QStringLiteral("the amplifier takes no reports"));
+        return;
+    }
+    pending_.push_back({std::move(frame), count});
+}
+
+void UsbHidLink::discardWrites()
+{
+    // The jobs dropped before their first report are the newest queued ones.
+    std::size_t dropped = std::min(writes_.discard(), pending_.size());
+    std::vector<QByteArray> frames;
+    for (; dropped > 0; --dropped) {
+        frames.insert(frames.begin(), std::move(pending_.back().frame));
+        pending_.pop_back();
+    }
+    for (const QByteArray& frame : frames)
+        emit frameNotSent(frame, QStringLiteral("dropped, the link has ended"));
 }
 
 void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result)
 {
     if (result.ok)
         AddToHistory(reportLine(std::span(report).first(std::size_t(std::clamp(result.written, 1, 65)))));
-    else
+    else if (!result.dropped)
         AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)));
+    if (pending_.empty())
+        return;
+    // A job ends at its last report, its first failure, or when it is cut short.
+    Pending& job = pending_.front();
+    if (result.ok && --job.reports > 0)
+        return;
+    const Pending done = std::move(job);
+    pending_.pop_front();
+    if (result.dropped)
+        emit frameNotSent(done.frame, QStringLiteral("dropped, the link has ended"));
+    else if (!result.ok)
+        emit frameNotSent(done.frame, QStringLiteral("%1 (%2)").arg(result.errorText, hex(result.errorCode)));
 }
 
 void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)
@@ -363,7 +395,8 @@ void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)
         return;
     HidWriteQueue::Report copy;
     std::copy(report.begin(), report.end(), copy.begin());
-    queue({copy});
+    const auto frame = frameInReport(report);
+    queue({copy}, QByteArray(reinterpret_cast<const char*>(frame.data()), qsizetype(frame.size())));
 }
 
 void UsbHidLink::UsbHidSendBigData(std::span<const std::uint8_t, 642> block)
@@ -381,7 +414,7 @@ void UsbHidLink::UsbHidSendBigData(std::span<const std::uint8_t, 642> block)
     }
     // One further report repeating the eleventh piece.
     reports.push_back(report);
-    queue(std::move(reports));
+    queue(std::move(reports), QByteArray(reinterpret_cast<const char*>(block.data()), qsizetype(block.size())));
 }
 
 void UsbHidLink::tmr_hidreconnectTick()

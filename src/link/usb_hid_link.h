@@ -25,6 +25,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <span>
 
 namespace talvex {
@@ -118,6 +119,11 @@ signals:
     // An amplifier was newly taken while the serial port held the link: it
     // waits for that port to be closed.
     void amplifierWaiting();
+    // A frame handed to the link did not reach the amplifier: its write failed,
+    // the queue was full, or it was dropped when the link ended. `frame` is as
+    // the frame was handed over (the frame of a report, or a block's 642
+    // bytes). Emitted on the user-interface thread, in the order handed over.
+    void frameNotSent(const QByteArray& frame, const QString& reason);
 
 private:
     QList<int> candidates(const QList<HidDeviceInfo>& devices) const;
@@ -127,7 +133,8 @@ private:
     void release();
     void adopt();
     void updateSelectors(const QList<HidDeviceInfo>& devices);
-    void queue(std::vector<HidWriteQueue::Report> reports);
+    void queue(std::vector<HidWriteQueue::Report> reports, QByteArray frame);
+    void discardWrites();
     void logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result);
 
     HidController& controller_;
@@ -144,6 +151,13 @@ private:
     bool selectorsLocked_ = false;
     bool waiting_ = false; // newly taken while the serial port was connected, not yet the transport
     int historyLines_ = 0;
+    // The frames queued and not yet reported, oldest first, with the reports
+    // each still has to write (user-interface thread only).
+    struct Pending {
+        QByteArray frame;
+        std::size_t reports = 0;
+    };
+    std::deque<Pending> pending_;
     HidWriteQueue writes_; // last: its thread ends before the rest goes
 };
 
