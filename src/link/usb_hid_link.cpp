@@ -348,25 +348,38 @@ void UsbHidLink::hidctlDeviceDataError(int code, const QString& text)
 void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports, QByteArray frame)
 {
     const std::size_t count = reports.size();
-    if (!writes_.push(std::move(reports))) {
-        AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
-        emit frameNotSent(frame, QStringLiteral("the amplifier takes no reports"));
+    if (writes_.push(std::move(reports))) {
+        pending_.push_back({std::move(frame), count, {}});
         return;
     }
-    pending_.push_back({std::move(frame), count});
+    AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+    pending_.push_back({std::move(frame), 0, QStringLiteral("the amplifier takes no reports")});
+    reportUnsent();
 }
 
 void UsbHidLink::discardWrites()
 {
-    // The jobs dropped before their first report are the newest queued ones.
-    std::size_t dropped = std::min(writes_.discard(), pending_.size());
-    std::vector<QByteArray> frames;
-    for (; dropped > 0; --dropped) {
-        frames.insert(frames.begin(), std::move(pending_.back().frame));
-        pending_.pop_back();
+    // The jobs dropped before their first report are the newest queued ones
+    // (frames refused earlier may sit among them, already marked).
+    std::size_t dropped = writes_.discard();
+    for (auto job = pending_.rbegin(); job != pending_.rend() && dropped > 0; ++job) {
+        if (job->notSent.isEmpty()) {
+            job->notSent = QStringLiteral("dropped, the link has ended");
+            --dropped;
+        }
     }
-    for (const QByteArray& frame : frames)
-        emit frameNotSent(frame, QStringLiteral("dropped, the link has ended"));
+    reportUnsent();
+}
+
+// Frames that were never written are reported after the ones handed over
+// before them, so the marks keep the order of the frames.
+void UsbHidLink::reportUnsent()
+{
+    while (!pending_.empty() && !pending_.front().notSent.isEmpty()) {
+        const Pending job = std::move(pending_.front());
+        pending_.pop_front();
+        emit frameNotSent(job.frame, job.notSent);
+    }
 }
 
 void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result)
@@ -387,6 +400,7 @@ void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteRes
         emit frameNotSent(done.frame, QStringLiteral("dropped, the link has ended"));
     else if (!result.ok)
         emit frameNotSent(done.frame, QStringLiteral("%1 (%2)").arg(result.errorText, hex(result.errorCode)));
+    reportUnsent();
 }
 
 void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)

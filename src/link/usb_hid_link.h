@@ -156,7 +156,9 @@ private:
     struct Pending {
         QByteArray frame;
         std::size_t reports = 0;
+        QString notSent; // set: never written (refused or discarded); reported once it is the oldest
     };
+    void reportUnsent();
     std::deque<Pending> pending_;
     HidWriteQueue writes_; // last: its thread ends before the rest goes
 };

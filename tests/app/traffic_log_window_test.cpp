@@ -141,7 +141,7 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 // USB writes go out on the writer thread; the log is written on the
 // user-interface thread only. A frame the amplifier did not take keeps its TX
 // line (in the order handed over, before any reply) and is then marked as not
-// sent, whether its write failed or it was dropped when the link ended.
+// sent, whether its write failed or it was dropped when the session ended.
 TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
 {
     makeWindow(QStringList{});
@@ -180,18 +180,23 @@ TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
     ASSERT_NE(tx, all.end());
     EXPECT_LE(tx->ms, failed.ms);
 
-    // Writes that block, then the amplifier goes: every frame handed over
-    // since is marked, the one being written and those still waiting.
+    // Writes that block, then the user disconnects: the frames still waiting
+    // are dropped; the one being written goes out when the amplifier takes
+    // reports again and stays unmarked, and the dropped ones are marked after it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle(); }, 2000));
     from = readLog(path).size();
     hid.stallWrites(true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sentMeters(from) >= 3; }, 3000));
-    hid.unplug(info.path);
-    EXPECT_FALSE(window->link().connected);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return notSent(from).size() >= sentMeters(from); }, 3000));
-    QTest::qWait(100);
-    EXPECT_EQ(notSent(from).size(), sentMeters(from));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentMeters(from) >= 3 && hid.stalledWrites() == 1; }, 3000));
+    window->btn_connectClick();
+    ASSERT_FALSE(window->link().connected);
+    EXPECT_TRUE(notSent(from).empty());
     hid.stallWrites(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notSent(from).size() + 1 >= sentMeters(from); }, 2000));
+    const auto dropped = notSent(from);
+    EXPECT_EQ(dropped.size() + 1, sentMeters(from));
+    for (const LogLine& line : dropped)
+        EXPECT_NE(line.text.find("(not sent: dropped, the link has ended)"), std::string::npos) << line.text;
 }
 
 TEST(CommandLine, TrafficLogAndPortsAreRead)
