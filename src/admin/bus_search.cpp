@@ -175,6 +175,14 @@ void BusSearch::linkTakenOver()
     takenOver_ = true;
 }
 
+void BusSearch::usbAmplifierWaiting()
+{
+    if (!running_)
+        return;
+    stop_ = true;
+    yielded_ = true;
+}
+
 void BusSearch::pause(int ms) { Delay(link_.pump, ms); }
 
 void BusSearch::setGroupsEnabled(Kind kind, bool enabled)
@@ -213,6 +221,7 @@ void BusSearch::run(Kind kind)
 
     running_ = true;
     takenOver_ = false;
+    yielded_ = false;
     const int addresses = kind == Kind::Full ? fullAddresses_ : kQuickAddresses;
     const int count = int(items.size());
     std::vector<SearchedPort> searched;
@@ -249,6 +258,8 @@ void BusSearch::run(Kind kind)
             // The groups stay disabled until the result panel is closed.
             running_ = false;
             stop_ = false;
+            yielded_ = false;
+            emit portReleased();
             return;
         }
         link_.serial.startReader();
@@ -293,6 +304,22 @@ void BusSearch::run(Kind kind)
         running_ = false;
         stop_ = false;
         takenOver_ = false;
+        yielded_ = false;
+        return;
+    }
+    if (yielded_) {
+        // The USB amplifier carries the link from now on: a partial bus result
+        // would only mislead, and its selection would change the address the
+        // USB frames carry.
+        rzgrpbx_searchID_->hide();
+        setGroupsEnabled(kind, true);
+        state.currentPort = kPortNone;
+        link_.serial.close();
+        state.connected = false;
+        running_ = false;
+        stop_ = false;
+        yielded_ = false;
+        emit portReleased();
         return;
     }
     if (stop_ || finished) {
@@ -309,9 +336,13 @@ void BusSearch::run(Kind kind)
             state.connected = false;
         }
     }
+    const bool released = !takenOver_ && !state.connected;
     running_ = false;
     stop_ = false;
     takenOver_ = false;
+    yielded_ = false;
+    if (released)
+        emit portReleased();
 }
 
 void BusSearch::showResult(const std::vector<SearchedPort>& ports, int addresses)

@@ -103,6 +103,9 @@ public:
     // A connect is taking the link: a running search stops at once and leaves
     // the port and the connection to it.
     void linkTakenOver();
+    // The USB amplifier has arrived and waits for the serial port: a running
+    // search ends without a result, closes its port and says so (portReleased).
+    void usbAmplifierWaiting();
 
     bool running() const { return running_; }
     bool probeReplied() const { return probeReplied_; }
@@ -118,6 +121,8 @@ signals:
     void hidePopupsRequested();
     // The transfer progress panel is to be hidden and its timer stopped.
     void hideTransferProgressRequested();
+    // A search has closed its port and left the program disconnected.
+    void portReleased();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -136,6 +141,7 @@ private:
     bool running_ = false;
     bool stop_ = false;
     bool takenOver_ = false;
+    bool yielded_ = false; // ended for the USB amplifier
     bool probeReplied_ = false;
     int probeAddress_ = -1;
 

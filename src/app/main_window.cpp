@@ -60,7 +60,7 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
     if (traffic_)
-        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); });
+        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 
@@ -84,6 +84,8 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
         *this, BusSearch::Link{link_, serial_, sender_, receiver_, router_, pump_, prompts_});
     connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &TForm1::hidePopups);
     connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, this, &TForm1::hideProgress);
+    connect(&usb_, &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
+    connect(busSearch_.get(), &BusSearch::portReleased, &usb_, &UsbHidLink::searchEnded);
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);

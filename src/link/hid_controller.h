@@ -38,6 +38,7 @@ struct HidWriteResult {
     int written = 0;
     int errorCode = 0;
     QString errorText;
+    bool dropped = false; // not written: the link's writes were discarded
 };
 
 class HidController : public QObject {

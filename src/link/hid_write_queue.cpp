@@ -32,12 +32,14 @@ bool HidWriteQueue::push(std::vector<Report> reports)
     return true;
 }
 
-void HidWriteQueue::discard()
+std::size_t HidWriteQueue::discard()
 {
     std::lock_guard lock(mutex_);
+    const std::size_t dropped = jobs_.size();
     jobs_.clear();
     queuedReports_ = 0;
     ++discards_;
+    return dropped;
 }
 
 bool HidWriteQueue::idle() const
@@ -59,8 +61,15 @@ void HidWriteQueue::run()
         const unsigned discards = discards_;
         busy_ = true;
         for (const Report& report : job) {
-            if (discards != discards_)
+            if (discards != discards_) {
+                // The rest of this job goes unwritten: say so once.
+                HidWriteResult dropped;
+                dropped.dropped = true;
+                lock.unlock();
+                done_(report, dropped);
+                lock.lock();
                 break;
+            }
             lock.unlock();
             const HidWriteResult result = write_(report);
             done_(report, result);

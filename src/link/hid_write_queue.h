@@ -36,8 +36,10 @@ public:
 
     // Queues one job behind the others; false, with nothing queued, when full.
     bool push(std::vector<Report> reports);
-    // Drops every job not yet written, and the rest of the one being written.
-    void discard();
+    // Drops every job not yet written, and the rest of the one being written
+    // (which is then reported to Done once more, with `dropped` set). Returns
+    // how many jobs were dropped before their first report.
+    std::size_t discard();
     // Nothing queued and nothing being written.
     bool idle() const;
 

@@ -1,5 +1,7 @@
 #include "link/usb_hid_link.h"
 
+#include "link/traffic_log.h"
+
 #include <QMetaObject>
 
 #include <algorithm>
@@ -139,8 +141,12 @@ void UsbHidLink::hidctlDeviceChange()
     updateSelectors(devices);
     // Only a newly taken amplifier connects by itself: one already held (for
     // example after the user's Disconnect) waits for the user.
-    if (taken && !link_.connected)
+    if (taken && !link_.connected) {
         host_.connectClick();
+    } else if (taken && !link_.usbMode) {
+        waiting_ = true;
+        emit amplifierWaiting();
+    }
 }
 
 // Keeps, opens again or takes the amplifier; true when one was newly taken.
@@ -222,10 +228,11 @@ void UsbHidLink::refused(const HidDeviceInfo& device, const QString& logLine, co
 
 void UsbHidLink::release()
 {
-    writes_.discard();
+    discardWrites();
     if (open_)
         controller_.close();
     open_ = false;
+    waiting_ = false;
     heldPath_.clear();
     heldIndex_ = -1;
     lock_.release();
@@ -239,6 +246,7 @@ void UsbHidLink::adopt()
         return;
     link_.matchedDevice = heldIndex_;
     link_.usbMode = true;
+    waiting_ = false;
 }
 
 void UsbHidLink::prepareConnect()
@@ -258,8 +266,17 @@ void UsbHidLink::prepareConnect()
 void UsbHidLink::sessionEnded()
 {
     // Frames of the session that has ended are not sent any more.
-    writes_.discard();
+    discardWrites();
     adopt();
+}
+
+void UsbHidLink::searchEnded()
+{
+    if (!waiting_ || link_.connected)
+        return;
+    adopt();
+    if (open_ && link_.usbMode)
+        host_.connectClick();
 }
 
 // The port and Device ID selectors are locked while this editor holds an
@@ -323,23 +340,67 @@ void UsbHidLink::hidctlDeviceDataError(int code, const QString& text)
     // change opens the amplifier again. The lock stays with this editor.
     if (!open_)
         return;
-    writes_.discard();
+    discardWrites();
     controller_.close();
     open_ = false;
 }
 
-void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports)
+void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports, QByteArray frame)
 {
-    if (!writes_.push(std::move(reports)))
-        AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+    const std::size_t count = reports.size();
+    if (writes_.push(std::move(reports))) {
+        pending_.push_back({std::move(frame), count, {}});
+        return;
+    }
+    AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+    pending_.push_back({std::move(frame), 0, QStringLiteral("the amplifier takes no reports")});
+    reportUnsent();
+}
+
+void UsbHidLink::discardWrites()
+{
+    // The jobs dropped before their first report are the newest queued ones
+    // (frames refused earlier may sit among them, already marked).
+    std::size_t dropped = writes_.discard();
+    for (auto job = pending_.rbegin(); job != pending_.rend() && dropped > 0; ++job) {
+        if (job->notSent.isEmpty()) {
+            job->notSent = QStringLiteral("dropped, the link has ended");
+            --dropped;
+        }
+    }
+    reportUnsent();
+}
+
+// Frames that were never written are reported after the ones handed over
+// before them, so the marks keep the order of the frames.
+void UsbHidLink::reportUnsent()
+{
+    while (!pending_.empty() && !pending_.front().notSent.isEmpty()) {
+        const Pending job = std::move(pending_.front());
+        pending_.pop_front();
+        emit frameNotSent(job.frame, job.notSent);
+    }
 }
 
 void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result)
 {
     if (result.ok)
         AddToHistory(reportLine(std::span(report).first(std::size_t(std::clamp(result.written, 1, 65)))));
-    else
+    else if (!result.dropped)
         AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)));
+    if (pending_.empty())
+        return;
+    // A job ends at its last report, its first failure, or when it is cut short.
+    Pending& job = pending_.front();
+    if (result.ok && --job.reports > 0)
+        return;
+    const Pending done = std::move(job);
+    pending_.pop_front();
+    if (result.dropped)
+        emit frameNotSent(done.frame, QStringLiteral("dropped, the link has ended"));
+    else if (!result.ok)
+        emit frameNotSent(done.frame, QStringLiteral("%1 (%2)").arg(result.errorText, hex(result.errorCode)));
+    reportUnsent();
 }
 
 void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)
@@ -348,7 +409,8 @@ void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)
         return;
     HidWriteQueue::Report copy;
     std::copy(report.begin(), report.end(), copy.begin());
-    queue({copy});
+    const auto frame = frameInReport(report);
+    queue({copy}, QByteArray(reinterpret_cast<const char*>(frame.data()), qsizetype(frame.size())));
 }
 
 void UsbHidLink::UsbHidSendBigData(std::span<const std::uint8_t, 642> block)
@@ -366,7 +428,7 @@ void UsbHidLink::UsbHidSendBigData(std::span<const std::uint8_t, 642> block)
     }
     // One further report repeating the eleventh piece.
     reports.push_back(report);
-    queue(std::move(reports));
+    queue(std::move(reports), QByteArray(reinterpret_cast<const char*>(block.data()), qsizetype(block.size())));
 }
 
 void UsbHidLink::tmr_hidreconnectTick()

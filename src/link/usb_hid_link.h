@@ -8,7 +8,9 @@
 // another one plugged in later is only listed. It is held under a lock file, so
 // a second editor finds it in use. While a serial session is connected an
 // amplifier that arrives is opened but waits; it carries the link once that
-// session has ended. Writes go out in order on the writer thread.
+// session has ended. A Device ID search is no session: it is told to end
+// (amplifierWaiting), and when it has given the port back the amplifier takes
+// the link and connects by itself. Writes go out in order on the writer thread.
 
 #include "link/hid_controller.h"
 #include "link/hid_device_lock.h"
@@ -23,6 +25,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <span>
 
 namespace talvex {
@@ -74,6 +77,9 @@ public:
     void prepareConnect();
     // The connected session has ended: an amplifier that waited for it takes the link.
     void sessionEnded();
+    // A Device ID search has closed its port: an amplifier that arrived during
+    // it takes the link and connects, as one plugged in while idle does.
+    void searchEnded();
 
     // Notification handlers (called by the controller's signals; public for tests).
     void hidctlDeviceChange();
@@ -109,6 +115,16 @@ public:
     bool versionConfirmed = false;
     int reconnectAttempts = 0;
 
+signals:
+    // An amplifier was newly taken while the serial port held the link: it
+    // waits for that port to be closed.
+    void amplifierWaiting();
+    // A frame handed to the link did not reach the amplifier: its write failed,
+    // the queue was full, or it was dropped when the link ended. `frame` is as
+    // the frame was handed over (the frame of a report, or a block's 642
+    // bytes). Emitted on the user-interface thread, in the order handed over.
+    void frameNotSent(const QByteArray& frame, const QString& reason);
+
 private:
     QList<int> candidates(const QList<HidDeviceInfo>& devices) const;
     bool takeDevice(const QList<HidDeviceInfo>& devices);
@@ -117,7 +133,8 @@ private:
     void release();
     void adopt();
     void updateSelectors(const QList<HidDeviceInfo>& devices);
-    void queue(std::vector<HidWriteQueue::Report> reports);
+    void queue(std::vector<HidWriteQueue::Report> reports, QByteArray frame);
+    void discardWrites();
     void logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result);
 
     HidController& controller_;
@@ -132,7 +149,17 @@ private:
     QSet<QString> refused_; // could not be taken: tried again on its arrival or a connect only
     QSet<QString> told_;  // devices the user has been told about while they stay present
     bool selectorsLocked_ = false;
+    bool waiting_ = false; // newly taken while the serial port was connected, not yet the transport
     int historyLines_ = 0;
+    // The frames queued and not yet reported, oldest first, with the reports
+    // each still has to write (user-interface thread only).
+    struct Pending {
+        QByteArray frame;
+        std::size_t reports = 0;
+        QString notSent; // set: never written (refused or discarded); reported once it is the oldest
+    };
+    void reportUnsent();
+    std::deque<Pending> pending_;
     HidWriteQueue writes_; // last: its thread ends before the rest goes
 };
 

@@ -1,5 +1,6 @@
 #include "ui/traffic_capture.h"
 
+#include "link/hex_text.h"
 #include "link/usb_hid_link.h"
 
 namespace talvex {
@@ -34,7 +35,7 @@ TrafficCapture::TrafficCapture(TrafficLog& log, HidController& hid, QObject* par
 TrafficCapture::~TrafficCapture() = default;
 
 void TrafficCapture::attach(FrameTransport& transport, ReplyReceiver& receiver, SerialLink& serial,
-                            std::function<QString()> portName)
+                            std::function<QString()> portName, UsbHidLink& usb)
 {
     tap_ = std::make_unique<TrafficTap>(
         transport, log_, [portName = std::move(portName)] { return portName ? text(portName()) : std::string(); },
@@ -43,6 +44,13 @@ void TrafficCapture::attach(FrameTransport& transport, ReplyReceiver& receiver, 
         [this](const std::string& frameText, bool isReply) { log_.received(transportName(), frameText, isReply); });
     connect(&serial, &SerialLink::portFailed, this,
             [this](const QString& message) { log_.event(transportName(), text(message)); });
+    // Its TX line went out when the frame was handed over, before any reply;
+    // the mark follows once the writer thread has given the outcome.
+    connect(&usb, &UsbHidLink::frameNotSent, this, [this](const QByteArray& frame, const QString& reason) {
+        log_.event("USB", toHex(std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()),
+                                          std::size_t(frame.size()))) +
+                              " (not sent: " + text(reason) + ')');
+    });
 }
 
 std::string TrafficCapture::transportName() const { return tap_ ? tap_->transportName() : std::string(); }

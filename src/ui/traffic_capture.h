@@ -17,6 +17,8 @@
 
 namespace talvex {
 
+class UsbHidLink;
+
 class TrafficCapture : public QObject {
     Q_OBJECT
 public:
@@ -26,9 +28,10 @@ public:
     ~TrafficCapture() override;
 
     // Taps `transport` and the receiver; `portName` names the serial port the
-    // link uses (the selected port).
+    // link uses (the selected port). USB frames that `usb` reports as not sent
+    // (written on its writer thread, reported on this one) are marked.
     void attach(FrameTransport& transport, ReplyReceiver& receiver, SerialLink& serial,
-                std::function<QString()> portName);
+                std::function<QString()> portName, UsbHidLink& usb);
 
     // The transport the command sender writes to (after attach).
     FrameTransport& transport() { return *tap_; }

@@ -1,6 +1,6 @@
 // The window with its device administration against a virtual amplifier: the
-// start-up search through tmr_boot and tmr_close_seach, a connect during it, and
-// a Device ID change on a live bus.
+// start-up search through tmr_boot and tmr_close_seach, a connect during it, the
+// USB amplifier plugged in during a search, and a Device ID change on a live bus.
 
 #include "../app/window_fixture.h"
 #include "qstring_print.h"
@@ -87,6 +87,55 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     EXPECT_TRUE(groupsEnabled());
     EXPECT_LT(meterReads(), 11u + 5u);
     EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+// The amplifier plugged in to USB while a search holds the serial port ends the
+// search: the port closes, the groups come back, and the amplifier connects by
+// itself as it does when plugged in while idle. The bus result is not shown and
+// selects nothing, so the USB frames keep the Device ID the user had.
+TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
+{
+    vamp::VirtualBus usbBus;
+    usbBus.add(1);
+    for (const bool startUp : {true, false}) {
+        SCOPED_TRACE(startUp ? "start-up search" : "search device id");
+        amp.systemRecord()[3] = 3; // the bus device would be selected by a finished quick search
+        keepStartUpSearch = startUp;
+        if (startUp)
+            makeWindow();
+        else
+            makeWindow(QStringList{pty.slavePath()});
+        auto& search = window->busSearch();
+        search.setFullAddressCount(40);
+        bool searching = false;
+        bool portOpen = false;
+        QTimer::singleShot(startUp ? 450 : 1000, [&] {
+            searching = search.running();
+            portOpen = window->serial().isOpen();
+            hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
+        });
+        if (!startUp)
+            control<QAbstractButton>("btn41")->click(); // returns when the search has ended
+        ASSERT_TRUE(QTest::qWaitFor([&] { return searching && !search.running(); }, 5000));
+        EXPECT_TRUE(portOpen);
+        const std::size_t busFrames = frames.size();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+        EXPECT_EQ(window->link().currentPort, kPortUsb);
+        EXPECT_FALSE(window->serial().isOpen());
+        EXPECT_TRUE(groupsEnabled());
+        EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
+        EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 0);
+        EXPECT_LE(frames.size(), busFrames + 1); // the bus hears no more probes
+        EXPECT_FALSE(hid.written.empty());
+        EXPECT_EQ(hid.written.front()[7], frame::kCmdIdentification);
+        EXPECT_EQ(hid.written.front()[4], 0); // Device ID 1, as selected before the search
+        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
+
+        window.reset();
+        hid.unplug(vamp::FakeHidController::amplifierInfo().path);
+        hid.written.clear();
+        frames.clear();
+    }
 }
 
 TEST_F(AdminWindowTest, NewDeviceIdOnALiveBus)

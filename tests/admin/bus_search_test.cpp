@@ -163,6 +163,38 @@ TEST_F(BusSearchTest, FullSearchGoesFromTheLastPortBackAndListsThePortsInOrder)
     EXPECT_TRUE(shown("rzgrpbx_sch_result"));
 }
 
+// The port list refresh runs whenever the port is closed, so between two ports
+// of a search too: a port that appears then renumbers the list, and the search
+// still opens and names the ports it set out with.
+TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
+{
+    Bus& first = addBus({1});
+    Bus& second = addBus({2});
+    makeSearch(3);
+    bool plugged = false;
+    serial.setEnumerator([&] {
+        return plugged ? std::vector<SerialPortItem>{{"ttyACM0", "/nonexistent/ttyACM0", 0}}
+                       : std::vector<SerialPortItem>{};
+    });
+    QTimer refresh; // every tick may fall between two ports
+    refresh.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&refresh, &QTimer::timeout, [&] {
+        plugged = plugged || !probes.empty();
+        serial.TmrGetCommport();
+    });
+    refresh.start(10);
+
+    search->btn41Click();
+
+    EXPECT_EQ(serial.portTable().size(), 3u); // the new port was listed under the search
+    ASSERT_EQ(probes.size(), 6u);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(probes[i].bus, i < 3 ? 1 : 0) << i;
+    EXPECT_EQ(resultText(), "\n" + line(first, "1 , ") + "\n" + line(second, "2 , "));
+    expectClosed();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
 TEST_F(BusSearchTest, CancelShowsWhatWasFoundAndClosesThePort)
 {
     Bus& first = addBus({1});

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -135,6 +136,67 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
     hid.plug(keyboard);
     hid.unplug(keyboard.path);
     EXPECT_EQ(readLog(path).size(), before);
+}
+
+// USB writes go out on the writer thread; the log is written on the
+// user-interface thread only. A frame the amplifier did not take keeps its TX
+// line (in the order handed over, before any reply) and is then marked as not
+// sent, whether its write failed or it was dropped when the session ended.
+TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
+{
+    makeWindow(QStringList{});
+    const auto info = vamp::FakeHidController::amplifierInfo();
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    auto notSent = [this](std::size_t from) {
+        std::vector<LogLine> marked;
+        const auto all = readLog(path);
+        for (std::size_t i = from; i < all.size(); ++i)
+            if (all[i].text.find("(not sent: ") != std::string::npos)
+                marked.push_back(all[i]);
+        return marked;
+    };
+    auto sentMeters = [this](std::size_t from) {
+        const auto all = readLog(path);
+        std::size_t count = 0;
+        for (std::size_t i = from; i < all.size(); ++i)
+            count += all[i].direction == "TX" && commandOf(all[i].text) == "2B";
+        return count;
+    };
+
+    // A failed write.
+    std::size_t from = readLog(path).size();
+    hid.failWrites = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !notSent(from).empty(); }, 3000));
+    hid.failWrites = false;
+    const LogLine failed = notSent(from).front();
+    EXPECT_EQ(failed.transport, "USB");
+    EXPECT_EQ(commandOf(failed.text), "2B");
+    EXPECT_NE(failed.text.find("A device attached to the system is not functioning."), std::string::npos);
+    const auto all = readLog(path);
+    const auto tx = std::find_if(all.begin() + std::ptrdiff_t(from), all.end(), [&](const LogLine& line) {
+        return line.direction == "TX" && failed.text.rfind(line.text + " (not sent: ", 0) == 0;
+    });
+    ASSERT_NE(tx, all.end());
+    EXPECT_LE(tx->ms, failed.ms);
+
+    // Writes that block, then the user disconnects: the frames still waiting
+    // are dropped; the one being written goes out when the amplifier takes
+    // reports again and stays unmarked, and the dropped ones are marked after it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle(); }, 2000));
+    from = readLog(path).size();
+    hid.stallWrites(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sentMeters(from) >= 3 && hid.stalledWrites() == 1; }, 3000));
+    window->btn_connectClick();
+    ASSERT_FALSE(window->link().connected);
+    EXPECT_TRUE(notSent(from).empty());
+    hid.stallWrites(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notSent(from).size() + 1 >= sentMeters(from); }, 2000));
+    const auto dropped = notSent(from);
+    EXPECT_EQ(dropped.size() + 1, sentMeters(from));
+    for (const LogLine& line : dropped)
+        EXPECT_NE(line.text.find("(not sent: dropped, the link has ended)"), std::string::npos) << line.text;
 }
 
 TEST(CommandLine, TrafficLogAndPortsAreRead)

@@ -9,6 +9,7 @@
 #include "model/parameter_model.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -263,6 +264,37 @@ TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
     ASSERT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
     EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
     EXPECT_TRUE(link.connected);
+}
+
+// Every frame that never reaches the amplifier is reported once, in the order
+// the frames were handed over: a block cut short when the session ends is
+// reported before the frames that waited behind it, and a frame the full queue
+// refused keeps its place after them.
+TEST_F(UsbFixture, FramesNotWrittenAreReportedOnceInTheOrderHandedOver)
+{
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    QSignalSpy unsent(&usb, &UsbHidLink::frameNotSent);
+    controller.stallWrites(true);
+    std::array<std::uint8_t, 642> block{};
+    block[0] = 0x5A;
+    usb.UsbHidSendBigData(block);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
+    for (std::size_t i = 0; i <= HidWriteQueue::kMaxQueuedReports; ++i)
+        sendMeterRead();
+    usb.sessionEnded();
+    EXPECT_EQ(unsent.count(), 0); // the block's first report is still being written
+
+    controller.stallWrites(false);
+    waitForWrites();
+    EXPECT_EQ(controller.written.size(), 1u);
+    ASSERT_EQ(unsent.count(), int(HidWriteQueue::kMaxQueuedReports) + 2);
+    EXPECT_EQ(unsent.front().at(0).toByteArray().size(), 642);
+    EXPECT_EQ(unsent.front().at(1).toString(), QStringLiteral("dropped, the link has ended"));
+    for (int i = 1; i <= int(HidWriteQueue::kMaxQueuedReports); ++i) {
+        EXPECT_EQ(unsent.at(i).at(0).toByteArray(), QByteArray::fromHex("A5A5A500A2002B00000089AA")) << i;
+        EXPECT_EQ(unsent.at(i).at(1).toString(), QStringLiteral("dropped, the link has ended")) << i;
+    }
+    EXPECT_EQ(unsent.back().at(1).toString(), QStringLiteral("the amplifier takes no reports"));
 }
 
 TEST_F(UsbFixture, TrafficLogKeepsTheNewestLines)

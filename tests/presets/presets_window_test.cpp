@@ -205,6 +205,47 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
+// Broadcast mode with the amplifier on USB, unplugged during a one-group load:
+// the load ends with its link, everything it stopped or showed is put back, and
+// the next connect (by itself, when plugged in again) addresses all devices again.
+TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
+{
+    makeWindow(QStringList{});
+    click("btn_broadcase");
+    ASSERT_TRUE(window->sender().broadcast);
+    const auto info = vamp::FakeHidController::amplifierInfo();
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
+
+    const QString file = path("one.datdsp");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(groupfile::formatOneGroup(groupfile::makeGroupText(amp.image(), 0, 0, 0x28))->c_str());
+    }
+    fileDialogs.answers = {file};
+    bool loading = false;
+    QTimer::singleShot(300, [&] {
+        loading = transfer().busy() && shown("rzgrpbx_data_tx_bar");
+        hid.unplug(info.path);
+    });
+    click("btn_load_onegrp2pc"); // returns after the load's pause
+    EXPECT_TRUE(loading);
+    EXPECT_FALSE(window->link().connected);
+    EXPECT_FALSE(transfer().busy());
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->tmr_prgrsbr.isActive() || window->tmr_pulseframe.isActive() ||
+                 window->tmr_disconnect.isActive() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(window->sender().readBackOverride);
+
+    hid.plug(info, &bus);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
+    EXPECT_TRUE(window->sender().broadcast);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
 TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
 {
     amp.storedGroup(3)[kMainGain] = 250;
