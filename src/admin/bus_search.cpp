@@ -2,6 +2,7 @@
 
 #include "link/frame.h"
 #include "link/hex_text.h"
+#include "model/number_text.h"
 #include "ui/controls.h"
 
 #include <QAbstractButton>
@@ -11,19 +12,11 @@
 #include <QProgressBar>
 #include <QWidget>
 
-#include <charconv>
 #include <cstdint>
 
 namespace talvex {
 
 namespace {
-
-std::string decimal(int value)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
 
 // Address byte of a reply frame written as hex text.
 constexpr std::size_t kAddressText = 6;
@@ -59,7 +52,7 @@ std::string searchResultText(const std::vector<SearchedPort>& ports, const Found
         text += "Device ID:";
         for (int address = 0; address < probedAddresses; ++address) {
             if (found.answered(port.name, address))
-                text += decimal(address + 1) + " , ";
+                text += integerText(address + 1) + " , ";
         }
     }
     return text;

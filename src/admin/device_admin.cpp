@@ -1,6 +1,7 @@
 #include "admin/device_admin.h"
 
 #include "link/frame.h"
+#include "model/number_text.h"
 #include "ui/main_window_layout.h"
 #include "ui/controls.h"
 
@@ -13,17 +14,6 @@
 #include <charconv>
 
 namespace talvex {
-
-namespace {
-
-QString decimal(int value)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return QString::fromLatin1(buffer, result.ptr - buffer);
-}
-
-} // namespace
 
 std::optional<int> parseDeviceId(std::string_view text)
 {
@@ -105,7 +95,7 @@ void DeviceAdmin::btn46Click()
     }
     const auto id = parseDeviceId(edt22_->text().toStdString());
     if (!id) {
-        edt22_->setText(decimal(parts_.sender.deviceAddress + 1));
+        edt22_->setText(QString::fromStdString(integerText(parts_.sender.deviceAddress + 1)));
         parts_.prompts.message(QStringLiteral("Please input 1~250 number."));
         return;
     }

@@ -22,6 +22,13 @@ std::string generalNumberText(double value)
     return toText(value, std::chars_format::general, 15);
 }
 
+std::string integerText(long long value)
+{
+    char text[24];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
+}
+
 std::string oneDecimalText(double value)
 {
     return toText(value == 0.0 ? 0.0 : value, std::chars_format::fixed, 1);

@@ -11,6 +11,8 @@ namespace talvex {
 
 // Shortest general form with up to 15 significant digits: 1000, 19.7, -0.2.
 std::string generalNumberText(double value);
+// A whole number in decimal digits: 250, -3.
+std::string integerText(long long value);
 // Exactly one decimal: 1000.0, -24.0.
 std::string oneDecimalText(double value);
 // Exactly `decimals` decimals (fixed notation, rounded): fixedText(19.7, 4) = "19.7000".

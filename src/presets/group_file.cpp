@@ -1,7 +1,8 @@
 #include "presets/group_file.h"
 
+#include "model/number_text.h"
+
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -28,13 +29,8 @@ int pairValue(std::string_view text, std::size_t at)
     return high < 0 || low < 0 ? -1 : high * 16 + low;
 }
 
-// Messages are built with to_chars so they read the same on every desktop.
-std::string number(std::size_t value)
-{
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
-}
+// Messages read the same on every desktop.
+std::string number(std::size_t value) { return integerText(static_cast<long long>(value)); }
 
 // A character as the reason shows it: itself when printable, otherwise its code.
 std::string shown(char c)
