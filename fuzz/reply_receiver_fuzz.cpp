@@ -1,8 +1,8 @@
-// Feeds arbitrary byte streams through both receive paths and the dispatcher.
-// The first byte of each chunk header picks the path and the chunk length, so
-// the fuzzer can interleave serial reads and USB reports of any size.
+// Feeds arbitrary byte streams through both receive paths, the dispatcher and
+// the reply decoders. The first byte of each chunk header picks the path and the
+// chunk length, so the fuzzer can interleave serial reads and USB reports of any size.
 
-#include "link/hex_text.h"
+#include "link/reply_handlers.h"
 #include "link/reply_receiver.h"
 
 #include <cstddef>
@@ -15,12 +15,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     LinkState link;
     ReplyReceiver receiver(link);
+    ParameterModel model;
     std::size_t handled = 0;
     for (int command : {0x22, 0x26, 0x28, 0x29, 0x2B, 0xA0})
-        receiver.setHandler(std::uint8_t(command), [&](const std::string& frameText) {
-            // Handlers read payload bytes anywhere in the text, as the real ones do.
-            for (std::size_t i = 0; i < 650; i += 13)
-                handled += std::size_t(replyDataByte(frameText, i) + 1);
+        receiver.setHandler(std::uint8_t(command), [&](const frame::Reply& reply) {
+            // Every decoder a handler may run, on whatever payload the frame carries.
+            const auto payload = reply.payload();
+            handled += replies::identificationMatches(payload) + replies::storePresetNames(payload, model) +
+                       replies::storeSystemRecord(payload, model).value_or(0) + replies::storeGroup(payload, model);
+            if (const auto meter = replies::decodeMeter(payload))
+                handled += std::size_t(meter->step);
+            for (std::uint8_t b : reply.bytes)
+                handled += b;
         });
 
     std::size_t at = 0;
@@ -31,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (length > size - at)
             length = size - at;
         if (usb)
-            receiver.ShowRead(data + at, length);
+            receiver.appendUsbReport(data + at, length);
         else
             receiver.appendSerialBytes(std::span<const std::uint8_t>(data + at, length));
         at += length;
-        if (receiver.receiveText().size() > 2 * ReplyReceiver::kTextLimit)
-            __builtin_trap(); // the text must stay bounded
+        if (receiver.receivedBytes().size() > 2 * ReplyReceiver::kByteLimit)
+            __builtin_trap(); // the received bytes must stay bounded
     }
     return handled == 0xFFFFFFFF ? 1 : 0;
 }

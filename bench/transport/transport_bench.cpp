@@ -5,9 +5,12 @@
 // - HidRoundTrip: the same over the fake HID controller (65-byte report out,
 //   two 64-byte reports back, delivered on the event loop).
 // - VirtualBusFeed / HidBlockWrite: the device side's own cost per frame.
+// - ReceiveGroupReply: the editor's reassembly and dispatch of a group reply.
 
 #include "fake_hid_controller.h"
 #include "link/frame.h"
+#include "link/frame_packaging.h"
+#include "link/reply_receiver.h"
 #include "link/serial_link.h"
 #include "link/usb_hid_link.h"
 #include "pty_server.h"
@@ -52,7 +55,7 @@ void SerialRoundTrip(benchmark::State& state)
     }
     serial.startReader();
     bool done = false;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { done = true; });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { done = true; });
     const auto request = meterRequest();
     for (auto _ : state) {
         done = false;
@@ -87,13 +90,11 @@ void HidRoundTrip(benchmark::State& state)
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);
     link.connected = true; // connected over USB: the amplifier carries the link
     bool done = false;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { done = true; });
-    std::array<std::uint8_t, 65> report{};
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { done = true; });
     const auto request = meterRequest();
-    std::copy(request.begin(), request.end(), report.begin() + 1);
     for (auto _ : state) {
         done = false;
-        usb.UsbHidSendDataClick(report);
+        usb.writeFrame(request);
         waitUntil(done);
         controller.written.clear();
     }
@@ -117,18 +118,49 @@ void HidBlockWrite(benchmark::State& state)
     bus.add(1);
     vamp::HidReportDevice device(bus);
     const auto whole = frame::encode({0, frame::kOpWrite, 0, frame::kCmdCurrentGroup, 0, std::vector<std::uint8_t>(640, 7)});
-    std::vector<std::array<std::uint8_t, 64>> reports(12);
-    std::copy_n(whole.begin(), 10, reports[0].begin());
-    for (std::size_t piece = 0; piece < 11; ++piece) {
-        const std::size_t start = 10 + 64 * piece;
-        std::copy_n(whole.begin() + std::ptrdiff_t(start), std::min<std::size_t>(64, whole.size() - start),
-                    reports[piece + 1].begin());
-    }
+    // The reports the USB link writes for it: the head, 11 pieces, the repeat.
+    std::vector<HidReport> reports;
+    for (auto part : frameParts(whole))
+        for (const HidReport& report : hidReports(part))
+            reports.push_back(report);
     for (auto _ : state)
         for (const auto& report : reports)
-            benchmark::DoNotOptimize(device.outputReport(report));
+            benchmark::DoNotOptimize(device.outputReport(std::span(report).subspan<1, 64>()));
 }
 BENCHMARK(HidBlockWrite);
+
+// The editor's own cost of taking in a 640-byte group reply and handing its
+// frame to the handler: over the serial path in reads of 64 bytes, and over the
+// USB path as a header report and 11 data reports.
+void ReceiveGroupReply(benchmark::State& state)
+{
+    const bool usbPath = state.range(0) != 0;
+    LinkState link;
+    ReplyReceiver receiver(link);
+    std::size_t seen = 0;
+    receiver.setHandler(frame::kCmdCurrentGroup, [&](const frame::Reply& reply) { seen += reply.payload().size(); });
+    const auto reply =
+        frame::encode({0, frame::kOpReply, 0, frame::kCmdCurrentGroup, 0, std::vector<std::uint8_t>(640, 7)});
+    std::vector<std::array<std::uint8_t, 64>> reports(1);
+    std::copy_n(reply.begin(), frame::kHeadSize, reports[0].begin());
+    for (std::size_t at = frame::kHeadSize; at < reply.size(); at += 64) {
+        reports.emplace_back();
+        std::copy_n(reply.begin() + std::ptrdiff_t(at), std::min<std::size_t>(64, reply.size() - at),
+                    reports.back().begin());
+    }
+    for (auto _ : state) {
+        if (usbPath) {
+            for (const auto& report : reports)
+                receiver.appendUsbReport(report.data(), report.size());
+        } else {
+            for (std::size_t at = 0; at < reply.size(); at += 64)
+                receiver.appendSerialBytes(std::span(reply).subspan(at, std::min<std::size_t>(64, reply.size() - at)));
+        }
+    }
+    if (seen != 640 * state.iterations())
+        state.SkipWithError("a reply was not dispatched");
+}
+BENCHMARK(ReceiveGroupReply)->ArgName("usb")->Arg(0)->Arg(1);
 
 } // namespace
 

@@ -1,7 +1,6 @@
 #include "admin/bus_search.h"
 
 #include "link/frame.h"
-#include "link/hex_text.h"
 #include "model/number_text.h"
 #include "ui/controls.h"
 
@@ -19,7 +18,6 @@ namespace talvex {
 namespace {
 
 // Address byte of a reply frame written as hex text.
-constexpr std::size_t kAddressText = 6;
 
 } // namespace
 
@@ -152,11 +150,11 @@ void BusSearch::tmr_close_seachTimer()
         btn_s_close_->click();
 }
 
-void BusSearch::meterReplied(const std::string& frameText)
+void BusSearch::meterReplied(const frame::Reply& reply)
 {
     // Only the probed device's own answer counts: a late reply of the previous
     // address must not be credited to this one.
-    if (probeAddress_ >= 0 && hexAt(frameText, kAddressText) == probeAddress_)
+    if (probeAddress_ >= 0 && reply.address() == probeAddress_)
         probeReplied_ = true;
 }
 
@@ -269,10 +267,9 @@ void BusSearch::run(Kind kind)
                 break;
             probeReplied_ = false;
             link_.receiver.clear();
-            link_.sender.clearTransmitText();
             link_.sender.deviceAddress = address;
             probeAddress_ = address;
-            link_.sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+            link_.sender.sendRead(0, frame::kCmdMeters, 0);
             pause(kProbeMs);
             if (takenOver_)
                 break;

@@ -99,7 +99,7 @@ public:
 
     // The window's meter handler hands every meter reply here (the whole frame
     // as hex text).
-    void meterReplied(const std::string& frameText);
+    void meterReplied(const frame::Reply& reply);
     // A connect is taking the link: a running search stops at once and leaves
     // the port and the connection to it.
     void linkTakenOver();

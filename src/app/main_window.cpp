@@ -64,12 +64,12 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
     sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
 
-    receiver_.setHandler(frame::kCmdIdentification, [this](const std::string& text) { Ack_Rcv_version_proc(text); });
-    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const std::string& text) { Ack_R_20_Username_proc(text); });
-    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const std::string& text) { Ack_R_AllSysData_proc(text); });
-    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const std::string& text) { Ack_RW_One_Group_proc(text); });
-    receiver_.setHandler(frame::kCmdStoredGroup, [this](const std::string& text) { Ack_Rw_20_Group_proc(text); });
-    receiver_.setHandler(frame::kCmdMeters, [this](const std::string& text) { Ack_Meter_proc(text); });
+    receiver_.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) { Ack_Rcv_version_proc(reply); });
+    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const frame::Reply& reply) { Ack_R_20_Username_proc(reply); });
+    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const frame::Reply& reply) { Ack_R_AllSysData_proc(reply); });
+    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const frame::Reply& reply) { Ack_RW_One_Group_proc(reply); });
+    receiver_.setHandler(frame::kCmdStoredGroup, [this](const frame::Reply& reply) { Ack_Rw_20_Group_proc(reply); });
+    receiver_.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) { Ack_Meter_proc(reply); });
 
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
@@ -213,7 +213,7 @@ void TForm1::tmr_disconnectTimer()
     warning_->show();
 }
 
-void TForm1::tmr_pulseframeTimer() { sender_.sendSchedulerTick(); }
+void TForm1::tmr_pulseframeTimer() { sender_.sendNextChunkOrMeterRead(); }
 
 void TForm1::tmr_hidreconnectTimer() { usb_.tmr_hidreconnectTick(); }
 
@@ -284,13 +284,12 @@ void TForm1::connectLink()
     serial_.startReader();
 
     receiver_.clear();
-    sender_.clearTransmitText();
     tmr_disconnect.start();
     receiver_.clearReassembly();
     tmr_hidreconnect.start();
     usb_.versionConfirmed = false;
 
-    sender_.Send_Readcmd_tomcu(0, frame::kCmdIdentification, 0);
+    sender_.sendRead(0, frame::kCmdIdentification, 0);
     showConnected(true);
 }
 
@@ -414,11 +413,10 @@ void TForm1::showDeviceList(const QStringList& names)
 
 // --- reply handlers --------------------------------------------------------
 
-void TForm1::Ack_Rcv_version_proc(const std::string& text)
+void TForm1::Ack_Rcv_version_proc(const frame::Reply& reply)
 {
-    if (!replies::identificationMatches(text))
+    if (!replies::identificationMatches(reply.payload()))
         return; // the watchdog ends the connection
-    sender_.clearTransmitText();
     tmr_hidreconnect.stop();
     usb_.versionConfirmed = true;
     if (hidPresent() && !link_.connected) {
@@ -426,43 +424,41 @@ void TForm1::Ack_Rcv_version_proc(const std::string& text)
         btn_connectClick();
     }
     warning_->close();
-    sender_.Send_Readcmd_tomcu(0, frame::kCmdReadPresetNames, 0);
+    sender_.sendRead(0, frame::kCmdReadPresetNames, 0);
 }
 
-void TForm1::Ack_R_20_Username_proc(const std::string& text)
+void TForm1::Ack_R_20_Username_proc(const frame::Reply& reply)
 {
-    if (!replies::storePresetNames(text, model_))
+    if (!replies::storePresetNames(reply.payload(), model_))
         return;
     for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n) {
         const std::string shown = replies::presetDisplayName(model_.presetNames[n]);
         cbb_load2dev_->setItemText(n, QString::fromLatin1(kPresetLabelPrefixes[n]) + u':' + fromStd(shown));
     }
-    sender_.clearTransmitText();
-    sender_.Send_Readcmd_tomcu(0, frame::kCmdReadSystemRecord, 0);
+    sender_.sendRead(0, frame::kCmdReadSystemRecord, 0);
 }
 
-void TForm1::Ack_R_AllSysData_proc(const std::string& text)
+void TForm1::Ack_R_AllSysData_proc(const frame::Reply& reply)
 {
-    const auto item = replies::storeSystemRecord(text, model_);
+    const auto item = replies::storeSystemRecord(reply.payload(), model_);
     if (!item)
         return;
     for (QComboBox* list : {cbb_load2dev_, cbb_save2dev_})
         list->setCurrentIndex(*item < list->count() ? *item : -1);
     const int threshold = model_.systemRecord[7];
     cbb_TemperatureThr_->setCurrentIndex(threshold < cbb_TemperatureThr_->count() ? threshold : -1);
-    sender_.clearTransmitText();
-    sender_.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    sender_.sendRead(0, frame::kCmdCurrentGroup, 0);
 }
 
-void TForm1::Ack_RW_One_Group_proc(const std::string& text)
+void TForm1::Ack_RW_One_Group_proc(const frame::Reply& reply)
 {
-    if (!replies::storeGroup(text, model_))
+    if (!replies::storeGroup(reply.payload(), model_))
         return;
     model_.viewRefresh = true;
     UpdataToComponent();
     model_.viewRefresh = false;
 
-    groupTransfer_->currentGroupReceived(text.substr(0, replies::kGroupText));
+    groupTransfer_->currentGroupReceived(reply);
     if (!link_.connected)
         return; // the link was lost while the save dialog was open
 
@@ -473,17 +469,17 @@ void TForm1::Ack_RW_One_Group_proc(const std::string& text)
         sender_.deviceAddress = frame::kBroadcastAddress;
 }
 
-void TForm1::Ack_Rw_20_Group_proc(const std::string& text)
+void TForm1::Ack_Rw_20_Group_proc(const frame::Reply& reply)
 {
-    if (text.size() < replies::kGroupText)
+    if (reply.payload().size() < frame::kGroupSize)
         return;
-    groupTransfer_->storedGroupReceived(text.substr(0, replies::kGroupText));
+    groupTransfer_->storedGroupReceived(reply);
 }
 
-void TForm1::Ack_Meter_proc(const std::string& text)
+void TForm1::Ack_Meter_proc(const frame::Reply& reply)
 {
-    busSearch_->meterReplied(text);
-    const auto reading = replies::decodeMeter(text);
+    busSearch_->meterReplied(reply);
+    const auto reading = replies::decodeMeter(reply.payload());
     if (!reading)
         return;
     lbl_temperature_->setText(fromStd(replies::temperatureText(reading->step)));

@@ -79,12 +79,12 @@ public:
     void tmr_reflashcomportTimer();
 
     // Reply handlers, called by the dispatcher with the whole reply frame as hex text.
-    void Ack_Rcv_version_proc(const std::string& text);
-    void Ack_R_20_Username_proc(const std::string& text);
-    void Ack_R_AllSysData_proc(const std::string& text);
-    void Ack_RW_One_Group_proc(const std::string& text);
-    void Ack_Rw_20_Group_proc(const std::string& text);
-    void Ack_Meter_proc(const std::string& text);
+    void Ack_Rcv_version_proc(const frame::Reply& reply);
+    void Ack_R_20_Username_proc(const frame::Reply& reply);
+    void Ack_R_AllSysData_proc(const frame::Reply& reply);
+    void Ack_RW_One_Group_proc(const frame::Reply& reply);
+    void Ack_Rw_20_Group_proc(const frame::Reply& reply);
+    void Ack_Meter_proc(const frame::Reply& reply);
 
     // Makes the controls show the parameter image.
     void UpdataToComponent();

@@ -1,17 +1,16 @@
 #pragma once
-// Builds command frames into the process-wide transmit buffers, chooses the
-// device address each frame carries, and hands the frame to the active
-// transport. Also the send scheduler: one pending chunk per tick, or a meter read.
+// Builds command frames, chooses the device address each frame carries, and
+// hands the encoded frame to the active transport. Also the send scheduler: one
+// pending chunk per tick, or a meter read.
 
+#include "link/frame.h"
 #include "link/frame_transport.h"
 #include "link/link_state.h"
 #include "model/parameter_model.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <vector>
 
 namespace talvex {
 
@@ -31,28 +30,27 @@ public:
     bool broadcast = false;
     bool readBackOverride = false;
 
-    void AddSendstrHead(int operation, int index, int command, int subIndex, int length);
-    void CleanSendhidbuf() { report_.fill(0); }
-    void Send_Readcmd_tomcu(int index, int command, int subIndex);
-    void Send_Write8Byte_CmdtoMCU(int index, int command, int subIndex, std::span<const int, 8> values);
-    void Send_Data_toMCU(int chunk);
-    void Send_WriteProName_CmttoMCU();
-    // Block write of one group: the head goes out alone, then the 640 bytes with
-    // checksum (over head and data) and end byte. The caller checks the link is up.
+    // All of these send nothing while the link is down.
+    // A read request (Send_Readcmd_tomcu).
+    void sendRead(int index, int command, int subIndex);
+    // A write of the low bytes of eight entries (Send_Write8Byte_CmdtoMCU).
+    void sendEightByteWrite(int index, int command, int subIndex, std::span<const int, 8> values);
+    // The frame a pending-write flag stands for (Send_Data_toMCU).
+    void sendChunk(int chunk);
+    // The name of the preset system-record entry 0 names (Send_WriteProName_CmttoMCU).
+    void sendPresetName();
+    // Block write of one group: the transport sends the head alone, then the 640
+    // bytes with checksum (over head and data) and end byte. The caller checks the link is up.
     void sendBlockWrite(int index, int command, std::span<const std::uint8_t, 640> data);
 
-    // Tick of the send-pulse timer.
-    void sendSchedulerTick();
-
-    void clearTransmitText() { text_.clear(); }
-    const std::array<std::uint8_t, 65>& transmitReport() const { return report_; }
-    const std::vector<std::uint8_t>& transmitText() const { return text_; }
-    const std::array<std::uint8_t, 642>& blockBuffer() const { return block_; }
+    // Tick of the send-pulse timer: the lowest pending chunk, or a meter read
+    // when nothing is pending.
+    void sendNextChunkOrMeterRead();
 
 private:
-    void appendByte(std::uint8_t value);
-    void finishFrame();
-    void transmit();
+    // The address the next frame carries; takes the one-shot read-back override.
+    std::uint8_t nextAddress(int command);
+    void send(int operation, int index, int command, int subIndex, std::span<const std::uint8_t> payload);
     int selectedAddress() const { return selectedAddress_ ? selectedAddress_() : 0; }
 
     ParameterModel& model_;
@@ -60,11 +58,6 @@ private:
     FrameTransport* transport_ = nullptr;
     std::function<int()> selectedAddress_;
     std::function<void()> presetNameWriter_;
-
-    std::array<std::uint8_t, 65> report_{};
-    std::vector<std::uint8_t> text_;
-    std::array<std::uint8_t, 642> block_{};
-    int checksum_ = 0;
 };
 
 } // namespace talvex

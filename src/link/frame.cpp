@@ -19,16 +19,22 @@ std::vector<std::uint8_t> encode(const Frame& f)
     return out;
 }
 
+std::optional<std::size_t> frameSize(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < kHeadSize)
+        return std::nullopt;
+    return (std::size_t(bytes[8]) << 8 | bytes[9]) + kOverhead;
+}
+
 DecodeStatus decode(std::span<const std::uint8_t> bytes, Decoded& out)
 {
     for (std::size_t i = 0; i < 3 && i < bytes.size(); ++i)
         if (bytes[i] != kStart)
             return DecodeStatus::Invalid;
-    if (bytes.size() < kHeadSize)
+    const auto size = frameSize(bytes);
+    if (!size || bytes.size() < *size)
         return DecodeStatus::NeedMore;
-    const std::size_t length = std::size_t(bytes[8]) << 8 | bytes[9];
-    if (bytes.size() < length + kOverhead)
-        return DecodeStatus::NeedMore;
+    const std::size_t length = *size - kOverhead;
     if (bytes[length + kOverhead - 1] != kEnd)
         return DecodeStatus::Invalid;
     std::uint8_t sum = 0;

@@ -40,7 +40,7 @@ inline constexpr std::size_t kIdentificationSize = 24;
 inline constexpr char kIdentification[] = "KORVEN2Q7 V2.1.0        ";
 static_assert(sizeof kIdentification == kIdentificationSize + 1);
 
-// Length of a reply's hex text carrying `payload` data bytes.
+// Length of a frame's hex text (the traffic log, group files) carrying `payload` data bytes.
 constexpr std::size_t replyTextLength(std::size_t payload) { return 2 * (payload + kOverhead); }
 
 struct Frame {
@@ -53,6 +53,23 @@ struct Frame {
 };
 
 std::vector<std::uint8_t> encode(const Frame& frame);
+
+// Size of the whole frame whose head starts `bytes` (head, payload, checksum and
+// end byte), or nothing while the ten head bytes have not all arrived.
+std::optional<std::size_t> frameSize(std::span<const std::uint8_t> bytes);
+
+// A received reply frame, read in place: its bytes exactly as they arrived, from
+// the first start byte to the end byte. The checksum is not examined.
+struct Reply {
+    std::span<const std::uint8_t> bytes;
+
+    std::uint8_t address() const { return bytes[3]; }
+    std::uint8_t operation() const { return bytes[4]; }
+    std::uint8_t index() const { return bytes[5]; }
+    std::uint8_t command() const { return bytes[6]; }
+    std::uint8_t subIndex() const { return bytes[7]; }
+    std::span<const std::uint8_t> payload() const { return bytes.subspan(kHeadSize, bytes.size() - kOverhead); }
+};
 
 // Looks for one whole frame at the start of `bytes`. Returns it and the bytes it
 // took when the start bytes, length and end byte are all present and right; the

@@ -1,6 +1,6 @@
 #pragma once
-// Where built frames go. The USB link takes the 65-byte transmit report (and the
-// block buffer as a report sequence); the serial link takes the frame bytes.
+// Where encoded frames go. Each transport packages the bytes for its medium
+// (frame_packaging.h): the USB link as 65-byte output reports, the serial link raw.
 
 #include <cstdint>
 #include <span>
@@ -12,9 +12,8 @@ public:
     virtual ~FrameTransport() = default;
     // True when the USB mode flag is set and an HID device is open.
     virtual bool usbActive() const = 0;
-    virtual void writeHidReport(std::span<const std::uint8_t, 65> report) = 0;
-    virtual void writeHidBlock(std::span<const std::uint8_t, 642> block) = 0;
-    virtual void writeSerial(std::span<const std::uint8_t> bytes) = 0;
+    // One whole encoded frame, from the first start byte to the end byte.
+    virtual void sendFrame(std::span<const std::uint8_t> frame) = 0;
 };
 
 } // namespace talvex

@@ -39,12 +39,4 @@ std::optional<std::uint32_t> hexValue(std::string_view digits)
     return value;
 }
 
-int hexAt(std::string_view text, std::size_t pos, std::size_t digits)
-{
-    if (pos > text.size() || digits > text.size() - pos)
-        return -1;
-    const auto value = hexValue(text.substr(pos, digits));
-    return value ? int(*value) : -1;
-}
-
 } // namespace talvex

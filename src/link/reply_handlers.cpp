@@ -1,6 +1,5 @@
 #include "link/reply_handlers.h"
 
-#include "link/hex_text.h"
 #include "model/value_tables.h"
 
 #include <algorithm>
@@ -12,42 +11,23 @@ namespace {
 
 constexpr int kRawLimit = 5118;
 
-// Reads `count` data bytes into `out`; false if any of them is missing.
-template <typename Out>
-bool readBytes(const std::string& text, std::size_t count, Out&& out)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        const int value = replyDataByte(text, i);
-        if (value < 0)
-            return false;
-        out(i, value);
-    }
-    return true;
-}
-
 } // namespace
 
-bool identificationMatches(const std::string& text)
+bool identificationMatches(Payload payload)
 {
-    if (text.size() < kIdentificationText)
-        return false;
-    for (std::size_t i = 0; i < frame::kIdentificationSize; ++i)
-        if (replyDataByte(text, i) != static_cast<unsigned char>(frame::kIdentification[i]))
-            return false;
-    return true;
+    return payload.size() >= frame::kIdentificationSize &&
+           std::equal(payload.begin(), payload.begin() + frame::kIdentificationSize, frame::kIdentification,
+                      [](std::uint8_t code, char c) { return code == static_cast<unsigned char>(c); });
 }
 
-bool storePresetNames(const std::string& text, ParameterModel& model)
+bool storePresetNames(Payload payload, ParameterModel& model)
 {
-    if (text.size() < kNamesText)
+    constexpr std::size_t kNamesSize = kPresetCount * kPresetNameLength;
+    if (payload.size() < kNamesSize)
         return false;
-    auto names = model.presetNames;
-    const bool ok = readBytes(text, kPresetCount * kPresetNameLength, [&](std::size_t i, int v) {
-        names[i / kPresetNameLength][i % kPresetNameLength] = std::uint8_t(v);
-    });
-    if (ok)
-        model.presetNames = names;
-    return ok;
+    for (std::size_t i = 0; i < kNamesSize; ++i)
+        model.presetNames[i / kPresetNameLength][i % kPresetNameLength] = payload[i];
+    return true;
 }
 
 std::string presetDisplayName(const std::array<std::uint8_t, kPresetNameLength>& name)
@@ -61,42 +41,34 @@ std::string presetDisplayName(const std::array<std::uint8_t, kPresetNameLength>&
     return shown;
 }
 
-std::optional<int> storeSystemRecord(const std::string& text, ParameterModel& model)
+std::optional<int> storeSystemRecord(Payload payload, ParameterModel& model)
 {
-    if (text.size() < kSystemText)
+    if (payload.size() < std::size_t(kSystemRecordSize))
         return std::nullopt;
-    auto record = model.systemRecord;
-    if (!readBytes(text, kSystemRecordSize, [&](std::size_t i, int v) { record[i] = v; }))
-        return std::nullopt;
+    std::copy_n(payload.begin(), kSystemRecordSize, model.systemRecord.begin());
+    auto& record = model.systemRecord;
     if (record[0] < 1 || record[0] > kPresetCount)
         record[0] = 0;
-    model.systemRecord = record;
     return record[0] == 0 ? 0 : record[0] - 1;
 }
 
-bool storeGroup(const std::string& text, ParameterModel& model)
+bool storeGroup(Payload payload, ParameterModel& model)
 {
-    if (text.size() < kGroupText)
+    if (payload.size() < std::size_t(kImageSize))
         return false;
-    auto image = model.image;
-    if (!readBytes(text, kImageSize, [&](std::size_t i, int v) { image[i] = v; }))
-        return false;
-    model.image = image;
+    std::copy_n(payload.begin(), kImageSize, model.image.begin());
     return true;
 }
 
-std::optional<MeterReading> decodeMeter(const std::string& text)
+std::optional<MeterReading> decodeMeter(Payload payload)
 {
-    if (text.size() < kMeterText)
-        return std::nullopt;
-    std::array<int, 8> bytes{};
-    if (!readBytes(text, 8, [&](std::size_t i, int v) { bytes[i] = v; }))
+    if (payload.size() < frame::kMetersSize)
         return std::nullopt;
     MeterReading reading;
-    reading.raw = std::min(bytes[2] * 256 + bytes[3], kRawLimit);
+    reading.raw = std::min(payload[2] * 256 + payload[3], kRawLimit);
     reading.step = temperatureStep(reading.raw);
-    reading.attenuation = bytes[4];
-    reading.extra = {bytes[5], bytes[6], bytes[7]};
+    reading.attenuation = payload[4];
+    reading.extra = {payload[5], payload[6], payload[7]};
     return reading;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 // Decoding of the device's replies into the parameter model. Each function reads
-// the receive text (the whole reply frame as hex pairs) and refuses a reply that
-// is too short for the data it needs; the window's handlers wrap these and update
-// the controls.
+// the payload of a reply frame and refuses one that is too short for the data it
+// needs; the window's handlers wrap these and update the controls.
 
 #include "link/frame.h"
 #include "model/parameter_model.h"
@@ -11,22 +10,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace talvex::replies {
 
-// Minimum receive text lengths, in characters.
-inline constexpr std::size_t kIdentificationText = frame::replyTextLength(frame::kIdentificationSize);
-inline constexpr std::size_t kNamesText = frame::replyTextLength(frame::kPresetNamesSize);
-inline constexpr std::size_t kSystemText = frame::replyTextLength(frame::kSystemRecordSize);
-inline constexpr std::size_t kGroupText = frame::replyTextLength(frame::kGroupSize);
-inline constexpr std::size_t kMeterText = frame::replyTextLength(frame::kMetersSize);
+using Payload = std::span<const std::uint8_t>;
 
 // True when the reply carries all 24 identification bytes and they match exactly.
-bool identificationMatches(const std::string& text);
+bool identificationMatches(Payload payload);
 
-// Stores the 20 preset names; false (and nothing stored) when the text is short.
-bool storePresetNames(const std::string& text, ParameterModel& model);
+// Stores the 20 preset names; false (and nothing stored) when the payload is short.
+bool storePresetNames(Payload payload, ParameterModel& model);
 
 // The name as the load list shows it: each code one character (0 as a blank),
 // or empty when any code lies outside 0 and 32..127.
@@ -34,11 +29,11 @@ std::string presetDisplayName(const std::array<std::uint8_t, kPresetNameLength>&
 
 // Stores the 48 system-record values and normalises entry 0 (last preset) to 0
 // when it is not 1..20. Returns the preset list item to select (entry 0 - 1, or
-// 0), or nothing when the text is too short.
-std::optional<int> storeSystemRecord(const std::string& text, ParameterModel& model);
+// 0), or nothing when the payload is too short.
+std::optional<int> storeSystemRecord(Payload payload, ParameterModel& model);
 
-// Copies the 640 data bytes into the parameter image; false when the text is short.
-bool storeGroup(const std::string& text, ParameterModel& model);
+// Copies the 640 data bytes into the parameter image; false when the payload is short.
+bool storeGroup(Payload payload, ParameterModel& model);
 
 struct MeterReading {
     int raw = 0;         // temperature sensor value, capped at 5118
@@ -47,7 +42,8 @@ struct MeterReading {
     std::array<int, 3> extra{}; // data bytes 5, 6, 7
 };
 
-std::optional<MeterReading> decodeMeter(const std::string& text);
+// Nothing when the payload holds fewer than 8 bytes.
+std::optional<MeterReading> decodeMeter(Payload payload);
 
 // Temperature step of a raw meter value; exact half-way values take the lower step.
 int temperatureStep(int raw);

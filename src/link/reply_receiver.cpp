@@ -1,63 +1,45 @@
 #include "link/reply_receiver.h"
 
-#include "link/hex_text.h"
-
 #include <algorithm>
-#include <string_view>
 
 namespace talvex {
 
 namespace {
 
-constexpr std::string_view kStartText = "A5A5A5";
-constexpr std::size_t kHeaderChars = 20;
+// True while `bytes` may still become (or already is) a frame start.
+bool startsLikeAFrame(std::span<const std::uint8_t> bytes)
+{
+    const std::size_t n = std::min<std::size_t>(bytes.size(), 3);
+    return std::all_of(bytes.begin(), bytes.begin() + std::ptrdiff_t(n), [](std::uint8_t b) { return b == frame::kStart; });
+}
 
 } // namespace
 
-bool ReplyReceiver::readHeader(Header& header) const
+void ReplyReceiver::dispatchCompleteFrame()
 {
-    header.operation = hexAt(text_, 8);
-    header.command = hexAt(text_, 12);
-    header.length = hexAt(text_, 16, 4);
-    return header.operation >= 0 && header.command >= 0 && header.length >= 0;
-}
-
-void ReplyReceiver::dealwithdata()
-{
-    if (text_.size() > kTextLimit)
-        text_.clear();
-    if (text_.size() < kStartText.size()) {
-        // Too short to judge; keep it only while it can still become a frame start.
-        if (!std::string_view(kStartText).starts_with(text_))
-            text_.clear();
+    if (bytes_.size() > kByteLimit)
+        bytes_.clear();
+    // Bytes that precede a frame start are never skipped: everything goes.
+    if (!startsLikeAFrame(bytes_)) {
+        bytes_.clear();
         return;
     }
-    if (!std::string_view(text_).starts_with(kStartText)) {
-        text_.clear();
+    // A head that has not fully arrived cannot tell the length yet: wait.
+    const auto size = frame::frameSize(bytes_);
+    if (!size || bytes_.size() < *size)
         return;
-    }
-    // A header that has not fully arrived cannot tell the length yet: wait.
-    if (text_.size() < kHeaderChars)
-        return;
-    Header header;
-    if (!readHeader(header)) {
-        text_.clear();
-        reassembling_ = false;
-        return;
-    }
-    const std::size_t total = 2 * std::size_t(header.length) + 24;
-    if (text_.size() < total)
-        return;
-    const bool endOk = hexAt(text_, total - 2) == 0xAA;
+    std::vector<std::uint8_t> received = std::move(bytes_);
+    bytes_.clear();
+    // Bytes that followed the frame in the same read are discarded with it.
+    const frame::Reply reply{std::span<const std::uint8_t>(received).first(*size)};
+    const bool isReply = reply.bytes.back() == frame::kEnd && reply.operation() == frame::kOpReply;
     link_.noReplyCount = 0;
-    std::string frameText = std::move(text_);
-    text_.clear();
     if (observer_)
-        observer_(frameText, endOk && header.operation == 0x52);
-    if (endOk && header.operation == 0x52) {
-        if (auto& handler = handlers_[std::size_t(header.command)]) {
+        observer_(reply.bytes, isReply);
+    if (isReply) {
+        if (auto& handler = handlers_[reply.command()]) {
             dispatching_ = true;
-            handler(frameText);
+            handler(reply);
             dispatching_ = false;
         }
     }
@@ -71,7 +53,7 @@ void ReplyReceiver::drainDeferred()
         DeferredInput input = std::move(deferred_.front());
         deferred_.erase(deferred_.begin());
         if (input.usbReport)
-            ShowRead(input.bytes.data(), input.bytes.size());
+            appendUsbReport(input.bytes.data(), input.bytes.size());
         else
             appendSerialBytes(input.bytes);
     }
@@ -83,55 +65,52 @@ void ReplyReceiver::appendSerialBytes(std::span<const std::uint8_t> bytes)
         deferred_.push_back({false, {bytes.begin(), bytes.end()}});
         return;
     }
-    appendHex(text_, bytes);
-    dealwithdata();
+    bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    dispatchCompleteFrame();
 }
 
-void ReplyReceiver::ShowRead(const std::uint8_t* data, std::size_t size)
+void ReplyReceiver::appendUsbReport(const std::uint8_t* data, std::size_t size)
 {
     if (dispatching_) {
         deferred_.push_back({true, {data, data + size}});
         return;
     }
-    std::string report;
-    appendHex(report, std::span<const std::uint8_t>(data, size));
+    const std::span<const std::uint8_t> report(data, size);
 
     if (!reassembling_) {
-        text_ = report.size() > kTextLimit ? std::string() : std::move(report);
-        if (!std::string_view(text_).starts_with(kStartText) || text_.size() < kHeaderChars) {
-            text_.clear();
+        bytes_.clear();
+        if (size > kByteLimit || size < frame::kHeadSize || !startsLikeAFrame(report))
             return;
-        }
-        Header header;
-        if (!readHeader(header) || header.length % 64 == 63 ||
-            2 * std::size_t(header.length) + 24 > kTextLimit) {
+        const std::size_t length = *frame::frameSize(report) - frame::kOverhead;
+        if (length % 64 == 63 || length + frame::kOverhead > kByteLimit) {
             // A payload of 64n + 63 bytes would need 65 bytes in its last
-            // report, and a frame longer than the text limit is cleared by the
+            // report, and a frame longer than the byte limit is cleared by the
             // frame check anyway: neither can complete, so drop the header now
             // instead of swallowing the reports that follow it.
-            text_.clear();
             return;
         }
-        text_.resize(kHeaderChars);
-        expectedLength_ = header.length;
+        // Only the head counts; the rest of the header report is ignored.
+        bytes_.assign(report.begin(), report.begin() + frame::kHeadSize);
+        expectedLength_ = length;
         reportCounter_ = 0;
         reassembling_ = true;
         return;
     }
 
-    if (reportCounter_ == expectedLength_ / 64) {
-        const std::size_t wanted = 2 * std::size_t(expectedLength_ % 64 + 2);
-        text_.append(report, 0, std::min(wanted, report.size()));
+    if (std::size_t(reportCounter_) == expectedLength_ / 64) {
+        // The last report: the rest of the payload, the checksum and the end byte.
+        const std::size_t wanted = expectedLength_ % 64 + 2;
+        bytes_.insert(bytes_.end(), report.begin(), report.begin() + std::ptrdiff_t(std::min(wanted, size)));
         ++reportCounter_;
-        dealwithdata();
+        dispatchCompleteFrame();
         if (reassembling_) {
             // A short last report left the frame incomplete: start afresh.
-            text_.clear();
+            bytes_.clear();
             reassembling_ = false;
         }
         return;
     }
-    text_ += report;
+    bytes_.insert(bytes_.end(), report.begin(), report.end());
     ++reportCounter_;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// Collects received bytes as hex text, recognises whole reply frames, resets the
-// link supervision and dispatches each frame to the handler of its command.
+// Collects received bytes, recognises whole reply frames, resets the link
+// supervision and dispatches each frame to the handler of its command.
 
+#include "link/frame.h"
 #include "link/link_state.h"
 
 #include <array>
@@ -9,46 +10,40 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <string>
 #include <vector>
 
 namespace talvex {
 
 class ReplyReceiver {
 public:
-    static constexpr std::size_t kTextLimit = 2000;
+    // Received bytes beyond this many are dropped (a frame this long cannot be one).
+    static constexpr std::size_t kByteLimit = 1000;
 
     explicit ReplyReceiver(LinkState& link) : link_(link) {}
 
-    // A handler gets the whole reply frame as hex text; the receive text is
-    // already empty when it runs.
-    using Handler = std::function<void(const std::string& frameText)>;
+    // A handler gets the reply frame as it arrived; the receive buffer is
+    // already empty when it runs, and the bytes stay valid until it returns.
+    using Handler = std::function<void(const frame::Reply& reply)>;
     void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
     // Sees every complete frame before it is dispatched (traffic capture);
     // `isReply` is false for a frame that goes to no handler (wrong end byte or operation).
-    using FrameObserver = std::function<void(const std::string& frameText, bool isReply)>;
+    using FrameObserver = std::function<void(std::span<const std::uint8_t> frame, bool isReply)>;
     void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
 
-    // Serial path: bytes of one read, appended as hex, then the frame check.
+    // Serial path: bytes of one read, appended, then the frame check.
     void appendSerialBytes(std::span<const std::uint8_t> bytes);
-    // USB path: one input report (64 data bytes, no report id).
-    void ShowRead(const std::uint8_t* data, std::size_t size);
-    // Frame check and dispatch on the current receive text.
-    void dealwithdata();
+    // USB path: one input report (64 data bytes, no report id) (ShowRead).
+    void appendUsbReport(const std::uint8_t* data, std::size_t size);
+    // Frame check and dispatch on the bytes received so far (dealwithdata).
+    void dispatchCompleteFrame();
 
-    const std::string& receiveText() const { return text_; }
-    void clear() { text_.clear(); }
+    const std::vector<std::uint8_t>& receivedBytes() const { return bytes_; }
+    void clear() { bytes_.clear(); }
 
     bool reassembling() const { return reassembling_; }
     void clearReassembly() { reassembling_ = false; }
 
 private:
-    struct Header {
-        int operation = 0;
-        int command = 0;
-        int length = 0;
-    };
-    bool readHeader(Header& header) const;
     void drainDeferred();
 
     // Input that arrives while a handler runs (a handler may pump events) is
@@ -63,10 +58,10 @@ private:
     LinkState& link_;
     std::array<Handler, 256> handlers_{};
     FrameObserver observer_;
-    std::string text_;
+    std::vector<std::uint8_t> bytes_;
     bool reassembling_ = false;
     int reportCounter_ = 0;
-    int expectedLength_ = 0;
+    std::size_t expectedLength_ = 0;
 };
 
 } // namespace talvex

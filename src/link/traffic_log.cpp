@@ -1,5 +1,6 @@
 #include "link/traffic_log.h"
 
+#include "link/frame_packaging.h"
 #include "link/hex_text.h"
 
 #include <cerrno>
@@ -120,16 +121,13 @@ void TrafficLog::sent(std::string_view transport, std::span<const std::uint8_t> 
     write("TX", transport, text);
 }
 
-void TrafficLog::received(std::string_view transport, std::string_view frameText, bool isReply)
+void TrafficLog::received(std::string_view transport, std::span<const std::uint8_t> frame, bool isReply)
 {
-    if (isReply) {
-        write("RX", transport, frameText);
-        return;
-    }
+    std::string text = toHex(frame);
     // A frame of the right length whose end byte or operation is wrong: it
     // reset the watchdog but went to no handler.
-    std::string text(frameText);
-    text += " (ignored)";
+    if (!isReply)
+        text += " (ignored)";
     write("RX", transport, text);
 }
 
@@ -155,22 +153,14 @@ std::string TrafficTap::transportName() const
     return serialName_ ? serialName_() : std::string();
 }
 
-void TrafficTap::writeHidReport(std::span<const std::uint8_t, 65> report)
+void TrafficTap::sendFrame(std::span<const std::uint8_t> frame)
 {
-    log_.sent("USB", frameInReport(report));
-    inner_.writeHidReport(report);
-}
-
-void TrafficTap::writeHidBlock(std::span<const std::uint8_t, 642> block)
-{
-    log_.sent("USB", block);
-    inner_.writeHidBlock(block);
-}
-
-void TrafficTap::writeSerial(std::span<const std::uint8_t> bytes)
-{
-    log_.sent(serialName_ ? serialName_() : std::string(), bytes, !serialOpen_ || serialOpen_());
-    inner_.writeSerial(bytes);
+    const bool usb = inner_.usbActive();
+    const std::string name = usb ? std::string("USB") : serialName_ ? serialName_() : std::string();
+    const bool portOpen = usb || !serialOpen_ || serialOpen_();
+    for (auto part : frameParts(frame))
+        log_.sent(name, part, portOpen);
+    inner_.sendFrame(frame);
 }
 
 } // namespace talvex

@@ -43,7 +43,7 @@ public:
     // `portOpen` false: the frame was handed to a serial port that a port
     // error had closed, so it never reached the line.
     void sent(std::string_view transport, std::span<const std::uint8_t> bytes, bool portOpen = true);
-    void received(std::string_view transport, std::string_view frameText, bool isReply = true);
+    void received(std::string_view transport, std::span<const std::uint8_t> frame, bool isReply = true);
     void event(std::string_view transport, std::string_view text);
 
 private:
@@ -77,9 +77,8 @@ public:
     std::string transportName() const;
 
     bool usbActive() const override { return inner_.usbActive(); }
-    void writeHidReport(std::span<const std::uint8_t, 65> report) override;
-    void writeHidBlock(std::span<const std::uint8_t, 642> block) override;
-    void writeSerial(std::span<const std::uint8_t> bytes) override;
+    // One TX line per part the frame is written in (a block write: head, then data).
+    void sendFrame(std::span<const std::uint8_t> frame) override;
 
 private:
     FrameTransport& inner_;

@@ -1,7 +1,8 @@
 #pragma once
-// Sends built frames over the USB HID link while it carries the connection
+// Sends encoded frames over the USB HID link while it carries the connection
 // (USB mode flag set and a device open), otherwise over the serial link.
 
+#include "link/frame_packaging.h"
 #include "link/frame_transport.h"
 #include "link/link_state.h"
 #include "link/serial_link.h"
@@ -17,9 +18,15 @@ public:
     }
 
     bool usbActive() const override { return link_.usbMode && usb_.hasDevice(); }
-    void writeHidReport(std::span<const std::uint8_t, 65> report) override { usb_.UsbHidSendDataClick(report); }
-    void writeHidBlock(std::span<const std::uint8_t, 642> block) override { usb_.UsbHidSendBigData(block); }
-    void writeSerial(std::span<const std::uint8_t> bytes) override { serial_.write(bytes); }
+    void sendFrame(std::span<const std::uint8_t> frame) override
+    {
+        if (usbActive()) {
+            usb_.writeFrame(frame);
+            return;
+        }
+        for (auto part : frameParts(frame))
+            serial_.write(part);
+    }
 
 private:
     LinkState& link_;

@@ -1,6 +1,6 @@
 #include "link/usb_hid_link.h"
 
-#include "link/traffic_log.h"
+#include "link/frame_packaging.h"
 
 #include <QMetaObject>
 
@@ -44,10 +44,10 @@ UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver
     connect(&controller_, &HidController::removal, this, &UsbHidLink::hidctlRemoval);
     connect(&controller_, &HidController::deviceChange, this, &UsbHidLink::hidctlDeviceChange);
     connect(&controller_, &HidController::dataError, this, &UsbHidLink::hidctlDeviceDataError);
-    // ShowRead is the data handler: reports reach it only while the amplifier carries the link.
+    // appendUsbReport is the data handler: reports reach it only while the amplifier carries the link.
     connect(&controller_, &HidController::inputReport, this, [this](const QByteArray& data) {
         if (open_ && link_.usbMode)
-            receiver_.ShowRead(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
+            receiver_.appendUsbReport(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
     });
 }
 
@@ -403,32 +403,17 @@ void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteRes
     reportUnsent();
 }
 
-void UsbHidLink::UsbHidSendDataClick(std::span<const std::uint8_t, 65> report)
+void UsbHidLink::writeFrame(std::span<const std::uint8_t> frame)
 {
-    if (!open_)
-        return;
-    HidWriteQueue::Report copy;
-    std::copy(report.begin(), report.end(), copy.begin());
-    const auto frame = frameInReport(report);
-    queue({copy}, QByteArray(reinterpret_cast<const char*>(frame.data()), qsizetype(frame.size())));
+    for (auto part : frameParts(frame))
+        writeFramePart(part);
 }
 
-void UsbHidLink::UsbHidSendBigData(std::span<const std::uint8_t, 642> block)
+void UsbHidLink::writeFramePart(std::span<const std::uint8_t> part)
 {
     if (!open_)
         return;
-    std::vector<HidWriteQueue::Report> reports;
-    HidWriteQueue::Report report{};
-    for (int piece = 0; piece <= 10; ++piece) {
-        report.fill(0);
-        const std::size_t start = 64 * std::size_t(piece);
-        const std::size_t count = std::min<std::size_t>(64, block.size() - start);
-        std::copy_n(block.begin() + std::ptrdiff_t(start), count, report.begin() + 1);
-        reports.push_back(report);
-    }
-    // One further report repeating the eleventh piece.
-    reports.push_back(report);
-    queue(std::move(reports), QByteArray(reinterpret_cast<const char*>(block.data()), qsizetype(block.size())));
+    queue(hidReports(part), QByteArray(reinterpret_cast<const char*>(part.data()), qsizetype(part.size())));
 }
 
 void UsbHidLink::tmr_hidreconnectTick()

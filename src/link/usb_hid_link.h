@@ -90,11 +90,12 @@ public:
     static QString DeviceName(const HidDeviceInfo& device);
     void AddToHistory(const QString& text);
 
-    // Writes the 65-byte transmit report as one output report and logs it.
-    void UsbHidSendDataClick(std::span<const std::uint8_t, 65> report);
-    // Writes the 642-byte block buffer as 11 reports of 64 data bytes, then one
-    // further report repeating the eleventh.
-    void UsbHidSendBigData(std::span<const std::uint8_t, 642> block);
+    // Writes one encoded frame in its parts (frameParts), each logged per report.
+    void writeFrame(std::span<const std::uint8_t> frame);
+    // Writes one part of a frame: up to 64 bytes as one output report
+    // (UsbHidSendDataClick); a block write's 642 data bytes as 11 reports of 64
+    // data bytes and one further report repeating the eleventh (UsbHidSendBigData).
+    void writeFramePart(std::span<const std::uint8_t> part);
 
     // Tick of tmr_hidreconnect.
     void tmr_hidreconnectTick();

@@ -1,6 +1,7 @@
 #include "presets/group_transfer.h"
 
 #include "link/frame.h"
+#include "link/hex_text.h"
 #include "ui/prompts.h"
 
 #include <QAbstractButton>
@@ -9,6 +10,8 @@
 #include <QSaveFile>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace talvex {
 
 namespace {
@@ -16,6 +19,13 @@ namespace {
 const QString kDamaged = QStringLiteral("File damaged.");
 
 QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// A group reply as group files keep it: its first 652 bytes, exactly as they
+// arrived, written as hex pairs.
+std::string groupFrameText(const frame::Reply& reply)
+{
+    return toHex(reply.bytes.first(std::min(reply.bytes.size(), groupfile::kGroupTextLength / 2)));
+}
 
 FileDialogOptions dialog(const char* name, const char* filter, const char* suffix, const char* defaultName,
                          bool confirmOverwrite)
@@ -80,13 +90,13 @@ void GroupTransfer::btn_save_onegrp2pcClick()
     if (epoch != linkEpoch_)
         return;
     ctx_.watchdog->stop();
-    ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
     lines_.clear();
     saveRequest_ = true;
     replyDeadline_.start(kReplyDeadlineMs);
 }
 
-void GroupTransfer::currentGroupReceived(const std::string& frameText)
+void GroupTransfer::currentGroupReceived(const frame::Reply& reply)
 {
     if (state_ == State::SavingOne || state_ == State::AwaitingGroup) {
         replyDeadline_.stop();
@@ -102,7 +112,7 @@ void GroupTransfer::currentGroupReceived(const std::string& frameText)
         return; // the request stays: the next current-group reply asks again
     saveRequest_ = false;
     lines_.clear();
-    if (const auto content = groupfile::formatOneGroup(frameText))
+    if (const auto content = groupfile::formatOneGroup(groupFrameText(reply)))
         writeFile(path, *content);
 }
 
@@ -122,7 +132,7 @@ void GroupTransfer::btn_load_onegrp2pcClick()
         return; // the link closed meanwhile; linkLost() has ended the transfer
     if (ctx_.sender->broadcast)
         ctx_.sender->readBackOverride = true;
-    ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
     awaitGroup();
 }
 
@@ -146,7 +156,7 @@ void GroupTransfer::tmr_apply20grpTimer()
     if (!connected() || counter_ >= groupfile::kStoredGroups)
         return;
     ++counter_;
-    ctx_.sender->Send_Readcmd_tomcu(counter_, frame::kCmdStoredGroup, 0);
+    ctx_.sender->sendRead(counter_, frame::kCmdStoredGroup, 0);
     ctx_.setProgressBar(counter_ * 5);
     if (counter_ == groupfile::kStoredGroups) {
         tmr_apply20grp.stop();
@@ -158,11 +168,11 @@ void GroupTransfer::tmr_apply20grpTimer()
     }
 }
 
-void GroupTransfer::storedGroupReceived(const std::string& frameText)
+void GroupTransfer::storedGroupReceived(const frame::Reply& reply)
 {
     if (state_ != State::SavingAll || lines_.size() >= std::size_t(groupfile::kStoredGroups))
         return;
-    lines_.push_back(frameText.substr(0, groupfile::kGroupTextLength));
+    lines_.push_back(groupFrameText(reply));
     if (counter_ == groupfile::kStoredGroups && lines_.size() == std::size_t(groupfile::kStoredGroups))
         finishSaveAll();
 }
@@ -228,7 +238,7 @@ void GroupTransfer::tmr_send20grpTimer()
         return;
     // Names, system record and current group follow; the group reply shows
     // everything and restarts the send-pulse timer and the watchdog.
-    ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdReadPresetNames, 0);
+    ctx_.sender->sendRead(0, frame::kCmdReadPresetNames, 0);
     awaitGroup();
 }
 

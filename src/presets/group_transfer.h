@@ -9,6 +9,7 @@
 // comes ends after kReplyDeadlineMs the same way, and a link that closes ends
 // the transfer at once (linkLost()).
 
+#include "link/frame.h"
 #include "presets/group_file.h"
 #include "presets/presets_context.h"
 #include "ui/file_dialogs.h"
@@ -53,8 +54,8 @@ public:
     // From the group reply handlers: a current-group reply (after it has been
     // shown; saves it when a one-group save was asked for) and one stored group
     // (command 41) of an all-groups read. `frameText` is the reply's 1304 characters.
-    void currentGroupReceived(const std::string& frameText);
-    void storedGroupReceived(const std::string& frameText);
+    void currentGroupReceived(const frame::Reply& reply);
+    void storedGroupReceived(const frame::Reply& reply);
 
     // The link has closed (disconnect, watchdog, device removed): any transfer
     // ends here, without touching the link's timers.

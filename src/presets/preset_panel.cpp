@@ -66,7 +66,7 @@ PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer,
     connect(btn_save2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_save2devClick);
     // The user's choice only: the slot the system record selects leaves the box alone.
     connect(cbb_save2dev_, &QComboBox::activated, this, &PresetPanel::cbb_save2devChange);
-    ctx_.sender->setPresetNameWriter([this] { Send_WriteProName_CmttoMCU(); });
+    ctx_.sender->setPresetNameWriter([this] { sendPresetName(); });
 }
 
 std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
@@ -93,7 +93,7 @@ void PresetPanel::btn_load2devClick()
     // The device loads preset n and answers with its group; the group reply
     // shows it and starts the send-pulse timer and the watchdog again.
     const int n = cbb_load2dev_->currentIndex() + 1;
-    ctx_.sender->Send_Readcmd_tomcu(n, frame::kCmdCurrentGroup, 0);
+    ctx_.sender->sendRead(n, frame::kCmdCurrentGroup, 0);
     ctx_.model->systemRecord[0] = n;
 }
 
@@ -131,12 +131,12 @@ void PresetPanel::btn_save2devClick()
     }
 }
 
-void PresetPanel::Send_WriteProName_CmttoMCU()
+void PresetPanel::sendPresetName()
 {
     if (!ctx_.link->connected)
         return;
     ctx_.pulse->stop();
-    ctx_.sender->Send_WriteProName_CmttoMCU();
+    ctx_.sender->sendPresetName();
     const int epoch = transfer_.linkEpoch();
     ctx_.delay(kNamePauseMs);
     if (epoch != transfer_.linkEpoch())
@@ -151,7 +151,7 @@ void PresetPanel::Send_WriteProName_CmttoMCU()
     if (ctx_.sender->broadcast) {
         // Read the saved settings back from the selected device.
         ctx_.sender->readBackOverride = true;
-        ctx_.sender->Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+        ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
     }
 }
 

@@ -40,7 +40,7 @@ public:
     // A click in the name box selects all of its text.
     void Edt_selectall();
     // The name write for pending-write flag 78, run by the send scheduler.
-    void Send_WriteProName_CmttoMCU();
+    void sendPresetName();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -41,7 +41,7 @@ void TrafficCapture::attach(FrameTransport& transport, ReplyReceiver& receiver, 
         transport, log_, [portName = std::move(portName)] { return portName ? text(portName()) : std::string(); },
         [&serial] { return serial.isOpen(); });
     receiver.setFrameObserver(
-        [this](const std::string& frameText, bool isReply) { log_.received(transportName(), frameText, isReply); });
+        [this](std::span<const std::uint8_t> frame, bool isReply) { log_.received(transportName(), frame, isReply); });
     connect(&serial, &SerialLink::portFailed, this,
             [this](const QString& message) { log_.event(transportName(), text(message)); });
     // Its TX line went out when the frame was handed over, before any reply;

@@ -3,7 +3,6 @@
 
 #include "admin/bus_search.h"
 #include "link/frame.h"
-#include "link/hex_text.h"
 #include "ui/main_window_layout.h"
 #include "ui/qt_event_pump.h"
 
@@ -34,9 +33,11 @@ struct SerialTransport : FrameTransport {
     SerialLink& serial;
     bool usb = false;
     bool usbActive() const override { return usb; }
-    void writeHidReport(std::span<const std::uint8_t, 65>) override {}
-    void writeHidBlock(std::span<const std::uint8_t, 642>) override {}
-    void writeSerial(std::span<const std::uint8_t> bytes) override { serial.write(bytes); }
+    void sendFrame(std::span<const std::uint8_t> frame) override
+    {
+        if (!usb)
+            serial.write(frame);
+    }
 };
 
 // One bus of virtual amplifiers on its own pseudo-terminal.
@@ -79,9 +80,9 @@ protected:
         serial.setExtraPorts(paths);
         serial.initialPortList();
         sender.setTransport(&transport);
-        receiver.setHandler(frame::kCmdMeters, [this](const std::string& text) {
-            meterRepliesFrom.push_back(hexAt(text, 6));
-            search->meterReplied(text);
+        receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
+            meterRepliesFrom.push_back(reply.address());
+            search->meterReplied(reply);
         });
         search = std::make_unique<BusSearch>(
             window, BusSearch::Link{link, serial, sender, receiver, transport, pump, prompts});

@@ -58,7 +58,7 @@ protected:
     {
         transport.serialWrites.clear();
         for (int i = 0; i < ticks; ++i)
-            sender.sendSchedulerTick();
+            sender.sendNextChunkOrMeterRead();
         return transport.serialWrites;
     }
 

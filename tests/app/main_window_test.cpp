@@ -396,7 +396,7 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     EXPECT_EQ(window->model().image[0], 0);
     EXPECT_FALSE(window->tmr_pulseframe.isActive());
     EXPECT_EQ(label("lbl_temperature"), temperature);
-    EXPECT_TRUE(window->receiver().receiveText().empty());
+    EXPECT_TRUE(window->receiver().receivedBytes().empty());
 }
 
 TEST_F(WindowTest, GroupReplyInBroadcastModeAddressesEveryDevice)
@@ -405,7 +405,7 @@ TEST_F(WindowTest, GroupReplyInBroadcastModeAddressesEveryDevice)
     connectAndRead();
     EXPECT_EQ(window->sender().deviceAddress, 0);
     window->sender().broadcast = true;
-    window->sender().Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    window->sender().sendRead(0, frame::kCmdCurrentGroup, 0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->sender().deviceAddress == 255; }, 2000));
 }
 

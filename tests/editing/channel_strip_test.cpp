@@ -76,7 +76,7 @@ protected:
     std::vector<std::uint8_t> tick()
     {
         transport.serialWrites.clear();
-        sender.sendSchedulerTick();
+        sender.sendNextChunkOrMeterRead();
         return transport.serialWrites.empty() ? std::vector<std::uint8_t>{} : transport.serialWrites.back();
     }
 

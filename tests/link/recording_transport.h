@@ -1,11 +1,14 @@
 #pragma once
 
+#include "link/frame_packaging.h"
 #include "link/frame_transport.h"
 
 #include <cstdint>
 #include <vector>
 
-// Keeps every write the codec makes, in order.
+// Keeps every write the codec makes, in order, as the active transport would
+// package it: over USB a part that fits one report as that report, a block's
+// data as the block; over the serial link each part as it is.
 struct RecordingTransport : talvex::FrameTransport {
     bool usb = false;
     std::vector<std::vector<std::uint8_t>> hidReports;
@@ -13,16 +16,16 @@ struct RecordingTransport : talvex::FrameTransport {
     std::vector<std::vector<std::uint8_t>> serialWrites;
 
     bool usbActive() const override { return usb; }
-    void writeHidReport(std::span<const std::uint8_t, 65> report) override
+    void sendFrame(std::span<const std::uint8_t> frame) override
     {
-        hidReports.emplace_back(report.begin(), report.end());
-    }
-    void writeHidBlock(std::span<const std::uint8_t, 642> block) override
-    {
-        hidBlocks.emplace_back(block.begin(), block.end());
-    }
-    void writeSerial(std::span<const std::uint8_t> bytes) override
-    {
-        serialWrites.emplace_back(bytes.begin(), bytes.end());
+        for (auto part : talvex::frameParts(frame)) {
+            if (!usb)
+                serialWrites.emplace_back(part.begin(), part.end());
+            else if (part.size() <= talvex::kHidReportData) {
+                const auto report = talvex::hidReports(part).front();
+                hidReports.emplace_back(report.begin(), report.end());
+            } else
+                hidBlocks.emplace_back(part.begin(), part.end());
+        }
     }
 };

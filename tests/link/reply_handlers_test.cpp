@@ -1,5 +1,4 @@
 #include "link/frame.h"
-#include "link/hex_text.h"
 #include "link/reply_handlers.h"
 
 #include <gtest/gtest.h>
@@ -12,24 +11,10 @@ using namespace talvex::replies;
 
 namespace {
 
-// Receive text of a reply frame with the given command and data bytes.
-std::string replyText(std::uint8_t command, const std::vector<std::uint8_t>& data)
-{
-    std::vector<std::uint8_t> bytes = {0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, command, 0x00,
-                                       std::uint8_t(data.size() >> 8), std::uint8_t(data.size() & 0xFF)};
-    std::uint8_t x = 0;
-    for (std::size_t i = 3; i < bytes.size(); ++i)
-        x ^= bytes[i];
-    for (auto b : data) {
-        bytes.push_back(b);
-        x ^= b;
-    }
-    bytes.push_back(x);
-    bytes.push_back(0xAA);
-    return toHex(bytes);
-}
+// Payload of a reply frame with the given command and data bytes.
+std::vector<std::uint8_t> replyText(std::uint8_t, const std::vector<std::uint8_t>& data) { return data; }
 
-std::string meterText(int raw, int attenuation = 0)
+std::vector<std::uint8_t> meterText(int raw, int attenuation = 0)
 {
     return replyText(0x2B, {0, 0, std::uint8_t(raw >> 8), std::uint8_t(raw & 0xFF), std::uint8_t(attenuation), 5,
                             6, 7});
@@ -54,7 +39,7 @@ TEST(Identification, MatchesOnlyTheExactString)
     // happen to complete the string.
     std::vector<std::uint8_t> shortId(id.begin(), id.begin() + 22);
     EXPECT_FALSE(identificationMatches(replyText(0xA0, shortId)));
-    EXPECT_FALSE(identificationMatches(""));
+    EXPECT_FALSE(identificationMatches({}));
 }
 
 TEST(PresetNames, StoresAllTwentyAndShowsOnlyCleanNames)

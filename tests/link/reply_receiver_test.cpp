@@ -52,16 +52,17 @@ struct ReceiverTest : ::testing::Test {
     {
         for (std::uint8_t cmd : {frame::kCmdReadSystemRecord, frame::kCmdReadPresetNames, frame::kCmdCurrentGroup,
                                  frame::kCmdStoredGroup, frame::kCmdMeters, frame::kCmdIdentification})
-            receiver.setHandler(cmd, [this, cmd](const std::string& frameText) {
+            receiver.setHandler(cmd, [this, cmd](const frame::Reply& reply) {
                 dispatched.push_back(cmd);
-                textSeenByHandler = frameText;
-                EXPECT_TRUE(receiver.receiveText().empty());
+                textSeenByHandler = toHex(reply.bytes);
+                EXPECT_TRUE(receiver.receivedBytes().empty());
             });
         link.noReplyCount = 7;
     }
 
     void serial(const Bytes& bytes) { receiver.appendSerialBytes(bytes); }
-    void usb(const Bytes& report) { receiver.ShowRead(report.data(), report.size()); }
+    void usb(const Bytes& report) { receiver.appendUsbReport(report.data(), report.size()); }
+    std::string receiveText() const { return toHex(receiver.receivedBytes()); }
 };
 
 } // namespace
@@ -82,7 +83,7 @@ TEST_F(ReceiverTest, MeterReplyIsDispatchedWhateverTheSplit)
                 serial(Bytes(reply.begin() + b, reply.end()));
             }
             ASSERT_EQ(dispatched, std::vector<int>{frame::kCmdMeters}) << a << "," << b;
-            EXPECT_TRUE(receiver.receiveText().empty());
+            EXPECT_TRUE(receiveText().empty());
         }
     }
     // One byte at a time.
@@ -117,14 +118,14 @@ TEST_F(ReceiverTest, FaultyFramesAreDropped)
     stray.insert(stray.end(), reply.begin(), reply.end());
     serial(stray);
     EXPECT_TRUE(dispatched.empty());
-    EXPECT_TRUE(receiver.receiveText().empty());
+    EXPECT_TRUE(receiveText().empty());
     EXPECT_EQ(link.noReplyCount, 7);
 
     // A wrong end byte: not dispatched, but the link is known to be alive.
     serial(meterReply(0x55));
     EXPECT_TRUE(dispatched.empty());
     EXPECT_EQ(link.noReplyCount, 0);
-    EXPECT_TRUE(receiver.receiveText().empty());
+    EXPECT_TRUE(receiveText().empty());
 
     // Not a reply operation, and a command nobody handles.
     link.noReplyCount = 3;
@@ -141,14 +142,14 @@ TEST_F(ReceiverTest, BytesAfterACompleteFrameAreDiscardedWithIt)
     two.insert(two.end(), second.begin(), second.end());
     serial(two);
     EXPECT_EQ(dispatched.size(), 1u);
-    EXPECT_TRUE(receiver.receiveText().empty());
+    EXPECT_TRUE(receiveText().empty());
 }
 
 TEST_F(ReceiverTest, AnIncompleteHeaderWaitsForMoreBytes)
 {
     const Bytes reply = meterReply();
     serial(Bytes(reply.begin(), reply.begin() + 4)); // A5 A5 A5 00: no length yet
-    EXPECT_EQ(receiver.receiveText(), "A5A5A500");
+    EXPECT_EQ(receiveText(), "A5A5A500");
     serial(Bytes(reply.begin() + 4, reply.end()));
     EXPECT_EQ(dispatched, std::vector<int>{frame::kCmdMeters});
 }
@@ -160,7 +161,7 @@ TEST_F(ReceiverTest, OverlongTextIsCleared)
     serial(head);
     for (int i = 0; i < 100; ++i)
         serial(Bytes(10, 0x11));
-    EXPECT_LE(receiver.receiveText().size(), ReplyReceiver::kTextLimit);
+    EXPECT_LE(receiver.receivedBytes().size(), ReplyReceiver::kByteLimit);
     EXPECT_TRUE(dispatched.empty());
 }
 
@@ -170,7 +171,7 @@ TEST_F(ReceiverTest, UsbMeterReplyArrivesInTwoReports)
     ASSERT_EQ(reports.size(), 2u);
     usb(reports[0]);
     EXPECT_TRUE(receiver.reassembling());
-    EXPECT_EQ(receiver.receiveText().size(), 20u);
+    EXPECT_EQ(receiveText().size(), 20u);
     usb(reports[1]);
     EXPECT_EQ(dispatched, std::vector<int>{frame::kCmdMeters});
     EXPECT_EQ(textSeenByHandler, toHex(meterReply()));
@@ -186,7 +187,7 @@ TEST_F(ReceiverTest, UsbGroupReplyArrivesInTwelveReports)
         usb(reports[i]);
         EXPECT_TRUE(dispatched.empty());
     }
-    EXPECT_EQ(receiver.receiveText().size(), 20u + 10 * 128);
+    EXPECT_EQ(receiveText().size(), 20u + 10 * 128);
     usb(reports.back());
     ASSERT_EQ(dispatched, std::vector<int>{frame::kCmdStoredGroup});
     EXPECT_EQ(textSeenByHandler, toHex(reply));
@@ -197,7 +198,7 @@ TEST_F(ReceiverTest, UsbReportsWithoutAHeaderAreIgnoredUntilOneArrives)
 {
     usb(Bytes(64, 0x33));
     EXPECT_FALSE(receiver.reassembling());
-    EXPECT_TRUE(receiver.receiveText().empty());
+    EXPECT_TRUE(receiveText().empty());
     for (const Bytes& r : usbReports(meterReply()))
         usb(r);
     EXPECT_EQ(dispatched.size(), 1u);
@@ -210,7 +211,7 @@ TEST_F(ReceiverTest, UsbLengthThatCannotCompleteIsDroppedCleanly)
     head.resize(64, 0);
     usb(head);
     EXPECT_FALSE(receiver.reassembling());
-    EXPECT_TRUE(receiver.receiveText().empty());
+    EXPECT_TRUE(receiveText().empty());
     usb(Bytes(64, 0xAA));
     EXPECT_TRUE(dispatched.empty());
     // So is a length whose frame could never fit the receive text; the next
@@ -237,25 +238,26 @@ TEST_F(ReceiverTest, InputArrivingDuringAHandlerWaitsForItsTurn)
     const Bytes first = meterReply();
     const Bytes second = groupReply();
     bool fed = false;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string& frameText) {
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply& reply) {
         dispatched.push_back(frame::kCmdMeters);
         if (!fed) {
             fed = true;
             serial(Bytes(second.begin(), second.begin() + 100));
         }
-        EXPECT_EQ(frameText, toHex(first));
+        EXPECT_EQ(toHex(reply.bytes), toHex(first));
     });
     serial(first);
     serial(Bytes(second.begin() + 100, second.end()));
     EXPECT_EQ(dispatched, (std::vector<int>{frame::kCmdMeters, frame::kCmdCurrentGroup}));
 }
 
-TEST_F(ReceiverTest, PayloadBytesAreReadFromTheText)
+TEST_F(ReceiverTest, PayloadBytesAreReadFromTheFrame)
 {
-    const std::string frameText = toHex(meterReply());
-    EXPECT_EQ(replyDataByte(frameText, 2), 0x04);
-    EXPECT_EQ(replyDataByte(frameText, 3), 0x60);
-    EXPECT_EQ(replyDataByte(frameText, 100), -1);
+    const Bytes bytes = meterReply();
+    const frame::Reply reply{bytes};
+    ASSERT_EQ(reply.payload().size(), 8u);
+    EXPECT_EQ(reply.payload()[2], 0x04);
+    EXPECT_EQ(reply.payload()[3], 0x60);
 }
 
 TEST(HexText, ConvertsBothCasesAndRejectsTheRest)

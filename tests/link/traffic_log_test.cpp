@@ -47,8 +47,9 @@ TEST_F(TrafficLogTest, LinesAreOnDiskAsSoonAsTheyAreWritten)
     now = 1102;
     log.sent("/dev/ttyUSB0", std::vector<std::uint8_t>{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0xA0, 0, 0, 0, 0x02, 0xAA});
     now = 1250;
-    log.received("USB", "A5A5A500520026");
-    log.received("USB", "A5A5A500520026", false);
+    const std::vector<std::uint8_t> reply{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x26};
+    log.received("USB", reply);
+    log.received("USB", reply, false);
     now = 1000 + 123456789;
     log.event("", "closed");
 
@@ -125,13 +126,13 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
     CommandSender sender(model, link);
     sender.setTransport(&tap);
 
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     portOpen = false; // a port error closed it; the link is still up until the watchdog ends it
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     EXPECT_EQ(tap.transportName(), "COM3");
     inner.usb = true;
     EXPECT_EQ(tap.transportName(), "USB");
-    sender.Send_Data_toMCU(20);
+    sender.sendChunk(20);
     std::array<std::uint8_t, 640> group{};
     group[639] = 0x5A;
     sender.sendBlockWrite(3, frame::kCmdStoredGroup, group);
@@ -159,10 +160,10 @@ TEST_F(TrafficLogTest, ReceiverShowsEveryCompleteFrameBeforeItsHandler)
     LinkState link;
     ReplyReceiver receiver(link);
     std::vector<std::string> seen;
-    receiver.setFrameObserver([&](const std::string& text, bool isReply) {
-        seen.push_back(text + (isReply ? "" : " ignored"));
+    receiver.setFrameObserver([&](std::span<const std::uint8_t> frame, bool isReply) {
+        seen.push_back(toHex(frame) + (isReply ? "" : " ignored"));
     });
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { seen.push_back("handled"); });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { seen.push_back("handled"); });
     const std::vector<std::uint8_t> reply = frame::encode({0, frame::kOpReply, 0, frame::kCmdMeters, 0, {1, 2, 3, 4, 5, 6, 7, 8}});
     receiver.appendSerialBytes(std::span(reply).first(7));
     EXPECT_TRUE(seen.empty()); // an incomplete frame is not shown

@@ -165,11 +165,10 @@ TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
     int meters = 0;
     std::vector<int> group;
     std::size_t groupText = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
-    receiver.setHandler(frame::kCmdCurrentGroup, [&](const std::string& frameText) {
-        groupText = frameText.size();
-        for (std::size_t i = 0; i < 640; ++i)
-            group.push_back(replyDataByte(frameText, i));
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
+    receiver.setHandler(frame::kCmdCurrentGroup, [&](const frame::Reply& reply) {
+        groupText = frame::replyTextLength(reply.payload().size());
+        group.assign(reply.payload().begin(), reply.payload().end());
     });
 
     link.noReplyCount = 5;
@@ -194,7 +193,7 @@ TEST(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
     ASSERT_TRUE(serial.openLocation(device.path));
     serial.startReader();
     int dispatched = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++dispatched; });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++dispatched; });
 
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return device.received() == readRequest(0, frame::kCmdMeters); }, 2000));
@@ -217,7 +216,7 @@ TEST_F(SerialFixture, AmplifierGoingAwayClosesThePortButLeavesTheLinkToTheWatchd
     ASSERT_TRUE(openVirtualAmplifier());
     QSignalSpy failed(&serial, &SerialLink::portFailed);
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 
@@ -277,7 +276,7 @@ TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
     ASSERT_TRUE(serial.open(*serial.portNumber(0)));
     serial.startReader();
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }

@@ -69,13 +69,6 @@ HidDeviceInfo device(std::uint16_t vid, std::uint16_t pid, const char* product, 
     return info;
 }
 
-std::array<std::uint8_t, 65> reportOf(std::span<const std::uint8_t> frameBytes)
-{
-    std::array<std::uint8_t, 65> report{};
-    std::copy(frameBytes.begin(), frameBytes.end(), report.begin() + 1);
-    return report;
-}
-
 HidDeviceInfo interfaceOf(const QString& path, int usagePage)
 {
     HidDeviceInfo info = FakeHidController::amplifierInfo(path);
@@ -106,7 +99,7 @@ struct UsbFixture : testing::Test {
         for (int pass = 0; pass < 3; ++pass)
             QCoreApplication::sendPostedEvents();
     }
-    void sendMeterRead() { usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters))); }
+    void sendMeterRead() { usb.writeFrame(readRequest(0, frame::kCmdMeters)); }
 };
 
 } // namespace
@@ -160,13 +153,13 @@ TEST_F(UsbFixture, MeterRoundTripOverReportsAndItsLogLine)
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     int meters = 0;
     int raw = -1;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string& frameText) {
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply& reply) {
         ++meters;
-        raw = replyDataByte(frameText, 2) * 256 + replyDataByte(frameText, 3);
+        raw = reply.payload()[2] * 256 + reply.payload()[3];
     });
     link.noReplyCount = 7;
 
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
+    usb.writeFrame(readRequest(0, frame::kCmdMeters));
     QString expected = QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B 00 00 00 89 AA ");
     for (int i = 0; i < 52; ++i)
         expected += QStringLiteral("00 ");
@@ -259,7 +252,7 @@ TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
     const std::size_t lines = host.history.size();
     sendMeterRead();
     std::array<std::uint8_t, 642> block{};
-    usb.UsbHidSendBigData(block);
+    usb.writeFramePart(block);
     waitForWrites();
     ASSERT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
     EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
@@ -277,7 +270,7 @@ TEST_F(UsbFixture, FramesNotWrittenAreReportedOnceInTheOrderHandedOver)
     controller.stallWrites(true);
     std::array<std::uint8_t, 642> block{};
     block[0] = 0x5A;
-    usb.UsbHidSendBigData(block);
+    usb.writeFramePart(block);
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
     for (std::size_t i = 0; i <= HidWriteQueue::kMaxQueuedReports; ++i)
         sendMeterRead();
@@ -322,8 +315,8 @@ TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     ASSERT_EQ(controller.openCount, 1);
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
+    usb.writeFrame(readRequest(0, frame::kCmdMeters));
 
     // Another device comes and goes while the reply is on its way.
     controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
@@ -379,7 +372,7 @@ TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
     SerialLink serial(link, receiver);
     TransportRouter router(link, serial, usb);
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
 
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     EXPECT_EQ(host.label, QStringLiteral("已接上设备."));
@@ -411,7 +404,7 @@ TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
 {
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
+    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
 
     controller.raiseDataError(0x5, QStringLiteral("Input/output error"));
     EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: Input/output error (5)"));
@@ -456,8 +449,8 @@ TEST_F(UsbFixture, WritesKeepTheirOrderWhileTheDeviceStalls)
     // The calls return at once; the frames wait behind the stalled one.
     std::array<std::uint8_t, 642> block{};
     block[0] = 0x5A;
-    usb.UsbHidSendBigData(block);
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdIdentification)));
+    usb.writeFramePart(block);
+    usb.writeFrame(readRequest(0, frame::kCmdIdentification));
     EXPECT_TRUE(controller.written.empty());
 
     controller.stallWrites(false);

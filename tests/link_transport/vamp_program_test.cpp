@@ -41,12 +41,10 @@ struct Client {
 
     bool open(const QString& path)
     {
-        receiver.setHandler(frame::kCmdIdentification, [this](const std::string& frameText) {
-            identification.clear();
-            for (std::size_t i = 0; i < 24; ++i)
-                identification += char(replyDataByte(frameText, i));
+        receiver.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) {
+            identification.assign(reply.payload().begin(), reply.payload().end());
         });
-        receiver.setHandler(frame::kCmdMeters, [this](const std::string&) { ++meterReplies; });
+        receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply&) { ++meterReplies; });
         if (!serial.openLocation(path))
             return false;
         serial.startReader();
@@ -125,7 +123,7 @@ TEST(VampProgram, DropGroupLosesTheReplyToOneStoredGroupRead)
     Client client;
     std::vector<int> groups;
     client.receiver.setHandler(frame::kCmdStoredGroup,
-                               [&](const std::string& frameText) { groups.push_back(hexAt(frameText, 10)); });
+                               [&](const frame::Reply& reply) { groups.push_back(reply.index()); });
     ASSERT_TRUE(client.open(vamp.path));
     for (std::uint8_t g : {12, 13, 14}) {
         client.serial.write(readRequest(0, frame::kCmdStoredGroup, g));
