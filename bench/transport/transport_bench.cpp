@@ -157,7 +157,7 @@ void ReceiveGroupReply(benchmark::State& state)
                 receiver.appendSerialBytes(std::span(reply).subspan(at, std::min<std::size_t>(64, reply.size() - at)));
         }
     }
-    if (seen != 640 * state.iterations())
+    if (seen != 640 * std::size_t(state.iterations()))
         state.SkipWithError("a reply was not dispatched");
 }
 BENCHMARK(ReceiveGroupReply)->ArgName("usb")->Arg(0)->Arg(1);

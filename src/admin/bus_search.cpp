@@ -15,12 +15,6 @@
 
 namespace talvex {
 
-namespace {
-
-// Address byte of a reply frame written as hex text.
-
-} // namespace
-
 // --- result text ---------------------------------------------------------------
 
 void FoundTable::mark(const std::string& port, int address)

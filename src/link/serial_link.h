@@ -1,7 +1,7 @@
 #pragma once
 // Serial bus link on Qt Serial Port: the port list with its compare-then-replace
 // refresh, opening at 9600 8N1, the settle-then-read hand-over of received bytes
-// to the reply receiver, and writing the transmit text.
+// to the reply receiver, and writing frame bytes.
 
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
@@ -93,7 +93,7 @@ public:
     void close();
     bool isOpen() const { return port_.isOpen(); }
 
-    // Writes the whole transmit text. On a write error the port closes and the
+    // Writes the bytes in one write. On a write error the port closes and the
     // connected flag stays set; the no-reply supervision ends the link.
     void write(std::span<const std::uint8_t> bytes);
 

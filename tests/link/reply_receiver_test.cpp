@@ -142,6 +142,7 @@ TEST_F(ReceiverTest, BytesAfterACompleteFrameAreDiscardedWithIt)
     two.insert(two.end(), second.begin(), second.end());
     serial(two);
     EXPECT_EQ(dispatched.size(), 1u);
+    EXPECT_EQ(textSeenByHandler, toHex(meterReply())); // the handler sees its frame only
     EXPECT_TRUE(receiveText().empty());
 }
 

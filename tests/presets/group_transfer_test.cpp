@@ -39,7 +39,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
         EXPECT_EQ(frames[0].index, g);
         EXPECT_EQ(bar, g == 20 ? 0 : 5 * g);
         EXPECT_TRUE(dialogs.asked.empty());
-        transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
+        transfer->storedGroupReceived(frame::Reply{frameBytes(texts[std::size_t(g - 1)])});
     }
     ASSERT_EQ(dialogs.asked.size(), 1u);
     const auto& asked = dialogs.asked[0];
@@ -64,7 +64,7 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
     for (int g = 1; g <= 20; ++g) {
         transfer->tmr_apply20grpTimer();
         if (g != 7)
-            transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
+            transfer->storedGroupReceived(frame::Reply{frameBytes(texts[std::size_t(g - 1)])});
     }
     // The twentieth reply came, but one before it did not: wait a while.
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -87,7 +87,7 @@ TEST_F(PresetsTest, SaveAllCancelledOrUnwritable)
         transfer->btn_save_20grp2pcClick();
         for (int g = 1; g <= 20; ++g) {
             transfer->tmr_apply20grpTimer();
-            transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
+            transfer->storedGroupReceived(frame::Reply{frameBytes(texts[std::size_t(g - 1)])});
         }
     };
     runSave(); // the dialog is cancelled (no answer queued)
@@ -158,7 +158,7 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     EXPECT_FALSE(watchdog.isActive());
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(transfer->busy()); // until the read-all ends with the group reply
-    transfer->currentGroupReceived(texts[0]);
+    transfer->currentGroupReceived(frame::Reply{frameBytes(texts[0])});
     EXPECT_FALSE(transfer->busy());
     EXPECT_FALSE(transfer->replyDeadline().isActive());
 }
@@ -304,7 +304,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     EXPECT_TRUE(transfer->replyDeadline().isActive());
 
     // In broadcast mode the read-back goes to the selected device alone.
-    transfer->currentGroupReceived(text);
+    transfer->currentGroupReceived(frame::Reply{frameBytes(text)});
     EXPECT_FALSE(transfer->busy());
     transport.serialWrites.clear();
     sender.broadcast = true;
@@ -376,7 +376,7 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
     EXPECT_TRUE(transfer->oneGroupSaveRequested());
 
     const std::string text = makeGroupText(patternImage(8), 0, 0, frame::kCmdCurrentGroup);
-    transfer->currentGroupReceived(text); // cancelled
+    transfer->currentGroupReceived(frame::Reply{frameBytes(text)}); // cancelled
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_TRUE(dialogs.asked[0].save);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgSave_onegrp2pc");
@@ -386,11 +386,11 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
     // The next current-group reply (a preset load, say) asks again.
     const QString file = path("one.datdsp");
     dialogs.answers = {file};
-    transfer->currentGroupReceived(text);
+    transfer->currentGroupReceived(frame::Reply{frameBytes(text)});
     EXPECT_EQ(dialogs.asked.size(), 2u);
     EXPECT_FALSE(transfer->oneGroupSaveRequested());
     EXPECT_EQ(readFile(file), *groupfile::formatOneGroup(text));
-    transfer->currentGroupReceived(text);
+    transfer->currentGroupReceived(frame::Reply{frameBytes(text)});
     EXPECT_EQ(dialogs.asked.size(), 2u);
 }
 

@@ -209,7 +209,7 @@ TEST_F(PresetPanelTest, LoadStopsTheTimersAndReadsThePreset)
     EXPECT_TRUE(transfer->busy());
     EXPECT_TRUE(transfer->replyDeadline().isActive());
     // The reply ends the wait (the window then restarts the timers).
-    transfer->currentGroupReceived(groupfile::makeGroupText(patternImage(1), 0, 5, frame::kCmdCurrentGroup));
+    transfer->currentGroupReceived(frame::Reply{frameBytes(groupfile::makeGroupText(patternImage(1), 0, 5, frame::kCmdCurrentGroup))});
     EXPECT_FALSE(transfer->busy());
 
     // A reply that never comes: the timers run again after the deadline.

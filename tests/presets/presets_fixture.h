@@ -22,6 +22,13 @@
 
 namespace talvex::testing {
 
+// The bytes of a reply frame written as hex text, the way group files keep it.
+inline std::vector<std::uint8_t> frameBytes(const std::string& text)
+{
+    const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
+    return {bytes.begin(), bytes.end()};
+}
+
 class PresetsTest : public ::testing::Test {
 protected:
     void SetUp() override
