@@ -62,17 +62,6 @@ void SerialRoundTrip(benchmark::State& state)
 }
 BENCHMARK(SerialRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
-struct NullHost : UsbHidHost {
-    void addHistoryLine(const QString&) override {}
-    void dropOldestHistoryLine() override {}
-    void setUsbHidLabel(const QString&) override {}
-    void setSelectorsEnabled(bool) override {}
-    void connectClick() override {}
-    void disconnectTick() override {}
-    void setReconnectTimerActive(bool) override {}
-    void setConnectCaption(const QString&) override {}
-};
-
 void HidRoundTrip(benchmark::State& state)
 {
     vamp::VirtualBus bus;
@@ -80,8 +69,7 @@ void HidRoundTrip(benchmark::State& state)
     vamp::FakeHidController controller;
     LinkState link;
     ReplyReceiver receiver(link);
-    NullHost host;
-    UsbHidLink usb(controller, link, receiver, host);
+    UsbHidLink usb(controller, link, receiver);
     QTemporaryDir locks;
     usb.setLockDirectory(locks.path());
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);
@@ -93,7 +81,7 @@ void HidRoundTrip(benchmark::State& state)
     std::copy(request.begin(), request.end(), report.begin() + 1);
     for (auto _ : state) {
         done = false;
-        usb.UsbHidSendDataClick(report);
+        usb.sendReport(report);
         waitUntil(done);
         controller.written.clear();
     }

@@ -68,7 +68,7 @@ public:
     // while connected, or when the fresh reading equals the current table.
     // With the ports monitored, the ports are read only when the monitor has
     // reported a change since the last reading.
-    std::optional<QStringList> TmrGetCommport();
+    std::optional<QStringList> refreshPortList();
     void setPortsMonitored(bool monitored) { monitored_ = monitored; }
     // A port came or went (from the device monitor).
     void portsMayHaveChanged() { portsChanged_ = true; }

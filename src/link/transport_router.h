@@ -17,8 +17,8 @@ public:
     }
 
     bool usbActive() const override { return link_.usbMode && usb_.hasDevice(); }
-    void writeHidReport(std::span<const std::uint8_t, 65> report) override { usb_.UsbHidSendDataClick(report); }
-    void writeHidBlock(std::span<const std::uint8_t, 642> block) override { usb_.UsbHidSendBigData(block); }
+    void writeHidReport(std::span<const std::uint8_t, 65> report) override { usb_.sendReport(report); }
+    void writeHidBlock(std::span<const std::uint8_t, 642> block) override { usb_.sendBlock(block); }
     void writeSerial(std::span<const std::uint8_t> bytes) override { serial_.write(bytes); }
 
 private:
