@@ -61,7 +61,7 @@ public:
     std::vector<SerialPortItem> readPortList() const;
 
     // Start-up fill: reads the list into the port table and returns its names
-    // (the window shows them and selects the last item).
+    // (the session hands them to the window, which selects the last item).
     QStringList initialPortList();
     // The 2 s refresh (TmrGetCommport). Returns the names the shown list must be
     // replaced with (select the last item), or nothing when it stays as it is:

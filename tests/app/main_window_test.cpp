@@ -30,6 +30,7 @@ int commandOf(const std::vector<std::uint8_t>& f) { return f[6]; }
 TEST_F(WindowTest, StartUpShowsTheDefaults)
 {
     makeWindow();
+    EXPECT_EQ(portListings, 1); // the ports are read once at start-up
     EXPECT_EQ(window->windowTitle(), "Talvex-96K V3.8.0 U");
     EXPECT_EQ(label("lbl28"), "-60dB");
     for (const char* name : {"btn_in0_pol", "btn_op0_pol", "btn_op1_pol", "btn_op2_pol"})
