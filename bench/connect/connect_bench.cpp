@@ -83,16 +83,16 @@ public:
 struct Editor {
     NoHid hid;
     SilentPrompts prompts;
-    std::unique_ptr<talvex::TForm1> window;
+    std::unique_ptr<talvex::MainWindow> window;
 
     explicit Editor(const QString& port)
     {
-        talvex::TForm1::Platform platform;
+        talvex::MainWindow::Platform platform;
         platform.hid = &hid;
         platform.prompts = &prompts;
         platform.extraPorts = {port};
         platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
-        window = std::make_unique<talvex::TForm1>(platform);
+        window = std::make_unique<talvex::MainWindow>(platform);
     }
 };
 
@@ -106,8 +106,8 @@ void ConnectToViewRefreshed(benchmark::State& state)
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        window.btn_connectClick();
-        const bool ok = waitFor([&] { return window.link().connected && window.tmr_pulseframe.isActive(); }, 10000);
+        window.toggleConnection();
+        const bool ok = waitFor([&] { return window.link().connected && window.session().sendPulseTimer.isActive(); }, 10000);
         const double seconds = clock.nsecsElapsed() / 1e9;
         if (!ok) {
             state.SkipWithError("connect did not finish");
@@ -115,7 +115,7 @@ void ConnectToViewRefreshed(benchmark::State& state)
         }
         state.SetIterationTime(seconds);
         total += seconds;
-        window.btn_connectClick(); // disconnect
+        window.toggleConnection(); // disconnect
         waitFor([] { return false; }, 300); // let the amplifier's line go quiet
     }
     if (state.iterations() > 0)
@@ -171,12 +171,12 @@ void watchdog(const QString& silentPty, int runs)
         EventTimes shows(QEvent::Show, clock);
         EventTimes ticks(QEvent::Timer, clock);
         window.warningDialog()->installEventFilter(&shows);
-        window.tmr_disconnect.installEventFilter(&ticks);
+        window.session().watchdogTimer.installEventFilter(&ticks);
         clock.start();
-        window.btn_connectClick();
+        window.toggleConnection();
         const bool shown = waitFor([&] { return !shows.ms.empty(); }, 6000);
         window.warningDialog()->removeEventFilter(&shows);
-        window.tmr_disconnect.removeEventFilter(&ticks);
+        window.session().watchdogTimer.removeEventFilter(&ticks);
         if (!shown) {
             std::fprintf(stderr, "watchdog: no warning within 6 s\n");
             return;

@@ -127,16 +127,16 @@ struct Window {
     talvex::HidapiController hid;
     SilentPrompts prompts;
     talvex::DeviceMonitor quietMonitor;
-    std::unique_ptr<talvex::TForm1> window;
+    std::unique_ptr<talvex::MainWindow> window;
 
     Window(bool monitored, const QStringList& ports)
     {
-        talvex::TForm1::Platform platform;
+        talvex::MainWindow::Platform platform;
         platform.hid = &hid;
         platform.prompts = &prompts;
         platform.extraPorts = ports;
         platform.monitor = monitored ? &quietMonitor : nullptr;
-        window = std::make_unique<talvex::TForm1>(platform);
+        window = std::make_unique<talvex::MainWindow>(platform);
         window->show();
     }
 };
@@ -145,8 +145,8 @@ void inProcess(const char* name, bool monitored, int seconds, const QString& pty
 {
     Window editor(monitored, pty.isEmpty() ? QStringList{} : QStringList{pty});
     if (!pty.isEmpty()) {
-        editor.window->btn_connectClick();
-        for (int waited = 0; !editor.window->tmr_pulseframe.isActive(); waited += 10) {
+        editor.window->toggleConnection();
+        for (int waited = 0; !editor.window->session().sendPulseTimer.isActive(); waited += 10) {
             if (waited > 10000) {
                 std::fprintf(stderr, "%s: the connect did not finish\n", name);
                 return;

@@ -65,17 +65,6 @@ void SerialRoundTrip(benchmark::State& state)
 }
 BENCHMARK(SerialRoundTrip)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
-struct NullHost : UsbHidHost {
-    void addHistoryLine(const QString&) override {}
-    void dropOldestHistoryLine() override {}
-    void setUsbHidLabel(const QString&) override {}
-    void setSelectorsEnabled(bool) override {}
-    void connectClick() override {}
-    void disconnectTick() override {}
-    void setReconnectTimerActive(bool) override {}
-    void setConnectCaption(const QString&) override {}
-};
-
 void HidRoundTrip(benchmark::State& state)
 {
     vamp::VirtualBus bus;
@@ -83,8 +72,7 @@ void HidRoundTrip(benchmark::State& state)
     vamp::FakeHidController controller;
     LinkState link;
     ReplyReceiver receiver(link);
-    NullHost host;
-    UsbHidLink usb(controller, link, receiver, host);
+    UsbHidLink usb(controller, link, receiver);
     QTemporaryDir locks;
     usb.setLockDirectory(locks.path());
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);

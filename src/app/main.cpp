@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
     talvex::QtFileDialogs fileDialogs;
-    talvex::TForm1::Platform platform;
+    talvex::MainWindow::Platform platform;
     platform.hid = &hid;
     platform.prompts = &prompts;
     platform.fileDialogs = &fileDialogs;
@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     platform.trafficLog =
         talvex::openTrafficLog(trafficLog, QApplication::arguments(), "talvex-editor " TALVEX_VERSION_TEXT);
 
-    talvex::TForm1 window(platform);
+    talvex::MainWindow window(platform);
     prompts.setParent(&window);
     fileDialogs.setParent(&window);
     window.show();

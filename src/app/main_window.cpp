@@ -3,16 +3,13 @@
 #include "editing/channel_strip.h"
 #include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
-#include "ui/main_window_layout.h"
-#include "ui/icons.h"
-#include "ui/traffic_capture.h"
-#include "ui/warning_dialog.h"
-#include "link/frame.h"
-#include "link/reply_handlers.h"
 #include "model/value_tables.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
 #include "ui/controls.h"
+#include "ui/icons.h"
+#include "ui/main_window_layout.h"
+#include "ui/warning_dialog.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -22,9 +19,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 
 namespace talvex {
 
@@ -32,81 +27,49 @@ namespace {
 
 QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 
+Session::Platform sessionPlatform(const MainWindow::Platform& platform, EventPump& pump)
+{
+    return {platform.trafficLog, platform.hid,        &pump, platform.extraPorts, platform.enumerator,
+            platform.hidLockDirectory, platform.monitor};
+}
+
 } // namespace
 
-TForm1::TForm1(const Platform& platform, QWidget* parent)
-    : QMainWindow(parent),
-      sender_(model_, link_),
-      receiver_(link_),
-      serial_(link_, receiver_),
-      traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
-      usb_(*platform.hid, link_, receiver_, *this),
-      router_(link_, serial_, usb_),
-      prompts_(*platform.prompts)
+MainWindow::MainWindow(const Platform& platform, QWidget* parent)
+    : QMainWindow(parent), session_(model_, sessionPlatform(platform, pump_)), prompts_(*platform.prompts)
 {
-    if (platform.enumerator)
-        serial_.setEnumerator(platform.enumerator);
-    serial_.setExtraPorts(platform.extraPorts);
-    if (!platform.hidLockDirectory.isEmpty())
-        usb_.setLockDirectory(platform.hidLockDirectory);
-    // Where a monitor reports devices coming and going, the lists are read only then.
-    if (platform.monitor) {
-        platform.hid->setPolling(false);
-        serial_.setPortsMonitored(true);
-        connect(platform.monitor, &DeviceMonitor::hidDevicesChanged, platform.hid,
-                &HidController::devicesMayHaveChanged);
-        connect(platform.monitor, &DeviceMonitor::serialPortsChanged, &serial_, &SerialLink::portsMayHaveChanged);
-    }
-    // Transport events go to the hidden traffic log only.
-    connect(&serial_, &SerialLink::portFailed, this, [this](const QString& text) { usb_.AddToHistory(text); });
-    if (traffic_)
-        traffic_->attach(router_, receiver_, serial_, [this] { return cbb_comport_->currentText(); }, usb_);
-    sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
-    sender_.setSelectedAddress([this] { return cbb_deviceid_->currentIndex(); });
-
-    receiver_.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) { Ack_Rcv_version_proc(reply); });
-    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const frame::Reply& reply) { Ack_R_20_Username_proc(reply); });
-    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const frame::Reply& reply) { Ack_R_AllSysData_proc(reply); });
-    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const frame::Reply& reply) { Ack_RW_One_Group_proc(reply); });
-    receiver_.setHandler(frame::kCmdStoredGroup, [this](const frame::Reply& reply) { Ack_Rw_20_Group_proc(reply); });
-    receiver_.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) { Ack_Meter_proc(reply); });
-
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
     disconnectedIcon_ = icons::disconnected();
     strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
     eqPage_ = std::make_unique<EqPage>(centralWidget(), model_, editing_);
-    connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &TForm1::hidePopups);
+    connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
     findControls();
-    setupTimers();
+    session_.setSelection({[this] { return cbb_comport_->currentIndex(); },
+                           [this] { return cbb_comport_->currentText(); },
+                           [this] { return cbb_deviceid_->currentIndex(); }});
     busSearch_ = std::make_unique<BusSearch>(
-        *this, BusSearch::Link{link_, serial_, sender_, receiver_, router_, pump_, prompts_});
-    connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &TForm1::hidePopups);
-    connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, this, &TForm1::hideProgress);
-    connect(&usb_, &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
-    connect(busSearch_.get(), &BusSearch::portReleased, &usb_, &UsbHidLink::searchEnded);
+        *this, BusSearch::Link{session_.link(), session_.serial(), session_.sender(), session_.receiver(),
+                               session_.transport(), pump_, prompts_});
+    connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &MainWindow::hidePopups);
+    connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, &session_, &Session::hideProgress);
+    connect(&session_.usb(), &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
+    connect(busSearch_.get(), &BusSearch::portReleased, &session_.usb(), &UsbHidLink::searchEnded);
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
-        *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
-    connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);
+        *this, DeviceAdmin::Parts{model_, session_.sender(), session_.link(), editing_, prompts_});
+    connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &MainWindow::hidePopups);
     if (!platform.fileDialogs)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
     createPresets(platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_);
-    FormCreate();
+    connectSession();
+    startUp();
     warning_ = new TForm4(this);
 }
 
-TForm1::~TForm1()
-{
-    // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&tmr_prgrsbr, &tmr_disconnect, &tmr_pulseframe, &tmr_hidreconnect, &tmr_reflashcomport})
-        timer->stop();
-    groupTransfer_->linkLost();
-    if (link_.connected && !link_.usbMode)
-        serial_.close();
-}
+MainWindow::~MainWindow() { groupTransfer_->linkLost(); }
 
-void TForm1::findControls()
+void MainWindow::findControls()
 {
     btn_connect_ = need<QAbstractButton>(this, "btn_connect");
     img_connectstate_ = need<QLabel>(this, "img_connectstate");
@@ -124,35 +87,46 @@ void TForm1::findControls()
     lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
     DevListBox_ = need<QListWidget>(this, "DevListBox");
 
-    connect(btn_connect_, &QAbstractButton::clicked, this, &TForm1::btn_connectClick);
+    connect(btn_connect_, &QAbstractButton::clicked, this, &MainWindow::toggleConnection);
 }
 
-void TForm1::setupTimers()
+void MainWindow::connectSession()
 {
-    struct TimerEntry {
-        QTimer* timer;
-        const char* name;
-        int interval;
-        void (TForm1::*tick)();
-    };
-    const TimerEntry timers[] = {
-        {&tmr_prgrsbr, "tmr_prgrsbr", 200, &TForm1::tmr_prgrsbrTimer},
-        {&tmr_disconnect, "tmr_disconnect", 250, &TForm1::tmr_disconnectTimer},
-        {&tmr_pulseframe, "tmr_pulseframe", 350, &TForm1::tmr_pulseframeTimer},
-        {&tmr_hidreconnect, "tmr_hidreconnect", 500, &TForm1::tmr_hidreconnectTimer},
-        {&tmr_reflashcomport, "tmr_reflashcomport", 2000, &TForm1::tmr_reflashcomportTimer},
-    };
-    for (const TimerEntry& entry : timers) {
-        entry.timer->setObjectName(QString::fromLatin1(entry.name));
-        entry.timer->setInterval(entry.interval);
-        entry.timer->setTimerType(Qt::PreciseTimer); // the intervals are exact, not rounded to the clock
-        if (entry.tick)
-            connect(entry.timer, &QTimer::timeout, this, entry.tick);
-    }
-    tmr_reflashcomport.start();
+    Session* s = &session_;
+    connect(s, &Session::stateChanged, this,
+            [this](Session::State state) { showConnected(state != Session::State::Disconnected); });
+    connect(s, &Session::connecting, this, &MainWindow::onConnecting);
+    connect(s, &Session::closing, this, [this] {
+        groupTransfer_->linkLost(); // a transfer ends with its link
+        resetEditingState();
+    });
+    connect(s, &Session::linkLost, this, [this] { warning_->show(); });
+    connect(s, &Session::identified, this, [this] { warning_->close(); });
+    connect(s, &Session::presetNamesArrived, this, &MainWindow::showPresetNames);
+    connect(s, &Session::systemRecordArrived, this, &MainWindow::showSystemRecord);
+    connect(s, &Session::imageArrived, this, &MainWindow::onImageArrived);
+    connect(s, &Session::storedGroupArrived, this,
+            [this](const frame::Reply& reply) { groupTransfer_->storedGroupReceived(reply); });
+    connect(s, &Session::meterReplied, this, [this](const frame::Reply& reply) { busSearch_->meterReplied(reply); });
+    connect(s, &Session::metersArrived, this, &MainWindow::showMeters);
+    connect(s, &Session::progressVisibleChanged, this, &MainWindow::showProgressPanel);
+    connect(s, &Session::progressChanged, rzprgrsbr_data_bar_, &QProgressBar::setValue);
+    connect(s, &Session::portListChanged, this, &MainWindow::fillPortList);
+    connect(s, &Session::historyLineAdded, this, &MainWindow::addHistoryLine);
+    connect(s, &Session::oldestHistoryLineDropped, this, [this] { delete HistoryListBox_->takeItem(0); });
+    connect(s, &Session::usbStatusChanged, lbl_usbhid_, &QLabel::setText);
+    connect(s, &Session::selectorsEnabledChanged, this, [this](bool enabled) {
+        cbb_comport_->setEnabled(enabled);
+        cbb_deviceid_->setEnabled(enabled);
+    });
+    connect(s, &Session::deviceListChanged, this, [this](const QStringList& names) {
+        DevListBox_->clear();
+        DevListBox_->addItems(names);
+    });
+    connect(s, &Session::userMessage, this, [this](const QString& text) { prompts_.message(text); });
 }
 
-void TForm1::FormCreate()
+void MainWindow::startUp()
 {
     // Buttons in Arial ("Liberation Sans" stands in for it on Linux).
     for (QAbstractButton* button : findChildren<QAbstractButton*>()) {
@@ -160,22 +134,20 @@ void TForm1::FormCreate()
         font.setFamily(QStringLiteral("Arial"));
         button->setFont(font);
     }
-    fillPortList(serial_.initialPortList());
-    fillPortList(serial_.initialPortList());
+    session_.start(); // the port list, read once, and its refresh
 
     // The layout gives the window its fixed 747 x 735 outer size; centre it.
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
     resetEditingState();
-    link_.noReplyCount = 0;
     model_.Init_value();
     model_.viewRefresh = true;
-    UpdataToComponent();
+    showImage();
     busSearch_->tmr_boot.start();
 }
 
-void TForm1::fillPortList(const QStringList& names)
+void MainWindow::fillPortList(const QStringList& names)
 {
     const QSignalBlocker block(cbb_comport_);
     cbb_comport_->clear();
@@ -183,314 +155,112 @@ void TForm1::fillPortList(const QStringList& names)
     cbb_comport_->setCurrentIndex(int(names.size()) - 1);
 }
 
-// --- timers ---------------------------------------------------------------
-
-void TForm1::tmr_prgrsbrTimer()
-{
-    if (!link_.connected)
-        return;
-    progress_ += 2;
-    if (progress_ <= 99) {
-        rzprgrsbr_data_bar_->setValue(progress_);
-        return;
-    }
-    progress_ = 0;
-    rzprgrsbr_data_bar_->setValue(0);
-    tmr_prgrsbr.stop();
-    rzgrpbx_data_tx_bar_->hide();
-}
-
-void TForm1::tmr_disconnectTimer()
-{
-    ++link_.noReplyCount;
-    if (link_.noReplyCount < kWatchdogLimit)
-        return;
-    trafficEvent("lost");
-    receiver_.clearReassembly();
-    link_.matchedDevice = kNoMatchedDevice;
-    tmr_disconnect.stop();
-    closeLink();
-    warning_->show();
-}
-
-void TForm1::tmr_pulseframeTimer() { sender_.sendNextChunkOrMeterRead(); }
-
-void TForm1::tmr_hidreconnectTimer() { usb_.tmr_hidreconnectTick(); }
-
-void TForm1::tmr_reflashcomportTimer()
-{
-    if (link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
-        return;
-    if (auto names = serial_.TmrGetCommport())
-        fillPortList(*names);
-}
-
 // --- connection ------------------------------------------------------------
 
-void TForm1::btn_connectClick()
+void MainWindow::toggleConnection()
 {
-    if (btn_connect_->text() == QLatin1String("Connect"))
-        connectLink();
-    else
-        disconnectLink();
+    if (session_.state() == Session::State::Disconnected) {
+        session_.connectLink();
+        return;
+    }
+    hidePopups();
+    session_.disconnectLink();
 }
 
-void TForm1::connectLink()
+void MainWindow::onConnecting()
 {
     busSearch_->linkTakenOver();
     hidePopups();
-    sender_.readBackOverride = false;
-    btn_s_closeClick();
-    link_.noReplyCount = 0;
+    busSearch_->btn_s_closeClick();
     warning_->close();
-
     rzgrpbx_data_tx_bar_->move(189, 205);
     rzprgrsbr_data_bar_->setValue(0);
-
-    usb_.prepareConnect();
-    if (!hidPresent()) {
-        if (auto number = serial_.portNumber(cbb_comport_->currentIndex()))
-            link_.currentPort = *number;
-    }
-    sender_.deviceAddress = cbb_deviceid_->currentIndex();
-
-    if (serial_.isOpen())
-        serial_.close();
-    model_.clearPending();
-
-    // The serial port is opened only when it is to carry the link: a present
-    // HID device is the transport and leaves the port free for other programs.
-    if (!hidPresent())
-        serial_.open(link_.currentPort);
-
-    if (hidPresent()) {
-        link_.connected = true;
-        link_.currentPort = kPortUsb;
-    } else if (!link_.connected) {
-        link_.currentPort = kPortFailed;
-        trafficEvent("open failed");
-        hideProgress();
-        prompts_.message(QStringLiteral("No port or in use."));
-        serial_.close();
-        return;
-    }
-
-    trafficEvent("opened");
-    rzgrpbx_data_tx_bar_->show();
-    rzgrpbx_data_tx_bar_->raise();
-    tmr_prgrsbr.start();
-    progress_ = 0;
-
-    serial_.startReader();
-
-    receiver_.clear();
-    tmr_disconnect.start();
-    receiver_.clearReassembly();
-    tmr_hidreconnect.start();
-    usb_.versionConfirmed = false;
-
-    sender_.sendRead(0, frame::kCmdIdentification, 0);
-    showConnected(true);
 }
 
-void TForm1::disconnectLink()
-{
-    hidePopups();
-    tmr_disconnect.stop();
-    trafficEvent("closed");
-    closeLink();
-}
-
-void TForm1::closeLink()
-{
-    groupTransfer_->linkLost(); // a transfer ends with its link
-    resetEditingState();
-    link_.currentPort = kPortNone;
-    Delay(50);
-    serial_.close();
-    link_.connected = false;
-    usb_.sessionEnded();
-    hideProgress();
-    // A reply handled during the pause may have restarted the watchdog; it must
-    // not survive the link it watched.
-    tmr_pulseframe.stop();
-    tmr_disconnect.stop();
-    model_.clearPending();
-    showConnected(false);
-}
-
-void TForm1::showConnected(bool connected)
+void MainWindow::showConnected(bool connected)
 {
     btn_connect_->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     setButtonColour(btn_connect_, connected ? kConnectedGreen : kStateRed);
     img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
 }
 
-void TForm1::btn_s_closeClick() { busSearch_->btn_s_closeClick(); }
-
-void TForm1::hideProgress()
+void MainWindow::showProgressPanel(bool visible)
 {
-    rzgrpbx_data_tx_bar_->hide();
-    tmr_prgrsbr.stop();
+    if (!visible) {
+        rzgrpbx_data_tx_bar_->hide();
+        return;
+    }
+    rzgrpbx_data_tx_bar_->show();
+    rzgrpbx_data_tx_bar_->raise();
 }
 
-void TForm1::createPresets(FileDialogs& dialogs)
-{
-    PresetsContext context;
-    context.model = &model_;
-    context.sender = &sender_;
-    context.link = &link_;
-    context.prompts = &prompts_;
-    context.dialogs = &dialogs;
-    context.pulse = &tmr_pulseframe;
-    context.watchdog = &tmr_disconnect;
-    context.hidePopups = [this] { hidePopups(); };
-    context.showProgress = [this](bool animate) {
-        rzgrpbx_data_tx_bar_->show();
-        rzgrpbx_data_tx_bar_->raise();
-        rzprgrsbr_data_bar_->setValue(0);
-        if (animate) {
-            progress_ = 0;
-            tmr_prgrsbr.start();
-        }
-    };
-    context.hideProgress = [this] { hideProgress(); };
-    context.setProgressBar = [this](int percent) { rzprgrsbr_data_bar_->setValue(percent); };
-    context.delay = [this](int ms) { Delay(ms); };
-    groupTransfer_ = new GroupTransfer(context, this);
-    presetPanel_ = new PresetPanel(context, *groupTransfer_, this);
-}
-
-void TForm1::hidePopups() { strip_->hidePopups(); }
-
-void TForm1::resetEditingState()
-{
-    editing_.reset();
-    eqPage_->graph().resetDrag();
-}
-
-void TForm1::Delay(int ms) { talvex::Delay(pump_, ms); }
-
-void TForm1::trafficEvent(std::string_view text)
-{
-    if (traffic_)
-        traffic_->linkEvent(text);
-}
-
-// --- UsbHidHost ------------------------------------------------------------
-
-void TForm1::addHistoryLine(const QString& line)
+void MainWindow::addHistoryLine(const QString& line)
 {
     HistoryListBox_->addItem(line);
     HistoryListBox_->setCurrentRow(HistoryListBox_->count() - 1);
 }
 
-void TForm1::dropOldestHistoryLine() { delete HistoryListBox_->takeItem(0); }
-
-void TForm1::setUsbHidLabel(const QString& text) { lbl_usbhid_->setText(text); }
-
-void TForm1::setSelectorsEnabled(bool enabled)
+void MainWindow::createPresets(FileDialogs& dialogs)
 {
-    cbb_comport_->setEnabled(enabled);
-    cbb_deviceid_->setEnabled(enabled);
+    PresetsContext context;
+    context.model = &model_;
+    context.sender = &session_.sender();
+    context.link = &session_.link();
+    context.prompts = &prompts_;
+    context.dialogs = &dialogs;
+    context.supervision = &session_;
+    context.hidePopups = [this] { hidePopups(); };
+    context.showProgress = [this](bool animate) { session_.showProgress(animate); };
+    context.hideProgress = [this] { session_.hideProgress(); };
+    context.setProgressBar = [this](int percent) { session_.setProgress(percent); };
+    context.delay = [this](int ms) { session_.pause(ms); };
+    groupTransfer_ = new GroupTransfer(context, this);
+    presetPanel_ = new PresetPanel(context, *groupTransfer_, this);
 }
 
-void TForm1::setReconnectTimerActive(bool active)
+void MainWindow::hidePopups() { strip_->hidePopups(); }
+
+void MainWindow::resetEditingState()
 {
-    if (active)
-        tmr_hidreconnect.start();
-    else
-        tmr_hidreconnect.stop();
+    editing_.reset();
+    eqPage_->graph().resetDrag();
 }
 
-void TForm1::setConnectCaption(const QString& caption) { btn_connect_->setText(caption); }
+// --- what the session reads ------------------------------------------------
 
-void TForm1::showDeviceList(const QStringList& names)
+void MainWindow::showPresetNames()
 {
-    DevListBox_->clear();
-    DevListBox_->addItems(names);
-}
-
-// --- reply handlers --------------------------------------------------------
-
-void TForm1::Ack_Rcv_version_proc(const frame::Reply& reply)
-{
-    if (!replies::identificationMatches(reply.payload()))
-        return; // the watchdog ends the connection
-    tmr_hidreconnect.stop();
-    usb_.versionConfirmed = true;
-    if (hidPresent() && !link_.connected) {
-        warning_->close();
-        btn_connectClick();
-    }
-    warning_->close();
-    sender_.sendRead(0, frame::kCmdReadPresetNames, 0);
-}
-
-void TForm1::Ack_R_20_Username_proc(const frame::Reply& reply)
-{
-    if (!replies::storePresetNames(reply.payload(), model_))
-        return;
     for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n) {
         const std::string shown = replies::presetDisplayName(model_.presetNames[n]);
         cbb_load2dev_->setItemText(n, QString::fromLatin1(kPresetLabelPrefixes[n]) + u':' + fromStd(shown));
     }
-    sender_.sendRead(0, frame::kCmdReadSystemRecord, 0);
 }
 
-void TForm1::Ack_R_AllSysData_proc(const frame::Reply& reply)
+void MainWindow::showSystemRecord(int presetItem)
 {
-    const auto item = replies::storeSystemRecord(reply.payload(), model_);
-    if (!item)
-        return;
     for (QComboBox* list : {cbb_load2dev_, cbb_save2dev_})
-        list->setCurrentIndex(*item < list->count() ? *item : -1);
+        list->setCurrentIndex(presetItem < list->count() ? presetItem : -1);
     const int threshold = model_.systemRecord[7];
     cbb_TemperatureThr_->setCurrentIndex(threshold < cbb_TemperatureThr_->count() ? threshold : -1);
-    sender_.sendRead(0, frame::kCmdCurrentGroup, 0);
 }
 
-void TForm1::Ack_RW_One_Group_proc(const frame::Reply& reply)
+void MainWindow::onImageArrived(const frame::Reply& reply)
 {
-    if (!replies::storeGroup(reply.payload(), model_))
-        return;
     model_.viewRefresh = true;
-    UpdataToComponent();
+    showImage();
     model_.viewRefresh = false;
-
     groupTransfer_->currentGroupReceived(reply);
-    if (!link_.connected)
-        return; // the link was lost while the save dialog was open
-
-    hideProgress();
-    tmr_pulseframe.start();
-    tmr_disconnect.start();
-    if (sender_.broadcast)
-        sender_.deviceAddress = frame::kBroadcastAddress;
 }
 
-void TForm1::Ack_Rw_20_Group_proc(const frame::Reply& reply)
+void MainWindow::showMeters(const replies::MeterReading& reading)
 {
-    if (reply.payload().size() < frame::kGroupSize)
-        return;
-    groupTransfer_->storedGroupReceived(reply);
-}
-
-void TForm1::Ack_Meter_proc(const frame::Reply& reply)
-{
-    busSearch_->meterReplied(reply);
-    const auto reading = replies::decodeMeter(reply.payload());
-    if (!reading)
-        return;
-    lbl_temperature_->setText(fromStd(replies::temperatureText(reading->step)));
-    lbl_attenuation_->setText(QString::number(reading->attenuation) + QStringLiteral(" dB"));
+    lbl_temperature_->setText(fromStd(replies::temperatureText(reading.step)));
+    lbl_attenuation_->setText(QString::number(reading.attenuation) + QStringLiteral(" dB"));
     for (int i = 0; i < 3; ++i)
-        edtMeters_[i]->setText(QString::number(reading->extra[i]));
+        edtMeters_[i]->setText(QString::number(reading.extra[i]));
 }
 
-// --- view refresh ----------------------------------------------------------
-
-void TForm1::UpdataToComponent()
+void MainWindow::showImage()
 {
     // Pop-ups, toggles, input gain and bridge mode, then the equaliser page of Main.
     strip_->refresh();

@@ -1,5 +1,5 @@
 #pragma once
-// Connection state shared by the codec, the receiver, the transports and the window.
+// Connection state shared by the codec, the receiver, the transports and the session.
 
 namespace talvex {
 

@@ -139,7 +139,7 @@ QStringList SerialLink::initialPortList()
     return namesOf(table_);
 }
 
-std::optional<QStringList> SerialLink::TmrGetCommport()
+std::optional<QStringList> SerialLink::refreshPortList()
 {
     if (link_.connected || (monitored_ && !portsChanged_))
         return std::nullopt;

@@ -61,14 +61,14 @@ public:
     std::vector<SerialPortItem> readPortList() const;
 
     // Start-up fill: reads the list into the port table and returns its names
-    // (the window shows them and selects the last item).
+    // (the session hands them to the window, which selects the last item).
     QStringList initialPortList();
     // The 2 s refresh (TmrGetCommport). Returns the names the shown list must be
     // replaced with (select the last item), or nothing when it stays as it is:
     // while connected, or when the fresh reading equals the current table.
     // With the ports monitored, the ports are read only when the monitor has
     // reported a change since the last reading.
-    std::optional<QStringList> TmrGetCommport();
+    std::optional<QStringList> refreshPortList();
     void setPortsMonitored(bool monitored) { monitored_ = monitored; }
     // A port came or went (from the device monitor).
     void portsMayHaveChanged() { portsChanged_ = true; }

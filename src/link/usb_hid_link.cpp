@@ -30,9 +30,8 @@ QString reportLine(std::span<const std::uint8_t> report)
 
 } // namespace
 
-UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, UsbHidHost& host,
-                       QObject* parent)
-    : QObject(parent), controller_(controller), link_(link), receiver_(receiver), host_(host),
+UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, QObject* parent)
+    : QObject(parent), controller_(controller), link_(link), receiver_(receiver),
       writes_([this](std::span<const std::uint8_t> report) { return controller_.write(report); },
               [this](const HidWriteQueue::Report& report, const HidWriteResult& result) {
                   // Logged on the user-interface thread, in the order written.
@@ -40,10 +39,10 @@ UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver
                       this, [this, report, result] { logWrite(report, result); }, Qt::QueuedConnection);
               })
 {
-    connect(&controller_, &HidController::arrival, this, &UsbHidLink::hidctlArrival);
-    connect(&controller_, &HidController::removal, this, &UsbHidLink::hidctlRemoval);
-    connect(&controller_, &HidController::deviceChange, this, &UsbHidLink::hidctlDeviceChange);
-    connect(&controller_, &HidController::dataError, this, &UsbHidLink::hidctlDeviceDataError);
+    connect(&controller_, &HidController::arrival, this, &UsbHidLink::onArrival);
+    connect(&controller_, &HidController::removal, this, &UsbHidLink::onRemoval);
+    connect(&controller_, &HidController::deviceChange, this, &UsbHidLink::onDevicesChanged);
+    connect(&controller_, &HidController::dataError, this, &UsbHidLink::onReadError);
     // appendUsbReport is the data handler: reports reach it only while the amplifier carries the link.
     connect(&controller_, &HidController::inputReport, this, [this](const QByteArray& data) {
         if (open_ && link_.usbMode)
@@ -59,7 +58,7 @@ void UsbHidLink::setLockDirectory(const QString& directory)
         lock_.setDirectory(directory);
 }
 
-QString UsbHidLink::DeviceName(const HidDeviceInfo& device)
+QString UsbHidLink::displayName(const HidDeviceInfo& device)
 {
     QString name = device.product;
     if (name.isEmpty())
@@ -94,13 +93,13 @@ QString UsbHidLink::inUseMessage()
                           "Close that editor, then click Connect. Until then you can connect through a serial port.");
 }
 
-void UsbHidLink::AddToHistory(const QString& text)
+void UsbHidLink::addHistoryLine(const QString& text)
 {
-    host_.addHistoryLine(text);
+    emit historyLineAdded(text);
     ++historyLines_;
     // The log runs for as long as the editor does: keep only the newest lines.
     while (historyLines_ > kHistoryLimit) {
-        host_.dropOldestHistoryLine();
+        emit oldestHistoryLineDropped();
         --historyLines_;
     }
 }
@@ -113,7 +112,7 @@ QList<int> UsbHidLink::candidates(const QList<HidDeviceInfo>& devices) const
 {
     QList<int> all;
     for (int i = 0; i < devices.size(); ++i)
-        if (DeviceName(devices[i]) == QLatin1String(kMatchName))
+        if (displayName(devices[i]) == QLatin1String(kMatchName))
             all << i;
     QList<int> vendor;
     for (int i : all)
@@ -122,13 +121,13 @@ QList<int> UsbHidLink::candidates(const QList<HidDeviceInfo>& devices) const
     return all.size() > 1 && !vendor.isEmpty() ? vendor : all;
 }
 
-void UsbHidLink::hidctlDeviceChange()
+void UsbHidLink::onDevicesChanged()
 {
     deviceList_.clear();
     const QList<HidDeviceInfo> devices = controller_.devices();
     for (const HidDeviceInfo& device : devices)
-        deviceList_ << DeviceName(device);
-    host_.showDeviceList(deviceList_);
+        deviceList_ << displayName(device);
+    emit deviceListChanged(deviceList_);
 
     // What the user was told about a device holds while it stays present.
     QSet<QString> present;
@@ -142,7 +141,7 @@ void UsbHidLink::hidctlDeviceChange()
     // Only a newly taken amplifier connects by itself: one already held (for
     // example after the user's Disconnect) waits for the user.
     if (taken && !link_.connected) {
-        host_.connectClick();
+        emit connectionWanted();
     } else if (taken && !link_.usbMode) {
         waiting_ = true;
         emit amplifierWaiting();
@@ -200,7 +199,7 @@ bool UsbHidLink::acquire(const QList<HidDeviceInfo>& devices, int index)
 {
     const HidDeviceInfo& device = devices[index];
     if (!lock_.acquire(device.path)) {
-        refused(device, QStringLiteral("IN USE: %1 is open in another editor").arg(DeviceName(device)), inUseMessage());
+        refused(device, QStringLiteral("IN USE: %1 is open in another editor").arg(displayName(device)), inUseMessage());
         return false;
     }
     const HidOpenResult result = controller_.open(index);
@@ -218,12 +217,12 @@ bool UsbHidLink::acquire(const QList<HidDeviceInfo>& devices, int index)
 void UsbHidLink::refused(const HidDeviceInfo& device, const QString& logLine, const QString& message)
 {
     refused_ << device.path;
-    AddToHistory(logLine);
+    addHistoryLine(logLine);
     if (told_.contains(device.path))
         return;
     told_ << device.path;
     // Shown from the event loop, not from inside the notification that found it.
-    QMetaObject::invokeMethod(this, [this, message] { host_.tellUser(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, message] { emit userMessage(message); }, Qt::QueuedConnection);
 }
 
 void UsbHidLink::release()
@@ -276,7 +275,7 @@ void UsbHidLink::searchEnded()
         return;
     adopt();
     if (open_ && link_.usbMode)
-        host_.connectClick();
+        emit connectionWanted();
 }
 
 // The port and Device ID selectors are locked while this editor holds an
@@ -286,25 +285,25 @@ void UsbHidLink::updateSelectors(const QList<HidDeviceInfo>& devices)
 {
     bool locked = !heldPath_.isEmpty();
     for (const HidDeviceInfo& device : devices)
-        if (isAmplifierModel(device) && DeviceName(device) != QLatin1String(kMatchName))
+        if (isAmplifierModel(device) && displayName(device) != QLatin1String(kMatchName))
             locked = true;
     if (locked == selectorsLocked_)
         return;
     selectorsLocked_ = locked;
-    host_.setSelectorsEnabled(!locked);
+    emit selectorsEnabledChanged(!locked);
 }
 
-void UsbHidLink::hidctlArrival(const HidDeviceInfo& device)
+void UsbHidLink::onArrival(const HidDeviceInfo& device)
 {
-    AddToHistory(QStringLiteral("Arrival of ") + DeviceName(device));
+    addHistoryLine(QStringLiteral("Arrival of ") + displayName(device));
     if (!isAmplifierModel(device))
         return;
-    host_.setUsbHidLabel(QStringLiteral("已接上设备."));
+    emit statusChanged(QStringLiteral("已接上设备."));
     refused_.remove(device.path); // plugged in again: worth another try
     if (!link_.connected) {
         reconnectAttempts = 0;
         versionConfirmed = false;
-        hidctlDeviceChange();
+        onDevicesChanged();
     }
     // While connected the change notification that follows the arrival opens
     // the amplifier and lets it wait for the end of the session; the selectors
@@ -312,20 +311,17 @@ void UsbHidLink::hidctlArrival(const HidDeviceInfo& device)
     updateSelectors(controller_.devices());
 }
 
-void UsbHidLink::hidctlRemoval(const HidDeviceInfo& device)
+void UsbHidLink::onRemoval(const HidDeviceInfo& device)
 {
-    AddToHistory(QStringLiteral("Removal of ") + DeviceName(device));
+    addHistoryLine(QStringLiteral("Removal of ") + displayName(device));
     if (!isAmplifierModel(device))
         return;
-    host_.setUsbHidLabel(QStringLiteral("已移除设备."));
+    emit statusChanged(QStringLiteral("已移除设备."));
     // Only the amplifier carrying the session ends it; a serial session, or
     // another amplifier going away, is left alone.
     if (!heldPath_.isEmpty() && device.path == heldPath_) {
-        if (link_.usbMode) {
-            link_.noReplyCount = 100;
-            if (link_.connected)
-                host_.disconnectTick();
-        }
+        if (link_.usbMode && link_.connected)
+            emit carrierRemoved();
         release();
         link_.usbMode = false;
         link_.matchedDevice = kNoMatchedDevice;
@@ -333,9 +329,9 @@ void UsbHidLink::hidctlRemoval(const HidDeviceInfo& device)
     updateSelectors(controller_.devices());
 }
 
-void UsbHidLink::hidctlDeviceDataError(int code, const QString& text)
+void UsbHidLink::onReadError(int code, const QString& text)
 {
-    AddToHistory(QStringLiteral("READ ERROR: %1 (%2)").arg(text, hex(code)));
+    addHistoryLine(QStringLiteral("READ ERROR: %1 (%2)").arg(text, hex(code)));
     // The handle reads nothing more: close it; the next connect or device
     // change opens the amplifier again. The lock stays with this editor.
     if (!open_)
@@ -352,7 +348,7 @@ void UsbHidLink::queue(std::vector<HidWriteQueue::Report> reports, QByteArray fr
         pending_.push_back({std::move(frame), count, {}});
         return;
     }
-    AddToHistory(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
+    addHistoryLine(QStringLiteral("WRITE ERROR: the amplifier takes no reports, frame dropped"));
     pending_.push_back({std::move(frame), 0, QStringLiteral("the amplifier takes no reports")});
     reportUnsent();
 }
@@ -385,9 +381,9 @@ void UsbHidLink::reportUnsent()
 void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result)
 {
     if (result.ok)
-        AddToHistory(reportLine(std::span(report).first(std::size_t(std::clamp(result.written, 1, 65)))));
+        addHistoryLine(reportLine(std::span(report).first(std::size_t(std::clamp(result.written, 1, 65)))));
     else if (!result.dropped)
-        AddToHistory(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)));
+        addHistoryLine(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)));
     if (pending_.empty())
         return;
     // A job ends at its last report, its first failure, or when it is cut short.
@@ -416,20 +412,13 @@ void UsbHidLink::writeFramePart(std::span<const std::uint8_t> part)
     queue(hidReports(part), QByteArray(reinterpret_cast<const char*>(part.data()), qsizetype(part.size())));
 }
 
-void UsbHidLink::tmr_hidreconnectTick()
+bool UsbHidLink::retryDue()
 {
-    host_.setReconnectTimerActive(false);
     // A session the user (or the link loss) has ended is not retried.
     if (versionConfirmed || !link_.connected)
-        return;
+        return false;
     ++reconnectAttempts;
-    if (link_.matchedDevice == kNoMatchedDevice || !link_.usbMode || reconnectAttempts > kMaxReconnects)
-        return;
-    link_.noReplyCount = 0;
-    host_.setReconnectTimerActive(true);
-    host_.setConnectCaption(QStringLiteral("Connect"));
-    link_.currentPort = kPortNone;
-    host_.connectClick();
+    return link_.matchedDevice != kNoMatchedDevice && link_.usbMode && reconnectAttempts <= kMaxReconnects;
 }
 
 } // namespace talvex

@@ -30,31 +30,6 @@
 
 namespace talvex {
 
-// The parts of the main window the link touches.
-class UsbHidHost {
-public:
-    virtual ~UsbHidHost() = default;
-    // Traffic log (HistoryListBox): append a line and select it; drop the oldest line.
-    virtual void addHistoryLine(const QString& line) = 0;
-    virtual void dropOldestHistoryLine() = 0;
-    // lbl_usbhid.
-    virtual void setUsbHidLabel(const QString& text) = 0;
-    // Enables or disables cbb_comport and cbb_deviceid together.
-    virtual void setSelectorsEnabled(bool enabled) = 0;
-    // btn_connectClick (connects or disconnects as the caption says).
-    virtual void connectClick() = 0;
-    // One tick of the link-loss supervision (tmr_disconnect).
-    virtual void disconnectTick() = 0;
-    // Starts or stops tmr_hidreconnect (500 ms).
-    virtual void setReconnectTimerActive(bool active) = 0;
-    // btn_connect's caption ("Connect" / "Disconnect").
-    virtual void setConnectCaption(const QString& caption) = 0;
-    // The hidden device list (DevListBox): one display name per HID device.
-    virtual void showDeviceList(const QStringList& names) { (void)names; }
-    // Tells the user something they must act on (a message box).
-    virtual void tellUser(const QString& text) { (void)text; }
-};
-
 class UsbHidLink : public QObject {
     Q_OBJECT
 public:
@@ -64,9 +39,8 @@ public:
     static constexpr int kHistoryLimit = 10000;
     static constexpr int kMaxReconnects = 3;
 
-    // Connects to the controller's notifications; the host must outlive the link.
-    UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, UsbHidHost& host,
-               QObject* parent = nullptr);
+    // Connects to the controller's notifications.
+    UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, QObject* parent = nullptr);
     ~UsbHidLink() override;
 
     // Where the device lock files go (by default the system's temporary directory).
@@ -82,13 +56,15 @@ public:
     void searchEnded();
 
     // Notification handlers (called by the controller's signals; public for tests).
-    void hidctlDeviceChange();
-    void hidctlArrival(const HidDeviceInfo& device);
-    void hidctlRemoval(const HidDeviceInfo& device);
-    void hidctlDeviceDataError(int code, const QString& text);
+    void onDevicesChanged(); // hidctlDeviceChange
+    void onArrival(const HidDeviceInfo& device);
+    void onRemoval(const HidDeviceInfo& device);
+    void onReadError(int code, const QString& text);
 
-    static QString DeviceName(const HidDeviceInfo& device);
-    void AddToHistory(const QString& text);
+    // "Product (Serial=...)", or "Device VID=... PID=..." for a device without a product name.
+    static QString displayName(const HidDeviceInfo& device);
+    // Appends a line to the traffic log (historyLineAdded), keeping the newest kHistoryLimit lines.
+    void addHistoryLine(const QString& text);
 
     // Writes one encoded frame in its parts (frameParts), each logged per report.
     void writeFrame(std::span<const std::uint8_t> frame);
@@ -97,8 +73,11 @@ public:
     // data bytes and one further report repeating the eleventh (UsbHidSendBigData).
     void writeFramePart(std::span<const std::uint8_t> part);
 
-    // Tick of tmr_hidreconnect.
-    void tmr_hidreconnectTick();
+    // One tick of the connect retry (every 500 ms while the identification is
+    // unconfirmed): true when the handshake is to be tried again, at most
+    // kMaxReconnects times, and only while the held amplifier carries a
+    // connected link.
+    bool retryDue();
 
     // A matched device is open (it carries frames when the USB mode flag is set).
     bool hasDevice() const { return open_; }
@@ -117,6 +96,21 @@ public:
     int reconnectAttempts = 0;
 
 signals:
+    // A line for the traffic log (HistoryListBox); the oldest line is to go.
+    void historyLineAdded(const QString& line);
+    void oldestHistoryLineDropped();
+    // The amplifier was plugged in or removed (lbl_usbhid).
+    void statusChanged(const QString& text);
+    // The port and Device ID selectors are to be enabled or disabled together.
+    void selectorsEnabledChanged(bool enabled);
+    // The display names of the HID devices present (DevListBox).
+    void deviceListChanged(const QStringList& names);
+    // Something the user must act on (a message box); emitted from the event loop.
+    void userMessage(const QString& text);
+    // A newly taken amplifier is free to carry the link: connect to it.
+    void connectionWanted();
+    // The amplifier carrying the connected link was unplugged: the link is lost.
+    void carrierRemoved();
     // An amplifier was newly taken while the serial port held the link: it
     // waits for that port to be closed.
     void amplifierWaiting();
@@ -141,7 +135,6 @@ private:
     HidController& controller_;
     LinkState& link_;
     ReplyReceiver& receiver_;
-    UsbHidHost& host_;
     QStringList deviceList_;
     HidDeviceLock lock_;
     QString heldPath_;    // the amplifier this editor holds (open, or closed after a read error)

@@ -84,12 +84,12 @@ void GroupTransfer::btn_save_onegrp2pcClick()
     if (!connected() || busy())
         return;
     state_ = State::SavingOne;
-    ctx_.pulse->stop();
+    ctx_.supervision->stopSendPulse();
     const int epoch = linkEpoch_;
     ctx_.delay(50);
     if (epoch != linkEpoch_)
         return;
-    ctx_.watchdog->stop();
+    ctx_.supervision->stopWatchdog();
     ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
     lines_.clear();
     saveRequest_ = true;
@@ -143,7 +143,7 @@ void GroupTransfer::btn_save_20grp2pcClick()
     if (!connected() || busy())
         return;
     ctx_.hidePopups();
-    ctx_.pulse->stop();
+    ctx_.supervision->stopSendPulse();
     ctx_.showProgress(false);
     lines_.clear();
     counter_ = 0;
@@ -221,14 +221,14 @@ void GroupTransfer::tmr_send20grpTimer()
     if (!connected())
         return;
     const int n = counter_;
-    ctx_.pulse->stop();
+    ctx_.supervision->stopSendPulse();
     ctx_.setProgressBar(n * 5);
     counter_ = n + 1;
     if (n < groupfile::kStoredGroups) {
         ctx_.sender->sendBlockWrite(n + 1, frame::kCmdStoredGroup, outgoing_[std::size_t(n)]);
         return;
     }
-    ctx_.watchdog->stop();
+    ctx_.supervision->stopWatchdog();
     tmr_send20grp.stop();
     counter_ = 0;
     outgoing_.clear();
@@ -293,14 +293,12 @@ void GroupTransfer::resumeIdle()
 {
     if (!connected())
         return;
-    ctx_.pulse->start();
-    ctx_.watchdog->start();
+    ctx_.supervision->resumeSupervision();
 }
 
 void GroupTransfer::stopLinkTimers()
 {
-    ctx_.pulse->stop();
-    ctx_.watchdog->stop();
+    ctx_.supervision->pauseSupervision();
 }
 
 std::optional<groupfile::ParseResult> GroupTransfer::beginLoad(State state, const FileDialogOptions& options,

@@ -83,8 +83,7 @@ void PresetPanel::btn_load2devClick()
     if (!ctx_.link->connected || transfer_.busy())
         return;
     ctx_.showProgress(true);
-    ctx_.pulse->stop();
-    ctx_.watchdog->stop();
+    ctx_.supervision->pauseSupervision();
     transfer_.presetLoadStarted();
     const int epoch = transfer_.linkEpoch();
     ctx_.delay(kLoadPauseMs);
@@ -135,13 +134,13 @@ void PresetPanel::sendPresetName()
 {
     if (!ctx_.link->connected)
         return;
-    ctx_.pulse->stop();
+    ctx_.supervision->stopSendPulse();
     ctx_.sender->sendPresetName();
     const int epoch = transfer_.linkEpoch();
     ctx_.delay(kNamePauseMs);
     if (epoch != transfer_.linkEpoch())
         return;
-    ctx_.pulse->start();
+    ctx_.supervision->startSendPulse();
     ctx_.model->pending[kPresetNameChunk] = false;
     // No reply is awaited: the message only says that the name went out.
     ctx_.prompts->message(QStringLiteral("Save success!!"));

@@ -1,16 +1,15 @@
 #pragma once
 // What the preset and group-file features need from the window: the model and
-// the codec, the prompts and file dialogs, the send-pulse timer and the
+// the codec, the prompts and file dialogs, the session's send pulse and
 // watchdog (which they stop and start around their transfers), the progress
 // panel, the pop-ups and the pause with message pumping.
 
 #include "link/command_sender.h"
 #include "link/link_state.h"
 #include "model/parameter_model.h"
+#include "session/link_supervision.h"
 
 #include <functional>
-
-class QTimer;
 
 namespace talvex {
 
@@ -23,8 +22,7 @@ struct PresetsContext {
     LinkState* link = nullptr;
     Prompts* prompts = nullptr;
     FileDialogs* dialogs = nullptr;
-    QTimer* pulse = nullptr;    // tmr_pulseframe, the send scheduler
-    QTimer* watchdog = nullptr; // tmr_disconnect
+    LinkSupervision* supervision = nullptr; // the send pulse and the watchdog
     std::function<void()> hidePopups; // gain, delay and limiter pop-ups
     // Shows the progress panel with the bar at 0 %; `animate` also starts the
     // progress timer with its counter at 0 (a ten-second animation).

@@ -74,7 +74,7 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     bool searching = false;
     QTimer::singleShot(450, [this, &searching] {
         searching = window->busSearch().running();
-        window->btn_connectClick();
+        window->toggleConnection();
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     EXPECT_TRUE(searching);

@@ -181,7 +181,7 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     refresh.setTimerType(Qt::PreciseTimer);
     QObject::connect(&refresh, &QTimer::timeout, [&] {
         plugged = plugged || !probes.empty();
-        serial.TmrGetCommport();
+        serial.refreshPortList();
     });
     refresh.start(10);
 

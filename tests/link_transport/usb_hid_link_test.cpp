@@ -22,40 +22,35 @@ using vamp::FakeHidController;
 
 namespace {
 
-// Plays the main window: keeps the log, counts the calls, connects like btn_connectClick.
-struct FakeHost : UsbHidHost {
+// Plays the session and the window: keeps the log, counts the calls, connects as the session does.
+struct FakeHost {
     LinkState& link;
     std::deque<QString> history;
     QString label;
     bool selectorsEnabled = true;
     int connectClicks = 0;
-    int disconnectTicks = 0;
-    bool reconnectTimer = false;
-    QString caption;
+    int disconnectTicks = 0; // the carrier removed
     QStringList told;
 
     explicit FakeHost(LinkState& l) : link(l) {}
-    void tellUser(const QString& text) override { told << text; }
     bool logged(const QString& line) const { return std::find(history.begin(), history.end(), line) != history.end(); }
-    void addHistoryLine(const QString& line) override { history.push_back(line); }
-    void dropOldestHistoryLine() override { history.pop_front(); }
-    void setUsbHidLabel(const QString& text) override { label = text; }
-    void setSelectorsEnabled(bool enabled) override { selectorsEnabled = enabled; }
-    void connectClick() override
+    void attach(UsbHidLink& usb)
     {
-        ++connectClicks;
-        link.connected = true;
-        link.currentPort = kPortUsb;
-        reconnectTimer = true;
-    }
-    void disconnectTick() override
-    {
-        ++disconnectTicks;
-        if (link.noReplyCount > 12)
+        QObject::connect(&usb, &UsbHidLink::userMessage, [this](const QString& text) { told << text; });
+        QObject::connect(&usb, &UsbHidLink::historyLineAdded, [this](const QString& line) { history.push_back(line); });
+        QObject::connect(&usb, &UsbHidLink::oldestHistoryLineDropped, [this] { history.pop_front(); });
+        QObject::connect(&usb, &UsbHidLink::statusChanged, [this](const QString& text) { label = text; });
+        QObject::connect(&usb, &UsbHidLink::selectorsEnabledChanged, [this](bool enabled) { selectorsEnabled = enabled; });
+        QObject::connect(&usb, &UsbHidLink::connectionWanted, [this] {
+            ++connectClicks;
+            link.connected = true;
+            link.currentPort = kPortUsb;
+        });
+        QObject::connect(&usb, &UsbHidLink::carrierRemoved, [this] {
+            ++disconnectTicks;
             link.connected = false;
+        });
     }
-    void setReconnectTimerActive(bool active) override { reconnectTimer = active; }
-    void setConnectCaption(const QString& text) override { caption = text; }
 };
 
 HidDeviceInfo device(std::uint16_t vid, std::uint16_t pid, const char* product, const char* serial, const char* path)
@@ -82,7 +77,7 @@ struct UsbFixture : testing::Test {
     ReplyReceiver receiver{link};
     FakeHidController controller;
     FakeHost host{link};
-    UsbHidLink usb{controller, link, receiver, host};
+    UsbHidLink usb{controller, link, receiver};
     vamp::VirtualBus bus;
     std::vector<std::vector<std::uint8_t>> frames; // what the amplifier on `bus` received
 
@@ -91,6 +86,7 @@ struct UsbFixture : testing::Test {
         bus.add(1);
         bus.onFrame = [this](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
         usb.setLockDirectory(locks.path());
+        host.attach(usb);
     }
     // Waits until every queued report is written and what it set off has run.
     void waitForWrites()
@@ -106,10 +102,10 @@ struct UsbFixture : testing::Test {
 
 TEST(UsbHidNames, DisplayNames)
 {
-    EXPECT_EQ(UsbHidLink::DeviceName(FakeHidController::amplifierInfo()),
+    EXPECT_EQ(UsbHidLink::displayName(FakeHidController::amplifierInfo()),
               QStringLiteral("ZIRIZORIDARUZ01 (Serial=0000001)"));
-    EXPECT_EQ(UsbHidLink::DeviceName(device(0x0483, 0x5750, "", "", "p")), QStringLiteral("Device VID=0483 PID=5750"));
-    EXPECT_EQ(UsbHidLink::DeviceName(device(0x046d, 0xc52b, "", "A1", "p")),
+    EXPECT_EQ(UsbHidLink::displayName(device(0x0483, 0x5750, "", "", "p")), QStringLiteral("Device VID=0483 PID=5750"));
+    EXPECT_EQ(UsbHidLink::displayName(device(0x046d, 0xc52b, "", "A1", "p")),
               QStringLiteral("Device VID=046D PID=C52B (Serial=A1)"));
 }
 
@@ -225,24 +221,14 @@ TEST_F(UsbFixture, ReconnectAsksThreeMoreTimesUntilTheVersionIsConfirmed)
     controller.plug(FakeHidController::amplifierInfo(), &bus);
     ASSERT_EQ(host.connectClicks, 1);
 
-    for (int tick = 1; tick <= 3; ++tick) {
-        host.caption = QStringLiteral("Disconnect");
-        usb.tmr_hidreconnectTick();
-        EXPECT_EQ(host.connectClicks, 1 + tick);
-        EXPECT_TRUE(host.reconnectTimer);
-        EXPECT_EQ(host.caption, QStringLiteral("Connect"));
-        EXPECT_EQ(link.noReplyCount, 0);
-    }
-    usb.tmr_hidreconnectTick();
-    EXPECT_EQ(host.connectClicks, 4);
-    EXPECT_FALSE(host.reconnectTimer);
+    for (int tick = 1; tick <= 3; ++tick)
+        EXPECT_TRUE(usb.retryDue()) << tick;
+    EXPECT_FALSE(usb.retryDue());
 
     // A confirmed identification ends the retries at once.
     usb.reconnectAttempts = 0;
     usb.versionConfirmed = true;
-    usb.tmr_hidreconnectTick();
-    EXPECT_EQ(host.connectClicks, 4);
-    EXPECT_FALSE(host.reconnectTimer);
+    EXPECT_FALSE(usb.retryDue());
 }
 
 TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
@@ -293,7 +279,7 @@ TEST_F(UsbFixture, FramesNotWrittenAreReportedOnceInTheOrderHandedOver)
 TEST_F(UsbFixture, TrafficLogKeepsTheNewestLines)
 {
     for (int i = 0; i < UsbHidLink::kHistoryLimit + 25; ++i)
-        usb.AddToHistory(QString::number(i));
+        usb.addHistoryLine(QString::number(i));
     EXPECT_EQ(host.history.size(), std::size_t(UsbHidLink::kHistoryLimit));
     EXPECT_EQ(host.history.front(), QStringLiteral("25"));
     EXPECT_EQ(usb.historyLines(), UsbHidLink::kHistoryLimit);

@@ -43,8 +43,7 @@ protected:
         context.link = &link;
         context.prompts = &prompts;
         context.dialogs = &dialogs;
-        context.pulse = &pulse;
-        context.watchdog = &watchdog;
+        context.supervision = &supervision;
         context.hidePopups = [this] { ++popupsHidden; };
         context.showProgress = [this](bool animate) {
             progressShown = true;
@@ -119,6 +118,15 @@ protected:
     RecordingPrompts prompts;
     RecordingFileDialogs dialogs;
     QTimer pulse, watchdog;
+    struct TimerSupervision : LinkSupervision {
+        TimerSupervision(QTimer& p, QTimer& w) : pulse(p), watchdog(w) {}
+        void stopSendPulse() override { pulse.stop(); }
+        void startSendPulse() override { pulse.start(); }
+        void stopWatchdog() override { watchdog.stop(); }
+        void startWatchdog() override { watchdog.start(); }
+        QTimer& pulse;
+        QTimer& watchdog;
+    } supervision{pulse, watchdog};
     int popupsHidden = 0;
     bool progressShown = false;
     bool progressAnimated = false;

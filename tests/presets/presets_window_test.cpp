@@ -43,7 +43,7 @@ protected:
         const QByteArray bytes = in.readAll();
         return std::string(bytes.constData(), std::size_t(bytes.size()));
     }
-    bool idleAgain() { return idleConnected() && window->tmr_disconnect.isActive() && !transfer().busy(); }
+    bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
 
     QTemporaryDir folder;
     QElapsedTimer clock;
@@ -193,7 +193,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     EXPECT_FALSE(transfer().tmr_send20grp.isActive());
     EXPECT_FALSE(transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
     EXPECT_NE(amp.storedGroup(20)[639], 220); // the transfer did not get there
     const auto written = blockWrites();
 
@@ -235,8 +235,8 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     EXPECT_FALSE(window->link().connected);
     EXPECT_FALSE(transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_prgrsbr.isActive() || window->tmr_pulseframe.isActive() ||
-                 window->tmr_disconnect.isActive() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(window->session().progressTimer.isActive() || window->session().sendPulseTimer.isActive() ||
+                 window->session().watchdogTimer.isActive() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(window->sender().readBackOverride);
 
     hid.plug(info, &bus);

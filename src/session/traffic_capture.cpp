@@ -1,4 +1,4 @@
-#include "ui/traffic_capture.h"
+#include "session/traffic_capture.h"
 
 #include "link/hex_text.h"
 #include "link/usb_hid_link.h"
@@ -21,11 +21,11 @@ TrafficCapture::TrafficCapture(TrafficLog& log, HidController& hid, QObject* par
     // Only the amplifier's own model: keyboards and mice coming and going are not link events.
     connect(&hid, &HidController::arrival, this, [this](const HidDeviceInfo& device) {
         if (isAmplifierModel(device))
-            log_.event("USB", "arrival of " + text(UsbHidLink::DeviceName(device)));
+            log_.event("USB", "arrival of " + text(UsbHidLink::displayName(device)));
     });
     connect(&hid, &HidController::removal, this, [this](const HidDeviceInfo& device) {
         if (isAmplifierModel(device))
-            log_.event("USB", "removal of " + text(UsbHidLink::DeviceName(device)));
+            log_.event("USB", "removal of " + text(UsbHidLink::displayName(device)));
     });
     connect(&hid, &HidController::dataError, this, [this](int code, const QString& message) {
         log_.event("USB", "read error: " + text(message) + " (" + text(QString::number(code, 16).toUpper()) + ')');

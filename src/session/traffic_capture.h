@@ -2,7 +2,7 @@
 // Feeds the traffic log from the link: frames on their way out (through a tap
 // between the command sender and the transport), complete reply frames (the
 // receiver's frame observer), the amplifier's USB arrival and removal, port and
-// read errors, and the connection events the window reports.
+// read errors, and the connection events the session reports.
 
 #include "link/hid_controller.h"
 #include "link/reply_receiver.h"

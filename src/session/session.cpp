@@ -1,0 +1,329 @@
+#include "session/session.h"
+
+#include "link/frame.h"
+#include "session/traffic_capture.h"
+
+namespace talvex {
+
+Session::Session(ParameterModel& model, const Platform& platform, QObject* parent)
+    : QObject(parent),
+      model_(model),
+      pump_(*platform.pump),
+      sender_(model_, link_),
+      receiver_(link_),
+      serial_(link_, receiver_),
+      traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
+      usb_(*platform.hid, link_, receiver_),
+      router_(link_, serial_, usb_)
+{
+    if (platform.enumerator)
+        serial_.setEnumerator(platform.enumerator);
+    serial_.setExtraPorts(platform.extraPorts);
+    if (!platform.hidLockDirectory.isEmpty())
+        usb_.setLockDirectory(platform.hidLockDirectory);
+    // Where a monitor reports devices coming and going, the lists are read only then.
+    if (platform.monitor) {
+        platform.hid->setPolling(false);
+        serial_.setPortsMonitored(true);
+        connect(platform.monitor, &DeviceMonitor::hidDevicesChanged, platform.hid,
+                &HidController::devicesMayHaveChanged);
+        connect(platform.monitor, &DeviceMonitor::serialPortsChanged, &serial_, &SerialLink::portsMayHaveChanged);
+    }
+    // Transport events go to the hidden traffic log only.
+    connect(&serial_, &SerialLink::portFailed, &usb_, &UsbHidLink::addHistoryLine);
+    if (traffic_)
+        traffic_->attach(router_, receiver_, serial_, [this] { return selection_.portName(); }, usb_);
+    sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
+    sender_.setSelectedAddress([this] { return selection_.deviceAddress(); });
+
+    receiver_.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) { onIdentification(reply); });
+    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const frame::Reply& reply) { onPresetNames(reply); });
+    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const frame::Reply& reply) { onSystemRecord(reply); });
+    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const frame::Reply& reply) { onCurrentGroup(reply); });
+    receiver_.setHandler(frame::kCmdStoredGroup, [this](const frame::Reply& reply) { onStoredGroup(reply); });
+    receiver_.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) { onMeters(reply); });
+
+    connect(&usb_, &UsbHidLink::historyLineAdded, this, &Session::historyLineAdded);
+    connect(&usb_, &UsbHidLink::oldestHistoryLineDropped, this, &Session::oldestHistoryLineDropped);
+    connect(&usb_, &UsbHidLink::statusChanged, this, &Session::usbStatusChanged);
+    connect(&usb_, &UsbHidLink::selectorsEnabledChanged, this, &Session::selectorsEnabledChanged);
+    connect(&usb_, &UsbHidLink::deviceListChanged, this, &Session::deviceListChanged);
+    connect(&usb_, &UsbHidLink::userMessage, this, &Session::userMessage);
+    connect(&usb_, &UsbHidLink::connectionWanted, this, &Session::connectWanted);
+    connect(&usb_, &UsbHidLink::carrierRemoved, this, &Session::loseLink);
+    setupTimers();
+}
+
+Session::~Session()
+{
+    // Stop the ticks before the members they use go away.
+    for (QTimer* timer : {&progressTimer, &watchdogTimer, &sendPulseTimer, &usbRetryTimer, &portListTimer})
+        timer->stop();
+    if (link_.connected && !link_.usbMode)
+        serial_.close();
+}
+
+void Session::setupTimers()
+{
+    struct TimerEntry {
+        QTimer* timer;
+        const char* name;
+        int interval;
+        std::function<void()> tick;
+    };
+    const TimerEntry timers[] = {
+        {&progressTimer, "tmr_prgrsbr", 200, [this] { progressTick(); }},
+        {&watchdogTimer, "tmr_disconnect", 250, [this] { watchdogTick(); }},
+        {&sendPulseTimer, "tmr_pulseframe", 350, [this] { sender_.sendNextChunkOrMeterRead(); }},
+        {&usbRetryTimer, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
+        {&portListTimer, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
+    };
+    for (const TimerEntry& entry : timers) {
+        entry.timer->setObjectName(QString::fromLatin1(entry.name));
+        entry.timer->setInterval(entry.interval);
+        entry.timer->setTimerType(Qt::PreciseTimer); // the intervals are exact, not rounded to the clock
+        connect(entry.timer, &QTimer::timeout, this, entry.tick);
+    }
+}
+
+void Session::setSelection(Selection selection) { selection_ = std::move(selection); }
+
+void Session::start()
+{
+    emit portListChanged(serial_.initialPortList());
+    portListTimer.start();
+}
+
+void Session::setState(State state)
+{
+    if (state == state_)
+        return;
+    state_ = state;
+    emit stateChanged(state);
+}
+
+// --- timers ---------------------------------------------------------------
+
+void Session::progressTick()
+{
+    if (!link_.connected)
+        return;
+    progress_ += 2;
+    if (progress_ <= 99) {
+        emit progressChanged(progress_);
+        return;
+    }
+    progress_ = 0;
+    emit progressChanged(0);
+    progressTimer.stop();
+    emit progressVisibleChanged(false);
+}
+
+void Session::watchdogTick()
+{
+    ++link_.noReplyCount;
+    if (link_.noReplyCount < kWatchdogLimit)
+        return;
+    loseLink();
+}
+
+void Session::usbRetryTick()
+{
+    usbRetryTimer.stop();
+    if (!usb_.retryDue())
+        return;
+    link_.noReplyCount = 0;
+    usbRetryTimer.start();
+    link_.currentPort = kPortNone;
+    connectLink(); // the handshake once more, on the link that is open
+}
+
+void Session::portListTick()
+{
+    if (link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
+        return;
+    if (auto names = serial_.refreshPortList())
+        emit portListChanged(*names);
+}
+
+// --- progress --------------------------------------------------------------
+
+void Session::showProgress(bool animate)
+{
+    emit progressVisibleChanged(true);
+    emit progressChanged(0);
+    if (animate) {
+        progress_ = 0;
+        progressTimer.start();
+    }
+}
+
+void Session::hideProgress()
+{
+    emit progressVisibleChanged(false);
+    progressTimer.stop();
+}
+
+void Session::setProgress(int percent) { emit progressChanged(percent); }
+
+void Session::pause(int ms) { Delay(pump_, ms); }
+
+// --- connection ------------------------------------------------------------
+
+void Session::connectWanted()
+{
+    if (state_ == State::Disconnected)
+        connectLink();
+}
+
+void Session::connectLink()
+{
+    emit connecting();
+    sender_.readBackOverride = false;
+    link_.noReplyCount = 0;
+
+    usb_.prepareConnect();
+    if (!usbCarries()) {
+        if (auto number = serial_.portNumber(selection_.portIndex()))
+            link_.currentPort = *number;
+    }
+    sender_.deviceAddress = selection_.deviceAddress();
+
+    if (serial_.isOpen())
+        serial_.close();
+    model_.clearPending();
+
+    // The serial port is opened only when it is to carry the link: a present
+    // HID device is the transport and leaves the port free for other programs.
+    if (!usbCarries())
+        serial_.open(link_.currentPort);
+
+    if (usbCarries()) {
+        link_.connected = true;
+        link_.currentPort = kPortUsb;
+    } else if (!link_.connected) {
+        link_.currentPort = kPortFailed;
+        trafficEvent("open failed");
+        hideProgress();
+        emit userMessage(QStringLiteral("No port or in use."));
+        serial_.close();
+        return;
+    }
+
+    trafficEvent("opened");
+    showProgress(true);
+
+    serial_.startReader();
+
+    receiver_.clear();
+    watchdogTimer.start();
+    receiver_.clearReassembly();
+    usbRetryTimer.start();
+    usb_.versionConfirmed = false;
+
+    sender_.sendRead(0, frame::kCmdIdentification, 0);
+    setState(State::Connecting);
+}
+
+void Session::disconnectLink()
+{
+    watchdogTimer.stop();
+    trafficEvent("closed");
+    closeLink();
+}
+
+void Session::loseLink()
+{
+    trafficEvent("lost");
+    receiver_.clearReassembly();
+    link_.matchedDevice = kNoMatchedDevice;
+    watchdogTimer.stop();
+    closeLink();
+    emit linkLost();
+}
+
+void Session::closeLink()
+{
+    emit closing(); // a transfer ends with its link
+    link_.currentPort = kPortNone;
+    pause(50);
+    serial_.close();
+    link_.connected = false;
+    usb_.sessionEnded();
+    hideProgress();
+    // A reply handled during the pause may have restarted the watchdog; it must
+    // not survive the link it watched.
+    sendPulseTimer.stop();
+    watchdogTimer.stop();
+    model_.clearPending();
+    setState(State::Disconnected);
+}
+
+void Session::trafficEvent(std::string_view text)
+{
+    if (traffic_)
+        traffic_->linkEvent(text);
+}
+
+// --- reply handlers --------------------------------------------------------
+
+void Session::onIdentification(const frame::Reply& reply)
+{
+    if (!replies::identificationMatches(reply.payload()))
+        return; // the watchdog ends the connection
+    usbRetryTimer.stop();
+    usb_.versionConfirmed = true;
+    if (usbCarries() && !link_.connected)
+        connectWanted();
+    emit identified();
+    sender_.sendRead(0, frame::kCmdReadPresetNames, 0);
+}
+
+void Session::onPresetNames(const frame::Reply& reply)
+{
+    if (!replies::storePresetNames(reply.payload(), model_))
+        return;
+    emit presetNamesArrived();
+    sender_.sendRead(0, frame::kCmdReadSystemRecord, 0);
+}
+
+void Session::onSystemRecord(const frame::Reply& reply)
+{
+    const auto item = replies::storeSystemRecord(reply.payload(), model_);
+    if (!item)
+        return;
+    emit systemRecordArrived(*item);
+    sender_.sendRead(0, frame::kCmdCurrentGroup, 0);
+}
+
+void Session::onCurrentGroup(const frame::Reply& reply)
+{
+    if (!replies::storeGroup(reply.payload(), model_))
+        return;
+    emit imageArrived(reply);
+    if (!link_.connected)
+        return; // the link was lost while the save dialog was open
+
+    hideProgress();
+    sendPulseTimer.start();
+    watchdogTimer.start();
+    if (sender_.broadcast)
+        sender_.deviceAddress = frame::kBroadcastAddress;
+    setState(State::Connected);
+}
+
+void Session::onStoredGroup(const frame::Reply& reply)
+{
+    if (reply.payload().size() < frame::kGroupSize)
+        return;
+    emit storedGroupArrived(reply);
+}
+
+void Session::onMeters(const frame::Reply& reply)
+{
+    emit meterReplied(reply);
+    if (const auto reading = replies::decodeMeter(reply.payload()))
+        emit metersArrived(*reading);
+}
+
+} // namespace talvex

@@ -1,0 +1,176 @@
+#pragma once
+// The session with the amplifier. Owns the link state, the command sender, the
+// reply receiver, both transports, the traffic capture and the session's
+// timers; connects and disconnects, runs the read-all chain (identification,
+// preset names, system record, current group), paces the send scheduler,
+// supervises the link (watchdog), retries the USB handshake, animates the
+// transfer progress and keeps the serial port list fresh. It has no widgets:
+// the window shows its state and the features follow its signals.
+
+#include "link/command_sender.h"
+#include "link/delay.h"
+#include "link/device_monitor.h"
+#include "link/hid_controller.h"
+#include "link/link_state.h"
+#include "link/reply_handlers.h"
+#include "link/reply_receiver.h"
+#include "link/serial_link.h"
+#include "link/traffic_log.h"
+#include "link/transport_router.h"
+#include "link/usb_hid_link.h"
+#include "model/parameter_model.h"
+#include "session/link_supervision.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace talvex {
+
+class TrafficCapture;
+
+class Session : public QObject, public LinkSupervision {
+    Q_OBJECT
+public:
+    // Silent watchdog ticks (250 ms each) after which the link counts as lost.
+    static constexpr int kWatchdogLimit = 13;
+
+    // Disconnected; Connecting from the open link to the end of the read-all
+    // chain; Connected once the device's image has arrived and the send pulse runs.
+    enum class State { Disconnected, Connecting, Connected };
+
+    struct Platform {
+        TrafficLog* trafficLog = nullptr;  // --traffic-log, already open; null: no capture
+        HidController* hid = nullptr;      // required
+        EventPump* pump = nullptr;         // required: the pause with message pumping
+        QStringList extraPorts;            // --port paths
+        SerialLink::Enumerator enumerator; // empty: the machine's ports
+        QString hidLockDirectory;          // empty: the system's temporary directory
+        DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
+    };
+
+    // What the user has chosen: the item of the port list, its text, and the Device ID.
+    struct Selection {
+        std::function<int()> portIndex = [] { return -1; };
+        std::function<QString()> portName = [] { return QString(); };
+        std::function<int()> deviceAddress = [] { return 0; };
+    };
+
+    Session(ParameterModel& model, const Platform& platform, QObject* parent = nullptr);
+    ~Session() override;
+
+    void setSelection(Selection selection);
+    // Reads the port list once (portListChanged) and starts its 2 s refresh.
+    void start();
+
+    State state() const { return state_; }
+    // Opens the chosen transport and starts the read-all chain.
+    void connectLink();
+    // The user ends the session.
+    void disconnectLink();
+
+    // LinkSupervision.
+    void stopSendPulse() override { sendPulseTimer.stop(); }
+    void startSendPulse() override { sendPulseTimer.start(); }
+    void stopWatchdog() override { watchdogTimer.stop(); }
+    void startWatchdog() override { watchdogTimer.start(); }
+
+    // The transfer progress panel: shown with the bar at 0 %; `animate` also
+    // starts the progress timer with its counter at 0 (ten seconds at most).
+    void showProgress(bool animate);
+    void hideProgress(); // hides the panel, stops the progress timer
+    void setProgress(int percent);
+    int progress() const { return progress_; }
+
+    // Pause with message pumping.
+    void pause(int ms);
+
+    // Timer ticks (public so tests drive them).
+    void progressTick();  // tmr_prgrsbrTimer
+    void watchdogTick();  // tmr_disconnectTimer
+    void usbRetryTick();  // tmr_hidreconnectTimer
+    void portListTick();  // tmr_reflashcomportTimer
+
+    // Reply handlers, called by the receiver with the decoded reply frame.
+    void onIdentification(const frame::Reply& reply); // Ack_Rcv_version_proc
+    void onPresetNames(const frame::Reply& reply);    // Ack_R_20_Username_proc
+    void onSystemRecord(const frame::Reply& reply);   // Ack_R_AllSysData_proc
+    void onCurrentGroup(const frame::Reply& reply);   // Ack_RW_One_Group_proc
+    void onStoredGroup(const frame::Reply& reply);    // Ack_Rw_20_Group_proc
+    void onMeters(const frame::Reply& reply);         // Ack_Meter_proc
+
+    LinkState& link() { return link_; }
+    CommandSender& sender() { return sender_; }
+    ReplyReceiver& receiver() { return receiver_; }
+    SerialLink& serial() { return serial_; }
+    UsbHidLink& usb() { return usb_; }
+    const FrameTransport& transport() const { return router_; }
+    EventPump& pump() { return pump_; }
+
+    // tmr_prgrsbr 200 ms, tmr_disconnect 250 ms, tmr_pulseframe 350 ms,
+    // tmr_hidreconnect 500 ms, tmr_reflashcomport 2000 ms.
+    QTimer progressTimer, watchdogTimer, sendPulseTimer, usbRetryTimer, portListTimer;
+
+signals:
+    void stateChanged(talvex::Session::State state);
+    // A connect begins: a running search is to stop, pop-ups, the search result
+    // and the link-lost warning are to close.
+    void connecting();
+    // The link is closing (disconnect or loss): transfers end, editing state resets.
+    void closing();
+    // The watchdog gave up or the amplifier was unplugged (after the link has closed).
+    void linkLost();
+    // The amplifier identified itself.
+    void identified();
+    void presetNamesArrived();
+    // `presetItem`: the preset list item the system record selects.
+    void systemRecordArrived(int presetItem);
+    // The device's image (the current group) has arrived in the model;
+    // `groupText` is the group's reply text.
+    void imageArrived(const talvex::frame::Reply& reply);
+    void storedGroupArrived(const talvex::frame::Reply& reply);
+    // Every meter reply (for the search), then its reading when it decodes.
+    void meterReplied(const talvex::frame::Reply& reply);
+    void metersArrived(const talvex::replies::MeterReading& reading);
+    void progressVisibleChanged(bool visible);
+    void progressChanged(int percent);
+    // The names the port list is to show (the last one selected).
+    void portListChanged(const QStringList& names);
+    // From the USB link: traffic log lines, its status, the selectors, the device list.
+    void historyLineAdded(const QString& line);
+    void oldestHistoryLineDropped();
+    void usbStatusChanged(const QString& text);
+    void selectorsEnabledChanged(bool enabled);
+    void deviceListChanged(const QStringList& names);
+    // Something the user must be told (a message box).
+    void userMessage(const QString& text);
+
+private:
+    void setupTimers();
+    bool usbCarries() const { return router_.usbActive(); }
+    void connectWanted();
+    void closeLink();
+    void loseLink();
+    void setState(State state);
+    void trafficEvent(std::string_view text);
+
+    ParameterModel& model_;
+    EventPump& pump_;
+    LinkState link_;
+    CommandSender sender_;
+    ReplyReceiver receiver_;
+    SerialLink serial_;
+    std::unique_ptr<TrafficCapture> traffic_; // before usb_: sees USB arrivals first
+    UsbHidLink usb_;
+    TransportRouter router_;
+    Selection selection_;
+    State state_ = State::Disconnected;
+    int progress_ = 0;
+};
+
+} // namespace talvex
