@@ -74,9 +74,9 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
     disconnectedIcon_ = icons::disconnected();
-    strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
+    strip_ = std::make_unique<ChannelStrip>(this, editor_, editing_);
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
-    eqPage_ = std::make_unique<EqPage>(centralWidget(), model_, editing_);
+    eqPage_ = std::make_unique<EqPage>(centralWidget(), editor_, editing_);
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &TForm1::hidePopups);
     findControls();
     setupTimers();
@@ -87,7 +87,7 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     connect(&usb_, &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
     connect(busSearch_.get(), &BusSearch::portReleased, &usb_, &UsbHidLink::searchEnded);
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
-        *this, DeviceAdmin::Parts{model_, sender_, link_, editing_, prompts_});
+        *this, DeviceAdmin::Parts{model_, sender_, link_, prompts_});
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &TForm1::hidePopups);
     if (!platform.fileDialogs)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
@@ -169,10 +169,9 @@ void TForm1::FormCreate()
 
     resetEditingState();
     link_.noReplyCount = 0;
-    model_.Init_value();
-    model_.viewRefresh = true;
+    model_.writeDefaults();
     UpdataToComponent();
-    busSearch_->tmr_boot.start();
+    busSearch_->startupSearchTimer.start();
 }
 
 void TForm1::fillPortList(const QStringList& names)
@@ -240,7 +239,7 @@ void TForm1::connectLink()
     busSearch_->linkTakenOver();
     hidePopups();
     sender_.readBackOverride = false;
-    btn_s_closeClick();
+    closeSearchResult();
     link_.noReplyCount = 0;
     warning_->close();
 
@@ -327,7 +326,7 @@ void TForm1::showConnected(bool connected)
     img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
 }
 
-void TForm1::btn_s_closeClick() { busSearch_->btn_s_closeClick(); }
+void TForm1::closeSearchResult() { busSearch_->closeSearchResult(); }
 
 void TForm1::hideProgress()
 {
@@ -458,9 +457,10 @@ void TForm1::Ack_RW_One_Group_proc(const std::string& text)
 {
     if (!replies::storeGroup(text, model_))
         return;
-    model_.viewRefresh = true;
+    // The device's image replaces the one edited here: writes still waiting
+    // would only send its own values back.
+    model_.clearImageWrites();
     UpdataToComponent();
-    model_.viewRefresh = false;
 
     groupTransfer_->currentGroupReceived(text.substr(0, replies::kGroupText));
     if (!link_.connected)
@@ -497,8 +497,8 @@ void TForm1::Ack_Meter_proc(const std::string& text)
 void TForm1::UpdataToComponent()
 {
     // Pop-ups, toggles, input gain and bridge mode, then the equaliser page of Main.
-    strip_->refresh();
-    eqPage_->btn_in0_eqClick();
+    strip_->showImage();
+    eqPage_->showImage();
 }
 
 } // namespace talvex

@@ -8,6 +8,7 @@
 #include "admin/bus_search.h"
 #include "admin/device_admin.h"
 #include "editing/editing_context.h"
+#include "editing/parameter_editor.h"
 #include "link/command_sender.h"
 #include "link/device_monitor.h"
 #include "link/hid_controller.h"
@@ -69,7 +70,7 @@ public:
 
     // Connect or disconnect, chosen by the connect button's caption.
     void btn_connectClick();
-    void btn_s_closeClick();
+    void closeSearchResult();
 
     // Timer ticks.
     void tmr_prgrsbrTimer();
@@ -86,7 +87,8 @@ public:
     void Ack_Rw_20_Group_proc(const std::string& text);
     void Ack_Meter_proc(const std::string& text);
 
-    // Makes the controls show the parameter image.
+    // Makes the controls show the parameter image (signals blocked: marks
+    // nothing, leaves the editing context alone).
     void UpdataToComponent();
 
     // Pause with message pumping.
@@ -97,6 +99,7 @@ public:
     PresetPanel& presetPanel() { return *presetPanel_; }
 
     ParameterModel& model() { return model_; }
+    ParameterEditor& editor() { return editor_; }
     EditingContext& editing() { return editing_; }
     ChannelStrip& strip() { return *strip_; }
     EqPage& eqPage() { return *eqPage_; }
@@ -142,6 +145,7 @@ private:
     void trafficEvent(std::string_view text);
 
     ParameterModel model_;
+    ParameterEditor editor_{model_};
     EditingContext editing_;
     LinkState link_;
     CommandSender sender_;

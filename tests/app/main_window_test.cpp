@@ -39,7 +39,7 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
     EXPECT_TRUE(checked("NoBTL1"));
     EXPECT_FALSE(checked("Lowmidbridge1") || checked("highmidbridge1") || checked("LowmidBTLhighlow1"));
     EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_TRUE(window->model().viewRefresh); // stays set until the first group is shown
+    EXPECT_EQ(window->model().lowestPending(), -1); // showing the image marks nothing
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 
     // The serial port list holds the --port path, selected.
@@ -52,9 +52,9 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
     const std::pair<QTimer*, int> expected[] = {
-        {&window->busSearch().tmr_boot, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
-        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->groupTransfer().tmr_apply20grp, 980},
-        {&window->groupTransfer().tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().tmr_close_seach, 3000},
+        {&window->busSearch().startupSearchTimer, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
+        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->groupTransfer().readGroupsTimer, 980},
+        {&window->groupTransfer().writeGroupsTimer, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().closeSearchResultTimer, 3000},
     };
     for (auto [timer, interval] : expected) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
@@ -87,7 +87,7 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
     EXPECT_EQ(text("btn_connect"), "Disconnect");
     EXPECT_EQ(face("btn_connect"), kGreen);
     EXPECT_EQ(window->link().currentPort, 1);
-    EXPECT_FALSE(window->model().viewRefresh);
+    EXPECT_EQ(window->model().lowestPending(), -1);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(window->tmr_prgrsbr.isActive());
     EXPECT_TRUE(window->tmr_disconnect.isActive());
@@ -168,10 +168,10 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
     // Before the first group the menu changes the screen only.
-    window->strip().LowmidBTLhighlow1Click();
+    window->strip().chooseBridgeMode(3);
     EXPECT_FALSE(shown("btn_op0_gain"));
     EXPECT_EQ(window->model().lowestPending(), -1);
-    window->strip().NoBTL1Click();
+    window->strip().chooseBridgeMode(0);
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
             EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
@@ -189,7 +189,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
 
-    window->strip().Lowmidbridge1Click();
+    window->strip().chooseBridgeMode(1);
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
     EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
 }
@@ -198,7 +198,7 @@ TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
 {
     amp.image()[kBridgeMode] = 7;
     makeWindow();
-    window->strip().highmidbridge1Click();
+    window->strip().chooseBridgeMode(2);
     connectAndRead();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));

@@ -9,7 +9,7 @@ TEST(InitValue, WritesTheDefaultGroup)
     ParameterModel model;
     model.image.fill(77);
     model.pageChannel = 3;
-    model.Init_value();
+    model.writeDefaults();
 
     EXPECT_EQ(model.pageChannel, 0);
     for (int channel = 0; channel < 4; ++channel) {
@@ -68,15 +68,16 @@ TEST(ImageAddressing, EntriesAndChunksOfTheEditedFields)
     }
 }
 
-TEST(PendingWrites, MarkingFollowsTheViewRefreshFlag)
+TEST(PendingWrites, MarkingAndDroppingImageWrites)
 {
     ParameterModel model;
     EXPECT_EQ(model.lowestPending(), -1);
-    model.viewRefresh = true;
     model.markChunk(5);
+    model.clearImageWrites(); // a received image: its chunks need no write
     EXPECT_EQ(model.lowestPending(), -1);
-    model.viewRefresh = false;
     model.markChunk(79);
+    model.clearImageWrites(); // the system record's write stays
+    EXPECT_EQ(model.lowestPending(), 79);
     model.markChunk(19);
     model.markChunk(82); // no such flag
     EXPECT_EQ(model.lowestPending(), 19);
