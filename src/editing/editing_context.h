@@ -19,8 +19,8 @@ public:
     // The five kinds of equaliser-page edit box.
     enum class BoxKind { HpfFrequency, LpfFrequency, BandFrequency, BandGain, BandQ };
 
-    // The page channel is the model's (it travels with the image: Init_value
-    // and every view refresh set it to Main).
+    // The page channel is the model's (it travels with the image: the defaults
+    // and every showing of the image set it to Main).
     int bandNumber = 0;
     std::string targetBox;  // objectName of the box (or band type combo) the apply operations rewrite
     int targetField = -1;   // image entry being edited (low entry of a 16-bit code); -1 none yet

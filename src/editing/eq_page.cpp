@@ -306,6 +306,7 @@ void EqPage::boxKeyDown(const Box& box, int key)
         return;
     editField(field, box.kind, code); // the edit rewrites the box
 }
+
 // Character typed: edt_public_hpf_freqKeyPress, edt_public_lpf_freqKeyPress,
 // edt_public_eq_freq_0KeyPress, edt_public_eq_gain_0KeyPress, edt_public_eq_qval_0KeyPress
 // (HLPF_freq_edt_keypress, EQ_freq_edt_keypress, EQ_gain_edt_keypress, EQ_qval_edt_keypress).

@@ -134,11 +134,11 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
 TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
 {
     makeWindow();
-    // Changed before connecting: the view-refresh flag from start-up keeps it local.
+    // Changed before connecting: the image read at connect replaces it, and none of it is sent.
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(10);
-    EXPECT_EQ(window->model().lowestPending(), -1);
 
     connectAndRead();
+    EXPECT_EQ(window->model().lowestPending(), -1);
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_FALSE(isWrite(frames[i])) << i;
     EXPECT_EQ(label("lbl28"), "0dB"); // the device's value replaced the local change
@@ -167,10 +167,9 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
 TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
-    // Before the first group the menu changes the screen only.
+    // Before the first group the menu changes the screen only (nothing of it is sent, below).
     window->strip().chooseBridgeMode(3);
     EXPECT_FALSE(shown("btn_op0_gain"));
-    EXPECT_EQ(window->model().lowestPending(), -1);
     window->strip().chooseBridgeMode(0);
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
@@ -180,6 +179,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), plain);
 
     connectAndRead();
+    EXPECT_EQ(window->model().lowestPending(), -1);
     control<QAction>("highmidbridge1")->trigger();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(checked("NoBTL1"));

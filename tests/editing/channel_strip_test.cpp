@@ -351,3 +351,39 @@ TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     ASSERT_FALSE(frame.empty());
     EXPECT_NE(frame[4], kOpWriteByte);
 }
+
+TEST_F(StripTest, EditsNameTheControlAndShowWhenAppliedFromElsewhere)
+{
+    std::vector<ParameterEdit> edits;
+    QObject::connect(&editor, &ParameterEditor::edited, [&](const ParameterEdit& e) { edits.push_back(e); });
+    click("btn_op0_mute");
+    click("btn_op2_gain");
+    slider("rztrckbr_gain")->setValue(10);
+    slider("rztrckbr_gain")->setValue(11);
+    control<QAction>("highmidbridge1")->trigger();
+    click("btn_in0_delay");
+    slider("rztrckbr_delay")->setValue(7);
+    ASSERT_EQ(edits.size(), 5u);
+    const std::pair<const char*, int> expected[] = {
+        {"High mute", 18}, {"Low gain", 56}, {"Low gain", 56}, {"Bridge mode", 0}, {"Main delay", 0}};
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        EXPECT_EQ(edits[i].label, expected[i].first) << i;
+        EXPECT_EQ(edits[i].chunk(), expected[i].second) << i;
+    }
+    EXPECT_TRUE(edits[0].mergeKey.empty()); // toggles never merge
+    EXPECT_EQ(edits[1].mergeKey, edits[2].mergeKey); // one track bar
+    EXPECT_EQ(edits[2].entries[0].before, 10);
+
+    // Going back through the same path shows the old state and marks again.
+    model.clearPending();
+    editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
+    editor.apply(edits[3].inverted(), ParameterEditor::Origin::Replay);
+    EXPECT_NE(face("btn_op0_mute"), kRed);
+    EXPECT_TRUE(shown("btn_op1_mute"));
+    EXPECT_TRUE(control<QAction>("NoBTL1")->isChecked());
+    editor.apply(edits[4].inverted(), ParameterEditor::Origin::Replay); // the open pop-up follows
+    EXPECT_EQ(slider("rztrckbr_delay")->value(), 0);
+    EXPECT_EQ(label("albl2"), "0 ms");
+    EXPECT_EQ(model.lowestPending(), 0);
+    EXPECT_TRUE(model.pending[18]);
+}

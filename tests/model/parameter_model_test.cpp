@@ -1,4 +1,5 @@
 #include "model/parameter_model.h"
+#include "model/parameter_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -92,4 +93,43 @@ TEST(ImageAddressing, SixteenBitCodesAreLittleEndianPairs)
     EXPECT_EQ(model.image[4], 160);
     EXPECT_EQ(model.image[5], 5);
     EXPECT_EQ(model.code16(4), 1440);
+}
+
+TEST(ParameterEdit, AppliesWithinOneChunkKeepsTheOldValuesAndGoesBack)
+{
+    ParameterModel model;
+    model.image[146] = 44;
+    ParameterEdit edit("High gain", "rztrckbr_gain:146");
+    edit.set16(146, 301);
+    ASSERT_TRUE(edit.applyTo(model));
+    EXPECT_EQ(model.code16(146), 301);
+    EXPECT_EQ(edit.entries[0].before, 44);
+    EXPECT_EQ(edit.chunk(), 18);
+    EXPECT_TRUE(edit.changesImage());
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    model.clearPending();
+    ParameterEdit back = edit.inverted();
+    ASSERT_TRUE(back.applyTo(model));
+    EXPECT_EQ(model.code16(146), 44);
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    // The same value again changes nothing but is still sent (a wheel turn at its limit).
+    model.clearPending();
+    ParameterEdit same("High gain");
+    same.set(146, 44);
+    ASSERT_TRUE(same.applyTo(model));
+    EXPECT_FALSE(same.changesImage());
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    // Refused whole, nothing written or marked: two chunks, beyond the image, no entries.
+    ParameterEdit twoChunks("x"), beyond("x"), empty("x");
+    twoChunks.set(7, 1).set(8, 1);
+    beyond.set(kImageSize, 1);
+    for (ParameterEdit* bad : {&twoChunks, &beyond, &empty}) {
+        model.clearPending();
+        EXPECT_FALSE(bad->applyTo(model));
+        EXPECT_EQ(model.lowestPending(), -1);
+        EXPECT_EQ(model.image[7], 0);
+    }
 }
