@@ -26,7 +26,7 @@ struct ParameterEdit {
     std::vector<EntryChange> entries;
 
     ParameterEdit() = default;
-    ParameterEdit(std::string label, std::string mergeKey = {})
+    explicit ParameterEdit(std::string label, std::string mergeKey = {})
         : label(std::move(label)), mergeKey(std::move(mergeKey))
     {
     }
