@@ -6,6 +6,7 @@
 // Runs offscreen; no window is shown.
 
 #include "editing/eq_page.h"
+#include "editing/parameter_editor.h"
 #include "editing/response_graph.h"
 #include "model/parameter_model.h"
 #include "ui/main_window_layout.h"
@@ -26,7 +27,7 @@ struct Page {
 
     explicit Page(const ResponseGraphRenderer& renderer)
     {
-        model.Init_value();
+        model.writeDefaults();
         const int c = 2; // Mid, with steep filters and every band type
         model.image[crossoverRecord(c) + kHpfFrequency] = 60;
         model.image[crossoverRecord(c) + kHpfType] = 9;
@@ -98,19 +99,20 @@ void BM_DragStepOnPage(benchmark::State& state)
     QMainWindow window;
     buildMainWindowLayout(window);
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     EditingContext editing;
-    EqPage page(window.centralWidget(), model, editing);
-    page.btn_in0_eqClick();
+    ParameterEditor editor(model);
+    EqPage page(window.centralWidget(), editor, editing);
+    page.selectMainPage();
     const MarkerPosition m = page.graph().responses().channel(0).markers[4];
-    page.graph().img_op0eqbackgroundMouseDown(m.x, m.y);
+    page.graph().pointerPressed(m.x, m.y);
     int step = 0;
     for (auto _ : state) {
         // Alternate between two columns a frequency code apart.
-        page.graph().img_public_eqbackgroundMouseMove(300 + 3 * (step++ & 1), 60);
+        page.graph().pointerMoved(300 + 3 * (step++ & 1), 60);
         benchmark::ClobberMemory();
     }
-    page.graph().img_op0eqbackgroundMouseUp(300, 60);
+    page.graph().pointerReleased(300, 60);
 }
 BENCHMARK(BM_DragStepOnPage)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ReportAggregatesOnly(true);
 

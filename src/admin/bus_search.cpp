@@ -74,29 +74,29 @@ BusSearch::BusSearch(QWidget& window, const Link& link) : link_(link), window_(w
     btn_s_close_ = need<QAbstractButton>(window, "btn_s_close");
     cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
 
-    connect(need<QAbstractButton>(window, "btn41"), &QAbstractButton::clicked, this, &BusSearch::btn41Click);
-    connect(need<QAbstractButton>(window, "btn42"), &QAbstractButton::clicked, this, &BusSearch::btn42Click);
+    connect(need<QAbstractButton>(window, "btn41"), &QAbstractButton::clicked, this, &BusSearch::startFullSearch);
+    connect(need<QAbstractButton>(window, "btn42"), &QAbstractButton::clicked, this, &BusSearch::showSearchResult);
     connect(need<QAbstractButton>(window, "btn_searchid"), &QAbstractButton::clicked, this,
-            &BusSearch::btn_searchidClick);
-    connect(btn_s_close_, &QAbstractButton::clicked, this, &BusSearch::btn_s_closeClick);
-    connect(need<QAbstractButton>(window, "btn5"), &QAbstractButton::clicked, this, &BusSearch::btn_s_closeClick);
+            &BusSearch::stopSearch);
+    connect(btn_s_close_, &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
+    connect(need<QAbstractButton>(window, "btn5"), &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
 
-    tmr_boot.setObjectName(QStringLiteral("tmr_boot"));
-    tmr_boot.setInterval(100);
-    tmr_close_seach.setObjectName(QStringLiteral("tmr_close_seach"));
-    tmr_close_seach.setInterval(3000);
-    for (QTimer* timer : {&tmr_boot, &tmr_close_seach})
+    startupSearchTimer.setObjectName(QStringLiteral("tmr_boot"));
+    startupSearchTimer.setInterval(100);
+    closeSearchResultTimer.setObjectName(QStringLiteral("tmr_close_seach"));
+    closeSearchResultTimer.setInterval(3000);
+    for (QTimer* timer : {&startupSearchTimer, &closeSearchResultTimer})
         timer->setTimerType(Qt::PreciseTimer);
-    connect(&tmr_boot, &QTimer::timeout, this, &BusSearch::tmr_bootTimer);
-    connect(&tmr_close_seach, &QTimer::timeout, this, &BusSearch::tmr_close_seachTimer);
+    connect(&startupSearchTimer, &QTimer::timeout, this, &BusSearch::runStartupSearch);
+    connect(&closeSearchResultTimer, &QTimer::timeout, this, &BusSearch::closeStartupSearchResult);
 
     window.installEventFilter(this);
 }
 
 BusSearch::~BusSearch()
 {
-    tmr_boot.stop();
-    tmr_close_seach.stop();
+    startupSearchTimer.stop();
+    closeSearchResultTimer.stop();
 }
 
 bool BusSearch::eventFilter(QObject* watched, QEvent* event)
@@ -108,13 +108,13 @@ bool BusSearch::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void BusSearch::btn41Click() { run(Kind::Full); }
+void BusSearch::startFullSearch() { run(Kind::Full); }
 
-void BusSearch::btn_quicksearch() { run(Kind::Quick); }
+void BusSearch::startQuickSearch() { run(Kind::Quick); }
 
-void BusSearch::btn_searchidClick() { stop_ = true; }
+void BusSearch::stopSearch() { stop_ = true; }
 
-void BusSearch::btn42Click()
+void BusSearch::showSearchResult()
 {
     emit hidePopupsRequested();
     rzgrpbx_sch_result_->move(6, 411);
@@ -122,24 +122,24 @@ void BusSearch::btn42Click()
     rzgrpbx_sch_result_->raise();
 }
 
-void BusSearch::btn_s_closeClick()
+void BusSearch::closeSearchResult()
 {
     rzgrpbx_sch_result_->hide();
     for (QWidget* group : groups_)
         group->setEnabled(true);
 }
 
-void BusSearch::tmr_bootTimer()
+void BusSearch::runStartupSearch()
 {
-    tmr_boot.stop();
+    startupSearchTimer.stop();
     if (!link_.transport.usbActive())
-        btn_quicksearch();
-    tmr_close_seach.start();
+        startQuickSearch();
+    closeSearchResultTimer.start();
 }
 
-void BusSearch::tmr_close_seachTimer()
+void BusSearch::closeStartupSearchResult()
 {
-    tmr_close_seach.stop();
+    closeSearchResultTimer.stop();
     if (rzgrpbx_sch_result_->isVisibleTo(&window_))
         btn_s_close_->click();
 }

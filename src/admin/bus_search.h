@@ -89,13 +89,13 @@ public:
     BusSearch(QWidget& window, const Link& link);
     ~BusSearch() override;
 
-    void btn41Click();      // the full search
-    void btn_quicksearch(); // the quick search
-    void btn_searchidClick();
-    void btn42Click();
-    void btn_s_closeClick();
-    void tmr_bootTimer();
-    void tmr_close_seachTimer();
+    void startFullSearch();          // "search device id" (btn41Click)
+    void startQuickSearch();         // addresses 0..10 (btn_quicksearch)
+    void stopSearch();               // the cancel button (btn_searchidClick)
+    void showSearchResult();         // the result panel again (btn42Click)
+    void closeSearchResult();        // btn_s_closeClick
+    void runStartupSearch();         // tick of tmr_boot (tmr_bootTimer)
+    void closeStartupSearchResult(); // tick of tmr_close_seach (tmr_close_seachTimer)
 
     // The window's meter handler hands every meter reply here (the whole frame
     // as hex text).
@@ -113,8 +113,8 @@ public:
     // Addresses the full search probes (251; tests use fewer).
     void setFullAddressCount(int count) { fullAddresses_ = count; }
 
-    QTimer tmr_boot;        // 100 ms, once, started at the end of window creation
-    QTimer tmr_close_seach; // 3000 ms, once, started by tmr_boot
+    QTimer startupSearchTimer;     // "tmr_boot": 100 ms, once, started at the end of window creation
+    QTimer closeSearchResultTimer; // "tmr_close_seach": 3000 ms, once, started by the start-up search
 
 signals:
     // The gain, delay and limiter pop-ups are to be hidden.

@@ -35,7 +35,7 @@ std::optional<int> parseDeviceId(std::string_view text)
 DeviceAdmin::DeviceAdmin(QWidget& window, const Parts& parts) : parts_(parts)
 {
     cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
-    btn_broadcase_ = need<QAbstractButton>(window, "btn_broadcase");
+    broadcastButton_ = need<QAbstractButton>(window, "btn_broadcase");
     edt22_ = need<QLineEdit>(window, "edt22");
     cbb_TemperatureThr_ = need<QComboBox>(window, "cbb_TemperatureThr");
     // The threshold write carries the whole head of the system record, Device
@@ -46,22 +46,22 @@ DeviceAdmin::DeviceAdmin(QWidget& window, const Parts& parts) : parts_(parts)
 
     // Only a change by the user moves the address; selections made by the
     // program (search, assignment) wait for the next connect.
-    connect(cbb_deviceid_, &QComboBox::activated, this, &DeviceAdmin::cbb_deviceidChange);
-    connect(btn_broadcase_, &QAbstractButton::clicked, this, &DeviceAdmin::btn_broadcaseClick);
-    connect(need<QAbstractButton>(window, "btn46"), &QAbstractButton::clicked, this, &DeviceAdmin::btn46Click);
+    connect(cbb_deviceid_, &QComboBox::activated, this, &DeviceAdmin::chooseDeviceId);
+    connect(broadcastButton_, &QAbstractButton::clicked, this, &DeviceAdmin::toggleBroadcast);
+    connect(need<QAbstractButton>(window, "btn46"), &QAbstractButton::clicked, this, &DeviceAdmin::assignDeviceId);
     connect(need<QAbstractButton>(window, "btn_changetermthr"), &QAbstractButton::clicked, this,
-            &DeviceAdmin::btn_changetermthrClick);
+            &DeviceAdmin::changeTemperatureThreshold);
     edt22_->installEventFilter(this);
 }
 
 bool DeviceAdmin::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == edt22_ && event->type() == QEvent::KeyPress)
-        return edt22KeyPress(static_cast<QKeyEvent*>(event));
+        return deviceIdKeyPress(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
 }
 
-void DeviceAdmin::cbb_deviceidChange()
+void DeviceAdmin::chooseDeviceId()
 {
     // In broadcast mode the selection picks the device that meters and read-backs
     // come from; writes keep going to every device.
@@ -69,11 +69,11 @@ void DeviceAdmin::cbb_deviceidChange()
         parts_.sender.deviceAddress = cbb_deviceid_->currentIndex();
 }
 
-bool DeviceAdmin::edt22KeyPress(QKeyEvent* event)
+bool DeviceAdmin::deviceIdKeyPress(QKeyEvent* event)
 {
     emit hidePopupsRequested();
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        btn46Click();
+        assignDeviceId();
         return true;
     }
     if (event->key() == Qt::Key_Backspace)
@@ -86,7 +86,7 @@ bool DeviceAdmin::edt22KeyPress(QKeyEvent* event)
     return !(text.size() == 1 && text.at(0) >= u'0' && text.at(0) <= u'9');
 }
 
-void DeviceAdmin::btn46Click()
+void DeviceAdmin::assignDeviceId()
 {
     emit hidePopupsRequested();
     if (!parts_.link.connected) {
@@ -104,11 +104,10 @@ void DeviceAdmin::btn46Click()
     parts_.model.systemRecord[3] = *id;
     cbb_deviceid_->setCurrentIndex(*id - 1);
     // The scheduler sends the record to the old address, then moves to the new one.
-    parts_.editing.targetChunk = kSystemRecordChunk;
     parts_.model.markChunk(kSystemRecordChunk);
 }
 
-void DeviceAdmin::btn_broadcaseClick()
+void DeviceAdmin::toggleBroadcast()
 {
     if (parts_.link.connected) {
         parts_.prompts.message(QStringLiteral("Please disconnect."));
@@ -117,12 +116,12 @@ void DeviceAdmin::btn_broadcaseClick()
     const bool on = !parts_.sender.broadcast;
     parts_.sender.broadcast = on;
     parts_.sender.deviceAddress = on ? frame::kBroadcastAddress : cbb_deviceid_->currentIndex();
-    setButtonColour(btn_broadcase_, on ? kConnectedGreen : kButtonGrey);
+    setButtonColour(broadcastButton_, on ? kConnectedGreen : kButtonGrey);
     for (QWidget* control : offInBroadcast_)
         control->setEnabled(!on);
 }
 
-void DeviceAdmin::btn_changetermthrClick()
+void DeviceAdmin::changeTemperatureThreshold()
 {
     if (!parts_.link.connected)
         return;
@@ -134,7 +133,6 @@ void DeviceAdmin::btn_changetermthrClick()
     if (cbb_TemperatureThr_->currentIndex() < 0)
         return;
     parts_.model.systemRecord[7] = cbb_TemperatureThr_->currentIndex();
-    parts_.editing.targetChunk = kSystemRecordChunk;
     parts_.model.markChunk(kSystemRecordChunk);
 }
 

@@ -5,7 +5,6 @@
 // as the 0x21 write of the send scheduler; the write of a new Device ID still
 // goes to the old address, and every frame after it to the new one.
 
-#include "editing/editing_context.h"
 #include "link/command_sender.h"
 #include "link/link_state.h"
 #include "model/parameter_model.h"
@@ -39,19 +38,23 @@ public:
         ParameterModel& model;
         CommandSender& sender;
         const LinkState& link;
-        EditingContext& editing;
         Prompts& prompts;
     };
 
     // Finds its controls in `window` by name and connects them.
     DeviceAdmin(QWidget& window, const Parts& parts);
 
-    void cbb_deviceidChange();
-    void btn46Click();
-    // Returns true when the key is taken (discarded or acted on).
-    bool edt22KeyPress(QKeyEvent* event);
-    void btn_broadcaseClick();
-    void btn_changetermthrClick();
+    // The Device ID list chosen by the user (cbb_deviceidChange).
+    void chooseDeviceId();
+    // "OK" beside the Device ID box (btn46Click): the connected device gets the typed Device ID.
+    void assignDeviceId();
+    // A key in the Device ID box (edt22KeyPress); true when the key is taken
+    // (discarded or acted on).
+    bool deviceIdKeyPress(QKeyEvent* event);
+    // Broadcast mode on or off (btn_broadcaseClick).
+    void toggleBroadcast();
+    // "Change" beside the temperature threshold (btn_changetermthrClick).
+    void changeTemperatureThreshold();
 
 signals:
     // The gain, delay and limiter pop-ups are to be hidden.
@@ -63,7 +66,7 @@ protected:
 private:
     Parts parts_;
     QComboBox* cbb_deviceid_ = nullptr;
-    QAbstractButton* btn_broadcase_ = nullptr;
+    QAbstractButton* broadcastButton_ = nullptr;
     QLineEdit* edt22_ = nullptr;
     QComboBox* cbb_TemperatureThr_ = nullptr;
     std::vector<QWidget*> offInBroadcast_; // controls broadcast mode disables

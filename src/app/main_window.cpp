@@ -41,9 +41,9 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     buildMainWindowLayout(*this);
     connectedIcon_ = icons::connected();
     disconnectedIcon_ = icons::disconnected();
-    strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
+    strip_ = std::make_unique<ChannelStrip>(this, editor_, editing_);
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
-    eqPage_ = std::make_unique<EqPage>(centralWidget(), model_, editing_);
+    eqPage_ = std::make_unique<EqPage>(centralWidget(), editor_, editing_);
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
     findControls();
     session_.setSelection({[this] { return cbb_comport_->currentIndex(); },
@@ -57,7 +57,7 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     connect(&session_.usb(), &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
     connect(busSearch_.get(), &BusSearch::portReleased, &session_.usb(), &UsbHidLink::searchEnded);
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
-        *this, DeviceAdmin::Parts{model_, session_.sender(), session_.link(), editing_, prompts_});
+        *this, DeviceAdmin::Parts{model_, session_.sender(), session_.link(), prompts_});
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &MainWindow::hidePopups);
     if (!platform.fileDialogs)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
@@ -141,10 +141,9 @@ void MainWindow::startUp()
         move(screen->availableGeometry().center() - rect().center());
 
     resetEditingState();
-    model_.Init_value();
-    model_.viewRefresh = true;
+    model_.writeDefaults();
     showImage();
-    busSearch_->tmr_boot.start();
+    busSearch_->startupSearchTimer.start();
 }
 
 void MainWindow::fillPortList(const QStringList& names)
@@ -171,7 +170,7 @@ void MainWindow::onConnecting()
 {
     busSearch_->linkTakenOver();
     hidePopups();
-    busSearch_->btn_s_closeClick();
+    busSearch_->closeSearchResult();
     warning_->close();
     rzgrpbx_data_tx_bar_->move(189, 205);
     rzprgrsbr_data_bar_->setValue(0);
@@ -246,9 +245,7 @@ void MainWindow::showSystemRecord(int presetItem)
 
 void MainWindow::onImageArrived(const frame::Reply& reply)
 {
-    model_.viewRefresh = true;
     showImage();
-    model_.viewRefresh = false;
     groupTransfer_->currentGroupReceived(reply);
 }
 
@@ -262,9 +259,10 @@ void MainWindow::showMeters(const replies::MeterReading& reading)
 
 void MainWindow::showImage()
 {
-    // Pop-ups, toggles, input gain and bridge mode, then the equaliser page of Main.
-    strip_->refresh();
-    eqPage_->btn_in0_eqClick();
+    // Pop-ups, toggles, input gain and bridge mode, then the equaliser page of
+    // Main; signals blocked: marks nothing, leaves the editing context alone.
+    strip_->showImage();
+    eqPage_->showImage();
 }
 
 } // namespace talvex

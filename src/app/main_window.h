@@ -7,6 +7,7 @@
 #include "admin/bus_search.h"
 #include "admin/device_admin.h"
 #include "editing/editing_context.h"
+#include "editing/parameter_editor.h"
 #include "model/parameter_model.h"
 #include "session/session.h"
 #include "ui/file_dialogs.h"
@@ -63,6 +64,7 @@ public:
     GroupTransfer& groupTransfer() { return *groupTransfer_; }
     PresetPanel& presetPanel() { return *presetPanel_; }
     ParameterModel& model() { return model_; }
+    ParameterEditor& editor() { return editor_; }
     EditingContext& editing() { return editing_; }
     ChannelStrip& strip() { return *strip_; }
     EqPage& eqPage() { return *eqPage_; }
@@ -93,6 +95,7 @@ private:
     void showConnected(bool connected);
 
     ParameterModel model_;
+    ParameterEditor editor_{model_};
     EditingContext editing_;
     QtEventPump pump_;
     Session session_;

@@ -1,6 +1,8 @@
 #include "editing/channel_strip.h"
 
+#include "editing/edit_labels.h"
 #include "editing/editing_context.h"
+#include "editing/parameter_editor.h"
 #include "model/number_text.h"
 #include "model/parameter_model.h"
 #include "ui/icons.h"
@@ -67,14 +69,15 @@ constexpr int kLow = 2;
 
 } // namespace
 
-ChannelStrip::ChannelStrip(QWidget* window, ParameterModel& model, EditingContext& editing)
-    : model_(model), editing_(editing)
+ChannelStrip::ChannelStrip(QWidget* window, ParameterEditor& editor, EditingContext& editing)
+    : model_(editor.model()), editor_(editor), editing_(editing)
 {
     setObjectName(QStringLiteral("channelStrip"));
     for (int i = 0; i < 3; ++i)
         bridgeIcons_[i] = icons::bridge(icons::Bridge(i));
     findControls(window);
     connectControls();
+    connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit) { showEdit(edit); });
     editing_.setTrackBarStepper([this](const std::string& name, int step) { stepTrackBar(name, step); });
 }
 
@@ -129,30 +132,30 @@ void ChannelStrip::connectControls()
         QAbstractButton* gain = gainButtons_[k];
         QAbstractButton* delay = delayButtons_[k + 1];
         QAbstractButton* lim = limitButtons_[k];
-        connect(mute, &QAbstractButton::clicked, this, [this, mute] { btn_op0_muteClick(mute); });
-        connect(pol, &QAbstractButton::clicked, this, [this, pol] { btn_op0_polClick(pol); });
-        connect(gain, &QAbstractButton::clicked, this, [this, gain] { btn_op0_gainClick(gain); });
-        connect(delay, &QAbstractButton::clicked, this, [this, delay] { btn_op0_delayClick(delay); });
-        connect(lim, &QAbstractButton::clicked, this, [this, lim] { btn_op0_limClick(lim); });
+        connect(mute, &QAbstractButton::clicked, this, [this, mute] { toggleMute(mute); });
+        connect(pol, &QAbstractButton::clicked, this, [this, pol] { togglePolarity(pol); });
+        connect(gain, &QAbstractButton::clicked, this, [this, gain] { openGainPopup(gain); });
+        connect(delay, &QAbstractButton::clicked, this, [this, delay] { openDelayPopup(delay); });
+        connect(lim, &QAbstractButton::clicked, this, [this, lim] { openLimiterPopup(lim); });
     }
     QAbstractButton* bassp = btn_op2_bassp_;
-    connect(bassp, &QAbstractButton::clicked, this, [this, bassp] { btn_op0_basspClick(bassp); });
-    connect(btn_in0_pol_, &QAbstractButton::clicked, this, &ChannelStrip::btn_in0_polClick);
-    connect(delayButtons_[0], &QAbstractButton::clicked, this, &ChannelStrip::btn_in0_delayClick);
-    connect(closeButtons_[0], &QAbstractButton::clicked, this, &ChannelStrip::btn_grpbx_gain_closeClick);
-    connect(closeButtons_[1], &QAbstractButton::clicked, this, &ChannelStrip::btn2Click);
-    connect(closeButtons_[2], &QAbstractButton::clicked, this, &ChannelStrip::btn3Click);
+    connect(bassp, &QAbstractButton::clicked, this, [this, bassp] { toggleRecoup(bassp); });
+    connect(btn_in0_pol_, &QAbstractButton::clicked, this, &ChannelStrip::toggleMainPolarity);
+    connect(delayButtons_[0], &QAbstractButton::clicked, this, &ChannelStrip::openMainDelayPopup);
+    connect(closeButtons_[0], &QAbstractButton::clicked, this, &ChannelStrip::closeGainPopup);
+    connect(closeButtons_[1], &QAbstractButton::clicked, this, &ChannelStrip::closeDelayPopup);
+    connect(closeButtons_[2], &QAbstractButton::clicked, this, &ChannelStrip::closeLimiterPopup);
 
-    connect(rztrckbr_gain_, &QAbstractSlider::valueChanged, this, &ChannelStrip::rztrckbr_gainChange);
-    connect(rztrckbr_delay_, &QAbstractSlider::valueChanged, this, &ChannelStrip::rztrckbr_delayChange);
-    connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &ChannelStrip::rztrckbr_ingainChange);
+    connect(rztrckbr_gain_, &QAbstractSlider::valueChanged, this, &ChannelStrip::gainMoved);
+    connect(rztrckbr_delay_, &QAbstractSlider::valueChanged, this, &ChannelStrip::delayMoved);
+    connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &ChannelStrip::mainGainMoved);
     for (QAbstractSlider* bar : {rztrckbr_gain_, rztrckbr_delay_, rztrckbr_ingain_})
         bar->installEventFilter(this);
 
     // Only the user's choices are edits: opening the pop-up sets the selections quietly.
-    connect(cbb_lim_thr_, &QComboBox::activated, this, &ChannelStrip::cbb_lim_thrChange);
-    connect(cbb_lim_att_, &QComboBox::activated, this, &ChannelStrip::cbb_lim_attChange);
-    connect(cbb_lim_rel_, &QComboBox::activated, this, &ChannelStrip::cbb_lim_relChange);
+    connect(cbb_lim_thr_, &QComboBox::activated, this, &ChannelStrip::chooseLimiterThreshold);
+    connect(cbb_lim_att_, &QComboBox::activated, this, &ChannelStrip::chooseLimiterAttack);
+    connect(cbb_lim_rel_, &QComboBox::activated, this, &ChannelStrip::chooseLimiterRelease);
 
     // Giving a pop-up the focus puts it on its first control, where the keys work.
     popups_[GainPopup]->setFocusProxy(rztrckbr_gain_);
@@ -160,36 +163,28 @@ void ChannelStrip::connectControls()
     popups_[LimitPopup]->setFocusProxy(cbb_lim_thr_);
     connect(qApp, &QApplication::focusChanged, this, &ChannelStrip::onFocusChanged);
 
-    connect(bridgeItems_[0], &QAction::triggered, this, &ChannelStrip::NoBTL1Click);
-    connect(bridgeItems_[1], &QAction::triggered, this, &ChannelStrip::Lowmidbridge1Click);
-    connect(bridgeItems_[2], &QAction::triggered, this, &ChannelStrip::highmidbridge1Click);
-    connect(bridgeItems_[3], &QAction::triggered, this, &ChannelStrip::LowmidBTLhighlow1Click);
-    for (QAction* item : bridgeItems_)
-        item->setCheckable(true);
+    for (int mode = 0; mode < 4; ++mode) {
+        connect(bridgeItems_[mode], &QAction::triggered, this, [this, mode] { chooseBridgeMode(mode); });
+        bridgeItems_[mode]->setCheckable(true);
+    }
 }
 
 bool ChannelStrip::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        rztrckbrClick(watched);
+        trackBarPressed(watched);
     } else if (event->type() == QEvent::FocusOut) {
         // Switching to another program or opening a menu is not leaving the track bar.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            rztrckbrExit(watched);
+            trackBarLeft(watched);
     }
     return false;
 }
 
-void ChannelStrip::markEdit(int chunk)
-{
-    editing_.targetChunk = chunk;
-    model_.markChunk(chunk);
-}
+// --- showing the image and the edits --------------------------------------
 
-// --- view refresh -----------------------------------------------------------
-
-void ChannelStrip::refresh()
+void ChannelStrip::showImage()
 {
     hidePopups();
     for (int k = 0; k < 3; ++k) {
@@ -199,10 +194,61 @@ void ChannelStrip::refresh()
     }
     showToggle(btn_op2_bassp_, outputBlockStart(kLow) + kOutRecoup, true);
     showToggle(btn_in0_pol_, kMainPolarity, false);
-    rztrckbr_ingain_->setValue(model_.code16(kMainGain));
+    {
+        const QSignalBlocker quiet(rztrckbr_ingain_);
+        rztrckbr_ingain_->setValue(model_.code16(kMainGain));
+    }
     // Also when the position did not move (the label may still show its design text).
     lbl28_->setText(fromStd(gainText(rztrckbr_ingain_->value())));
-    applyBridgeMode(model_.image[kBridgeMode]);
+    const int mode = model_.image[kBridgeMode];
+    if (mode >= 0 && mode < 4) // an unknown mode leaves the menu and the rows as they are
+        showBridgeMode(mode);
+}
+
+// Shows the strip's entries an applied edit touched: toggles, the input gain,
+// the open pop-up's control when it edits the entry, the bridge configuration.
+void ChannelStrip::showEdit(const ParameterEdit& edit)
+{
+    const auto touched = [&edit](int entry) { return edit.touches(entry) || edit.touches(entry + 1); };
+    for (int k = 0; k < 3; ++k) {
+        const int block = outputBlockStart(k);
+        if (edit.touches(block + kOutMute))
+            showToggle(muteButtons_[k], block + kOutMute, true);
+        if (edit.touches(block + kOutPolarity))
+            showToggle(polButtons_[k], block + kOutPolarity, false);
+    }
+    if (edit.touches(outputBlockStart(kLow) + kOutRecoup))
+        showToggle(btn_op2_bassp_, outputBlockStart(kLow) + kOutRecoup, true);
+    if (edit.touches(kMainPolarity))
+        showToggle(btn_in0_pol_, kMainPolarity, false);
+    if (touched(kMainGain)) {
+        const QSignalBlocker quiet(rztrckbr_ingain_);
+        rztrckbr_ingain_->setValue(model_.code16(kMainGain));
+        lbl28_->setText(fromStd(gainText(model_.code16(kMainGain))));
+    }
+    if (edit.touches(kBridgeMode) && model_.image[kBridgeMode] >= 0 && model_.image[kBridgeMode] < 4)
+        showBridgeMode(model_.image[kBridgeMode]);
+
+    // The open pop-up shows the entries it edits (the one visible pop-up set the target field).
+    const int field = editing_.targetField;
+    if (field < 0 || field + 2 >= kImageSize)
+        return;
+    if (!popups_[GainPopup]->isHidden() && touched(field)) {
+        const QSignalBlocker quiet(rztrckbr_gain_);
+        rztrckbr_gain_->setValue(model_.code16(field));
+        albl1_->setText(fromStd(gainText(model_.code16(field))));
+    }
+    if (!popups_[DelayPopup]->isHidden() && touched(field)) {
+        const QSignalBlocker quiet(rztrckbr_delay_);
+        rztrckbr_delay_->setValue(model_.code16(field));
+        albl2_->setText(fromStd(delayText(model_.code16(field))));
+    }
+    if (!popups_[LimitPopup]->isHidden() && (touched(field) || edit.touches(field + 2))) {
+        const QSignalBlocker thr(cbb_lim_thr_), att(cbb_lim_att_), rel(cbb_lim_rel_);
+        cbb_lim_thr_->setCurrentIndex(model_.image[field]);
+        cbb_lim_att_->setCurrentIndex(model_.image[field + 1]);
+        cbb_lim_rel_->setCurrentIndex(model_.image[field + 2]);
+    }
 }
 
 // --- toggles ----------------------------------------------------------------
@@ -217,49 +263,38 @@ void ChannelStrip::showToggle(QAbstractButton* button, int entry, bool redWhenOn
         button->setText(on ? QStringLiteral("-") : QStringLiteral("+"));
 }
 
-void ChannelStrip::btn_op0_muteClick(QObject* sender)
+// 1 becomes 0; 0 or any other value becomes 1. The edit shows the new state.
+void ChannelStrip::toggle(int entry, std::string label)
 {
     hidePopups();
-    const int k = outputOf(sender);
-    if (k < 0)
-        return;
-    const int entry = outputBlockStart(k) + kOutMute;
-    model_.image[entry] = model_.image[entry] == 1 ? 0 : 1;
-    showToggle(muteButtons_[k], entry, true);
-    markEdit(outputFirstChunk(k));
+    editing_.targetChunk = chunkOf(entry);
+    editor_.apply(ParameterEdit(std::move(label)).set(entry, model_.image[entry] == 1 ? 0 : 1));
 }
 
-void ChannelStrip::btn_op0_polClick(QObject* sender)
+void ChannelStrip::toggleMute(QObject* sender)
 {
-    hidePopups();
     const int k = outputOf(sender);
     if (k < 0)
-        return;
-    const int entry = outputBlockStart(k) + kOutPolarity;
-    model_.image[entry] = model_.image[entry] == 1 ? 0 : 1;
-    showToggle(polButtons_[k], entry, false);
-    markEdit(outputFirstChunk(k));
+        return hidePopups();
+    toggle(outputBlockStart(k) + kOutMute, channelName(k + 1) + " mute");
 }
 
-void ChannelStrip::btn_in0_polClick()
+void ChannelStrip::togglePolarity(QObject* sender)
 {
-    hidePopups();
-    model_.image[kMainPolarity] = model_.image[kMainPolarity] == 1 ? 0 : 1;
-    showToggle(btn_in0_pol_, kMainPolarity, false);
-    markEdit(0);
-}
-
-void ChannelStrip::btn_op0_basspClick(QObject* sender)
-{
-    hidePopups();
     const int k = outputOf(sender);
     if (k < 0)
-        return;
-    const int entry = outputBlockStart(k) + kOutRecoup;
-    model_.image[entry] = model_.image[entry] == 1 ? 0 : 1;
-    if (k == kLow)
-        showToggle(btn_op2_bassp_, entry, true);
-    markEdit(outputFirstChunk(k));
+        return hidePopups();
+    toggle(outputBlockStart(k) + kOutPolarity, channelName(k + 1) + " polarity");
+}
+
+void ChannelStrip::toggleMainPolarity() { toggle(kMainPolarity, "Main polarity"); }
+
+void ChannelStrip::toggleRecoup(QObject* sender)
+{
+    const int k = outputOf(sender);
+    if (k < 0)
+        return hidePopups();
+    toggle(outputBlockStart(k) + kOutRecoup, channelName(k + 1) + " recoup");
 }
 
 // --- pop-ups ----------------------------------------------------------------
@@ -322,7 +357,7 @@ void ChannelStrip::openPopup(Popup which, QAbstractButton* clicked, int field)
     popup->setFocus(Qt::OtherFocusReason);
 }
 
-void ChannelStrip::btn_op0_gainClick(QObject* sender)
+void ChannelStrip::openGainPopup(QObject* sender)
 {
     const int k = outputOf(sender);
     if (k < 0)
@@ -331,7 +366,7 @@ void ChannelStrip::btn_op0_gainClick(QObject* sender)
     openPopup(GainPopup, gainButtons_[k], outputBlockStart(k) + kOutGain);
 }
 
-void ChannelStrip::btn_op0_delayClick(QObject* sender)
+void ChannelStrip::openDelayPopup(QObject* sender)
 {
     const int k = outputOf(sender);
     if (k < 0)
@@ -339,9 +374,9 @@ void ChannelStrip::btn_op0_delayClick(QObject* sender)
     openPopup(DelayPopup, delayButtons_[k + 1], outputBlockStart(k) + kOutDelay);
 }
 
-void ChannelStrip::btn_in0_delayClick() { openPopup(DelayPopup, delayButtons_[0], kMainDelay); }
+void ChannelStrip::openMainDelayPopup() { openPopup(DelayPopup, delayButtons_[0], kMainDelay); }
 
-void ChannelStrip::btn_op0_limClick(QObject* sender)
+void ChannelStrip::openLimiterPopup(QObject* sender)
 {
     const int k = outputOf(sender);
     if (k < 0)
@@ -349,13 +384,13 @@ void ChannelStrip::btn_op0_limClick(QObject* sender)
     openPopup(LimitPopup, limitButtons_[k], outputBlockStart(k) + kOutLimiter);
 }
 
-void ChannelStrip::btn_grpbx_gain_closeClick() { popups_[GainPopup]->hide(); }
-void ChannelStrip::btn2Click() { popups_[DelayPopup]->hide(); }
-void ChannelStrip::btn3Click() { popups_[LimitPopup]->hide(); }
+void ChannelStrip::closeGainPopup() { popups_[GainPopup]->hide(); }
+void ChannelStrip::closeDelayPopup() { popups_[DelayPopup]->hide(); }
+void ChannelStrip::closeLimiterPopup() { popups_[LimitPopup]->hide(); }
 
-void ChannelStrip::grpbx_gainExit() { greyFamily(GainPopup); }
-void ChannelStrip::grpbx_delayExit() { greyFamily(DelayPopup); }
-void ChannelStrip::grpbx_limitExit() { greyFamily(LimitPopup); }
+void ChannelStrip::gainPopupLeft() { greyFamily(GainPopup); }
+void ChannelStrip::delayPopupLeft() { greyFamily(DelayPopup); }
+void ChannelStrip::limiterPopupLeft() { greyFamily(LimitPopup); }
 
 void ChannelStrip::onFocusChanged(QWidget* old, QWidget* now)
 {
@@ -367,16 +402,31 @@ void ChannelStrip::onFocusChanged(QWidget* old, QWidget* now)
         if (now ? now->window() != popup->window() : popup->isVisible())
             continue;
         switch (i) {
-        case GainPopup: grpbx_gainExit(); break;
-        case DelayPopup: grpbx_delayExit(); break;
-        case LimitPopup: grpbx_limitExit(); break;
+        case GainPopup: gainPopupLeft(); break;
+        case DelayPopup: delayPopupLeft(); break;
+        case LimitPopup: limiterPopupLeft(); break;
         }
     }
 }
 
 // --- track bars and lists ---------------------------------------------------
 
-void ChannelStrip::rztrckbr_gainChange()
+// Label of a pop-up edit of `field` (gain, delay or limiter entry of a channel).
+static std::string popupLabel(int field, const char* what)
+{
+    const int channel = field < kMainBlockSize ? 0 : 1 + (field - kMainBlockSize) / kOutputBlockSize;
+    return channelName(channel) + " " + what;
+}
+
+// A track bar's position to its 16-bit entry pair. One control, one merge key.
+void ChannelStrip::applyTrackBar(int field, int code, const std::string& key)
+{
+    editing_.targetChunk = chunkOf(field);
+    const char* what = key == "rztrckbr_delay" ? "delay" : "gain";
+    editor_.apply(ParameterEdit(popupLabel(field, what), key + ":" + std::to_string(field)).set16(field, code));
+}
+
+void ChannelStrip::gainMoved()
 {
     int code = rztrckbr_gain_->value();
     if (popupOutput_ == kLow && code > kLowGainLimit) {
@@ -388,28 +438,25 @@ void ChannelStrip::rztrckbr_gainChange()
     const int field = editing_.targetField;
     if (field < 0 || field + 1 >= kImageSize)
         return;
-    model_.setCode16(field, code);
-    markEdit(chunkOf(field));
+    applyTrackBar(field, code, "rztrckbr_gain");
 }
 
-void ChannelStrip::rztrckbr_ingainChange()
+void ChannelStrip::mainGainMoved()
 {
     hidePopups();
     const int code = rztrckbr_ingain_->value();
     lbl28_->setText(fromStd(gainText(code)));
-    model_.setCode16(kMainGain, code);
-    markEdit(chunkOf(kMainGain));
+    applyTrackBar(kMainGain, code, "rztrckbr_ingain");
 }
 
-void ChannelStrip::rztrckbr_delayChange()
+void ChannelStrip::delayMoved()
 {
     const int code = rztrckbr_delay_->value();
     albl2_->setText(fromStd(delayText(code)));
     const int field = editing_.targetField;
     if (field < 0 || field + 1 >= kImageSize)
         return;
-    model_.setCode16(field, code);
-    markEdit(chunkOf(field));
+    applyTrackBar(field, code, "rztrckbr_delay");
 }
 
 void ChannelStrip::applyLimiter(int offset, const QComboBox* list)
@@ -417,21 +464,22 @@ void ChannelStrip::applyLimiter(int offset, const QComboBox* list)
     const int entry = editing_.targetField + offset;
     if (editing_.targetField < 0 || entry >= kImageSize || list->currentIndex() < 0)
         return;
-    model_.image[entry] = list->currentIndex();
-    markEdit(chunkOf(editing_.targetField));
+    static const char* const names[3] = {"limiter threshold", "limiter attack", "limiter release"};
+    editing_.targetChunk = chunkOf(editing_.targetField);
+    editor_.apply(ParameterEdit(popupLabel(editing_.targetField, names[offset])).set(entry, list->currentIndex()));
 }
 
-void ChannelStrip::cbb_lim_thrChange() { applyLimiter(0, cbb_lim_thr_); }
-void ChannelStrip::cbb_lim_attChange() { applyLimiter(1, cbb_lim_att_); }
-void ChannelStrip::cbb_lim_relChange() { applyLimiter(2, cbb_lim_rel_); }
+void ChannelStrip::chooseLimiterThreshold() { applyLimiter(0, cbb_lim_thr_); }
+void ChannelStrip::chooseLimiterAttack() { applyLimiter(1, cbb_lim_att_); }
+void ChannelStrip::chooseLimiterRelease() { applyLimiter(2, cbb_lim_rel_); }
 
-void ChannelStrip::rztrckbrClick(QObject* sender)
+void ChannelStrip::trackBarPressed(QObject* sender)
 {
     if (sender)
         editing_.bindTrackBar(sender->objectName().toStdString());
 }
 
-void ChannelStrip::rztrckbrExit(QObject*)
+void ChannelStrip::trackBarLeft(QObject*)
 {
     editing_.unbind();
     greyFamily(GainPopup);
@@ -446,36 +494,27 @@ void ChannelStrip::stepTrackBar(const std::string& name, int step)
 
 // --- bridge menu ------------------------------------------------------------
 
-void ChannelStrip::applyBridgeMode(int mode)
-{
-    switch (mode) {
-    case 0: NoBTL1Click(); break;
-    case 1: Lowmidbridge1Click(); break;
-    case 2: highmidbridge1Click(); break;
-    case 3: LowmidBTLhighlow1Click(); break;
-    default: break; // an unknown mode leaves the menu and the rows as they are
-    }
-}
-
-void ChannelStrip::NoBTL1Click() { applyBridgeModeItem(0); }
-void ChannelStrip::Lowmidbridge1Click() { applyBridgeModeItem(1); }
-void ChannelStrip::highmidbridge1Click() { applyBridgeModeItem(2); }
-void ChannelStrip::LowmidBTLhighlow1Click() { applyBridgeModeItem(3); }
-
-void ChannelStrip::applyBridgeModeItem(int mode)
+void ChannelStrip::chooseBridgeMode(int mode)
 {
     hidePopups();
-    model_.image[kBridgeMode] = mode;
+    if (mode < 0 || mode > 3)
+        return;
+    // Chosen again, the same mode still goes out with Main's chunk 0.
+    editor_.apply(ParameterEdit("Bridge mode").set(kBridgeMode, mode));
+}
+
+// Menu check marks, the High and Mid rows and the icons before them.
+void ChannelStrip::showBridgeMode(int mode)
+{
     for (int i = 0; i < 4; ++i)
         bridgeItems_[i]->setChecked(i == mode);
-    const BridgeLayout& layout = kBridgeLayouts[mode];
+    const BridgeLayout& layout = kBridgeLayouts[std::size_t(mode)];
     for (QWidget* button : rowButtons_[0])
         button->setVisible(layout.highShown);
     for (QWidget* button : rowButtons_[1])
         button->setVisible(layout.midShown);
     img2_->setPixmap(bridgeIcons_[int(layout.high)]);
     img6_->setPixmap(bridgeIcons_[int(layout.mid)]);
-    model_.markChunk(0);
 }
 
 } // namespace talvex

@@ -23,52 +23,61 @@ class QWidget;
 namespace talvex {
 
 class EditingContext;
+class ParameterEditor;
+struct ParameterEdit;
 struct ParameterModel;
 
 class ChannelStrip : public QObject {
     Q_OBJECT
 public:
     // `window` holds the layout (controls and the "Bridge Config" menu items).
-    ChannelStrip(QWidget* window, ParameterModel& model, EditingContext& editing);
+    // Edits reach the image through `editor`; the strip shows every applied edit
+    // of its entries, whoever made it.
+    ChannelStrip(QWidget* window, ParameterEditor& editor, EditingContext& editing);
     ~ChannelStrip() override;
 
-    // The strip's part of the view refresh: pop-ups hidden, toggles, input gain
-    // and the bridge configuration shown as the image holds them.
-    void refresh();
+    // The strip's part of showing the image: pop-ups hidden, toggles, input gain
+    // and the bridge configuration shown as the image holds them, with the
+    // controls' signals blocked. Marks nothing and leaves the editing context alone.
+    void showImage();
 
-    // Toggles.
-    void btn_op0_muteClick(QObject* sender);
-    void btn_op0_polClick(QObject* sender);
-    void btn_in0_polClick();
-    void btn_op0_basspClick(QObject* sender);
+    // Toggles (btn_op0_muteClick, btn_op0_polClick, btn_in0_polClick,
+    // btn_op0_basspClick); output buttons take k from the sender's name.
+    void toggleMute(QObject* sender);
+    void togglePolarity(QObject* sender);
+    void toggleMainPolarity();
+    void toggleRecoup(QObject* sender);
 
-    // Pop-ups.
-    void btn_op0_gainClick(QObject* sender);
-    void btn_op0_delayClick(QObject* sender);
-    void btn_in0_delayClick();
-    void btn_op0_limClick(QObject* sender);
-    void btn_grpbx_gain_closeClick();
-    void btn2Click();
-    void btn3Click();
-    void grpbx_gainExit();
-    void grpbx_delayExit();
-    void grpbx_limitExit();
+    // Pop-ups (btn_op0_gainClick, btn_op0_delayClick, btn_in0_delayClick,
+    // btn_op0_limClick; the "X" buttons btn_grpbx_gain_closeClick, btn2Click,
+    // btn3Click; focus leaving grpbx_gainExit, grpbx_delayExit, grpbx_limitExit).
+    void openGainPopup(QObject* sender);
+    void openDelayPopup(QObject* sender);
+    void openMainDelayPopup();
+    void openLimiterPopup(QObject* sender);
+    void closeGainPopup();
+    void closeDelayPopup();
+    void closeLimiterPopup();
+    void gainPopupLeft();
+    void delayPopupLeft();
+    void limiterPopupLeft();
 
-    // Track bars and limiter lists.
-    void rztrckbr_gainChange();
-    void rztrckbr_ingainChange();
-    void rztrckbr_delayChange();
-    void cbb_lim_thrChange();
-    void cbb_lim_attChange();
-    void cbb_lim_relChange();
-    void rztrckbrClick(QObject* sender);
-    void rztrckbrExit(QObject* sender);
+    // Track bars and limiter lists (rztrckbr_gainChange, rztrckbr_ingainChange,
+    // rztrckbr_delayChange, cbb_lim_thrChange, cbb_lim_attChange,
+    // cbb_lim_relChange; rztrckbrClick binds the wheel, rztrckbrExit unbinds).
+    void gainMoved();
+    void mainGainMoved();
+    void delayMoved();
+    void chooseLimiterThreshold();
+    void chooseLimiterAttack();
+    void chooseLimiterRelease();
+    void trackBarPressed(QObject* sender);
+    void trackBarLeft(QObject* sender);
 
-    // Bridge menu (also run by the refresh for bridge modes 0..3).
-    void NoBTL1Click();
-    void Lowmidbridge1Click();
-    void highmidbridge1Click();
-    void LowmidBTLhighlow1Click();
+    // Bridge menu: mode 0 "No BTL" (NoBTL1Click), 1 "Low-mid BTL"
+    // (Lowmidbridge1Click), 2 "high-mid BTL" (highmidbridge1Click), 3 "Low-mid
+    // BTL high=low" (LowmidBTLhighlow1Click).
+    void chooseBridgeMode(int mode);
 
     // Output channel whose gain the gain pop-up edits (0 High, 1 Mid, 2 Low).
     int popupOutput() const { return popupOutput_; }
@@ -86,16 +95,18 @@ private:
     void findControls(QWidget* window);
     void connectControls();
     void showToggle(QAbstractButton* button, int entry, bool redWhenOn);
+    void toggle(int entry, std::string label);
     void openPopup(Popup which, QAbstractButton* clicked, int field);
     void greyFamily(Popup which);
     void applyLimiter(int offset, const QComboBox* list);
-    void markEdit(int chunk);
-    void applyBridgeMode(int mode);
-    void applyBridgeModeItem(int mode);
+    void applyTrackBar(int field, int code, const std::string& key);
+    void showEdit(const ParameterEdit& edit);
+    void showBridgeMode(int mode);
     void onFocusChanged(QWidget* old, QWidget* now);
     void stepTrackBar(const std::string& name, int step);
 
     ParameterModel& model_;
+    ParameterEditor& editor_;
     EditingContext& editing_;
     int popupOutput_ = 0;
 

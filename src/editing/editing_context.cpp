@@ -49,13 +49,13 @@ void EditingContext::bindBox(BoxKind kind, int band, int channel, const std::str
     }
     targetBox = boxName;
     wheelTarget = wheelTargetName(kind);
-    Set_OpenMouseWheel(0, highestCode(kind));
+    openWheel(0, highestCode(kind));
 }
 
 void EditingContext::bindTrackBar(const std::string& trackBarName)
 {
     wheelTarget = trackBarName;
-    Set_OpenMouseWheel(0, 0);
+    openWheel(0, 0);
 }
 
 void EditingContext::unbind()
@@ -65,7 +65,7 @@ void EditingContext::unbind()
     wheelMin = wheelMax = 0;
 }
 
-void EditingContext::Set_OpenMouseWheel(int minimum, int maximum)
+void EditingContext::openWheel(int minimum, int maximum)
 {
     wheelActive = true;
     wheelMin = minimum;
@@ -77,16 +77,16 @@ void EditingContext::reset()
     unbind();
 }
 
-bool EditingContext::callApply(const std::string& name) const
+bool EditingContext::callApply(const std::string& name, int code) const
 {
     const auto found = apply_.find(name);
     if (found == apply_.end() || !found->second)
         return false;
-    found->second();
+    found->second(code);
     return true;
 }
 
-bool EditingContext::FormMouseWheel(int delta, ParameterModel& model)
+bool EditingContext::wheelTurned(int delta, const ParameterModel& model)
 {
     if (!wheelActive)
         return false;
@@ -98,6 +98,7 @@ bool EditingContext::FormMouseWheel(int delta, ParameterModel& model)
     if (target.starts_with("edt_")) {
         if (targetField < 0 || targetField + 1 >= kImageSize)
             return true; // nothing designated yet: swallow the turn, change nothing
+        // The code is stored by the apply operation (16 bits for gain and Q).
         const bool wide = target == "edt_eq_gain" || target == "edt_eq_qval";
         int value = wide ? model.code16(targetField) : model.image[targetField];
         if (value < wheelMin)
@@ -108,11 +109,7 @@ bool EditingContext::FormMouseWheel(int delta, ParameterModel& model)
             value = value < wheelMax ? value + 1 : wheelMax;
         else
             value = value > wheelMin ? value - 1 : wheelMin;
-        if (wide)
-            model.setCode16(targetField, value);
-        else
-            model.image[targetField] = value;
-        callApply(wheelTarget + "Change");
+        callApply(wheelTarget + "Change", value);
     } else if (target.starts_with("rztr")) {
         if (stepTrackBar_)
             stepTrackBar_(wheelTarget, delta > 0 ? 1 : -1);

@@ -18,22 +18,10 @@ double entryValue(EntryKind kind, int code);
 // The entry rule: converts `text` to the code of the nearest table value and
 // rewrites `text` with that value's general number text. Values beyond the
 // table are clamped to its first or last value. Text that is not a number is
-// replaced by the value at `currentCode`, which is returned unchanged.
+// replaced by the value at `currentCode`, which is returned unchanged. (The
+// three rules were published as Edtx_freq_proc, Edtx_Public_dB_proc and
+// Edtx_qval_proc.)
 int applyEntryRule(EntryKind kind, std::string& text, int currentCode);
-
-// The three rules under their published names.
-inline int Edtx_freq_proc(std::string& text, int currentCode)
-{
-    return applyEntryRule(EntryKind::Frequency, text, currentCode);
-}
-inline int Edtx_Public_dB_proc(std::string& text, int currentCode)
-{
-    return applyEntryRule(EntryKind::Gain, text, currentCode);
-}
-inline int Edtx_qval_proc(std::string& text, int currentCode)
-{
-    return applyEntryRule(EntryKind::Q, text, currentCode);
-}
 
 // Key filter of the boxes: digits and "." everywhere, "-" in gain boxes only
 // (Backspace and Enter are handled by the box itself).

@@ -1,5 +1,6 @@
 #include "editing/eq_page.h"
 
+#include "editing/edit_labels.h"
 #include "model/number_text.h"
 #include "model/parameter_model.h"
 #include "model/value_tables.h"
@@ -13,6 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
+
+#include <algorithm>
+#include <vector>
 
 namespace talvex {
 
@@ -40,15 +44,35 @@ bool isWide(EditingContext::BoxKind kind)
     return kind == EditingContext::BoxKind::BandGain || kind == EditingContext::BoxKind::BandQ;
 }
 
+// Page channel of an image entry: 0 Main, 1 High, 2 Mid, 3 Low; -1 the tail.
+int channelOfEntry(int entry)
+{
+    if (entry < 0)
+        return -1;
+    if (entry < kMainBlockSize)
+        return 0;
+    const int output = (entry - kMainBlockSize) / kOutputBlockSize;
+    return output < 3 ? output + 1 : -1;
+}
+
+std::string fieldLabel(int channel, int field)
+{
+    const int crossover = field - crossoverRecord(channel);
+    if (crossover >= 0 && crossover < 8)
+        return crossoverEditLabel(channel, crossover < 4 ? 0 : 1, crossover % 4 == kHpfType);
+    return bandEditLabel(channel, (field - bandRecord(channel, 0)) / 8);
+}
+
 const char* const kPageCaptions[4] = {"Current : MAIN ", "Current : High", "Current : Mid ", "Current : Low "};
 
 } // namespace
 
-EqPage::EqPage(QWidget* root, ParameterModel& model, EditingContext& editing, QObject* parent)
-    : QObject(parent), model_(model), editing_(editing)
+EqPage::EqPage(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent)
+    : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing)
 {
-    graph_ = new ResponseGraph(root, model, editing, this);
+    graph_ = new ResponseGraph(root, editor, editing, this);
     connect(graph_, &ResponseGraph::hidePopupsRequested, this, &EqPage::hidePopupsRequested);
+    connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit) { showEdit(edit); });
 
     lbl_cur_ch_ = need<QLabel>(root, QStringLiteral("lbl_cur_ch"));
     edt_op3hpf_freq_ = need<QLineEdit>(root, QStringLiteral("edt_op3hpf_freq"));
@@ -66,46 +90,54 @@ EqPage::EqPage(QWidget* root, ParameterModel& model, EditingContext& editing, QO
         boxes_[gainBoxes_[j]] = {Kind::BandGain, j, gainBoxes_[j]};
         boxes_[qBoxes_[j]] = {Kind::BandQ, j, qBoxes_[j]};
         QComboBox* list = typeLists_[j];
-        connect(list, &QComboBox::activated, this, [this, list] { cbb_op3eq_type_00Change(list); });
+        connect(list, &QComboBox::activated, this, [this, list] { chooseBandType(list); });
     }
     for (auto& [object, box] : boxes_)
         box.edit->installEventFilter(this);
     // Only a user's choice runs the type change; the page selection sets the lists quietly.
-    connect(cbb_op3hpf_type_, &QComboBox::activated, this, &EqPage::cbb_op3hpf_typeChange);
-    connect(cbb_op3lpf_type_, &QComboBox::activated, this, &EqPage::cbb_op3lpf_typeChange);
+    connect(cbb_op3hpf_type_, &QComboBox::activated, this, [this] { chooseCrossoverType(0); });
+    connect(cbb_op3lpf_type_, &QComboBox::activated, this, [this] { chooseCrossoverType(1); });
 
     auto* in0 = need<QAbstractButton>(root, QStringLiteral("btn_in0_eq"));
-    connect(in0, &QAbstractButton::clicked, this, &EqPage::btn_in0_eqClick);
+    connect(in0, &QAbstractButton::clicked, this, &EqPage::selectMainPage);
     for (int k = 0; k < 3; ++k) {
         auto* button = need<QAbstractButton>(root, QStringLiteral("btn_op%1_eq").arg(k));
-        connect(button, &QAbstractButton::clicked, this, [this, button] { btn_op0_eqClick(button); });
+        connect(button, &QAbstractButton::clicked, this, [this, button] { selectOutputPage(button); });
     }
 
-    editing_.setApply("edt_hpf_freqChange", [this] { edt_hpf_freqChange(); });
-    editing_.setApply("edt_lpf_freqChange", [this] { edt_lpf_freqChange(); });
-    editing_.setApply("edt_eq_freqChange", [this] { edt_eq_freqChange(); });
-    editing_.setApply("edt_eq_gainChange", [this] { edt_eq_gainChange(); });
-    editing_.setApply("edt_eq_qvalChange", [this] { edt_eq_qvalChange(); });
+    const std::pair<const char*, Kind> wheelKinds[] = {
+        {"edt_hpf_freqChange", Kind::HpfFrequency}, {"edt_lpf_freqChange", Kind::LpfFrequency},
+        {"edt_eq_freqChange", Kind::BandFrequency}, {"edt_eq_gainChange", Kind::BandGain},
+        {"edt_eq_qvalChange", Kind::BandQ},
+    };
+    for (const auto& [name, kind] : wheelKinds)
+        editing_.setApply(name, [this, kind](int code) { applyWheelStep(kind, code); });
 }
 
 // --- page selection -------------------------------------------------------------
 
-void EqPage::btn_op0_eqClick(QAbstractButton* sender)
+void EqPage::selectOutputPage(QAbstractButton* sender)
 {
     // The output digit is the seventh character of the button's name.
     const QString name = sender ? sender->objectName() : QString();
     const int k = name.size() > 6 ? name.at(6).digitValue() : -1;
     if (k < 0 || k > 2)
         return;
+    emit hidePopupsRequested();
     showPage(k + 1);
 }
 
-void EqPage::btn_in0_eqClick() { showPage(0); }
+void EqPage::selectMainPage()
+{
+    emit hidePopupsRequested();
+    showPage(0);
+}
+
+void EqPage::showImage() { showPage(0); }
 
 void EqPage::showPage(int channel)
 {
-    emit hidePopupsRequested();
-    // A drag cannot outlive its page (a view refresh may switch pages under it):
+    // A drag cannot outlive its page (showing the image may switch pages under it):
     // its moves would edit one channel's band and draw it into another's curve.
     graph_->resetDrag();
     model_.pageChannel = channel;
@@ -117,12 +149,14 @@ void EqPage::showPage(int channel)
     };
     for (int j = 0; j < 10; ++j) {
         const int record = bandRecord(channel, j);
+        const QSignalBlocker quietFreq(freqBoxes_[j]), quietGain(gainBoxes_[j]), quietQ(qBoxes_[j]);
         freqBoxes_[j]->setText(text(oneDecimalText(frequencyAt(model_.image[record + kBandFrequency]))));
         select(typeLists_[j], model_.image[record + kBandType]);
         gainBoxes_[j]->setText(text(oneDecimalText(eqGainAt(model_.code16(record + kBandGain)))));
         qBoxes_[j]->setText(text(generalNumberText(qAt(model_.code16(record + kBandQ)))));
     }
     const int crossover = crossoverRecord(channel);
+    const QSignalBlocker quietHpf(edt_op3hpf_freq_), quietLpf(edt_op3lpf_freq_);
     edt_op3hpf_freq_->setText(text(oneDecimalText(frequencyAt(model_.image[crossover + kHpfFrequency]))));
     select(cbb_op3hpf_type_, model_.image[crossover + kHpfType]);
     edt_op3lpf_freq_->setText(text(oneDecimalText(frequencyAt(model_.image[crossover + kLpfFrequency]))));
@@ -130,6 +164,76 @@ void EqPage::showPage(int channel)
 
     graph_->recomputeChannel(channel);
     graph_->DrawHLpfEQCurve(channel);
+}
+
+// The box (or, for a type entry, nothing: the list is set apart) that shows
+// `field` of channel `channel`'s records while that channel's page is shown.
+QLineEdit* EqPage::boxOfField(int channel, int field) const
+{
+    const int crossover = field - crossoverRecord(channel);
+    if (crossover == kHpfFrequency)
+        return edt_op3hpf_freq_;
+    if (crossover == kLpfFrequency)
+        return edt_op3lpf_freq_;
+    const int banded = field - bandRecord(channel, 0);
+    if (banded < 0 || banded >= 80)
+        return nullptr;
+    switch (banded % 8) {
+    case kBandFrequency: return freqBoxes_[std::size_t(banded / 8)];
+    case kBandGain: return gainBoxes_[std::size_t(banded / 8)];
+    case kBandQ: return qBoxes_[std::size_t(banded / 8)];
+    default: return nullptr;
+    }
+}
+
+void EqPage::showEdit(const ParameterEdit& edit)
+{
+    // Each filter or band the edit touches is recomputed once, in the channel
+    // that owns the entries (not necessarily the page's); the page's own boxes
+    // show the new values as general number text.
+    std::vector<std::pair<int, int>> recomputed; // (channel, 0 HPF / 1 LPF / 2 + band)
+    bool pageChanged = false;
+    for (const EntryChange& change : edit.entries) {
+        const int c = channelOfEntry(change.entry);
+        if (c < 0)
+            continue;
+        const int crossover = change.entry - crossoverRecord(c);
+        const int banded = change.entry - bandRecord(c, 0);
+        int part = -1;
+        if (crossover >= 0 && crossover < 8)
+            part = crossover < 4 ? 0 : 1;
+        else if (banded >= 0 && banded < 80)
+            part = 2 + banded / 8;
+        else
+            continue;
+        if (std::find(recomputed.begin(), recomputed.end(), std::pair(c, part)) == recomputed.end()) {
+            recomputed.emplace_back(c, part);
+            if (part < 2)
+                graph_->recomputeCrossover(c, part);
+            else
+                graph_->recomputeBand(c, part - 2);
+        }
+        if (c != model_.pageChannel)
+            continue;
+        pageChanged = true;
+        // The low entry of a 16-bit code names its box.
+        const int offset = part < 2 ? crossover % 4 : banded % 8;
+        const int field = (offset == kBandGain + 1 || offset == kBandQ + 1) && part >= 2 ? change.entry - 1
+                                                                                          : change.entry;
+        if (QLineEdit* box = boxOfField(c, field)) {
+            const Kind kind = boxes_.at(box).kind;
+            const QSignalBlocker quiet(box);
+            box->setText(text(generalNumberText(entryValue(entryKind(kind), codeAt(kind, field)))));
+        } else if (part < 2 && offset == kHpfType) {
+            const QSignalBlocker quiet(part == 0 ? cbb_op3hpf_type_ : cbb_op3lpf_type_);
+            (part == 0 ? cbb_op3hpf_type_ : cbb_op3lpf_type_)->setCurrentIndex(model_.image[change.entry]);
+        } else if (part >= 2 && offset == kBandType) {
+            const QSignalBlocker quiet(typeLists_[std::size_t(part - 2)]);
+            typeLists_[std::size_t(part - 2)]->setCurrentIndex(model_.image[change.entry]);
+        }
+    }
+    if (pageChanged)
+        graph_->DrawHLpfEQCurve(model_.pageChannel);
 }
 
 // --- boxes ------------------------------------------------------------------------
@@ -147,34 +251,23 @@ int EqPage::fieldOf(const Box& box) const
     return 0;
 }
 
-int EqPage::chunkOf(const Box& box) const
-{
-    return isBand(box.kind) ? bandChunk(model_.pageChannel, box.band) : crossoverChunk(model_.pageChannel);
-}
-
 int EqPage::codeAt(Kind kind, int field) const
 {
     return isWide(kind) ? model_.code16(field) : model_.image[field];
 }
 
-void EqPage::storeCode(Kind kind, int field, int code)
+void EqPage::editField(int field, Kind kind, int code)
 {
-    if (isWide(kind))
-        model_.setCode16(field, code);
-    else
-        model_.image[field] = code;
-}
-
-void EqPage::recomputeAndMark(const Box& box)
-{
-    const int c = model_.pageChannel;
-    if (isBand(box.kind)) {
-        graph_->EQ_CalParamtr_DrawCurve_Setflg(box.band, c, chunkOf(box), bandRecord(c, box.band));
+    const int c = channelOfEntry(field);
+    if (c < 0)
         return;
-    }
-    const int field = fieldOf(box);
-    graph_->HLPF_CalParamtr_DrawCurve_Setflg(box.kind == Kind::HpfFrequency ? 0 : 1, model_.image[field],
-                                             model_.image[field + 1], c, chunkOf(box));
+    // Keys, typing and the wheel on one box are one control.
+    ParameterEdit edit(fieldLabel(c, field), "box:" + std::to_string(field));
+    if (isWide(kind))
+        edit.set16(field, code);
+    else
+        edit.set(field, code);
+    editor_.apply(std::move(edit));
 }
 
 // Focus enters: edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
@@ -211,9 +304,7 @@ void EqPage::boxKeyDown(const Box& box, int key)
         --code;
     else
         return;
-    storeCode(box.kind, field, code);
-    recomputeAndMark(box);
-    box.edit->setText(text(generalNumberText(entryValue(entryKind(box.kind), code))));
+    editField(field, box.kind, code); // the edit rewrites the box
 }
 
 // Character typed: edt_public_hpf_freqKeyPress, edt_public_lpf_freqKeyPress,
@@ -258,9 +349,8 @@ void EqPage::commit(const Box& box, bool byEnter)
     std::string typed = box.edit->text().toStdString();
     const int accepted = applyEntryRule(entryKind(box.kind), typed, code);
     box.edit->setText(text(typed));
-    storeCode(box.kind, field, accepted);
     if (accepted != code)
-        recomputeAndMark(box);
+        editField(field, box.kind, accepted);
     if (byEnter && isBand(box.kind))
         box.edit->selectAll();
 }
@@ -309,52 +399,29 @@ bool EqPage::eventFilter(QObject* watched, QEvent* event)
 
 // --- wheel apply operations -----------------------------------------------------
 
-QLineEdit* EqPage::boxNamed(const std::string& name) const
-{
-    for (const auto& [object, box] : boxes_)
-        if (box.edit->objectName().toStdString() == name)
-            return box.edit;
-    return nullptr;
-}
-
-void EqPage::HLPF_edt_change(int filter)
+void EqPage::applyWheelStep(Kind kind, int code)
 {
     if (!editing_.wheelActive || editing_.targetField < 0 || editing_.targetField + 1 >= kImageSize)
         return;
-    const int code = model_.image[editing_.targetField];
-    if (QLineEdit* box = boxNamed(editing_.targetBox))
-        box->setText(text(generalNumberText(frequencyAt(code))));
-    graph_->HLPF_CalParamtr_DrawCurve_Setflg(filter, code, model_.image[editing_.targetField + 1], model_.pageChannel,
-                                             editing_.targetChunk);
-}
-
-void EqPage::EQ_band_edt_change(Kind kind)
-{
-    if (!editing_.wheelActive || editing_.targetField < 0 || editing_.targetField + 1 >= kImageSize)
-        return;
-    const int code = codeAt(kind, editing_.targetField);
-    if (QLineEdit* box = boxNamed(editing_.targetBox))
-        box->setText(text(generalNumberText(entryValue(entryKind(kind), code))));
-    graph_->EQ_CalParamtr_DrawCurve_Setflg(editing_.bandNumber, model_.pageChannel, editing_.targetChunk,
-                                           editing_.targetRecord);
+    editField(editing_.targetField, kind, code);
 }
 
 // --- type lists -------------------------------------------------------------------
 
-void EqPage::HLPF_type_Cbb_Change(int filter)
+void EqPage::chooseCrossoverType(int filter)
 {
     emit hidePopupsRequested();
     const int c = model_.pageChannel;
     QComboBox* list = filter == 0 ? cbb_op3hpf_type_ : cbb_op3lpf_type_;
+    if (list->currentIndex() < 0)
+        return;
     const int typeEntry = crossoverRecord(c) + (filter == 0 ? kHpfType : kLpfType);
     editing_.targetField = typeEntry;
     editing_.targetChunk = crossoverChunk(c);
-    model_.image[typeEntry] = list->currentIndex();
-    graph_->HLPF_CalParamtr_DrawCurve_Setflg(filter, model_.image[typeEntry - 1], list->currentIndex(), c,
-                                             editing_.targetChunk);
+    editor_.apply(ParameterEdit(crossoverEditLabel(c, filter, true)).set(typeEntry, list->currentIndex()));
 }
 
-void EqPage::EQ_type_cbb_Change(QComboBox* combo)
+void EqPage::chooseBandType(QComboBox* combo)
 {
     // The band number is the last character of the list's name (cbb_op3eq_type_07).
     const QString name = combo->objectName();
@@ -369,8 +436,7 @@ void EqPage::EQ_type_cbb_Change(QComboBox* combo)
     editing_.targetField = editing_.targetRecord + kBandType;
     editing_.targetChunk = bandChunk(c, j);
     editing_.wheelTarget.clear();
-    model_.image[editing_.targetField] = combo->currentIndex();
-    graph_->EQ_CalParamtr_DrawCurve_Setflg(j, c, editing_.targetChunk, editing_.targetRecord);
+    editor_.apply(ParameterEdit(bandEditLabel(c, j)).set(editing_.targetField, combo->currentIndex()));
 }
 
 } // namespace talvex

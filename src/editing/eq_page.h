@@ -1,8 +1,10 @@
 #pragma once
 // The equaliser page: page selection, the band and crossover boxes (binding,
 // key filter, commit, Up/Down stepping), the five wheel apply operations and the
-// type lists. Every accepted value ends in one of the graph's recompute-and-mark
-// operations. The page finds its own controls under the window's central widget.
+// type lists. Every accepted value goes to the edit path (ParameterEditor); the
+// page shows every applied edit of a crossover or band record (its own and any
+// other's) by recomputing that filter's curve and rewriting its box. The page
+// finds its own controls under the window's central widget.
 //
 // One handler serves a whole row of boxes (the band comes from the box's name):
 // boxEnter is edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
@@ -11,6 +13,7 @@
 // filters with their commit on Enter; boxExit the five Exit handlers.
 
 #include "editing/editing_context.h"
+#include "editing/parameter_editor.h"
 #include "editing/entry_rules.h"
 #include "editing/response_graph.h"
 
@@ -32,26 +35,25 @@ struct ParameterModel;
 class EqPage : public QObject {
     Q_OBJECT
 public:
-    EqPage(QWidget* root, ParameterModel& model, EditingContext& editing, QObject* parent = nullptr);
+    EqPage(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent = nullptr);
 
     ResponseGraph& graph() { return *graph_; }
 
-    // Page selection: output k's "EQ/HPF/LPF" button (btn_op0_eq .. btn_op2_eq)
-    // shows channel k + 1, "Main EQ" (btn_in0_eq) shows Main. Marks nothing.
-    void btn_op0_eqClick(QAbstractButton* sender);
-    void btn_in0_eqClick();
+    // Shows the image: Main's page filled from it, curves recomputed and drawn,
+    // with the controls' signals blocked. Marks nothing and leaves the editing
+    // context alone.
+    void showImage();
 
-    // Wheel apply operations (registered with the editing context under these names).
-    void edt_hpf_freqChange() { HLPF_edt_change(0); }
-    void edt_lpf_freqChange() { HLPF_edt_change(1); }
-    void edt_eq_freqChange() { EQ_band_edt_change(EditingContext::BoxKind::BandFrequency); }
-    void edt_eq_gainChange() { EQ_band_edt_change(EditingContext::BoxKind::BandGain); }
-    void edt_eq_qvalChange() { EQ_band_edt_change(EditingContext::BoxKind::BandQ); }
+    // Page selection: output k's "EQ/HPF/LPF" button (btn_op0_eq .. btn_op2_eq,
+    // published as btn_op0_eqClick) shows channel k + 1, "Main EQ" (btn_in0_eq,
+    // btn_in0_eqClick) shows Main. Marks nothing.
+    void selectOutputPage(QAbstractButton* sender);
+    void selectMainPage();
 
-    // Type lists.
-    void cbb_op3hpf_typeChange() { HLPF_type_Cbb_Change(0); }
-    void cbb_op3lpf_typeChange() { HLPF_type_Cbb_Change(1); }
-    void cbb_op3eq_type_00Change(QComboBox* sender) { EQ_type_cbb_Change(sender); }
+    // Type lists: cbb_op3hpf_typeChange / cbb_op3lpf_typeChange
+    // (HLPF_type_Cbb_Change) and cbb_op3eq_type_00Change (EQ_type_cbb_Change).
+    void chooseCrossoverType(int filter);
+    void chooseBandType(QComboBox* sender);
 
 signals:
     void hidePopupsRequested();
@@ -68,6 +70,8 @@ private:
     };
 
     void showPage(int channel);
+    // Recomputes and redraws what an applied edit changed.
+    void showEdit(const ParameterEdit& edit);
 
     // Handlers shared by a whole row of boxes.
     void boxEnter(const Box& box);
@@ -77,20 +81,20 @@ private:
     void boxExit(const Box& box);
     void commit(const Box& box, bool byEnter);
 
-    void HLPF_edt_change(int filter);
-    void EQ_band_edt_change(Kind kind);
-    void HLPF_type_Cbb_Change(int filter);
-    void EQ_type_cbb_Change(QComboBox* combo);
+    // The wheel apply operations (edt_hpf_freqChange, edt_lpf_freqChange,
+    // edt_eq_freqChange, edt_eq_gainChange, edt_eq_qvalChange): the stepped
+    // code goes to the field the context designates.
+    void applyWheelStep(Kind kind, int code);
+    // One box's code to the edit path.
+    void editField(int field, Kind kind, int code);
 
-    // Image entry a box edits on the current page, and its chunk.
+    // Image entry a box edits on the current page.
     int fieldOf(const Box& box) const;
-    int chunkOf(const Box& box) const;
     int codeAt(Kind kind, int field) const;
-    void storeCode(Kind kind, int field, int code);
-    void recomputeAndMark(const Box& box);
-    QLineEdit* boxNamed(const std::string& name) const;
+    QLineEdit* boxOfField(int channel, int field) const;
 
     ParameterModel& model_;
+    ParameterEditor& editor_;
     EditingContext& editing_;
     ResponseGraph* graph_ = nullptr;
     std::unordered_map<const QObject*, Box> boxes_;

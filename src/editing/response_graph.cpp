@@ -1,6 +1,8 @@
 #include "editing/response_graph.h"
 
+#include "editing/edit_labels.h"
 #include "editing/editing_context.h"
+#include "editing/parameter_editor.h"
 #include "model/number_text.h"
 #include "model/parameter_model.h"
 #include "model/value_tables.h"
@@ -224,8 +226,8 @@ QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix
 
 } // namespace
 
-ResponseGraph::ResponseGraph(QWidget* root, ParameterModel& model, EditingContext& editing, QObject* parent)
-    : QObject(parent), model_(model), editing_(editing)
+ResponseGraph::ResponseGraph(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent)
+    : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing)
 {
     img_eqbackground_ = need<QLabel>(root, QStringLiteral("img_eqbackground"));
     edt_empty_ = need<QWidget>(root, QStringLiteral("edt_empty"));
@@ -234,7 +236,6 @@ ResponseGraph::ResponseGraph(QWidget* root, ParameterModel& model, EditingContex
         pageButtons_[c] = need<QAbstractButton>(root, QString::fromLatin1(buttons[c]));
     for (int j = 0; j < kBandsPerChannel; ++j) {
         freqBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_freq_0", j));
-        gainBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_gain_0", j));
         qBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_qval_0", j));
     }
     // Until the first page selection the graph shows the grid alone.
@@ -259,29 +260,30 @@ void ResponseGraph::recomputeChannel(int channel)
     responses_.recomputeChannel(renderer_.grid(), model_, channel);
 }
 
-void ResponseGraph::HLPF_CalParamtr_DrawCurve_Setflg(int filter, int frequencyCode, int typeCode, int channel, int chunk)
+void ResponseGraph::recomputeCrossover(int channel, int filter)
 {
-    ChannelCurves& curves = responses_.channel(channel);
-    if (filter == 0)
-        highPassResponse(renderer_.grid(), frequencyCode, typeCode, curves.highPass);
-    else
-        lowPassResponse(renderer_.grid(), frequencyCode, typeCode, curves.lowPass);
-    DrawHLpfEQCurve(channel);
-    model_.markChunk(chunk);
-}
-
-void ResponseGraph::EQ_CalParamtr_DrawCurve_Setflg(int band, int channel, int chunk, int record)
-{
-    ChannelCurves& curves = responses_.channel(channel);
-    if (band < 0 || band >= kBandsPerChannel || record < 0 || record + 8 > kImageSize)
+    if (channel < 0 || channel > 3)
         return;
-    bandResponse(renderer_.grid(), std::span<const int, 8>(model_.image.data() + record, 8), curves.markers[band],
-                 curves.bands[band]);
-    DrawHLpfEQCurve(channel);
-    model_.markChunk(chunk);
+    ChannelCurves& curves = responses_.channel(channel);
+    const int record = crossoverRecord(channel);
+    if (filter == 0)
+        highPassResponse(renderer_.grid(), model_.image[record + kHpfFrequency], model_.image[record + kHpfType],
+                         curves.highPass);
+    else
+        lowPassResponse(renderer_.grid(), model_.image[record + kLpfFrequency], model_.image[record + kLpfType],
+                        curves.lowPass);
 }
 
-void ResponseGraph::img_op0eqbackgroundMouseDown(int x, int y)
+void ResponseGraph::recomputeBand(int channel, int band)
+{
+    if (channel < 0 || channel > 3 || band < 0 || band >= kBandsPerChannel)
+        return;
+    ChannelCurves& curves = responses_.channel(channel);
+    bandResponse(renderer_.grid(), std::span<const int, 8>(model_.image.data() + bandRecord(channel, band), 8),
+                 curves.markers[band], curves.bands[band]);
+}
+
+void ResponseGraph::pointerPressed(int x, int y)
 {
     emit hidePopupsRequested();
     // A box being edited loses the focus and commits.
@@ -299,34 +301,31 @@ void ResponseGraph::img_op0eqbackgroundMouseDown(int x, int y)
     editing_.wheelTarget = "edt_op3eq_gain_0";
     editing_.wheelActive = false;
     drag_ = true;
+    ++dragCount_;
     freqBoxes_[j]->setFocus();
 }
 
-void ResponseGraph::img_public_eqbackgroundMouseMove(int x, int y)
+void ResponseGraph::pointerMoved(int x, int y)
 {
     if (!drag_)
         return;
+    const int c = model_.pageChannel;
     const int j = editing_.bandNumber;
     const int field = editing_.targetField;
     if (j < 0 || j >= kBandsPerChannel || field < 0 || field + 4 > kImageSize)
         return;
     const DragCodes codes = dragCodes(renderer_.geometry(), x, y);
-    bool changed = false;
-    if (codes.frequencyCode != model_.image[field]) {
-        model_.image[field] = codes.frequencyCode;
-        freqBoxes_[j]->setText(QString::fromStdString(generalNumberText(frequencyAt(codes.frequencyCode))));
-        changed = true;
-    }
-    if (codes.gainCode != model_.code16(field + 2)) {
-        model_.setCode16(field + 2, codes.gainCode);
-        gainBoxes_[j]->setText(QString::fromStdString(generalNumberText(eqGainAt(codes.gainCode))));
-        changed = true;
-    }
-    if (changed)
-        EQ_CalParamtr_DrawCurve_Setflg(j, model_.pageChannel, editing_.targetChunk, editing_.targetRecord);
+    ParameterEdit edit(bandEditLabel(c, j), "marker:" + std::to_string(field) + "#" + std::to_string(dragCount_));
+    if (codes.frequencyCode != model_.image[field])
+        edit.set(field + kBandFrequency, codes.frequencyCode);
+    if (codes.gainCode != model_.code16(field + kBandGain))
+        edit.set16(field + kBandGain, codes.gainCode);
+    // The band keeps its type and Q; movements within one table step cost nothing.
+    if (!edit.entries.empty())
+        editor_.apply(std::move(edit));
 }
 
-void ResponseGraph::img_op0eqbackgroundMouseUp(int, int)
+void ResponseGraph::pointerReleased(int, int)
 {
     drag_ = false;
     const int j = editing_.bandNumber;
@@ -358,13 +357,13 @@ bool ResponseGraph::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        img_op0eqbackgroundMouseDown(at().x(), at().y());
+        pointerPressed(at().x(), at().y());
         return true;
     case QEvent::MouseMove:
-        img_public_eqbackgroundMouseMove(at().x(), at().y());
+        pointerMoved(at().x(), at().y());
         return true;
     case QEvent::MouseButtonRelease:
-        img_op0eqbackgroundMouseUp(at().x(), at().y());
+        pointerReleased(at().x(), at().y());
         return true;
     default:
         return false;

@@ -7,9 +7,9 @@
 // fonts and marker images, nothing else (the installer tools render PNGs with it).
 //
 // ResponseGraph is the page's glue: it owns the channel curves, shows the image
-// in img_eqbackground, colours the four page buttons, runs the recompute-and-mark
-// operations every equaliser and crossover edit ends in, and turns press, move
-// and release on the image into marker drags.
+// in img_eqbackground, colours the four page buttons, recomputes the curves the
+// equaliser page asks for after an edit, and turns press, move and release on
+// the image into marker drags, which it hands to the edit path.
 
 #include "response/channel_responses.h"
 #include "response/graph_geometry.h"
@@ -29,6 +29,7 @@ class QPainter;
 namespace talvex {
 
 class EditingContext;
+class ParameterEditor;
 struct ParameterModel;
 
 // Curve colour of channel 0 Main, 1 High, 2 Mid, 3 Low.
@@ -76,8 +77,9 @@ class ResponseGraph : public QObject {
     Q_OBJECT
 public:
     // Finds img_eqbackground, the page buttons, the band boxes and edt_empty
-    // under root, draws the background and shows it.
-    ResponseGraph(QWidget* root, ParameterModel& model, EditingContext& editing, QObject* parent = nullptr);
+    // under root, draws the background and shows it. A marker drag reaches the
+    // image through `editor`.
+    ResponseGraph(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent = nullptr);
 
     const ResponseGraphRenderer& renderer() const { return renderer_; }
     ChannelResponses& responses() { return responses_; }
@@ -95,14 +97,18 @@ public:
     void DrawHLpfEQCurve(int channel);
     // Both crossovers and all ten bands of a channel from the image, without marking.
     void recomputeChannel(int channel);
-    // filter 0 = high-pass, otherwise low-pass.
-    void HLPF_CalParamtr_DrawCurve_Setflg(int filter, int frequencyCode, int typeCode, int channel, int chunk);
-    void EQ_CalParamtr_DrawCurve_Setflg(int band, int channel, int chunk, int record);
+    // One crossover filter (0 = high-pass, otherwise low-pass) or one band of a
+    // channel from the image; nothing is drawn or marked (the edit path marked).
+    void recomputeCrossover(int channel, int filter);
+    void recomputeBand(int channel, int band);
 
-    // Pointer handlers, positions in image pixels.
-    void img_op0eqbackgroundMouseDown(int x, int y);
-    void img_public_eqbackgroundMouseMove(int x, int y);
-    void img_op0eqbackgroundMouseUp(int x, int y);
+    // Pointer handlers, positions in image pixels: press on a marker starts a
+    // drag (img_op0eqbackgroundMouseDown), a move drags the band
+    // (img_public_eqbackgroundMouseMove), the release binds the wheel to the
+    // band's Q (img_op0eqbackgroundMouseUp).
+    void pointerPressed(int x, int y);
+    void pointerMoved(int x, int y);
+    void pointerReleased(int x, int y);
 
 signals:
     void hidePopupsRequested();
@@ -112,19 +118,20 @@ protected:
 
 private:
     ParameterModel& model_;
+    ParameterEditor& editor_;
     EditingContext& editing_;
     ResponseGraphRenderer renderer_;
     ChannelResponses responses_;
     QImage image_;
     int lastChannel_ = 0;
     bool drag_ = false;
+    int dragCount_ = 0; // one drag, one merge key
     const QObject* exitDetached_ = nullptr;
 
     QLabel* img_eqbackground_ = nullptr;
     QWidget* edt_empty_ = nullptr;
     std::array<QAbstractButton*, 4> pageButtons_{}; // btn_in0_eq, btn_op0_eq, btn_op1_eq, btn_op2_eq
     std::array<QLineEdit*, kBandsPerChannel> freqBoxes_{};
-    std::array<QLineEdit*, kBandsPerChannel> gainBoxes_{};
     std::array<QLineEdit*, kBandsPerChannel> qBoxes_{};
 };
 

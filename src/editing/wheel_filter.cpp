@@ -32,7 +32,7 @@ bool WheelFilter::eventFilter(QObject* watched, QEvent* event)
         // the wheel is bound nothing else scrolls either.
         return editing_.wheelActive && !editing_.wheelTarget.empty();
     }
-    return editing_.FormMouseWheel(delta, model_);
+    return editing_.wheelTurned(delta, model_);
 }
 
 } // namespace talvex

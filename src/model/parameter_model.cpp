@@ -18,7 +18,7 @@ void writeBandDefaults(std::array<int, kImageSize>& image, int record, int band)
 
 } // namespace
 
-void ParameterModel::Init_value()
+void ParameterModel::writeDefaults()
 {
     image.fill(0);
     for (int channel = 0; channel < 4; ++channel) {
@@ -35,7 +35,7 @@ void ParameterModel::Init_value()
 
 void ParameterModel::markChunk(int chunk)
 {
-    if (!viewRefresh && chunk >= 0 && chunk < kChunkFlagCount)
+    if (chunk >= 0 && chunk < kChunkFlagCount)
         pending[chunk] = true;
 }
 

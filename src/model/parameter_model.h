@@ -64,12 +64,11 @@ struct ParameterModel {
     std::array<int, kSystemRecordSize> systemRecord{};
     std::array<std::array<std::uint8_t, kPresetNameLength>, kPresetCount> presetNames{};
     std::array<bool, kChunkFlagCount> pending{};
-    // While set, edits change the image and the display but queue no writes.
-    bool viewRefresh = false;
     int pageChannel = 0;
 
-    // Writes the defaults into the image and sets the page channel to Main.
-    void Init_value();
+    // Writes the defaults into the image and sets the page channel to Main
+    // (published as Init_value).
+    void writeDefaults();
 
     int code16(int entry) const { return image[entry] + 256 * image[entry + 1]; }
     void setCode16(int entry, int code)
@@ -78,9 +77,18 @@ struct ParameterModel {
         image[entry + 1] = code / 256;
     }
 
-    // The one marking rule: queue the chunk's write unless the view is being refreshed.
+    // Queues the chunk's write. User edits of the image reach it through
+    // ParameterEdit::applyTo; the preset name and the system record mark their
+    // own flags (78, 79).
     void markChunk(int chunk);
     void clearPending() { pending.fill(false); }
+    // Drops the queued writes of image chunks; the preset-name and
+    // system-record writes (78, 79) stay queued.
+    void clearImageWrites()
+    {
+        for (int chunk = 0; chunk < kPresetNameChunk; ++chunk)
+            pending[std::size_t(chunk)] = false;
+    }
     // Lowest chunk number whose flag is set, or -1.
     int lowestPending() const;
 };

@@ -2,6 +2,7 @@
 
 #include "link/frame.h"
 #include "link/hex_text.h"
+#include "ui/controls.h"
 #include "ui/prompts.h"
 
 #include <QAbstractButton>
@@ -48,8 +49,8 @@ const FileDialogOptions GroupTransfer::dlgOpen_20grp =
 GroupTransfer::GroupTransfer(const PresetsContext& context, QWidget* window) : QObject(window), ctx_(context)
 {
     const std::pair<QTimer*, std::pair<const char*, int>> timers[] = {
-        {&tmr_apply20grp, {"tmr_apply20grp", kApplyIntervalMs}},
-        {&tmr_send20grp, {"tmr_send20grp", kSendIntervalMs}},
+        {&readGroupsTimer, {"tmr_apply20grp", kApplyIntervalMs}},
+        {&writeGroupsTimer, {"tmr_send20grp", kSendIntervalMs}},
         {&replyDeadline_, {"groupReplyDeadline", kReplyDeadlineMs}},
     };
     for (const auto& [timer, setting] : timers) {
@@ -58,27 +59,23 @@ GroupTransfer::GroupTransfer(const PresetsContext& context, QWidget* window) : Q
         timer->setTimerType(Qt::PreciseTimer);
     }
     replyDeadline_.setSingleShot(true);
-    connect(&tmr_apply20grp, &QTimer::timeout, this, &GroupTransfer::tmr_apply20grpTimer);
-    connect(&tmr_send20grp, &QTimer::timeout, this, &GroupTransfer::tmr_send20grpTimer);
+    connect(&readGroupsTimer, &QTimer::timeout, this, &GroupTransfer::readNextStoredGroup);
+    connect(&writeGroupsTimer, &QTimer::timeout, this, &GroupTransfer::writeNextStoredGroup);
     connect(&replyDeadline_, &QTimer::timeout, this, &GroupTransfer::replyDeadlinePassed);
 
     const std::pair<const char*, void (GroupTransfer::*)()> buttons[] = {
-        {"btn_save_onegrp2pc", &GroupTransfer::btn_save_onegrp2pcClick},
-        {"btn_load_onegrp2pc", &GroupTransfer::btn_load_onegrp2pcClick},
-        {"btn_save_20grp2pc", &GroupTransfer::btn_save_20grp2pcClick},
-        {"btn_load_20grp2pc", &GroupTransfer::btn_load_20grp2pcClick},
+        {"btn_save_onegrp2pc", &GroupTransfer::saveOneGroupToFile},
+        {"btn_load_onegrp2pc", &GroupTransfer::loadOneGroupFromFile},
+        {"btn_save_20grp2pc", &GroupTransfer::saveAllGroupsToFile},
+        {"btn_load_20grp2pc", &GroupTransfer::loadAllGroupsFromFile},
     };
-    for (const auto& [name, click] : buttons) {
-        auto* button = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
-        if (!button)
-            qFatal("group transfer: control %s is missing", name);
-        connect(button, &QAbstractButton::clicked, this, click);
-    }
+    for (const auto& [name, click] : buttons)
+        connect(need<QAbstractButton>(window, name), &QAbstractButton::clicked, this, click);
 }
 
 // --- save one group ------------------------------------------------------------
 
-void GroupTransfer::btn_save_onegrp2pcClick()
+void GroupTransfer::saveOneGroupToFile()
 {
     ctx_.hidePopups();
     if (!connected() || busy())
@@ -118,7 +115,7 @@ void GroupTransfer::currentGroupReceived(const frame::Reply& reply)
 
 // --- load one group ------------------------------------------------------------
 
-void GroupTransfer::btn_load_onegrp2pcClick()
+void GroupTransfer::loadOneGroupFromFile()
 {
     const auto parsed = beginLoad(State::LoadingOne, dlgOpen_onegrp, false);
     if (!parsed)
@@ -138,7 +135,7 @@ void GroupTransfer::btn_load_onegrp2pcClick()
 
 // --- save all groups -----------------------------------------------------------
 
-void GroupTransfer::btn_save_20grp2pcClick()
+void GroupTransfer::saveAllGroupsToFile()
 {
     if (!connected() || busy())
         return;
@@ -148,10 +145,10 @@ void GroupTransfer::btn_save_20grp2pcClick()
     lines_.clear();
     counter_ = 0;
     state_ = State::SavingAll;
-    tmr_apply20grp.start();
+    readGroupsTimer.start();
 }
 
-void GroupTransfer::tmr_apply20grpTimer()
+void GroupTransfer::readNextStoredGroup()
 {
     if (!connected() || counter_ >= groupfile::kStoredGroups)
         return;
@@ -159,7 +156,7 @@ void GroupTransfer::tmr_apply20grpTimer()
     ctx_.sender->sendRead(counter_, frame::kCmdStoredGroup, 0);
     ctx_.setProgressBar(counter_ * 5);
     if (counter_ == groupfile::kStoredGroups) {
-        tmr_apply20grp.stop();
+        readGroupsTimer.stop();
         ctx_.hideProgress();
         ctx_.setProgressBar(0);
         // The last replies are awaited a while, not for ever (the watchdog,
@@ -179,7 +176,7 @@ void GroupTransfer::storedGroupReceived(const frame::Reply& reply)
 
 void GroupTransfer::finishSaveAll()
 {
-    tmr_apply20grp.stop();
+    readGroupsTimer.stop();
     replyDeadline_.stop();
     state_ = State::Idle;
     ctx_.hideProgress();
@@ -202,7 +199,7 @@ void GroupTransfer::finishSaveAll()
 
 // --- load all groups -----------------------------------------------------------
 
-void GroupTransfer::btn_load_20grp2pcClick()
+void GroupTransfer::loadAllGroupsFromFile()
 {
     const auto parsed = beginLoad(State::LoadingAll, dlgOpen_20grp, true);
     if (!parsed)
@@ -213,10 +210,10 @@ void GroupTransfer::btn_load_20grp2pcClick()
     stopLinkTimers();
     ctx_.showProgress(false);
     counter_ = 0;
-    tmr_send20grp.start();
+    writeGroupsTimer.start();
 }
 
-void GroupTransfer::tmr_send20grpTimer()
+void GroupTransfer::writeNextStoredGroup()
 {
     if (!connected())
         return;
@@ -229,7 +226,7 @@ void GroupTransfer::tmr_send20grpTimer()
         return;
     }
     ctx_.supervision->stopWatchdog();
-    tmr_send20grp.stop();
+    writeGroupsTimer.stop();
     counter_ = 0;
     outgoing_.clear();
     const int epoch = linkEpoch_;
@@ -279,8 +276,8 @@ void GroupTransfer::replyDeadlinePassed()
 void GroupTransfer::linkLost()
 {
     ++linkEpoch_;
-    tmr_apply20grp.stop();
-    tmr_send20grp.stop();
+    readGroupsTimer.stop();
+    writeGroupsTimer.stop();
     replyDeadline_.stop();
     state_ = State::Idle;
     counter_ = 0;

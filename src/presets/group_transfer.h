@@ -44,12 +44,12 @@ public:
     // Finds the four file buttons below `window` by name and connects them.
     GroupTransfer(const PresetsContext& context, QWidget* window);
 
-    void btn_save_onegrp2pcClick();
-    void btn_load_onegrp2pcClick();
-    void btn_save_20grp2pcClick();
-    void btn_load_20grp2pcClick();
-    void tmr_apply20grpTimer();
-    void tmr_send20grpTimer();
+    void saveOneGroupToFile();    // btn_save_onegrp2pcClick
+    void loadOneGroupFromFile();  // btn_load_onegrp2pcClick
+    void saveAllGroupsToFile();   // btn_save_20grp2pcClick
+    void loadAllGroupsFromFile(); // btn_load_20grp2pcClick
+    void readNextStoredGroup();   // tick of tmr_apply20grp (tmr_apply20grpTimer)
+    void writeNextStoredGroup();  // tick of tmr_send20grp (tmr_send20grpTimer)
 
     // From the group reply handlers: a current-group reply (after it has been
     // shown; saves it when a one-group save was asked for) and one stored group
@@ -79,8 +79,8 @@ public:
     void replyDeadlinePassed();
     const QTimer& replyDeadline() const { return replyDeadline_; }
 
-    QTimer tmr_apply20grp;
-    QTimer tmr_send20grp;
+    QTimer readGroupsTimer;  // "tmr_apply20grp"
+    QTimer writeGroupsTimer; // "tmr_send20grp"
 
 private:
     enum class State { Idle, SavingOne, SavingAll, LoadingOne, LoadingAll, AwaitingGroup };

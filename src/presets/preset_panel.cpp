@@ -62,11 +62,11 @@ PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer,
     edt_save2dev_->setValidator(new NameValidator(edt_save2dev_));
     edt_save2dev_->installEventFilter(this);
 
-    connect(btn_load2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_load2devClick);
-    connect(btn_save2dev_, &QAbstractButton::clicked, this, &PresetPanel::btn_save2devClick);
+    connect(btn_load2dev_, &QAbstractButton::clicked, this, &PresetPanel::loadPreset);
+    connect(btn_save2dev_, &QAbstractButton::clicked, this, &PresetPanel::savePreset);
     // The user's choice only: the slot the system record selects leaves the box alone.
-    connect(cbb_save2dev_, &QComboBox::activated, this, &PresetPanel::cbb_save2devChange);
-    ctx_.sender->setPresetNameWriter([this] { sendPresetName(); });
+    connect(cbb_save2dev_, &QComboBox::activated, this, &PresetPanel::chooseSaveSlot);
+    ctx_.sender->setPresetNameWriter([this] { writePresetName(); });
 }
 
 std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
@@ -77,7 +77,7 @@ std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
     return item + 1;
 }
 
-void PresetPanel::btn_load2devClick()
+void PresetPanel::loadPreset()
 {
     ctx_.hidePopups();
     if (!ctx_.link->connected || transfer_.busy())
@@ -96,7 +96,7 @@ void PresetPanel::btn_load2devClick()
     ctx_.model->systemRecord[0] = n;
 }
 
-void PresetPanel::cbb_save2devChange()
+void PresetPanel::chooseSaveSlot()
 {
     const auto n = selectedPreset(cbb_save2dev_);
     if (!n || *n > kPresetCount) {
@@ -107,7 +107,7 @@ void PresetPanel::cbb_save2devChange()
     edt_save2dev_->setText(QString::fromLatin1(shown.data(), qsizetype(shown.size())));
 }
 
-void PresetPanel::btn_save2devClick()
+void PresetPanel::savePreset()
 {
     if (!ctx_.link->connected)
         return;
@@ -130,7 +130,7 @@ void PresetPanel::btn_save2devClick()
     }
 }
 
-void PresetPanel::sendPresetName()
+void PresetPanel::writePresetName()
 {
     if (!ctx_.link->connected)
         return;
@@ -154,12 +154,12 @@ void PresetPanel::sendPresetName()
     }
 }
 
-bool PresetPanel::edt_save2devKeyPress(QKeyEvent* event)
+bool PresetPanel::nameKeyPress(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        btn_save2devClick();
+        savePreset();
         return true;
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
@@ -177,15 +177,15 @@ bool PresetPanel::edt_save2devKeyPress(QKeyEvent* event)
     return !std::all_of(text.begin(), text.end(), printable);
 }
 
-void PresetPanel::Edt_selectall() { edt_save2dev_->selectAll(); }
+void PresetPanel::selectWholeName() { edt_save2dev_->selectAll(); }
 
 bool PresetPanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == edt_save2dev_) {
         if (event->type() == QEvent::KeyPress)
-            return edt_save2devKeyPress(static_cast<QKeyEvent*>(event));
+            return nameKeyPress(static_cast<QKeyEvent*>(event));
         if (event->type() == QEvent::MouseButtonRelease)
-            QTimer::singleShot(0, this, &PresetPanel::Edt_selectall);
+            QTimer::singleShot(0, this, &PresetPanel::selectWholeName);
     }
     return QObject::eventFilter(watched, event);
 }

@@ -31,16 +31,17 @@ public:
     // the send scheduler's name write.
     PresetPanel(const PresetsContext& context, GroupTransfer& transfer, QWidget* window);
 
-    void btn_load2devClick();
-    void cbb_save2devChange();
-    void btn_save2devClick();
+    void loadPreset();     // btn_load2devClick
+    void chooseSaveSlot(); // cbb_save2devChange
+    void savePreset();     // btn_save2devClick
     // Key filter of the name box: true when the key is used up here (Enter,
-    // which saves, and every character outside 8 and 32..126).
-    bool edt_save2devKeyPress(QKeyEvent* event);
-    // A click in the name box selects all of its text.
-    void Edt_selectall();
-    // The name write for pending-write flag 78, run by the send scheduler.
-    void sendPresetName();
+    // which saves, and every character outside 8 and 32..126) (edt_save2devKeyPress).
+    bool nameKeyPress(QKeyEvent* event);
+    // A click in the name box selects all of its text (Edt_selectall).
+    void selectWholeName();
+    // The name write for pending-write flag 78, run by the send scheduler
+    // (sendPresetName).
+    void writePresetName();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

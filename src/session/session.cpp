@@ -300,6 +300,9 @@ void Session::onCurrentGroup(const frame::Reply& reply)
 {
     if (!replies::storeGroup(reply.payload(), model_))
         return;
+    // The device's image replaces the one edited here: writes still waiting
+    // would only send its own values back.
+    model_.clearImageWrites();
     emit imageArrived(reply);
     if (!link_.connected)
         return; // the link was lost while the save dialog was open

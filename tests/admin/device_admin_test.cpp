@@ -29,7 +29,7 @@ protected:
         buildMainWindowLayout(window);
         sender.setTransport(&transport);
         sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
-        admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, editing, prompts});
+        admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, prompts});
         // As a connect to Device ID 1 leaves things: record read, view filled.
         for (int i = 0; i < 8; ++i)
             model.systemRecord[i] = 10 + i;
@@ -66,7 +66,6 @@ protected:
     ParameterModel model;
     LinkState link;
     CommandSender sender{model, link};
-    EditingContext editing;
     RecordingTransport transport;
     RecordingPrompts prompts;
     std::unique_ptr<DeviceAdmin> admin;
@@ -104,7 +103,6 @@ TEST_F(DeviceAdminTest, DeviceIdEntryIsCheckedAndConfirmed)
     EXPECT_EQ(model.systemRecord[3], 250);
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 249);
     EXPECT_EQ(model.lowestPending(), kSystemRecordChunk);
-    EXPECT_EQ(editing.targetChunk, kSystemRecordChunk);
     EXPECT_EQ(sender.deviceAddress, 4); // until the record has gone out
 }
 

@@ -40,7 +40,7 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
     EXPECT_TRUE(checked("NoBTL1"));
     EXPECT_FALSE(checked("Lowmidbridge1") || checked("highmidbridge1") || checked("LowmidBTLhighlow1"));
     EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_TRUE(window->model().viewRefresh); // stays set until the first group is shown
+    EXPECT_EQ(window->model().lowestPending(), -1); // showing the image marks nothing
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 
     // The serial port list holds the --port path, selected.
@@ -53,9 +53,9 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
     const std::pair<QTimer*, int> expected[] = {
-        {&window->busSearch().tmr_boot, 100},        {&window->session().progressTimer, 200},    {&window->session().watchdogTimer, 250},
-        {&window->session().sendPulseTimer, 350},  {&window->session().usbRetryTimer, 500}, {&window->groupTransfer().tmr_apply20grp, 980},
-        {&window->groupTransfer().tmr_send20grp, 1500},  {&window->session().portListTimer, 2000}, {&window->busSearch().tmr_close_seach, 3000},
+        {&window->busSearch().startupSearchTimer, 100},        {&window->session().progressTimer, 200},    {&window->session().watchdogTimer, 250},
+        {&window->session().sendPulseTimer, 350},  {&window->session().usbRetryTimer, 500}, {&window->groupTransfer().readGroupsTimer, 980},
+        {&window->groupTransfer().writeGroupsTimer, 1500},  {&window->session().portListTimer, 2000}, {&window->busSearch().closeSearchResultTimer, 3000},
     };
     for (auto [timer, interval] : expected) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
@@ -88,7 +88,7 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
     EXPECT_EQ(text("btn_connect"), "Disconnect");
     EXPECT_EQ(face("btn_connect"), kGreen);
     EXPECT_EQ(window->link().currentPort, 1);
-    EXPECT_FALSE(window->model().viewRefresh);
+    EXPECT_EQ(window->model().lowestPending(), -1);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(window->session().progressTimer.isActive());
     EXPECT_TRUE(window->session().watchdogTimer.isActive());
@@ -135,11 +135,11 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
 TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
 {
     makeWindow();
-    // Changed before connecting: the view-refresh flag from start-up keeps it local.
+    // Changed before connecting: the image read at connect replaces it, and none of it is sent.
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(10);
-    EXPECT_EQ(window->model().lowestPending(), -1);
 
     connectAndRead();
+    EXPECT_EQ(window->model().lowestPending(), -1);
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_FALSE(isWrite(frames[i])) << i;
     EXPECT_EQ(label("lbl28"), "0dB"); // the device's value replaced the local change
@@ -168,11 +168,10 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
 TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
-    // Before the first group the menu changes the screen only.
-    window->strip().LowmidBTLhighlow1Click();
+    // Before the first group the menu changes the screen only (nothing of it is sent, below).
+    window->strip().chooseBridgeMode(3);
     EXPECT_FALSE(shown("btn_op0_gain"));
-    EXPECT_EQ(window->model().lowestPending(), -1);
-    window->strip().NoBTL1Click();
+    window->strip().chooseBridgeMode(0);
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
             EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
@@ -181,6 +180,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), plain);
 
     connectAndRead();
+    EXPECT_EQ(window->model().lowestPending(), -1);
     control<QAction>("highmidbridge1")->trigger();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(checked("NoBTL1"));
@@ -190,7 +190,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
 
-    window->strip().Lowmidbridge1Click();
+    window->strip().chooseBridgeMode(1);
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
     EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
 }
@@ -199,7 +199,7 @@ TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
 {
     amp.image()[kBridgeMode] = 7;
     makeWindow();
-    window->strip().highmidbridge1Click();
+    window->strip().chooseBridgeMode(2);
     connectAndRead();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));

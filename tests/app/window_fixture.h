@@ -98,7 +98,7 @@ protected:
         window = std::make_unique<MainWindow>(platform);
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
-            window->busSearch().tmr_boot.stop();
+            window->busSearch().startupSearchTimer.stop();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
 

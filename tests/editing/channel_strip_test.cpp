@@ -3,6 +3,7 @@
 
 #include "editing/channel_strip.h"
 #include "editing/editing_context.h"
+#include "editing/parameter_editor.h"
 #include "editing/wheel_filter.h"
 #include "link/command_sender.h"
 #include "model/parameter_model.h"
@@ -36,14 +37,12 @@ protected:
     StripTest()
     {
         buildMainWindowLayout(window);
-        model.Init_value();
-        strip = std::make_unique<ChannelStrip>(&window, model, editing);
+        model.writeDefaults();
+        strip = std::make_unique<ChannelStrip>(&window, editor, editing);
         wheel = std::make_unique<WheelFilter>(&window, editing, model);
         sender.setTransport(&transport);
         link.connected = true;
-        model.viewRefresh = true;
-        strip->refresh();
-        model.viewRefresh = false;
+        strip->showImage();
         window.show();
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -81,6 +80,7 @@ protected:
     }
 
     ParameterModel model;
+    ParameterEditor editor{model};
     EditingContext editing;
     LinkState link;
     CommandSender sender{model, link};
@@ -257,7 +257,10 @@ TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
     // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
     // box's code and the combo stays.
     int applied = 0;
-    editing.setApply("edt_eq_gainChange", [&] { ++applied; });
+    editing.setApply("edt_eq_gainChange", [&](int code) {
+        ++applied;
+        model.setCode16(editing.targetField, code);
+    });
     editing.bindBox(EditingContext::BoxKind::BandGain, 0, 1, "edt_op3eq_gain_00");
     model.setCode16(editing.targetField, 200);
     turnWheel(release, 120);
@@ -310,7 +313,7 @@ TEST_F(StripTest, EveryWayAPopupCloses)
     EXPECT_TRUE(shown("grpbx_gain")); // only one at a time
     opensThen("btn_op2_gain", "grpbx_gain", [&] { click("btn_op2_mute"); });
     opensThen("btn_op1_delay", "grpbx_delay", [&] { slider("rztrckbr_ingain")->setValue(12); });
-    opensThen("btn_op1_delay", "grpbx_delay", [&] { strip->refresh(); });
+    opensThen("btn_op1_delay", "grpbx_delay", [&] { strip->showImage(); });
     opensThen("btn_op1_lim", "grpbx_limit", [&] { QMetaObject::invokeMethod(strip.get(), "hidePopups"); });
     opensThen("btn_op1_lim", "grpbx_limit", [&] { control<QAction>("NoBTL1")->trigger(); });
 
@@ -327,22 +330,60 @@ TEST_F(StripTest, EveryWayAPopupCloses)
     EXPECT_TRUE(shown("grpbx_limit"));
 }
 
-TEST_F(StripTest, NothingIsMarkedWhileTheViewIsRefreshed)
+TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
 {
-    model.viewRefresh = true;
-    model.setCode16(450, 325);
-    click("btn_op0_mute");
-    click("btn_op2_gain");
-    slider("rztrckbr_ingain")->setValue(150);
-    control<QAction>("Lowmidbridge1")->trigger();
+    click("btn_op2_gain"); // a pop-up open, the context on Low's gain
+    model.clearPending();
+    model.image[144] = 1;
+    model.setCode16(kMainGain, 150);
+    model.image[kBridgeMode] = 1;
+    strip->showImage();
     EXPECT_EQ(face("btn_op0_mute"), kRed);
-    EXPECT_EQ(model.image[144], 1);
-    EXPECT_EQ(model.code16(450), 300);
     EXPECT_EQ(label("lbl28"), "-30dB");
-    EXPECT_EQ(model.code16(kMainGain), 150);
-    EXPECT_EQ(model.image[kBridgeMode], 1);
+    EXPECT_EQ(slider("rztrckbr_ingain")->value(), 150);
+    EXPECT_TRUE(control<QAction>("Lowmidbridge1")->isChecked());
+    EXPECT_FALSE(shown("btn_op1_mute"));
+    EXPECT_FALSE(shown("grpbx_gain"));
+    EXPECT_EQ(editing.targetField, outputBlockStart(2) + kOutGain);
+    EXPECT_EQ(editing.targetChunk, 56);
     EXPECT_EQ(model.lowestPending(), -1);
     const auto frame = tick(); // nothing pending: a meter read, not a write
     ASSERT_FALSE(frame.empty());
     EXPECT_NE(frame[4], kOpWriteByte);
+}
+
+TEST_F(StripTest, EditsNameTheControlAndShowWhenAppliedFromElsewhere)
+{
+    std::vector<ParameterEdit> edits;
+    QObject::connect(&editor, &ParameterEditor::edited, [&](const ParameterEdit& e) { edits.push_back(e); });
+    click("btn_op0_mute");
+    click("btn_op2_gain");
+    slider("rztrckbr_gain")->setValue(10);
+    slider("rztrckbr_gain")->setValue(11);
+    control<QAction>("highmidbridge1")->trigger();
+    click("btn_in0_delay");
+    slider("rztrckbr_delay")->setValue(7);
+    ASSERT_EQ(edits.size(), 5u);
+    const std::pair<const char*, int> expected[] = {
+        {"High mute", 18}, {"Low gain", 56}, {"Low gain", 56}, {"Bridge mode", 0}, {"Main delay", 0}};
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        EXPECT_EQ(edits[i].label, expected[i].first) << i;
+        EXPECT_EQ(edits[i].chunk(), expected[i].second) << i;
+    }
+    EXPECT_TRUE(edits[0].mergeKey.empty()); // toggles never merge
+    EXPECT_EQ(edits[1].mergeKey, edits[2].mergeKey); // one track bar
+    EXPECT_EQ(edits[2].entries[0].before, 10);
+
+    // Going back through the same path shows the old state and marks again.
+    model.clearPending();
+    editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
+    editor.apply(edits[3].inverted(), ParameterEditor::Origin::Replay);
+    EXPECT_NE(face("btn_op0_mute"), kRed);
+    EXPECT_TRUE(shown("btn_op1_mute"));
+    EXPECT_TRUE(control<QAction>("NoBTL1")->isChecked());
+    editor.apply(edits[4].inverted(), ParameterEditor::Origin::Replay); // the open pop-up follows
+    EXPECT_EQ(slider("rztrckbr_delay")->value(), 0);
+    EXPECT_EQ(label("albl2"), "0 ms");
+    EXPECT_EQ(model.lowestPending(), 0);
+    EXPECT_TRUE(model.pending[18]);
 }

@@ -24,6 +24,7 @@ namespace {
 struct EqPageTest : ::testing::Test {
     QMainWindow window;
     ParameterModel model;
+    ParameterEditor editor{model};
     EditingContext editing;
     std::unique_ptr<EqPage> page;
     int popupHides = 0;
@@ -31,10 +32,10 @@ struct EqPageTest : ::testing::Test {
     EqPageTest()
     {
         buildMainWindowLayout(window);
-        model.Init_value();
-        page = std::make_unique<EqPage>(window.centralWidget(), model, editing);
+        model.writeDefaults();
+        page = std::make_unique<EqPage>(window.centralWidget(), editor, editing);
         QObject::connect(page.get(), &EqPage::hidePopupsRequested, [this] { ++popupHides; });
-        page->btn_in0_eqClick();
+        page->selectMainPage();
         window.show();
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -185,7 +186,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     click("edt_op3eq_gain_01");
     EXPECT_EQ(find("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
     ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
-    EXPECT_TRUE(editing.FormMouseWheel(120, model));
+    EXPECT_TRUE(editing.wheelTurned(120, model));
     EXPECT_EQ(model.code16(bandRecord(3, 1) + kBandGain), 121);
     EXPECT_EQ(text("edt_op3eq_gain_01"), "0.2");
     EXPECT_TRUE(model.pending[bandChunk(3, 1)]);
@@ -193,7 +194,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     click("edt_op3hpf_freq");
     model.image[crossoverRecord(3)] = 243;
     model.clearPending();
-    editing.FormMouseWheel(120, model);
+    editing.wheelTurned(120, model);
     EXPECT_EQ(model.image[crossoverRecord(3)], 243);
     EXPECT_EQ(text("edt_op3hpf_freq"), "21900");
     EXPECT_TRUE(model.pending[crossoverChunk(3)]); // sent again though unchanged
@@ -202,7 +203,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     find("edt_op3eq_freq_00")->setFocus();
     find<QWidget>("edt_empty")->setFocus();
     EXPECT_FALSE(editing.wheelActive);
-    EXPECT_FALSE(editing.FormMouseWheel(120, model));
+    EXPECT_FALSE(editing.wheelTurned(120, model));
 }
 
 TEST_F(EqPageTest, TypeListsStoreTheirPosition)
@@ -220,20 +221,63 @@ TEST_F(EqPageTest, TypeListsStoreTheirPosition)
     EXPECT_TRUE(model.pending[57]);
 }
 
-TEST_F(EqPageTest, NothingIsMarkedUnderTheViewRefreshFlag)
+TEST_F(EqPageTest, ShowingTheImageMarksNothingAndLeavesTheContext)
 {
-    model.viewRefresh = true;
-    type("edt_op3eq_gain_00", "6");
-    selectType("cbb_op3hpf_type", 4);
-    const MarkerPosition m = marker(1);
-    press({m.x, m.y});
-    moveTo({430, 50});
-    release({430, 50});
-    EXPECT_EQ(model.code16(bandRecord(0, 0) + kBandGain), 150);
-    EXPECT_EQ(model.image[bandRecord(0, 1)], 136);
-    EXPECT_EQ(model.image[crossoverRecord(0) + kHpfType], 4);
+    click("btn_op0_eq"); // High
+    click("edt_op3eq_gain_02"); // the wheel bound to High's band 3 gain
+    const int field = editing.targetField;
+    model.clearPending();
+    model.image[bandRecord(0, 1)] = 136;
+    model.setCode16(bandRecord(0, 0) + kBandGain, 150);
+    model.image[crossoverRecord(0) + kHpfType] = 4;
+    page->showImage();
+    EXPECT_EQ(model.pageChannel, 0);
+    EXPECT_EQ(text("edt_op3eq_freq_01"), "1000.0");
+    EXPECT_EQ(text("edt_op3eq_gain_00"), "6.0");
+    EXPECT_EQ(find<QComboBox>("cbb_op3hpf_type")->currentIndex(), 4);
     EXPECT_EQ(marker(1).x, 430);
+    EXPECT_EQ(editing.targetField, field);
+    EXPECT_EQ(editing.wheelTarget, "edt_eq_gain");
     EXPECT_EQ(pendingCount(), 0);
+}
+
+TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
+{
+    std::vector<ParameterEdit> edits;
+    QObject::connect(&editor, &ParameterEditor::edited, [&](const ParameterEdit& e) { edits.push_back(e); });
+    click("edt_op3eq_gain_03");
+    QTest::keyClick(find("edt_op3eq_gain_03"), Qt::Key_Up);
+    editing.wheelTurned(120, model);
+    selectType("cbb_op3hpf_type", 2);
+    for (int drag = 0; drag < 2; ++drag) {
+        const MarkerPosition m = marker(3);
+        press({m.x, m.y});
+        moveTo({430, 87 - drag});
+        moveTo({500, 60 - drag});
+        release({500, 60});
+    }
+    ASSERT_EQ(edits.size(), 7u);
+    EXPECT_EQ(edits[0].label, "EQ 4 (Main)");
+    EXPECT_EQ(edits[0].mergeKey, edits[1].mergeKey); // the key and the wheel on one box
+    EXPECT_EQ(edits[1].entries[0].before, 121);
+    EXPECT_EQ(edits[1].entries[0].after, 122);
+    EXPECT_EQ(edits[2].label, "Main HPF type");
+    EXPECT_TRUE(edits[2].mergeKey.empty()); // list choices never merge
+    EXPECT_EQ(edits[3].mergeKey, edits[4].mergeKey); // one drag
+    EXPECT_NE(edits[4].mergeKey, edits[5].mergeKey); // the next drag
+    EXPECT_EQ(edits[3].chunk(), bandChunk(0, 3));
+
+    // Applied from elsewhere (a step taken back), an edit shows on the page.
+    editor.apply(edits[2].inverted(), ParameterEditor::Origin::Replay);
+    EXPECT_EQ(find<QComboBox>("cbb_op3hpf_type")->currentIndex(), 0);
+    editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
+    EXPECT_EQ(text("edt_op3eq_gain_03"), "0");
+    // An edit of another channel's band leaves this page's boxes alone.
+    const QString shown = text("edt_op3eq_freq_03");
+    const int before = page->graph().responses().channel(1).markers[3].x;
+    editor.apply(ParameterEdit("EQ 4 (High)").set(bandRecord(1, 3), 200));
+    EXPECT_EQ(text("edt_op3eq_freq_03"), shown);
+    EXPECT_GT(page->graph().responses().channel(1).markers[3].x, before); // High's curve follows
 }
 
 TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
@@ -268,7 +312,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     EXPECT_TRUE(find("edt_op3eq_qval_03")->hasFocus());
     EXPECT_EQ(editing.wheelTarget, "edt_eq_qval");
     EXPECT_EQ(editing.targetField, 198);
-    editing.FormMouseWheel(-120, model);
+    editing.wheelTurned(-120, model);
     EXPECT_EQ(model.code16(198), 41);
     EXPECT_EQ(text("edt_op3eq_qval_03"), "3.842");
 
@@ -303,7 +347,7 @@ TEST_F(EqPageTest, APageSwitchEndsADrag)
     click("btn_op0_eq");
     const MarkerPosition m = marker(5);
     press({m.x, m.y});
-    page->btn_in0_eqClick(); // a view refresh while the button is held
+    page->showImage(); // the image shown while the button is held
     moveTo({430, 40});
     EXPECT_EQ(model.image[bandRecord(1, 5)], 50);
     EXPECT_EQ(model.image[bandRecord(0, 5)], 50);

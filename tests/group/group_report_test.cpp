@@ -91,7 +91,7 @@ std::vector<std::string> lines(const std::string& text)
 groupfile::GroupImage defaults()
 {
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     groupfile::GroupImage image{};
     std::copy(model.image.begin(), model.image.end(), image.begin());
     return image;

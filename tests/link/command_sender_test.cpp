@@ -20,7 +20,7 @@ struct SenderTest : ::testing::Test {
 
     SenderTest()
     {
-        model.Init_value();
+        model.writeDefaults();
         link.connected = true;
         sender.setTransport(&transport);
         sender.setSelectedAddress([this] { return selected; });
@@ -187,7 +187,6 @@ TEST_F(SenderTest, BlockWriteChecksumCoversHeadAndData)
 
 TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
 {
-    model.viewRefresh = false;
     for (int chunk : {79, 19, 2, 76})
         model.markChunk(chunk);
     std::vector<int> commands;

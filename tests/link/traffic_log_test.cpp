@@ -117,7 +117,7 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
 {
     ASSERT_TRUE(log.open(path.string()));
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     LinkState link;
     link.connected = true;
     RecordingTransport inner;

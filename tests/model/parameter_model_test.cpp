@@ -1,4 +1,5 @@
 #include "model/parameter_model.h"
+#include "model/parameter_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ TEST(InitValue, WritesTheDefaultGroup)
     ParameterModel model;
     model.image.fill(77);
     model.pageChannel = 3;
-    model.Init_value();
+    model.writeDefaults();
 
     EXPECT_EQ(model.pageChannel, 0);
     for (int channel = 0; channel < 4; ++channel) {
@@ -68,15 +69,16 @@ TEST(ImageAddressing, EntriesAndChunksOfTheEditedFields)
     }
 }
 
-TEST(PendingWrites, MarkingFollowsTheViewRefreshFlag)
+TEST(PendingWrites, MarkingAndDroppingImageWrites)
 {
     ParameterModel model;
     EXPECT_EQ(model.lowestPending(), -1);
-    model.viewRefresh = true;
     model.markChunk(5);
+    model.clearImageWrites(); // a received image: its chunks need no write
     EXPECT_EQ(model.lowestPending(), -1);
-    model.viewRefresh = false;
     model.markChunk(79);
+    model.clearImageWrites(); // the system record's write stays
+    EXPECT_EQ(model.lowestPending(), 79);
     model.markChunk(19);
     model.markChunk(82); // no such flag
     EXPECT_EQ(model.lowestPending(), 19);
@@ -91,4 +93,43 @@ TEST(ImageAddressing, SixteenBitCodesAreLittleEndianPairs)
     EXPECT_EQ(model.image[4], 160);
     EXPECT_EQ(model.image[5], 5);
     EXPECT_EQ(model.code16(4), 1440);
+}
+
+TEST(ParameterEdit, AppliesWithinOneChunkKeepsTheOldValuesAndGoesBack)
+{
+    ParameterModel model;
+    model.image[146] = 44;
+    ParameterEdit edit("High gain", "rztrckbr_gain:146");
+    edit.set16(146, 301);
+    ASSERT_TRUE(edit.applyTo(model));
+    EXPECT_EQ(model.code16(146), 301);
+    EXPECT_EQ(edit.entries[0].before, 44);
+    EXPECT_EQ(edit.chunk(), 18);
+    EXPECT_TRUE(edit.changesImage());
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    model.clearPending();
+    ParameterEdit back = edit.inverted();
+    ASSERT_TRUE(back.applyTo(model));
+    EXPECT_EQ(model.code16(146), 44);
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    // The same value again changes nothing but is still sent (a wheel turn at its limit).
+    model.clearPending();
+    ParameterEdit same("High gain");
+    same.set(146, 44);
+    ASSERT_TRUE(same.applyTo(model));
+    EXPECT_FALSE(same.changesImage());
+    EXPECT_EQ(model.lowestPending(), 18);
+
+    // Refused whole, nothing written or marked: two chunks, beyond the image, no entries.
+    ParameterEdit twoChunks("x"), beyond("x"), empty("x");
+    twoChunks.set(7, 1).set(8, 1);
+    beyond.set(kImageSize, 1);
+    for (ParameterEdit* bad : {&twoChunks, &beyond, &empty}) {
+        model.clearPending();
+        EXPECT_FALSE(bad->applyTo(model));
+        EXPECT_EQ(model.lowestPending(), -1);
+        EXPECT_EQ(model.image[7], 0);
+    }
 }

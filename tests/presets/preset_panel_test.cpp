@@ -58,12 +58,6 @@ TEST_F(PresetPanelTest, SaveTrimsPadsAndQueuesTheName)
     button("btn_save2dev")->click();
     EXPECT_EQ(nameOf(model, 1), std::string(20, ' '));
     EXPECT_EQ(load()->itemText(0), "Usr0:");
-
-    // While the view is being refreshed the name is stored but not queued.
-    model.pending.fill(false);
-    model.viewRefresh = true;
-    button("btn_save2dev")->click();
-    EXPECT_FALSE(model.pending[kPresetNameChunk]);
 }
 
 TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)

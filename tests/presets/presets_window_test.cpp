@@ -103,7 +103,7 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
 
     // Saving at a quicker pace than the device's own (but slower than a reply
     // takes over the pseudo-terminal): the reading logic is the same.
-    transfer().tmr_apply20grp.setInterval(200);
+    transfer().readGroupsTimer.setInterval(200);
     const QString file = path("all.datgrp");
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
@@ -148,7 +148,7 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
 {
     makeFaultyWindow(vamp::Faults{.dropStoredGroupReply = 13});
     connectAndRead();
-    transfer().tmr_apply20grp.setInterval(200);
+    transfer().readGroupsTimer.setInterval(200);
     const QString file = path("all.datgrp");
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
@@ -180,7 +180,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(groupfile::formatAllGroups(texts)->c_str());
     }
-    transfer().tmr_send20grp.setInterval(60);
+    transfer().writeGroupsTimer.setInterval(60);
     fileDialogs.answers = {file};
     click("btn_load_20grp2pc");
     auto blockWrites = [&] {
@@ -190,7 +190,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     hid.unplug(info.path);
     EXPECT_FALSE(window->link().connected);
     EXPECT_TRUE(window->warningDialog()->isVisible());
-    EXPECT_FALSE(transfer().tmr_send20grp.isActive());
+    EXPECT_FALSE(transfer().writeGroupsTimer.isActive());
     EXPECT_FALSE(transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());

@@ -18,7 +18,7 @@ VirtualAmplifier::VirtualAmplifier(int deviceId, Faults faults) : faults_(faults
 {
     // The editor's own defaults, with a few values a connect visibly changes.
     ParameterModel defaults;
-    defaults.Init_value();
+    defaults.writeDefaults();
     defaults.setCode16(kMainGain, 300);                           // Main at 0 dB
     defaults.setCode16(outputBlockStart(0) + kOutGain, 290);      // High at -2 dB
     defaults.image[outputBlockStart(1) + kOutMute] = 1;           // Mid muted
