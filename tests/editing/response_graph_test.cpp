@@ -1,10 +1,18 @@
 // The graph drawn without a window: background, markers and curve read back
 // from the image, and the pointer rules (hit test, drag position to codes).
 
+#include "editing/eq_page.h"
 #include "editing/response_graph.h"
 #include "model/parameter_model.h"
+#include "ui/main_window_layout.h"
 
+#include <QAbstractButton>
 #include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QTest>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -160,4 +168,144 @@ TEST(GraphPointer, DragPositionsToCodes)
     // Outside the image while the button is held: left of it 19.7 Hz, above it +12 dB.
     EXPECT_EQ(codes(-500, -500), std::make_pair(0, 180));
     EXPECT_EQ(codes(5000, 5000), std::make_pair(243, 0));
+}
+
+// --- at the screen's resolution -----------------------------------------------
+
+namespace {
+
+// 2 x 2 blocks of a ratio-2 picture that are not of one colour, inside a graph
+// area: detail finer than the 100 % pixel grid. An enlarged picture has none.
+int finerBlocks(const QImage& image, QRect graphArea)
+{
+    int count = 0;
+    for (int y = graphArea.top(); y <= graphArea.bottom(); ++y)
+        for (int x = graphArea.left(); x <= graphArea.right(); ++x) {
+            const QRgb p = image.pixel(2 * x, 2 * y);
+            count += image.pixel(2 * x + 1, 2 * y) != p || image.pixel(2 * x, 2 * y + 1) != p ||
+                     image.pixel(2 * x + 1, 2 * y + 1) != p;
+        }
+    return count;
+}
+
+// A flat curve with band 1's marker at (300, 120) and the others out of sight.
+ChannelResponses flatWithOneMarker()
+{
+    ChannelResponses responses;
+    for (int c = 0; c < 4; ++c)
+        for (int j = 0; j < kBandsPerChannel; ++j)
+            responses.channel(c).markers[j] = j == 0 ? MarkerPosition{300, 120} : MarkerPosition{-100, -100};
+    return responses;
+}
+
+} // namespace
+
+TEST(GraphResolution, RatioTwoDrawsLinesTextAndMarkersRatherThanEnlargingThem)
+{
+    const ResponseGraphRenderer one;
+    const ResponseGraphRenderer two(GraphGeometry{}, 2.0);
+    const ChannelResponses responses = flatWithOneMarker();
+    const QImage image = two.render(responses, 1);
+    ASSERT_EQ(image.size(), QSize(1440, 500));
+    EXPECT_EQ(image.devicePixelRatio(), 2.0);
+    const QImage enlarged = one.render(responses, 1).scaled(image.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    ASSERT_EQ(finerBlocks(enlarged, QRect(0, 0, 720, 250)), 0);
+
+    const struct { const char* what; QRect area; int least; } finer[] = {
+        {"whole graph", QRect(0, 0, 720, 250), 720 * 250 / 30},
+        {"label +15dB", QRect(4, 10, 36, 12), 15},
+        {"label 20KHz", QRect(667, 228, 40, 12), 15},
+        {"marker of band 1", QRect(290, 110, 20, 20), 30},
+    };
+    for (const auto& f : finer)
+        EXPECT_GE(finerBlocks(image, f.area), f.least) << f.what;
+
+    // Lines one image pixel wide, on the first image row or column of their graph
+    // pixel; the flat curve on the image row of its exact level (86.67 x 2).
+    const QRgb cyan = curveColour(1).rgb();
+    const struct { QPoint on; QPoint beside; QRgb colour; } lines[] = {
+        {{600, 34}, {600, 35}, kFrame},   // frame, row 17
+        {{600, 80}, {600, 81}, kGrid},    // level grid, row 40
+        {{858, 240}, {859, 240}, kGrid},  // 1 kHz, column 429
+        {{600, 173}, {600, 172}, cyan},   // curve
+        {{84, 173}, {84, 172}, cyan},     // its first column, 42
+        {{1427, 173}, {1427, 172}, cyan}, // the last image pixel of its last column, 713
+    };
+    for (const auto& l : lines) {
+        EXPECT_EQ(image.pixel(l.on), l.colour) << l.on.x() << ',' << l.on.y();
+        EXPECT_EQ(image.pixel(l.beside), kFill) << l.beside.x() << ',' << l.beside.y();
+    }
+}
+
+TEST(GraphResolution, FractionalRatiosLeaveTheBackgroundWhereNothingIsDrawn)
+{
+    for (qreal ratio : {1.25, 1.5}) {
+        const ResponseGraphRenderer renderer(GraphGeometry{}, ratio);
+        const QImage& background = renderer.background();
+        EXPECT_EQ(background.size(), QSize(int(std::ceil(720 * ratio)), int(std::ceil(250 * ratio)))) << ratio;
+        const QImage image = renderer.render(flatWithOneMarker(), 2);
+        ASSERT_EQ(image.size(), background.size());
+        EXPECT_EQ(image.devicePixelRatio(), ratio);
+        // Outside the marker's ring and number and the curve, every pixel is the background's.
+        const QRgb magenta = curveColour(2).rgb();
+        const QRect marker(int(290 * ratio), int(110 * ratio), int(std::ceil(20 * ratio)), int(std::ceil(20 * ratio)));
+        int changed = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                changed += image.pixel(x, y) != background.pixel(x, y) && image.pixel(x, y) != magenta &&
+                           !marker.contains(x, y);
+        EXPECT_EQ(changed, 0) << ratio;
+        EXPECT_EQ(image.pixel(marker.topLeft()), background.pixel(marker.topLeft())) << ratio; // keyed corner
+    }
+}
+
+TEST(GraphResolution, EachRatioIsDrawnOnce)
+{
+    ResponseGraphRenderer renderer;
+    const uchar* at100 = renderer.background().constBits();
+    renderer.setDevicePixelRatio(2.0);
+    const uchar* at200 = renderer.background().constBits();
+    EXPECT_EQ(renderer.background().size(), QSize(1440, 500));
+    renderer.setDevicePixelRatio(1.0);
+    EXPECT_EQ(renderer.background().constBits(), at100);
+    renderer.setDevicePixelRatio(2.0);
+    EXPECT_EQ(renderer.background().constBits(), at200);
+}
+
+// Runs at 100 % and once more with QT_SCALE_FACTOR=2: the window's graph carries
+// the screen's ratio, and the same pointer positions give the same codes.
+TEST(GraphOnScreen, PointerCodesAreTheSameAtEveryRatio)
+{
+    QMainWindow window;
+    buildMainWindowLayout(window);
+    ParameterModel model;
+    model.Init_value();
+    EditingContext editing;
+    EqPage page(window.centralWidget(), model, editing);
+    window.findChild<QAbstractButton*>(QStringLiteral("btn_op0_eq"))->click(); // High
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* graph = window.findChild<QLabel*>(QStringLiteral("img_eqbackground"));
+    const qreal ratio = graph->devicePixelRatioF();
+    EXPECT_EQ(graph->pixmap().devicePixelRatio(), ratio);
+    EXPECT_EQ(graph->pixmap().width(), int(std::ceil(720 * ratio)));
+
+    const auto codes = [&] { return std::make_pair(model.image[192], model.code16(194)); };
+    const struct { QPoint pressOffset; QPoint to; std::pair<int, int> expected; } drags[] = {
+        {{9, -9}, {430, 87}, {136, 120}},
+        {{-9, 9}, {430, 86}, {136, 121}},
+        {{0, 0}, {0, 1}, {0, 180}}, // (0, 0) would be the centre to QTest
+        {{0, 0}, {719, 249}, {243, 0}},
+    };
+    for (const auto& d : drags) {
+        const MarkerPosition m = page.graph().responses().channel(1).markers[3];
+        QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(m.x, m.y) + d.pressOffset);
+        ASSERT_TRUE(page.graph().dragging()) << d.to.x() << ',' << d.to.y();
+        QTest::mouseMove(graph, d.to);
+        QTest::mouseRelease(graph, Qt::LeftButton, {}, d.to);
+        EXPECT_EQ(codes(), d.expected) << d.to.x() << ',' << d.to.y() << " at ratio " << ratio;
+    }
+    QTest::mousePress(graph, Qt::LeftButton, {}, {20, 20}); // no marker there
+    EXPECT_FALSE(page.graph().dragging());
+    QTest::mouseRelease(graph, Qt::LeftButton, {}, {20, 20});
 }
