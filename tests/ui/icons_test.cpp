@@ -7,9 +7,6 @@
 
 #include <QLabel>
 
-#include <cmath>
-#include <functional>
-
 using talvex::icons::Bridge;
 
 namespace {
@@ -90,38 +87,4 @@ TEST_F(LayoutTest, ImageBoxesHoldTheDrawnPictures) {
     for (int j = 0; j < 10; ++j)
         EXPECT_EQ(shows(qPrintable(QStringLiteral("img_EQBmp%1").arg(j))),
                   talvex::icons::bandMarker(j).toImage());
-}
-
-TEST(Icons, DrawnAtTheScreensRatioRatherThanEnlarged) {
-    namespace icons = talvex::icons;
-    const struct { const char* name; std::function<QPixmap(qreal)> draw; QSize logical; } pictures[] = {
-        {"connected", &icons::connected, {32, 32}},
-        {"disconnected", &icons::disconnected, {32, 32}},
-        {"plain", [](qreal r) { return icons::bridge(Bridge::Plain, r); }, {30, 27}},
-        {"from above", [](qreal r) { return icons::bridge(Bridge::FromAbove, r); }, {30, 27}},
-        {"from below", [](qreal r) { return icons::bridge(Bridge::FromBelow, r); }, {30, 27}},
-        {"marker 1", [](qreal r) { return icons::bandMarker(0, r); }, {20, 20}},
-        {"marker 10", [](qreal r) { return icons::bandMarker(9, r); }, {20, 20}},
-    };
-    for (const auto& p : pictures)
-        for (qreal ratio : {1.25, 1.5, 2.0}) {
-            const QPixmap drawn = p.draw(ratio);
-            EXPECT_EQ(drawn.devicePixelRatio(), ratio) << p.name;
-            EXPECT_EQ(drawn.size(), QSize(int(std::ceil(p.logical.width() * ratio)),
-                                          int(std::ceil(p.logical.height() * ratio))))
-                << p.name << ' ' << ratio;
-        }
-    // At 2 the edges are finer than the 100 % picture enlarged pixel by pixel.
-    for (const auto& p : pictures) {
-        const QImage at2 = p.draw(2.0).toImage().convertToFormat(QImage::Format_ARGB32);
-        const QImage enlarged = p.draw(1.0).toImage().convertToFormat(QImage::Format_ARGB32)
-                                    .scaled(at2.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        int differing = 0;
-        for (int y = 0; y < at2.height(); ++y)
-            for (int x = 0; x < at2.width(); ++x)
-                differing += at2.pixel(x, y) != enlarged.pixel(x, y);
-        EXPECT_GT(differing, at2.width()) << p.name;
-    }
-    EXPECT_EQ(icons::bridge(Bridge::FromBelow, 2.0).toImage(),
-              icons::bridge(Bridge::FromAbove, 2.0).toImage().mirrored(false, true));
 }
