@@ -34,8 +34,10 @@ const QColor kGridGrey(64, 64, 64);
 const QColor kLabelWhite(255, 255, 255);
 
 // Ratios beyond these would only make huge images; screens stay well inside.
-constexpr qreal kSmallestRatio = 0.25;
-constexpr qreal kLargestRatio = 8.0;
+qreal boundedRatio(qreal ratio)
+{
+    return std::isnan(ratio) ? 1.0 : std::clamp(ratio, 0.25, 8.0);
+}
 
 // The first image pixel of a graph pixel (its top or left one) at the ratio.
 int imagePixel(int graphPixel, qreal ratio)
@@ -141,12 +143,12 @@ DragCodes dragCodes(const GraphGeometry& geometry, int x, int y)
 ResponseGraphRenderer::ResponseGraphRenderer(GraphGeometry geometry, qreal devicePixelRatio)
     : geometry_(geometry), grid_(geometry)
 {
-    resolutions_.push_back(drawResolution(geometry_, std::clamp(devicePixelRatio, kSmallestRatio, kLargestRatio)));
+    resolutions_.push_back(drawResolution(geometry_, boundedRatio(devicePixelRatio)));
 }
 
 void ResponseGraphRenderer::setDevicePixelRatio(qreal ratio)
 {
-    ratio = std::isnan(ratio) ? 1.0 : std::clamp(ratio, kSmallestRatio, kLargestRatio);
+    ratio = boundedRatio(ratio);
     for (std::size_t i = 0; i < resolutions_.size(); ++i)
         if (qFuzzyCompare(resolutions_[i].ratio, ratio)) {
             current_ = i;
@@ -339,6 +341,9 @@ void ResponseGraph::showAtRatio(qreal ratio)
 
 void ResponseGraph::DrawHLpfEQCurve(int channel)
 {
+    // Drawn into a new image: the label shares the one it shows, and drawing into
+    // that one would first copy the whole of it (2.9 MB a step at 200 %).
+    image_ = QImage();
     renderer_.DrawHLpfEQCurve(image_, responses_, channel);
     img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
     curveShown_ = true;
