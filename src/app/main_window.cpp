@@ -5,6 +5,7 @@
 #include "editing/wheel_filter.h"
 #include "ui/main_window_layout.h"
 #include "ui/icons.h"
+#include "ui/pixel_ratio.h"
 #include "ui/traffic_capture.h"
 #include "ui/warning_dialog.h"
 #include "link/frame.h"
@@ -72,8 +73,6 @@ TForm1::TForm1(const Platform& platform, QWidget* parent)
     receiver_.setHandler(frame::kCmdMeters, [this](const std::string& text) { Ack_Meter_proc(text); });
 
     buildMainWindowLayout(*this);
-    connectedIcon_ = icons::connected();
-    disconnectedIcon_ = icons::disconnected();
     strip_ = std::make_unique<ChannelStrip>(this, model_, editing_);
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
     eqPage_ = std::make_unique<EqPage>(centralWidget(), model_, editing_);
@@ -324,7 +323,7 @@ void TForm1::showConnected(bool connected)
 {
     btn_connect_->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     setButtonColour(btn_connect_, connected ? kConnectedGreen : kStateRed);
-    img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
+    showDrawn(img_connectstate_, connected ? &icons::connected : &icons::disconnected);
 }
 
 void TForm1::btn_s_closeClick() { busSearch_->btn_s_closeClick(); }

@@ -161,7 +161,6 @@ private:
     // Controls, looked up by name once.
     QAbstractButton* btn_connect_ = nullptr;
     QLabel* img_connectstate_ = nullptr;
-    QPixmap connectedIcon_, disconnectedIcon_;
     QComboBox* cbb_comport_ = nullptr;
     QComboBox* cbb_deviceid_ = nullptr;
     QComboBox* cbb_load2dev_ = nullptr;

@@ -5,6 +5,7 @@
 #include "model/parameter_model.h"
 #include "ui/icons.h"
 #include "ui/main_window_layout.h"
+#include "ui/pixel_ratio.h"
 #include "ui/controls.h"
 
 #include <QAbstractButton>
@@ -71,8 +72,6 @@ ChannelStrip::ChannelStrip(QWidget* window, ParameterModel& model, EditingContex
     : model_(model), editing_(editing)
 {
     setObjectName(QStringLiteral("channelStrip"));
-    for (int i = 0; i < 3; ++i)
-        bridgeIcons_[i] = icons::bridge(icons::Bridge(i));
     findControls(window);
     connectControls();
     editing_.setTrackBarStepper([this](const std::string& name, int step) { stepTrackBar(name, step); });
@@ -473,8 +472,8 @@ void ChannelStrip::applyBridgeModeItem(int mode)
         button->setVisible(layout.highShown);
     for (QWidget* button : rowButtons_[1])
         button->setVisible(layout.midShown);
-    img2_->setPixmap(bridgeIcons_[int(layout.high)]);
-    img6_->setPixmap(bridgeIcons_[int(layout.mid)]);
+    showDrawn(img2_, [kind = icons::Bridge(layout.high)](qreal ratio) { return icons::bridge(kind, ratio); });
+    showDrawn(img6_, [kind = icons::Bridge(layout.mid)](qreal ratio) { return icons::bridge(kind, ratio); });
     model_.markChunk(0);
 }
 
