@@ -1,6 +1,6 @@
 #pragma once
 // Switches the C library's locale of this process for one test and back. The
-// locales are installed by the package list (locales-all); a machine without
+// locales are installed by the package list (locales-all) on Debian; a machine without
 // them fails the test rather than passing it in the "C" locale unnoticed.
 
 #include <gtest/gtest.h>
@@ -38,6 +38,12 @@ private:
     bool active_ = false;
 };
 
+// glibc names its locales de_DE.UTF-8; the Windows C runtimes (msvcrt and the
+// UCRT alike) know them as Language_Country.CodePage.
+#ifdef _WIN32
+inline constexpr const char* kCommaLocales[] = {"German_Germany.1252", "French_France.1252"};
+#else
 inline constexpr const char* kCommaLocales[] = {"de_DE.UTF-8", "fr_FR.UTF-8"};
+#endif
 
 } // namespace talvex::testing

@@ -1,6 +1,7 @@
 // Cost of what the user waits for on the equaliser page:
 // - one drag step: the dragged band's recompute plus the full redraw of the graph
-//   image (background copy, ten markers, the 672-segment curve);
+//   image (background copy, ten markers, the 672-segment curve), at 100 % and at
+//   the device pixel ratios of high-DPI screens (argument: ratio in per cent);
 // - a page switch: both crossovers and all ten bands of the channel plus the redraw;
 // - the drag step through the page's move handler, with the image shown in its label.
 // Runs offscreen; no window is shown.
@@ -52,20 +53,21 @@ const ResponseGraphRenderer& renderer()
 
 void BM_DragStep(benchmark::State& state)
 {
-    Page page(renderer());
+    const ResponseGraphRenderer atRatio(GraphGeometry{}, qreal(state.range(0)) / 100);
+    Page page(atRatio);
     const int c = 2;
     const int record = bandRecord(c, 4);
     int step = 0;
     for (auto _ : state) {
         // A movement that changes the band's frequency code, as a drag does.
         page.model.image[record + kBandFrequency] = 100 + (step++ & 31);
-        page.responses.recomputeBand(renderer().grid(), page.model, c, 4);
-        renderer().DrawHLpfEQCurve(page.image, page.responses, c);
+        page.responses.recomputeBand(atRatio.grid(), page.model, c, 4);
+        atRatio.DrawHLpfEQCurve(page.image, page.responses, c);
         benchmark::DoNotOptimize(page.image.constBits());
         benchmark::ClobberMemory();
     }
 }
-BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DragStep)->Arg(100)->Arg(150)->Arg(200)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
 void BM_PageSwitch(benchmark::State& state)
 {

@@ -1,8 +1,7 @@
 #include "app/command_line.h"
 
-#include <QFile>
-
 #include <cstdio>
+#include <filesystem>
 
 namespace talvex {
 
@@ -34,9 +33,10 @@ TrafficLog* openTrafficLog(TrafficLog& log, const QStringList& arguments, const 
         std::fputs("talvex-editor: --traffic-log needs a file name; running without a traffic log\n", stderr);
     if (line.trafficLog.isEmpty())
         return nullptr;
-    if (!log.open(QFile::encodeName(line.trafficLog).toStdString(), program)) {
+    // The name as Unicode all the way to the file system (wide on Windows).
+    if (!log.open(std::filesystem::path(line.trafficLog.toStdU16String()), program)) {
         std::fprintf(stderr, "talvex-editor: cannot open the traffic log %s: %s; running without it\n",
-                     QFile::encodeName(line.trafficLog).constData(), log.errorText().c_str());
+                     line.trafficLog.toLocal8Bit().constData(), log.errorText().c_str());
         return nullptr;
     }
     return &log;

@@ -11,8 +11,42 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr char kHelp[] =
+    "Usage: talvex-editor [--port PATH]... [--traffic-log FILE]\n"
+    "Edit a Talvex-96K amplifier live over USB (HID) or an RS-485 serial port.\n"
+    "\n"
+    "Options:\n"
+    "  --port PATH         add PATH to the serial port list after the ports the system\n"
+    "                      finds (repeatable; the last one given is selected), e.g. a\n"
+    "                      pseudo-terminal of talvex-vamp or a network RS-485 gateway\n"
+    "  --traffic-log FILE  append every frame sent and received, and link events, to\n"
+    "                      FILE, one line each, flushed at once\n"
+    "  -h, --help          show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "The editor needs a display (X11 or Wayland); without one it says so and exits\n"
+    "with status 1. Other arguments are ignored.\n";
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Answered before any display is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("talvex-editor " TALVEX_VERSION_TEXT "\n", stdout);
+            return 0;
+        }
+    }
     talvex::explainMissingDisplay(true);
     QApplication app(argc, argv);
     talvex::explainMissingDisplay(false);

@@ -8,6 +8,7 @@
 #include "presets/preset_panel.h"
 #include "ui/controls.h"
 #include "ui/icons.h"
+#include "ui/pixel_ratio.h"
 #include "ui/main_window_layout.h"
 #include "ui/warning_dialog.h"
 
@@ -39,8 +40,6 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     : QMainWindow(parent), session_(model_, sessionPlatform(platform, pump_)), prompts_(*platform.prompts)
 {
     buildMainWindowLayout(*this);
-    connectedIcon_ = icons::connected();
-    disconnectedIcon_ = icons::disconnected();
     strip_ = std::make_unique<ChannelStrip>(this, editor_, editing_);
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
     eqPage_ = std::make_unique<EqPage>(centralWidget(), editor_, editing_);
@@ -180,7 +179,7 @@ void MainWindow::showConnected(bool connected)
 {
     btn_connect_->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     setButtonColour(btn_connect_, connected ? kConnectedGreen : kStateRed);
-    img_connectstate_->setPixmap(connected ? connectedIcon_ : disconnectedIcon_);
+    showDrawn(img_connectstate_, connected ? &icons::connected : &icons::disconnected);
 }
 
 void MainWindow::showProgressPanel(bool visible)

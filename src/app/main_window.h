@@ -1,5 +1,5 @@
 #pragma once
-// The main window (TForm1): owns the parameter model, the editing context and
+// The main window (MainWindow): owns the parameter model, the editing context and
 // the session with the amplifier; shows the session's state, its progress,
 // traffic log and replies; creates and wires the features (channel strip,
 // wheel, equaliser page, presets, search and device administration).
@@ -55,10 +55,10 @@ public:
     ~MainWindow() override;
 
     // The Connect button: connects when disconnected, otherwise disconnects.
-    void toggleConnection(); // btn_connectClick
+    void toggleConnection(); // toggleConnection
 
     // Makes the controls show the parameter image.
-    void showImage(); // UpdataToComponent
+    void showImage(); // showImage
 
     Session& session() { return session_; }
     GroupTransfer& groupTransfer() { return *groupTransfer_; }
@@ -78,7 +78,7 @@ public:
     DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
 
 private:
-    void startUp(); // FormCreate
+    void startUp(); // startUp
     void findControls();
     void connectSession();
     void fillPortList(const QStringList& names);
@@ -107,7 +107,6 @@ private:
     // Controls, looked up by name once.
     QAbstractButton* btn_connect_ = nullptr;
     QLabel* img_connectstate_ = nullptr;
-    QPixmap connectedIcon_, disconnectedIcon_;
     QComboBox* cbb_comport_ = nullptr;
     QComboBox* cbb_deviceid_ = nullptr;
     QComboBox* cbb_load2dev_ = nullptr;

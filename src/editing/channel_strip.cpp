@@ -7,6 +7,7 @@
 #include "model/parameter_model.h"
 #include "ui/icons.h"
 #include "ui/main_window_layout.h"
+#include "ui/pixel_ratio.h"
 #include "ui/controls.h"
 
 #include <QAbstractButton>
@@ -73,8 +74,6 @@ ChannelStrip::ChannelStrip(QWidget* window, ParameterEditor& editor, EditingCont
     : model_(editor.model()), editor_(editor), editing_(editing)
 {
     setObjectName(QStringLiteral("channelStrip"));
-    for (int i = 0; i < 3; ++i)
-        bridgeIcons_[i] = icons::bridge(icons::Bridge(i));
     findControls(window);
     connectControls();
     connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit) { showEdit(edit); });
@@ -513,8 +512,8 @@ void ChannelStrip::showBridgeMode(int mode)
         button->setVisible(layout.highShown);
     for (QWidget* button : rowButtons_[1])
         button->setVisible(layout.midShown);
-    img2_->setPixmap(bridgeIcons_[int(layout.high)]);
-    img6_->setPixmap(bridgeIcons_[int(layout.mid)]);
+    showDrawn(img2_, [kind = icons::Bridge(layout.high)](qreal ratio) { return icons::bridge(kind, ratio); });
+    showDrawn(img6_, [kind = icons::Bridge(layout.mid)](qreal ratio) { return icons::bridge(kind, ratio); });
 }
 
 } // namespace talvex

@@ -132,7 +132,6 @@ private:
     std::array<std::array<QWidget*, 6>, 2> rowButtons_{}; // High and Mid rows
     QLabel* img2_ = nullptr;
     QLabel* img6_ = nullptr;
-    std::array<QPixmap, 3> bridgeIcons_{}; // plain, fed from above, fed from below
     std::array<QAction*, 4> bridgeItems_{};
 };
 

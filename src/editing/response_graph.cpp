@@ -10,6 +10,7 @@
 #include "ui/icons.h"
 #include "ui/main_window_layout.h"
 #include "ui/controls.h"
+#include "ui/pixel_ratio.h"
 
 #include <QAbstractButton>
 #include <QFont>
@@ -20,6 +21,7 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -33,16 +35,46 @@ const QColor kFrameGrey(128, 128, 128);
 const QColor kGridGrey(64, 64, 64);
 const QColor kLabelWhite(255, 255, 255);
 
-// One-pixel lines as rectangles, so every end pixel is exactly where it is said to be.
-// The ends are inclusive.
-void horizontal(QPainter& p, int x0, int x1, int y, const QColor& colour)
+// Ratios beyond these would only make huge images; screens stay well inside.
+qreal boundedRatio(qreal ratio)
 {
-    p.fillRect(QRect(QPoint(x0, y), QPoint(x1, y)), colour);
+    return std::isnan(ratio) ? 1.0 : std::clamp(ratio, 0.25, 8.0);
 }
 
-void vertical(QPainter& p, int x, int y0, int y1, const QColor& colour)
+// The first image pixel of a graph pixel (its top or left one) at the ratio.
+int imagePixel(int graphPixel, qreal ratio)
 {
-    p.fillRect(QRect(QPoint(x, y0), QPoint(x, y1)), colour);
+    return static_cast<int>(std::floor(graphPixel * ratio + 1e-9));
+}
+
+// Image pixels covering `graphPixels` at the ratio, the last partial one included.
+int imageExtent(int graphPixels, qreal ratio)
+{
+    return static_cast<int>(std::ceil(graphPixels * ratio - 1e-9));
+}
+
+// An image row truncated toward zero, the way the graph rows are; values far
+// outside the image are held where drawing clips them anyway.
+int truncatedRow(double row)
+{
+    if (std::isnan(row))
+        return 0;
+    return static_cast<int>(std::clamp(row, -1e6, 1e6));
+}
+
+// One-pixel lines as rectangles, so every end pixel is exactly where it is said to be.
+// The ends are inclusive graph pixels; at any ratio the line is one image pixel wide,
+// on its graph pixel's first image row or column, and spans the whole of both end pixels.
+void horizontal(QPainter& p, qreal ratio, int x0, int x1, int y, const QColor& colour)
+{
+    const int row = imagePixel(y, ratio);
+    p.fillRect(QRect(QPoint(imagePixel(x0, ratio), row), QPoint(imagePixel(x1 + 1, ratio) - 1, row)), colour);
+}
+
+void vertical(QPainter& p, qreal ratio, int x, int y0, int y1, const QColor& colour)
+{
+    const int column = imagePixel(x, ratio);
+    p.fillRect(QRect(QPoint(column, imagePixel(y0, ratio)), QPoint(column, imagePixel(y1 + 1, ratio) - 1)), colour);
 }
 
 // Text with its cell's top left corner at (x, top) on the graph's own fill.
@@ -54,10 +86,13 @@ void label(QPainter& p, int x, int top, const char* text)
     p.drawText(QPoint(x, top + metrics.ascent()), s);
 }
 
-QImage transparentMarker(int band)
+// The marker drawn at the ratio, in image pixels (its own ratio taken off, as the
+// redraw places it pixel by pixel).
+QImage transparentMarker(int band, qreal ratio)
 {
     // The marker's background colour is its transparent colour.
-    QImage marker = icons::bandMarker(band).toImage().convertToFormat(QImage::Format_ARGB32);
+    QImage marker = icons::bandMarker(band, ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+    marker.setDevicePixelRatio(1.0);
     const QRgb key = kGraphFill.rgb();
     for (int y = 0; y < marker.height(); ++y) {
         auto* row = reinterpret_cast<QRgb*>(marker.scanLine(y));
@@ -107,26 +142,49 @@ DragCodes dragCodes(const GraphGeometry& geometry, int x, int y)
 
 // --- renderer ---------------------------------------------------------------
 
-ResponseGraphRenderer::ResponseGraphRenderer(GraphGeometry geometry)
-    : geometry_(geometry), grid_(geometry), background_(EqBackGroundDraw(geometry.width, geometry.height))
+ResponseGraphRenderer::ResponseGraphRenderer(GraphGeometry geometry, qreal devicePixelRatio)
+    : geometry_(geometry), grid_(geometry)
 {
-    for (int j = 0; j < kBandsPerChannel; ++j)
-        markers_[j] = transparentMarker(j);
+    resolutions_.push_back(drawResolution(geometry_, boundedRatio(devicePixelRatio)));
 }
 
-QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height)
+void ResponseGraphRenderer::setDevicePixelRatio(qreal ratio)
+{
+    ratio = boundedRatio(ratio);
+    for (std::size_t i = 0; i < resolutions_.size(); ++i)
+        if (qFuzzyCompare(resolutions_[i].ratio, ratio)) {
+            current_ = i;
+            return;
+        }
+    resolutions_.push_back(drawResolution(geometry_, ratio));
+    current_ = resolutions_.size() - 1;
+}
+
+ResponseGraphRenderer::Resolution ResponseGraphRenderer::drawResolution(const GraphGeometry& geometry, qreal ratio)
+{
+    Resolution r;
+    r.ratio = ratio;
+    r.background = EqBackGroundDraw(geometry.width, geometry.height, ratio);
+    for (int j = 0; j < kBandsPerChannel; ++j)
+        r.markers[j] = transparentMarker(j, ratio);
+    return r;
+}
+
+QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height, qreal devicePixelRatio)
 {
     const int W = width;
     const int H = height;
-    QImage image(W, H, QImage::Format_RGB32);
+    const qreal r = devicePixelRatio;
+    QImage image(imageExtent(W, r), imageExtent(H, r), QImage::Format_RGB32);
     image.fill(kGraphFill);
+    // Lines in image pixels first, then the labels in graph pixels at the ratio.
     QPainter p(&image);
 
     // Frame: columns 41 .. W - 6, rows 17 .. H - 24.
-    horizontal(p, 41, W - 6, 17, kFrameGrey);
-    horizontal(p, 41, W - 6, H - 24, kFrameGrey);
-    vertical(p, 41, 17, H - 24, kFrameGrey);
-    vertical(p, W - 6, 17, H - 24, kFrameGrey);
+    horizontal(p, r, 41, W - 6, 17, kFrameGrey);
+    horizontal(p, r, 41, W - 6, H - 24, kFrameGrey);
+    vertical(p, r, 41, 17, H - 24, kFrameGrey);
+    vertical(p, r, W - 6, 17, H - 24, kFrameGrey);
 
     // Level grid: eight rows inside the frame, each line stopping one short of the frame's right edge.
     std::array<int, 10> labelRows{};
@@ -134,7 +192,7 @@ QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height)
     for (int i = 1; i <= 8; ++i) {
         const int y = static_cast<int>((H - 40) / 9.0 * i) + 17;
         labelRows[i] = y;
-        horizontal(p, 42, W - 7, y, kGridGrey);
+        horizontal(p, r, 42, W - 7, y, kGridGrey);
     }
     labelRows[9] = H - 24;
 
@@ -151,14 +209,19 @@ QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height)
             frequencies.push_back(m * decade);
     frequencies.push_back(10000.0);
     for (double f : frequencies)
-        vertical(p, gridColumn(f), 18, H - 25, kGridGrey);
+        vertical(p, r, gridColumn(f), 18, H - 25, kGridGrey);
     const int column20k = W - rightMargin - 6;
-    vertical(p, column20k, 18, H - 25, kGridGrey);
+    vertical(p, r, column20k, 18, H - 25, kGridGrey);
+    p.end();
 
-    // Labels: Arial 8 (11 pixels at 96 dpi), white on the fill.
+    // Labels: Arial 8 (11 pixels at 96 dpi), white on the fill. At 100 % they are
+    // drawn without smoothing, as the pixel-exact graph has always had them; finer
+    // grids smooth their edges like the rest of the window's text.
+    image.setDevicePixelRatio(r);
+    p.begin(&image);
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(11);
-    font.setStyleStrategy(QFont::NoAntialias);
+    font.setStyleStrategy(r == 1.0 ? QFont::NoAntialias : QFont::PreferDefault);
     p.setFont(font);
     p.setPen(kLabelWhite);
     const char* levelLabels[10] = {"+15dB", "+10dB", " +5dB", "  0dB", " -5dB",
@@ -181,34 +244,53 @@ QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height)
 
 void ResponseGraphRenderer::DrawEQPoint(QPainter& painter, const ChannelCurves& curves) const
 {
-    // Band order: a later band covers an earlier one.
+    // Band order: a later band covers an earlier one. Each marker's top left
+    // corner sits on the first image pixel of its graph pixel.
+    const Resolution& res = resolution();
     for (int j = 0; j < kBandsPerChannel; ++j)
-        painter.drawImage(QPoint(curves.markers[j].x - 10, curves.markers[j].y - 10), markers_[j]);
+        painter.drawImage(QPoint(imagePixel(curves.markers[j].x - 10, res.ratio),
+                                 imagePixel(curves.markers[j].y - 10, res.ratio)),
+                          res.markers[j]);
 }
 
 void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelResponses& responses, int channel) const
 {
-    if (target.size() != background_.size() || target.format() != background_.format())
-        target = QImage(background_.size(), background_.format());
-    std::memcpy(target.bits(), background_.constBits(), std::size_t(background_.sizeInBytes()));
+    const Resolution& res = resolution();
+    const QImage& background = res.background;
+    if (target.size() != background.size() || target.format() != background.format())
+        target = QImage(background.size(), background.format());
+    // Markers and curve go in image pixels; the ratio is set back on at the end.
+    target.setDevicePixelRatio(1.0);
+    std::memcpy(target.bits(), background.constBits(), std::size_t(background.sizeInBytes()));
 
     QPainter painter(&target);
     const ChannelCurves& curves = responses.channel(channel);
     DrawEQPoint(painter, curves);
 
     const int count = grid_.columnCount();
-    if (count == 0)
-        return;
-    ResponseCurve sum;
-    responses.sum(grid_, channel, sum);
-    std::vector<QPoint> points(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        points[std::size_t(i)] = QPoint(ResponseGrid::columnAt(i), levelToRow(geometry_, sum[i]));
-    // Pen width 1 without smoothing; rows beyond the image are clipped, not limited.
-    QPen pen(curveColour(channel), 1);
-    pen.setCosmetic(true);
-    painter.setPen(pen);
-    painter.drawPolyline(points.data(), count);
+    if (count > 0) {
+        ResponseCurve sum;
+        responses.sum(grid_, channel, sum);
+        // Each column's point at its first image column, on the image row of the
+        // exact level: at 100 % exactly the truncated graph row, finer at higher ratios.
+        const qreal r = res.ratio;
+        std::vector<QPoint> points;
+        points.reserve(std::size_t(count) + 1);
+        for (int i = 0; i < count; ++i)
+            points.emplace_back(imagePixel(ResponseGrid::columnAt(i), r),
+                                truncatedRow(levelToExactRow(geometry_, sum[i]) * r));
+        // The line runs to the last image pixel of the last column, as it does at 100 %.
+        const QPoint end(imagePixel(ResponseGrid::columnAt(count - 1) + 1, r) - 1, points.back().y());
+        if (end != points.back())
+            points.push_back(end);
+        // Pen one image pixel wide without smoothing; rows beyond the image are clipped, not limited.
+        QPen pen(curveColour(channel), 1);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.drawPolyline(points.data(), int(points.size()));
+    }
+    painter.end();
+    target.setDevicePixelRatio(res.ratio);
 }
 
 QImage ResponseGraphRenderer::render(const ChannelResponses& responses, int channel) const
@@ -227,7 +309,8 @@ QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix
 } // namespace
 
 ResponseGraph::ResponseGraph(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent)
-    : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing)
+    : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing),
+      renderer_(GraphGeometry{}, root->devicePixelRatioF())
 {
     img_eqbackground_ = need<QLabel>(root, QStringLiteral("img_eqbackground"));
     edt_empty_ = need<QWidget>(root, QStringLiteral("edt_empty"));
@@ -238,16 +321,34 @@ ResponseGraph::ResponseGraph(QWidget* root, ParameterEditor& editor, EditingCont
         freqBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_freq_0", j));
         qBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_qval_0", j));
     }
-    // Until the first page selection the graph shows the grid alone.
+    // Until the first page selection the graph shows the grid alone, drawn at the
+    // ratio of the screen the window is on.
+    renderer_.setDevicePixelRatio(img_eqbackground_->devicePixelRatioF());
     image_ = renderer_.background().copy();
     img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
     img_eqbackground_->installEventFilter(this);
+    // Moved to a screen with another ratio, the graph is drawn again at that ratio.
+    followPixelRatio(img_eqbackground_, [this](qreal ratio) { showAtRatio(ratio); });
+}
+
+void ResponseGraph::showAtRatio(qreal ratio)
+{
+    renderer_.setDevicePixelRatio(ratio);
+    if (curveShown_)
+        renderer_.DrawHLpfEQCurve(image_, responses_, lastChannel_);
+    else
+        image_ = renderer_.background().copy();
+    img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
 }
 
 void ResponseGraph::DrawHLpfEQCurve(int channel)
 {
+    // Drawn into a new image: the label shares the one it shows, and drawing into
+    // that one would first copy the whole of it (2.9 MB a step at 200 %).
+    image_ = QImage();
     renderer_.DrawHLpfEQCurve(image_, responses_, channel);
     img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
+    curveShown_ = true;
     lastChannel_ = channel;
     for (QAbstractButton* button : pageButtons_)
         setButtonColour(button, kButtonGrey);

@@ -5,6 +5,10 @@
 // labels) once, then per redraw the background copy, the ten band markers and
 // the channel's summed curve into a QImage. It needs a QGuiApplication for its
 // fonts and marker images, nothing else (the installer tools render PNGs with it).
+// It draws at a device pixel ratio: at 2 (a 200 % screen) the image has 1440 x 500
+// pixels, carries the ratio and is drawn in the same 720 x 250 graph coordinates,
+// with one-pixel lines one image pixel wide and text and markers at the finer
+// resolution. Every pointer rule stays in graph pixels.
 //
 // ResponseGraph is the page's glue: it owns the channel curves, shows the image
 // in img_eqbackground, colours the four page buttons, recomputes the curves the
@@ -20,6 +24,8 @@
 #include <QObject>
 
 #include <array>
+#include <cstddef>
+#include <deque>
 
 class QAbstractButton;
 class QLabel;
@@ -49,15 +55,21 @@ DragCodes dragCodes(const GraphGeometry& geometry, int x, int y);
 
 class ResponseGraphRenderer {
 public:
-    explicit ResponseGraphRenderer(GraphGeometry geometry = {});
+    explicit ResponseGraphRenderer(GraphGeometry geometry = {}, qreal devicePixelRatio = 1.0);
 
     const GraphGeometry& geometry() const { return geometry_; }
     const ResponseGrid& grid() const { return grid_; }
-    // The background drawn at construction; never drawn again.
-    const QImage& background() const { return background_; }
+    // The background at the current ratio. Each ratio's background is drawn the
+    // first time the ratio is chosen and kept; it is never drawn again.
+    const QImage& background() const { return resolution().background; }
 
-    // Fill, frame, level and frequency grids and labels for a width x height graph.
-    static QImage EqBackGroundDraw(int width, int height);
+    // Image pixels per graph pixel of everything drawn from now on.
+    qreal devicePixelRatio() const { return resolution().ratio; }
+    void setDevicePixelRatio(qreal ratio);
+
+    // Fill, frame, level and frequency grids and labels for a width x height graph,
+    // width x ratio by height x ratio pixels carrying the ratio.
+    static QImage EqBackGroundDraw(int width, int height, qreal devicePixelRatio = 1.0);
 
     // The whole graph of `channel` into `target` (resized to the geometry when it
     // is not): background copy, markers (DrawEQPoint), then the summed curve.
@@ -65,12 +77,22 @@ public:
     QImage render(const ChannelResponses& responses, int channel) const;
 
 private:
+    // What is drawn once for a ratio: the background and the ten keyed markers.
+    struct Resolution {
+        qreal ratio = 1.0;
+        QImage background;
+        std::array<QImage, kBandsPerChannel> markers;
+    };
+    static Resolution drawResolution(const GraphGeometry& geometry, qreal ratio);
+    const Resolution& resolution() const { return resolutions_[current_]; }
+
+    // Paints in image pixels.
     void DrawEQPoint(QPainter& painter, const ChannelCurves& curves) const;
 
     GraphGeometry geometry_;
     ResponseGrid grid_;
-    QImage background_;
-    std::array<QImage, kBandsPerChannel> markers_;
+    std::deque<Resolution> resolutions_; // a deque keeps background() references valid
+    std::size_t current_ = 0;
 };
 
 class ResponseGraph : public QObject {
@@ -117,12 +139,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The graph drawn again at the ratio of the screen it is now shown on.
+    void showAtRatio(qreal ratio);
+
     ParameterModel& model_;
     ParameterEditor& editor_;
     EditingContext& editing_;
     ResponseGraphRenderer renderer_;
     ChannelResponses responses_;
     QImage image_;
+    bool curveShown_ = false; // false while the graph shows the grid alone
     int lastChannel_ = 0;
     bool drag_ = false;
     int dragCount_ = 0; // one drag, one merge key

@@ -10,7 +10,24 @@ HidDeviceLock::HidDeviceLock(QString directory) : directory_(std::move(directory
 
 HidDeviceLock::~HidDeviceLock() = default;
 
-QString HidDeviceLock::defaultDirectory() { return QDir::tempPath(); }
+QString HidDeviceLock::defaultDirectory()
+{
+#ifdef Q_OS_WIN
+    // %ProgramData% is one folder for every user of the PC (their %TEMP% is each
+    // their own); every user may create files in a folder made there.
+    const QString shared = qEnvironmentVariable("ProgramData");
+    if (!shared.isEmpty()) {
+        const QString folder = QDir(shared).filePath(QStringLiteral("Talvex-96K"));
+        if (QDir().mkpath(folder))
+            return folder;
+    }
+    return QDir::tempPath();
+#else
+    // /tmp, not $TMPDIR: one directory for every user of the machine, sticky,
+    // so no user removes another's lock.
+    return QStringLiteral("/tmp");
+#endif
+}
 
 void HidDeviceLock::setDirectory(const QString& directory)
 {

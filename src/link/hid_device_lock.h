@@ -21,7 +21,9 @@ public:
     HidDeviceLock(const HidDeviceLock&) = delete;
     HidDeviceLock& operator=(const HidDeviceLock&) = delete;
 
-    // The system's temporary directory.
+    // One directory for every user of the machine, so that two users of a shared
+    // PC are kept off the same amplifier too: %ProgramData%\Talvex-96K on
+    // Windows (the user's own %TEMP% where that cannot be made), /tmp elsewhere.
     static QString defaultDirectory();
     // Releases the lock held and uses `directory` from now on.
     void setDirectory(const QString& directory);

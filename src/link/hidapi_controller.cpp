@@ -23,6 +23,18 @@ QString reason(const wchar_t* libraryText, int code)
     return text;
 }
 
+// The system's code for the failure hidapi just reported: its hidraw back end
+// leaves errno from the failing call; on Windows it sets none (the code goes
+// into hid_error's text), so there is no code to give.
+int systemErrorCode()
+{
+#ifdef Q_OS_WIN
+    return 0;
+#else
+    return errno;
+#endif
+}
+
 } // namespace
 
 // The open device. The last holder closes the handle: the user-interface thread
@@ -82,7 +94,7 @@ HidOpenResult HidapiController::openPath(const QString& path)
         errno = 0;
         handle = hid_open_path(path.toLocal8Bit().constData());
         if (!handle) {
-            result.errorCode = errno;
+            result.errorCode = systemErrorCode();
             result.errorText = reason(hid_error(nullptr), result.errorCode);
             return result;
         }
@@ -123,7 +135,7 @@ HidWriteResult HidapiController::write(std::span<const std::uint8_t> report)
     errno = 0;
     const int written = hid_write(device->handle, report.data(), report.size());
     if (written < 0) {
-        result.errorCode = errno;
+        result.errorCode = systemErrorCode();
         result.errorText = reason(hid_error(device->handle), result.errorCode);
         return result;
     }
@@ -253,7 +265,7 @@ bool HidapiController::readOnce()
         count = hid_read_timeout(device->handle, buffer, sizeof buffer, kReadTimeoutMs);
         if (count < 0) {
             device->readFailed = true;
-            errorCode = errno;
+            errorCode = systemErrorCode();
             errorText = reason(hid_error(device->handle), errorCode);
         }
     }

@@ -65,7 +65,7 @@ TrafficLog::~TrafficLog()
         std::fclose(file_);
 }
 
-bool TrafficLog::open(const std::string& path, std::string_view program)
+bool TrafficLog::open(const std::filesystem::path& path, std::string_view program)
 {
     if (file_) {
         std::fclose(file_);
@@ -77,7 +77,11 @@ bool TrafficLog::open(const std::string& path, std::string_view program)
         return false;
     }
     errno = 0;
+#ifdef _WIN32
+    file_ = _wfopen(path.c_str(), L"ab"); // the wide name: no code page in between
+#else
     file_ = std::fopen(path.c_str(), "ab");
+#endif
     if (!file_) {
         error_ = errno != 0 ? std::strerror(errno) : "cannot be opened";
         return false;

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
@@ -36,7 +37,7 @@ public:
     // Opens `path` for appending and writes the run's first line (with
     // `program`, the version text, and the UTC date). False, with errorText(),
     // when the file cannot be opened.
-    bool open(const std::string& path, std::string_view program = "talvex-editor");
+    bool open(const std::filesystem::path& path, std::string_view program = "talvex-editor");
     bool isOpen() const { return file_ != nullptr; }
     const std::string& errorText() const { return error_; }
 

@@ -20,6 +20,13 @@ bool isVendorDefined(const HidDeviceInfo& device) { return device.usagePage >= 0
 
 QString hex(int code) { return QString::number(code, 16).toUpper(); }
 
+// "reason (1F)": the system's code only where there is one (none on Windows,
+// where hidapi's text carries the system's message).
+QString withCode(const QString& reason, int code)
+{
+    return code != 0 ? QStringLiteral("%1 (%2)").arg(reason, hex(code)) : reason;
+}
+
 QString reportLine(std::span<const std::uint8_t> report)
 {
     QString line = QStringLiteral("W %1  ").arg(report[0], 2, 16, QLatin1Char('0'));
@@ -166,7 +173,7 @@ bool UsbHidLink::takeDevice(const QList<HidDeviceInfo>& devices)
             open_ = true;
         } else {
             release();
-            refused(devices[index], QStringLiteral("OPEN ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)),
+            refused(devices[index], QStringLiteral("OPEN ERROR: ") + withCode(result.errorText, result.errorCode),
                     openRefusedMessage(result.errorText));
             index = -1;
         }
@@ -205,7 +212,7 @@ bool UsbHidLink::acquire(const QList<HidDeviceInfo>& devices, int index)
     const HidOpenResult result = controller_.open(index);
     if (!result) {
         lock_.release();
-        refused(device, QStringLiteral("OPEN ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)),
+        refused(device, QStringLiteral("OPEN ERROR: ") + withCode(result.errorText, result.errorCode),
                 openRefusedMessage(result.errorText));
         return false;
     }
@@ -331,7 +338,7 @@ void UsbHidLink::onRemoval(const HidDeviceInfo& device)
 
 void UsbHidLink::onReadError(int code, const QString& text)
 {
-    addHistoryLine(QStringLiteral("READ ERROR: %1 (%2)").arg(text, hex(code)));
+    addHistoryLine(QStringLiteral("READ ERROR: ") + withCode(text, code));
     // The handle reads nothing more: close it; the next connect or device
     // change opens the amplifier again. The lock stays with this editor.
     if (!open_)
@@ -383,7 +390,7 @@ void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteRes
     if (result.ok)
         addHistoryLine(reportLine(std::span(report).first(std::size_t(std::clamp(result.written, 1, 65)))));
     else if (!result.dropped)
-        addHistoryLine(QStringLiteral("WRITE ERROR: %1 (%2)").arg(result.errorText, hex(result.errorCode)));
+        addHistoryLine(QStringLiteral("WRITE ERROR: ") + withCode(result.errorText, result.errorCode));
     if (pending_.empty())
         return;
     // A job ends at its last report, its first failure, or when it is cut short.
@@ -395,7 +402,7 @@ void UsbHidLink::logWrite(const HidWriteQueue::Report& report, const HidWriteRes
     if (result.dropped)
         emit frameNotSent(done.frame, QStringLiteral("dropped, the link has ended"));
     else if (!result.ok)
-        emit frameNotSent(done.frame, QStringLiteral("%1 (%2)").arg(result.errorText, hex(result.errorCode)));
+        emit frameNotSent(done.frame, withCode(result.errorText, result.errorCode));
     reportUnsent();
 }
 

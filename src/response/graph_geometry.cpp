@@ -34,7 +34,12 @@ double columnToFrequency(const GraphGeometry& g, double column)
 
 int levelToRow(const GraphGeometry& g, double level)
 {
-    return toPixel((15.0 - level) / 45.0 * (g.height - 38) + 16);
+    return toPixel(levelToExactRow(g, level));
+}
+
+double levelToExactRow(const GraphGeometry& g, double level)
+{
+    return (15.0 - level) / 45.0 * (g.height - 38) + 16;
 }
 
 double rowToLevel(const GraphGeometry& g, double row)

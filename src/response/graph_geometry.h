@@ -23,6 +23,8 @@ double columnToFrequency(const GraphGeometry& g, double column);
 
 // Row of a curve level in dB-like units (+15 at the top, -30 at the bottom) and its inverse.
 int levelToRow(const GraphGeometry& g, double level);
+// The same row before truncation, for drawing finer than one graph pixel.
+double levelToExactRow(const GraphGeometry& g, double level);
 double rowToLevel(const GraphGeometry& g, double row);
 
 } // namespace talvex

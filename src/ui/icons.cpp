@@ -1,17 +1,23 @@
 #include "ui/icons.h"
 
 #include <QFont>
-#include <algorithm>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
 
 namespace talvex::icons {
 
 namespace {
 
-QPixmap blank(int w, int h) {
-    QPixmap p(w, h);
-    p.fill(Qt::transparent);
+// A picture of w x h logical pixels at the ratio: the pixel size is rounded up,
+// so a fractional ratio never cuts off the last row or column.
+QPixmap blank(int w, int h, qreal ratio, const QColor& fill = Qt::transparent) {
+    const auto pixels = [ratio](int logical) { return int(std::ceil(logical * ratio - 1e-6)); };
+    QPixmap p(pixels(w), pixels(h));
+    p.setDevicePixelRatio(ratio);
+    p.fill(fill);
     return p;
 }
 
@@ -34,8 +40,8 @@ void drawSocket(QPainter& p, QPointF body, const QColor& colour, const QColor& h
     p.drawRect(QRectF(body.x(), body.y() + 1.4, 2.5, 1.6));
 }
 
-QPixmap connection(bool up) {
-    QPixmap pm = blank(32, 32);
+QPixmap connection(bool up, qreal ratio) {
+    QPixmap pm = blank(32, 32, ratio);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor disc = up ? QColor(0, 150, 0) : QColor(200, 40, 40);
@@ -63,14 +69,17 @@ QPixmap connection(bool up) {
 
 } // namespace
 
-QPixmap connected() { return connection(true); }
-QPixmap disconnected() { return connection(false); }
+QPixmap connected(qreal ratio) { return connection(true, ratio); }
+QPixmap disconnected(qreal ratio) { return connection(false, ratio); }
 
-QPixmap bridge(Bridge kind) {
+QPixmap bridge(Bridge kind, qreal ratio) {
     // Fed from below is exactly fed from above turned upside down.
-    if (kind == Bridge::FromBelow)
-        return QPixmap::fromImage(bridge(Bridge::FromAbove).toImage().mirrored(false, true));
-    QPixmap pm = blank(30, 27);
+    if (kind == Bridge::FromBelow) {
+        QImage above = bridge(Bridge::FromAbove, ratio).toImage().mirrored(false, true);
+        above.setDevicePixelRatio(ratio);
+        return QPixmap::fromImage(std::move(above));
+    }
+    QPixmap pm = blank(30, 27, ratio);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor ink(30, 30, 30);
@@ -104,13 +113,12 @@ QPixmap bridge(Bridge kind) {
     return pm;
 }
 
-QPixmap bandMarker(int band) {
+QPixmap bandMarker(int band, qreal ratio) {
     static const QColor rings[10] = {{161, 8, 8},     {161, 84, 8},  {161, 161, 8}, {8, 161, 8},
                                      {8, 161, 161},   {70, 96, 131}, {91, 8, 161},  {161, 161, 161},
                                      {161, 8, 8},     {161, 84, 8}};
     band = std::clamp(band, 0, 9);
-    QPixmap pm(20, 20);
-    pm.fill(QColor(20, 20, 20));
+    QPixmap pm = blank(20, 20, ratio, QColor(20, 20, 20));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(rings[band], 2));

@@ -54,7 +54,7 @@ void buildStrip(QWidget* central) {
 
     // Routing icons: img2 before High and img6 before Mid change with the bridge
     // mode; the ones before Main and Low always show the plain arrow.
-    const QPixmap plain = icons::bridge(icons::Bridge::Plain);
+    const Drawing plain = [](qreal ratio) { return icons::bridge(icons::Bridge::Plain, ratio); };
     image(strip, "img_row_main", plain, kIconLeft, iconTop(0));
     image(strip, "img2", plain, kIconLeft, iconTop(1));
     image(strip, "img6", plain, kIconLeft, iconTop(2));

@@ -101,7 +101,16 @@ QProgressBar* progressBar(QWidget* parent, const QString& name, int x, int y, in
 
 QLabel* image(QWidget* parent, const QString& name, const QPixmap& pixmap, int x, int y) {
     auto* l = place(new QLabel(parent), name, x, y, pixmap.width(), pixmap.height());
+    // Anchored at the top left corner, so a picture whose pixel size is not a whole
+    // number of logical pixels at a fractional ratio is never shifted by a fraction.
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setPixmap(pixmap);
+    return l;
+}
+
+QLabel* image(QWidget* parent, const QString& name, const Drawing& draw, int x, int y) {
+    QLabel* l = image(parent, name, draw(1.0), x, y); // sized by the 100 % picture
+    showDrawn(l, draw);
     return l;
 }
 

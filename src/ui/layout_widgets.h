@@ -2,6 +2,8 @@
 // Small factories the layout builder uses: each makes one control as a child of
 // parent, names it and places it at its design rectangle.
 
+#include "ui/pixel_ratio.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -37,6 +39,8 @@ QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int x, int 
 QProgressBar* progressBar(QWidget* parent, const QString& name, int x, int y, int w, int h = 18);
 // An image box holding pixmap, sized to it.
 QLabel* image(QWidget* parent, const QString& name, const QPixmap& pixmap, int x, int y);
+// An image box showing a drawn picture at the screen's ratio, sized to the picture.
+QLabel* image(QWidget* parent, const QString& name, const Drawing& draw, int x, int y);
 
 // The items of a drop-down list, from one of the value lists.
 template <std::size_t N>

@@ -79,7 +79,7 @@ void buildConnectionGroup(QWidget* central) {
     list(conn, "cbb_deviceid", numbers(1, 250), 62, 41, 72);
     QPushButton* connect = button(conn, "btn_connect", "Connect", 138, 8, 60, 25);
     setButtonColour(connect, kStateRed);
-    image(conn, "img_connectstate", icons::disconnected(), 152, 42);
+    image(conn, "img_connectstate", &icons::disconnected, 152, 42);
 
     QGroupBox* broadcast = box(grp1, "rzgrpbx3", 209, 6, 70, 84);
     button(broadcast, "btn_broadcase", "Broadcast\nMode", 6, 16, 58, 52);
@@ -159,16 +159,17 @@ void buildOffscreenControls(QWidget* central) {
     for (int i = 1; i <= 3; ++i)
         edit(central, QStringLiteral("edt%1").arg(i), {}, 760, 12 + 26 * i, 60)->hide();
     label(central, "lbl_usbhid", {}, 760, 120, 80)->hide();
-    image(central, "img_true", icons::connected(), 760, 150)->hide();
-    image(central, "img_false", icons::disconnected(), 800, 150)->hide();
+    image(central, "img_true", &icons::connected, 760, 150)->hide();
+    image(central, "img_false", &icons::disconnected, 800, 150)->hide();
     const icons::Bridge bridges[] = {icons::Bridge::Plain, icons::Bridge::FromAbove,
                                      icons::Bridge::FromBelow};
     for (int i = 0; i < 3; ++i)
-        image(central, QStringLiteral("img_brg%1").arg(i), icons::bridge(bridges[i]), 760 + 34 * i,
-              190)
+        image(central, QStringLiteral("img_brg%1").arg(i),
+              [kind = bridges[i]](qreal ratio) { return icons::bridge(kind, ratio); }, 760 + 34 * i, 190)
             ->hide();
     for (int j = 0; j < 10; ++j)
-        image(central, QStringLiteral("img_EQBmp%1").arg(j), icons::bandMarker(j), 760 + 24 * j, 230)
+        image(central, QStringLiteral("img_EQBmp%1").arg(j),
+              [j](qreal ratio) { return icons::bandMarker(j, ratio); }, 760 + 24 * j, 230)
             ->hide();
 
     auto* devices = new QListWidget(central);

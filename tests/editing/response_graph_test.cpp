@@ -1,10 +1,20 @@
 // The graph drawn without a window: background, markers and curve read back
 // from the image, and the pointer rules (hit test, drag position to codes).
 
+#include "editing/eq_page.h"
 #include "editing/response_graph.h"
 #include "model/parameter_model.h"
+#include "ui/main_window_layout.h"
 
+#include <QAbstractButton>
 #include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -160,4 +170,118 @@ TEST(GraphPointer, DragPositionsToCodes)
     // Outside the image while the button is held: left of it 19.7 Hz, above it +12 dB.
     EXPECT_EQ(codes(-500, -500), std::make_pair(0, 180));
     EXPECT_EQ(codes(5000, 5000), std::make_pair(243, 0));
+}
+
+// --- at the screen's resolution -----------------------------------------------
+
+// A flat curve; band 1's marker at (300, 120), the others out of sight.
+static ChannelResponses flatWithOneMarker()
+{
+    ChannelResponses responses;
+    for (int c = 0; c < 4; ++c) {
+        responses.channel(c).markers.fill({-100, -100});
+        responses.channel(c).markers[0] = {300, 120};
+    }
+    return responses;
+}
+
+TEST(GraphResolution, RatioTwoDrawsLinesTextAndMarkersRatherThanEnlargingThem)
+{
+    const QImage image = ResponseGraphRenderer(GraphGeometry{}, 2.0).render(flatWithOneMarker(), 1);
+    ASSERT_EQ(image.size(), QSize(1440, 500));
+    EXPECT_EQ(image.devicePixelRatio(), 2.0);
+    // Against the 100 % picture with each pixel repeated 2 x 2: several per cent differ, in labels and marker too.
+    const QImage enlarged = ResponseGraphRenderer().render(flatWithOneMarker(), 1).scaled(1440, 500);
+    for (const auto& [area, least] : {std::pair{QRect(0, 0, 720, 250), 6000}, {QRect(4, 10, 36, 12), 30},
+                                      {QRect(667, 228, 40, 12), 30}, {QRect(290, 110, 20, 20), 60}}) {
+        int differing = 0;
+        for (int y = 2 * area.top(); y < 2 * (area.bottom() + 1); ++y)
+            for (int x = 2 * area.left(); x < 2 * (area.right() + 1); ++x)
+                differing += image.pixel(x, y) != enlarged.pixel(x, y);
+        EXPECT_GE(differing, least) << area.x() << ',' << area.y();
+    }
+    // Lines one image pixel wide on their graph pixel's first image row or column:
+    // frame row 17, grid row 40, 1 kHz column 429; the flat curve on row 86.67 x 2
+    // from the first image column of column 42 to the last of column 713.
+    const QRgb cyan = curveColour(1).rgb();
+    for (const auto& [on, beside, colour] :
+         {std::tuple{QPoint(600, 34), QPoint(600, 35), kFrame}, {QPoint(600, 80), QPoint(600, 81), kGrid},
+          {QPoint(858, 240), QPoint(859, 240), kGrid}, {QPoint(84, 173), QPoint(84, 172), cyan},
+          {QPoint(1427, 173), QPoint(1427, 172), cyan}}) {
+        EXPECT_EQ(image.pixel(on), colour) << on.x() << ',' << on.y();
+        EXPECT_EQ(image.pixel(beside), kFill) << beside.x() << ',' << beside.y();
+    }
+}
+
+TEST(GraphResolution, FractionalRatiosLeaveTheBackgroundAroundWhatIsDrawnAndEachIsDrawnOnce)
+{
+    ResponseGraphRenderer renderer;
+    const uchar* at100 = renderer.background().constBits();
+    for (qreal ratio : {1.25, 1.5}) {
+        renderer.setDevicePixelRatio(ratio);
+        const QImage& background = renderer.background();
+        EXPECT_EQ(background.size(), QSize(int(std::ceil(720 * ratio)), int(std::ceil(250 * ratio))));
+        const QImage image = renderer.render(flatWithOneMarker(), 2);
+        const QRect marker(int(290 * ratio), int(110 * ratio), int(20 * ratio) + 1, int(20 * ratio) + 1);
+        int changed = 0; // beyond the marker's ring and number and the curve
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                changed += image.pixel(x, y) != background.pixel(x, y) &&
+                           image.pixel(x, y) != curveColour(2).rgb() && !marker.contains(x, y);
+        EXPECT_EQ(changed, 0) << ratio;
+        EXPECT_EQ(image.pixel(marker.topLeft()), background.pixel(marker.topLeft())) << ratio; // keyed
+    }
+    renderer.setDevicePixelRatio(1.0);
+    EXPECT_EQ(renderer.background().constBits(), at100); // kept, not drawn again
+}
+
+struct GraphWindow : ::testing::Test {
+    QMainWindow window;
+    ParameterModel model;
+    EditingContext editing;
+    std::unique_ptr<EqPage> page;
+    QLabel* graph = nullptr;
+
+    void SetUp() override
+    {
+        buildMainWindowLayout(window);
+        model.writeDefaults();
+        page = std::make_unique<EqPage>(window.centralWidget(), model, editing);
+        window.findChild<QAbstractButton*>(QStringLiteral("btn_op0_eq"))->click(); // High
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        graph = window.findChild<QLabel*>(QStringLiteral("img_eqbackground"));
+    }
+};
+
+// Also run with QT_SCALE_FACTOR=2: the same pointer positions give the same codes.
+TEST_F(GraphWindow, PointerCodesAreTheSameAtEveryRatio)
+{
+    EXPECT_EQ(graph->pixmap().size(), QSize(720, 250) * graph->devicePixelRatioF());
+    for (const auto& [offset, to, codes] : {std::tuple{QPoint(9, -9), QPoint(430, 86), std::pair{136, 121}},
+                                            {QPoint(-9, 9), QPoint(719, 249), std::pair{243, 0}}}) {
+        const MarkerPosition m = page->graph().responses().channel(1).markers[3];
+        QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(m.x, m.y) + offset);
+        ASSERT_TRUE(page->graph().dragging());
+        QTest::mouseMove(graph, to);
+        QTest::mouseRelease(graph, Qt::LeftButton, {}, to);
+        EXPECT_EQ(std::pair(model.image[192], model.code16(194)), codes) << graph->devicePixelRatioF();
+    }
+}
+
+// Run with screens at 100 % and 200 % (two_screens.json): graph and icons follow the window's screen.
+TEST_F(GraphWindow, MovedToAScreenWithAnotherRatioItIsDrawnAgain)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+        GTEST_SKIP() << "needs two screens of different ratios";
+    const QImage before = graph->pixmap().toImage();
+    for (QScreen* screen : {screens[1], screens[0]}) {
+        window.windowHandle()->setScreen(screen);
+        const qreal ratio = screen->devicePixelRatio();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return graph->pixmap().devicePixelRatio() == ratio; }, 2000)) << ratio;
+        for (const char* icon : {"img_connectstate", "img2", "img_EQBmp9"})
+            EXPECT_EQ(window.findChild<QLabel*>(QString::fromLatin1(icon))->pixmap().devicePixelRatio(), ratio) << icon;
+    }
+    EXPECT_EQ(graph->pixmap().toImage(), before); // back at 100 %: the same picture, the same channel
 }

@@ -3,6 +3,7 @@
 #include "link/hex_text.h"
 #include "link/reply_receiver.h"
 #include "link/traffic_log.h"
+#include "model/file_path.h"
 #include "recording_transport.h"
 
 #include <gtest/gtest.h>
@@ -27,23 +28,34 @@ std::vector<std::string> linesOf(const std::filesystem::path& path)
     return lines;
 }
 
+// Removes the file when destroyed: declared before the log, it outlives the
+// log's open handle (Windows removes no file that is still open).
+struct RemovedAtEnd {
+    std::filesystem::path path;
+    ~RemovedAtEnd()
+    {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+};
+
 struct TrafficLogTest : ::testing::Test {
     std::filesystem::path path =
         std::filesystem::temp_directory_path() /
         ("talvex-traffic-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
          ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
+    RemovedAtEnd removal{path};
     std::int64_t now = 1000;
     TrafficLog log{[this] { return now; }};
 
     void SetUp() override { std::filesystem::remove(path); }
-    void TearDown() override { std::filesystem::remove(path); }
 };
 
 } // namespace
 
 TEST_F(TrafficLogTest, LinesAreOnDiskAsSoonAsTheyAreWritten)
 {
-    ASSERT_TRUE(log.open(path.string(), "talvex-editor 3.8.0"));
+    ASSERT_TRUE(log.open(path, "talvex-editor 3.8.0"));
     now = 1102;
     log.sent("/dev/ttyUSB0", std::vector<std::uint8_t>{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0xA0, 0, 0, 0, 0x02, 0xAA});
     now = 1250;
@@ -66,11 +78,11 @@ TEST_F(TrafficLogTest, LinesAreOnDiskAsSoonAsTheyAreWritten)
 
 TEST_F(TrafficLogTest, EveryRunIsAppended)
 {
-    ASSERT_TRUE(log.open(path.string()));
+    ASSERT_TRUE(log.open(path));
     log.event("USB", "opened");
     {
         TrafficLog second([] { return std::int64_t(5); });
-        ASSERT_TRUE(second.open(path.string()));
+        ASSERT_TRUE(second.open(path));
         second.event("USB", "opened");
     }
     const auto lines = linesOf(path);
@@ -89,6 +101,25 @@ TEST_F(TrafficLogTest, AFileThatCannotBeOpenedIsReported)
     // Writing to a log that is not open does nothing.
     log.event("-", "closed");
     EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+// A name with letters outside any narrow code page (Greek, Japanese, with an
+// umlaut) is the file's name on disk, not a garbled one.
+TEST_F(TrafficLogTest, ANonAsciiNameOpensTheFileItNames)
+{
+    const std::filesystem::path named =
+        path.parent_path() / pathFromUtf8(utf8FromPath(path.stem()) + "-Gr\u00f6\u00dfe-\u03a9\u03bc-\u65e5\u672c.log");
+    RemovedAtEnd namedRemoval{named};
+    {
+        TrafficLog unicode([] { return std::int64_t(0); });
+        ASSERT_TRUE(unicode.open(named)) << unicode.errorText();
+        unicode.event("-", "opened");
+    }
+    EXPECT_EQ(linesOf(named).size(), 2u);
+    bool listed = false;
+    for (const auto& entry : std::filesystem::directory_iterator(named.parent_path()))
+        listed = listed || entry.path().filename().u8string() == named.filename().u8string();
+    EXPECT_TRUE(listed);
 }
 
 TEST(FrameInReport, TakesTheFrameOrTheBlockHead)
@@ -115,7 +146,7 @@ TEST(FrameInReport, TakesTheFrameOrTheBlockHead)
 
 TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
 {
-    ASSERT_TRUE(log.open(path.string()));
+    ASSERT_TRUE(log.open(path));
     ParameterModel model;
     model.writeDefaults();
     LinkState link;

@@ -12,9 +12,11 @@
 
 #include <set>
 
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 using namespace talvex;
 
@@ -28,6 +30,7 @@ std::vector<SerialPortItem> ports(std::initializer_list<const char*> names)
     return list;
 }
 
+#ifdef Q_OS_UNIX
 // A pseudo-terminal whose device side the test plays by hand.
 struct RawPty {
     int master = -1;
@@ -71,6 +74,7 @@ struct SerialFixture : testing::Test {
         return true;
     }
 };
+#endif // Q_OS_UNIX
 
 } // namespace
 
@@ -136,6 +140,8 @@ TEST(SerialPortList, OpeningNothingOrAMissingPortFails)
     EXPECT_FALSE(link.connected);
 }
 
+// The serial link against pseudo-terminals: POSIX systems only.
+#ifdef Q_OS_UNIX
 TEST_F(SerialFixture, OpensAt9600EightNoneOne)
 {
     ASSERT_TRUE(openVirtualAmplifier());
@@ -241,6 +247,7 @@ TEST_F(SerialFixture, CloseLeavesTheConnectedFlagToTheUsbLink)
     serial.close();
     EXPECT_TRUE(link.connected);
 }
+#endif // Q_OS_UNIX
 
 TEST(SerialPortList, NumbersStepOverTheUsbMark)
 {
@@ -263,6 +270,7 @@ TEST(SerialPortList, NumbersStepOverTheUsbMark)
     EXPECT_FALSE(numbers.count(kPortFailed));
 }
 
+#ifdef Q_OS_UNIX
 TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
 {
     ASSERT_TRUE(openVirtualAmplifier());
@@ -280,3 +288,4 @@ TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
     serial.write(readRequest(0, frame::kCmdMeters));
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }
+#endif // Q_OS_UNIX

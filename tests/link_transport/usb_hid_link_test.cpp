@@ -312,6 +312,14 @@ TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }
 
+// hidapi on Windows gives a reason but no system code: no "(0)" is made up.
+TEST_F(UsbFixture, AFailureWithoutASystemCodeShowsOnlyItsReason)
+{
+    controller.openRefusal = {false, 0, QStringLiteral("Access is denied.")};
+    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    EXPECT_TRUE(host.logged(QStringLiteral("OPEN ERROR: Access is denied.")));
+}
+
 TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelectorsUsable)
 {
     controller.openRefusal = {false, 13, QStringLiteral("Failed to open a device with path 'fake-hid-0': Permission denied")};

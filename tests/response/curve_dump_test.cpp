@@ -3,12 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace {
+
+#ifdef _WIN32
+// cmd.exe runs the command: a native, quoted path, and _popen's status is the exit code.
+FILE* startCommand(const std::string& command) { return _popen(command.c_str(), "r"); }
+int exitStatus(FILE* pipe) { return _pclose(pipe); }
+constexpr const char* kDropErrors = " 2>NUL";
+#else
+FILE* startCommand(const std::string& command) { return popen(command.c_str(), "r"); }
+int exitStatus(FILE* pipe)
+{
+    const int raw = pclose(pipe);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+constexpr const char* kDropErrors = " 2>/dev/null";
+#endif
 
 struct ToolRun {
     int status = -1;
@@ -18,16 +37,16 @@ struct ToolRun {
 ToolRun curveDump(const std::string& args)
 {
     ToolRun run;
-    const std::string command = std::string(CURVE_DUMP_PATH) + " " + args + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
+    const std::string tool = std::filesystem::path(CURVE_DUMP_PATH).make_preferred().string();
+    const std::string command = "\"" + tool + "\" " + args + kDropErrors;
+    FILE* pipe = startCommand(command);
     if (!pipe)
         return run;
     char buffer[4096];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
         run.out.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.status = exitStatus(pipe);
     return run;
 }
 

@@ -1,7 +1,14 @@
 #include "group_files.h"
 
+#include "model/file_path.h"
+
 #include <algorithm>
 #include <charconv>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
 
 namespace talvex::grouptool {
 
@@ -27,11 +34,32 @@ std::string decimal(int value)
 
 } // namespace
 
+std::vector<std::string> utf8Arguments(int argc, char** argv)
+{
+#ifdef _WIN32
+    int count = 0;
+    if (wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        std::vector<std::string> arguments;
+        for (int i = 0; i < count; ++i) {
+            const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+            std::string text(std::size_t(size > 0 ? size - 1 : 0), '\0');
+            if (size > 1)
+                WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+            arguments.push_back(std::move(text));
+        }
+        LocalFree(wide);
+        if (!arguments.empty())
+            return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 LoadedFile loadGroupFile(const std::string& path)
 {
     LoadedFile file;
     std::string readError;
-    const auto content = groupfile::readFile(path, &readError);
+    const auto content = groupfile::readFile(pathFromUtf8(path), &readError);
     if (!content) {
         file.error = path + ": cannot be read: " + readError;
         return file;

@@ -17,7 +17,11 @@ struct LoadedFile {
     bool ok() const { return error.empty(); }
 };
 
-// "File damaged." and the parser's reason for a damaged, empty or foreign file,
+// The program's arguments (argv[0] first) as UTF-8: on Windows read again in
+// their wide form, since argv holds them in the narrow code page.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+
+// `path` is UTF-8. "File damaged." and the parser's reason for a damaged, empty or foreign file,
 // or the reason a file could not be read.
 LoadedFile loadGroupFile(const std::string& path);
 

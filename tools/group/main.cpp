@@ -36,7 +36,7 @@ constexpr char kUsage[] =
     "usage: talvex-group show FILE [--group N] [--channel Main|High|Mid|Low]\n"
     "       talvex-group diff A B [--group N]\n"
     "       talvex-group plot FILE [--group N] --channel Main|High|Mid|Low [--png OUT.png] [--csv OUT.csv]\n"
-    "       talvex-group --help\n";
+    "       talvex-group --help | --version\n";
 
 constexpr char kHelp[] =
     "Inspect, compare and plot the editor's group files without an amplifier.\n"
@@ -209,7 +209,7 @@ bool saveAll(const std::vector<std::pair<std::string, QByteArray>>& outputs, std
     for (const auto& [path, bytes] : outputs) {
         if (path.empty())
             continue;
-        auto file = std::make_unique<QSaveFile>(QString::fromLocal8Bit(path.c_str()));
+        auto file = std::make_unique<QSaveFile>(QString::fromStdString(path)); // UTF-8, as every path here
         if (!file->open(QIODevice::WriteOnly) || file->write(bytes) != bytes.size()) {
             error = "talvex-group: cannot write " + path + ": " + file->errorString().toStdString();
             return false; // the temporary files are removed with their QSaveFile
@@ -263,7 +263,14 @@ int plot(const Arguments& a, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    // File names stay UTF-8 text from the command line to the file system.
+    const std::vector<std::string> arguments = utf8Arguments(argc, argv);
+    const std::vector<std::string_view> args(arguments.begin() + 1, arguments.end());
+    for (std::string_view arg : args)
+        if (arg == "--version") {
+            std::fputs("talvex-group " TALVEX_VERSION_TEXT "\n", stdout);
+            return 0;
+        }
     for (std::string_view arg : args)
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);

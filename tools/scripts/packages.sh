@@ -6,6 +6,12 @@ TALVEX_PACKAGES=(
     fonts-liberation fonts-droid-fallback xvfb xauth
     locales-all # the tests read numbers under German and French locales
 )
+# ./test also cross-builds the plain core and its suites for Windows and runs them
+# under Wine; GoogleTest's source is built there with the cross compiler.
+TALVEX_WINDOWS_TOOLS=(g++-mingw-w64-x86-64-posix wine64 googletest)
+# ./package: CPack's dependency scan (dpkg-shlibdeps), the manual pages, the
+# icon's PNG sizes, and the package check.
+TALVEX_PACKAGE_TOOLS=(dpkg-dev file help2man librsvg2-bin gzip lintian desktop-file-utils)
 
 ensure_packages() {
     local missing=()

@@ -15,10 +15,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvex-vamp"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION_TEXT));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Virtual Talvex-96K amplifiers on a pseudo-terminal."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption ids(QStringLiteral("ids"), QStringLiteral("Device IDs on the bus (default 1)."),
                                  QStringLiteral("list"), QStringLiteral("1"));
     const QCommandLineOption wirePace(QStringLiteral("wire-pace"), QStringLiteral("Send replies at 9600 baud."));

@@ -4,16 +4,59 @@
 #include <QElapsedTimer>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace talvex::vamp {
 
 namespace {
 constexpr double kBytesPerMs = 9600.0 / 10.0 / 1000.0; // 10 bits a byte at 9600 baud
+
+// The pseudo-terminal itself is POSIX. Elsewhere (Windows) the virtual
+// amplifier's devices and its fake HID controller work as everywhere, but no
+// terminal can be served: start() says so.
+#ifdef Q_OS_UNIX
+constexpr bool kHavePseudoTerminals = true;
+int openMaster() { return ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK); }
+bool unlockMaster(int master) { return ::grantpt(master) == 0 && ::unlockpt(master) == 0; }
+QString slaveName(int master) { return QString::fromLocal8Bit(::ptsname(master)); }
+// Held open by the server in raw mode: no echo, no line editing, and the
+// master keeps working while the editor has the port closed.
+int openRawSlave(const QString& path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios tio{};
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::cfsetspeed(&tio, B9600);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
 }
+long readSome(int fd, void* buffer, std::size_t size) { return long(::read(fd, buffer, size)); }
+long writeSome(int fd, const void* data, std::size_t size) { return long(::write(fd, data, size)); }
+void closeLine(int fd) { ::close(fd); }
+#else
+constexpr bool kHavePseudoTerminals = false;
+int openMaster()
+{
+    errno = ENOSYS;
+    return -1;
+}
+bool unlockMaster(int) { return false; }
+QString slaveName(int) { return {}; }
+int openRawSlave(const QString&) { return -1; }
+long readSome(int, void*, std::size_t) { return -1; }
+long writeSome(int, const void*, std::size_t) { return -1; }
+void closeLine(int) {}
+#endif
+} // namespace
 
 PtyServer::PtyServer(VirtualBus& bus, QObject* parent) : QObject(parent), bus_(bus)
 {
@@ -26,24 +69,18 @@ PtyServer::~PtyServer() { stop(); }
 
 bool PtyServer::start()
 {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
+    if constexpr (!kHavePseudoTerminals) {
+        error_ = QStringLiteral("pseudo-terminals exist only on POSIX systems");
+        return false;
+    }
+    master_ = openMaster();
+    if (master_ < 0 || !unlockMaster(master_)) {
         error_ = QString::fromLocal8Bit(std::strerror(errno));
         stop();
         return false;
     }
-    slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
-    // Hold the line open ourselves in raw mode: no echo, no line editing, and the
-    // master keeps working while the editor has the port closed.
-    slaveKeepAlive_ = ::open(slavePath_.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (slaveKeepAlive_ >= 0) {
-        termios tio{};
-        if (::tcgetattr(slaveKeepAlive_, &tio) == 0) {
-            ::cfmakeraw(&tio);
-            ::cfsetspeed(&tio, B9600);
-            ::tcsetattr(slaveKeepAlive_, TCSANOW, &tio);
-        }
-    }
+    slavePath_ = slaveName(master_);
+    slaveKeepAlive_ = openRawSlave(slavePath_);
     notifier_ = std::make_unique<QSocketNotifier>(master_, QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &PtyServer::onReadable);
     return true;
@@ -55,9 +92,9 @@ void PtyServer::stop()
     paceTimer_.stop();
     paced_.clear();
     if (slaveKeepAlive_ >= 0)
-        ::close(slaveKeepAlive_);
+        closeLine(slaveKeepAlive_);
     if (master_ >= 0)
-        ::close(master_);
+        closeLine(master_);
     slaveKeepAlive_ = -1;
     master_ = -1;
 }
@@ -66,7 +103,7 @@ void PtyServer::onReadable()
 {
     std::uint8_t buffer[1024];
     for (;;) {
-        const ssize_t count = ::read(master_, buffer, sizeof buffer);
+        const long count = readSome(master_, buffer, sizeof buffer);
         if (count <= 0)
             break;
         send(bus_.feed(std::span(buffer, std::size_t(count))));
@@ -100,10 +137,10 @@ void PtyServer::sendNow(const std::vector<std::uint8_t>& bytes)
     }
     std::size_t at = 0;
     while (at < bytes.size()) {
-        const ssize_t count = ::write(master_, bytes.data() + at, bytes.size() - at);
+        const long count = writeSome(master_, bytes.data() + at, bytes.size() - at);
         if (count < 0) {
             if (errno == EAGAIN || errno == EINTR) {
-                ::usleep(1000);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 continue;
             }
             return;
@@ -120,7 +157,7 @@ void PtyServer::flushPaced()
     if (due <= 0)
         return;
     const qint64 count = std::min<qint64>(due, paced_.size());
-    const ssize_t written = ::write(master_, paced_.constData(), std::size_t(count));
+    const long written = writeSome(master_, paced_.constData(), std::size_t(count));
     if (written > 0) {
         paced_.remove(0, written);
         pacedSent_ += written;
