@@ -319,3 +319,16 @@ TEST_F(BusSearchTest, TheWholeAddressRangeOnce)
     EXPECT_EQ(control<QProgressBar>("rzprgrsbr_searchid")->value(), 100);
     expectClosed();
 }
+
+// The quick search probes addresses 0 to 10 only (Device IDs 1 to 11) and selects the first answer.
+TEST_F(BusSearchTest, TheQuickSearchProbesDeviceIdsOneToEleven)
+{
+    Bus& bus = addBus({12, 11});
+    makeSearch(BusSearch::kFullAddresses);
+    search->btn_quicksearch();
+    ASSERT_EQ(probes.size(), 11u);
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(probes[i].address, i);
+    EXPECT_EQ(resultText(), "\n" + line(bus, "11 , "));
+    EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 10);
+}
