@@ -1,13 +1,10 @@
 #include "link/command_sender.h"
-#include "link/frame.h"
-#include "recording_transport.h"
-
-#include <gtest/gtest.h>
+#include "support/frames.h"
 
 #include <numeric>
 
 using namespace talvex;
-using Bytes = std::vector<std::uint8_t>;
+using namespace talvex::testing;
 
 namespace {
 

@@ -1,33 +1,13 @@
-#include "link/frame.h"
-#include "link/hex_text.h"
 #include "link/reply_handlers.h"
-
-#include <gtest/gtest.h>
+#include "support/frames.h"
 
 #include <cstring>
-#include <vector>
 
 using namespace talvex;
+using namespace talvex::testing;
 using namespace talvex::replies;
 
 namespace {
-
-// Receive text of a reply frame with the given command and data bytes.
-std::string replyText(std::uint8_t command, const std::vector<std::uint8_t>& data)
-{
-    std::vector<std::uint8_t> bytes = {0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, command, 0x00,
-                                       std::uint8_t(data.size() >> 8), std::uint8_t(data.size() & 0xFF)};
-    std::uint8_t x = 0;
-    for (std::size_t i = 3; i < bytes.size(); ++i)
-        x ^= bytes[i];
-    for (auto b : data) {
-        bytes.push_back(b);
-        x ^= b;
-    }
-    bytes.push_back(x);
-    bytes.push_back(0xAA);
-    return toHex(bytes);
-}
 
 std::string meterText(int raw, int attenuation = 0)
 {

@@ -1,14 +1,11 @@
-#include "test_support.h"
+#include "support/frames.h"
 
-#include "link/hex_text.h"
 #include "link/serial_link.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
 
 #include <QSignalSpy>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <set>
 
@@ -17,6 +14,7 @@
 #include <unistd.h>
 
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 
@@ -50,7 +48,7 @@ struct RawPty {
     }
 };
 
-struct SerialFixture : testing::Test {
+struct SerialFixture : ::testing::Test {
     LinkState link;
     ReplyReceiver receiver{link};
     SerialLink serial{link, receiver};

@@ -1,43 +1,21 @@
 // Runs the curve-dump tool as a user would and checks what it prints.
 
-#include <gtest/gtest.h>
+#include "support/files.h"
 
-#include <cstdio>
-#include <sstream>
-#include <string>
-#include <sys/wait.h>
-#include <vector>
+using namespace talvex::testing;
 
 namespace {
 
-struct ToolRun {
+struct DumpRun {
     int status = -1;
     std::string out;
 };
 
-ToolRun curveDump(const std::string& args)
+// Arguments are split at blanks; standard error is left out.
+DumpRun curveDump(const std::string& args)
 {
-    ToolRun run;
-    const std::string command = std::string(CURVE_DUMP_PATH) + " " + args + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
+    const ToolRun run = runTool(QStringLiteral(CURVE_DUMP_PATH), QString::fromStdString(args).split(' ', Qt::SkipEmptyParts));
+    return {run.status, run.out.toStdString()};
 }
 
 double levelAtColumn(const std::vector<std::string>& rows, int column)
@@ -49,7 +27,7 @@ double levelAtColumn(const std::vector<std::string>& rows, int column)
 
 TEST(CurveDump, PrintsCrossoverCurvesAsCsv)
 {
-    ToolRun run = curveDump("--hpf 136 1");
+    DumpRun run = curveDump("--hpf 136 1");
     ASSERT_EQ(run.status, 0);
     std::vector<std::string> rows = lines(run.out);
     ASSERT_EQ(rows.size(), 673u);
@@ -68,7 +46,7 @@ TEST(CurveDump, PrintsCrossoverCurvesAsCsv)
 
 TEST(CurveDump, PrintsBandCurveAndMarker)
 {
-    ToolRun run = curveDump("--band 136 0 180 42");
+    DumpRun run = curveDump("--band 136 0 180 42");
     ASSERT_EQ(run.status, 0);
     const std::vector<std::string> rows = lines(run.out);
     ASSERT_EQ(rows.size(), 673u);
@@ -88,7 +66,7 @@ TEST(CurveDump, BadArgumentsExitWithStatus2)
     for (const char* args : {"", "--hpf", "--hpf 136", "--hpf 136 1 2", "--lpf x 1", "--lpf 136 1x", "--lpf -1 1",
                              "--hpf 256 1", "--band 1 2 3", "--band 1 2 3 65536", "--hpf 136 1 --marker",
                              "--marker", "--notch 1 2", "--band 1 2 3 4 --marker --marker"}) {
-        const ToolRun run = curveDump(args);
+        const DumpRun run = curveDump(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_TRUE(run.out.empty()) << args;
     }
