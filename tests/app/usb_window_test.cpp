@@ -215,5 +215,5 @@ TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle() && hid.written.size() == before + 1; }, 2000));
     QTest::qWait(50);
     EXPECT_EQ(hid.written.size(), before + 1);
-    EXPECT_EQ(commandOf(hid.written.back()), frame::kCmdMeters);
+    EXPECT_EQ(reportCommandOf(hid.written.back()), frame::kCmdMeters);
 }
