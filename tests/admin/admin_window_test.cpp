@@ -1,5 +1,5 @@
 // The window with its device administration against a virtual amplifier: the
-// start-up search through tmr_boot and tmr_close_seach, a connect during it, the
+// start-up search through startupSearchTimer and closeSearchResultTimer, a connect during it, the
 // USB amplifier plugged in during a search, and a Device ID change on a live bus.
 
 #include "support/window.h"
@@ -34,10 +34,10 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     keepStartUpSearch = true;
     makeWindow();
     auto& search = window->busSearch();
-    EXPECT_TRUE(search.tmr_boot.isActive());
+    EXPECT_TRUE(search.startupSearchTimer.isActive());
 
     ASSERT_TRUE(QTest::qWaitFor([this] { return shown("rzgrpbx_sch_result"); }, 3000));
-    EXPECT_FALSE(search.tmr_boot.isActive());
+    EXPECT_FALSE(search.startupSearchTimer.isActive());
     EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
     EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 2);
@@ -47,13 +47,13 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_TRUE(prompts.messages.isEmpty());
 
     // Three seconds later the result panel closes itself.
-    EXPECT_TRUE(search.tmr_close_seach.isActive());
+    EXPECT_TRUE(search.closeSearchResultTimer.isActive());
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !shown("rzgrpbx_sch_result"); }, 4000));
     EXPECT_GT(clock.elapsed(), 2500);
     EXPECT_TRUE(groupsEnabled());
-    EXPECT_FALSE(search.tmr_close_seach.isActive());
+    EXPECT_FALSE(search.closeSearchResultTimer.isActive());
 
     // Connect reaches the device that was found.
     connectAndRead();
@@ -67,7 +67,7 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     bool searching = false;
     QTimer::singleShot(450, [this, &searching] {
         searching = window->busSearch().running();
-        window->btn_connectClick();
+        window->toggleConnection();
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     EXPECT_TRUE(searching);

@@ -117,7 +117,7 @@ TEST_F(BusSearchTest, FullSearchGoesFromTheLastPortBackAndListsThePortsInOrder)
     QTimer::singleShot(150, [&] { groupsOffDuringSearch = !enabled("grp1") && !enabled("grp2") && !enabled("rzgrpbx5") &&
                                                           shown("rzgrpbx_searchID"); });
 
-    search->btn41Click();
+    search->startFullSearch();
 
     EXPECT_TRUE(groupsOffDuringSearch);
     EXPECT_EQ(popupsHidden, 1);
@@ -161,11 +161,11 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     refresh.setTimerType(Qt::PreciseTimer);
     QObject::connect(&refresh, &QTimer::timeout, [&] {
         plugged = plugged || !probes.empty();
-        serial.TmrGetCommport();
+        serial.refreshPortList();
     });
     refresh.start(10);
 
-    search->btn41Click();
+    search->startFullSearch();
 
     EXPECT_EQ(serial.portTable().size(), 3u); // the new port was listed under the search
     ASSERT_EQ(probes.size(), 6u);
@@ -184,7 +184,7 @@ TEST_F(BusSearchTest, CancelShowsWhatWasFoundAndClosesThePort)
     QTimer::singleShot(550, [this] { control<QPushButton>("btn_searchid")->click(); });
     QElapsedTimer clock;
     clock.start();
-    search->btn41Click();
+    search->startFullSearch();
     EXPECT_LT(clock.elapsed(), 2000);
     ASSERT_GE(probes.size(), 4u);
     EXPECT_LT(probes.size(), 10u);
@@ -200,7 +200,7 @@ TEST_F(BusSearchTest, ALateReplyIsCreditedToNoAddress)
     Bus& late = addBus({2});
     late.pty.setReplyDelay(120); // answers during the next probe
     makeSearch(5);
-    search->btn41Click();
+    search->startFullSearch();
     ASSERT_EQ(probes.size(), 5u);
     // The device did answer, one probe late each time...
     EXPECT_NE(std::find(meterRepliesFrom.begin(), meterRepliesFrom.end(), 1), meterRepliesFrom.end());
@@ -220,7 +220,7 @@ TEST_F(BusSearchTest, APortWithoutPermissionIsNamedAndSkipped)
             return QStringLiteral("Permission denied");
         return std::nullopt;
     });
-    search->btn41Click();
+    search->startFullSearch();
     EXPECT_TRUE(prompts.messages.isEmpty());
     for (const Probe& probe : probes)
         EXPECT_EQ(probe.bus, 0);
@@ -236,7 +236,7 @@ TEST_F(BusSearchTest, APortThatIsGoneEndsTheSearchWithoutAResult)
     makeSearch(5);
     int progressHidden = 0;
     QObject::connect(search.get(), &BusSearch::hideTransferProgressRequested, [&] { ++progressHidden; });
-    search->btn41Click();
+    search->startFullSearch();
     EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
     EXPECT_TRUE(probes.empty()); // the other port is not searched
     EXPECT_EQ(progressHidden, 1);
@@ -252,13 +252,13 @@ TEST_F(BusSearchTest, RefusedWhileConnectedOrOnUsb)
     addBus({1});
     makeSearch(5);
     link.connected = true;
-    search->btn41Click();
+    search->startFullSearch();
     EXPECT_EQ(prompts.messages, QStringList{"please disconnect and try again."});
     link.connected = false;
     link.usbMode = true;
     link.matchedDevice = 0;
-    search->btn_quicksearch(); // quietly
-    search->btn41Click();
+    search->startQuickSearch(); // quietly
+    search->startFullSearch();
     EXPECT_EQ(prompts.messages.last(), "Current connection is USB, not a 485.");
     EXPECT_EQ(prompts.messages.size(), 2);
     EXPECT_TRUE(probes.empty());
@@ -270,7 +270,7 @@ TEST_F(BusSearchTest, ClosingTheWindowEndsASearchWithThePortClosed)
     addBus({1});
     makeSearch(BusSearch::kFullAddresses);
     QTimer::singleShot(350, [this] { window.close(); });
-    search->btn41Click();
+    search->startFullSearch();
     EXPECT_LT(probes.size(), 10u);
     EXPECT_FALSE(search->running());
     expectClosed();
@@ -279,10 +279,10 @@ TEST_F(BusSearchTest, ClosingTheWindowEndsASearchWithThePortClosed)
 TEST_F(BusSearchTest, WithNoPortsTheFullSearchShowsAnEmptyResultAndTheQuickSearchNothing)
 {
     makeSearch(5);
-    search->btn_quicksearch();
+    search->startQuickSearch();
     EXPECT_FALSE(shown("rzgrpbx_sch_result"));
     EXPECT_TRUE(enabled("grp2"));
-    search->btn41Click();
+    search->startFullSearch();
     EXPECT_TRUE(shown("rzgrpbx_sch_result"));
     EXPECT_EQ(resultText(), "");
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -293,7 +293,7 @@ TEST_F(BusSearchTest, TheWholeAddressRangeOnce)
     // The one search at full length: 251 probes of 100 ms.
     Bus& bus = addBus({250, 1});
     makeSearch(BusSearch::kFullAddresses);
-    search->btn41Click();
+    search->startFullSearch();
     ASSERT_EQ(probes.size(), 251u);
     EXPECT_EQ(probes.back().address, 250);
     EXPECT_EQ(resultText(), "\n" + line(bus, "1 , 250 , "));
@@ -306,7 +306,7 @@ TEST_F(BusSearchTest, TheQuickSearchProbesDeviceIdsOneToEleven)
 {
     Bus& bus = addBus({12, 11});
     makeSearch(BusSearch::kFullAddresses);
-    search->btn_quicksearch();
+    search->startQuickSearch();
     ASSERT_EQ(probes.size(), 11u);
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(probes[i].address, i);

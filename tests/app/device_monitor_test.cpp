@@ -26,7 +26,7 @@ TEST_F(MonitoredWindowTest, PortsAreListedOnlyAfterAReportedChange)
     makeWindow(QStringList{});
     const int atStart = portListings;
     for (int tick = 0; tick < 3; ++tick)
-        window->tmr_reflashcomportTimer();
+        window->session().portListTick();
     EXPECT_EQ(portListings, atStart);
 
     // An adapter comes: the running 2 s timer shows it, selected.
@@ -49,12 +49,12 @@ TEST_F(MonitoredWindowTest, PortChangeWhileConnectedShowsAfterTheDisconnect)
     connectAndRead();
     systemPorts = {{"ttyUSB0", "/dev/ttyUSB0", 0}};
     fakeMonitor.reportPortChange();
-    window->tmr_reflashcomportTimer();
+    window->session().portListTick();
     EXPECT_EQ(ports()->count(), 1); // the virtual amplifier's terminal only
 
-    window->btn_connectClick(); // disconnect
+    window->toggleConnection(); // disconnect
     ASSERT_FALSE(window->link().connected);
-    window->tmr_reflashcomportTimer();
+    window->session().portListTick();
     ASSERT_EQ(ports()->count(), 2);
     EXPECT_EQ(ports()->itemText(0), "ttyUSB0");
     EXPECT_EQ(ports()->currentText(), pty.slavePath()); // the last item, as ever

@@ -46,16 +46,16 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
     const std::pair<QTimer*, int> expected[] = {
-        {&window->busSearch().tmr_boot, 100},        {&window->tmr_prgrsbr, 200},    {&window->tmr_disconnect, 250},
-        {&window->tmr_pulseframe, 350},  {&window->tmr_hidreconnect, 500}, {&window->groupTransfer().tmr_apply20grp, 980},
-        {&window->groupTransfer().tmr_send20grp, 1500},  {&window->tmr_reflashcomport, 2000}, {&window->busSearch().tmr_close_seach, 3000},
+        {&window->busSearch().startupSearchTimer, 100},        {&window->session().progressTimer, 200},    {&window->session().watchdogTimer, 250},
+        {&window->session().sendPulseTimer, 350},  {&window->session().usbRetryTimer, 500}, {&window->groupTransfer().readGroupsTimer, 980},
+        {&window->groupTransfer().writeGroupsTimer, 1500},  {&window->session().portListTimer, 2000}, {&window->busSearch().closeSearchResultTimer, 3000},
     };
     for (auto [timer, interval] : expected) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
         EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->objectName().toStdString();
     }
-    EXPECT_TRUE(window->tmr_reflashcomport.isActive());
-    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    EXPECT_TRUE(window->session().portListTimer.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
 }
 
 TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
@@ -83,8 +83,8 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
     EXPECT_EQ(window->link().currentPort, 1);
     EXPECT_FALSE(window->model().viewRefresh);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_prgrsbr.isActive());
-    EXPECT_TRUE(window->tmr_disconnect.isActive());
+    EXPECT_FALSE(window->session().progressTimer.isActive());
+    EXPECT_TRUE(window->session().watchdogTimer.isActive());
 
     // The chain: identification, names, system record, current group, in that order.
     ASSERT_GE(frames.size(), 4u);
@@ -162,10 +162,10 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
     // Before the first group the menu changes the screen only.
-    window->strip().LowmidBTLhighlow1Click();
+    window->strip().chooseBridgeMode(3);
     EXPECT_FALSE(shown("btn_op0_gain"));
     EXPECT_EQ(window->model().lowestPending(), -1);
-    window->strip().NoBTL1Click();
+    window->strip().chooseBridgeMode(0);
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
             EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
@@ -183,7 +183,7 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
 
-    window->strip().Lowmidbridge1Click();
+    window->strip().chooseBridgeMode(1);
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
     EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
 }
@@ -192,7 +192,7 @@ TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
 {
     amp.image()[kBridgeMode] = 7;
     makeWindow();
-    window->strip().highmidbridge1Click();
+    window->strip().chooseBridgeMode(2);
     connectAndRead();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));
@@ -204,12 +204,12 @@ TEST_F(WindowTest, DisconnectKeepsTheValuesAndReconnectReadsAgain)
     makeWindow();
     connectAndRead();
     EXPECT_EQ(label("lbl28"), "0dB");
-    window->btn_connectClick();
+    window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_EQ(face("btn_connect"), kRed);
     EXPECT_FALSE(window->link().connected);
     EXPECT_EQ(window->link().currentPort, kPortNone);
-    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
     EXPECT_EQ(label("lbl28"), "0dB");
 
     amp.image()[kMainGain] = 39; // 295, changed on the device meanwhile
@@ -223,20 +223,20 @@ TEST_F(WindowTest, DisconnectKeepsTheValuesAndReconnectReadsAgain)
 TEST_F(WindowTest, MissingPortSaysSoAndStaysDisconnected)
 {
     makeWindow(QStringList{QStringLiteral("/dev/talvex-no-such-port")});
-    window->btn_connectClick();
+    window->toggleConnection();
     EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_FALSE(window->link().connected);
     EXPECT_EQ(window->link().currentPort, kPortFailed);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_disconnect.isActive() || window->tmr_prgrsbr.isActive());
+    EXPECT_FALSE(window->session().watchdogTimer.isActive() || window->session().progressTimer.isActive());
 }
 
 TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
 {
     makeFaultyWindow(vamp::Faults{.silent = true});
 
-    window->btn_connectClick();
+    window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Disconnect");
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(window->warningDialog()->isVisible());
@@ -248,11 +248,11 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
     EXPECT_TRUE(window->warningDialog()->isVisible());
     EXPECT_FALSE(window->warningDialog()->isModal());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_disconnect.isActive() || window->tmr_pulseframe.isActive());
+    EXPECT_FALSE(window->session().watchdogTimer.isActive() || window->session().sendPulseTimer.isActive());
     EXPECT_EQ(window->link().currentPort, kPortNone);
 
     // The next connect closes the warning.
-    window->btn_connectClick();
+    window->toggleConnection();
     EXPECT_FALSE(window->warningDialog()->isVisible());
 }
 
@@ -261,28 +261,28 @@ TEST_F(WindowTest, WrongIdentificationStopsTheChain)
     makeFaultyWindow(vamp::Faults{.badIdentification = true});
     std::vector<int> commands;
     faultyBus.onFrame = [&](std::span<const std::uint8_t> f) { commands.push_back(f[6]); };
-    window->btn_connectClick();
+    window->toggleConnection();
     QTest::qWait(800);
     EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
     EXPECT_TRUE(window->link().connected);
-    EXPECT_FALSE(window->tmr_pulseframe.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive());
 }
 
 TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
 {
     makeFaultyWindow(vamp::Faults{.silent = true});
-    window->btn_connectClick();
-    window->tmr_disconnect.stop(); // keep the link up while the ticks are driven by hand
-    window->tmr_prgrsbr.stop();
+    window->toggleConnection();
+    window->session().watchdogTimer.stop(); // keep the link up while the ticks are driven by hand
+    window->session().progressTimer.stop();
     auto* bar = control<QProgressBar>("rzprgrsbr_data_bar");
     EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
-    window->tmr_prgrsbrTimer();
+    window->session().progressTick();
     EXPECT_EQ(bar->value(), 2);
     for (int i = 1; i < 49; ++i)
-        window->tmr_prgrsbrTimer();
+        window->session().progressTick();
     EXPECT_EQ(bar->value(), 98);
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
-    window->tmr_prgrsbrTimer();
+    window->session().progressTick();
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 }
@@ -320,7 +320,7 @@ TEST_F(WindowTest, UsbRemovalWhileConnectedDisconnectsAtOnce)
     EXPECT_FALSE(window->link().connected);
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_TRUE(window->warningDialog()->isVisible());
-    EXPECT_FALSE(window->tmr_pulseframe.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive());
     EXPECT_TRUE(control("cbb_comport")->isEnabled());
     EXPECT_TRUE(control("cbb_deviceid")->isEnabled());
 }
@@ -338,7 +338,7 @@ TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
     ASSERT_TRUE(QTest::qWaitFor([&] { return identificationRequests() == 1; }, 2000));
     QTest::qWait(2300);
     EXPECT_EQ(identificationRequests(), 4);
-    EXPECT_FALSE(window->tmr_hidreconnect.isActive());
+    EXPECT_FALSE(window->session().usbRetryTimer.isActive());
 }
 
 TEST(CommandLine, OnlyPortPathsAreRead)
@@ -365,7 +365,7 @@ TEST_F(WindowTest, MainAreasSitAtTheirDesignPositions)
     }
     EXPECT_EQ(window->minimumSize(), window->maximumSize()); // fixed border
     // The progress panel moves to its place on connect.
-    window->btn_connectClick();
+    window->toggleConnection();
     EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
 }
 
@@ -387,7 +387,7 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     feed(frame::kCmdMeters, 7);
     EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(0), firstItem);
     EXPECT_EQ(window->model().image[0], 0);
-    EXPECT_FALSE(window->tmr_pulseframe.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive());
     EXPECT_EQ(label("lbl_temperature"), temperature);
     EXPECT_TRUE(window->receiver().receiveText().empty());
 }
@@ -398,7 +398,7 @@ TEST_F(WindowTest, GroupReplyInBroadcastModeAddressesEveryDevice)
     connectAndRead();
     EXPECT_EQ(window->sender().deviceAddress, 0);
     window->sender().broadcast = true;
-    window->sender().Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    window->sender().sendRead(0, frame::kCmdCurrentGroup, 0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return window->sender().deviceAddress == 255; }, 2000));
 }
 
@@ -411,7 +411,7 @@ TEST_F(WindowTest, DelayKeepsTimersAndRepliesRunning)
     timer.start(10);
     QElapsedTimer clock;
     clock.start();
-    window->Delay(120);
+    window->session().pause(120);
     EXPECT_GE(clock.elapsed(), 120);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_GE(ticks, 5);

@@ -72,7 +72,7 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
 {
     makeWindow();
     connectAndRead();
-    window->btn_connectClick(); // disconnect
+    window->toggleConnection(); // disconnect
 
     const std::string port = pty.slavePath().toStdString();
     const auto lines = connection();
@@ -183,7 +183,7 @@ TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
     from = readLog(path).size();
     hid.stallWrites(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sentMeters(from) >= 3 && hid.stalledWrites() == 1; }, 3000));
-    window->btn_connectClick();
+    window->toggleConnection();
     ASSERT_FALSE(window->link().connected);
     EXPECT_TRUE(notSent(from).empty());
     hid.stallWrites(false);

@@ -111,7 +111,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
 
     // Plugged in again; once the serial session has ended, Connect goes over USB.
     hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
-    window->btn_connectClick();
+    window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_TRUE(hid.written.empty()); // no automatic connect after the user's Disconnect
     connectAndRead();
@@ -127,7 +127,7 @@ TEST_F(UsbWindowTest, AReadErrorClosesTheAmplifierAndTheNextConnectOpensItAgain)
     EXPECT_EQ(log().last(), "READ ERROR: Input/output error (5)");
     EXPECT_FALSE(hid.isOpen());
 
-    window->btn_connectClick(); // Disconnect
+    window->toggleConnection(); // Disconnect
     connectAndRead();
     EXPECT_EQ(hid.openCount, 2);
     EXPECT_EQ(window->link().currentPort, kPortUsb);
@@ -141,14 +141,14 @@ TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
     makeWindow(QStringList{});
     hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus);
     ASSERT_TRUE(QTest::qWaitFor([this] { return reportsWith(frame::kCmdIdentification) == 1; }, 2000));
-    window->btn_connectClick(); // Disconnect, within the first 500 ms
+    window->toggleConnection(); // Disconnect, within the first 500 ms
     for (int tick = 0; tick < 3; ++tick)
-        window->tmr_hidreconnectTimer();
+        window->session().usbRetryTick();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_FALSE(window->link().connected);
-    EXPECT_FALSE(window->tmr_hidreconnect.isActive());
+    EXPECT_FALSE(window->session().usbRetryTimer.isActive());
 }
 
 TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
@@ -158,12 +158,12 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
 
     vamp::FakeHidController hid2;
     RecordingPrompts prompts2;
-    TForm1::Platform platform;
+    MainWindow::Platform platform;
     platform.hid = &hid2;
     platform.prompts = &prompts2;
     platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
     platform.hidLockDirectory = hidLocks.path();
-    auto second = std::make_unique<TForm1>(platform);
+    auto second = std::make_unique<MainWindow>(platform);
     hid2.plug(vamp::FakeHidController::amplifierInfo(), &bus);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts2.messages.size() == 1; }, 2000));
@@ -177,8 +177,8 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
 
     // The first editor closes; Connect in the second one takes the amplifier.
     window.reset();
-    second->btn_connectClick();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second->link().connected && second->tmr_pulseframe.isActive(); }, 5000));
+    second->toggleConnection();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second->link().connected && second->session().sendPulseTimer.isActive(); }, 5000));
     EXPECT_EQ(second->link().currentPort, kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }

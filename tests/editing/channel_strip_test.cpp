@@ -22,7 +22,7 @@ class StripTest : public BareWindowTest {
 protected:
     StripTest()
     {
-        model.Init_value();
+        model.writeDefaults();
         strip = std::make_unique<ChannelStrip>(&window, model, editing);
         wheel = std::make_unique<WheelFilter>(&window, editing, model);
         link.connected = true;

@@ -15,7 +15,7 @@ struct ContextTest : ::testing::Test {
 
     ContextTest()
     {
-        model.Init_value();
+        model.writeDefaults();
         for (const char* name : {"edt_hpf_freq", "edt_lpf_freq", "edt_eq_freq", "edt_eq_gain", "edt_eq_qval"})
             context.setApply(std::string(name) + "Change", [this, name] { applied.push_back(name); });
     }
@@ -58,16 +58,16 @@ TEST_F(ContextTest, WheelClampsThenStepsOncePerEvent)
     const int field = context.targetField;
     model.setCode16(field, 200); // beyond the 0..180 range
 
-    EXPECT_TRUE(context.FormMouseWheel(+1200, model)); // a large delta is still one step
+    EXPECT_TRUE(context.wheelTurned(+1200, model)); // a large delta is still one step
     EXPECT_EQ(model.code16(field), 180);
     model.setCode16(field, 200);
-    EXPECT_TRUE(context.FormMouseWheel(-120, model));
+    EXPECT_TRUE(context.wheelTurned(-120, model));
     EXPECT_EQ(model.code16(field), 179);
     EXPECT_EQ(applied, (std::vector<std::string>{"edt_eq_gain", "edt_eq_gain"}));
 
     // At the lower limit the code stays but the apply operation still runs.
     model.setCode16(field, 0);
-    context.FormMouseWheel(-120, model);
+    context.wheelTurned(-120, model);
     EXPECT_EQ(model.code16(field), 0);
     EXPECT_EQ(applied.size(), 3u);
 }
@@ -77,16 +77,16 @@ TEST_F(ContextTest, FrequencyWheelTouchesOneEntryOnly)
     context.bindBox(Kind::BandFrequency, 0, 0, "edt_op3eq_freq_00");
     model.image[16] = 243;
     model.image[17] = 4; // the type entry next to it
-    context.FormMouseWheel(120, model);
+    context.wheelTurned(120, model);
     EXPECT_EQ(model.image[16], 243);
     EXPECT_EQ(model.image[17], 4);
 }
 
 TEST_F(ContextTest, UnboundWheelIsLeftToTheFocusedControl)
 {
-    EXPECT_FALSE(context.FormMouseWheel(120, model));
-    context.Set_OpenMouseWheel(0, 10); // active, but no target: deactivates itself
-    EXPECT_FALSE(context.FormMouseWheel(120, model));
+    EXPECT_FALSE(context.wheelTurned(120, model));
+    context.openWheel(0, 10); // active, but no target: deactivates itself
+    EXPECT_FALSE(context.wheelTurned(120, model));
     EXPECT_FALSE(context.wheelActive);
     EXPECT_TRUE(applied.empty());
 }
@@ -96,14 +96,14 @@ TEST_F(ContextTest, TrackBarsStepThroughTheirOwnChangePath)
     std::vector<std::pair<std::string, int>> steps;
     context.setTrackBarStepper([&](const std::string& name, int step) { steps.emplace_back(name, step); });
     context.bindTrackBar("rztrckbr_delay");
-    EXPECT_TRUE(context.FormMouseWheel(120, model));
-    EXPECT_TRUE(context.FormMouseWheel(-1, model));
+    EXPECT_TRUE(context.wheelTurned(120, model));
+    EXPECT_TRUE(context.wheelTurned(-1, model));
     EXPECT_EQ(steps, (std::vector<std::pair<std::string, int>>{{"rztrckbr_delay", 1}, {"rztrckbr_delay", -1}}));
 
     // A drag prefix or any other name: handled, nothing applied.
     context.wheelTarget = "edt_op3eq_gain_0";
     context.wheelActive = true;
     context.targetField = 16;
-    EXPECT_TRUE(context.FormMouseWheel(120, model)); // "edt_op3eq_gain_0Change" has no operation
+    EXPECT_TRUE(context.wheelTurned(120, model)); // "edt_op3eq_gain_0Change" has no operation
     EXPECT_TRUE(applied.empty());
 }

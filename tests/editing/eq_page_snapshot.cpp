@@ -32,11 +32,11 @@ int main(int argc, char** argv)
     }
     talvex::vamp::FakeHidController hid;
     SilentPrompts prompts;
-    talvex::TForm1::Platform platform;
+    talvex::MainWindow::Platform platform;
     platform.hid = &hid;
     platform.prompts = &prompts;
     platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
-    talvex::TForm1 window(platform);
+    talvex::MainWindow window(platform);
 
     auto& image = window.model().image;
     const int high = 1;

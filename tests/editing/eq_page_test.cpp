@@ -26,10 +26,10 @@ struct EqPageTest : ::testing::Test, Controls {
     EqPageTest()
     {
         buildMainWindowLayout(window);
-        model.Init_value();
+        model.writeDefaults();
         page = std::make_unique<EqPage>(window.centralWidget(), model, editing);
         QObject::connect(page.get(), &EqPage::hidePopupsRequested, [this] { ++popupHides; });
-        page->btn_in0_eqClick();
+        page->selectMainPage();
         window.show();
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -150,7 +150,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     click("edt_op3eq_gain_01");
     EXPECT_EQ(control<QLineEdit>("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
     ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
-    EXPECT_TRUE(editing.FormMouseWheel(120, model));
+    EXPECT_TRUE(editing.wheelTurned(120, model));
     EXPECT_EQ(model.code16(bandRecord(3, 1) + kBandGain), 121);
     EXPECT_EQ(text("edt_op3eq_gain_01"), "0.2");
     EXPECT_TRUE(model.pending[bandChunk(3, 1)]);
@@ -158,7 +158,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     click("edt_op3hpf_freq");
     model.image[crossoverRecord(3)] = 243;
     model.clearPending();
-    editing.FormMouseWheel(120, model);
+    editing.wheelTurned(120, model);
     EXPECT_EQ(model.image[crossoverRecord(3)], 243);
     EXPECT_EQ(text("edt_op3hpf_freq"), "21900");
     EXPECT_TRUE(model.pending[crossoverChunk(3)]); // sent again though unchanged
@@ -167,7 +167,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     control<QLineEdit>("edt_op3eq_freq_00")->setFocus();
     control<QWidget>("edt_empty")->setFocus();
     EXPECT_FALSE(editing.wheelActive);
-    EXPECT_FALSE(editing.FormMouseWheel(120, model));
+    EXPECT_FALSE(editing.wheelTurned(120, model));
 }
 
 TEST_F(EqPageTest, TypeListsStoreTheirPosition)
@@ -233,7 +233,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     EXPECT_TRUE(control<QLineEdit>("edt_op3eq_qval_03")->hasFocus());
     EXPECT_EQ(editing.wheelTarget, "edt_eq_qval");
     EXPECT_EQ(editing.targetField, 198);
-    editing.FormMouseWheel(-120, model);
+    editing.wheelTurned(-120, model);
     EXPECT_EQ(model.code16(198), 41);
     EXPECT_EQ(text("edt_op3eq_qval_03"), "3.842");
 
@@ -268,7 +268,7 @@ TEST_F(EqPageTest, APageSwitchEndsADrag)
     click("btn_op0_eq");
     const MarkerPosition m = marker(5);
     press({m.x, m.y});
-    page->btn_in0_eqClick(); // a view refresh while the button is held
+    page->selectMainPage(); // a view refresh while the button is held
     moveTo({430, 40});
     EXPECT_EQ(model.image[bandRecord(1, 5)], 50);
     EXPECT_EQ(model.image[bandRecord(0, 5)], 50);

@@ -105,7 +105,7 @@ TEST_F(GraphDrawing, FlatChannelIsOneLineOnRow86)
 TEST_F(GraphDrawing, CurveBeyondTheImageIsClippedAndMarkersAreKeyed)
 {
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     ChannelResponses responses;
     const ResponseGrid& grid = renderer->grid();
     // A steep high-pass at 1 kHz: far below the image at the low columns.

@@ -54,7 +54,7 @@ struct SavedFiles : ::testing::Test {
 groupfile::GroupImage defaults()
 {
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     groupfile::GroupImage image{};
     std::copy(model.image.begin(), model.image.end(), image.begin());
     return image;

@@ -17,7 +17,7 @@ struct SenderTest : ::testing::Test {
 
     SenderTest()
     {
-        model.Init_value();
+        model.writeDefaults();
         link.connected = true;
         sender.setTransport(&transport);
         sender.setSelectedAddress([this] { return selected; });
@@ -31,13 +31,13 @@ struct SenderTest : ::testing::Test {
 
 TEST_F(SenderTest, MeterAndIdentificationRequestsAreExact)
 {
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x89, 0xAA}));
-    sender.Send_Readcmd_tomcu(0, frame::kCmdIdentification, 0);
+    sender.sendRead(0, frame::kCmdIdentification, 0);
     EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0xA0, 0x00, 0x00, 0x00, 0x02, 0xAA}));
 
     transport.usb = true;
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     ASSERT_EQ(transport.hidReports.size(), 1u);
     Bytes expected{0x00, 0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x89, 0xAA};
     expected.resize(65, 0x00);
@@ -48,8 +48,8 @@ TEST_F(SenderTest, ReportIsZeroedBetweenFrames)
 {
     transport.usb = true;
     model.image[8 * 20] = 0x11;
-    sender.Send_Data_toMCU(20); // 20-byte frame
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0); // 12-byte frame
+    sender.sendChunk(20); // 20-byte frame
+    sender.sendRead(0, frame::kCmdMeters, 0); // 12-byte frame
     const Bytes& report = transport.hidReports.back();
     for (std::size_t i = 13; i < report.size(); ++i)
         EXPECT_EQ(report[i], 0) << i;
@@ -59,10 +59,10 @@ TEST_F(SenderTest, NothingIsSentWhileDisconnected)
 {
     link.connected = false;
     model.markChunk(3);
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
-    sender.Send_Data_toMCU(20);
-    sender.Send_WriteProName_CmttoMCU();
-    sender.sendSchedulerTick();
+    sender.sendRead(0, frame::kCmdMeters, 0);
+    sender.sendChunk(20);
+    sender.sendPresetName();
+    sender.sendNextChunkOrMeterRead();
     EXPECT_TRUE(transport.serialWrites.empty());
     EXPECT_TRUE(model.pending[3]); // the scheduler did not consume it either
 }
@@ -77,7 +77,7 @@ TEST_F(SenderTest, ChunksMapToTheirBlockCommandAndSubIndex)
         SCOPED_TRACE(c.chunk);
         for (int i = 0; i < 8; ++i)
             model.image[8 * c.chunk + i] = c.chunk + i;
-        sender.Send_Data_toMCU(c.chunk);
+        sender.sendChunk(c.chunk);
         frame::Decoded d;
         ASSERT_EQ(frame::decode(lastSerial(), d), frame::DecodeStatus::Complete);
         EXPECT_TRUE(d.checksumOk);
@@ -91,14 +91,14 @@ TEST_F(SenderTest, ChunksMapToTheirBlockCommandAndSubIndex)
     }
     const std::size_t before = transport.serialWrites.size();
     for (int chunk : {75, 76, 77, 80, 81})
-        sender.Send_Data_toMCU(chunk);
+        sender.sendChunk(chunk);
     EXPECT_EQ(transport.serialWrites.size(), before);
 }
 
 TEST_F(SenderTest, OnlyTheLowByteOfAnEntryIsSent)
 {
     model.image[8 * 18] = 0x1FF;
-    sender.Send_Data_toMCU(18);
+    sender.sendChunk(18);
     EXPECT_EQ(lastSerial()[10], 0xFF);
 }
 
@@ -109,18 +109,18 @@ TEST_F(SenderTest, BroadcastAddressingAndTheReadBackOverride)
     sender.broadcast = true;
     link.noReplyCount = 9;
 
-    sender.Send_Data_toMCU(2);
+    sender.sendChunk(2);
     EXPECT_EQ(lastAddress(), 255);
     EXPECT_EQ(link.noReplyCount, 0); // broadcast writes keep the watchdog quiet
 
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     EXPECT_EQ(lastAddress(), 4); // meters come from the selected device
 
     sender.readBackOverride = true;
-    sender.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    sender.sendRead(0, frame::kCmdCurrentGroup, 0);
     EXPECT_EQ(lastAddress(), 4);
     EXPECT_FALSE(sender.readBackOverride);
-    sender.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    sender.sendRead(0, frame::kCmdCurrentGroup, 0);
     EXPECT_EQ(lastAddress(), 255);
 }
 
@@ -130,16 +130,16 @@ TEST_F(SenderTest, SystemRecordWriteMovesTheDeviceAddress)
         model.systemRecord[i] = 10 + i;
     model.systemRecord[3] = 7; // new Device ID
     sender.deviceAddress = 0;
-    sender.Send_Data_toMCU(kSystemRecordChunk);
+    sender.sendChunk(kSystemRecordChunk);
     EXPECT_EQ(lastSerial(), frame::encode({0, frame::kOpWrite, 0, frame::kCmdWriteSystemRecord, 0,
                                            {10, 11, 12, 7, 14, 15, 16, 17}}));
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     EXPECT_EQ(lastAddress(), 6);
 
     sender.broadcast = true;
     sender.deviceAddress = 255;
     model.systemRecord[3] = 9;
-    sender.Send_Data_toMCU(kSystemRecordChunk);
+    sender.sendChunk(kSystemRecordChunk);
     EXPECT_EQ(sender.deviceAddress, 8);
 }
 
@@ -148,14 +148,14 @@ TEST_F(SenderTest, PresetNameWriteCarriesTheCurrentPresetsName)
     model.systemRecord[0] = 6;
     const char name[] = "Live 1              ";
     std::copy(name, name + 20, model.presetNames[5].begin());
-    sender.Send_WriteProName_CmttoMCU();
+    sender.sendPresetName();
     Bytes payload(name, name + 20);
     EXPECT_EQ(lastSerial(), frame::encode({0, frame::kOpWrite, 6, frame::kCmdWritePresetName, 0, payload}));
     EXPECT_EQ(lastSerial().size(), 32u);
 
     int wrapped = 0;
     sender.setPresetNameWriter([&] { ++wrapped; });
-    sender.Send_Data_toMCU(kPresetNameChunk);
+    sender.sendChunk(kPresetNameChunk);
     EXPECT_EQ(wrapped, 1);
 }
 
@@ -190,7 +190,7 @@ TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
     std::vector<int> commands;
     for (int tick = 0; tick < 5; ++tick) {
         const std::size_t before = transport.serialWrites.size();
-        sender.sendSchedulerTick();
+        sender.sendNextChunkOrMeterRead();
         commands.push_back(transport.serialWrites.size() == before ? -1 : lastSerial()[6]);
     }
     // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read
@@ -202,12 +202,12 @@ TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
 TEST_F(SenderTest, FramesToANonZeroAddressAreExact)
 {
     sender.deviceAddress = 0x35;
-    sender.Send_Readcmd_tomcu(0, frame::kCmdCurrentGroup, 0);
+    sender.sendRead(0, frame::kCmdCurrentGroup, 0);
     EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x35, 0xA2, 0x00, 0x28, 0x00, 0x00, 0x00, 0xBF, 0xAA}));
 
     for (int i = 0; i < 8; ++i)
         model.image[8 * 20 + i] = 20 + i;
-    sender.Send_Data_toMCU(20); // High, sub-index 2
+    sender.sendChunk(20); // High, sub-index 2
     EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x35, 0xA1, 0x00, 0x01, 0x02, 0x00, 0x08, 20, 21, 22, 23, 24,
                                    25, 26, 27, 0x9F, 0xAA}));
 

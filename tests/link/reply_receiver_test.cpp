@@ -61,7 +61,7 @@ struct ReceiverTest : ::testing::Test {
     }
 
     void serial(const Bytes& bytes) { receiver.appendSerialBytes(bytes); }
-    void usb(const Bytes& report) { receiver.ShowRead(report.data(), report.size()); }
+    void usb(const Bytes& report) { receiver.appendUsbReport(report.data(), report.size()); }
 };
 
 } // namespace

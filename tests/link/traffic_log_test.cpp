@@ -97,7 +97,7 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
 {
     ASSERT_TRUE(log.open(path.string()));
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     LinkState link;
     link.connected = true;
     RecordingTransport inner;
@@ -106,13 +106,13 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
     CommandSender sender(model, link);
     sender.setTransport(&tap);
 
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     portOpen = false; // a port error closed it; the link is still up until the watchdog ends it
-    sender.Send_Readcmd_tomcu(0, frame::kCmdMeters, 0);
+    sender.sendRead(0, frame::kCmdMeters, 0);
     EXPECT_EQ(tap.transportName(), "COM3");
     inner.usb = true;
     EXPECT_EQ(tap.transportName(), "USB");
-    sender.Send_Data_toMCU(20);
+    sender.sendChunk(20);
     std::array<std::uint8_t, 640> group{};
     group[639] = 0x5A;
     sender.sendBlockWrite(3, frame::kCmdStoredGroup, group);

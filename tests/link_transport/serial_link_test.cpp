@@ -104,19 +104,19 @@ TEST(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
     serial.setEnumerator([&] { return present; });
     serial.initialPortList();
 
-    EXPECT_FALSE(serial.TmrGetCommport()); // same list: the shown list stays
+    EXPECT_FALSE(serial.refreshPortList()); // same list: the shown list stays
 
     present = ports({"ttyUSB0", "ttyACM0"});
     link.connected = true;
-    EXPECT_FALSE(serial.TmrGetCommport()); // never while connected
+    EXPECT_FALSE(serial.refreshPortList()); // never while connected
     link.connected = false;
-    auto replaced = serial.TmrGetCommport();
+    auto replaced = serial.refreshPortList();
     ASSERT_TRUE(replaced);
     EXPECT_EQ(*replaced, QStringList({"ttyACM0", "ttyUSB0"}));
-    EXPECT_FALSE(serial.TmrGetCommport());
+    EXPECT_FALSE(serial.refreshPortList());
 
     present.clear();
-    replaced = serial.TmrGetCommport();
+    replaced = serial.refreshPortList();
     ASSERT_TRUE(replaced);
     EXPECT_TRUE(replaced->isEmpty());
 }

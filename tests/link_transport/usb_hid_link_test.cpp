@@ -20,7 +20,7 @@ using vamp::FakeHidController;
 
 namespace {
 
-// Plays the main window: keeps the log, counts the calls, connects like btn_connectClick.
+// Plays the main window: keeps the log, counts the calls, connects like toggleConnection.
 struct FakeHost : UsbHidHost {
     LinkState& link;
     std::deque<QString> history;
@@ -104,17 +104,17 @@ struct UsbFixture : ::testing::Test {
         for (int pass = 0; pass < 3; ++pass)
             QCoreApplication::sendPostedEvents();
     }
-    void sendMeterRead() { usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters))); }
+    void sendMeterRead() { usb.sendReport(reportOf(readRequest(0, frame::kCmdMeters))); }
 };
 
 } // namespace
 
 TEST(UsbHidNames, DisplayNames)
 {
-    EXPECT_EQ(UsbHidLink::DeviceName(FakeHidController::amplifierInfo()),
+    EXPECT_EQ(UsbHidLink::displayName(FakeHidController::amplifierInfo()),
               QStringLiteral("ZIRIZORIDARUZ01 (Serial=0000001)"));
-    EXPECT_EQ(UsbHidLink::DeviceName(device(0x0483, 0x5750, "", "", "p")), QStringLiteral("Device VID=0483 PID=5750"));
-    EXPECT_EQ(UsbHidLink::DeviceName(device(0x046d, 0xc52b, "", "A1", "p")),
+    EXPECT_EQ(UsbHidLink::displayName(device(0x0483, 0x5750, "", "", "p")), QStringLiteral("Device VID=0483 PID=5750"));
+    EXPECT_EQ(UsbHidLink::displayName(device(0x046d, 0xc52b, "", "A1", "p")),
               QStringLiteral("Device VID=046D PID=C52B (Serial=A1)"));
 }
 
@@ -164,7 +164,7 @@ TEST_F(UsbFixture, MeterRoundTripOverReportsAndItsLogLine)
     });
     link.noReplyCount = 7;
 
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
+    usb.sendReport(reportOf(readRequest(0, frame::kCmdMeters)));
     QString expected = QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B 00 00 00 89 AA ");
     for (int i = 0; i < 52; ++i)
         expected += QStringLiteral("00 ");
@@ -257,7 +257,7 @@ TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
     const std::size_t lines = host.history.size();
     sendMeterRead();
     std::array<std::uint8_t, 642> block{};
-    usb.UsbHidSendBigData(block);
+    usb.sendBlock(block);
     waitForWrites();
     ASSERT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
     EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
@@ -275,7 +275,7 @@ TEST_F(UsbFixture, FramesNotWrittenAreReportedOnceInTheOrderHandedOver)
     controller.stallWrites(true);
     std::array<std::uint8_t, 642> block{};
     block[0] = 0x5A;
-    usb.UsbHidSendBigData(block);
+    usb.sendBlock(block);
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
     for (std::size_t i = 0; i <= HidWriteQueue::kMaxQueuedReports; ++i)
         sendMeterRead();
@@ -298,7 +298,7 @@ TEST_F(UsbFixture, FramesNotWrittenAreReportedOnceInTheOrderHandedOver)
 TEST_F(UsbFixture, TrafficLogKeepsTheNewestLines)
 {
     for (int i = 0; i < UsbHidLink::kHistoryLimit + 25; ++i)
-        usb.AddToHistory(QString::number(i));
+        usb.addHistoryLine(QString::number(i));
     EXPECT_EQ(host.history.size(), std::size_t(UsbHidLink::kHistoryLimit));
     EXPECT_EQ(host.history.front(), QStringLiteral("25"));
     EXPECT_EQ(usb.historyLines(), UsbHidLink::kHistoryLimit);
@@ -321,7 +321,7 @@ TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
     ASSERT_EQ(controller.openCount, 1);
     int meters = 0;
     receiver.setHandler(frame::kCmdMeters, [&](const std::string&) { ++meters; });
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdMeters)));
+    usb.sendReport(reportOf(readRequest(0, frame::kCmdMeters)));
 
     // Another device comes and goes while the reply is on its way.
     controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
@@ -454,8 +454,8 @@ TEST_F(UsbFixture, WritesKeepTheirOrderWhileTheDeviceStalls)
     // The calls return at once; the frames wait behind the stalled one.
     std::array<std::uint8_t, 642> block{};
     block[0] = 0x5A;
-    usb.UsbHidSendBigData(block);
-    usb.UsbHidSendDataClick(reportOf(readRequest(0, frame::kCmdIdentification)));
+    usb.sendBlock(block);
+    usb.sendReport(reportOf(readRequest(0, frame::kCmdIdentification)));
     EXPECT_TRUE(controller.written.empty());
 
     controller.stallWrites(false);

@@ -56,7 +56,7 @@ TEST(VirtualAmplifier, FreshImageIsTheEditorDefaultsWithVisibleDifferences)
 {
     VirtualAmplifier amp(1);
     ParameterModel defaults;
-    defaults.Init_value();
+    defaults.writeDefaults();
     int differing = 0;
     for (int i = 0; i < kImageSize; ++i)
         differing += amp.image()[std::size_t(i)] != defaults.image[std::size_t(i)];

@@ -9,7 +9,7 @@ TEST(InitValue, WritesTheDefaultGroup)
     ParameterModel model;
     model.image.fill(77);
     model.pageChannel = 3;
-    model.Init_value();
+    model.writeDefaults();
 
     EXPECT_EQ(model.pageChannel, 0);
     for (int channel = 0; channel < 4; ++channel) {

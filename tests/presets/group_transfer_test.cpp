@@ -23,8 +23,8 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
 {
     const QString file = path("all.datgrp");
     dialogs.answers = {file};
-    transfer->btn_save_20grp2pcClick();
-    EXPECT_TRUE(transfer->tmr_apply20grp.isActive());
+    transfer->saveAllGroupsToFile();
+    EXPECT_TRUE(transfer->readGroupsTimer.isActive());
     EXPECT_FALSE(pulse.isActive());
     EXPECT_TRUE(watchdog.isActive()); // replies keep the link alive during the reads
     EXPECT_TRUE(progressShown);
@@ -32,7 +32,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
 
     const auto texts = storedGroupTexts();
     for (int g = 1; g <= 20; ++g) {
-        transfer->tmr_apply20grpTimer();
+        transfer->readNextStoredGroup();
         const auto frames = takeFrames();
         ASSERT_EQ(frames.size(), 1u);
         EXPECT_TRUE(isRead(frames[0], frame::kCmdStoredGroup));
@@ -47,7 +47,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
     EXPECT_EQ(asked.options.name, "dlgSave_20grp");
 
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
-    EXPECT_FALSE(transfer->tmr_apply20grp.isActive());
+    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
     EXPECT_FALSE(transfer->replyDeadline().isActive());
     EXPECT_FALSE(progressShown);
     EXPECT_TRUE(idle());
@@ -59,23 +59,23 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
 {
     const QString file = path("all.datgrp");
     dialogs.answers = {file};
-    transfer->btn_save_20grp2pcClick();
+    transfer->saveAllGroupsToFile();
     const auto texts = storedGroupTexts();
     for (int g = 1; g <= 20; ++g) {
-        transfer->tmr_apply20grpTimer();
+        transfer->readNextStoredGroup();
         if (g != 7)
             transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
     }
     // The twentieth reply came, but one before it did not: wait a while.
     EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_FALSE(transfer->tmr_apply20grp.isActive());
+    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
     EXPECT_TRUE(transfer->replyDeadline().isActive());
-    transfer->tmr_apply20grpTimer(); // a late tick reads nothing more
+    transfer->readNextStoredGroup(); // a late tick reads nothing more
     transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
     EXPECT_TRUE(dialogs.asked.empty());
     EXPECT_FALSE(QFile::exists(file));
-    EXPECT_FALSE(transfer->tmr_apply20grp.isActive());
+    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
     EXPECT_TRUE(idle());
     EXPECT_EQ(takeFrames().size(), 20u); // no read beyond group 20
 }
@@ -84,9 +84,9 @@ TEST_F(PresetsTest, SaveAllCancelledOrUnwritable)
 {
     const auto texts = storedGroupTexts();
     auto runSave = [&] {
-        transfer->btn_save_20grp2pcClick();
+        transfer->saveAllGroupsToFile();
         for (int g = 1; g <= 20; ++g) {
-            transfer->tmr_apply20grpTimer();
+            transfer->readNextStoredGroup();
             transfer->storedGroupReceived(texts[std::size_t(g - 1)]);
         }
     };
@@ -126,17 +126,17 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     const QString file = path("all.datgrp");
     writeFile(file, *groupfile::formatAllGroups(texts));
     dialogs.answers = {file};
-    transfer->btn_load_20grp2pcClick();
+    transfer->loadAllGroupsFromFile();
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_FALSE(dialogs.asked[0].save);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_20grp");
-    EXPECT_TRUE(transfer->tmr_send20grp.isActive());
+    EXPECT_TRUE(transfer->writeGroupsTimer.isActive());
     EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
     EXPECT_TRUE(progressShown);
     EXPECT_TRUE(takeFrames().empty());
 
     for (int n = 0; n < 20; ++n) {
-        transfer->tmr_send20grpTimer();
+        transfer->writeNextStoredGroup();
         EXPECT_EQ(bar, 5 * n);
         const auto frames = takeFrames();
         ASSERT_EQ(frames.size(), 1u) << n;
@@ -148,13 +148,13 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
         EXPECT_TRUE(transfer->busy());
     }
     EXPECT_TRUE(delays.empty());
-    transfer->tmr_send20grpTimer(); // the twenty-first tick reads everything back
+    transfer->writeNextStoredGroup(); // the twenty-first tick reads everything back
     EXPECT_EQ(bar, 100);
     EXPECT_EQ(delays, std::vector<int>{600});
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_TRUE(isRead(frames[0], frame::kCmdReadPresetNames));
-    EXPECT_FALSE(transfer->tmr_send20grp.isActive());
+    EXPECT_FALSE(transfer->writeGroupsTimer.isActive());
     EXPECT_FALSE(watchdog.isActive());
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(transfer->busy()); // until the read-all ends with the group reply
@@ -190,12 +190,12 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
         prompts.messages.clear();
         prompts.details.clear();
         pulse.stop();
-        transfer->btn_load_20grp2pcClick();
+        transfer->loadAllGroupsFromFile();
         EXPECT_EQ(prompts.messages, QStringList{"File damaged."}) << why;
         ASSERT_EQ(prompts.details.size(), 1); // the reason, behind the message
         EXPECT_TRUE(prompts.details[0].startsWith(why)) << prompts.details[0].toStdString();
         EXPECT_TRUE(transport.serialWrites.empty());
-        EXPECT_FALSE(transfer->tmr_send20grp.isActive());
+        EXPECT_FALSE(transfer->writeGroupsTimer.isActive());
         EXPECT_TRUE(idle());
         EXPECT_FALSE(transfer->busy());
     }
@@ -207,12 +207,12 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
     for (const QString& answer : {QString(), empty}) {
         dialogs.answers = {answer};
         pulse.stop();
-        transfer->btn_load_20grp2pcClick();
+        transfer->loadAllGroupsFromFile();
         EXPECT_TRUE(prompts.messages.isEmpty());
         EXPECT_TRUE(idle());
     }
     dialogs.answers = {path("missing.datgrp")};
-    transfer->btn_load_20grp2pcClick();
+    transfer->loadAllGroupsFromFile();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith("Could not open")) << prompts.messages[0].toStdString();
     EXPECT_TRUE(transport.serialWrites.empty());
@@ -224,16 +224,16 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
     const QString file = path("all.datgrp");
     writeFile(file, *groupfile::formatAllGroups(storedGroupTexts()));
     dialogs.answers = {file};
-    transfer->btn_load_20grp2pcClick();
+    transfer->loadAllGroupsFromFile();
     for (int n = 0; n < 5; ++n)
-        transfer->tmr_send20grpTimer();
+        transfer->writeNextStoredGroup();
     EXPECT_EQ(takeFrames().size(), 5u);
     // The window closes the link: the ticks after it, if any, send nothing.
     link.connected = false;
-    transfer->tmr_send20grpTimer();
+    transfer->writeNextStoredGroup();
     EXPECT_TRUE(takeFrames().empty());
     transfer->linkLost();
-    EXPECT_FALSE(transfer->tmr_send20grp.isActive());
+    EXPECT_FALSE(transfer->writeGroupsTimer.isActive());
     EXPECT_FALSE(transfer->busy());
     EXPECT_EQ(transfer->groupCounter(), 0);
     // Nothing is revived on a closed link.
@@ -242,8 +242,8 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
     // Connected again, a new load starts from group 1.
     link.connected = true;
     dialogs.answers = {file};
-    transfer->btn_load_20grp2pcClick();
-    transfer->tmr_send20grpTimer();
+    transfer->loadAllGroupsFromFile();
+    transfer->writeNextStoredGroup();
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].index, 1);
@@ -254,16 +254,16 @@ TEST_F(PresetsTest, LinkLostDuringTheReadAllPauseSendsNoRead)
     const QString file = path("all.datgrp");
     writeFile(file, *groupfile::formatAllGroups(storedGroupTexts()));
     dialogs.answers = {file};
-    transfer->btn_load_20grp2pcClick();
+    transfer->loadAllGroupsFromFile();
     for (int n = 0; n < 20; ++n)
-        transfer->tmr_send20grpTimer();
+        transfer->writeNextStoredGroup();
     takeFrames();
     duringDelay = [this] {
         link.connected = false;
         transfer->linkLost();
         link.connected = true; // and even connected again before the pause ends
     };
-    transfer->tmr_send20grpTimer();
+    transfer->writeNextStoredGroup();
     EXPECT_TRUE(takeFrames().empty());
     EXPECT_FALSE(transfer->busy());
 }
@@ -279,7 +279,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     // Split at an odd place and ending in LF only.
     writeFile(file, text.substr(0, 1001) + "\n" + text.substr(1001) + "\n");
     dialogs.answers = {file};
-    transfer->btn_load_onegrp2pcClick();
+    transfer->loadOneGroupFromFile();
 
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_onegrp");
@@ -310,7 +310,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     sender.broadcast = true;
     sender.deviceAddress = frame::kBroadcastAddress;
     dialogs.answers = {file};
-    transfer->btn_load_onegrp2pcClick();
+    transfer->loadOneGroupFromFile();
     const auto broadcastFrames = sentFrames();
     ASSERT_EQ(broadcastFrames.size(), 2u);
     EXPECT_EQ(broadcastFrames[0].address, frame::kBroadcastAddress);
@@ -327,23 +327,23 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
         writeFile(file, content);
         dialogs.answers = {file};
         prompts.messages.clear();
-        transfer->btn_load_onegrp2pcClick();
+        transfer->loadOneGroupFromFile();
         EXPECT_EQ(prompts.messages, QStringList{"File damaged."});
         EXPECT_TRUE(transport.serialWrites.empty());
         EXPECT_TRUE(idle());
     }
     prompts.messages.clear();
-    transfer->btn_load_onegrp2pcClick(); // cancelled
+    transfer->loadOneGroupFromFile(); // cancelled
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(idle());
 
     // Not connected: not even the dialog.
     link.connected = false;
     const std::size_t asked = dialogs.asked.size();
-    transfer->btn_load_onegrp2pcClick();
-    transfer->btn_load_20grp2pcClick();
-    transfer->btn_save_20grp2pcClick();
-    transfer->btn_save_onegrp2pcClick();
+    transfer->loadOneGroupFromFile();
+    transfer->loadAllGroupsFromFile();
+    transfer->saveAllGroupsToFile();
+    transfer->saveOneGroupToFile();
     EXPECT_EQ(dialogs.asked.size(), asked);
     EXPECT_TRUE(transport.serialWrites.empty());
     link.connected = true;
@@ -356,7 +356,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
         link.connected = false;
         transfer->linkLost();
     };
-    transfer->btn_load_onegrp2pcClick();
+    transfer->loadOneGroupFromFile();
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].operation, frame::kOpWrite);
@@ -366,7 +366,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
 
 TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
 {
-    transfer->btn_save_onegrp2pcClick();
+    transfer->saveOneGroupToFile();
     EXPECT_EQ(delays, std::vector<int>{50});
     EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
     auto frames = takeFrames();
@@ -396,7 +396,7 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
 
 TEST_F(PresetsTest, AwaitedReplyThatNeverComesRestoresTheTimers)
 {
-    transfer->btn_save_onegrp2pcClick();
+    transfer->saveOneGroupToFile();
     EXPECT_TRUE(transfer->replyDeadline().isActive());
     progressShown = true;
     transfer->replyDeadlinePassed();
@@ -409,10 +409,10 @@ TEST_F(PresetsTest, AwaitedReplyThatNeverComesRestoresTheTimers)
 
 TEST_F(PresetsTest, OneTransferAtATime)
 {
-    transfer->btn_save_20grp2pcClick();
-    transfer->btn_load_20grp2pcClick();
-    transfer->btn_load_onegrp2pcClick();
-    transfer->btn_save_onegrp2pcClick();
+    transfer->saveAllGroupsToFile();
+    transfer->loadAllGroupsFromFile();
+    transfer->loadOneGroupFromFile();
+    transfer->saveOneGroupToFile();
     EXPECT_TRUE(dialogs.asked.empty());
     EXPECT_FALSE(transfer->oneGroupSaveRequested());
     window.findChild<QAbstractButton*>("btn_load2dev")->click();

@@ -88,13 +88,13 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     box()->setText("Hall");
     button("btn_save2dev")->click();
     model.pending[3] = true; // a lower chunk goes first
-    sender.sendSchedulerTick();
+    sender.sendNextChunkOrMeterRead();
     EXPECT_TRUE(prompts.messages.isEmpty());
     takeFrames();
 
     std::vector<bool> pulseDuringPauses;
     duringDelay = [&] { pulseDuringPauses.push_back(pulse.isActive()); };
-    sender.sendSchedulerTick();
+    sender.sendNextChunkOrMeterRead();
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].operation, frame::kOpWrite);
@@ -111,7 +111,7 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     sender.broadcast = true;
     sender.deviceAddress = frame::kBroadcastAddress;
     button("btn_save2dev")->click();
-    sender.sendSchedulerTick();
+    sender.sendNextChunkOrMeterRead();
     const auto broadcast = takeFrames();
     ASSERT_EQ(broadcast.size(), 2u);
     EXPECT_EQ(broadcast[0].address, frame::kBroadcastAddress);
@@ -127,7 +127,7 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     };
     pulse.stop();
     model.pending[kPresetNameChunk] = true;
-    sender.sendSchedulerTick();
+    sender.sendNextChunkOrMeterRead();
     EXPECT_FALSE(pulse.isActive());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }

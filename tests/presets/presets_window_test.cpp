@@ -32,7 +32,7 @@ protected:
         };
     }
     GroupTransfer& transfer() { return window->groupTransfer(); }
-    bool idleAgain() { return idleConnected() && window->tmr_disconnect.isActive() && !transfer().busy(); }
+    bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
 
     QElapsedTimer clock;
     std::vector<Seen> seen;
@@ -91,7 +91,7 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
 
     // Saving at a quicker pace than the device's own (but slower than a reply
     // takes over the pseudo-terminal): the reading logic is the same.
-    transfer().tmr_apply20grp.setInterval(200);
+    transfer().readGroupsTimer.setInterval(200);
     const QString file = path("all.datgrp");
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
@@ -136,7 +136,7 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
 {
     makeFaultyWindow(vamp::Faults{.dropStoredGroupReply = 13});
     connectAndRead();
-    transfer().tmr_apply20grp.setInterval(200);
+    transfer().readGroupsTimer.setInterval(200);
     const QString file = path("all.datgrp");
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
@@ -167,7 +167,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(groupfile::formatAllGroups(texts)->c_str());
     }
-    transfer().tmr_send20grp.setInterval(60);
+    transfer().writeGroupsTimer.setInterval(60);
     fileDialogs.answers = {file};
     click("btn_load_20grp2pc");
     auto blockWrites = [&] {
@@ -177,10 +177,10 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     hid.unplug(info.path);
     EXPECT_FALSE(window->link().connected);
     EXPECT_TRUE(window->warningDialog()->isVisible());
-    EXPECT_FALSE(transfer().tmr_send20grp.isActive());
+    EXPECT_FALSE(transfer().writeGroupsTimer.isActive());
     EXPECT_FALSE(transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_pulseframe.isActive() || window->tmr_disconnect.isActive());
+    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
     EXPECT_NE(amp.storedGroup(20)[639], 220); // the transfer did not get there
     const auto written = blockWrites();
 
@@ -220,8 +220,8 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     EXPECT_FALSE(window->link().connected);
     EXPECT_FALSE(transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->tmr_prgrsbr.isActive() || window->tmr_pulseframe.isActive() ||
-                 window->tmr_disconnect.isActive() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(window->session().progressTimer.isActive() || window->session().sendPulseTimer.isActive() ||
+                 window->session().watchdogTimer.isActive() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(window->sender().readBackOverride);
 
     plugAndRead(info, bus);

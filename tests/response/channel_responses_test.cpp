@@ -54,7 +54,7 @@ TEST(ChannelResponses, RecomputesFromTheParameterImage)
 {
     const ResponseGrid grid;
     ParameterModel model;
-    model.Init_value();
+    model.writeDefaults();
     ChannelResponses store;
     store.recomputeChannel(grid, model, 0);
     // Defaults: crossovers out of the way, bands at 0 dB on row 86.

@@ -28,7 +28,7 @@ protected:
     {
         transport.serialWrites.clear();
         for (int i = 0; i < ticks; ++i)
-            sender.sendSchedulerTick();
+            sender.sendNextChunkOrMeterRead();
         return transport.serialWrites;
     }
     // Every frame sent so far, decoded; takeFrames also forgets them.

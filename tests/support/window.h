@@ -30,7 +30,7 @@ protected:
             ASSERT_TRUE(pty.start()) << pty.errorString().toStdString();
             serialPorts = QStringList{pty.slavePath()};
         }
-        TForm1::Platform platform;
+        MainWindow::Platform platform;
         platform.trafficLog = trafficLog;
         platform.hid = &hid;
         platform.prompts = &prompts;
@@ -42,10 +42,10 @@ protected:
         };
         platform.monitor = monitor;
         platform.hidLockDirectory = hidLocks.path();
-        window = std::make_unique<TForm1>(platform);
+        window = std::make_unique<MainWindow>(platform);
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
-            window->busSearch().tmr_boot.stop();
+            window->busSearch().startupSearchTimer.stop();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
     }
 
@@ -58,11 +58,11 @@ protected:
         makeWindow(QStringList{faultyPty->slavePath()});
     }
 
-    bool idleConnected() const { return window->link().connected && window->tmr_pulseframe.isActive(); }
+    bool idleConnected() const { return window->link().connected && window->session().sendPulseTimer.isActive(); }
     // Clicks "Connect" and waits for the read-all chain to finish.
     void connectAndRead()
     {
-        window->btn_connectClick();
+        window->toggleConnection();
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     }
 
@@ -87,7 +87,7 @@ protected:
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
     RecordingFileDialogs fileDialogs;
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<MainWindow> window;
     std::vector<SerialPortItem> systemPorts; // the machine's serial ports, as the enumerator lists them
     int portListings = 0;                    // how many times they were listed
     DeviceMonitor* monitor = nullptr;         // set before makeWindow: devices are followed through it
