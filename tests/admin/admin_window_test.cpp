@@ -2,23 +2,16 @@
 // start-up search through startupSearchTimer and closeSearchResultTimer, a connect during it, the
 // USB amplifier plugged in during a search, and a Device ID change on a live bus.
 
-#include "../app/window_fixture.h"
-#include "qstring_print.h"
-
-#include "link/frame.h"
+#include "support/window.h"
+#include "support/qstring_print.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 
 using namespace talvex;
 using namespace talvex::testing;
 
 namespace {
-
-int commandOf(const std::vector<std::uint8_t>& f) { return f[6]; }
-int addressOf(const std::vector<std::uint8_t>& f) { return f[3]; }
 
 class AdminWindowTest : public WindowTest {
 protected:

@@ -2,28 +2,17 @@
 // with the real serial link.
 
 #include "admin/bus_search.h"
-#include "link/frame.h"
-#include "ui/main_window_layout.h"
 #include "ui/qt_event_pump.h"
 
-#include "../app/window_fixture.h"
-#include "qstring_print.h"
+#include "support/window.h"
+#include "support/qstring_print.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
-
-#include <deque>
-#include <memory>
 
 using namespace talvex;
-using talvex::testing::RecordingPrompts;
+using namespace talvex::testing;
 
 namespace {
 
@@ -51,8 +40,10 @@ struct Probe {
     int address;
 };
 
-class BusSearchTest : public ::testing::Test {
+class BusSearchTest : public ::testing::Test, public Controls {
 protected:
+    QWidget* controlRoot() const override { return const_cast<QMainWindow*>(&window); }
+
     // Buses in list order; the ports' names are the terminals' paths.
     Bus& addBus(std::initializer_list<int> ids)
     {
@@ -91,15 +82,6 @@ protected:
 
     QString resultText() { return control<QPlainTextEdit>("mmo_s_result")->toPlainText(); }
     QString line(const Bus& bus, const char* ids) { return bus.pty.slavePath() + "--Device ID:" + ids; }
-    template <typename T = QWidget>
-    T* control(const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    bool shown(const char* name) { return control(name)->isVisibleTo(&window); }
-    bool enabled(const char* name) { return control(name)->isEnabled(); }
     // The search left the program disconnected with the port closed.
     void expectClosed()
     {
@@ -319,4 +301,17 @@ TEST_F(BusSearchTest, TheWholeAddressRangeOnce)
     EXPECT_EQ(resultText(), "\n" + line(bus, "1 , 250 , "));
     EXPECT_EQ(control<QProgressBar>("rzprgrsbr_searchid")->value(), 100);
     expectClosed();
+}
+
+// The quick search probes addresses 0 to 10 only (Device IDs 1 to 11) and selects the first answer.
+TEST_F(BusSearchTest, TheQuickSearchProbesDeviceIdsOneToEleven)
+{
+    Bus& bus = addBus({12, 11});
+    makeSearch(BusSearch::kFullAddresses);
+    search->startQuickSearch();
+    ASSERT_EQ(probes.size(), 11u);
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(probes[i].address, i);
+    EXPECT_EQ(resultText(), "\n" + line(bus, "11 , "));
+    EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 10);
 }

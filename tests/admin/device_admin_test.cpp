@@ -1,33 +1,20 @@
 // Device ID selection and assignment, broadcast mode and the temperature
 // threshold on a bare window; frames go to a recording transport.
 
+#include "support/bare_window.h"
+#include "support/qstring_print.h"
+
 #include "admin/device_admin.h"
-#include "link/frame.h"
-#include "ui/main_window_layout.h"
-
-#include "../app/window_fixture.h"
-#include "qstring_print.h"
-#include "../link/recording_transport.h"
-
-#include <QComboBox>
-#include <QLineEdit>
-#include <QMainWindow>
-#include <QPushButton>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 using namespace talvex;
-using talvex::testing::RecordingPrompts;
+using namespace talvex::testing;
 
 namespace {
 
-class DeviceAdminTest : public ::testing::Test {
+class DeviceAdminTest : public BareWindowTest {
 protected:
     void SetUp() override
     {
-        buildMainWindowLayout(window);
-        sender.setTransport(&transport);
         sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
         admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, prompts});
         // As a connect to Device ID 1 leaves things: record read, view filled.
@@ -38,40 +25,8 @@ protected:
         combo("cbb_TemperatureThr")->setCurrentIndex(10);
     }
 
-    template <typename T = QWidget>
-    T* control(const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QComboBox* combo(const char* name) { return control<QComboBox>(name); }
-    void click(const char* name) { control<QPushButton>(name)->click(); }
-    // The user picks an item of a drop-down list.
-    void choose(const char* name, int index)
-    {
-        combo(name)->setCurrentIndex(index);
-        emit combo(name)->activated(index);
-    }
-    // The frames of the next `ticks` send-pulse ticks.
-    std::vector<std::vector<std::uint8_t>> tick(int ticks)
-    {
-        transport.serialWrites.clear();
-        for (int i = 0; i < ticks; ++i)
-            sender.sendNextChunkOrMeterRead();
-        return transport.serialWrites;
-    }
-
-    QMainWindow window;
-    ParameterModel model;
-    LinkState link;
-    CommandSender sender{model, link};
-    RecordingTransport transport;
-    RecordingPrompts prompts;
     std::unique_ptr<DeviceAdmin> admin;
 };
-
-int addressOf(const std::vector<std::uint8_t>& f) { return f[3]; }
 
 } // namespace
 

@@ -2,7 +2,7 @@
 // listed again only when the monitor reports a change, and what the user sees
 // is what polling gives: the port list current within one 2 s tick, USB
 // arrival connecting by itself, removal disconnecting at once.
-#include "window_fixture.h"
+#include "support/window.h"
 
 #include <QDialog>
 #include <QListWidget>

@@ -1,12 +1,11 @@
 // The window's number texts under a desktop locale that writes a decimal comma,
 // set the way a German or French session sets it: the C library's locale and
 // Qt's default locale.
-#include "window_fixture.h"
+#include "support/window.h"
 
-#include "../locale_scope.h"
+#include "support/locale_scope.h"
 
 #include <QLocale>
-#include <QSlider>
 
 using namespace talvex;
 using namespace talvex::testing;

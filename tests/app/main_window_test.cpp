@@ -1,18 +1,15 @@
-#include "window_fixture.h"
+#include "support/window.h"
 
 #include "app/command_line.h"
 #include "editing/channel_strip.h"
 #include "ui/icons.h"
-#include "link/frame.h"
 #include "model/parameter_model.h"
 #include "presets/group_transfer.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QSlider>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -21,9 +18,6 @@ namespace {
 
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
-
-bool isWrite(const std::vector<std::uint8_t>& f) { return f.size() > 4 && f[4] == frame::kOpWrite; }
-int commandOf(const std::vector<std::uint8_t>& f) { return f[6]; }
 
 } // namespace
 
@@ -322,8 +316,7 @@ TEST_F(WindowTest, UsbRemovalWhileConnectedDisconnectsAtOnce)
 {
     makeWindow(QStringList{});
     const auto info = vamp::FakeHidController::amplifierInfo();
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     hid.unplug(info.path);
     EXPECT_FALSE(window->link().connected);
     EXPECT_EQ(text("btn_connect"), "Connect");

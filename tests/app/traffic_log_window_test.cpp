@@ -1,12 +1,10 @@
 // The traffic capture of a whole connection against the virtual amplifier.
-#include "window_fixture.h"
+#include "support/window.h"
 
 #include "app/command_line.h"
-#include "link/frame.h"
 #include "link/traffic_log.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <fstream>
@@ -112,8 +110,7 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 {
     makeWindow(QStringList{});
     const auto info = vamp::FakeHidController::amplifierInfo();
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     hid.unplug(info.path);
 
     const auto all = readLog(path);
@@ -146,8 +143,7 @@ TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
 {
     makeWindow(QStringList{});
     const auto info = vamp::FakeHidController::amplifierInfo();
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     auto notSent = [this](std::size_t from) {
         std::vector<LogLine> marked;
         const auto all = readLog(path);

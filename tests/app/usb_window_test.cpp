@@ -3,9 +3,7 @@
 // errors, Disconnect during the connect retries, a second editor, a device with
 // several interfaces, and a device that stops taking reports.
 
-#include "window_fixture.h"
-
-#include "link/frame.h"
+#include "support/window.h"
 
 #include <QAbstractSlider>
 #include <QDialog>
@@ -18,29 +16,17 @@ using namespace talvex::testing;
 
 namespace {
 
-int commandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
+int reportCommandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
 
 class UsbWindowTest : public WindowTest {
 protected:
-    QStringList log()
-    {
-        QStringList lines;
-        auto* box = window->findChild<QListWidget*>("HistoryListBox");
-        for (int i = 0; i < box->count(); ++i)
-            lines << box->item(i)->text();
-        return lines;
-    }
+    QStringList log() { return items("HistoryListBox"); }
     bool selectorsEnabled() { return control("cbb_comport")->isEnabled() && control("cbb_deviceid")->isEnabled(); }
     bool selectorsDisabled() { return !control("cbb_comport")->isEnabled() && !control("cbb_deviceid")->isEnabled(); }
     long reportsWith(int command)
     {
         return std::count_if(hid.written.begin(), hid.written.end(),
-                             [&](const auto& r) { return commandOf(r) == command; });
-    }
-    void plugAndRead(const HidDeviceInfo& info, vamp::VirtualBus& on)
-    {
-        hid.plug(info, &on);
-        ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+                             [&](const auto& r) { return reportCommandOf(r) == command; });
     }
 };
 
@@ -229,5 +215,5 @@ TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle() && hid.written.size() == before + 1; }, 2000));
     QTest::qWait(50);
     EXPECT_EQ(hid.written.size(), before + 1);
-    EXPECT_EQ(commandOf(hid.written.back()), frame::kCmdMeters);
+    EXPECT_EQ(reportCommandOf(hid.written.back()), frame::kCmdMeters);
 }

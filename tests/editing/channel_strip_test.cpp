@@ -1,30 +1,17 @@
 // The channel strip on a bare window with the real layout, driven through its
 // widgets offscreen; the send scheduler writes to a recording transport.
 
+#include "support/bare_window.h"
+
 #include "editing/channel_strip.h"
 #include "editing/editing_context.h"
 #include "editing/parameter_editor.h"
 #include "editing/wheel_filter.h"
-#include "link/command_sender.h"
-#include "model/parameter_model.h"
-#include "recording_transport.h"
-#include "ui/main_window_layout.h"
-
-#include <QAbstractButton>
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QMainWindow>
-#include <QSlider>
-#include <QTest>
-#include <QWheelEvent>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 
@@ -32,15 +19,13 @@ const QColor kRed(255, 0, 0);
 const QColor kYellow(255, 255, 0);
 const QColor kGrey(224, 224, 224);
 
-class StripTest : public ::testing::Test {
+class StripTest : public BareWindowTest {
 protected:
     StripTest()
     {
-        buildMainWindowLayout(window);
         model.writeDefaults();
         strip = std::make_unique<ChannelStrip>(&window, editor, editing);
         wheel = std::make_unique<WheelFilter>(&window, editing, model);
-        sender.setTransport(&transport);
         link.connected = true;
         strip->showImage();
         window.show();
@@ -48,44 +33,15 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
-    template <typename T = QWidget>
-    T* control(const char* name)
-    {
-        auto* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QAbstractButton* button(const char* name) { return control<QAbstractButton>(name); }
-    QSlider* slider(const char* name) { return control<QSlider>(name); }
-    QString label(const char* name) { return control<QLabel>(name)->text(); }
-    QColor face(const char* name) { return buttonColour(button(name)); }
-    void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    bool shown(const char* name) { return control(name)->isVisible(); }
-
-    // One wheel notch over `target`; true when something took the event.
-    static void turnWheel(QWidget* target, int delta)
-    {
-        const QPointF at(target->width() / 2.0, target->height() / 2.0);
-        QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(target, &event);
-    }
-
     // One send-pulse tick; the frame it wrote.
-    std::vector<std::uint8_t> tick()
+    Bytes tick()
     {
-        transport.serialWrites.clear();
-        sender.sendNextChunkOrMeterRead();
-        return transport.serialWrites.empty() ? std::vector<std::uint8_t>{} : transport.serialWrites.back();
+        const auto writes = BareWindowTest::tick(1);
+        return writes.empty() ? Bytes{} : writes.back();
     }
 
-    ParameterModel model;
     ParameterEditor editor{model};
     EditingContext editing;
-    LinkState link;
-    CommandSender sender{model, link};
-    RecordingTransport transport;
-    QMainWindow window;
     std::unique_ptr<ChannelStrip> strip;
     std::unique_ptr<WheelFilter> wheel;
 };

@@ -1,6 +1,6 @@
 #include "editing/entry_rules.h"
 
-#include "../locale_scope.h"
+#include "support/locale_scope.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <string>
 
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 

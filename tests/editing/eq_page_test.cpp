@@ -1,27 +1,22 @@
 // The equaliser page driven through its real widgets offscreen, on a bare window
 // built by the layout builder.
 
+#include "support/controls.h"
+
 #include "editing/eq_page.h"
 #include "model/parameter_model.h"
-#include "ui/main_window_layout.h"
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMainWindow>
-#include <QMouseEvent>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 
-struct EqPageTest : ::testing::Test {
+struct EqPageTest : ::testing::Test, Controls {
+    QWidget* controlRoot() const override { return const_cast<QMainWindow*>(&window); }
     QMainWindow window;
     ParameterModel model;
     ParameterEditor editor{model};
@@ -41,39 +36,9 @@ struct EqPageTest : ::testing::Test {
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
-    template <typename T = QLineEdit>
-    T* find(const char* name)
-    {
-        T* found = window.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    QString text(const char* name) { return find(name)->text(); }
-    void click(const char* name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
-    // Focus the box, replace its text by typing, press Enter.
-    void type(const char* name, const char* typed)
-    {
-        QLineEdit* box = find(name);
-        box->setFocus();
-        box->selectAll();
-        QTest::keyClicks(box, QString::fromLatin1(typed));
-        QTest::keyClick(box, Qt::Key_Return);
-    }
     int pendingCount() const { return int(std::count(model.pending.begin(), model.pending.end(), true)); }
-    void selectType(const char* name, int index)
-    {
-        auto* list = find<QComboBox>(name);
-        list->setCurrentIndex(index);
-        emit list->activated(index); // what a user's choice sends
-    }
-
-    QLabel* graph() { return find<QLabel>("img_eqbackground"); }
-    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held)
-    {
-        QMouseEvent event(type, QPointF(at), graph()->mapToGlobal(QPointF(at)),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
-        QCoreApplication::sendEvent(graph(), &event);
-    }
+    QLabel* graph() { return control<QLabel>("img_eqbackground"); }
+    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held) { Controls::mouse(graph(), type, at, held); }
     void press(QPoint at) { mouse(QEvent::MouseButtonPress, at, Qt::LeftButton); }
     void moveTo(QPoint at) { mouse(QEvent::MouseMove, at, Qt::LeftButton); }
     void release(QPoint at) { mouse(QEvent::MouseButtonRelease, at, Qt::NoButton); }
@@ -94,24 +59,24 @@ TEST_F(EqPageTest, PageSelectionFillsTheRowsAndMarksNothing)
 
     click("btn_op0_eq");
     EXPECT_EQ(model.pageChannel, 1);
-    EXPECT_EQ(find<QLabel>("lbl_cur_ch")->text(), "Current : High");
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : High");
     EXPECT_EQ(text("edt_op3eq_freq_04"), "1000.0");
     EXPECT_EQ(text("edt_op3eq_gain_04"), "-24.0");
     EXPECT_EQ(text("edt_op3eq_qval_04"), "92.302");
     EXPECT_EQ(text("edt_op3eq_qval_00"), "4.072");
-    EXPECT_EQ(find<QComboBox>("cbb_op3eq_type_04")->currentText(), "HS6");
+    EXPECT_EQ(control<QComboBox>("cbb_op3eq_type_04")->currentText(), "HS6");
     EXPECT_EQ(text("edt_op3lpf_freq"), "21900.0");
-    EXPECT_EQ(find<QComboBox>("cbb_op3hpf_type")->currentText(), "24db-LR");
+    EXPECT_EQ(control<QComboBox>("cbb_op3hpf_type")->currentText(), "24db-LR");
     EXPECT_EQ(marker(4), (MarkerPosition{430, 199}));
-    EXPECT_EQ(buttonColour(find<QAbstractButton>("btn_op0_eq")), kOpenYellow);
-    EXPECT_EQ(buttonColour(find<QAbstractButton>("btn_in0_eq")), kButtonGrey);
+    EXPECT_EQ(buttonColour(control<QAbstractButton>("btn_op0_eq")), kOpenYellow);
+    EXPECT_EQ(buttonColour(control<QAbstractButton>("btn_in0_eq")), kButtonGrey);
     EXPECT_EQ(page->graph().lastDrawnChannel(), 1);
     EXPECT_GE(popupHides, 1);
 
     click("btn_op1_eq");
-    EXPECT_EQ(find<QLabel>("lbl_cur_ch")->text(), "Current : Mid "); // the blank belongs to it
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : Mid "); // the blank belongs to it
     click("btn_in0_eq");
-    EXPECT_EQ(find<QLabel>("lbl_cur_ch")->text(), "Current : MAIN ");
+    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN ");
     EXPECT_EQ(pendingCount(), 0);
 }
 
@@ -121,16 +86,16 @@ TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
     EXPECT_EQ(model.image[bandRecord(0, 2)], 136);
     EXPECT_EQ(text("edt_op3eq_freq_02"), "1000");
     EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
-    EXPECT_EQ(find("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
+    EXPECT_EQ(control<QLineEdit>("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
     EXPECT_EQ(marker(2).x, 430);
 
     // Focus loss commits a gain; the characters the filter refuses never arrive.
-    QLineEdit* gain = find("edt_op3eq_gain_05");
+    QLineEdit* gain = control<QLineEdit>("edt_op3eq_gain_05");
     gain->setFocus();
     gain->selectAll();
     QTest::keyClicks(gain, "-x1a,.2");
     EXPECT_EQ(gain->text(), "-1.2");
-    find("edt_op3eq_qval_05")->setFocus();
+    control<QLineEdit>("edt_op3eq_qval_05")->setFocus();
     EXPECT_EQ(model.code16(bandRecord(0, 5) + kBandGain), 114);
     EXPECT_TRUE(model.pending[bandChunk(0, 5)]);
 
@@ -138,7 +103,7 @@ TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
     type("edt_op3lpf_freq", "-30000");
     EXPECT_EQ(model.image[crossoverRecord(0) + kLpfFrequency], 243);
     EXPECT_EQ(text("edt_op3lpf_freq"), "21900");
-    EXPECT_TRUE(find("edt_op3lpf_freq")->selectedText().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>("edt_op3lpf_freq")->selectedText().isEmpty());
     EXPECT_TRUE(model.pending[crossoverChunk(0)]);
 }
 
@@ -150,17 +115,17 @@ TEST_F(EqPageTest, UnchangedOrInvalidTextSendsNothing)
     EXPECT_EQ(text("edt_op3eq_gain_03"), "0");
     type("edt_op3eq_qval_03", ".");
     EXPECT_EQ(text("edt_op3eq_qval_03"), "4.072");
-    QLineEdit* hpf = find("edt_op3hpf_freq");
+    QLineEdit* hpf = control<QLineEdit>("edt_op3hpf_freq");
     hpf->setFocus();
     hpf->clear();
-    find("edt_op3eq_freq_00")->setFocus();
+    control<QLineEdit>("edt_op3eq_freq_00")->setFocus();
     EXPECT_EQ(hpf->text(), "19.7");
     EXPECT_EQ(pendingCount(), 0);
 }
 
 TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
 {
-    QLineEdit* freq = find("edt_op3eq_freq_00"); // band 0 sits at code 0
+    QLineEdit* freq = control<QLineEdit>("edt_op3eq_freq_00"); // band 0 sits at code 0
     freq->setFocus();
     QTest::keyClick(freq, Qt::Key_Down);
     EXPECT_EQ(pendingCount(), 0);
@@ -170,7 +135,7 @@ TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
     EXPECT_TRUE(model.pending[bandChunk(0, 0)]);
 
     model.clearPending();
-    QLineEdit* q = find("edt_op3eq_qval_09");
+    QLineEdit* q = control<QLineEdit>("edt_op3eq_qval_09");
     q->setFocus();
     model.setCode16(bandRecord(0, 9) + kBandQ, 78);
     QTest::keyClick(q, Qt::Key_Up);
@@ -184,7 +149,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
 {
     click("btn_op2_eq"); // Low
     click("edt_op3eq_gain_01");
-    EXPECT_EQ(find("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
+    EXPECT_EQ(control<QLineEdit>("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
     ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
     EXPECT_TRUE(editing.wheelTurned(120, model));
     EXPECT_EQ(model.code16(bandRecord(3, 1) + kBandGain), 121);
@@ -200,8 +165,8 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     EXPECT_TRUE(model.pending[crossoverChunk(3)]); // sent again though unchanged
 
     // Leaving the box unbinds the wheel.
-    find("edt_op3eq_freq_00")->setFocus();
-    find<QWidget>("edt_empty")->setFocus();
+    control<QLineEdit>("edt_op3eq_freq_00")->setFocus();
+    control<QWidget>("edt_empty")->setFocus();
     EXPECT_FALSE(editing.wheelActive);
     EXPECT_FALSE(editing.wheelTurned(120, model));
 }
@@ -209,14 +174,14 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
 TEST_F(EqPageTest, TypeListsStoreTheirPosition)
 {
     click("btn_op0_eq"); // High
-    selectType("cbb_op3eq_type_03", 2);
+    choose("cbb_op3eq_type_03", 2);
     EXPECT_EQ(model.image[193], 2);
     EXPECT_TRUE(model.pending[24]);
     EXPECT_EQ(editing.targetField, 193);
     EXPECT_TRUE(editing.wheelTarget.empty());
 
     click("btn_op2_eq"); // Low
-    selectType("cbb_op3lpf_type", 9);
+    choose("cbb_op3lpf_type", 9);
     EXPECT_EQ(model.image[461], 9);
     EXPECT_TRUE(model.pending[57]);
 }
@@ -234,7 +199,7 @@ TEST_F(EqPageTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_EQ(model.pageChannel, 0);
     EXPECT_EQ(text("edt_op3eq_freq_01"), "1000.0");
     EXPECT_EQ(text("edt_op3eq_gain_00"), "6.0");
-    EXPECT_EQ(find<QComboBox>("cbb_op3hpf_type")->currentIndex(), 4);
+    EXPECT_EQ(combo("cbb_op3hpf_type")->currentIndex(), 4);
     EXPECT_EQ(marker(1).x, 430);
     EXPECT_EQ(editing.targetField, field);
     EXPECT_EQ(editing.wheelTarget, "edt_eq_gain");
@@ -246,9 +211,9 @@ TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
     std::vector<ParameterEdit> edits;
     QObject::connect(&editor, &ParameterEditor::edited, [&](const ParameterEdit& e) { edits.push_back(e); });
     click("edt_op3eq_gain_03");
-    QTest::keyClick(find("edt_op3eq_gain_03"), Qt::Key_Up);
+    QTest::keyClick(control<QLineEdit>("edt_op3eq_gain_03"), Qt::Key_Up);
     editing.wheelTurned(120, model);
-    selectType("cbb_op3hpf_type", 2);
+    choose("cbb_op3hpf_type", 2);
     for (int drag = 0; drag < 2; ++drag) {
         const MarkerPosition m = marker(3);
         press({m.x, m.y});
@@ -269,7 +234,7 @@ TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
 
     // Applied from elsewhere (a step taken back), an edit shows on the page.
     editor.apply(edits[2].inverted(), ParameterEditor::Origin::Replay);
-    EXPECT_EQ(find<QComboBox>("cbb_op3hpf_type")->currentIndex(), 0);
+    EXPECT_EQ(combo("cbb_op3hpf_type")->currentIndex(), 0);
     editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
     EXPECT_EQ(text("edt_op3eq_gain_03"), "0");
     // An edit of another channel's band leaves this page's boxes alone.
@@ -289,7 +254,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     EXPECT_TRUE(page->graph().dragging());
     EXPECT_EQ(editing.bandNumber, 3);
     EXPECT_FALSE(editing.wheelActive);
-    EXPECT_TRUE(find("edt_op3eq_freq_03")->hasFocus());
+    EXPECT_TRUE(control<QLineEdit>("edt_op3eq_freq_03")->hasFocus());
 
     moveTo({430, 87});
     EXPECT_EQ(model.image[193 - 1], 136);
@@ -309,7 +274,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
 
     release({719, 249});
     EXPECT_FALSE(page->graph().dragging());
-    EXPECT_TRUE(find("edt_op3eq_qval_03")->hasFocus());
+    EXPECT_TRUE(control<QLineEdit>("edt_op3eq_qval_03")->hasFocus());
     EXPECT_EQ(editing.wheelTarget, "edt_eq_qval");
     EXPECT_EQ(editing.targetField, 198);
     editing.wheelTurned(-120, model);
@@ -320,7 +285,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     press({20, 20});
     EXPECT_FALSE(page->graph().dragging());
     release({20, 20});
-    EXPECT_TRUE(find("edt_op3eq_qval_03")->hasFocus());
+    EXPECT_TRUE(control<QLineEdit>("edt_op3eq_qval_03")->hasFocus());
 }
 
 TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
@@ -332,11 +297,11 @@ TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
     model.clearPending();
 
     // Later the user types into the dragged band's frequency box and tabs away.
-    QLineEdit* freq = find("edt_op3eq_freq_02");
+    QLineEdit* freq = control<QLineEdit>("edt_op3eq_freq_02");
     freq->setFocus();
     freq->selectAll();
     QTest::keyClicks(freq, "2000");
-    find("edt_op3eq_gain_02")->setFocus();
+    control<QLineEdit>("edt_op3eq_gain_02")->setFocus();
     EXPECT_EQ(model.image[bandRecord(0, 2)], 160);
     EXPECT_EQ(freq->text(), "2000");
     EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
@@ -357,7 +322,7 @@ TEST_F(EqPageTest, APageSwitchEndsADrag)
 
 TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
 {
-    QLineEdit* gain = find("edt_op3eq_gain_06");
+    QLineEdit* gain = control<QLineEdit>("edt_op3eq_gain_06");
     gain->setFocus();
     gain->setText("3"); // being typed
     for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
@@ -367,6 +332,6 @@ TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
         EXPECT_EQ(gain->text(), "3");
     }
     EXPECT_EQ(pendingCount(), 0);
-    find("edt_op3eq_gain_07")->setFocus();
+    control<QLineEdit>("edt_op3eq_gain_07")->setFocus();
     EXPECT_EQ(model.code16(bandRecord(0, 6) + kBandGain), 135);
 }

@@ -1,14 +1,9 @@
 // The equaliser page in the window, against the virtual amplifier over a pty:
 // what each page's edits put on the wire.
 
-#include "window_fixture.h"
+#include "support/window.h"
 
 #include "editing/eq_page.h"
-#include "link/frame.h"
-
-#include <QLineEdit>
-#include <QMouseEvent>
-#include <QWheelEvent>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -30,18 +25,9 @@ struct EqPageWindowTest : WindowTest {
         }, 3000);
         return found;
     }
-    void pick(const char* list, int index)
-    {
-        auto* combo = control<QComboBox>(list);
-        combo->setCurrentIndex(index);
-        emit combo->activated(index);
-    }
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held)
     {
-        auto* graph = control<QLabel>("img_eqbackground");
-        QMouseEvent event(type, QPointF(at), graph->mapToGlobal(QPointF(at)),
-                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
-        QCoreApplication::sendEvent(graph, &event);
+        Controls::mouse(control("img_eqbackground"), type, at, held);
     }
 };
 
@@ -64,7 +50,7 @@ TEST_F(EqPageWindowTest, EachPageWritesItsChannelBlockAndChunk)
     // High, band 3 "LS12": entry 193, chunk 24 = command 1, sub-index 6.
     control<QAbstractButton>("btn_op0_eq")->click();
     std::size_t before = frames.size();
-    pick("cbb_op3eq_type_03", 2);
+    choose("cbb_op3eq_type_03", 2);
     auto write = nextWrite(before);
     ASSERT_FALSE(write.empty());
     EXPECT_EQ(write[6], 1);
@@ -87,7 +73,7 @@ TEST_F(EqPageWindowTest, EachPageWritesItsChannelBlockAndChunk)
     // Low, LPF type: entry 461, chunk 57 = command 3, sub-index 1.
     control<QAbstractButton>("btn_op2_eq")->click();
     before = frames.size();
-    pick("cbb_op3lpf_type", 11);
+    choose("cbb_op3lpf_type", 11);
     write = nextWrite(before);
     ASSERT_FALSE(write.empty());
     EXPECT_EQ(write[6], 3);

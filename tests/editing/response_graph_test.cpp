@@ -2,6 +2,7 @@
 // from the image, and the pointer rules (hit test, drag position to codes).
 
 #include "editing/eq_page.h"
+#include "editing/parameter_editor.h"
 #include "editing/response_graph.h"
 #include "model/parameter_model.h"
 #include "ui/main_window_layout.h"
@@ -238,6 +239,7 @@ TEST(GraphResolution, FractionalRatiosLeaveTheBackgroundAroundWhatIsDrawnAndEach
 struct GraphWindow : ::testing::Test {
     QMainWindow window;
     ParameterModel model;
+    ParameterEditor editor{model};
     EditingContext editing;
     std::unique_ptr<EqPage> page;
     QLabel* graph = nullptr;
@@ -246,7 +248,7 @@ struct GraphWindow : ::testing::Test {
     {
         buildMainWindowLayout(window);
         model.writeDefaults();
-        page = std::make_unique<EqPage>(window.centralWidget(), model, editing);
+        page = std::make_unique<EqPage>(window.centralWidget(), editor, editing);
         window.findChild<QAbstractButton*>(QStringLiteral("btn_op0_eq"))->click(); // High
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

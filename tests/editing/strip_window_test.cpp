@@ -1,12 +1,9 @@
 // The strip in the whole window against the virtual amplifier over a pty: what
 // reaches the wire.
 
-#include "window_fixture.h"
+#include "support/window.h"
 
-#include "link/frame.h"
 #include "model/parameter_model.h"
-
-#include <QAbstractButton>
 
 using namespace talvex;
 using namespace talvex::testing;

@@ -1,74 +1,33 @@
 // talvex-group run as a user runs it: exit status, what it prints, what it
 // writes, and its graph against the editor's own graph of the same group.
 
-#include "window_fixture.h"
+#include "support/amplifier.h"
+#include "support/files.h"
+#include "support/window.h"
 
 #include "editing/eq_page.h"
 #include "editing/response_graph.h"
-#include "link/frame.h"
-#include "link/hex_text.h"
-#include "presets/group_file.h"
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 
 using namespace talvex;
 using namespace talvex::testing;
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun tool(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(TALVEX_GROUP_PATH), arguments);
-    ToolRun run;
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.status = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-std::string groupText(vamp::VirtualBus& bus, int index, int command)
-{
-    const auto address = std::uint8_t(bus.devices().front().address());
-    return toHex(bus.handleFrame(
-        frame::encode({address, frame::kOpRead, std::uint8_t(index), std::uint8_t(command), 0, {}})));
-}
+ToolRun tool(const QStringList& arguments) { return runTool(QStringLiteral(TALVEX_GROUP_PATH), arguments); }
 
 struct GroupProgram : WindowTest {
-    QTemporaryDir dir;
-    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
     QString save(const char* name, const std::string& content)
     {
-        QFile file(path(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content.data(), qint64(content.size()));
-        return file.fileName();
+        writeFile(path(name), content);
+        return path(name);
     }
-    // The amplifier's current group, saved as the editor saves it.
-    QString saveCurrent(const char* name)
-    {
-        return save(name, *groupfile::formatOneGroup(groupText(bus, 0, frame::kCmdCurrentGroup)));
-    }
-    QString saveAll(const char* name)
-    {
-        std::vector<std::string> texts;
-        for (int g = 1; g <= 20; ++g)
-            texts.push_back(groupText(bus, g, frame::kCmdStoredGroup));
-        return save(name, *groupfile::formatAllGroups(texts));
-    }
+    // The amplifier's current group and all its groups, saved as the editor saves them.
+    QString saveCurrent(const char* name) { return save(name, oneGroupFile(bus)); }
+    QString saveAll(const char* name) { return save(name, allGroupsFile(bus)); }
 };
 
 // A High channel with something in every part of the graph.
@@ -170,7 +129,7 @@ TEST_F(GroupProgram, ShowAndDiffOfSavedFiles)
 
 TEST_F(GroupProgram, DamagedFilesAndBadArgumentsWriteNothing)
 {
-    std::string text = groupText(bus, 0, frame::kCmdCurrentGroup);
+    std::string text = readReplyText(bus, 0, frame::kCmdCurrentGroup);
     text[20 + 2 * 300] = 'x';
     const QString damaged = save("damaged.datdsp", text.substr(0, 652) + "\r\n" + text.substr(652) + "\r\n");
     const QString good = saveCurrent("good.datdsp");
@@ -210,5 +169,5 @@ TEST_F(GroupProgram, DamagedFilesAndBadArgumentsWriteNothing)
     run = tool({"plot", good, "--channel", "Main", "--csv", path("out.csv"), "--png", path("no/such/dir/out.png")});
     EXPECT_EQ(run.status, 2);
     EXPECT_FALSE(QFile::exists(path("out.csv")));
-    EXPECT_TRUE(QDir(dir.path()).entryList({"out*"}).isEmpty());
+    EXPECT_TRUE(QDir(folder.path()).entryList({"out*"}).isEmpty());
 }

@@ -4,18 +4,13 @@
 #include "group_files.h"
 #include "group_report.h"
 
-#include "link/frame.h"
-#include "link/hex_text.h"
+#include "support/amplifier.h"
+#include "support/files.h"
+
 #include "model/parameter_model.h"
-#include "virtual_amplifier.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <random>
 
 using namespace talvex;
+using namespace talvex::testing;
 using namespace talvex::grouptool;
 
 namespace {
@@ -40,53 +35,21 @@ void edit16(vamp::VirtualBus& bus, int entry, int code)
     edit(bus, entry + 1, code / 256);
 }
 
-std::string readReply(vamp::VirtualBus& bus, int index, int command)
-{
-    const std::uint8_t address = std::uint8_t(bus.devices().front().address());
-    return toHex(bus.handleFrame(frame::encode({address, frame::kOpRead, std::uint8_t(index), std::uint8_t(command), 0, {}})));
-}
-
 struct SavedFiles : ::testing::Test {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("talvex-group-" + std::to_string(std::random_device{}()));
+    TempFolder folder;
+    std::filesystem::path dir = folder.dir;
     vamp::VirtualBus bus;
 
-    SavedFiles()
-    {
-        std::filesystem::create_directories(dir);
-        bus.add(3);
-    }
-    ~SavedFiles() override { std::filesystem::remove_all(dir); }
+    SavedFiles() { bus.add(3); }
 
-    // "save one group to PC": the reply to read 40 as it came.
-    std::string saveOneGroup(const std::string& name)
-    {
-        return write(name, *groupfile::formatOneGroup(readReply(bus, 0, frame::kCmdCurrentGroup)));
-    }
-    // "save all-group to PC": the replies to read 41, groups 1..20.
-    std::string saveAllGroups(const std::string& name)
-    {
-        std::vector<std::string> texts;
-        for (int g = 1; g <= 20; ++g)
-            texts.push_back(readReply(bus, g, frame::kCmdStoredGroup));
-        return write(name, *groupfile::formatAllGroups(texts));
-    }
+    std::string saveOneGroup(const std::string& name) { return write(name, oneGroupFile(bus)); }
+    std::string saveAllGroups(const std::string& name) { return write(name, allGroupsFile(bus)); }
     std::string write(const std::string& name, const std::string& content)
     {
-        const std::string path = (dir / name).string();
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
+        writeText(dir / name, content);
+        return (dir / name).string();
     }
 };
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
 
 groupfile::GroupImage defaults()
 {
@@ -237,7 +200,7 @@ TEST_F(SavedFiles, FilesOfEveryKindLoadOrSayWhy)
     EXPECT_NE(missing.error.find("cannot be read"), std::string::npos) << missing.error;
 
     // Another extension: forty lines read as an all-groups file.
-    std::vector<std::string> texts(20, readReply(bus, 0, frame::kCmdCurrentGroup));
+    std::vector<std::string> texts(20, readReplyText(bus, 0, frame::kCmdCurrentGroup));
     const LoadedFile renamed = loadGroupFile(write("groups.txt", *groupfile::formatAllGroups(texts)));
     ASSERT_TRUE(renamed.ok()) << renamed.error;
     EXPECT_TRUE(renamed.allGroups);

@@ -1,13 +1,10 @@
 #include "link/command_sender.h"
-#include "link/frame.h"
-#include "recording_transport.h"
-
-#include <gtest/gtest.h>
+#include "support/frames.h"
 
 #include <numeric>
 
 using namespace talvex;
-using Bytes = std::vector<std::uint8_t>;
+using namespace talvex::testing;
 
 namespace {
 
@@ -198,4 +195,31 @@ TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
     // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read
     EXPECT_EQ(commands, (std::vector<int>{0, 1, -1, 0x21, 0x2B}));
     EXPECT_EQ(model.lowestPending(), -1);
+}
+
+// The checksum runs from the address byte on: frames to Device ID 0x36 (address 0x35), written out by hand.
+TEST_F(SenderTest, FramesToANonZeroAddressAreExact)
+{
+    sender.deviceAddress = 0x35;
+    sender.sendRead(0, frame::kCmdCurrentGroup, 0);
+    EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x35, 0xA2, 0x00, 0x28, 0x00, 0x00, 0x00, 0xBF, 0xAA}));
+
+    for (int i = 0; i < 8; ++i)
+        model.image[8 * 20 + i] = 20 + i;
+    sender.sendChunk(20); // High, sub-index 2
+    EXPECT_EQ(lastSerial(), (Bytes{0xA5, 0xA5, 0xA5, 0x35, 0xA1, 0x00, 0x01, 0x02, 0x00, 0x08, 20, 21, 22, 23, 24,
+                                   25, 26, 27, 0x9F, 0xAA}));
+
+    std::array<std::uint8_t, 640> data{};
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = std::uint8_t(i * 7 + 3); // these 640 bytes XOR to 0
+    transport.serialWrites.clear();
+    sender.sendBlockWrite(5, frame::kCmdStoredGroup, data);
+    ASSERT_EQ(transport.serialWrites.size(), 2u);
+    EXPECT_EQ(transport.serialWrites[0], (Bytes{0xA5, 0xA5, 0xA5, 0x35, 0xA1, 0x05, 0x29, 0x00, 0x02, 0x80}));
+    const Bytes& block = transport.serialWrites[1];
+    ASSERT_EQ(block.size(), 642u);
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), block.begin()));
+    EXPECT_EQ(block[640], 0x3A);
+    EXPECT_EQ(block[641], 0xAA);
 }

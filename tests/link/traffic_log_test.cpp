@@ -1,32 +1,18 @@
 #include "link/command_sender.h"
-#include "link/frame.h"
-#include "link/hex_text.h"
 #include "link/reply_receiver.h"
 #include "link/traffic_log.h"
 #include "model/file_path.h"
-#include "recording_transport.h"
-
-#include <gtest/gtest.h>
+#include "support/files.h"
+#include "support/frames.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
 
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 
-std::vector<std::string> linesOf(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
+std::vector<std::string> linesOf(const std::filesystem::path& path) { return lines(readText(path)); }
 
 // Removes the file when destroyed: declared before the log, it outlives the
 // log's open handle (Windows removes no file that is still open).
@@ -40,15 +26,10 @@ struct RemovedAtEnd {
 };
 
 struct TrafficLogTest : ::testing::Test {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("talvex-traffic-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
-    RemovedAtEnd removal{path};
+    TempFolder folder;
+    std::filesystem::path path = folder / "traffic.log";
     std::int64_t now = 1000;
     TrafficLog log{[this] { return now; }};
-
-    void SetUp() override { std::filesystem::remove(path); }
 };
 
 } // namespace

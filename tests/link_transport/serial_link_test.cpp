@@ -1,14 +1,11 @@
-#include "test_support.h"
+#include "support/frames.h"
 
-#include "link/hex_text.h"
 #include "link/serial_link.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
 
 #include <QSignalSpy>
 #include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <set>
 
@@ -19,6 +16,7 @@
 #endif
 
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 
@@ -53,7 +51,7 @@ struct RawPty {
     }
 };
 
-struct SerialFixture : testing::Test {
+struct SerialFixture : ::testing::Test {
     LinkState link;
     ReplyReceiver receiver{link};
     SerialLink serial{link, receiver};

@@ -1,7 +1,6 @@
-#include "test_support.h"
+#include "support/frames.h"
 
 #include "fake_hid_controller.h"
-#include "link/hex_text.h"
 #include "link/command_sender.h"
 #include "link/serial_link.h"
 #include "link/transport_router.h"
@@ -13,11 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
 #include <deque>
 
 using namespace talvex;
+using namespace talvex::testing;
 using vamp::FakeHidController;
 
 namespace {
@@ -71,7 +69,7 @@ HidDeviceInfo interfaceOf(const QString& path, int usagePage)
     return info;
 }
 
-struct UsbFixture : testing::Test {
+struct UsbFixture : ::testing::Test {
     QTemporaryDir locks;
     LinkState link;
     ReplyReceiver receiver{link};

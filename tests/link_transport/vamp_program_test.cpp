@@ -1,16 +1,12 @@
-#include "test_support.h"
+#include "support/frames.h"
 
-#include "link/hex_text.h"
 #include "link/serial_link.h"
 
 #include <QProcess>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <string>
-
 using namespace talvex;
+using namespace talvex::testing;
 
 namespace {
 

@@ -1,14 +1,12 @@
-#include "test_support.h"
+#include "support/frames.h"
 #include "virtual_amplifier.h"
 
 #include "model/parameter_model.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
-#include <string>
 
 using namespace talvex;
+using namespace talvex::testing;
 using namespace talvex::vamp;
 
 namespace {

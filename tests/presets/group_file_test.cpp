@@ -251,3 +251,16 @@ TEST(GroupFile, ReadFileStopsJustPastTheLimit)
     EXPECT_FALSE(readFile(dir, &error));
     std::filesystem::remove_all(dir);
 }
+
+// Either digit of a pair spoils it: the low one alone, with every kind of neighbour of the hex ranges.
+TEST(GroupFile, ABadLowDigitIsRefused)
+{
+    const std::string text = makeGroupText(patternImage(2), 0, 0, 0x28);
+    for (char digit : {'G', 'g', ':', '/', '@', '`', ' '}) {
+        std::string bad = text;
+        bad[2 * 99 + 1] = digit; // second character of pair 100
+        Fault fault;
+        EXPECT_FALSE(parseGroupText(bad, &fault)) << digit;
+        EXPECT_EQ(fault.pair, 100) << digit;
+    }
+}

@@ -1,9 +1,7 @@
 // Preset load, save slot, name box and the queued name write, on real widgets.
 #include "presets_fixture.h"
 
-#include <QApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
 
 using namespace talvex;
 using namespace talvex::testing;

@@ -3,18 +3,14 @@
 // with a recording transport, recorded prompts and dialogs, plain timers that
 // nothing ticks, and a pause that returns at once (after running `duringDelay`).
 
-#include "../app/window_fixture.h"
-#include "../link/recording_transport.h"
+#include "support/bare_window.h"
+#include "support/files.h"
+#include "support/window.h"
 
-#include "link/frame.h"
 #include "presets/group_file.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
-#include "ui/main_window_layout.h"
 
-#include <QDir>
-#include <QFile>
-#include <QMainWindow>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -29,13 +25,11 @@ inline std::vector<std::uint8_t> frameBytes(const std::string& text)
     return {bytes.begin(), bytes.end()};
 }
 
-class PresetsTest : public ::testing::Test {
+class PresetsTest : public BareWindowTest {
 protected:
     void SetUp() override
     {
-        buildMainWindowLayout(window);
         link.connected = true;
-        sender.setTransport(&transport);
         sender.setSelectedAddress([] { return 4; });
         PresetsContext context;
         context.model = &model;
@@ -65,57 +59,9 @@ protected:
         ASSERT_TRUE(folder.isValid());
     }
 
-    // Every frame sent so far, reassembled from the serial writes (a block
-    // write goes out as its head and then its block).
-    std::vector<frame::Frame> sentFrames() const
-    {
-        std::vector<std::uint8_t> bytes;
-        for (const auto& write : transport.serialWrites)
-            bytes.insert(bytes.end(), write.begin(), write.end());
-        std::vector<frame::Frame> frames;
-        std::span<const std::uint8_t> rest(bytes);
-        while (!rest.empty()) {
-            frame::Decoded decoded;
-            if (frame::decode(rest, decoded) != frame::DecodeStatus::Complete) {
-                ADD_FAILURE() << "stray bytes on the wire";
-                break;
-            }
-            EXPECT_TRUE(decoded.checksumOk);
-            frames.push_back(decoded.frame);
-            rest = rest.subspan(decoded.consumed);
-        }
-        return frames;
-    }
-    std::vector<frame::Frame> takeFrames()
-    {
-        auto frames = sentFrames();
-        transport.serialWrites.clear();
-        return frames;
-    }
-
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
-    void writeFile(const QString& file, const std::string& content)
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(content.data(), qint64(content.size()));
-    }
-    std::string readFile(const QString& file)
-    {
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray bytes = in.readAll();
-        return std::string(bytes.constData(), std::size_t(bytes.size()));
-    }
     bool idle() const { return pulse.isActive() && watchdog.isActive(); }
 
-    QMainWindow window;
-    ParameterModel model;
-    LinkState link;
-    CommandSender sender{model, link};
-    RecordingTransport transport;
-    RecordingPrompts prompts;
     RecordingFileDialogs dialogs;
     QTimer pulse, watchdog;
     struct TimerSupervision : LinkSupervision {

@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QLineEdit>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -33,19 +32,8 @@ protected:
         };
     }
     GroupTransfer& transfer() { return window->groupTransfer(); }
-    void click(const char* name) { control<QAbstractButton>(name)->click(); }
-    QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
-    std::string read(const QString& file)
-    {
-        QFile in(file);
-        if (!in.open(QIODevice::ReadOnly))
-            return {};
-        const QByteArray bytes = in.readAll();
-        return std::string(bytes.constData(), std::size_t(bytes.size()));
-    }
     bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
 
-    QTemporaryDir folder;
     QElapsedTimer clock;
     std::vector<Seen> seen;
 };
@@ -61,7 +49,7 @@ TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
     click("btn_save_onegrp2pc");
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(file); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
-    const auto saved = groupfile::parseOneGroup(read(file));
+    const auto saved = groupfile::parseOneGroup(readFile(file));
     ASSERT_TRUE(saved.ok()) << saved.fault.reason;
     EXPECT_EQ(saved.groups[0].image, amp.image());
     EXPECT_EQ(saved.groups[0].text.substr(0, 20), "A5A5A500520028000280");
@@ -108,7 +96,7 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(file); }, 10000));
-    const auto saved = groupfile::parseAllGroups(read(file));
+    const auto saved = groupfile::parseAllGroups(readFile(file));
     ASSERT_TRUE(saved.ok()) << saved.fault.reason;
     for (int g = 1; g <= 20; ++g) {
         EXPECT_EQ(saved.groups[std::size_t(g - 1)].image, amp.storedGroup(g)) << g;
@@ -164,8 +152,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
 {
     makeWindow(QStringList{});
     const auto info = vamp::FakeHidController::amplifierInfo();
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     watchFrames(bus);
 
     std::vector<std::string> texts;
@@ -198,8 +185,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     const auto written = blockWrites();
 
     // Plugged in again: connects by itself, and the old transfer does not resume.
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     QTest::qWait(300);
     EXPECT_EQ(blockWrites(), written);
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -214,8 +200,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     click("btn_broadcase");
     ASSERT_TRUE(window->sender().broadcast);
     const auto info = vamp::FakeHidController::amplifierInfo();
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
 
     const QString file = path("one.datdsp");
@@ -239,8 +224,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
                  window->session().watchdogTimer.isActive() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(window->sender().readBackOverride);
 
-    hid.plug(info, &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    plugAndRead(info, bus);
     EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
     EXPECT_TRUE(window->sender().broadcast);
     EXPECT_TRUE(prompts.messages.isEmpty());

@@ -56,6 +56,23 @@ TEST_F(CrossoverResponse, SecondOrderSectionAtItsDesignAngle)
     }
 }
 
+// Each 48 dB slot is a cookbook section with |H| = 1/(2k) at the design angle:
+// the four constants of each 48 dB type, slot by slot (Bessel: corner / 1.679120141).
+TEST_F(CrossoverResponse, FortyEightDbSectionConstants)
+{
+    const std::array<std::array<double, 4>, 3> k = {{{0.98039216, 0.83333333, 0.55555556, 0.1953125},
+                                                      {0.92592592593, 0.373134315, 0.92592592593, 0.373134315},
+                                                      {0.98039216, 0.89285714, 0.70422535, 0.40650406}}};
+    for (int type = 9; type <= 11; ++type) {
+        const CrossoverDesign d = designHighPass(k1000Hz, type);
+        const double w0 = (type == 11 ? 1000.0 / 1.679120141 : 1000.0) * kDesignAngle;
+        for (int slot = 0; slot < 4; ++slot)
+            EXPECT_NEAR(d[slot].level(std::cos(w0), std::sin(w0)),
+                        40 * std::log(1 / (2 * k[type - 9][slot])) / std::log(101.0), 1e-9)
+                << "type " << type << " slot " << slot;
+    }
+}
+
 TEST_F(CrossoverResponse, SlopesFallAwayFromTheCorner)
 {
     // Far outside the corner the order shows: 12, 18, 24, 48 dB per octave.

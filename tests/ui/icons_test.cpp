@@ -1,7 +1,7 @@
 // The drawn pictures: sizes, the mirrored bridge icons, band marker colours, and
 // that the window's image boxes hold them.
 
-#include "layout_fixture.h"
+#include "support/layout.h"
 
 #include "ui/icons.h"
 

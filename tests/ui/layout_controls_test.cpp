@@ -1,8 +1,8 @@
 // Names, kinds, captions, item lists and the starting visible state of the controls.
 
-#include "layout_fixture.h"
+#include "support/controls.h"
+#include "support/layout.h"
 
-#include "ui/main_window_layout.h"
 #include "ui/warning_dialog.h"
 
 #include <QAction>
@@ -28,12 +28,7 @@ QStringList withDigits(const QString& prefix, int count, const QString& suffix =
     return names;
 }
 
-QStringList items(QComboBox* c) {
-    QStringList out;
-    for (int i = 0; i < c->count(); ++i)
-        out << c->itemText(i);
-    return out;
-}
+QStringList items(QComboBox* c) { return talvex::testing::Controls::itemsOf(c); }
 
 } // namespace
 

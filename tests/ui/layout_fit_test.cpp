@@ -1,7 +1,7 @@
 // The layout as a user sees it: controls inside their boxes, no two visible
 // controls on top of each other, and every design text wholly readable.
 
-#include "layout_fixture.h"
+#include "support/layout.h"
 
 #include <QComboBox>
 #include <QFontMetrics>

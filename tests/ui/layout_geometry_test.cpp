@@ -1,6 +1,6 @@
 // Positions and sizes of the main controls, as the design places them.
 
-#include "layout_fixture.h"
+#include "support/layout.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -2,79 +2,26 @@
 // A main window wired to a virtual amplifier on a real pseudo-terminal and to
 // the fake HID controller, with prompts answered by the test.
 
+#include "support/controls.h"
+#include "support/recording.h"
+
 #include "app/main_window.h"
-#include "ui/main_window_layout.h"
-#include "ui/file_dialogs.h"
-#include "ui/prompts.h"
 #include "fake_device_monitor.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
 #include <QTemporaryDir>
-#include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <deque>
 #include <memory>
+#include <optional>
 
 namespace talvex::testing {
 
-class RecordingPrompts : public Prompts {
-public:
-    void message(const QString& text) override { messages << text; }
-    bool question(const QString& text) override
-    {
-        questions << text;
-        if (answers.empty())
-            return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-    void detailedMessage(const QString& text, const QString& detail) override
-    {
-        messages << text;
-        details << detail;
-    }
-    QStringList messages;
-    QStringList details; // of the detailed messages
-    QStringList questions;
-    std::deque<bool> answers;
-};
-
-// Answers file dialogs from a queue of paths; an empty path (or an empty queue)
-// cancels. Every dialog asked for is kept.
-class RecordingFileDialogs : public FileDialogs {
-public:
-    QString openFile(const FileDialogOptions& options) override { return answer(options, false); }
-    QString saveFile(const FileDialogOptions& options) override { return answer(options, true); }
-    struct Asked {
-        FileDialogOptions options;
-        bool save;
-    };
-    std::vector<Asked> asked;
-    std::deque<QString> answers;
-
-private:
-    QString answer(const FileDialogOptions& options, bool save)
-    {
-        asked.push_back({options, save});
-        if (answers.empty())
-            return {};
-        const QString path = answers.front();
-        answers.pop_front();
-        return path;
-    }
-};
-
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, public Controls {
 protected:
+    QWidget* controlRoot() const override { return window.get(); }
+
     // Builds the window; `serialPorts` are the --port paths (by default the
     // virtual amplifier's pseudo-terminal).
     void makeWindow(std::optional<QStringList> serialPorts = std::nullopt)
@@ -111,20 +58,6 @@ protected:
         makeWindow(QStringList{faultyPty->slavePath()});
     }
 
-    template <typename T = QWidget>
-    T* control(const char* name)
-    {
-        auto* found = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
-    }
-    // Visible as far as the window goes (the window itself is never shown).
-    bool shown(const char* name) { return control(name)->isVisibleTo(window.get()); }
-    QString text(const char* name) { return control<QAbstractButton>(name)->text(); }
-    QString label(const char* name) { return control<QLabel>(name)->text(); }
-    QColor face(const char* name) { return buttonColour(control<QAbstractButton>(name)); }
-    bool checked(const char* name) { return control<QAction>(name)->isChecked(); }
-
     bool idleConnected() const { return window->link().connected && window->session().sendPulseTimer.isActive(); }
     // Clicks "Connect" and waits for the read-all chain to finish.
     void connectAndRead()
@@ -133,7 +66,18 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     }
 
+    // A file in this test's own temp folder.
+    QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
+
+    // Plugs the USB amplifier in and waits for the read-all chain to finish.
+    void plugAndRead(const HidDeviceInfo& info, vamp::VirtualBus& on)
+    {
+        hid.plug(info, &on);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    }
+
     bool keepStartUpSearch = false;
+    QTemporaryDir folder;
     vamp::VirtualBus bus;
     vamp::VirtualAmplifier& amp = bus.add(1);
     vamp::PtyServer pty{bus};

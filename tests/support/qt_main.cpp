@@ -1,11 +1,11 @@
-// The layout tests need one QApplication for the whole run.
-
+// GoogleTest main for the Qt tests: one QApplication for the whole run, offscreen
+// unless the environment names a platform (test discovery runs without it).
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
-int main(int argc, char** argv) {
-    // Test discovery runs the program at build time, without the test environment.
+int main(int argc, char** argv)
+{
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,13 +1,9 @@
 #pragma once
 // One main window built by the layout builder, shared by the layout tests.
 
-#include "ui/main_window_layout.h"
+#include "support/controls.h"
 
 #include <QMainWindow>
-#include <QString>
-#include <QWidget>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -25,9 +21,7 @@ protected:
     // The control named name, of kind T; fails the test when absent.
     template <typename T = QWidget>
     static T* find(const QString& name) {
-        T* w = window_->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
+        return talvex::testing::findControl<T>(window_.get(), name);
     }
     static QRect rect(const QString& name) {
         QWidget* w = find(name);

@@ -1,0 +1,64 @@
+#pragma once
+// Prompts and file dialogs that record what they are asked (the transport is in frames.h).
+
+#include "support/frames.h"
+#include "ui/file_dialogs.h"
+#include "ui/prompts.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+namespace talvex::testing {
+
+// Answers questions from a queue (no answer left: "no"); keeps every text shown.
+class RecordingPrompts : public Prompts {
+public:
+    void message(const QString& text) override { messages << text; }
+    bool question(const QString& text) override
+    {
+        questions << text;
+        if (answers.empty())
+            return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void detailedMessage(const QString& text, const QString& detail) override
+    {
+        messages << text;
+        details << detail;
+    }
+    QStringList messages;
+    QStringList details; // of the detailed messages
+    QStringList questions;
+    std::deque<bool> answers;
+};
+
+// Answers file dialogs from a queue of paths; an empty path (or an empty queue)
+// cancels. Every dialog asked for is kept.
+class RecordingFileDialogs : public FileDialogs {
+public:
+    QString openFile(const FileDialogOptions& options) override { return answer(options, false); }
+    QString saveFile(const FileDialogOptions& options) override { return answer(options, true); }
+    struct Asked {
+        FileDialogOptions options;
+        bool save;
+    };
+    std::vector<Asked> asked;
+    std::deque<QString> answers;
+
+private:
+    QString answer(const FileDialogOptions& options, bool save)
+    {
+        asked.push_back({options, save});
+        if (answers.empty())
+            return {};
+        const QString path = answers.front();
+        answers.pop_front();
+        return path;
+    }
+};
+
+} // namespace talvex::testing
