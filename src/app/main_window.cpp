@@ -63,7 +63,7 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     createPresets(platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_);
     connectSession();
     startUp();
-    warning_ = new TForm4(this);
+    warning_ = new WarningDialog(this);
 }
 
 MainWindow::~MainWindow() { groupTransfer_->linkLost(); }

@@ -6,7 +6,7 @@
 
 namespace talvex {
 
-TForm4::TForm4(QWidget* parent)
+WarningDialog::WarningDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("TForm4");
     setWindowTitle(QStringLiteral("Warnning"));

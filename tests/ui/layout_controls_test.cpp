@@ -258,7 +258,7 @@ TEST_F(LayoutTest, BridgeMenuHasFourCheckableItemsNoneChecked) {
 
 TEST(WarningDialog, CaptionTextAndOkClosesIt) {
     QWidget owner;
-    talvex::TForm4 dialog(&owner);
+    talvex::WarningDialog dialog(&owner);
     EXPECT_EQ(dialog.objectName(), "TForm4");
     EXPECT_EQ(dialog.windowTitle(), "Warnning");
     EXPECT_FALSE(dialog.isModal());

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     }
     QMainWindow window;
     talvex::buildMainWindowLayout(window);
-    talvex::TForm4 warning(&window);
+    talvex::WarningDialog warning(&window);
     const QString mode = args.size() > 2 ? args[2] : QString();
     auto show = [&](const char* name, int x, int y) {
         if (auto* w = window.findChild<QWidget*>(name)) {

@@ -34,7 +34,7 @@ TEST(Popups, MenuAndDialogsUseTheWindowFont)
     buildMainWindowLayout(window);
     ASSERT_NE(window.font().family(), QApplication::font().family()); // else this proves nothing
     expectWindowFont(window.findChild<QMenu*>("BridgeConfig1"), window);
-    TForm4 warning(&window);
+    WarningDialog warning(&window);
     expectWindowFont(&warning, window);
 
     MessageBoxPrompts prompts(&window);
