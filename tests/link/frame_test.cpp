@@ -61,8 +61,9 @@ TEST(FramePackaging, PartsAndReports)
                 EXPECT_TRUE(std::all_of(reports[r].begin() + 1 + std::ptrdiff_t(count), reports[r].end(),
                                         [](std::uint8_t b) { return b == 0; }));
             }
-            if (reports.size() > 1)
+            if (reports.size() > 1) {
                 EXPECT_EQ(reports.back(), reports[reports.size() - 2]);
+            }
         }
         EXPECT_EQ(sent, whole);
     }
