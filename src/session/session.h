@@ -131,7 +131,7 @@ signals:
     // `presetItem`: the preset list item the system record selects.
     void systemRecordArrived(int presetItem);
     // The device's image (the current group) has arrived in the model;
-    // `groupText` is the group's reply text.
+    // `reply` is its reply frame (a one-group save keeps it as hex text).
     void imageArrived(const talvex::frame::Reply& reply);
     void storedGroupArrived(const talvex::frame::Reply& reply);
     // Every meter reply (for the search), then its reading when it decodes.
