@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
-namespace talvex {
+using namespace talvex;
+
 namespace {
 
 constexpr int k1000Hz = 136;
@@ -25,8 +27,15 @@ protected:
     MarkerPosition marker;
 
     void run(int freq, int type, int gain, int q = 0) { bandResponse(grid, record(freq, type, gain, q), marker, curve); }
-    int peakIndex() const { return int(std::max_element(curve.begin(), curve.begin() + grid.columnCount()) - curve.begin()); }
+    // The levels at grid columns, to half a thousandth of a dB.
+    void expectLevels(std::initializer_list<std::pair<int, double>> levels)
+    {
+        for (const auto& [column, db] : levels)
+            EXPECT_NEAR(curve[at(column)], db, 0.0005) << "column " << column;
+    }
 };
+
+} // namespace
 
 TEST(CurveQTable, Entries)
 {
@@ -37,42 +46,34 @@ TEST(CurveQTable, Entries)
 
 TEST(BandRecord, DecodesAndClamps)
 {
-    BandSettings b = bandFromRecord(record(17, 3, 150, 300));
-    EXPECT_EQ(b.frequencyCode, 17);
-    EXPECT_EQ(b.type, 3);
-    EXPECT_EQ(b.gainCode, 150);
+    const auto decoded = [](int freq, int type, int gain, int q) {
+        const BandSettings b = bandFromRecord(record(freq, type, gain, q));
+        return std::tuple{b.frequencyCode, b.type, b.gainCode, b.qCode};
+    };
     // Q codes above 179 come only from foreign data: they read the last curve Q.
-    EXPECT_EQ(b.qCode, 179);
-    b = bandFromRecord(record(255, 9, 65535, 65535));
-    EXPECT_EQ(b.frequencyCode, 243);
-    EXPECT_EQ(b.gainCode, 180);
-    EXPECT_EQ(b.qCode, 179);
-    EXPECT_EQ(b.type, 9);
+    EXPECT_EQ(decoded(17, 3, 150, 300), std::tuple(17, 3, 150, 179));
+    EXPECT_EQ(decoded(255, 9, 65535, 65535), std::tuple(243, 9, 180, 179));
 }
 
 TEST_F(BandResponse, PeakingBand)
 {
     run(k1000Hz, kPeaking, kPlus12, 42);
-    EXPECT_EQ(peakIndex(), at(430));
-    EXPECT_NEAR(curve[at(430)], 11.974, 0.0005);
-    EXPECT_NEAR(curve[at(420)], 5.851, 0.0005);
-    EXPECT_NEAR(curve[at(440)], 5.885, 0.0005);
+    EXPECT_EQ(std::max_element(curve.begin(), curve.begin() + grid.columnCount()) - curve.begin(), at(430));
+    expectLevels({{430, 11.974}, {420, 5.851}, {440, 5.885}});
     run(k1000Hz, kPeaking, kPlus12, 0);
-    EXPECT_NEAR(curve[at(430)], 11.974, 0.0005);
-    EXPECT_NEAR(curve[at(100)], 2.983, 0.0005);
+    expectLevels({{430, 11.974}, {100, 2.983}});
     run(k1000Hz, kPeaking, kPlus12, 78);
-    EXPECT_NEAR(curve[at(420)], 2.954, 0.0005);
+    expectLevels({{420, 2.954}});
     run(k1000Hz, kPeaking, kMinus24, 42);
-    EXPECT_NEAR(curve[at(430)], -23.947, 0.0005);
+    expectLevels({{430, -23.947}});
 }
 
 TEST_F(BandResponse, BoostAndCutAreMirrorImages)
 {
-    ResponseCurve boost{};
     for (int type = 0; type <= 4; ++type)
         for (int q : {0, 42, 179}) {
             run(k1000Hz, type, kZeroDb + 30, q); // +6 dB
-            boost = curve;
+            const ResponseCurve boost = curve;
             run(k1000Hz, type, kZeroDb - 30, q); // -6 dB
             for (int i = 0; i < grid.columnCount(); ++i)
                 ASSERT_NEAR(boost[i], -curve[i], 1e-9) << "type " << type << " q " << q << " column " << i + 42;
@@ -92,20 +93,13 @@ TEST_F(BandResponse, ZeroGainIsExactlyFlat)
 TEST_F(BandResponse, Shelves)
 {
     run(k1000Hz, kLowShelf6, kPlus12);
-    EXPECT_NEAR(curve[at(42)], 11.974, 0.0005);
-    EXPECT_NEAR(curve[at(430)], 9.250, 0.0005);
-    EXPECT_NEAR(curve[at(488)], 6.008, 0.0005);
-    EXPECT_NEAR(curve[at(713)], 0.036, 0.0005);
+    expectLevels({{42, 11.974}, {430, 9.250}, {488, 6.008}, {713, 0.036}});
     run(k1000Hz, kHighShelf6, kPlus12);
-    EXPECT_NEAR(curve[at(42)], 0.008, 0.0005);
-    EXPECT_NEAR(curve[at(430)], 9.592, 0.0005);
-    EXPECT_NEAR(curve[at(488)], 11.216, 0.0005);
-    EXPECT_NEAR(curve[at(713)], 11.972, 0.0005);
+    expectLevels({{42, 0.008}, {430, 9.592}, {488, 11.216}, {713, 11.972}});
     run(k1000Hz, kLowShelf12, kPlus12);
-    EXPECT_NEAR(curve[at(372)], 12.176, 0.0005); // overshoot of the 1.3 slope
+    expectLevels({{372, 12.176}}); // overshoot of the 1.3 slope
     EXPECT_LT(curve[at(713)], 0.1);
-    // The Q code does not change a shelf.
-    const ResponseCurve q0 = curve;
+    const ResponseCurve q0 = curve; // the Q code does not change a shelf
     run(k1000Hz, kLowShelf12, kPlus12, 100);
     EXPECT_EQ(curve, q0);
     run(k1000Hz, kHighShelf12, kPlus12);
@@ -115,12 +109,12 @@ TEST_F(BandResponse, Shelves)
 
 TEST_F(BandResponse, Markers)
 {
-    run(0, kPeaking, kMinus24);
-    EXPECT_EQ(marker, (MarkerPosition{99, 199}));
-    run(k1000Hz, kPeaking, kZeroDb);
-    EXPECT_EQ(marker, (MarkerPosition{430, 86}));
-    run(243, kPeaking, kPlus12);
-    EXPECT_EQ(marker, (MarkerPosition{689, 30}));
+    for (const auto& [freq, gain, expected] : {std::tuple{0, kMinus24, MarkerPosition{99, 199}},
+                                               {k1000Hz, kZeroDb, MarkerPosition{430, 86}},
+                                               {243, kPlus12, MarkerPosition{689, 30}}}) {
+        run(freq, kPeaking, gain);
+        EXPECT_EQ(marker, expected) << freq;
+    }
     const std::array<int, 10> defaultColumns = {99, 124, 148, 172, 196, 221, 245, 269, 293, 318};
     for (int j = 0; j < 10; ++j) {
         run(10 * j, kPeaking, kZeroDb);
@@ -148,6 +142,3 @@ TEST_F(BandResponse, UnknownTypeMovesMarkerOnly)
     EXPECT_FALSE(designBand(BandSettings{136, 255, 180, 0}).has_value());
     EXPECT_FALSE(designBand(BandSettings{136, -1, 180, 0}).has_value());
 }
-
-} // namespace
-} // namespace talvex

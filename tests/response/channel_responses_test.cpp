@@ -5,18 +5,29 @@
 
 #include <stdexcept>
 
-namespace talvex {
+using namespace talvex;
+
 namespace {
+
+// Every column of a channel's summed curve is within `tolerance` of zero.
+void expectFlatSum(const ChannelResponses& store, const ResponseGrid& grid, int channel, double tolerance)
+{
+    ResponseCurve sum{};
+    store.sum(grid, channel, sum);
+    for (int i = 0; i < grid.columnCount(); ++i)
+        ASSERT_NEAR(sum[i], 0.0, tolerance) << "channel " << channel << " column " << i;
+}
+
+} // namespace
 
 TEST(ChannelResponses, StartsAtZero)
 {
     const ChannelResponses store;
     for (int c = 0; c < kResponseChannels; ++c) {
         const ChannelCurves& ch = store.channel(c);
-        for (double v : ch.highPass)
-            ASSERT_EQ(v, 0.0);
-        for (double v : ch.lowPass)
-            ASSERT_EQ(v, 0.0);
+        for (const ResponseCurve* curve : {&ch.highPass, &ch.lowPass})
+            for (double v : *curve)
+                ASSERT_EQ(v, 0.0);
         for (const ResponseCurve& band : ch.bands)
             for (double v : band)
                 ASSERT_EQ(v, 0.0);
@@ -42,11 +53,8 @@ TEST(ChannelResponses, ChannelsKeepTheirCurvesAndSumAllTwelve)
     for (int i = 0; i < grid.columnCount(); ++i)
         ASSERT_DOUBLE_EQ(sum[i], high.highPass[i] + high.lowPass[i] + high.bands[3][i] + high.bands[9][i]);
     EXPECT_EQ(high.markers[3], (MarkerPosition{430, levelToRow(grid.geometry(), 6.0)}));
-
     // Other channels are untouched and sum to a flat line.
-    store.sum(grid, 2, sum);
-    for (int i = 0; i < grid.columnCount(); ++i)
-        ASSERT_EQ(sum[i], 0.0);
+    expectFlatSum(store, grid, 2, 0.0);
     EXPECT_EQ(store.channel(0).markers[3], (MarkerPosition{}));
 }
 
@@ -58,19 +66,15 @@ TEST(ChannelResponses, RecomputesFromTheParameterImage)
     ChannelResponses store;
     store.recomputeChannel(grid, model, 0);
     // Defaults: crossovers out of the way, bands at 0 dB on row 86.
-    ResponseCurve sum{};
-    store.sum(grid, 0, sum);
-    for (int i = 0; i < grid.columnCount(); ++i)
-        ASSERT_NEAR(sum[i], 0.0, 0.001);
+    expectFlatSum(store, grid, 0, 0.001);
     EXPECT_EQ(store.channel(0).markers[9], (MarkerPosition{318, 86}));
 
     // Mid (channel 2): each routine reads its own entries of the Mid block.
-    const int xover = crossoverRecord(2);
+    const int xover = crossoverRecord(2), band7 = bandRecord(2, 7);
     model.image[xover + kHpfFrequency] = 100;
     model.image[xover + kHpfType] = 4;
     model.image[xover + kLpfFrequency] = 180;
     model.image[xover + kLpfType] = 11;
-    const int band7 = bandRecord(2, 7);
     model.image[band7 + kBandFrequency] = 150;
     model.image[band7 + kBandType] = kHighShelf12;
     model.setCode16(band7 + kBandGain, 90);
@@ -85,10 +89,5 @@ TEST(ChannelResponses, RecomputesFromTheParameterImage)
     bandResponse(grid, BandSettings{150, kHighShelf12, 90, 0}, marker, expected);
     EXPECT_EQ(store.channel(2).bands[7], expected);
     EXPECT_EQ(store.channel(2).markers[7], marker);
-    // The Main curves stay as they were computed.
-    store.sum(grid, 0, sum);
-    EXPECT_NEAR(sum[300], 0.0, 0.001);
+    expectFlatSum(store, grid, 0, 0.001); // the Main curves stay as they were computed
 }
-
-} // namespace
-} // namespace talvex

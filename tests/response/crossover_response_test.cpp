@@ -6,7 +6,8 @@
 #include <array>
 #include <cmath>
 
-namespace talvex {
+using namespace talvex;
+
 namespace {
 
 constexpr int k1000Hz = 136;
@@ -17,18 +18,19 @@ protected:
     ResponseGrid grid;
     ResponseCurve curve{};
 
-    double maxAbs() const
-    {
-        double m = 0;
-        for (int i = 0; i < grid.columnCount(); ++i)
-            m = std::max(m, std::abs(curve[i]));
-        return m;
-    }
     bool exactlyFlat() const
     {
         return std::all_of(curve.begin(), curve.begin() + grid.columnCount(), [](double v) { return v == 0.0; });
     }
+    // The level of a design's section at the design angle of `hz`.
+    static double levelAt(const Biquad& section, double hz)
+    {
+        const double w0 = hz * kDesignAngle;
+        return section.level(std::cos(w0), std::sin(w0));
+    }
 };
+
+} // namespace
 
 TEST_F(CrossoverResponse, AllTypesAtTheCorner)
 {
@@ -46,11 +48,10 @@ TEST_F(CrossoverResponse, AllTypesAtTheCorner)
 
 TEST_F(CrossoverResponse, SecondOrderSectionAtItsDesignAngle)
 {
-    // |H| = 1/(2k) exactly at the design angle.
-    for (const auto& [k, expected] : {std::pair{1.0, -6.0076}, std::pair{0.70422535, -2.968}}) {
-        const CrossoverDesign d = designHighPass(k1000Hz, k == 1.0 ? 1 : 0);
-        const double w0 = 1000.0 * kDesignAngle;
-        EXPECT_NEAR(d[0].level(std::cos(w0), std::sin(w0)), expected, 0.0005);
+    // |H| = 1/(2k) exactly at the design angle: k = 1 (type 1) and k = 0.70422535 (type 0).
+    for (const auto& [type, expected] : {std::pair{1, -6.0076}, std::pair{0, -2.968}}) {
+        const CrossoverDesign d = designHighPass(k1000Hz, type);
+        EXPECT_NEAR(levelAt(d[0], 1000.0), expected, 0.0005);
         for (int i = 1; i < 4; ++i)
             EXPECT_TRUE(d[i].isPassThrough());
     }
@@ -65,9 +66,8 @@ TEST_F(CrossoverResponse, FortyEightDbSectionConstants)
                                                       {0.98039216, 0.89285714, 0.70422535, 0.40650406}}};
     for (int type = 9; type <= 11; ++type) {
         const CrossoverDesign d = designHighPass(k1000Hz, type);
-        const double w0 = (type == 11 ? 1000.0 / 1.679120141 : 1000.0) * kDesignAngle;
         for (int slot = 0; slot < 4; ++slot)
-            EXPECT_NEAR(d[slot].level(std::cos(w0), std::sin(w0)),
+            EXPECT_NEAR(levelAt(d[slot], type == 11 ? 1000.0 / 1.679120141 : 1000.0),
                         40 * std::log(1 / (2 * k[type - 9][slot])) / std::log(101.0), 1e-9)
                 << "type " << type << " slot " << slot;
     }
@@ -80,8 +80,7 @@ TEST_F(CrossoverResponse, SlopesFallAwayFromTheCorner)
     const auto perOctave = [&](int a, int b) {
         return (curve[a] - curve[b]) / std::log2(grid.frequency(a) / grid.frequency(b));
     };
-    const int near50Hz = 178 - 42, near100Hz = 236 - 42;
-    const int near200Hz = 294 - 42, near400Hz = 352 - 42;
+    const int near50Hz = 178 - 42, near100Hz = 236 - 42, near200Hz = 294 - 42, near400Hz = 352 - 42;
     for (int type = 0; type < 12; ++type) {
         const double n = order[type / 3];
         highPassResponse(grid, k1000Hz, type, curve);
@@ -94,11 +93,11 @@ TEST_F(CrossoverResponse, SlopesFallAwayFromTheCorner)
 TEST_F(CrossoverResponse, HighPassLowestCodeIsOneHertz)
 {
     highPassResponse(grid, 0, 0, curve);
-    EXPECT_LT(maxAbs(), 0.001);
+    for (int i = 0; i < grid.columnCount(); ++i)
+        ASSERT_LT(std::abs(curve[i]), 0.001) << i;
     highPassResponse(grid, 0, 11, curve);
     EXPECT_NEAR(curve[0], -0.026, 0.0005);
-    // Code 1 is the table's 20.3 Hz, not the substitute.
-    highPassResponse(grid, 1, 0, curve);
+    highPassResponse(grid, 1, 0, curve); // code 1 is the table's 20.3 Hz, not the substitute
     EXPECT_LT(curve[0], -10.0);
 }
 
@@ -131,22 +130,19 @@ TEST_F(CrossoverResponse, HighPassHasNoFlatRule)
 
 TEST_F(CrossoverResponse, OutOfRangeCodes)
 {
+    // Unknown types read as the last type; frequency codes from foreign data read the end of the table.
     ResponseCurve expected{};
+    const auto same = [&](auto response, int code, int type, int expectedCode, int expectedType) {
+        response(grid, expectedCode, expectedType, expected);
+        response(grid, code, type, curve);
+        EXPECT_EQ(curve, expected) << "code " << code << " type " << type;
+    };
     for (int type : {12, 200, 255}) {
-        highPassResponse(grid, k1000Hz, 11, expected);
-        highPassResponse(grid, k1000Hz, type, curve);
-        EXPECT_EQ(curve, expected) << type;
-        lowPassResponse(grid, k1000Hz, 11, expected);
-        lowPassResponse(grid, k1000Hz, type, curve);
-        EXPECT_EQ(curve, expected) << type;
+        same(highPassResponse, k1000Hz, type, k1000Hz, 11);
+        same(lowPassResponse, k1000Hz, type, k1000Hz, 11);
     }
-    // Frequency codes from foreign data read the end of the table, never past it.
-    highPassResponse(grid, 243, 0, expected);
-    highPassResponse(grid, 255, 0, curve);
-    EXPECT_EQ(curve, expected);
-    lowPassResponse(grid, 255, 11, expected);
-    lowPassResponse(grid, 243, 11, curve);
-    EXPECT_EQ(curve, expected);
+    same(highPassResponse, 255, 0, 243, 0);
+    same(lowPassResponse, 243, 11, 255, 11);
 }
 
 TEST_F(CrossoverResponse, PassBandStaysNearZero)
@@ -158,6 +154,3 @@ TEST_F(CrossoverResponse, PassBandStaysNearZero)
         EXPECT_NEAR(curve[100], 0.0, 0.05) << type;
     }
 }
-
-} // namespace
-} // namespace talvex

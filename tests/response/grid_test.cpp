@@ -7,8 +7,7 @@
 #include <array>
 #include <cmath>
 
-namespace talvex {
-namespace {
+using namespace talvex;
 
 TEST(GraphGeometry, StandardMarginsAndSpan)
 {
@@ -21,10 +20,8 @@ TEST(GraphGeometry, StandardMarginsAndSpan)
 TEST(GraphGeometry, FrequencyColumnMappingAndInverse)
 {
     const GraphGeometry g;
-    EXPECT_EQ(frequencyToColumn(g, 20.0), 101);
-    EXPECT_EQ(frequencyToColumn(g, 19.7), 99);
-    EXPECT_EQ(frequencyToColumn(g, 1000.0), 430);
-    EXPECT_EQ(frequencyToColumn(g, 21900.0), 689);
+    for (const auto& [hz, column] : {std::pair{20.0, 101}, {19.7, 99}, {1000.0, 430}, {21900.0, 689}})
+        EXPECT_EQ(frequencyToColumn(g, hz), column) << hz;
     EXPECT_NEAR(columnToFrequency(g, 101), 20.0, 1e-9);
     EXPECT_NEAR(columnToFrequency(g, 682), 20000.0, 1e-6);
     // Columns round-trip for every column the grid evaluates.
@@ -35,11 +32,8 @@ TEST(GraphGeometry, FrequencyColumnMappingAndInverse)
 TEST(GraphGeometry, LevelRowMappingAndInverse)
 {
     const GraphGeometry g;
-    EXPECT_EQ(levelToRow(g, 15.0), 16);
-    EXPECT_EQ(levelToRow(g, -30.0), 228);
-    EXPECT_EQ(levelToRow(g, 0.0), 86);
-    EXPECT_EQ(levelToRow(g, -24.0), 199);
-    EXPECT_EQ(levelToRow(g, 12.0), 30);
+    for (const auto& [db, row] : {std::pair{15.0, 16}, {-30.0, 228}, {0.0, 86}, {-24.0, 199}, {12.0, 30}})
+        EXPECT_EQ(levelToRow(g, db), row) << db;
     EXPECT_DOUBLE_EQ(rowToLevel(g, 16), 15.0);
     EXPECT_DOUBLE_EQ(rowToLevel(g, 228), -30.0);
     // Truncation toward zero above the top of the graph, not flooring.
@@ -48,11 +42,10 @@ TEST(GraphGeometry, LevelRowMappingAndInverse)
 
 TEST(GraphGeometry, DegenerateInputsGiveFinitePixels)
 {
-    const GraphGeometry g;
+    const GraphGeometry g, tiny{46, 38};
     EXPECT_LT(frequencyToColumn(g, 0.0), 0);
     EXPECT_EQ(frequencyToColumn(g, std::nan("")), 0);
     EXPECT_GT(levelToRow(g, -1e300), 0);
-    const GraphGeometry tiny{46, 38};
     (void)frequencyToColumn(tiny, 1000.0);
     (void)levelToRow(tiny, 0.0);
 }
@@ -73,25 +66,19 @@ TEST(ResponseGrid, StandardColumns)
 
 TEST(ResponseGrid, NarrowAndOversizedGraphs)
 {
-    EXPECT_EQ(ResponseGrid(GraphGeometry{48, 250}).columnCount(), 0);
-    EXPECT_EQ(ResponseGrid(GraphGeometry{49, 250}).columnCount(), 1);
-    EXPECT_EQ(ResponseGrid(GraphGeometry{1111, 250}).columnCount(), kCurveCapacity);
-    // Wider than the curves hold: evaluated up to the capacity, never past it.
-    const ResponseGrid wide(GraphGeometry{1500, 250});
-    EXPECT_EQ(wide.columnCount(), kCurveCapacity);
+    for (const auto& [width, columns] : {std::pair{48, 0}, {49, 1}, {1111, kCurveCapacity}, {1500, kCurveCapacity}})
+        EXPECT_EQ(ResponseGrid(GraphGeometry{width, 250}).columnCount(), columns) << width;
+    // Wider than the curves hold: evaluated up to the capacity, never past it (ASan catches a write past the end).
     ResponseCurve curve{};
-    const std::array<Biquad, 1> section{Biquad::fromRaw(1.5, -1.0, 0.3, 1.0, 0.2, 0.1)};
-    evaluateSections(wide, section, curve); // ASan catches a write past the end
+    evaluateSections(ResponseGrid(GraphGeometry{1500, 250}),
+                     std::array{Biquad::fromRaw(1.5, -1.0, 0.3, 1.0, 0.2, 0.1)}, curve);
 }
 
 TEST(Biquad, NormalisesAndGuardsZeroA0)
 {
     const Biquad b = Biquad::fromRaw(2.0, 1.0, 0.5, 4.0, 3.0, 2.0);
-    EXPECT_DOUBLE_EQ(b.b0, 2.0);
-    EXPECT_DOUBLE_EQ(b.b1, 1.5);
-    EXPECT_DOUBLE_EQ(b.b2, 1.0);
-    EXPECT_DOUBLE_EQ(b.a1, 0.5);
-    EXPECT_DOUBLE_EQ(b.a2, 0.25);
+    for (const auto& [got, expected] : {std::pair{b.b0, 2.0}, {b.b1, 1.5}, {b.b2, 1.0}, {b.a1, 0.5}, {b.a2, 0.25}})
+        EXPECT_DOUBLE_EQ(got, expected);
     const Biquad z = Biquad::fromRaw(0.0, 1e-10, 0.0, 1e-10, 0.0, 0.0);
     EXPECT_DOUBLE_EQ(z.b0, 1.0);
     EXPECT_DOUBLE_EQ(z.a1, 1.0);
@@ -102,8 +89,7 @@ TEST(Biquad, LevelFormula)
 {
     EXPECT_NEAR(curveLevel(0.5), -6.0076, 0.00005);
     EXPECT_DOUBLE_EQ(curveLevel(1.0), 0.0);
-    // A pure gain of 2 at any angle.
-    const Biquad gain2{2.0, 0, 0, 0, 0};
+    const Biquad gain2{2.0, 0, 0, 0, 0}; // a pure gain of 2 at any angle
     EXPECT_NEAR(gain2.level(0.3, std::sqrt(1 - 0.09)), curveLevel(2.0), 1e-12);
 }
 
@@ -112,23 +98,18 @@ TEST(Biquad, SumOfSectionsAndPassThroughSlots)
     const ResponseGrid grid;
     const Biquad s1 = Biquad::fromRaw(1.2, -1.9, 0.8, 1.0, -1.8, 0.9);
     const Biquad s2 = Biquad::fromRaw(1.0, -0.5, 0.1, 0.3, 0.3, 0.0);
-    ResponseCurve both{}, one{}, two{}, padded{};
+    ResponseCurve both{}, one{}, two{}, padded{}, flat;
     evaluateSections(grid, std::array{s1, s2}, both);
     evaluateSections(grid, std::array{s1}, one);
     evaluateSections(grid, std::array{s2}, two);
     evaluateSections(grid, std::array{Biquad{}, s1, Biquad{}, s2}, padded);
+    flat.fill(7.0);
+    evaluateSections(grid, std::array<Biquad, 4>{}, flat);
     for (int i = 0; i < grid.columnCount(); ++i) {
         EXPECT_NEAR(both[i], one[i] + two[i], 1e-9);
         EXPECT_NEAR(one[i], s1.level(grid.cosOmega(i), grid.sinOmega(i)), 1e-9);
         EXPECT_EQ(padded[i], both[i]);
-    }
-    ResponseCurve flat;
-    flat.fill(7.0);
-    evaluateSections(grid, std::array<Biquad, 4>{}, flat);
-    for (int i = 0; i < grid.columnCount(); ++i)
         ASSERT_EQ(flat[i], 0.0);
+    }
     EXPECT_EQ(flat[672], 7.0); // columns beyond the grid are not touched
 }
-
-} // namespace
-} // namespace talvex
