@@ -1,20 +1,16 @@
 // Pop-ups and dialogs are windows of their own: they must still look like the
 // main window (its font), and long lists must open at a normal height.
-#include "ui/main_window_layout.h"
+#include "support/controls.h"
+
 #include "ui/prompts.h"
 #include "ui/warning_dialog.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QComboBox>
 #include <QAbstractItemView>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 using namespace talvex;
 
@@ -61,7 +57,7 @@ TEST(Popups, DeviceIdListScrollsAtANormalHeight)
     QMainWindow window;
     buildMainWindowLayout(window);
     window.show();
-    auto* ids = window.findChild<QComboBox*>("cbb_deviceid");
+    auto* ids = talvex::testing::findControl<QComboBox>(&window, "cbb_deviceid");
     ASSERT_NE(ids, nullptr);
     ASSERT_EQ(ids->count(), 250);
     ids->showPopup();
