@@ -37,7 +37,6 @@ void edit16(vamp::VirtualBus& bus, int entry, int code)
 
 struct SavedFiles : ::testing::Test {
     TempFolder folder;
-    std::filesystem::path dir = folder.dir;
     vamp::VirtualBus bus;
 
     SavedFiles() { bus.add(3); }
@@ -46,10 +45,27 @@ struct SavedFiles : ::testing::Test {
     std::string saveAllGroups(const std::string& name) { return write(name, allGroupsFile(bus)); }
     std::string write(const std::string& name, const std::string& content)
     {
-        writeText(dir / name, content);
-        return (dir / name).string();
+        writeText(folder / name, content);
+        return (folder / name).string();
     }
 };
+
+// A 16-bit code into an image as two little-endian entries.
+void put16(groupfile::GroupImage& image, int entry, int code)
+{
+    image[std::size_t(entry)] = std::uint8_t(code % 256);
+    image[std::size_t(entry) + 1] = std::uint8_t(code / 256);
+}
+
+// The lines `show` prints for one channel of an image, with the ones at the given indices checked.
+std::vector<std::string> shown(const groupfile::GroupImage& image, int channel,
+                               std::initializer_list<std::pair<std::size_t, const char*>> expected)
+{
+    const std::vector<std::string> out = lines(showChannel(viewChannel(image, channel)));
+    for (const auto& [index, text] : expected)
+        EXPECT_EQ(index < out.size() ? out[index] : "(none)", text) << channelName(channel) << " line " << index;
+    return out;
+}
 
 groupfile::GroupImage defaults()
 {
@@ -79,34 +95,19 @@ TEST_F(SavedFiles, ShowPrintsEveryChannelInTheEditorsTexts)
     const auto& image = file.groups.at(0).image;
     EXPECT_EQ(groupHeading(file.groups[0], 0), "Current group, read from Device ID 3");
 
-    const auto main = lines(showChannel(viewChannel(image, 0)));
-    ASSERT_EQ(main.size(), 9u + 11);
-    EXPECT_EQ(main[0], "Main");
-    EXPECT_EQ(main[1], "  gain: 0dB");
-    EXPECT_EQ(main[4], "  bridge mode: high-mid BTL");
-    EXPECT_EQ(main[7], "  LPF frequency: 20100.0 Hz");
-    EXPECT_EQ(main[9], "  band  type  frequency  gain    Q");
-    EXPECT_EQ(main[10], "  EQ1   PEQ   19.7 Hz    0.0 dB  4.072");
-    EXPECT_EQ(main[19], "  EQ10  PEQ   265.0 Hz   0.0 dB  4.072");
-
-    const auto high = lines(showChannel(viewChannel(image, 1)));
-    EXPECT_EQ(high[0], "High");
-    EXPECT_EQ(high[1], "  mute: off");
-    EXPECT_EQ(high[3], "  gain: -2dB");
-    EXPECT_EQ(high[10], "  LPF frequency: 1000.0 Hz");
-    EXPECT_EQ(high[11], "  LPF type: 24db-LR");
-    EXPECT_EQ(high[15], "  EQ3   PEQ   35.1 Hz    6.0 dB  4.072");
-
-    const auto mid = lines(showChannel(viewChannel(image, 2)));
-    EXPECT_EQ(mid[1], "  mute: on");
-    EXPECT_EQ(mid[5], "  limiter threshold: -1.0dB");
-    EXPECT_EQ(mid[6], "  limiter attack: 0.5ms");
-    EXPECT_EQ(mid[7], "  limiter release: 300ms");
-    EXPECT_EQ(mid.back(), "  EQ10  HS12  265.0 Hz   0.0 dB  92.302");
-
-    const auto low = lines(showChannel(viewChannel(image, 3)));
-    EXPECT_EQ(low[4], "  delay: 14.976 ms");
-    EXPECT_EQ(low[8], "  recoup: on");
+    EXPECT_EQ(shown(image, 0, {{0, "Main"}, {1, "  gain: 0dB"}, {4, "  bridge mode: high-mid BTL"},
+                               {7, "  LPF frequency: 20100.0 Hz"}, {9, "  band  type  frequency  gain    Q"},
+                               {10, "  EQ1   PEQ   19.7 Hz    0.0 dB  4.072"},
+                               {19, "  EQ10  PEQ   265.0 Hz   0.0 dB  4.072"}})
+                  .size(),
+              9u + 11);
+    shown(image, 1, {{0, "High"}, {1, "  mute: off"}, {3, "  gain: -2dB"}, {10, "  LPF frequency: 1000.0 Hz"},
+                     {11, "  LPF type: 24db-LR"}, {15, "  EQ3   PEQ   35.1 Hz    6.0 dB  4.072"}});
+    EXPECT_EQ(shown(image, 2, {{1, "  mute: on"}, {5, "  limiter threshold: -1.0dB"}, {6, "  limiter attack: 0.5ms"},
+                               {7, "  limiter release: 300ms"}})
+                  .back(),
+              "  EQ10  HS12  265.0 Hz   0.0 dB  92.302");
+    const auto low = shown(image, 3, {{4, "  delay: 14.976 ms"}, {8, "  recoup: on"}});
     EXPECT_EQ(low.size(), 9u + 4 + 11);
 }
 
@@ -164,39 +165,32 @@ TEST(GroupReport, CodesTheEditorCannotShowAreMarked)
     image[bandRecord(1, 0) + kBandGain] = 200;
     image[bandRecord(1, 0) + kBandQ] = 79;
     image[outputBlockStart(2) + kOutPolarity] = 2;
-    image[outputBlockStart(2) + kOutGain] = 325 % 256; // Low stops at 0 dB
-    image[outputBlockStart(2) + kOutGain + 1] = 325 / 256;
-    image[outputBlockStart(2) + kOutDelay] = 1441 % 256;
-    image[outputBlockStart(2) + kOutDelay + 1] = 1441 / 256;
+    put16(image, outputBlockStart(2) + kOutGain, 325); // Low stops at 0 dB
+    put16(image, outputBlockStart(2) + kOutDelay, 1441);
     image[outputBlockStart(2) + kOutLimiter + 1] = 6;
     image[crossoverRecord(3) + kHpfType] = 12;
     image[kBridgeMode] = 4;
 
     const ChannelView high = viewChannel(image, 1);
-    EXPECT_EQ(high.bands[0].frequency, "21900.0 Hz (code 250)");
-    EXPECT_EQ(high.bands[0].type, "code 7");
-    EXPECT_EQ(high.bands[0].gain, "12.0 dB (code 200)");
-    EXPECT_EQ(high.bands[0].q, "92.302 (code 79)");
+    const auto& band = high.bands[0];
+    EXPECT_EQ((std::array{band.frequency, band.type, band.gain, band.q}),
+              (std::array<std::string, 4>{"21900.0 Hz (code 250)", "code 7", "12.0 dB (code 200)", "92.302 (code 79)"}));
     const ChannelView low = viewChannel(image, 3);
-    EXPECT_EQ(low.settings[1].value, "- (code 2)");
-    EXPECT_EQ(low.settings[2].value, "5dB (code 325)");
-    EXPECT_EQ(low.settings[3].value, "14.9864 ms (code 1441)");
-    EXPECT_EQ(low.settings[5].value, "code 6");
-    EXPECT_EQ(low.settings[9].value, "code 12");
+    for (const auto& [index, value] : {std::pair{1, "- (code 2)"}, {2, "5dB (code 325)"}, {3, "14.9864 ms (code 1441)"},
+                                       {5, "code 6"}, {9, "code 12"}})
+        EXPECT_EQ(low.settings[std::size_t(index)].value, value) << index;
     EXPECT_EQ(viewChannel(image, 0).settings[3].value, "code 4");
-    // High and Mid reach +5 dB.
-    image[outputBlockStart(0) + kOutGain] = 325 % 256;
-    image[outputBlockStart(0) + kOutGain + 1] = 325 / 256;
+    put16(image, outputBlockStart(0) + kOutGain, 325); // High and Mid reach +5 dB
     EXPECT_EQ(viewChannel(image, 1).settings[2].value, "5dB");
 }
 
 TEST_F(SavedFiles, FilesOfEveryKindLoadOrSayWhy)
 {
-    const LoadedFile foreign = loadGroupFile(write("notes.txt", "shopping list\r\nmilk\r\n"));
-    EXPECT_TRUE(foreign.error.starts_with("File damaged.\n")) << foreign.error;
-    const LoadedFile empty = loadGroupFile(write("empty.datgrp", ""));
-    EXPECT_TRUE(empty.error.starts_with("File damaged.\n")) << empty.error;
-    const LoadedFile missing = loadGroupFile((dir / "missing.datdsp").string());
+    for (const auto& [name, content] : {std::pair{"notes.txt", "shopping list\r\nmilk\r\n"}, {"empty.datgrp", ""}}) {
+        const LoadedFile damaged = loadGroupFile(write(name, content));
+        EXPECT_TRUE(damaged.error.starts_with("File damaged.\n")) << damaged.error;
+    }
+    const LoadedFile missing = loadGroupFile((folder / "missing.datdsp").string());
     EXPECT_NE(missing.error.find("cannot be read"), std::string::npos) << missing.error;
 
     // Another extension: forty lines read as an all-groups file.
