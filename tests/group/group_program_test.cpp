@@ -56,8 +56,8 @@ TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
     const QImage screen = control<QLabel>("img_eqbackground")->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(screen.size(), QSize(720, 250));
 
-    const QString file = saveCurrent("high.datdsp");
-    const ToolRun run = tool({"plot", file, "--channel", "High", "--png", path("high.png"), "--csv", path("high.csv")});
+    const ToolRun run = tool({"plot", saveCurrent("high.datdsp"), "--channel", "High", "--png", path("high.png"), "--csv",
+                              path("high.csv")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QImage plotted = QImage(path("high.png")).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(plotted.size(), screen.size());
@@ -71,9 +71,7 @@ TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
     EXPECT_GT(curve, 300); // High's curve is there, not only the grid
 
     // The CSV holds the line the graph draws: its sum lands on the curve's rows.
-    QFile csv(path("high.csv"));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    const QStringList rows = QString::fromLatin1(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList rows = QString::fromStdString(readFile(path("high.csv"))).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 1 + 13 * 672);
     EXPECT_EQ(rows[0], "curve,column,frequency_hz,level_db");
     ResponseCurve sum{};

@@ -41,13 +41,8 @@ struct SavedFiles : ::testing::Test {
 
     SavedFiles() { bus.add(3); }
 
-    std::string saveOneGroup(const std::string& name) { return write(name, oneGroupFile(bus)); }
-    std::string saveAllGroups(const std::string& name) { return write(name, allGroupsFile(bus)); }
-    std::string write(const std::string& name, const std::string& content)
-    {
-        writeText(folder / name, content);
-        return (folder / name).string();
-    }
+    std::string saveOneGroup(const std::string& name) { return folder.write(name, oneGroupFile(bus)); }
+    std::string saveAllGroups(const std::string& name) { return folder.write(name, allGroupsFile(bus)); }
 };
 
 // A 16-bit code into an image as two little-endian entries.
@@ -121,22 +116,18 @@ TEST_F(SavedFiles, DiffNamesExactlyTheEditedParameters)
     bus.devices().front().image()[605] = 1; // image tail: carried, never shown, but not equal either
     const std::string after = saveOneGroup("after.datdsp");
 
-    const LoadedFile a = loadGroupFile(beforeOne);
-    const LoadedFile b = loadGroupFile(after);
+    const LoadedFile a = loadGroupFile(beforeOne), b = loadGroupFile(after);
     ASSERT_TRUE(a.ok() && b.ok());
     EXPECT_EQ(diffGroups("current", a.groups[0].image, b.groups[0].image),
-              (std::vector<std::string>{
-                  "current / Main / EQ1 gain: 0.0 dB \u2192 3.0 dB",
-                  "current / High / gain: -2dB \u2192 -10dB",
-                  "current / Low / EQ5 frequency: 62.5 Hz \u2192 21900.0 Hz",
-                  "current / tail / entry 605 (reserved): 0 \u2192 1",
-              }));
+              (std::vector<std::string>{"current / Main / EQ1 gain: 0.0 dB \u2192 3.0 dB",
+                                        "current / High / gain: -2dB \u2192 -10dB",
+                                        "current / Low / EQ5 frequency: 62.5 Hz \u2192 21900.0 Hz",
+                                        "current / tail / entry 605 (reserved): 0 \u2192 1"}));
     EXPECT_TRUE(diffGroups("current", a.groups[0].image, a.groups[0].image).empty());
 
     // The all-groups file saved before holds the factory group twenty times.
     const LoadedFile all = loadGroupFile(before);
-    ASSERT_TRUE(all.ok());
-    ASSERT_TRUE(all.allGroups);
+    ASSERT_TRUE(all.ok() && all.allGroups);
     ASSERT_EQ(all.groups.size(), 20u);
     EXPECT_EQ(groupHeading(all.groups[6], 7), "Group 7, read from Device ID 3");
     EXPECT_TRUE(diffGroups("7", all.groups[6].image, a.groups[0].image).empty());
@@ -160,10 +151,8 @@ TEST(GroupReport, EveryEntryOfTheImageReachesADiff)
 TEST(GroupReport, CodesTheEditorCannotShowAreMarked)
 {
     groupfile::GroupImage image = defaults();
-    image[bandRecord(1, 0) + kBandFrequency] = 250;
-    image[bandRecord(1, 0) + kBandType] = 7;
-    image[bandRecord(1, 0) + kBandGain] = 200;
-    image[bandRecord(1, 0) + kBandQ] = 79;
+    for (const auto& [entry, code] : {std::pair{kBandFrequency, 250}, {kBandType, 7}, {kBandGain, 200}, {kBandQ, 79}})
+        image[std::size_t(bandRecord(1, 0) + entry)] = std::uint8_t(code);
     image[outputBlockStart(2) + kOutPolarity] = 2;
     put16(image, outputBlockStart(2) + kOutGain, 325); // Low stops at 0 dB
     put16(image, outputBlockStart(2) + kOutDelay, 1441);
@@ -187,7 +176,7 @@ TEST(GroupReport, CodesTheEditorCannotShowAreMarked)
 TEST_F(SavedFiles, FilesOfEveryKindLoadOrSayWhy)
 {
     for (const auto& [name, content] : {std::pair{"notes.txt", "shopping list\r\nmilk\r\n"}, {"empty.datgrp", ""}}) {
-        const LoadedFile damaged = loadGroupFile(write(name, content));
+        const LoadedFile damaged = loadGroupFile(folder.write(name, content));
         EXPECT_TRUE(damaged.error.starts_with("File damaged.\n")) << damaged.error;
     }
     const LoadedFile missing = loadGroupFile((folder / "missing.datdsp").string());
@@ -195,7 +184,7 @@ TEST_F(SavedFiles, FilesOfEveryKindLoadOrSayWhy)
 
     // Another extension: forty lines read as an all-groups file.
     std::vector<std::string> texts(20, readReplyText(bus, 0, frame::kCmdCurrentGroup));
-    const LoadedFile renamed = loadGroupFile(write("groups.txt", *groupfile::formatAllGroups(texts)));
+    const LoadedFile renamed = loadGroupFile(folder.write("groups.txt", *groupfile::formatAllGroups(texts)));
     ASSERT_TRUE(renamed.ok()) << renamed.error;
     EXPECT_TRUE(renamed.allGroups);
 }

@@ -30,9 +30,10 @@ protected:
     MarkerPosition marker;
 
     void run(int freq, int type, int gain, int q = 0) { bandResponse(grid, record(freq, type, gain, q), marker, curve); }
-    // The levels at grid columns, to half a thousandth of a dB.
-    void expectLevels(std::initializer_list<std::pair<int, double>> levels)
+    // A band at 1000 Hz, and its levels at grid columns to half a thousandth of a dB.
+    void expectLevels(int type, int gain, int q, std::initializer_list<std::pair<int, double>> levels)
     {
+        run(k1000Hz, type, gain, q);
         for (const auto& [column, db] : levels)
             EXPECT_NEAR(curve[at(column)], db, 0.0005) << "column " << column;
     }
@@ -69,15 +70,11 @@ TEST(BandRecord, DecodesAndClamps)
 
 TEST_F(BandResponse, PeakingBand)
 {
-    run(k1000Hz, kPeaking, kPlus12, 42);
+    expectLevels(kPeaking, kPlus12, 42, {{430, 11.974}, {420, 5.851}, {440, 5.885}});
     EXPECT_EQ(std::max_element(curve.begin(), curve.begin() + grid.columnCount()) - curve.begin(), at(430));
-    expectLevels({{430, 11.974}, {420, 5.851}, {440, 5.885}});
-    run(k1000Hz, kPeaking, kPlus12, 0);
-    expectLevels({{430, 11.974}, {100, 2.983}});
-    run(k1000Hz, kPeaking, kPlus12, 78);
-    expectLevels({{420, 2.954}});
-    run(k1000Hz, kPeaking, kMinus24, 42);
-    expectLevels({{430, -23.947}});
+    expectLevels(kPeaking, kPlus12, 0, {{430, 11.974}, {100, 2.983}});
+    expectLevels(kPeaking, kPlus12, 78, {{420, 2.954}});
+    expectLevels(kPeaking, kMinus24, 42, {{430, -23.947}});
 }
 
 TEST_F(BandResponse, BoostAndCutAreMirrorImages)
@@ -104,12 +101,9 @@ TEST_F(BandResponse, ZeroGainIsExactlyFlat)
 
 TEST_F(BandResponse, Shelves)
 {
-    run(k1000Hz, kLowShelf6, kPlus12);
-    expectLevels({{42, 11.974}, {430, 9.250}, {488, 6.008}, {713, 0.036}});
-    run(k1000Hz, kHighShelf6, kPlus12);
-    expectLevels({{42, 0.008}, {430, 9.592}, {488, 11.216}, {713, 11.972}});
-    run(k1000Hz, kLowShelf12, kPlus12);
-    expectLevels({{372, 12.176}}); // overshoot of the 1.3 slope
+    expectLevels(kLowShelf6, kPlus12, 0, {{42, 11.974}, {430, 9.250}, {488, 6.008}, {713, 0.036}});
+    expectLevels(kHighShelf6, kPlus12, 0, {{42, 0.008}, {430, 9.592}, {488, 11.216}, {713, 11.972}});
+    expectLevels(kLowShelf12, kPlus12, 0, {{372, 12.176}}); // overshoot of the 1.3 slope
     EXPECT_LT(curve[at(713)], 0.1);
     const ResponseCurve q0 = curve; // the Q code does not change a shelf
     run(k1000Hz, kLowShelf12, kPlus12, 100);

@@ -49,8 +49,8 @@ TEST(Icons, ConnectionIconsDifferAndFitTheirBox) {
 }
 
 TEST(Icons, BandMarkersCarryRingColourAndNumber) {
-    const QColor rings[10] = {{161, 8, 8},   {161, 84, 8},  {161, 161, 8}, {8, 161, 8},     {8, 161, 161},
-                              {70, 96, 131}, {91, 8, 161},  {161, 161, 161}, {161, 8, 8}, {161, 84, 8}};
+    const QColor rings[10] = {{161, 8, 8},   {161, 84, 8}, {161, 161, 8},   {8, 161, 8}, {8, 161, 161},
+                              {70, 96, 131}, {91, 8, 161}, {161, 161, 161}, {161, 8, 8}, {161, 84, 8}};
     for (int band = 0; band < 10; ++band) {
         const QImage m = bandMarker(band).toImage();
         ASSERT_EQ(m.size(), QSize(20, 20));

@@ -117,8 +117,7 @@ TEST_F(LayoutTest, ConnectionControlsStartDisconnected) {
 
     const QStringList ids = items("cbb_deviceid");
     ASSERT_EQ(ids.size(), 250);
-    EXPECT_EQ(ids[0], "1");
-    EXPECT_EQ(ids[249], "250");
+    EXPECT_EQ((QStringList{ids[0], ids[249]}), QStringList({"1", "250"}));
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 0);
     EXPECT_EQ(combo("cbb_comport")->count(), 0);
 
@@ -133,17 +132,11 @@ TEST_F(LayoutTest, ListsCarryTheirDesignItems) {
     EXPECT_EQ(items("cbb_save2dev"), presets);
     EXPECT_EQ(control<QLineEdit>("edt_save2dev")->maxLength(), 19);
 
-    const QStringList temps = items("cbb_TemperatureThr");
+    const QStringList temps = items("cbb_TemperatureThr"), thr = items("cbb_lim_thr");
     ASSERT_EQ(temps.size(), 31);
-    EXPECT_EQ(temps.front(), "70'");
-    EXPECT_EQ(temps[5], "60'");
-    EXPECT_EQ(temps.back(), "10'");
-
-    const QStringList thr = items("cbb_lim_thr");
+    EXPECT_EQ((QStringList{temps.front(), temps[5], temps.back()}), QStringList({"70'", "60'", "10'"}));
     ASSERT_EQ(thr.size(), 21);
-    EXPECT_EQ(thr[0], "-20.0dB");
-    EXPECT_EQ(thr[19], "-1.0dB");
-    EXPECT_EQ(thr[20], "0dB");
+    EXPECT_EQ((QStringList{thr[0], thr[19], thr[20]}), QStringList({"-20.0dB", "-1.0dB", "0dB"}));
     EXPECT_EQ(items("cbb_lim_att"), QStringList({"0.5ms", "1ms", "5ms", "10ms", "20ms", "50ms"}));
     EXPECT_EQ(items("cbb_lim_rel"),
               QStringList({"300ms", "400ms", "600ms", "800ms", "1000ms", "1200ms", "2000ms", "3000ms"}));
@@ -199,8 +192,7 @@ TEST_F(LayoutTest, ButtonsAreGreyArialAndTakeNewColours) {
     QPushButton probe;
     talvex::setButtonColour(&probe, talvex::kOpenYellow);
     EXPECT_EQ(talvex::buttonColour(&probe), talvex::kOpenYellow);
-    EXPECT_TRUE(probe.styleSheet().contains("rgb(255, 255, 0)"));
-    EXPECT_TRUE(probe.styleSheet().contains("color: rgb(0, 0, 0)"));
+    EXPECT_TRUE(probe.styleSheet().contains("rgb(255, 255, 0)") && probe.styleSheet().contains("color: rgb(0, 0, 0)"));
     talvex::setButtonColour(&probe, talvex::kConnectedGreen);
     EXPECT_EQ(talvex::buttonColour(&probe), talvex::kConnectedGreen);
     EXPECT_FALSE(probe.styleSheet().contains("rgb(255, 255, 0);"));
@@ -214,10 +206,8 @@ TEST_F(LayoutTest, BridgeMenuHasFourCheckableItemsNoneChecked) {
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus[0]->text(), "Bridge Config");
     const QList<QAction*> actions = menus[0]->menu()->actions();
-    const std::pair<const char*, const char*> expected[] = {{"NoBTL1", "No BTL"},
-                                                            {"Lowmidbridge1", "Low-mid BTL"},
-                                                            {"highmidbridge1", "high-mid BTL"},
-                                                            {"LowmidBTLhighlow1", "Low-mid BTL high=low"}};
+    const std::pair<const char*, const char*> expected[] = {{"NoBTL1", "No BTL"}, {"Lowmidbridge1", "Low-mid BTL"},
+        {"highmidbridge1", "high-mid BTL"}, {"LowmidBTLhighlow1", "Low-mid BTL high=low"}};
     ASSERT_EQ(actions.size(), 4);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(actions[i]->objectName(), expected[i].first);
@@ -239,8 +229,7 @@ TEST(WarningDialog, CaptionTextAndOkClosesIt) {
     EXPECT_EQ(dialog.objectName(), "TForm4");
     EXPECT_EQ(dialog.windowTitle(), "Warnning");
     EXPECT_FALSE(dialog.isModal());
-    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_FALSE(dialog.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint));
     EXPECT_TRUE(dialog.isHidden());
 
     auto* text = dialog.findChild<QLabel*>();

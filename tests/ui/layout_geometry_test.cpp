@@ -82,11 +82,10 @@ TEST_F(LayoutTest, EqualiserColumnsAndCrossoverBoxes) {
 }
 
 TEST_F(LayoutTest, PopupsHaveTheirSizesAndInnerPlaces) {
-    EXPECT_EQ(rect("grpbx_gain").size(), QSize(217, 65));
-    EXPECT_EQ(rect("grpbx_delay").size(), QSize(217, 65));
-    EXPECT_EQ(rect("grpbx_limit").size(), QSize(217, 132));
-    for (const char* popup : {"grpbx_gain", "grpbx_delay", "grpbx_limit"})
+    for (const auto& [popup, height] : {std::pair{"grpbx_gain", 65}, {"grpbx_delay", 65}, {"grpbx_limit", 132}}) {
+        EXPECT_EQ(rect(popup).size(), QSize(217, height)) << popup;
         EXPECT_EQ(parentName(popup), "centralWidget") << popup;
+    }
 
     EXPECT_EQ(rect("grpbx_gain_caption").topLeft(), QPoint(11, 16));
     EXPECT_EQ(rect("albl1").topLeft(), QPoint(56, 16));
