@@ -112,8 +112,7 @@ TEST_F(GroupProgram, ShowAndDiffOfSavedFiles)
     run = tool({"diff", factory, factory});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.isEmpty());
-    // Group 9 of the all-groups file is still the factory group.
-    run = tool({"diff", all, edited, "--group", "9"});
+    run = tool({"diff", all, edited, "--group", "9"}); // group 9 of the all-groups file is still the factory group
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.startsWith("9 / Mid / mute: on → off\n")) << run.out.toStdString();
     EXPECT_EQ(tool({"diff", all, all}).status, 0);

@@ -25,8 +25,8 @@ void edit(vamp::VirtualBus& bus, int entry, int value)
     const int subIndex = chunk < 18 ? chunk : (chunk - 18) % 19;
     std::vector<std::uint8_t> payload(amp.image().begin() + 8 * chunk, amp.image().begin() + 8 * chunk + 8);
     payload[std::size_t(entry % 8)] = std::uint8_t(value);
-    bus.handleFrame(frame::encode({std::uint8_t(amp.address()), frame::kOpWrite, 0, std::uint8_t(command),
-                                   std::uint8_t(subIndex), payload}));
+    bus.handleFrame(request(std::uint8_t(amp.address()), frame::kOpWrite, 0, std::uint8_t(command),
+                            std::uint8_t(subIndex), payload));
 }
 
 void edit16(vamp::VirtualBus& bus, int entry, int code)

@@ -182,8 +182,7 @@ TEST(ChannelResponses, ChannelsKeepTheirCurvesAndSumAllTwelve)
     for (int i = 0; i < grid.columnCount(); ++i)
         ASSERT_DOUBLE_EQ(sum[i], high.highPass[i] + high.lowPass[i] + high.bands[3][i] + high.bands[9][i]);
     EXPECT_EQ(high.markers[3], (MarkerPosition{430, levelToRow(grid.geometry(), 6.0)}));
-    // Other channels are untouched and sum to a flat line.
-    expectFlatSum(store, grid, 2, 0.0);
+    expectFlatSum(store, grid, 2, 0.0); // other channels are untouched and sum to a flat line
     EXPECT_EQ(store.channel(0).markers[3], (MarkerPosition{}));
 }
 
@@ -194,8 +193,7 @@ TEST(ChannelResponses, RecomputesFromTheParameterImage)
     model.writeDefaults();
     ChannelResponses store;
     store.recomputeChannel(grid, model, 0);
-    // Defaults: crossovers out of the way, bands at 0 dB on row 86.
-    expectFlatSum(store, grid, 0, 0.001);
+    expectFlatSum(store, grid, 0, 0.001); // defaults: crossovers out of the way, bands at 0 dB on row 86
     EXPECT_EQ(store.channel(0).markers[9], (MarkerPosition{318, 86}));
 
     // Mid (channel 2): each routine reads its own entries of the Mid block.

@@ -84,8 +84,7 @@ TEST(CurveDump, PrintsBandCurveAndMarker)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "430 30\n");
     EXPECT_EQ(curveDump("--band 0 0 0 0 --marker").out, "99 199\n");
-    // Foreign Q codes are clamped, not read past the table.
-    EXPECT_EQ(curveDump("--band 136 0 180 60000").status, 0);
+    EXPECT_EQ(curveDump("--band 136 0 180 60000").status, 0); // foreign Q codes are clamped, not read past the table
 }
 
 TEST(CurveDump, BadArgumentsExitWithStatus2)

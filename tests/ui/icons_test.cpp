@@ -54,16 +54,13 @@ TEST(Icons, BandMarkersCarryRingColourAndNumber) {
     for (int band = 0; band < 10; ++band) {
         const QImage m = bandMarker(band).toImage();
         ASSERT_EQ(m.size(), QSize(20, 20));
-        // Corners are the graph's background, the transparent colour.
+        // Corners in the graph's background, the transparent colour; the ring's left edge in the band's colour.
         EXPECT_EQ(m.pixelColor(0, 0), QColor(20, 20, 20)) << band;
         EXPECT_EQ(m.pixelColor(19, 19), QColor(20, 20, 20)) << band;
-        // The ring's left edge, halfway down, is drawn in the band's colour.
         EXPECT_EQ(m.pixelColor(1, 10).rgb(), rings[band].rgb()) << band;
     }
-    // Bands 1 and 9 share a ring colour; their numbers tell them apart.
-    EXPECT_NE(bandMarker(0).toImage(), bandMarker(8).toImage());
-    // Out-of-range band numbers give the nearest marker, never a crash.
-    EXPECT_EQ(bandMarker(12).toImage(), bandMarker(9).toImage());
+    EXPECT_NE(bandMarker(0).toImage(), bandMarker(8).toImage()); // same ring colour, told apart by their numbers
+    EXPECT_EQ(bandMarker(12).toImage(), bandMarker(9).toImage()); // out of range: the nearest marker, no crash
 }
 
 TEST_F(LayoutTest, ImageBoxesHoldTheDrawnPictures) {

@@ -43,29 +43,23 @@ TEST_F(LayoutTest, EveryNamedControlExistsWithItsKind) {
     for (const QString& n : buttons)
         find<QPushButton>(n);
 
-    const QStringList combos = QStringList{"cbb_comport", "cbb_deviceid", "cbb_load2dev", "cbb_save2dev",
-                                           "cbb_TemperatureThr", "cbb_lim_thr", "cbb_lim_att", "cbb_lim_rel",
-                                           "cbb_op3hpf_type", "cbb_op3lpf_type"} +
-                               withDigits("cbb_op3eq_type_0", 10);
-    for (const QString& n : combos)
+    for (const QString& n : QStringList{"cbb_comport", "cbb_deviceid", "cbb_load2dev", "cbb_save2dev", "cbb_TemperatureThr",
+                                        "cbb_lim_thr", "cbb_lim_att", "cbb_lim_rel", "cbb_op3hpf_type", "cbb_op3lpf_type"} +
+                                withDigits("cbb_op3eq_type_0", 10))
         EXPECT_FALSE(find<QComboBox>(n)->isEditable()) << n.toStdString();
 
-    const QStringList edits = QStringList{"edt22", "edt_save2dev", "edt_op3hpf_freq", "edt_op3lpf_freq", "edt_empty",
-                                          "edt1", "edt2", "edt3"} +
-                              withDigits("edt_op3eq_freq_0", 10) + withDigits("edt_op3eq_gain_0", 10) +
-                              withDigits("edt_op3eq_qval_0", 10);
-    for (const QString& n : edits)
+    for (const QString& n : QStringList{"edt22", "edt_save2dev", "edt_op3hpf_freq", "edt_op3lpf_freq", "edt_empty", "edt1",
+                                        "edt2", "edt3"} + withDigits("edt_op3eq_freq_0", 10) +
+                                withDigits("edt_op3eq_gain_0", 10) + withDigits("edt_op3eq_qval_0", 10))
         find<QLineEdit>(n);
 
     for (const char* n : {"rztrckbr_ingain", "rztrckbr_gain", "rztrckbr_delay"})
         EXPECT_EQ(find<QSlider>(n)->orientation(), Qt::Horizontal) << n;
 
-    const QStringList labels = QStringList{"lbl28", "albl1", "albl2", "lbl_cur_ch", "lbl_temperature",
-                                           "lbl_attenuation", "lbl_usbhid", "img_connectstate", "img_true",
-                                           "img_false", "img2", "img6", "img_eqbackground", "img_brg0", "img_brg1",
-                                           "img_brg2"} +
-                               withDigits("img_EQBmp", 10);
-    for (const QString& n : labels)
+    for (const QString& n : QStringList{"lbl28", "albl1", "albl2", "lbl_cur_ch", "lbl_temperature", "lbl_attenuation",
+                                        "lbl_usbhid", "img_connectstate", "img_true", "img_false", "img2", "img6",
+                                        "img_eqbackground", "img_brg0", "img_brg1", "img_brg2"} +
+                                withDigits("img_EQBmp", 10))
         find<QLabel>(n);
 
     for (const char* n : {"grp1", "grp2", "grp3", "grp4", "rzgrpbx1", "rzgrpbx2", "rzgrpbx3", "rzgrpbx4", "rzgrpbx5",
