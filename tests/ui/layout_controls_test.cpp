@@ -83,12 +83,10 @@ TEST_F(LayoutTest, EveryNamedControlExistsWithItsKind) {
 }
 
 TEST_F(LayoutTest, HiddenDesignControlsExistHidden) {
-    const QStringList hidden = QStringList{"DevListBox", "HistoryListBox", "lbl_usbhid", "edt1", "edt2", "edt3",
-                                           "mmo_saveloaddata", "img_true", "img_false", "img_brg0", "img_brg1",
-                                           "img_brg2", "grpbx_gain", "grpbx_delay", "grpbx_limit",
-                                           "rzgrpbx_data_tx_bar", "rzgrpbx_searchID", "rzgrpbx_sch_result"} +
-                               withDigits("img_EQBmp", 10);
-    for (const QString& n : hidden)
+    for (const QString& n : QStringList{"DevListBox", "HistoryListBox", "lbl_usbhid", "edt1", "edt2", "edt3",
+                                        "mmo_saveloaddata", "img_true", "img_false", "img_brg0", "img_brg1", "img_brg2",
+                                        "grpbx_gain", "grpbx_delay", "grpbx_limit", "rzgrpbx_data_tx_bar",
+                                        "rzgrpbx_searchID", "rzgrpbx_sch_result"} + withDigits("img_EQBmp", 10))
         EXPECT_TRUE(find(n)->isHidden()) << n.toStdString();
 
     EXPECT_TRUE(QFontInfo(find("HistoryListBox")->font()).fixedPitch());
