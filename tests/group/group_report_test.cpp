@@ -77,13 +77,11 @@ TEST_F(SavedFiles, ShowPrintsEveryChannelInTheEditorsTexts)
 {
     // The amplifier starts at Main 0 dB, High -2 dB, Mid muted, High band 3 at +6 dB.
     edit16(bus, outputBlockStart(2) + kOutDelay, 1440);
-    edit(bus, outputBlockStart(2) + kOutRecoup, 1);
-    edit(bus, outputBlockStart(1) + kOutLimiter, 19);
-    edit(bus, kBridgeMode, 2);
-    edit(bus, crossoverRecord(1) + kLpfFrequency, 136);
-    edit(bus, crossoverRecord(1) + kLpfType, 7);
     edit16(bus, bandRecord(2, 9) + kBandQ, 78);
-    edit(bus, bandRecord(2, 9) + kBandType, 4);
+    for (const auto& [entry, value] : {std::pair{outputBlockStart(2) + kOutRecoup, 1}, {outputBlockStart(1) + kOutLimiter, 19},
+                                       {kBridgeMode, 2}, {crossoverRecord(1) + kLpfFrequency, 136},
+                                       {crossoverRecord(1) + kLpfType, 7}, {bandRecord(2, 9) + kBandType, 4}})
+        edit(bus, entry, value);
     const LoadedFile file = loadGroupFile(saveOneGroup("edited.datdsp"));
     ASSERT_TRUE(file.ok()) << file.error;
     ASSERT_FALSE(file.allGroups);

@@ -61,19 +61,12 @@ void expectNames(const std::array<const char*, N>& table, const std::vector<std:
         EXPECT_EQ(table[i], expected[i]) << "item " << i;
 }
 
-using Texts = std::initializer_list<std::pair<double, const char*>>;
-using Codes = std::initializer_list<std::pair<int, const char*>>;
-
-void expectTexts(std::string (*text)(double), Texts expected)
+// The texts of values (or codes), each as typed beside it.
+template <typename Value>
+void expectTexts(std::string (*text)(Value), std::initializer_list<std::pair<Value, const char*>> expected)
 {
     for (const auto& [value, shown] : expected)
         EXPECT_EQ(text(value), shown) << value;
-}
-
-void expectTexts(std::string (*text)(int), Codes expected)
-{
-    for (const auto& [code, shown] : expected)
-        EXPECT_EQ(text(code), shown) << code;
 }
 
 } // namespace
@@ -176,14 +169,14 @@ TEST(NearestCode, TakesTheNearerEntryAndTiesGoDown)
 
 TEST(NumberText, GeneralAndOneDecimalForms)
 {
-    expectTexts(generalNumberText, Texts{{1000, "1000"}, {19.7, "19.7"}, {-0.2, "-0.2"}, {-0.0, "0"}, {92.302, "92.302"}});
-    expectTexts(oneDecimalText, Texts{{1000, "1000.0"}, {-24, "-24.0"}, {-0.0, "0.0"}});
+    expectTexts<double>(generalNumberText, {{1000, "1000"}, {19.7, "19.7"}, {-0.2, "-0.2"}, {-0.0, "0"}, {92.302, "92.302"}});
+    expectTexts<double>(oneDecimalText, {{1000, "1000.0"}, {-24, "-24.0"}, {-0.0, "0.0"}});
 }
 
 TEST(NumberText, GainAndDelayCodesReadWithoutDigitTails)
 {
-    expectTexts(gainText, Codes{{0, "-60dB"}, {299, "-0.2dB"}, {300, "0dB"}, {301, "0.2dB"}, {325, "5dB"}});
-    expectTexts(delayText, Codes{{0, "0 ms"}, {1, "0.0104 ms"}, {1440, "14.976 ms"}});
+    expectTexts<int>(gainText, {{0, "-60dB"}, {299, "-0.2dB"}, {300, "0dB"}, {301, "0.2dB"}, {325, "5dB"}});
+    expectTexts<int>(delayText, {{0, "0 ms"}, {1, "0.0104 ms"}, {1440, "14.976 ms"}});
     // No position of either track bar shows a long tail of digits.
     for (int code = 0; code <= 325; ++code)
         ASSERT_LE(gainText(code).size(), 7u) << code;
@@ -208,8 +201,8 @@ TEST(NumberText, TextsAndParsingIgnoreTheLocale)
         SCOPED_TRACE(name);
         talvex::testing::LocaleScope locale(name);
         ASSERT_TRUE(locale.active());
-        expectTexts(generalNumberText, Texts{{19.7, "19.7"}, {-0.2, "-0.2"}, {0.267, "0.267"}});
-        expectTexts(oneDecimalText, Texts{{1000, "1000.0"}, {-24, "-24.0"}});
+        expectTexts<double>(generalNumberText, {{19.7, "19.7"}, {-0.2, "-0.2"}, {0.267, "0.267"}});
+        expectTexts<double>(oneDecimalText, {{1000, "1000.0"}, {-24, "-24.0"}});
         EXPECT_EQ(gainText(27), "-54.6dB");
         EXPECT_EQ(delayText(1), "0.0104 ms");
         EXPECT_EQ(parseDecimal("1000.5"), 1000.5);
