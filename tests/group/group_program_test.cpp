@@ -19,7 +19,6 @@ namespace {
 ToolRun tool(const QStringList& arguments) { return runTool(QStringLiteral(TALVEX_GROUP_PATH), arguments); }
 
 struct GroupProgram : WindowTest {
-
     QString save(const char* name, const std::string& content)
     {
         writeFile(path(name), content);
@@ -34,10 +33,9 @@ struct GroupProgram : WindowTest {
 void shapeHigh(vamp::VirtualAmplifier& amp)
 {
     auto& image = amp.image();
-    image[crossoverRecord(1) + kHpfFrequency] = 80;
-    image[crossoverRecord(1) + kHpfType] = 7;
-    image[crossoverRecord(1) + kLpfFrequency] = 200;
-    image[crossoverRecord(1) + kLpfType] = 10;
+    const int xover = crossoverRecord(1);
+    for (const auto& [entry, value] : {std::pair{kHpfFrequency, 80}, {kHpfType, 7}, {kLpfFrequency, 200}, {kLpfType, 10}})
+        image[xover + entry] = std::uint8_t(value);
     for (int j = 0; j < 10; ++j) {
         const int record = bandRecord(1, j);
         image[record + kBandFrequency] = std::uint8_t(60 + 15 * j);
@@ -58,13 +56,12 @@ TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
     const QImage screen = control<QLabel>("img_eqbackground")->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(screen.size(), QSize(720, 250));
 
-    const QString file = saveCurrent("high.datdsp");
-    const ToolRun run = tool({"plot", file, "--channel", "High", "--png", path("high.png"), "--csv", path("high.csv")});
+    const ToolRun run = tool({"plot", saveCurrent("high.datdsp"), "--channel", "High", "--png", path("high.png"), "--csv",
+                              path("high.csv")});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QImage plotted = QImage(path("high.png")).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(plotted.size(), screen.size());
-    int differing = 0;
-    int curve = 0;
+    int differing = 0, curve = 0;
     for (int y = 0; y < screen.height(); ++y)
         for (int x = 0; x < screen.width(); ++x) {
             differing += plotted.pixel(x, y) != screen.pixel(x, y);
@@ -74,14 +71,11 @@ TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
     EXPECT_GT(curve, 300); // High's curve is there, not only the grid
 
     // The CSV holds the line the graph draws: its sum lands on the curve's rows.
-    QFile csv(path("high.csv"));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    const QStringList rows = QString::fromLatin1(csv.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList rows = QString::fromStdString(readFile(path("high.csv"))).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(rows.size(), 1 + 13 * 672);
     EXPECT_EQ(rows[0], "curve,column,frequency_hz,level_db");
-    const auto& responses = window->eqPage().graph().responses();
     ResponseCurve sum{};
-    responses.sum(window->eqPage().graph().renderer().grid(), 1, sum);
+    window->eqPage().graph().responses().sum(window->eqPage().graph().renderer().grid(), 1, sum);
     for (int i : {0, 200, 388, 671}) {
         const QStringList fields = rows[1 + i].split(',');
         ASSERT_EQ(fields.size(), 4);
@@ -89,9 +83,8 @@ TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
         EXPECT_EQ(fields[1].toInt(), 42 + i);
         EXPECT_NEAR(fields[3].toDouble(), sum[std::size_t(i)], 5e-7);
     }
-    EXPECT_TRUE(rows[1 + 672].startsWith("hpf,42,"));
-    EXPECT_TRUE(rows[1 + 2 * 672].startsWith("lpf,42,"));
-    EXPECT_TRUE(rows[1 + 12 * 672].startsWith("eq10,42,"));
+    for (const auto& [curveIndex, start] : {std::pair{1, "hpf,42,"}, {2, "lpf,42,"}, {12, "eq10,42,"}})
+        EXPECT_TRUE(rows[1 + curveIndex * 672].startsWith(start)) << start;
 }
 
 TEST_F(GroupProgram, ShowAndDiffOfSavedFiles)
@@ -119,8 +112,7 @@ TEST_F(GroupProgram, ShowAndDiffOfSavedFiles)
     run = tool({"diff", factory, factory});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.isEmpty());
-    // Group 9 of the all-groups file is still the factory group.
-    run = tool({"diff", all, edited, "--group", "9"});
+    run = tool({"diff", all, edited, "--group", "9"}); // group 9 of the all-groups file is still the factory group
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.out.startsWith("9 / Mid / mute: on → off\n")) << run.out.toStdString();
     EXPECT_EQ(tool({"diff", all, all}).status, 0);
@@ -152,16 +144,15 @@ TEST_F(GroupProgram, DamagedFilesAndBadArgumentsWriteNothing)
     EXPECT_TRUE(run.err.contains("2 lines, 40 expected")) << run.err.toStdString();
 
     // Bad arguments: the usage, status 2; --help on stdout, status 0.
-    for (const QStringList& args : {QStringList{}, QStringList{"show"}, QStringList{"show", good, "--group", "21"},
-                                    QStringList{"show", good, "--channel", "Sub"}, QStringList{"plot", good, "--channel", "Low"},
-                                    QStringList{"plot", good, "--png", path("out.png")}, QStringList{"diff", good},
-                                    QStringList{"show", good, "--frobnicate"}, QStringList{"export", good}}) {
+    for (const QStringList& args :
+         std::initializer_list<QStringList>{{}, {"show"}, {"show", good, "--group", "21"}, {"show", good, "--channel", "Sub"},
+                                            {"plot", good, "--channel", "Low"}, {"plot", good, "--png", path("out.png")},
+                                            {"diff", good}, {"show", good, "--frobnicate"}, {"export", good}}) {
         run = tool(args);
         EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.err.startsWith("usage: talvex-group")) << args.join(' ').toStdString();
     }
-    run = tool({"show", good, "--group", "2"});
-    EXPECT_EQ(run.status, 2); // a one-group file has no group 2
+    EXPECT_EQ(tool({"show", good, "--group", "2"}).status, 2); // a one-group file has no group 2
     run = tool({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.out.startsWith("usage: talvex-group"));

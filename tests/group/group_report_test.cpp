@@ -25,8 +25,8 @@ void edit(vamp::VirtualBus& bus, int entry, int value)
     const int subIndex = chunk < 18 ? chunk : (chunk - 18) % 19;
     std::vector<std::uint8_t> payload(amp.image().begin() + 8 * chunk, amp.image().begin() + 8 * chunk + 8);
     payload[std::size_t(entry % 8)] = std::uint8_t(value);
-    bus.handleFrame(frame::encode({std::uint8_t(amp.address()), frame::kOpWrite, 0, std::uint8_t(command),
-                                   std::uint8_t(subIndex), payload}));
+    bus.handleFrame(request(std::uint8_t(amp.address()), frame::kOpWrite, 0, std::uint8_t(command),
+                            std::uint8_t(subIndex), payload));
 }
 
 void edit16(vamp::VirtualBus& bus, int entry, int code)
@@ -37,19 +37,30 @@ void edit16(vamp::VirtualBus& bus, int entry, int code)
 
 struct SavedFiles : ::testing::Test {
     TempFolder folder;
-    std::filesystem::path dir = folder.dir;
     vamp::VirtualBus bus;
 
     SavedFiles() { bus.add(3); }
 
-    std::string saveOneGroup(const std::string& name) { return write(name, oneGroupFile(bus)); }
-    std::string saveAllGroups(const std::string& name) { return write(name, allGroupsFile(bus)); }
-    std::string write(const std::string& name, const std::string& content)
-    {
-        writeText(dir / name, content);
-        return (dir / name).string();
-    }
+    std::string saveOneGroup(const std::string& name) { return folder.write(name, oneGroupFile(bus)); }
+    std::string saveAllGroups(const std::string& name) { return folder.write(name, allGroupsFile(bus)); }
 };
+
+// A 16-bit code into an image as two little-endian entries.
+void put16(groupfile::GroupImage& image, int entry, int code)
+{
+    image[std::size_t(entry)] = std::uint8_t(code % 256);
+    image[std::size_t(entry) + 1] = std::uint8_t(code / 256);
+}
+
+// The lines `show` prints for one channel of an image, with the ones at the given indices checked.
+std::vector<std::string> shown(const groupfile::GroupImage& image, int channel,
+                               std::initializer_list<std::pair<std::size_t, const char*>> expected)
+{
+    const std::vector<std::string> out = lines(showChannel(viewChannel(image, channel)));
+    for (const auto& [index, text] : expected)
+        EXPECT_EQ(index < out.size() ? out[index] : "(none)", text) << channelName(channel) << " line " << index;
+    return out;
+}
 
 groupfile::GroupImage defaults()
 {
@@ -66,47 +77,30 @@ TEST_F(SavedFiles, ShowPrintsEveryChannelInTheEditorsTexts)
 {
     // The amplifier starts at Main 0 dB, High -2 dB, Mid muted, High band 3 at +6 dB.
     edit16(bus, outputBlockStart(2) + kOutDelay, 1440);
-    edit(bus, outputBlockStart(2) + kOutRecoup, 1);
-    edit(bus, outputBlockStart(1) + kOutLimiter, 19);
-    edit(bus, kBridgeMode, 2);
-    edit(bus, crossoverRecord(1) + kLpfFrequency, 136);
-    edit(bus, crossoverRecord(1) + kLpfType, 7);
     edit16(bus, bandRecord(2, 9) + kBandQ, 78);
-    edit(bus, bandRecord(2, 9) + kBandType, 4);
+    for (const auto& [entry, value] : {std::pair{outputBlockStart(2) + kOutRecoup, 1}, {outputBlockStart(1) + kOutLimiter, 19},
+                                       {kBridgeMode, 2}, {crossoverRecord(1) + kLpfFrequency, 136},
+                                       {crossoverRecord(1) + kLpfType, 7}, {bandRecord(2, 9) + kBandType, 4}})
+        edit(bus, entry, value);
     const LoadedFile file = loadGroupFile(saveOneGroup("edited.datdsp"));
     ASSERT_TRUE(file.ok()) << file.error;
     ASSERT_FALSE(file.allGroups);
     const auto& image = file.groups.at(0).image;
     EXPECT_EQ(groupHeading(file.groups[0], 0), "Current group, read from Device ID 3");
 
-    const auto main = lines(showChannel(viewChannel(image, 0)));
-    ASSERT_EQ(main.size(), 9u + 11);
-    EXPECT_EQ(main[0], "Main");
-    EXPECT_EQ(main[1], "  gain: 0dB");
-    EXPECT_EQ(main[4], "  bridge mode: high-mid BTL");
-    EXPECT_EQ(main[7], "  LPF frequency: 20100.0 Hz");
-    EXPECT_EQ(main[9], "  band  type  frequency  gain    Q");
-    EXPECT_EQ(main[10], "  EQ1   PEQ   19.7 Hz    0.0 dB  4.072");
-    EXPECT_EQ(main[19], "  EQ10  PEQ   265.0 Hz   0.0 dB  4.072");
-
-    const auto high = lines(showChannel(viewChannel(image, 1)));
-    EXPECT_EQ(high[0], "High");
-    EXPECT_EQ(high[1], "  mute: off");
-    EXPECT_EQ(high[3], "  gain: -2dB");
-    EXPECT_EQ(high[10], "  LPF frequency: 1000.0 Hz");
-    EXPECT_EQ(high[11], "  LPF type: 24db-LR");
-    EXPECT_EQ(high[15], "  EQ3   PEQ   35.1 Hz    6.0 dB  4.072");
-
-    const auto mid = lines(showChannel(viewChannel(image, 2)));
-    EXPECT_EQ(mid[1], "  mute: on");
-    EXPECT_EQ(mid[5], "  limiter threshold: -1.0dB");
-    EXPECT_EQ(mid[6], "  limiter attack: 0.5ms");
-    EXPECT_EQ(mid[7], "  limiter release: 300ms");
-    EXPECT_EQ(mid.back(), "  EQ10  HS12  265.0 Hz   0.0 dB  92.302");
-
-    const auto low = lines(showChannel(viewChannel(image, 3)));
-    EXPECT_EQ(low[4], "  delay: 14.976 ms");
-    EXPECT_EQ(low[8], "  recoup: on");
+    EXPECT_EQ(shown(image, 0, {{0, "Main"}, {1, "  gain: 0dB"}, {4, "  bridge mode: high-mid BTL"},
+                               {7, "  LPF frequency: 20100.0 Hz"}, {9, "  band  type  frequency  gain    Q"},
+                               {10, "  EQ1   PEQ   19.7 Hz    0.0 dB  4.072"},
+                               {19, "  EQ10  PEQ   265.0 Hz   0.0 dB  4.072"}})
+                  .size(),
+              9u + 11);
+    shown(image, 1, {{0, "High"}, {1, "  mute: off"}, {3, "  gain: -2dB"}, {10, "  LPF frequency: 1000.0 Hz"},
+                     {11, "  LPF type: 24db-LR"}, {15, "  EQ3   PEQ   35.1 Hz    6.0 dB  4.072"}});
+    EXPECT_EQ(shown(image, 2, {{1, "  mute: on"}, {5, "  limiter threshold: -1.0dB"}, {6, "  limiter attack: 0.5ms"},
+                               {7, "  limiter release: 300ms"}})
+                  .back(),
+              "  EQ10  HS12  265.0 Hz   0.0 dB  92.302");
+    const auto low = shown(image, 3, {{4, "  delay: 14.976 ms"}, {8, "  recoup: on"}});
     EXPECT_EQ(low.size(), 9u + 4 + 11);
 }
 
@@ -120,22 +114,18 @@ TEST_F(SavedFiles, DiffNamesExactlyTheEditedParameters)
     bus.devices().front().image()[605] = 1; // image tail: carried, never shown, but not equal either
     const std::string after = saveOneGroup("after.datdsp");
 
-    const LoadedFile a = loadGroupFile(beforeOne);
-    const LoadedFile b = loadGroupFile(after);
+    const LoadedFile a = loadGroupFile(beforeOne), b = loadGroupFile(after);
     ASSERT_TRUE(a.ok() && b.ok());
     EXPECT_EQ(diffGroups("current", a.groups[0].image, b.groups[0].image),
-              (std::vector<std::string>{
-                  "current / Main / EQ1 gain: 0.0 dB \u2192 3.0 dB",
-                  "current / High / gain: -2dB \u2192 -10dB",
-                  "current / Low / EQ5 frequency: 62.5 Hz \u2192 21900.0 Hz",
-                  "current / tail / entry 605 (reserved): 0 \u2192 1",
-              }));
+              (std::vector<std::string>{"current / Main / EQ1 gain: 0.0 dB \u2192 3.0 dB",
+                                        "current / High / gain: -2dB \u2192 -10dB",
+                                        "current / Low / EQ5 frequency: 62.5 Hz \u2192 21900.0 Hz",
+                                        "current / tail / entry 605 (reserved): 0 \u2192 1"}));
     EXPECT_TRUE(diffGroups("current", a.groups[0].image, a.groups[0].image).empty());
 
     // The all-groups file saved before holds the factory group twenty times.
     const LoadedFile all = loadGroupFile(before);
-    ASSERT_TRUE(all.ok());
-    ASSERT_TRUE(all.allGroups);
+    ASSERT_TRUE(all.ok() && all.allGroups);
     ASSERT_EQ(all.groups.size(), 20u);
     EXPECT_EQ(groupHeading(all.groups[6], 7), "Group 7, read from Device ID 3");
     EXPECT_TRUE(diffGroups("7", all.groups[6].image, a.groups[0].image).empty());
@@ -159,49 +149,40 @@ TEST(GroupReport, EveryEntryOfTheImageReachesADiff)
 TEST(GroupReport, CodesTheEditorCannotShowAreMarked)
 {
     groupfile::GroupImage image = defaults();
-    image[bandRecord(1, 0) + kBandFrequency] = 250;
-    image[bandRecord(1, 0) + kBandType] = 7;
-    image[bandRecord(1, 0) + kBandGain] = 200;
-    image[bandRecord(1, 0) + kBandQ] = 79;
+    for (const auto& [entry, code] : {std::pair{kBandFrequency, 250}, {kBandType, 7}, {kBandGain, 200}, {kBandQ, 79}})
+        image[std::size_t(bandRecord(1, 0) + entry)] = std::uint8_t(code);
     image[outputBlockStart(2) + kOutPolarity] = 2;
-    image[outputBlockStart(2) + kOutGain] = 325 % 256; // Low stops at 0 dB
-    image[outputBlockStart(2) + kOutGain + 1] = 325 / 256;
-    image[outputBlockStart(2) + kOutDelay] = 1441 % 256;
-    image[outputBlockStart(2) + kOutDelay + 1] = 1441 / 256;
+    put16(image, outputBlockStart(2) + kOutGain, 325); // Low stops at 0 dB
+    put16(image, outputBlockStart(2) + kOutDelay, 1441);
     image[outputBlockStart(2) + kOutLimiter + 1] = 6;
     image[crossoverRecord(3) + kHpfType] = 12;
     image[kBridgeMode] = 4;
 
     const ChannelView high = viewChannel(image, 1);
-    EXPECT_EQ(high.bands[0].frequency, "21900.0 Hz (code 250)");
-    EXPECT_EQ(high.bands[0].type, "code 7");
-    EXPECT_EQ(high.bands[0].gain, "12.0 dB (code 200)");
-    EXPECT_EQ(high.bands[0].q, "92.302 (code 79)");
+    const auto& band = high.bands[0];
+    EXPECT_EQ((std::array{band.frequency, band.type, band.gain, band.q}),
+              (std::array<std::string, 4>{"21900.0 Hz (code 250)", "code 7", "12.0 dB (code 200)", "92.302 (code 79)"}));
     const ChannelView low = viewChannel(image, 3);
-    EXPECT_EQ(low.settings[1].value, "- (code 2)");
-    EXPECT_EQ(low.settings[2].value, "5dB (code 325)");
-    EXPECT_EQ(low.settings[3].value, "14.9864 ms (code 1441)");
-    EXPECT_EQ(low.settings[5].value, "code 6");
-    EXPECT_EQ(low.settings[9].value, "code 12");
+    for (const auto& [index, value] : {std::pair{1, "- (code 2)"}, {2, "5dB (code 325)"}, {3, "14.9864 ms (code 1441)"},
+                                       {5, "code 6"}, {9, "code 12"}})
+        EXPECT_EQ(low.settings[std::size_t(index)].value, value) << index;
     EXPECT_EQ(viewChannel(image, 0).settings[3].value, "code 4");
-    // High and Mid reach +5 dB.
-    image[outputBlockStart(0) + kOutGain] = 325 % 256;
-    image[outputBlockStart(0) + kOutGain + 1] = 325 / 256;
+    put16(image, outputBlockStart(0) + kOutGain, 325); // High and Mid reach +5 dB
     EXPECT_EQ(viewChannel(image, 1).settings[2].value, "5dB");
 }
 
 TEST_F(SavedFiles, FilesOfEveryKindLoadOrSayWhy)
 {
-    const LoadedFile foreign = loadGroupFile(write("notes.txt", "shopping list\r\nmilk\r\n"));
-    EXPECT_TRUE(foreign.error.starts_with("File damaged.\n")) << foreign.error;
-    const LoadedFile empty = loadGroupFile(write("empty.datgrp", ""));
-    EXPECT_TRUE(empty.error.starts_with("File damaged.\n")) << empty.error;
-    const LoadedFile missing = loadGroupFile((dir / "missing.datdsp").string());
+    for (const auto& [name, content] : {std::pair{"notes.txt", "shopping list\r\nmilk\r\n"}, {"empty.datgrp", ""}}) {
+        const LoadedFile damaged = loadGroupFile(folder.write(name, content));
+        EXPECT_TRUE(damaged.error.starts_with("File damaged.\n")) << damaged.error;
+    }
+    const LoadedFile missing = loadGroupFile((folder / "missing.datdsp").string());
     EXPECT_NE(missing.error.find("cannot be read"), std::string::npos) << missing.error;
 
     // Another extension: forty lines read as an all-groups file.
     std::vector<std::string> texts(20, readReplyText(bus, 0, frame::kCmdCurrentGroup));
-    const LoadedFile renamed = loadGroupFile(write("groups.txt", *groupfile::formatAllGroups(texts)));
+    const LoadedFile renamed = loadGroupFile(folder.write("groups.txt", *groupfile::formatAllGroups(texts)));
     ASSERT_TRUE(renamed.ok()) << renamed.error;
     EXPECT_TRUE(renamed.allGroups);
 }

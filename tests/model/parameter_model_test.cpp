@@ -1,5 +1,5 @@
-#include "model/parameter_model.h"
 #include "model/parameter_edit.h"
+#include "model/parameter_model.h"
 
 #include <gtest/gtest.h>
 
@@ -13,20 +13,16 @@ TEST(InitValue, WritesTheDefaultGroup)
     model.writeDefaults();
 
     EXPECT_EQ(model.pageChannel, 0);
+    const auto expectEntries = [&](int start, std::initializer_list<std::pair<int, int>> entries) {
+        for (const auto& [offset, value] : entries)
+            EXPECT_EQ(model.image[start + offset], value) << "entry " << start + offset;
+    };
     for (int channel = 0; channel < 4; ++channel) {
-        SCOPED_TRACE(channel);
-        const int xover = crossoverRecord(channel);
-        EXPECT_EQ(model.image[xover + kHpfFrequency], 0);
-        EXPECT_EQ(model.image[xover + kHpfType], 0);
-        EXPECT_EQ(model.image[xover + kLpfFrequency], 240);
-        EXPECT_EQ(model.image[xover + kLpfType], 0);
+        expectEntries(crossoverRecord(channel), {{kHpfFrequency, 0}, {kHpfType, 0}, {kLpfFrequency, 240}, {kLpfType, 0}});
         for (int band = 0; band < 10; ++band) {
             const int r = bandRecord(channel, band);
-            EXPECT_EQ(model.image[r + kBandFrequency], 10 * band);
-            EXPECT_EQ(model.image[r + kBandType], 0);
+            expectEntries(r, {{kBandFrequency, 10 * band}, {kBandType, 0}, {4, 120}, {5, 0}});
             EXPECT_EQ(model.code16(r + kBandGain), 120);
-            EXPECT_EQ(model.image[r + 4], 120);
-            EXPECT_EQ(model.image[r + 5], 0);
             EXPECT_EQ(model.code16(r + kBandQ), 42);
         }
     }
@@ -34,15 +30,9 @@ TEST(InitValue, WritesTheDefaultGroup)
     for (int output = 0; output < 3; ++output) {
         const int block = outputBlockStart(output);
         EXPECT_EQ(model.code16(block + kOutGain), 0);
-        EXPECT_EQ(model.image[block + kOutMute], 0);
-        EXPECT_EQ(model.image[block + kOutLimiter], 20);
-        EXPECT_EQ(model.image[block + kOutLimiter + 1], 0);
-        EXPECT_EQ(model.image[block + kOutLimiter + 2], 0);
+        expectEntries(block, {{kOutMute, 0}, {kOutLimiter, 20}, {kOutLimiter + 1, 0}, {kOutLimiter + 2, 0}});
     }
-    // Reserved entries and the tail are zero.
-    EXPECT_EQ(model.image[0], 0);
-    EXPECT_EQ(model.image[96], 0);
-    EXPECT_EQ(model.image[639], 0);
+    expectEntries(0, {{0, 0}, {96, 0}, {639, 0}}); // reserved entries and the tail are zero
 }
 
 TEST(ImageAddressing, EntriesAndChunksOfTheEditedFields)
@@ -52,9 +42,9 @@ TEST(ImageAddressing, EntriesAndChunksOfTheEditedFields)
     EXPECT_EQ(chunkOf(193), 24);
     EXPECT_EQ(crossoverRecord(3) + kLpfType, 461);
     EXPECT_EQ(chunkOf(461), 57);
-    EXPECT_EQ(crossoverChunk(2), 38);          // Mid high-pass type
-    EXPECT_EQ(bandChunk(3, 9), 68);            // Low band 9
-    EXPECT_EQ(bandChunk(0, 0), 2);             // Main band 0
+    EXPECT_EQ(crossoverChunk(2), 38); // Mid high-pass type
+    EXPECT_EQ(bandChunk(3, 9), 68);   // Low band 9
+    EXPECT_EQ(bandChunk(0, 0), 2);    // Main band 0
     EXPECT_EQ(outputBlockStart(1) + kOutLimiter, 312);
     EXPECT_EQ(limiterChunk(1), 39);
     EXPECT_EQ(outputFirstChunk(2), 56);
@@ -109,8 +99,7 @@ TEST(ParameterEdit, AppliesWithinOneChunkKeepsTheOldValuesAndGoesBack)
     EXPECT_EQ(model.lowestPending(), 18);
 
     model.clearPending();
-    ParameterEdit back = edit.inverted();
-    ASSERT_TRUE(back.applyTo(model));
+    ASSERT_TRUE(edit.inverted().applyTo(model));
     EXPECT_EQ(model.code16(146), 44);
     EXPECT_EQ(model.lowestPending(), 18);
 

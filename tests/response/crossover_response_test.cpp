@@ -1,4 +1,7 @@
+#include "response/biquad.h"
 #include "response/crossover_response.h"
+#include "response/graph_geometry.h"
+#include "response/response_grid.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +9,8 @@
 #include <array>
 #include <cmath>
 
-namespace talvex {
+using namespace talvex;
+
 namespace {
 
 constexpr int k1000Hz = 136;
@@ -17,18 +21,19 @@ protected:
     ResponseGrid grid;
     ResponseCurve curve{};
 
-    double maxAbs() const
-    {
-        double m = 0;
-        for (int i = 0; i < grid.columnCount(); ++i)
-            m = std::max(m, std::abs(curve[i]));
-        return m;
-    }
     bool exactlyFlat() const
     {
         return std::all_of(curve.begin(), curve.begin() + grid.columnCount(), [](double v) { return v == 0.0; });
     }
+    // The level of a design's section at the design angle of `hz`.
+    static double levelAt(const Biquad& section, double hz)
+    {
+        const double w0 = hz * kDesignAngle;
+        return section.level(std::cos(w0), std::sin(w0));
+    }
 };
+
+} // namespace
 
 TEST_F(CrossoverResponse, AllTypesAtTheCorner)
 {
@@ -46,11 +51,10 @@ TEST_F(CrossoverResponse, AllTypesAtTheCorner)
 
 TEST_F(CrossoverResponse, SecondOrderSectionAtItsDesignAngle)
 {
-    // |H| = 1/(2k) exactly at the design angle.
-    for (const auto& [k, expected] : {std::pair{1.0, -6.0076}, std::pair{0.70422535, -2.968}}) {
-        const CrossoverDesign d = designHighPass(k1000Hz, k == 1.0 ? 1 : 0);
-        const double w0 = 1000.0 * kDesignAngle;
-        EXPECT_NEAR(d[0].level(std::cos(w0), std::sin(w0)), expected, 0.0005);
+    // |H| = 1/(2k) exactly at the design angle: k = 1 (type 1) and k = 0.70422535 (type 0).
+    for (const auto& [type, expected] : {std::pair{1, -6.0076}, std::pair{0, -2.968}}) {
+        const CrossoverDesign d = designHighPass(k1000Hz, type);
+        EXPECT_NEAR(levelAt(d[0], 1000.0), expected, 0.0005);
         for (int i = 1; i < 4; ++i)
             EXPECT_TRUE(d[i].isPassThrough());
     }
@@ -65,9 +69,8 @@ TEST_F(CrossoverResponse, FortyEightDbSectionConstants)
                                                       {0.98039216, 0.89285714, 0.70422535, 0.40650406}}};
     for (int type = 9; type <= 11; ++type) {
         const CrossoverDesign d = designHighPass(k1000Hz, type);
-        const double w0 = (type == 11 ? 1000.0 / 1.679120141 : 1000.0) * kDesignAngle;
         for (int slot = 0; slot < 4; ++slot)
-            EXPECT_NEAR(d[slot].level(std::cos(w0), std::sin(w0)),
+            EXPECT_NEAR(levelAt(d[slot], type == 11 ? 1000.0 / 1.679120141 : 1000.0),
                         40 * std::log(1 / (2 * k[type - 9][slot])) / std::log(101.0), 1e-9)
                 << "type " << type << " slot " << slot;
     }
@@ -80,8 +83,7 @@ TEST_F(CrossoverResponse, SlopesFallAwayFromTheCorner)
     const auto perOctave = [&](int a, int b) {
         return (curve[a] - curve[b]) / std::log2(grid.frequency(a) / grid.frequency(b));
     };
-    const int near50Hz = 178 - 42, near100Hz = 236 - 42;
-    const int near200Hz = 294 - 42, near400Hz = 352 - 42;
+    const int near50Hz = 178 - 42, near100Hz = 236 - 42, near200Hz = 294 - 42, near400Hz = 352 - 42;
     for (int type = 0; type < 12; ++type) {
         const double n = order[type / 3];
         highPassResponse(grid, k1000Hz, type, curve);
@@ -94,24 +96,21 @@ TEST_F(CrossoverResponse, SlopesFallAwayFromTheCorner)
 TEST_F(CrossoverResponse, HighPassLowestCodeIsOneHertz)
 {
     highPassResponse(grid, 0, 0, curve);
-    EXPECT_LT(maxAbs(), 0.001);
+    for (int i = 0; i < grid.columnCount(); ++i)
+        ASSERT_LT(std::abs(curve[i]), 0.001) << i;
     highPassResponse(grid, 0, 11, curve);
     EXPECT_NEAR(curve[0], -0.026, 0.0005);
-    // Code 1 is the table's 20.3 Hz, not the substitute.
-    highPassResponse(grid, 1, 0, curve);
+    highPassResponse(grid, 1, 0, curve); // code 1 is the table's 20.3 Hz, not the substitute
     EXPECT_LT(curve[0], -10.0);
 }
 
 TEST_F(CrossoverResponse, LowPassFlatFrom20100Hz)
 {
-    for (int type : {0, 1, 3, 4, 6, 7, 9, 10}) {
-        lowPassResponse(grid, 240, type, curve);
-        EXPECT_TRUE(exactlyFlat()) << type;
-        lowPassResponse(grid, 243, type, curve);
-        EXPECT_TRUE(exactlyFlat()) << type;
-        lowPassResponse(grid, 239, type, curve); // 19500 Hz is still a filter
-        EXPECT_FALSE(exactlyFlat()) << type;
-    }
+    for (int type : {0, 1, 3, 4, 6, 7, 9, 10})
+        for (const auto& [code, flat] : {std::pair{240, true}, {243, true}, {239, false}}) { // 19500 Hz is a filter
+            lowPassResponse(grid, code, type, curve);
+            EXPECT_EQ(exactlyFlat(), flat) << "type " << type << " code " << code;
+        }
     lowPassResponse(grid, 240, 2, curve);
     EXPECT_NEAR(curve[grid.columnCount() - 1], -9.408, 0.0005);
     for (int type : {2, 5, 8}) {
@@ -131,22 +130,19 @@ TEST_F(CrossoverResponse, HighPassHasNoFlatRule)
 
 TEST_F(CrossoverResponse, OutOfRangeCodes)
 {
+    // Unknown types read as the last type; frequency codes from foreign data read the end of the table.
     ResponseCurve expected{};
+    const auto same = [&](auto response, int code, int type, int expectedCode, int expectedType) {
+        response(grid, expectedCode, expectedType, expected);
+        response(grid, code, type, curve);
+        EXPECT_EQ(curve, expected) << "code " << code << " type " << type;
+    };
     for (int type : {12, 200, 255}) {
-        highPassResponse(grid, k1000Hz, 11, expected);
-        highPassResponse(grid, k1000Hz, type, curve);
-        EXPECT_EQ(curve, expected) << type;
-        lowPassResponse(grid, k1000Hz, 11, expected);
-        lowPassResponse(grid, k1000Hz, type, curve);
-        EXPECT_EQ(curve, expected) << type;
+        same(highPassResponse, k1000Hz, type, k1000Hz, 11);
+        same(lowPassResponse, k1000Hz, type, k1000Hz, 11);
     }
-    // Frequency codes from foreign data read the end of the table, never past it.
-    highPassResponse(grid, 243, 0, expected);
-    highPassResponse(grid, 255, 0, curve);
-    EXPECT_EQ(curve, expected);
-    lowPassResponse(grid, 255, 11, expected);
-    lowPassResponse(grid, 243, 11, curve);
-    EXPECT_EQ(curve, expected);
+    same(highPassResponse, 255, 0, 243, 0);
+    same(lowPassResponse, 243, 11, 255, 11);
 }
 
 TEST_F(CrossoverResponse, PassBandStaysNearZero)
@@ -159,5 +155,107 @@ TEST_F(CrossoverResponse, PassBandStaysNearZero)
     }
 }
 
-} // namespace
-} // namespace talvex
+TEST(GraphGeometry, StandardMarginsAndSpan)
+{
+    const GraphGeometry g;
+    EXPECT_EQ(g.leftMargin(), 60);
+    EXPECT_EQ(g.rightMargin(), 33);
+    EXPECT_EQ(g.decadeSpan(), 581);
+}
+
+TEST(GraphGeometry, FrequencyColumnMappingAndInverse)
+{
+    const GraphGeometry g;
+    for (const auto& [hz, column] : {std::pair{20.0, 101}, {19.7, 99}, {1000.0, 430}, {21900.0, 689}})
+        EXPECT_EQ(frequencyToColumn(g, hz), column) << hz;
+    EXPECT_NEAR(columnToFrequency(g, 101), 20.0, 1e-9);
+    EXPECT_NEAR(columnToFrequency(g, 682), 20000.0, 1e-6);
+    // Columns round-trip for every column the grid evaluates.
+    for (int x = 42; x <= 713; ++x)
+        EXPECT_EQ(frequencyToColumn(g, columnToFrequency(g, x + 0.5)), x) << x;
+}
+
+TEST(GraphGeometry, LevelRowMappingAndInverse)
+{
+    const GraphGeometry g;
+    for (const auto& [db, row] : {std::pair{15.0, 16}, {-30.0, 228}, {0.0, 86}, {-24.0, 199}, {12.0, 30}})
+        EXPECT_EQ(levelToRow(g, db), row) << db;
+    EXPECT_DOUBLE_EQ(rowToLevel(g, 16), 15.0);
+    EXPECT_DOUBLE_EQ(rowToLevel(g, 228), -30.0);
+    // Truncation toward zero above the top of the graph, not flooring.
+    EXPECT_EQ(levelToRow(g, 15.0 + 45.0 / 212 * 16.5), 0);
+}
+
+TEST(GraphGeometry, DegenerateInputsGiveFinitePixels)
+{
+    const GraphGeometry g, tiny{46, 38};
+    EXPECT_LT(frequencyToColumn(g, 0.0), 0);
+    EXPECT_EQ(frequencyToColumn(g, std::nan("")), 0);
+    EXPECT_GT(levelToRow(g, -1e300), 0);
+    (void)frequencyToColumn(tiny, 1000.0);
+    (void)levelToRow(tiny, 0.0);
+}
+
+TEST(ResponseGrid, StandardColumns)
+{
+    const ResponseGrid grid;
+    ASSERT_EQ(grid.columnCount(), 672);
+    EXPECT_EQ(ResponseGrid::columnAt(0), 42);
+    EXPECT_EQ(ResponseGrid::columnAt(671), 713);
+    EXPECT_NEAR(grid.frequency(0), 9.917, 0.0005);
+    EXPECT_NEAR(grid.frequency(671), 28913, 0.5);
+    EXPECT_NEAR(grid.frequency(430 - 42), 999.6, 0.05);
+    const double omega = grid.frequency(0) * 6.283185307179586 / 96000;
+    EXPECT_DOUBLE_EQ(grid.cosOmega(0), std::cos(omega));
+    EXPECT_DOUBLE_EQ(grid.sinOmega(0), std::sin(omega));
+}
+
+TEST(ResponseGrid, NarrowAndOversizedGraphs)
+{
+    for (const auto& [width, columns] : {std::pair{48, 0}, {49, 1}, {1111, kCurveCapacity}, {1500, kCurveCapacity}})
+        EXPECT_EQ(ResponseGrid(GraphGeometry{width, 250}).columnCount(), columns) << width;
+    // Wider than the curves hold: evaluated up to the capacity, never past it (ASan catches a write past the end).
+    ResponseCurve curve{};
+    evaluateSections(ResponseGrid(GraphGeometry{1500, 250}),
+                     std::array{Biquad::fromRaw(1.5, -1.0, 0.3, 1.0, 0.2, 0.1)}, curve);
+}
+
+TEST(Biquad, NormalisesAndGuardsZeroA0)
+{
+    const Biquad b = Biquad::fromRaw(2.0, 1.0, 0.5, 4.0, 3.0, 2.0);
+    for (const auto& [got, expected] : {std::pair{b.b0, 2.0}, {b.b1, 1.5}, {b.b2, 1.0}, {b.a1, 0.5}, {b.a2, 0.25}})
+        EXPECT_DOUBLE_EQ(got, expected);
+    const Biquad z = Biquad::fromRaw(0.0, 1e-10, 0.0, 1e-10, 0.0, 0.0);
+    EXPECT_DOUBLE_EQ(z.b0, 1.0);
+    EXPECT_DOUBLE_EQ(z.a1, 1.0);
+    EXPECT_TRUE(std::isfinite(z.level(0.5, std::sqrt(0.75))));
+}
+
+TEST(Biquad, LevelFormula)
+{
+    EXPECT_NEAR(curveLevel(0.5), -6.0076, 0.00005);
+    EXPECT_DOUBLE_EQ(curveLevel(1.0), 0.0);
+    const Biquad gain2{2.0, 0, 0, 0, 0}; // a pure gain of 2 at any angle
+    EXPECT_NEAR(gain2.level(0.3, std::sqrt(1 - 0.09)), curveLevel(2.0), 1e-12);
+}
+
+TEST(Biquad, SumOfSectionsAndPassThroughSlots)
+{
+    const ResponseGrid grid;
+    const Biquad s1 = Biquad::fromRaw(1.2, -1.9, 0.8, 1.0, -1.8, 0.9);
+    const Biquad s2 = Biquad::fromRaw(1.0, -0.5, 0.1, 0.3, 0.3, 0.0);
+    ResponseCurve both{}, one{}, two{}, padded{}, flat;
+    evaluateSections(grid, std::array{s1, s2}, both);
+    evaluateSections(grid, std::array{s1}, one);
+    evaluateSections(grid, std::array{s2}, two);
+    evaluateSections(grid, std::array{Biquad{}, s1, Biquad{}, s2}, padded);
+    flat.fill(7.0);
+    evaluateSections(grid, std::array<Biquad, 4>{}, flat);
+    for (int i = 0; i < grid.columnCount(); ++i) {
+        EXPECT_NEAR(both[i], one[i] + two[i], 1e-9);
+        EXPECT_NEAR(one[i], s1.level(grid.cosOmega(i), grid.sinOmega(i)), 1e-9);
+        EXPECT_EQ(padded[i], both[i]);
+        ASSERT_EQ(flat[i], 0.0);
+    }
+    EXPECT_EQ(flat[672], 7.0); // columns beyond the grid are not touched
+}

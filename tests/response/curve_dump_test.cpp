@@ -1,12 +1,8 @@
 // Runs the curve-dump tool as a user would and checks what it prints.
 
-#include <gtest/gtest.h>
+#include "support/files.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <vector>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -29,17 +25,18 @@ int exitStatus(FILE* pipe)
 constexpr const char* kDropErrors = " 2>/dev/null";
 #endif
 
-struct ToolRun {
+using talvex::testing::lines;
+
+struct DumpRun {
     int status = -1;
     std::string out;
 };
 
-ToolRun curveDump(const std::string& args)
+DumpRun curveDump(const std::string& args)
 {
-    ToolRun run;
+    DumpRun run;
     const std::string tool = std::filesystem::path(CURVE_DUMP_PATH).make_preferred().string();
-    const std::string command = "\"" + tool + "\" " + args + kDropErrors;
-    FILE* pipe = startCommand(command);
+    FILE* pipe = startCommand("\"" + tool + "\" " + args + kDropErrors);
     if (!pipe)
         return run;
     char buffer[4096];
@@ -48,15 +45,6 @@ ToolRun curveDump(const std::string& args)
         run.out.append(buffer, n);
     run.status = exitStatus(pipe);
     return run;
-}
-
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        result.push_back(line);
-    return result;
 }
 
 double levelAtColumn(const std::vector<std::string>& rows, int column)
@@ -68,7 +56,7 @@ double levelAtColumn(const std::vector<std::string>& rows, int column)
 
 TEST(CurveDump, PrintsCrossoverCurvesAsCsv)
 {
-    ToolRun run = curveDump("--hpf 136 1");
+    DumpRun run = curveDump("--hpf 136 1");
     ASSERT_EQ(run.status, 0);
     std::vector<std::string> rows = lines(run.out);
     ASSERT_EQ(rows.size(), 673u);
@@ -76,18 +64,16 @@ TEST(CurveDump, PrintsCrossoverCurvesAsCsv)
     EXPECT_EQ(rows[1].rfind("42,9.917", 0), 0u) << rows[1];
     EXPECT_EQ(rows.back().rfind("713,", 0), 0u);
     EXPECT_NEAR(levelAtColumn(rows, 430), -6.011, 0.0005);
-    // At least four decimals on every level.
-    EXPECT_GE(rows[1].size() - rows[1].rfind('.') - 1, 4u);
+    EXPECT_GE(rows[1].size() - rows[1].rfind('.') - 1, 4u); // at least four decimals on every level
 
     run = curveDump("--lpf 243 11");
     ASSERT_EQ(run.status, 0);
-    rows = lines(run.out);
-    EXPECT_NEAR(levelAtColumn(rows, 713), -1.113, 0.0005);
+    EXPECT_NEAR(levelAtColumn(lines(run.out), 713), -1.113, 0.0005);
 }
 
 TEST(CurveDump, PrintsBandCurveAndMarker)
 {
-    ToolRun run = curveDump("--band 136 0 180 42");
+    DumpRun run = curveDump("--band 136 0 180 42");
     ASSERT_EQ(run.status, 0);
     const std::vector<std::string> rows = lines(run.out);
     ASSERT_EQ(rows.size(), 673u);
@@ -98,8 +84,7 @@ TEST(CurveDump, PrintsBandCurveAndMarker)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "430 30\n");
     EXPECT_EQ(curveDump("--band 0 0 0 0 --marker").out, "99 199\n");
-    // Foreign Q codes are clamped, not read past the table.
-    EXPECT_EQ(curveDump("--band 136 0 180 60000").status, 0);
+    EXPECT_EQ(curveDump("--band 136 0 180 60000").status, 0); // foreign Q codes are clamped, not read past the table
 }
 
 TEST(CurveDump, BadArgumentsExitWithStatus2)
@@ -107,7 +92,7 @@ TEST(CurveDump, BadArgumentsExitWithStatus2)
     for (const char* args : {"", "--hpf", "--hpf 136", "--hpf 136 1 2", "--lpf x 1", "--lpf 136 1x", "--lpf -1 1",
                              "--hpf 256 1", "--band 1 2 3", "--band 1 2 3 65536", "--hpf 136 1 --marker",
                              "--marker", "--notch 1 2", "--band 1 2 3 4 --marker --marker"}) {
-        const ToolRun run = curveDump(args);
+        const DumpRun run = curveDump(args);
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_TRUE(run.out.empty()) << args;
     }

@@ -48,6 +48,12 @@ struct TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     std::filesystem::path operator/(const std::string& name) const { return dir / name; }
+    // Writes a file of the folder; its path.
+    std::string write(const std::string& name, const std::string& content) const
+    {
+        writeText(dir / name, content);
+        return (dir / name).string();
+    }
 };
 
 #ifdef QT_CORE_LIB

@@ -7,7 +7,10 @@
 
 #include <memory>
 
-class LayoutTest : public ::testing::Test {
+// The visible part of the central widget; beyond it lie the design's parked controls.
+inline QRect visibleArea() { return {0, 0, talvex::kClientWidth, talvex::kClientHeight - talvex::kMenuHeight}; }
+
+class LayoutTest : public ::testing::Test, public talvex::testing::Controls {
 protected:
     static void SetUpTestSuite() {
         window_ = std::make_unique<QMainWindow>();
@@ -17,6 +20,7 @@ protected:
 
     static QMainWindow& window() { return *window_; }
     static QWidget* central() { return window_->centralWidget(); }
+    QWidget* controlRoot() const override { return window_.get(); }
 
     // The control named name, of kind T; fails the test when absent.
     template <typename T = QWidget>
@@ -30,6 +34,18 @@ protected:
     static QString parentName(const QString& name) {
         QWidget* w = find(name);
         return w && w->parentWidget() ? w->parentWidget()->objectName() : QString();
+    }
+    // Each named control at its rectangle, inside the parent named beside it.
+    struct Placed {
+        QString name;
+        const char* parent;
+        QRect rect;
+    };
+    static void expectPlaced(std::initializer_list<Placed> placed) {
+        for (const Placed& p : placed) {
+            EXPECT_EQ(rect(p.name), p.rect) << p.name.toStdString();
+            EXPECT_EQ(parentName(p.name), p.parent) << p.name.toStdString();
+        }
     }
 
 private:

@@ -5,13 +5,11 @@
 
 #include "ui/icons.h"
 
-#include <QLabel>
-
-using talvex::icons::Bridge;
+using namespace talvex::icons;
 
 namespace {
 
-// Rows of an image that hold any non-transparent pixel.
+// Whether a row of an image holds any non-transparent pixel.
 bool rowHasInk(const QImage& img, int y) {
     for (int x = 0; x < img.width(); ++x)
         if (qAlpha(img.pixel(x, y)) > 64)
@@ -22,69 +20,57 @@ bool rowHasInk(const QImage& img, int y) {
 } // namespace
 
 TEST(Icons, BridgeIconsAreArrowsFedFromTheirSide) {
-    const QImage plain = talvex::icons::bridge(Bridge::Plain).toImage();
-    const QImage above = talvex::icons::bridge(Bridge::FromAbove).toImage();
-    const QImage below = talvex::icons::bridge(Bridge::FromBelow).toImage();
-    for (const QImage* img : {&plain, &above, &below})
+    const QImage plain = bridge(Bridge::Plain).toImage();
+    const QImage above = bridge(Bridge::FromAbove).toImage();
+    const QImage below = bridge(Bridge::FromBelow).toImage();
+    // The plain arrow touches neither edge; the fed ones reach theirs only. All three point right at the same
+    // height: the arrow tip column.
+    for (const auto& [img, top, bottom] : {std::tuple{&plain, false, false}, {&above, true, false},
+                                           {&below, false, true}}) {
         EXPECT_EQ(img->size(), QSize(30, 27));
-
-    // The plain arrow touches neither edge; the fed ones reach theirs only.
-    EXPECT_FALSE(rowHasInk(plain, 0));
-    EXPECT_FALSE(rowHasInk(plain, 26));
-    EXPECT_TRUE(rowHasInk(above, 0));
-    EXPECT_FALSE(rowHasInk(above, 26));
-    EXPECT_TRUE(rowHasInk(below, 26));
-    EXPECT_FALSE(rowHasInk(below, 0));
-    // All three point right at the same height: the arrow tip column.
-    for (const QImage* img : {&plain, &above, &below})
+        EXPECT_EQ(rowHasInk(*img, 0), top);
+        EXPECT_EQ(rowHasInk(*img, 26), bottom);
         EXPECT_GT(qAlpha(img->pixel(26, 13)), 64);
+    }
     // Fed from below is fed from above turned upside down.
     const QImage flipped = above.mirrored(false, true).convertToFormat(QImage::Format_ARGB32);
     EXPECT_EQ(below.convertToFormat(QImage::Format_ARGB32), flipped);
 }
 
 TEST(Icons, ConnectionIconsDifferAndFitTheirBox) {
-    const QImage up = talvex::icons::connected().toImage();
-    const QImage down = talvex::icons::disconnected().toImage();
+    const QImage up = connected().toImage();
+    const QImage down = disconnected().toImage();
     EXPECT_EQ(up.size(), QSize(32, 32));
     EXPECT_EQ(down.size(), QSize(32, 32));
     EXPECT_NE(up, down);
     // Green for a live link, red for none, read at the disc's rim.
-    const QColor upRim = up.pixelColor(16, 3);
-    const QColor downRim = down.pixelColor(16, 3);
-    EXPECT_GT(upRim.green(), upRim.red());
-    EXPECT_GT(downRim.red(), downRim.green());
+    EXPECT_GT(up.pixelColor(16, 3).green(), up.pixelColor(16, 3).red());
+    EXPECT_GT(down.pixelColor(16, 3).red(), down.pixelColor(16, 3).green());
 }
 
 TEST(Icons, BandMarkersCarryRingColourAndNumber) {
-    const QColor rings[10] = {{161, 8, 8},   {161, 84, 8},  {161, 161, 8}, {8, 161, 8},
-                              {8, 161, 161}, {70, 96, 131}, {91, 8, 161},  {161, 161, 161},
-                              {161, 8, 8},   {161, 84, 8}};
+    const QColor rings[10] = {{161, 8, 8},   {161, 84, 8}, {161, 161, 8},   {8, 161, 8}, {8, 161, 161},
+                              {70, 96, 131}, {91, 8, 161}, {161, 161, 161}, {161, 8, 8}, {161, 84, 8}};
     for (int band = 0; band < 10; ++band) {
-        const QImage m = talvex::icons::bandMarker(band).toImage();
+        const QImage m = bandMarker(band).toImage();
         ASSERT_EQ(m.size(), QSize(20, 20));
-        // Corners are the graph's background, the transparent colour.
+        // Corners in the graph's background, the transparent colour; the ring's left edge in the band's colour.
         EXPECT_EQ(m.pixelColor(0, 0), QColor(20, 20, 20)) << band;
         EXPECT_EQ(m.pixelColor(19, 19), QColor(20, 20, 20)) << band;
-        // The ring's left edge, halfway down, is drawn in the band's colour.
         EXPECT_EQ(m.pixelColor(1, 10).rgb(), rings[band].rgb()) << band;
     }
-    // Bands 1 and 9 share a ring colour; their numbers tell them apart.
-    EXPECT_NE(talvex::icons::bandMarker(0).toImage(), talvex::icons::bandMarker(8).toImage());
-    // Out-of-range band numbers give the nearest marker, never a crash.
-    EXPECT_EQ(talvex::icons::bandMarker(12).toImage(), talvex::icons::bandMarker(9).toImage());
+    EXPECT_NE(bandMarker(0).toImage(), bandMarker(8).toImage()); // same ring colour, told apart by their numbers
+    EXPECT_EQ(bandMarker(12).toImage(), bandMarker(9).toImage()); // out of range: the nearest marker, no crash
 }
 
 TEST_F(LayoutTest, ImageBoxesHoldTheDrawnPictures) {
-    auto shows = [&](const char* name) { return find<QLabel>(name)->pixmap().toImage(); };
-    EXPECT_EQ(shows("img_true"), talvex::icons::connected().toImage());
-    EXPECT_EQ(shows("img_false"), talvex::icons::disconnected().toImage());
-    EXPECT_EQ(shows("img_brg0"), talvex::icons::bridge(Bridge::Plain).toImage());
-    EXPECT_EQ(shows("img_brg1"), talvex::icons::bridge(Bridge::FromAbove).toImage());
-    EXPECT_EQ(shows("img_brg2"), talvex::icons::bridge(Bridge::FromBelow).toImage());
-    for (const char* row : {"img_row_main", "img2", "img6", "img_row_low"})
-        EXPECT_EQ(shows(row), talvex::icons::bridge(Bridge::Plain).toImage()) << row;
+    const auto shows = [&](const QString& name) { return find<QLabel>(name)->pixmap().toImage(); };
+    EXPECT_EQ(shows("img_true"), connected().toImage());
+    EXPECT_EQ(shows("img_false"), disconnected().toImage());
+    for (const auto& [name, kind] : {std::pair{"img_brg0", Bridge::Plain}, {"img_brg1", Bridge::FromAbove},
+                                     {"img_brg2", Bridge::FromBelow}, {"img_row_main", Bridge::Plain},
+                                     {"img2", Bridge::Plain}, {"img6", Bridge::Plain}, {"img_row_low", Bridge::Plain}})
+        EXPECT_EQ(shows(name), bridge(kind).toImage()) << name;
     for (int j = 0; j < 10; ++j)
-        EXPECT_EQ(shows(qPrintable(QStringLiteral("img_EQBmp%1").arg(j))),
-                  talvex::icons::bandMarker(j).toImage());
+        EXPECT_EQ(shows(QStringLiteral("img_EQBmp%1").arg(j)), bandMarker(j).toImage()) << j;
 }

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QPixmap>
-#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -31,7 +30,7 @@ int main(int argc, char** argv) {
             w->show();
         }
     };
-    if (mode == "--popups") {
+    if (mode == "--popups") { // beside a button of the strip (grp2 at 7, 98), 3 pixels above its bottom
         show("grpbx_gain", 7 + 160 + 61, 98 + 41 + 23 - 3);
         show("grpbx_delay", 7 + 189 + 76, 98 + 9 + 23 - 3);
         show("grpbx_limit", 7 + 349 + 57, 98 + 105 + 23 - 3);
