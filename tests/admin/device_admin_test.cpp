@@ -25,6 +25,14 @@ protected:
         combo("cbb_TemperatureThr")->setCurrentIndex(10);
     }
 
+    // Chunk 3 marked, then two ticks: the addresses of the write and the meter read.
+    std::pair<int, int> addressesOfTwoTicks()
+    {
+        model.markChunk(3);
+        const auto frames = tick(2);
+        return frames.size() == 2 ? std::pair(addressOf(frames[0]), addressOf(frames[1])) : std::pair(-1, -1);
+    }
+
     std::unique_ptr<DeviceAdmin> admin;
 };
 
@@ -93,25 +101,16 @@ TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
     click("btn_broadcase");
     EXPECT_TRUE(sender.broadcast);
     EXPECT_EQ(sender.deviceAddress, 255);
-    EXPECT_EQ(buttonColour(control<QPushButton>("btn_broadcase")), QColor(0, 128, 0));
+    EXPECT_EQ(face("btn_broadcase"), QColor(0, 128, 0));
     for (const char* name : off)
-        EXPECT_FALSE(control(name)->isEnabled()) << name;
-    EXPECT_TRUE(control("btn_save2dev")->isEnabled());
+        EXPECT_FALSE(enabled(name)) << name;
+    EXPECT_TRUE(enabled("btn_save2dev"));
 
     link.connected = true;
-    model.markChunk(3);
-    auto frames = tick(2);
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(addressOf(frames[0]), 255); // the chunk write
-    EXPECT_EQ(addressOf(frames[1]), 2);   // the meter read
-
+    EXPECT_EQ(addressesOfTwoTicks(), std::pair(255, 2)); // the chunk write, the meter read
     // Choosing another device moves the meter reads, not the writes.
     choose("cbb_deviceid", 5);
-    model.markChunk(3);
-    frames = tick(2);
-    EXPECT_EQ(addressOf(frames[0]), 255);
-    EXPECT_EQ(addressOf(frames[1]), 5);
-
+    EXPECT_EQ(addressesOfTwoTicks(), std::pair(255, 5));
     // Only while disconnected.
     click("btn_broadcase");
     EXPECT_EQ(prompts.messages, QStringList{"Please disconnect."});
@@ -121,9 +120,9 @@ TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
     click("btn_broadcase");
     EXPECT_FALSE(sender.broadcast);
     EXPECT_EQ(sender.deviceAddress, 5);
-    EXPECT_EQ(buttonColour(control<QPushButton>("btn_broadcase")), QColor(224, 224, 224));
+    EXPECT_EQ(face("btn_broadcase"), QColor(224, 224, 224));
     for (const char* name : off)
-        EXPECT_TRUE(control(name)->isEnabled()) << name;
+        EXPECT_TRUE(enabled(name)) << name;
 }
 
 TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
@@ -148,8 +147,16 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     EXPECT_EQ(model.systemRecord[7], 5);
     const auto frames = tick(2);
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0][6], frame::kCmdWriteSystemRecord);
-    EXPECT_EQ(std::vector<std::uint8_t>(frames[0].begin() + 10, frames[0].begin() + 18),
-              (std::vector<std::uint8_t>{10, 11, 12, 1, 14, 15, 16, 5}));
-    EXPECT_EQ(frames[1][6], frame::kCmdMeters); // one write only
+    EXPECT_EQ(commandOf(frames[0]), frame::kCmdWriteSystemRecord);
+    EXPECT_EQ(Bytes(frames[0].begin() + 10, frames[0].begin() + 18), (Bytes{10, 11, 12, 1, 14, 15, 16, 5}));
+    EXPECT_EQ(commandOf(frames[1]), frame::kCmdMeters); // one write only
+}
+
+TEST(DeviceIdEntry, OnlyWholeNumbersFrom1To250)
+{
+    for (const char* bad : {"0", "251", "", "-1", "+5", " 5", "12a", "1.0", "99999999999999999999"})
+        EXPECT_EQ(parseDeviceId(bad), std::nullopt) << '"' << bad << '"';
+    EXPECT_EQ(parseDeviceId("1"), 1);
+    EXPECT_EQ(parseDeviceId("250"), 250);
+    EXPECT_EQ(parseDeviceId("007"), 7);
 }
