@@ -34,11 +34,7 @@ protected:
     }
 
     // One send-pulse tick; the frame it wrote.
-    Bytes tick()
-    {
-        const auto writes = BareWindowTest::tick(1);
-        return writes.empty() ? Bytes{} : writes.back();
-    }
+    Bytes tick() { return BareWindowTest::tick(1).empty() ? Bytes{} : transport.serialWrites.back(); }
 
     ParameterEditor editor{model};
     EditingContext editing;
@@ -46,8 +42,9 @@ protected:
     std::unique_ptr<WheelFilter> wheel;
 };
 
-constexpr int kOpWriteByte = 0xA1;
-int payload(const std::vector<std::uint8_t>& frame, int i) { return frame.at(10 + i); }
+int payload(const Bytes& frame, int i) { return frame.at(10 + i); }
+// The command and sub-index a frame names.
+std::pair<int, int> chunkOf(const Bytes& frame) { return {frame.at(6), frame.at(7)}; }
 
 } // namespace
 
@@ -65,7 +62,6 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
     EXPECT_EQ(control("grpbx_gain")->pos(), QPoint(228, 223));
     EXPECT_EQ(face("btn_op2_gain"), kYellow);
     EXPECT_EQ(face("btn_op0_gain"), kGrey);
-
     // Dragging Low past 300 snaps back; High reaches +5 dB.
     slider("rztrckbr_gain")->setValue(320);
     EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
@@ -80,9 +76,8 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
 
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(write[4], kOpWriteByte);
-    EXPECT_EQ(write[6], 1); // High's block, chunk 18 = sub-index 0
-    EXPECT_EQ(write[7], 0);
+    EXPECT_EQ(write[4], frame::kOpWrite);
+    EXPECT_EQ(chunkOf(write), std::pair(1, 0)); // High's block, chunk 18 = sub-index 0
     EXPECT_EQ(payload(write, 2) + 256 * payload(write, 3), 301);
 }
 
@@ -105,8 +100,7 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     EXPECT_TRUE(bar->hasFocus());
     QTest::keyClick(bar, Qt::Key_End);
     EXPECT_EQ(label("albl2"), "14.976 ms");
-    EXPECT_EQ(model.image[300], 160);
-    EXPECT_EQ(model.image[301], 5);
+    EXPECT_EQ(std::pair(model.image[300], model.image[301]), std::pair(160, 5));
     EXPECT_EQ(model.lowestPending(), 37);
     QTest::keyClick(bar, Qt::Key_Home);
     QTest::keyClick(bar, Qt::Key_Right);
@@ -114,7 +108,6 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     QTest::keyClick(bar, Qt::Key_Left);
     EXPECT_EQ(label("albl2"), "0 ms");
     EXPECT_EQ(model.code16(300), 0);
-
     // Main delay writes entries 4 and 5 of chunk 0; its button turns yellow, the
     // output Delay buttons grey.
     click("btn_in0_delay");
@@ -124,22 +117,16 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     EXPECT_EQ(model.code16(kMainDelay), 1440);
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(write[6], 0);
-    EXPECT_EQ(write[7], 0);
-    EXPECT_EQ(payload(write, 4), 160);
-    EXPECT_EQ(payload(write, 5), 5);
+    EXPECT_EQ(chunkOf(write), std::pair(0, 0));
+    EXPECT_EQ(std::pair(payload(write, 4), payload(write, 5)), std::pair(160, 5));
 }
 
 TEST_F(StripTest, MidThresholdChoiceGoesOutAsCommandTwoSubIndexTwo)
 {
-    model.image[312] = 3;
-    model.image[313] = 2;
-    model.image[314] = 7;
+    std::ranges::copy(std::array{3, 2, 7}, model.image.begin() + 312);
     click("btn_op1_lim");
-    auto* threshold = control<QComboBox>("cbb_lim_thr");
-    EXPECT_EQ(threshold->currentText(), "-17.0dB");
-    EXPECT_EQ(control<QComboBox>("cbb_lim_att")->currentText(), "5ms");
-    EXPECT_EQ(control<QComboBox>("cbb_lim_rel")->currentText(), "3000ms");
+    auto* threshold = combo("cbb_lim_thr");
+    EXPECT_EQ(textsOf({"cbb_lim_thr", "cbb_lim_att", "cbb_lim_rel"}), QStringList({"-17.0dB", "5ms", "3000ms"}));
     EXPECT_EQ(model.lowestPending(), -1); // showing the stored choices is not an edit
     EXPECT_TRUE(threshold->hasFocus());
 
@@ -150,11 +137,8 @@ TEST_F(StripTest, MidThresholdChoiceGoesOutAsCommandTwoSubIndexTwo)
     EXPECT_EQ(model.lowestPending(), 39);
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(write[6], 2);
-    EXPECT_EQ(write[7], 2);
-    EXPECT_EQ(payload(write, 0), 19);
-    EXPECT_EQ(payload(write, 1), 2);
-    EXPECT_EQ(payload(write, 2), 7);
+    EXPECT_EQ(chunkOf(write), std::pair(2, 2));
+    EXPECT_EQ(Bytes(write.begin() + 10, write.begin() + 13), (Bytes{19, 2, 7}));
 }
 
 TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
@@ -165,7 +149,6 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(editing.wheelTarget, "rztrckbr_delay");
     QTest::keyClick(bar, Qt::Key_End);
     model.clearPending();
-
     // Turned away from the user at 1440: nothing moves, nothing is applied.
     turnWheel(control("cbb_lim_thr"), 120);
     EXPECT_EQ(bar->value(), 1440);
@@ -176,7 +159,6 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(label("albl2"), "14.9656 ms");
     EXPECT_EQ(model.code16(148), 1439);
     EXPECT_EQ(model.lowestPending(), 18);
-
     // Leaving the track bar unbinds the wheel and greys the Gain buttons.
     click("btn_op0_gain");
     EXPECT_EQ(face("btn_op0_gain"), kYellow);
@@ -188,7 +170,6 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_TRUE(editing.wheelTarget.empty());
     EXPECT_EQ(face("btn_op0_gain"), kGrey);
     EXPECT_TRUE(shown("grpbx_gain")); // losing the focus does not close it
-
     // The input gain: a click binds it, the wheel steps 0.2 dB.
     QSlider* ingain = slider("rztrckbr_ingain");
     ingain->setValue(300);
@@ -201,15 +182,13 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
 TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
 {
     click("btn_op2_lim");
-    auto* release = control<QComboBox>("cbb_lim_rel");
+    auto* release = combo("cbb_lim_rel");
     release->setFocus();
     ASSERT_EQ(release->currentIndex(), 0);
-
     // Nothing bound: the combo box under the pointer takes the turn as usual.
     turnWheel(release, -120);
     EXPECT_EQ(release->currentIndex(), 1);
     EXPECT_EQ(model.image[outputBlockStart(2) + kOutLimiter + 2], 1);
-
     // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
     // box's code and the combo stays.
     int applied = 0;
@@ -245,9 +224,9 @@ TEST_F(StripTest, TogglesAndTheirLooks)
     model.image[kMainPolarity] = 7; // shown as on; the next click makes it 1
     click("btn_in0_pol");
     EXPECT_EQ(model.image[kMainPolarity], 1);
-    EXPECT_EQ(button("btn_in0_pol")->text(), "-");
+    EXPECT_EQ(text("btn_in0_pol"), "-");
     click("btn_op2_pol");
-    EXPECT_EQ(button("btn_op2_pol")->text(), "-");
+    EXPECT_EQ(text("btn_op2_pol"), "-");
     click("btn_op2_bassp");
     EXPECT_EQ(face("btn_op2_bassp"), kRed);
     EXPECT_EQ(model.image[455], 1);
@@ -272,11 +251,10 @@ TEST_F(StripTest, EveryWayAPopupCloses)
     opensThen("btn_op1_delay", "grpbx_delay", [&] { strip->showImage(); });
     opensThen("btn_op1_lim", "grpbx_limit", [&] { QMetaObject::invokeMethod(strip.get(), "hidePopups"); });
     opensThen("btn_op1_lim", "grpbx_limit", [&] { control<QAction>("NoBTL1")->trigger(); });
-
     // The focus leaving a pop-up greys its family; the pop-up stays.
     click("btn_op1_lim");
     EXPECT_EQ(face("btn_op1_lim"), kYellow);
-    auto* threshold = control<QComboBox>("cbb_lim_thr");
+    auto* threshold = combo("cbb_lim_thr");
     threshold->showPopup(); // its drop-down is part of the pop-up
     QTest::qWait(50);
     threshold->hidePopup();
@@ -297,7 +275,7 @@ TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_EQ(face("btn_op0_mute"), kRed);
     EXPECT_EQ(label("lbl28"), "-30dB");
     EXPECT_EQ(slider("rztrckbr_ingain")->value(), 150);
-    EXPECT_TRUE(control<QAction>("Lowmidbridge1")->isChecked());
+    EXPECT_TRUE(checked("Lowmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));
     EXPECT_FALSE(shown("grpbx_gain"));
     EXPECT_EQ(editing.targetField, outputBlockStart(2) + kOutGain);
@@ -305,7 +283,7 @@ TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_EQ(model.lowestPending(), -1);
     const auto frame = tick(); // nothing pending: a meter read, not a write
     ASSERT_FALSE(frame.empty());
-    EXPECT_NE(frame[4], kOpWriteByte);
+    EXPECT_NE(frame[4], frame::kOpWrite);
 }
 
 TEST_F(StripTest, EditsNameTheControlAndShowWhenAppliedFromElsewhere)
@@ -329,14 +307,13 @@ TEST_F(StripTest, EditsNameTheControlAndShowWhenAppliedFromElsewhere)
     EXPECT_TRUE(edits[0].mergeKey.empty()); // toggles never merge
     EXPECT_EQ(edits[1].mergeKey, edits[2].mergeKey); // one track bar
     EXPECT_EQ(edits[2].entries[0].before, 10);
-
     // Going back through the same path shows the old state and marks again.
     model.clearPending();
     editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
     editor.apply(edits[3].inverted(), ParameterEditor::Origin::Replay);
     EXPECT_NE(face("btn_op0_mute"), kRed);
     EXPECT_TRUE(shown("btn_op1_mute"));
-    EXPECT_TRUE(control<QAction>("NoBTL1")->isChecked());
+    EXPECT_TRUE(checked("NoBTL1"));
     editor.apply(edits[4].inverted(), ParameterEditor::Origin::Replay); // the open pop-up follows
     EXPECT_EQ(slider("rztrckbr_delay")->value(), 0);
     EXPECT_EQ(label("albl2"), "0 ms");

@@ -54,6 +54,7 @@ TEST(EntryRules, TextThatIsNotANumberRestoresTheCurrentValue)
         EXPECT_EQ(code, 119) << '"' << bad << '"';
         EXPECT_EQ(text, "-0.2") << '"' << bad << '"';
     }
+
     // The restored text is the general form, also for codes from foreign data.
     EXPECT_EQ(enter(EntryKind::Frequency, "", 250), std::make_pair(250, std::string("21900")));
     EXPECT_EQ(enter(EntryKind::Q, "", 42).second, "4.072");
@@ -64,7 +65,6 @@ TEST(EntryRules, DecimalsReadWithAFullStopInEveryLocale)
     EXPECT_EQ(enter(EntryKind::Frequency, " 1010 ", 0), std::make_pair(136, std::string("1000")));
     EXPECT_EQ(enter(EntryKind::Gain, "-.1", 0).first, 119);
     EXPECT_EQ(enter(EntryKind::Q, "5.", 0).first, enter(EntryKind::Q, "5", 0).first);
-
     // A desktop with a decimal comma must read and show the same.
     for (const char* name : talvex::testing::kCommaLocales) {
         SCOPED_TRACE(name);

@@ -14,16 +14,35 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <memory>
 
 namespace talvex::testing {
 
-// The bytes of a reply frame written as hex text, the way group files keep it.
-inline std::vector<std::uint8_t> frameBytes(const std::string& text)
+// A reply frame written as hex text, the way group files keep it.
+inline frame::Reply replyOf(const std::string& text)
 {
     const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
-    return {bytes.begin(), bytes.end()};
+    return frame::Reply{std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
 }
+
+inline groupfile::GroupImage patternImage(int seed)
+{
+    groupfile::GroupImage image{};
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = std::uint8_t(i * 3 + std::size_t(seed) * 17);
+    return image;
+}
+
+// Groups 1 to 20 as the device sends them.
+inline std::vector<std::string> storedGroupTexts()
+{
+    std::vector<std::string> texts;
+    for (int g = 1; g <= 20; ++g)
+        texts.push_back(groupfile::makeGroupText(patternImage(g), 0, g, frame::kCmdStoredGroup));
+    return texts;
+}
+
+// Operation, command and index of a frame.
+inline std::tuple<int, int, int> head(const frame::Frame& f) { return {f.operation, f.command, f.index}; }
 
 class PresetsTest : public BareWindowTest {
 protected:
@@ -31,26 +50,21 @@ protected:
     {
         link.connected = true;
         sender.setSelectedAddress([] { return 4; });
-        PresetsContext context;
-        context.model = &model;
-        context.sender = &sender;
-        context.link = &link;
-        context.prompts = &prompts;
-        context.dialogs = &dialogs;
-        context.supervision = &supervision;
-        context.hidePopups = [this] { ++popupsHidden; };
-        context.showProgress = [this](bool animate) {
-            progressShown = true;
-            progressAnimated = animate;
-            bar = 0;
-        };
-        context.hideProgress = [this] { progressShown = false; };
-        context.setProgressBar = [this](int percent) { bar = percent; };
-        context.delay = [this](int ms) {
-            delays.push_back(ms);
-            if (duringDelay)
-                duringDelay();
-        };
+        const PresetsContext context{
+            .model = &model, .sender = &sender, .link = &link, .prompts = &prompts, .dialogs = &dialogs,
+            .supervision = &supervision, .hidePopups = [this] { ++popupsHidden; },
+            .showProgress = [this](bool animate) {
+                progressShown = true;
+                progressAnimated = animate;
+                bar = 0;
+            },
+            .hideProgress = [this] { progressShown = false; },
+            .setProgressBar = [this](int percent) { bar = percent; },
+            .delay = [this](int ms) {
+                delays.push_back(ms);
+                if (duringDelay)
+                    duringDelay();
+            }};
         transfer = new GroupTransfer(context, &window);
         panel = new PresetPanel(context, *transfer, &window);
         // Idle and connected: both running, as after the first group reply.
@@ -60,8 +74,45 @@ protected:
     }
 
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
-    bool idle() const { return pulse.isActive() && watchdog.isActive(); }
+    // Writes a file of this test's folder and answers the next file dialog with it.
+    QString offerFile(const char* name, const std::string& content)
+    {
+        writeFile(path(name), content);
+        dialogs.answers = {path(name)};
+        return path(name);
+    }
 
+    // Saving all groups: each tick reads a group, and every reply but `lost` comes.
+    void saveAll(int lost = 0)
+    {
+        transfer->saveAllGroupsToFile();
+        for (int g = 1; g <= 20; ++g) {
+            transfer->readNextStoredGroup();
+            if (g != lost)
+                transfer->storedGroupReceived(replyOf(texts[std::size_t(g - 1)]));
+        }
+    }
+
+    // Starts loading a good all-groups file and sends its first `groups` groups.
+    void loadAll(int groups)
+    {
+        offerFile("all.datgrp", *groupfile::formatAllGroups(texts));
+        transfer->loadAllGroupsFromFile();
+        for (int n = 0; n < groups; ++n)
+            transfer->writeNextStoredGroup();
+    }
+    void loseLinkDuringPause(bool reconnect)
+    {
+        duringDelay = [this, reconnect] {
+            link.connected = false;
+            transfer->linkLost();
+            link.connected = reconnect;
+        };
+    }
+    bool idle() const { return pulse.isActive() && watchdog.isActive(); }
+    bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
+
+    const std::vector<std::string> texts = storedGroupTexts();
     RecordingFileDialogs dialogs;
     QTimer pulse, watchdog;
     struct TimerSupervision : LinkSupervision {
@@ -83,13 +134,5 @@ protected:
     PresetPanel* panel = nullptr;
     QTemporaryDir folder;
 };
-
-inline groupfile::GroupImage patternImage(int seed)
-{
-    groupfile::GroupImage image{};
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = std::uint8_t(i * 3 + std::size_t(seed) * 17);
-    return image;
-}
 
 } // namespace talvex::testing
