@@ -48,8 +48,7 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !shown("rzgrpbx_sch_result"); }, 4000));
     EXPECT_GT(clock.elapsed(), 2500);
-    EXPECT_TRUE(groupsEnabled());
-    EXPECT_FALSE(search.closeSearchResultTimer.isActive());
+    EXPECT_TRUE(groupsEnabled() && !search.closeSearchResultTimer.isActive());
     // Connect reaches the device that was found.
     connectAndRead();
     EXPECT_EQ(addressOf(frames.back()), 2);
@@ -65,8 +64,7 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
         window->toggleConnection();
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_TRUE(searching);
-    EXPECT_FALSE(window->busSearch().running());
+    EXPECT_TRUE(searching && !window->busSearch().running());
     QTest::qWait(600);
     EXPECT_TRUE(window->link().connected && window->serial().isOpen());
     EXPECT_EQ(text("btn_connect"), "Disconnect");

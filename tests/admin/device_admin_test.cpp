@@ -18,10 +18,7 @@ protected:
         sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
         admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, prompts});
         // As a connect to Device ID 1 leaves things: record read, view filled.
-        for (int i = 0; i < 8; ++i)
-            model.systemRecord[i] = 10 + i;
-        model.systemRecord[3] = 1;
-        model.systemRecord[7] = 10;
+        std::ranges::copy(std::array{10, 11, 12, 1, 14, 15, 16, 10}, model.systemRecord.begin());
         combo("cbb_TemperatureThr")->setCurrentIndex(10);
     }
 
@@ -60,12 +57,10 @@ TEST_F(DeviceAdminTest, DeviceIdEntryIsCheckedAndConfirmed)
     box->setText("250");
     prompts.answers = {false, true};
     click("btn46"); // No: nothing changes
-    EXPECT_EQ(model.systemRecord[3], 1);
-    EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(std::pair(model.systemRecord[3], model.lowestPending()), std::pair(1, -1));
     click("btn46");
-    EXPECT_EQ(model.systemRecord[3], 250);
+    EXPECT_EQ(std::pair(model.systemRecord[3], model.lowestPending()), std::pair(250, kSystemRecordChunk));
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 249);
-    EXPECT_EQ(model.lowestPending(), kSystemRecordChunk);
     EXPECT_EQ(sender.deviceAddress, 4); // until the record has gone out
 }
 
@@ -137,8 +132,7 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     click("btn_changetermthr");
     EXPECT_EQ(prompts.questions, QStringList{"Do you want to change the temperature threshold level?"});
     EXPECT_EQ(combo("cbb_TemperatureThr")->currentIndex(), 10);
-    EXPECT_EQ(model.systemRecord[7], 10);
-    EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(std::pair(model.systemRecord[7], model.lowestPending()), std::pair(10, -1));
 
     choose("cbb_TemperatureThr", 5);
     EXPECT_EQ(combo("cbb_TemperatureThr")->currentText(), "60'");

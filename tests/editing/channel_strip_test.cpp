@@ -60,8 +60,7 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
     EXPECT_EQ(model.lowestPending(), 56);
     // Beside the button: strip left 7 + 160 + 61, strip top 98 + 105 + 23 - 3.
     EXPECT_EQ(control("grpbx_gain")->pos(), QPoint(228, 223));
-    EXPECT_EQ(face("btn_op2_gain"), kYellow);
-    EXPECT_EQ(face("btn_op0_gain"), kGrey);
+    EXPECT_EQ(std::pair(face("btn_op2_gain"), face("btn_op0_gain")), std::pair(kYellow, kGrey));
     // Dragging Low past 300 snaps back; High reaches +5 dB.
     slider("rztrckbr_gain")->setValue(320);
     EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
@@ -87,8 +86,7 @@ TEST_F(StripTest, OpeningOnAnUnchangedPositionWritesNothing)
     click("btn_op0_gain");
     EXPECT_EQ(model.lowestPending(), -1);
     EXPECT_EQ(label("albl1"), "-60dB"); // the value, not the design text
-    EXPECT_EQ(editing.targetField, 146);
-    EXPECT_EQ(editing.targetChunk, 18);
+    EXPECT_EQ(std::pair(editing.targetField, editing.targetChunk), std::pair(146, 18));
 }
 
 TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
@@ -111,8 +109,7 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     // Main delay writes entries 4 and 5 of chunk 0; its button turns yellow, the
     // output Delay buttons grey.
     click("btn_in0_delay");
-    EXPECT_EQ(face("btn_in0_delay"), kYellow);
-    EXPECT_EQ(face("btn_op1_delay"), kGrey);
+    EXPECT_EQ(std::pair(face("btn_in0_delay"), face("btn_op1_delay")), std::pair(kYellow, kGrey));
     QTest::keyClick(slider("rztrckbr_delay"), Qt::Key_End);
     EXPECT_EQ(model.code16(kMainDelay), 1440);
     const auto write = tick();
@@ -166,8 +163,7 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     QTest::mouseClick(gain, Qt::LeftButton, {}, QPoint(4, gain->height() / 2));
     EXPECT_EQ(editing.wheelTarget, "rztrckbr_gain");
     control("cbb_comport")->setFocus();
-    EXPECT_FALSE(editing.wheelActive);
-    EXPECT_TRUE(editing.wheelTarget.empty());
+    EXPECT_TRUE(!editing.wheelActive && editing.wheelTarget.empty());
     EXPECT_EQ(face("btn_op0_gain"), kGrey);
     EXPECT_TRUE(shown("grpbx_gain")); // losing the focus does not close it
     // The input gain: a click binds it, the wheel steps 0.2 dB.
@@ -201,15 +197,12 @@ TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
     turnWheel(release, 120);
     EXPECT_EQ(model.code16(editing.targetField), 180);
     turnWheel(release, -120);
-    EXPECT_EQ(model.code16(editing.targetField), 179);
-    EXPECT_EQ(applied, 2);
-    EXPECT_EQ(release->currentIndex(), 1);
+    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 1));
     // A sideways tilt while bound steps nothing and scrolls nothing.
     QWheelEvent tilt(QPointF(3, 3), release->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(120, 0), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(release, &tilt);
-    EXPECT_EQ(model.code16(editing.targetField), 179);
-    EXPECT_EQ(applied, 2);
+    EXPECT_EQ(std::pair(model.code16(editing.targetField), applied), std::pair(179, 2));
 }
 
 TEST_F(StripTest, TogglesAndTheirLooks)
@@ -278,8 +271,7 @@ TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_TRUE(checked("Lowmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));
     EXPECT_FALSE(shown("grpbx_gain"));
-    EXPECT_EQ(editing.targetField, outputBlockStart(2) + kOutGain);
-    EXPECT_EQ(editing.targetChunk, 56);
+    EXPECT_EQ(std::pair(editing.targetField, editing.targetChunk), std::pair(outputBlockStart(2) + kOutGain, 56));
     EXPECT_EQ(model.lowestPending(), -1);
     const auto frame = tick(); // nothing pending: a meter read, not a write
     ASSERT_FALSE(frame.empty());

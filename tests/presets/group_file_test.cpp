@@ -1,31 +1,18 @@
 #include "presets/group_file.h"
 
 #include "support/files.h"
+#include "support/group_images.h"
 
 #include <algorithm>
 #include <cctype>
 
 using namespace talvex::groupfile;
+using talvex::testing::patternImage;
+using talvex::testing::storedGroupTexts;
 
 namespace {
 
-GroupImage patternImage(int seed)
-{
-    GroupImage image{};
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = std::uint8_t(i * 7 + std::size_t(seed) * 31);
-    return image;
-}
-
-std::vector<std::string> twentyGroups()
-{
-    std::vector<std::string> texts;
-    for (int g = 1; g <= kStoredGroups; ++g)
-        texts.push_back(makeGroupText(patternImage(g), 0, g, 0x29));
-    return texts;
-}
-
-std::string allGroupsFile() { return *formatAllGroups(twentyGroups()); }
+std::string allGroupsFile() { return *formatAllGroups(storedGroupTexts()); }
 
 // Where a damaged text went wrong: group, line, column and pair.
 std::tuple<int, int, int, int> placeOf(const ParseResult& parsed)
@@ -145,7 +132,7 @@ TEST(GroupFile, OneGroupFaultsNameTheirPlace)
 
 TEST(GroupFile, AllGroupsRoundTripKeepsTheOrder)
 {
-    const auto texts = twentyGroups();
+    const auto texts = storedGroupTexts();
     const std::string file = allGroupsFile();
     EXPECT_EQ(splitLines(file).size(), 40u);
     const ParseResult parsed = parseAllGroups(file);

@@ -16,11 +16,9 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
     const QString file = path("all.datgrp");
     dialogs.answers = {file};
     transfer->saveAllGroupsToFile();
-    EXPECT_TRUE(transfer->readGroupsTimer.isActive());
+    EXPECT_TRUE(transfer->readGroupsTimer.isActive() && progressShown && !progressAnimated);
     EXPECT_FALSE(pulse.isActive());
     EXPECT_TRUE(watchdog.isActive()); // replies keep the link alive during the reads
-    EXPECT_TRUE(progressShown);
-    EXPECT_FALSE(progressAnimated);
 
     for (int g = 1; g <= 20; ++g) {
         transfer->readNextStoredGroup();
@@ -37,9 +35,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
 
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
     EXPECT_FALSE(transfer->readGroupsTimer.isActive() || transfer->replyDeadline().isActive());
-    EXPECT_FALSE(progressShown);
-    EXPECT_TRUE(idle());
-    EXPECT_FALSE(transfer->busy());
+    EXPECT_TRUE(!progressShown && idle() && !transfer->busy());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -56,8 +52,7 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
     transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
     EXPECT_TRUE(dialogs.asked.empty());
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
+    EXPECT_FALSE(QFile::exists(file) || transfer->readGroupsTimer.isActive());
     EXPECT_TRUE(idle());
     EXPECT_EQ(takeFrames().size(), 20u); // no read beyond group 20
 }
@@ -66,8 +61,7 @@ TEST_F(PresetsTest, SaveAllCancelledOrUnwritable)
 {
     saveAll(); // the dialog is cancelled (no answer queued)
     EXPECT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(idle());
+    EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     // A folder that cannot exist: below a regular file.
     const QString blocker = path("plain-file");
     writeFile(blocker, "x");
@@ -78,8 +72,7 @@ TEST_F(PresetsTest, SaveAllCancelledOrUnwritable)
     EXPECT_TRUE(prompts.messages[0].startsWith("Could not save \"" + QDir::toNativeSeparators(impossible) + "\": "))
         << prompts.messages[0].toStdString();
     EXPECT_FALSE(prompts.messages[0].endsWith(": ")); // the reason follows
-    EXPECT_EQ(readFile(blocker), "x");
-    EXPECT_TRUE(idle());
+    EXPECT_TRUE(readFile(blocker) == "x" && idle());
     // An existing file is replaced whole, and only when the new one is complete.
     const QString file = offerFile("old.datgrp", "old contents");
     saveAll();
@@ -98,9 +91,7 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_FALSE(dialogs.asked[0].save);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_20grp");
-    EXPECT_TRUE(transfer->writeGroupsTimer.isActive());
-    EXPECT_TRUE(timersStopped());
-    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(transfer->writeGroupsTimer.isActive() && timersStopped() && progressShown);
     EXPECT_TRUE(takeFrames().empty());
 
     for (int n = 0; n < 20; ++n) {
@@ -167,15 +158,13 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
         dialogs.answers = {answer};
         pulse.stop();
         transfer->loadAllGroupsFromFile();
-        EXPECT_TRUE(prompts.messages.isEmpty());
-        EXPECT_TRUE(idle());
+        EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     }
     dialogs.answers = {path("missing.datgrp")};
     transfer->loadAllGroupsFromFile();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith("Could not open")) << prompts.messages[0].toStdString();
-    EXPECT_TRUE(transport.serialWrites.empty());
-    EXPECT_TRUE(idle());
+    EXPECT_TRUE(transport.serialWrites.empty() && idle());
 }
 
 TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
@@ -260,13 +249,11 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
         prompts.messages.clear();
         transfer->loadOneGroupFromFile();
         EXPECT_EQ(prompts.messages, QStringList{"File damaged."});
-        EXPECT_TRUE(transport.serialWrites.empty());
-        EXPECT_TRUE(idle());
+        EXPECT_TRUE(transport.serialWrites.empty() && idle());
     }
     prompts.messages.clear();
     transfer->loadOneGroupFromFile(); // cancelled
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(idle());
+    EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     // Not connected: not even the dialog.
     link.connected = false;
     const std::size_t asked = dialogs.asked.size();
@@ -284,8 +271,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].operation, frame::kOpWrite);
-    EXPECT_FALSE(transfer->busy());
-    EXPECT_TRUE(timersStopped());
+    EXPECT_TRUE(!transfer->busy() && timersStopped());
 }
 
 TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
@@ -303,8 +289,7 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_TRUE(dialogs.asked[0].save);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgSave_onegrp2pc");
-    EXPECT_TRUE(transfer->oneGroupSaveRequested());
-    EXPECT_FALSE(transfer->busy());
+    EXPECT_TRUE(transfer->oneGroupSaveRequested() && !transfer->busy());
     // The next current-group reply (a preset load, say) asks again.
     const QString file = path("one.datdsp");
     dialogs.answers = {file};
@@ -333,8 +318,7 @@ TEST_F(PresetsTest, OneTransferAtATime)
     transfer->loadAllGroupsFromFile();
     transfer->loadOneGroupFromFile();
     transfer->saveOneGroupToFile();
-    EXPECT_TRUE(dialogs.asked.empty());
-    EXPECT_FALSE(transfer->oneGroupSaveRequested());
+    EXPECT_TRUE(dialogs.asked.empty() && !transfer->oneGroupSaveRequested());
     click("btn_load2dev");
     EXPECT_TRUE(delays.empty());
     transfer->linkLost();

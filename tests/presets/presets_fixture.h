@@ -5,6 +5,7 @@
 
 #include "support/bare_window.h"
 #include "support/files.h"
+#include "support/group_images.h"
 #include "support/window.h"
 
 #include "presets/group_file.h"
@@ -13,33 +14,10 @@
 
 #include <QTemporaryDir>
 
+#include <deque>
 #include <functional>
 
 namespace talvex::testing {
-
-// A reply frame written as hex text, the way group files keep it.
-inline frame::Reply replyOf(const std::string& text)
-{
-    const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
-    return frame::Reply{std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
-}
-
-inline groupfile::GroupImage patternImage(int seed)
-{
-    groupfile::GroupImage image{};
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = std::uint8_t(i * 3 + std::size_t(seed) * 17);
-    return image;
-}
-
-// Groups 1 to 20 as the device sends them.
-inline std::vector<std::string> storedGroupTexts()
-{
-    std::vector<std::string> texts;
-    for (int g = 1; g <= 20; ++g)
-        texts.push_back(groupfile::makeGroupText(patternImage(g), 0, g, frame::kCmdStoredGroup));
-    return texts;
-}
 
 // Operation, command and index of a frame.
 inline std::tuple<int, int, int> head(const frame::Frame& f) { return {f.operation, f.command, f.index}; }
@@ -109,21 +87,27 @@ protected:
             link.connected = reconnect;
         };
     }
+    // A reply frame written as hex text, the way group files keep it; the test keeps its bytes.
+    frame::Reply replyOf(const std::string& text)
+    {
+        const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
+        return frame::Reply{replyBytes.emplace_back(bytes.begin(), bytes.end())};
+    }
     bool idle() const { return pulse.isActive() && watchdog.isActive(); }
     bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
 
     const std::vector<std::string> texts = storedGroupTexts();
+    std::deque<Bytes> replyBytes;
     RecordingFileDialogs dialogs;
-    QTimer pulse, watchdog;
     struct TimerSupervision : LinkSupervision {
-        TimerSupervision(QTimer& p, QTimer& w) : pulse(p), watchdog(w) {}
         void stopSendPulse() override { pulse.stop(); }
         void startSendPulse() override { pulse.start(); }
         void stopWatchdog() override { watchdog.stop(); }
         void startWatchdog() override { watchdog.start(); }
-        QTimer& pulse;
-        QTimer& watchdog;
-    } supervision{pulse, watchdog};
+        QTimer pulse, watchdog;
+    } supervision;
+    QTimer& pulse = supervision.pulse;
+    QTimer& watchdog = supervision.watchdog;
     int popupsHidden = 0;
     bool progressShown = false;
     bool progressAnimated = false;

@@ -125,8 +125,9 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
     for (std::size_t i = 0; i < 20; ++i) {
         EXPECT_EQ(kind(i), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup)) << i;
         EXPECT_EQ(seen[i].index, int(i) + 1);
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(seen[i].atMs - seen[i - 1].atMs, 1400) << i;
+        }
     }
     EXPECT_EQ(std::tuple(seen[20].command, seen[21].command, seen[22].command),
               std::tuple(frame::kCmdReadPresetNames, frame::kCmdReadSystemRecord, frame::kCmdCurrentGroup));
@@ -240,7 +241,7 @@ TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
     combo("cbb_load2dev")->setCurrentIndex(2);
     click("btn_load2dev");
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && label("lbl28") == "-10dB"; }, 3000));
-    EXPECT_EQ(std::pair(int(window->model().systemRecord[0]), int(amp.systemRecord()[0])), std::pair(3, 3));
+    EXPECT_EQ(std::pair(window->model().systemRecord[0], int(amp.systemRecord()[0])), std::pair(3, 3));
 }
 
 // The real file dialogs, answered by a timer that finds the open dialog.
