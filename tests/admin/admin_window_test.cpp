@@ -16,8 +16,7 @@ namespace {
 class AdminWindowTest : public WindowTest {
 protected:
     QString resultText() { return control<QPlainTextEdit>("mmo_s_result")->toPlainText(); }
-    bool groupsEnabled() { return control("grp1")->isEnabled() && control("grp2")->isEnabled() &&
-                                  control("rzgrpbx5")->isEnabled(); }
+    bool groupsEnabled() { return enabled("grp1") && enabled("grp2") && enabled("rzgrpbx5"); }
     std::size_t meterReads() const
     {
         return std::size_t(std::count_if(frames.begin(), frames.end(),
@@ -40,21 +39,16 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_FALSE(search.startupSearchTimer.isActive());
     EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
-    EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 2);
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_FALSE(window->serial().isOpen());
-    EXPECT_FALSE(control("grp2")->isEnabled());
+    EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 2);
+    EXPECT_FALSE(window->link().connected || window->serial().isOpen() || enabled("grp2"));
     EXPECT_TRUE(prompts.messages.isEmpty());
-
     // Three seconds later the result panel closes itself.
     EXPECT_TRUE(search.closeSearchResultTimer.isActive());
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !shown("rzgrpbx_sch_result"); }, 4000));
     EXPECT_GT(clock.elapsed(), 2500);
-    EXPECT_TRUE(groupsEnabled());
-    EXPECT_FALSE(search.closeSearchResultTimer.isActive());
-
+    EXPECT_TRUE(groupsEnabled() && !search.closeSearchResultTimer.isActive());
     // Connect reaches the device that was found.
     connectAndRead();
     EXPECT_EQ(addressOf(frames.back()), 2);
@@ -70,11 +64,9 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
         window->toggleConnection();
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_TRUE(searching);
-    EXPECT_FALSE(window->busSearch().running());
+    EXPECT_TRUE(searching && !window->busSearch().running());
     QTest::qWait(600);
-    EXPECT_TRUE(window->link().connected);
-    EXPECT_TRUE(window->serial().isOpen());
+    EXPECT_TRUE(window->link().connected && window->serial().isOpen());
     EXPECT_EQ(text("btn_connect"), "Disconnect");
     EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
     EXPECT_TRUE(groupsEnabled());
@@ -100,15 +92,14 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
             makeWindow(QStringList{pty.slavePath()});
         auto& search = window->busSearch();
         search.setFullAddressCount(40);
-        bool searching = false;
-        bool portOpen = false;
+        bool searching = false, portOpen = false;
         QTimer::singleShot(startUp ? 450 : 1000, [&] {
             searching = search.running();
             portOpen = window->serial().isOpen();
             hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
         });
         if (!startUp)
-            control<QAbstractButton>("btn41")->click(); // returns when the search has ended
+            click("btn41"); // returns when the search has ended
         ASSERT_TRUE(QTest::qWaitFor([&] { return searching && !search.running(); }, 5000));
         EXPECT_TRUE(portOpen);
         const std::size_t busFrames = frames.size();
@@ -117,7 +108,7 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
         EXPECT_FALSE(window->serial().isOpen());
         EXPECT_TRUE(groupsEnabled());
         EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
-        EXPECT_EQ(control<QComboBox>("cbb_deviceid")->currentIndex(), 0);
+        EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 0);
         EXPECT_LE(frames.size(), busFrames + 1); // the bus hears no more probes
         EXPECT_FALSE(hid.written.empty());
         EXPECT_EQ(hid.written.front()[7], frame::kCmdIdentification);

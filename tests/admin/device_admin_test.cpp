@@ -18,11 +18,16 @@ protected:
         sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
         admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, prompts});
         // As a connect to Device ID 1 leaves things: record read, view filled.
-        for (int i = 0; i < 8; ++i)
-            model.systemRecord[i] = 10 + i;
-        model.systemRecord[3] = 1;
-        model.systemRecord[7] = 10;
+        std::ranges::copy(std::array{10, 11, 12, 1, 14, 15, 16, 10}, model.systemRecord.begin());
         combo("cbb_TemperatureThr")->setCurrentIndex(10);
+    }
+
+    // Chunk 3 marked, then two ticks: the addresses of the write and the meter read.
+    std::pair<int, int> addressesOfTwoTicks()
+    {
+        model.markChunk(3);
+        const auto frames = tick(2);
+        return frames.size() == 2 ? std::pair(addressOf(frames[0]), addressOf(frames[1])) : std::pair(-1, -1);
     }
 
     std::unique_ptr<DeviceAdmin> admin;
@@ -52,12 +57,10 @@ TEST_F(DeviceAdminTest, DeviceIdEntryIsCheckedAndConfirmed)
     box->setText("250");
     prompts.answers = {false, true};
     click("btn46"); // No: nothing changes
-    EXPECT_EQ(model.systemRecord[3], 1);
-    EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(std::pair(model.systemRecord[3], model.lowestPending()), std::pair(1, -1));
     click("btn46");
-    EXPECT_EQ(model.systemRecord[3], 250);
+    EXPECT_EQ(std::pair(model.systemRecord[3], model.lowestPending()), std::pair(250, kSystemRecordChunk));
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 249);
-    EXPECT_EQ(model.lowestPending(), kSystemRecordChunk);
     EXPECT_EQ(sender.deviceAddress, 4); // until the record has gone out
 }
 
@@ -93,25 +96,16 @@ TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
     click("btn_broadcase");
     EXPECT_TRUE(sender.broadcast);
     EXPECT_EQ(sender.deviceAddress, 255);
-    EXPECT_EQ(buttonColour(control<QPushButton>("btn_broadcase")), QColor(0, 128, 0));
+    EXPECT_EQ(face("btn_broadcase"), QColor(0, 128, 0));
     for (const char* name : off)
-        EXPECT_FALSE(control(name)->isEnabled()) << name;
-    EXPECT_TRUE(control("btn_save2dev")->isEnabled());
+        EXPECT_FALSE(enabled(name)) << name;
+    EXPECT_TRUE(enabled("btn_save2dev"));
 
     link.connected = true;
-    model.markChunk(3);
-    auto frames = tick(2);
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(addressOf(frames[0]), 255); // the chunk write
-    EXPECT_EQ(addressOf(frames[1]), 2);   // the meter read
-
+    EXPECT_EQ(addressesOfTwoTicks(), std::pair(255, 2)); // the chunk write, the meter read
     // Choosing another device moves the meter reads, not the writes.
     choose("cbb_deviceid", 5);
-    model.markChunk(3);
-    frames = tick(2);
-    EXPECT_EQ(addressOf(frames[0]), 255);
-    EXPECT_EQ(addressOf(frames[1]), 5);
-
+    EXPECT_EQ(addressesOfTwoTicks(), std::pair(255, 5));
     // Only while disconnected.
     click("btn_broadcase");
     EXPECT_EQ(prompts.messages, QStringList{"Please disconnect."});
@@ -121,9 +115,9 @@ TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
     click("btn_broadcase");
     EXPECT_FALSE(sender.broadcast);
     EXPECT_EQ(sender.deviceAddress, 5);
-    EXPECT_EQ(buttonColour(control<QPushButton>("btn_broadcase")), QColor(224, 224, 224));
+    EXPECT_EQ(face("btn_broadcase"), QColor(224, 224, 224));
     for (const char* name : off)
-        EXPECT_TRUE(control(name)->isEnabled()) << name;
+        EXPECT_TRUE(enabled(name)) << name;
 }
 
 TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
@@ -138,8 +132,7 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     click("btn_changetermthr");
     EXPECT_EQ(prompts.questions, QStringList{"Do you want to change the temperature threshold level?"});
     EXPECT_EQ(combo("cbb_TemperatureThr")->currentIndex(), 10);
-    EXPECT_EQ(model.systemRecord[7], 10);
-    EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(std::pair(model.systemRecord[7], model.lowestPending()), std::pair(10, -1));
 
     choose("cbb_TemperatureThr", 5);
     EXPECT_EQ(combo("cbb_TemperatureThr")->currentText(), "60'");
@@ -148,8 +141,16 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     EXPECT_EQ(model.systemRecord[7], 5);
     const auto frames = tick(2);
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0][6], frame::kCmdWriteSystemRecord);
-    EXPECT_EQ(std::vector<std::uint8_t>(frames[0].begin() + 10, frames[0].begin() + 18),
-              (std::vector<std::uint8_t>{10, 11, 12, 1, 14, 15, 16, 5}));
-    EXPECT_EQ(frames[1][6], frame::kCmdMeters); // one write only
+    EXPECT_EQ(commandOf(frames[0]), frame::kCmdWriteSystemRecord);
+    EXPECT_EQ(Bytes(frames[0].begin() + 10, frames[0].begin() + 18), (Bytes{10, 11, 12, 1, 14, 15, 16, 5}));
+    EXPECT_EQ(commandOf(frames[1]), frame::kCmdMeters); // one write only
+}
+
+TEST(DeviceIdEntry, OnlyWholeNumbersFrom1To250)
+{
+    for (const char* bad : {"0", "251", "", "-1", "+5", " 5", "12a", "1.0", "99999999999999999999"})
+        EXPECT_EQ(parseDeviceId(bad), std::nullopt) << '"' << bad << '"';
+    EXPECT_EQ(parseDeviceId("1"), 1);
+    EXPECT_EQ(parseDeviceId("250"), 250);
+    EXPECT_EQ(parseDeviceId("007"), 7);
 }

@@ -34,11 +34,7 @@ protected:
     }
 
     // One send-pulse tick; the frame it wrote.
-    Bytes tick()
-    {
-        const auto writes = BareWindowTest::tick(1);
-        return writes.empty() ? Bytes{} : writes.back();
-    }
+    Bytes tick() { return BareWindowTest::tick(1).empty() ? Bytes{} : transport.serialWrites.back(); }
 
     ParameterEditor editor{model};
     EditingContext editing;
@@ -46,8 +42,9 @@ protected:
     std::unique_ptr<WheelFilter> wheel;
 };
 
-constexpr int kOpWriteByte = 0xA1;
-int payload(const std::vector<std::uint8_t>& frame, int i) { return frame.at(10 + i); }
+int payload(const Bytes& frame, int i) { return frame.at(10 + i); }
+// The command and sub-index a frame names.
+std::pair<int, int> chunkOf(const Bytes& frame) { return {frame.at(6), frame.at(7)}; }
 
 } // namespace
 
@@ -63,9 +60,7 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
     EXPECT_EQ(model.lowestPending(), 56);
     // Beside the button: strip left 7 + 160 + 61, strip top 98 + 105 + 23 - 3.
     EXPECT_EQ(control("grpbx_gain")->pos(), QPoint(228, 223));
-    EXPECT_EQ(face("btn_op2_gain"), kYellow);
-    EXPECT_EQ(face("btn_op0_gain"), kGrey);
-
+    EXPECT_EQ(std::pair(face("btn_op2_gain"), face("btn_op0_gain")), std::pair(kYellow, kGrey));
     // Dragging Low past 300 snaps back; High reaches +5 dB.
     slider("rztrckbr_gain")->setValue(320);
     EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
@@ -80,9 +75,8 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
 
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(write[4], kOpWriteByte);
-    EXPECT_EQ(write[6], 1); // High's block, chunk 18 = sub-index 0
-    EXPECT_EQ(write[7], 0);
+    EXPECT_EQ(write[4], frame::kOpWrite);
+    EXPECT_EQ(chunkOf(write), std::pair(1, 0)); // High's block, chunk 18 = sub-index 0
     EXPECT_EQ(payload(write, 2) + 256 * payload(write, 3), 301);
 }
 
@@ -92,8 +86,7 @@ TEST_F(StripTest, OpeningOnAnUnchangedPositionWritesNothing)
     click("btn_op0_gain");
     EXPECT_EQ(model.lowestPending(), -1);
     EXPECT_EQ(label("albl1"), "-60dB"); // the value, not the design text
-    EXPECT_EQ(editing.targetField, 146);
-    EXPECT_EQ(editing.targetChunk, 18);
+    EXPECT_EQ(std::pair(editing.targetField, editing.targetChunk), std::pair(146, 18));
 }
 
 TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
@@ -105,8 +98,7 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     EXPECT_TRUE(bar->hasFocus());
     QTest::keyClick(bar, Qt::Key_End);
     EXPECT_EQ(label("albl2"), "14.976 ms");
-    EXPECT_EQ(model.image[300], 160);
-    EXPECT_EQ(model.image[301], 5);
+    EXPECT_EQ(std::pair(model.image[300], model.image[301]), std::pair(160, 5));
     EXPECT_EQ(model.lowestPending(), 37);
     QTest::keyClick(bar, Qt::Key_Home);
     QTest::keyClick(bar, Qt::Key_Right);
@@ -114,47 +106,35 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     QTest::keyClick(bar, Qt::Key_Left);
     EXPECT_EQ(label("albl2"), "0 ms");
     EXPECT_EQ(model.code16(300), 0);
-
     // Main delay writes entries 4 and 5 of chunk 0; its button turns yellow, the
     // output Delay buttons grey.
     click("btn_in0_delay");
-    EXPECT_EQ(face("btn_in0_delay"), kYellow);
-    EXPECT_EQ(face("btn_op1_delay"), kGrey);
+    EXPECT_EQ(std::pair(face("btn_in0_delay"), face("btn_op1_delay")), std::pair(kYellow, kGrey));
     QTest::keyClick(slider("rztrckbr_delay"), Qt::Key_End);
     EXPECT_EQ(model.code16(kMainDelay), 1440);
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(write[6], 0);
-    EXPECT_EQ(write[7], 0);
-    EXPECT_EQ(payload(write, 4), 160);
-    EXPECT_EQ(payload(write, 5), 5);
+    EXPECT_EQ(chunkOf(write), std::pair(0, 0));
+    EXPECT_EQ(std::pair(payload(write, 4), payload(write, 5)), std::pair(160, 5));
 }
 
 TEST_F(StripTest, MidThresholdChoiceGoesOutAsCommandTwoSubIndexTwo)
 {
-    model.image[312] = 3;
-    model.image[313] = 2;
-    model.image[314] = 7;
+    std::ranges::copy(std::array{3, 2, 7}, model.image.begin() + 312);
     click("btn_op1_lim");
-    auto* threshold = control<QComboBox>("cbb_lim_thr");
-    EXPECT_EQ(threshold->currentText(), "-17.0dB");
-    EXPECT_EQ(control<QComboBox>("cbb_lim_att")->currentText(), "5ms");
-    EXPECT_EQ(control<QComboBox>("cbb_lim_rel")->currentText(), "3000ms");
+    auto* threshold = combo("cbb_lim_thr");
+    EXPECT_EQ(textsOf({"cbb_lim_thr", "cbb_lim_att", "cbb_lim_rel"}), QStringList({"-17.0dB", "5ms", "3000ms"}));
     EXPECT_EQ(model.lowestPending(), -1); // showing the stored choices is not an edit
     EXPECT_TRUE(threshold->hasFocus());
 
     QTest::keyClick(threshold, Qt::Key_End);
     QTest::keyClick(threshold, Qt::Key_Up);
     EXPECT_EQ(threshold->currentText(), "-1.0dB");
-    EXPECT_EQ(model.image[312], 19);
-    EXPECT_EQ(model.lowestPending(), 39);
+    EXPECT_EQ(std::pair(model.image[312], model.lowestPending()), std::pair(19, 39));
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(write[6], 2);
-    EXPECT_EQ(write[7], 2);
-    EXPECT_EQ(payload(write, 0), 19);
-    EXPECT_EQ(payload(write, 1), 2);
-    EXPECT_EQ(payload(write, 2), 7);
+    EXPECT_EQ(chunkOf(write), std::pair(2, 2));
+    EXPECT_EQ(Bytes(write.begin() + 10, write.begin() + 13), (Bytes{19, 2, 7}));
 }
 
 TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
@@ -165,18 +145,13 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(editing.wheelTarget, "rztrckbr_delay");
     QTest::keyClick(bar, Qt::Key_End);
     model.clearPending();
-
     // Turned away from the user at 1440: nothing moves, nothing is applied.
     turnWheel(control("cbb_lim_thr"), 120);
-    EXPECT_EQ(bar->value(), 1440);
-    EXPECT_EQ(model.lowestPending(), -1);
+    EXPECT_EQ(std::pair(bar->value(), model.lowestPending()), std::pair(1440, -1));
     // Towards the user, over any control of the window: one step, whatever the delta.
     turnWheel(control("grp2"), -360);
-    EXPECT_EQ(bar->value(), 1439);
     EXPECT_EQ(label("albl2"), "14.9656 ms");
-    EXPECT_EQ(model.code16(148), 1439);
-    EXPECT_EQ(model.lowestPending(), 18);
-
+    EXPECT_EQ(std::tuple(bar->value(), model.code16(148), model.lowestPending()), std::tuple(1439, 1439, 18));
     // Leaving the track bar unbinds the wheel and greys the Gain buttons.
     click("btn_op0_gain");
     EXPECT_EQ(face("btn_op0_gain"), kYellow);
@@ -184,11 +159,9 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     QTest::mouseClick(gain, Qt::LeftButton, {}, QPoint(4, gain->height() / 2));
     EXPECT_EQ(editing.wheelTarget, "rztrckbr_gain");
     control("cbb_comport")->setFocus();
-    EXPECT_FALSE(editing.wheelActive);
-    EXPECT_TRUE(editing.wheelTarget.empty());
+    EXPECT_TRUE(!editing.wheelActive && editing.wheelTarget.empty());
     EXPECT_EQ(face("btn_op0_gain"), kGrey);
     EXPECT_TRUE(shown("grpbx_gain")); // losing the focus does not close it
-
     // The input gain: a click binds it, the wheel steps 0.2 dB.
     QSlider* ingain = slider("rztrckbr_ingain");
     ingain->setValue(300);
@@ -201,15 +174,13 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
 TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
 {
     click("btn_op2_lim");
-    auto* release = control<QComboBox>("cbb_lim_rel");
+    auto* release = combo("cbb_lim_rel");
     release->setFocus();
     ASSERT_EQ(release->currentIndex(), 0);
-
     // Nothing bound: the combo box under the pointer takes the turn as usual.
     turnWheel(release, -120);
     EXPECT_EQ(release->currentIndex(), 1);
     EXPECT_EQ(model.image[outputBlockStart(2) + kOutLimiter + 2], 1);
-
     // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
     // box's code and the combo stays.
     int applied = 0;
@@ -222,15 +193,12 @@ TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
     turnWheel(release, 120);
     EXPECT_EQ(model.code16(editing.targetField), 180);
     turnWheel(release, -120);
-    EXPECT_EQ(model.code16(editing.targetField), 179);
-    EXPECT_EQ(applied, 2);
-    EXPECT_EQ(release->currentIndex(), 1);
+    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 1));
     // A sideways tilt while bound steps nothing and scrolls nothing.
     QWheelEvent tilt(QPointF(3, 3), release->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(120, 0), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(release, &tilt);
-    EXPECT_EQ(model.code16(editing.targetField), 179);
-    EXPECT_EQ(applied, 2);
+    EXPECT_EQ(std::pair(model.code16(editing.targetField), applied), std::pair(179, 2));
 }
 
 TEST_F(StripTest, TogglesAndTheirLooks)
@@ -245,9 +213,9 @@ TEST_F(StripTest, TogglesAndTheirLooks)
     model.image[kMainPolarity] = 7; // shown as on; the next click makes it 1
     click("btn_in0_pol");
     EXPECT_EQ(model.image[kMainPolarity], 1);
-    EXPECT_EQ(button("btn_in0_pol")->text(), "-");
+    EXPECT_EQ(text("btn_in0_pol"), "-");
     click("btn_op2_pol");
-    EXPECT_EQ(button("btn_op2_pol")->text(), "-");
+    EXPECT_EQ(text("btn_op2_pol"), "-");
     click("btn_op2_bassp");
     EXPECT_EQ(face("btn_op2_bassp"), kRed);
     EXPECT_EQ(model.image[455], 1);
@@ -272,11 +240,10 @@ TEST_F(StripTest, EveryWayAPopupCloses)
     opensThen("btn_op1_delay", "grpbx_delay", [&] { strip->showImage(); });
     opensThen("btn_op1_lim", "grpbx_limit", [&] { QMetaObject::invokeMethod(strip.get(), "hidePopups"); });
     opensThen("btn_op1_lim", "grpbx_limit", [&] { control<QAction>("NoBTL1")->trigger(); });
-
     // The focus leaving a pop-up greys its family; the pop-up stays.
     click("btn_op1_lim");
     EXPECT_EQ(face("btn_op1_lim"), kYellow);
-    auto* threshold = control<QComboBox>("cbb_lim_thr");
+    auto* threshold = combo("cbb_lim_thr");
     threshold->showPopup(); // its drop-down is part of the pop-up
     QTest::qWait(50);
     threshold->hidePopup();
@@ -297,15 +264,13 @@ TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_EQ(face("btn_op0_mute"), kRed);
     EXPECT_EQ(label("lbl28"), "-30dB");
     EXPECT_EQ(slider("rztrckbr_ingain")->value(), 150);
-    EXPECT_TRUE(control<QAction>("Lowmidbridge1")->isChecked());
-    EXPECT_FALSE(shown("btn_op1_mute"));
-    EXPECT_FALSE(shown("grpbx_gain"));
-    EXPECT_EQ(editing.targetField, outputBlockStart(2) + kOutGain);
-    EXPECT_EQ(editing.targetChunk, 56);
+    EXPECT_TRUE(checked("Lowmidbridge1"));
+    EXPECT_FALSE(shown("btn_op1_mute") || shown("grpbx_gain"));
+    EXPECT_EQ(std::pair(editing.targetField, editing.targetChunk), std::pair(outputBlockStart(2) + kOutGain, 56));
     EXPECT_EQ(model.lowestPending(), -1);
     const auto frame = tick(); // nothing pending: a meter read, not a write
     ASSERT_FALSE(frame.empty());
-    EXPECT_NE(frame[4], kOpWriteByte);
+    EXPECT_NE(frame[4], frame::kOpWrite);
 }
 
 TEST_F(StripTest, EditsNameTheControlAndShowWhenAppliedFromElsewhere)
@@ -329,17 +294,13 @@ TEST_F(StripTest, EditsNameTheControlAndShowWhenAppliedFromElsewhere)
     EXPECT_TRUE(edits[0].mergeKey.empty()); // toggles never merge
     EXPECT_EQ(edits[1].mergeKey, edits[2].mergeKey); // one track bar
     EXPECT_EQ(edits[2].entries[0].before, 10);
-
     // Going back through the same path shows the old state and marks again.
     model.clearPending();
     editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
     editor.apply(edits[3].inverted(), ParameterEditor::Origin::Replay);
     EXPECT_NE(face("btn_op0_mute"), kRed);
-    EXPECT_TRUE(shown("btn_op1_mute"));
-    EXPECT_TRUE(control<QAction>("NoBTL1")->isChecked());
+    EXPECT_TRUE(shown("btn_op1_mute") && checked("NoBTL1"));
     editor.apply(edits[4].inverted(), ParameterEditor::Origin::Replay); // the open pop-up follows
-    EXPECT_EQ(slider("rztrckbr_delay")->value(), 0);
-    EXPECT_EQ(label("albl2"), "0 ms");
-    EXPECT_EQ(model.lowestPending(), 0);
-    EXPECT_TRUE(model.pending[18]);
+    EXPECT_EQ(std::pair(slider("rztrckbr_delay")->value(), label("albl2")), std::pair(0, QString("0 ms")));
+    EXPECT_TRUE(model.lowestPending() == 0 && model.pending[18]);
 }

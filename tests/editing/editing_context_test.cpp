@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string_view>
-
 using namespace talvex;
 using Kind = EditingContext::BoxKind;
 
@@ -18,11 +16,11 @@ struct ContextTest : ::testing::Test {
     ContextTest()
     {
         model.writeDefaults();
-        for (const char* name : {"edt_hpf_freq", "edt_lpf_freq", "edt_eq_freq", "edt_eq_gain", "edt_eq_qval"})
-            context.setApply(std::string(name) + "Change", [this, name](int code) {
-                // The apply operation stores the stepped code (the page's edit path).
+        // The apply operation stores the stepped code (the page's edit path).
+        for (std::string name : {"edt_hpf_freq", "edt_lpf_freq", "edt_eq_freq", "edt_eq_gain", "edt_eq_qval"})
+            context.setApply(name + "Change", [this, name](int code) {
                 applied.push_back(name);
-                if (std::string_view(name) == "edt_eq_gain" || std::string_view(name) == "edt_eq_qval")
+                if (name == "edt_eq_gain" || name == "edt_eq_qval")
                     model.setCode16(context.targetField, code);
                 else
                     model.image[std::size_t(context.targetField)] = code;
@@ -35,25 +33,19 @@ struct ContextTest : ::testing::Test {
 TEST_F(ContextTest, BoxBindingDesignatesFieldChunkAndWheel)
 {
     context.bindBox(Kind::HpfFrequency, 7, 0, "edt_op3hpf_freq");
-    EXPECT_EQ(context.bandNumber, 0);
-    EXPECT_EQ(context.targetField, 8);
-    EXPECT_EQ(context.targetChunk, 1);
+    EXPECT_EQ(std::tuple(context.bandNumber, context.targetField, context.targetChunk), std::tuple(0, 8, 1));
     EXPECT_EQ(context.wheelTarget, "edt_hpf_freq");
     EXPECT_TRUE(context.wheelActive);
     EXPECT_EQ(context.wheelMax, 243);
 
     context.bindBox(Kind::LpfFrequency, 0, 3, "edt_op3lpf_freq");
-    EXPECT_EQ(context.targetField, 456 + 4);
-    EXPECT_EQ(context.targetChunk, 57);
+    EXPECT_EQ(std::pair(context.targetField, context.targetChunk), std::pair(456 + 4, 57));
 
     context.bindBox(Kind::BandQ, 9, 3, "edt_op3eq_qval_09");
-    EXPECT_EQ(context.bandNumber, 9);
-    EXPECT_EQ(context.targetRecord, 456 + 16 + 72);
-    EXPECT_EQ(context.targetField, 456 + 16 + 72 + 6);
-    EXPECT_EQ(context.targetChunk, 68);
+    EXPECT_EQ(std::tuple(context.bandNumber, context.targetRecord, context.targetField, context.targetChunk),
+              std::tuple(9, 456 + 16 + 72, 456 + 16 + 72 + 6, 68));
     EXPECT_EQ(context.targetBox, "edt_op3eq_qval_09");
     EXPECT_EQ(context.wheelMax, 78);
-
     // Unbinding keeps everything but the wheel fields.
     context.unbind();
     EXPECT_FALSE(context.wheelActive);
@@ -73,7 +65,6 @@ TEST_F(ContextTest, WheelClampsThenStepsOncePerEvent)
     EXPECT_TRUE(context.wheelTurned(-120, model));
     EXPECT_EQ(model.code16(field), 179);
     EXPECT_EQ(applied, (std::vector<std::string>{"edt_eq_gain", "edt_eq_gain"}));
-
     // At the lower limit the code stays but the apply operation still runs.
     model.setCode16(field, 0);
     context.wheelTurned(-120, model);
@@ -87,8 +78,7 @@ TEST_F(ContextTest, FrequencyWheelTouchesOneEntryOnly)
     model.image[16] = 243;
     model.image[17] = 4; // the type entry next to it
     context.wheelTurned(120, model);
-    EXPECT_EQ(model.image[16], 243);
-    EXPECT_EQ(model.image[17], 4);
+    EXPECT_EQ(std::pair(model.image[16], model.image[17]), std::pair(243, 4));
 }
 
 TEST_F(ContextTest, UnboundWheelIsLeftToTheFocusedControl)
@@ -108,7 +98,6 @@ TEST_F(ContextTest, TrackBarsStepThroughTheirOwnChangePath)
     EXPECT_TRUE(context.wheelTurned(120, model));
     EXPECT_TRUE(context.wheelTurned(-1, model));
     EXPECT_EQ(steps, (std::vector<std::pair<std::string, int>>{{"rztrckbr_delay", 1}, {"rztrckbr_delay", -1}}));
-
     // A drag prefix or any other name: handled, nothing applied.
     context.wheelTarget = "edt_op3eq_gain_0";
     context.wheelActive = true;

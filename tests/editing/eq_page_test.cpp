@@ -1,5 +1,5 @@
 // The equaliser page driven through its real widgets offscreen, on a bare window
-// built by the layout builder.
+// built by the layout builder; also the graph's pointer and screens in a window.
 
 #include "support/controls.h"
 
@@ -7,6 +7,8 @@
 #include "model/parameter_model.h"
 
 #include <QMainWindow>
+#include <QScreen>
+#include <QWindow>
 
 #include <memory>
 
@@ -38,11 +40,37 @@ struct EqPageTest : ::testing::Test, Controls {
 
     int pendingCount() const { return int(std::count(model.pending.begin(), model.pending.end(), true)); }
     QLabel* graph() { return control<QLabel>("img_eqbackground"); }
+    QLineEdit* box(const char* name) { return control<QLineEdit>(name); }
     void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held) { Controls::mouse(graph(), type, at, held); }
     void press(QPoint at) { mouse(QEvent::MouseButtonPress, at, Qt::LeftButton); }
     void moveTo(QPoint at) { mouse(QEvent::MouseMove, at, Qt::LeftButton); }
     void release(QPoint at) { mouse(QEvent::MouseButtonRelease, at, Qt::NoButton); }
-    MarkerPosition marker(int band) { return page->graph().responses().channel(model.pageChannel).markers[band]; }
+    void drag(QPoint from, QPoint to)
+    {
+        press(from);
+        moveTo(to);
+        release(to);
+    }
+    MarkerPosition marker(int band, int channel = -1)
+    {
+        return page->graph().responses().channel(channel < 0 ? model.pageChannel : channel).markers[band];
+    }
+
+    // Focus the box, type without Enter, then move the focus to `next`; the text as typed.
+    QString typeThenLeave(const char* name, const char* typed, const char* next)
+    {
+        box(name)->setFocus();
+        box(name)->selectAll();
+        QTest::keyClicks(box(name), typed);
+        const QString typedText = box(name)->text();
+        box(next)->setFocus();
+        return typedText;
+    }
+};
+
+// The page on High, in a shown window.
+struct GraphWindow : EqPageTest {
+    GraphWindow() { click("btn_op0_eq"); }
 };
 
 } // namespace
@@ -59,24 +87,19 @@ TEST_F(EqPageTest, PageSelectionFillsTheRowsAndMarksNothing)
 
     click("btn_op0_eq");
     EXPECT_EQ(model.pageChannel, 1);
-    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : High");
-    EXPECT_EQ(text("edt_op3eq_freq_04"), "1000.0");
-    EXPECT_EQ(text("edt_op3eq_gain_04"), "-24.0");
-    EXPECT_EQ(text("edt_op3eq_qval_04"), "92.302");
-    EXPECT_EQ(text("edt_op3eq_qval_00"), "4.072");
-    EXPECT_EQ(control<QComboBox>("cbb_op3eq_type_04")->currentText(), "HS6");
-    EXPECT_EQ(text("edt_op3lpf_freq"), "21900.0");
-    EXPECT_EQ(control<QComboBox>("cbb_op3hpf_type")->currentText(), "24db-LR");
+    EXPECT_EQ(textsOf({"lbl_cur_ch", "edt_op3eq_freq_04", "edt_op3eq_gain_04", "edt_op3eq_qval_04",
+                       "edt_op3eq_qval_00", "cbb_op3eq_type_04", "edt_op3lpf_freq", "cbb_op3hpf_type"}),
+              QStringList({"Current : High", "1000.0", "-24.0", "92.302", "4.072", "HS6", "21900.0", "24db-LR"}));
     EXPECT_EQ(marker(4), (MarkerPosition{430, 199}));
-    EXPECT_EQ(buttonColour(control<QAbstractButton>("btn_op0_eq")), kOpenYellow);
-    EXPECT_EQ(buttonColour(control<QAbstractButton>("btn_in0_eq")), kButtonGrey);
+    EXPECT_EQ(face("btn_op0_eq"), kOpenYellow);
+    EXPECT_EQ(face("btn_in0_eq"), kButtonGrey);
     EXPECT_EQ(page->graph().lastDrawnChannel(), 1);
     EXPECT_GE(popupHides, 1);
 
     click("btn_op1_eq");
-    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : Mid "); // the blank belongs to it
+    EXPECT_EQ(label("lbl_cur_ch"), "Current : Mid "); // the blank belongs to it
     click("btn_in0_eq");
-    EXPECT_EQ(control<QLabel>("lbl_cur_ch")->text(), "Current : MAIN ");
+    EXPECT_EQ(label("lbl_cur_ch"), "Current : MAIN ");
     EXPECT_EQ(pendingCount(), 0);
 }
 
@@ -84,48 +107,38 @@ TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
 {
     type("edt_op3eq_freq_02", "1015");
     EXPECT_EQ(model.image[bandRecord(0, 2)], 136);
-    EXPECT_EQ(text("edt_op3eq_freq_02"), "1000");
     EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
-    EXPECT_EQ(control<QLineEdit>("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
+    EXPECT_EQ(text("edt_op3eq_freq_02"), "1000");
+    EXPECT_EQ(box("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
     EXPECT_EQ(marker(2).x, 430);
-
     // Focus loss commits a gain; the characters the filter refuses never arrive.
-    QLineEdit* gain = control<QLineEdit>("edt_op3eq_gain_05");
-    gain->setFocus();
-    gain->selectAll();
-    QTest::keyClicks(gain, "-x1a,.2");
-    EXPECT_EQ(gain->text(), "-1.2");
-    control<QLineEdit>("edt_op3eq_qval_05")->setFocus();
+    EXPECT_EQ(typeThenLeave("edt_op3eq_gain_05", "-x1a,.2", "edt_op3eq_qval_05"), "-1.2");
     EXPECT_EQ(model.code16(bandRecord(0, 5) + kBandGain), 114);
     EXPECT_TRUE(model.pending[bandChunk(0, 5)]);
-
     // Crossover boxes: "-" is refused, 30000 clamps; Enter leaves the selection alone.
     type("edt_op3lpf_freq", "-30000");
     EXPECT_EQ(model.image[crossoverRecord(0) + kLpfFrequency], 243);
     EXPECT_EQ(text("edt_op3lpf_freq"), "21900");
-    EXPECT_TRUE(control<QLineEdit>("edt_op3lpf_freq")->selectedText().isEmpty());
+    EXPECT_TRUE(box("edt_op3lpf_freq")->selectedText().isEmpty());
     EXPECT_TRUE(model.pending[crossoverChunk(0)]);
 }
 
 TEST_F(EqPageTest, UnchangedOrInvalidTextSendsNothing)
 {
     type("edt_op3eq_freq_03", "46.8"); // the default of band 3
-    EXPECT_EQ(text("edt_op3eq_freq_03"), "46.8");
     type("edt_op3eq_gain_03", "0.0");
-    EXPECT_EQ(text("edt_op3eq_gain_03"), "0");
     type("edt_op3eq_qval_03", ".");
-    EXPECT_EQ(text("edt_op3eq_qval_03"), "4.072");
-    QLineEdit* hpf = control<QLineEdit>("edt_op3hpf_freq");
-    hpf->setFocus();
-    hpf->clear();
-    control<QLineEdit>("edt_op3eq_freq_00")->setFocus();
-    EXPECT_EQ(hpf->text(), "19.7");
+    box("edt_op3hpf_freq")->setFocus();
+    box("edt_op3hpf_freq")->clear();
+    box("edt_op3eq_freq_00")->setFocus();
+    EXPECT_EQ(textsOf({"edt_op3eq_freq_03", "edt_op3eq_gain_03", "edt_op3eq_qval_03", "edt_op3hpf_freq"}),
+              QStringList({"46.8", "0", "4.072", "19.7"}));
     EXPECT_EQ(pendingCount(), 0);
 }
 
 TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
 {
-    QLineEdit* freq = control<QLineEdit>("edt_op3eq_freq_00"); // band 0 sits at code 0
+    QLineEdit* freq = box("edt_op3eq_freq_00"); // band 0 sits at code 0
     freq->setFocus();
     QTest::keyClick(freq, Qt::Key_Down);
     EXPECT_EQ(pendingCount(), 0);
@@ -135,7 +148,7 @@ TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
     EXPECT_TRUE(model.pending[bandChunk(0, 0)]);
 
     model.clearPending();
-    QLineEdit* q = control<QLineEdit>("edt_op3eq_qval_09");
+    QLineEdit* q = box("edt_op3eq_qval_09");
     q->setFocus();
     model.setCode16(bandRecord(0, 9) + kBandQ, 78);
     QTest::keyClick(q, Qt::Key_Up);
@@ -149,7 +162,7 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
 {
     click("btn_op2_eq"); // Low
     click("edt_op3eq_gain_01");
-    EXPECT_EQ(control<QLineEdit>("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
+    EXPECT_EQ(box("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
     ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
     EXPECT_TRUE(editing.wheelTurned(120, model));
     EXPECT_EQ(model.code16(bandRecord(3, 1) + kBandGain), 121);
@@ -163,22 +176,18 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     EXPECT_EQ(model.image[crossoverRecord(3)], 243);
     EXPECT_EQ(text("edt_op3hpf_freq"), "21900");
     EXPECT_TRUE(model.pending[crossoverChunk(3)]); // sent again though unchanged
-
     // Leaving the box unbinds the wheel.
-    control<QLineEdit>("edt_op3eq_freq_00")->setFocus();
-    control<QWidget>("edt_empty")->setFocus();
-    EXPECT_FALSE(editing.wheelActive);
-    EXPECT_FALSE(editing.wheelTurned(120, model));
+    box("edt_op3eq_freq_00")->setFocus();
+    control("edt_empty")->setFocus();
+    EXPECT_FALSE(editing.wheelActive || editing.wheelTurned(120, model));
 }
 
 TEST_F(EqPageTest, TypeListsStoreTheirPosition)
 {
     click("btn_op0_eq"); // High
     choose("cbb_op3eq_type_03", 2);
-    EXPECT_EQ(model.image[193], 2);
-    EXPECT_TRUE(model.pending[24]);
-    EXPECT_EQ(editing.targetField, 193);
-    EXPECT_TRUE(editing.wheelTarget.empty());
+    EXPECT_EQ(std::pair(model.image[193], editing.targetField), std::pair(2, 193));
+    EXPECT_TRUE(model.pending[24] && editing.wheelTarget.empty());
 
     click("btn_op2_eq"); // Low
     choose("cbb_op3lpf_type", 9);
@@ -197,12 +206,10 @@ TEST_F(EqPageTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     model.image[crossoverRecord(0) + kHpfType] = 4;
     page->showImage();
     EXPECT_EQ(model.pageChannel, 0);
-    EXPECT_EQ(text("edt_op3eq_freq_01"), "1000.0");
-    EXPECT_EQ(text("edt_op3eq_gain_00"), "6.0");
+    EXPECT_EQ(textsOf({"edt_op3eq_freq_01", "edt_op3eq_gain_00"}), QStringList({"1000.0", "6.0"}));
     EXPECT_EQ(combo("cbb_op3hpf_type")->currentIndex(), 4);
     EXPECT_EQ(marker(1).x, 430);
-    EXPECT_EQ(editing.targetField, field);
-    EXPECT_EQ(editing.wheelTarget, "edt_eq_gain");
+    EXPECT_EQ(std::pair(editing.targetField, editing.wheelTarget), std::pair(field, std::string("edt_eq_gain")));
     EXPECT_EQ(pendingCount(), 0);
 }
 
@@ -211,7 +218,7 @@ TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
     std::vector<ParameterEdit> edits;
     QObject::connect(&editor, &ParameterEditor::edited, [&](const ParameterEdit& e) { edits.push_back(e); });
     click("edt_op3eq_gain_03");
-    QTest::keyClick(control<QLineEdit>("edt_op3eq_gain_03"), Qt::Key_Up);
+    QTest::keyClick(box("edt_op3eq_gain_03"), Qt::Key_Up);
     editing.wheelTurned(120, model);
     choose("cbb_op3hpf_type", 2);
     for (int drag = 0; drag < 2; ++drag) {
@@ -224,25 +231,23 @@ TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
     ASSERT_EQ(edits.size(), 7u);
     EXPECT_EQ(edits[0].label, "EQ 4 (Main)");
     EXPECT_EQ(edits[0].mergeKey, edits[1].mergeKey); // the key and the wheel on one box
-    EXPECT_EQ(edits[1].entries[0].before, 121);
-    EXPECT_EQ(edits[1].entries[0].after, 122);
+    EXPECT_EQ(std::pair(edits[1].entries[0].before, edits[1].entries[0].after), std::pair(121, 122));
     EXPECT_EQ(edits[2].label, "Main HPF type");
     EXPECT_TRUE(edits[2].mergeKey.empty()); // list choices never merge
     EXPECT_EQ(edits[3].mergeKey, edits[4].mergeKey); // one drag
     EXPECT_NE(edits[4].mergeKey, edits[5].mergeKey); // the next drag
     EXPECT_EQ(edits[3].chunk(), bandChunk(0, 3));
-
     // Applied from elsewhere (a step taken back), an edit shows on the page.
     editor.apply(edits[2].inverted(), ParameterEditor::Origin::Replay);
     EXPECT_EQ(combo("cbb_op3hpf_type")->currentIndex(), 0);
     editor.apply(edits[0].inverted(), ParameterEditor::Origin::Replay);
     EXPECT_EQ(text("edt_op3eq_gain_03"), "0");
-    // An edit of another channel's band leaves this page's boxes alone.
+    // An edit of another channel's band leaves this page's boxes alone; High's curve follows.
     const QString shown = text("edt_op3eq_freq_03");
-    const int before = page->graph().responses().channel(1).markers[3].x;
+    const int before = marker(3, 1).x;
     editor.apply(ParameterEdit("EQ 4 (High)").set(bandRecord(1, 3), 200));
     EXPECT_EQ(text("edt_op3eq_freq_03"), shown);
-    EXPECT_GT(page->graph().responses().channel(1).markers[3].x, before); // High's curve follows
+    EXPECT_GT(marker(3, 1).x, before);
 }
 
 TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
@@ -251,87 +256,102 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     click("edt_op3eq_gain_07"); // a box being edited: the press makes it commit and let go
     const MarkerPosition m = marker(3);
     press({m.x + 9, m.y - 9});
-    EXPECT_TRUE(page->graph().dragging());
+    EXPECT_TRUE(page->graph().dragging() && !editing.wheelActive);
     EXPECT_EQ(editing.bandNumber, 3);
-    EXPECT_FALSE(editing.wheelActive);
-    EXPECT_TRUE(control<QLineEdit>("edt_op3eq_freq_03")->hasFocus());
+    EXPECT_TRUE(box("edt_op3eq_freq_03")->hasFocus());
 
     moveTo({430, 87});
-    EXPECT_EQ(model.image[193 - 1], 136);
-    EXPECT_EQ(model.code16(193 + 1), 120);
+    EXPECT_EQ(std::pair(model.image[193 - 1], model.code16(193 + 1)), std::pair(136, 120));
     EXPECT_EQ(text("edt_op3eq_freq_03"), "1000");
     moveTo({430, 86});
     EXPECT_EQ(text("edt_op3eq_gain_03"), "0.2");
     EXPECT_EQ(marker(3), (MarkerPosition{430, 85}));
     // The image keeps the pointer outside its area; such positions clamp.
     moveTo({-40, -30});
-    EXPECT_EQ(text("edt_op3eq_freq_03"), "19.7");
-    EXPECT_EQ(text("edt_op3eq_gain_03"), "12");
+    EXPECT_EQ(textsOf({"edt_op3eq_freq_03", "edt_op3eq_gain_03"}), QStringList({"19.7", "12"}));
     moveTo({719, 249});
-    EXPECT_EQ(model.image[192], 243);
-    EXPECT_EQ(model.code16(194), 0);
+    EXPECT_EQ(std::pair(model.image[192], model.code16(194)), std::pair(243, 0));
     EXPECT_TRUE(model.pending[24]);
 
     release({719, 249});
     EXPECT_FALSE(page->graph().dragging());
-    EXPECT_TRUE(control<QLineEdit>("edt_op3eq_qval_03")->hasFocus());
-    EXPECT_EQ(editing.wheelTarget, "edt_eq_qval");
-    EXPECT_EQ(editing.targetField, 198);
+    EXPECT_TRUE(box("edt_op3eq_qval_03")->hasFocus());
+    EXPECT_EQ(std::pair(editing.wheelTarget, editing.targetField), std::pair(std::string("edt_eq_qval"), 198));
     editing.wheelTurned(-120, model);
     EXPECT_EQ(model.code16(198), 41);
     EXPECT_EQ(text("edt_op3eq_qval_03"), "3.842");
-
     // A press that hits no marker still ends in the Q box of the band last edited.
     press({20, 20});
     EXPECT_FALSE(page->graph().dragging());
     release({20, 20});
-    EXPECT_TRUE(control<QLineEdit>("edt_op3eq_qval_03")->hasFocus());
+    EXPECT_TRUE(box("edt_op3eq_qval_03")->hasFocus());
 }
 
 TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
 {
-    const MarkerPosition m = marker(2);
-    press({m.x, m.y});
-    moveTo({430, 86});
-    release({430, 86});
+    drag({marker(2).x, marker(2).y}, {430, 86});
     model.clearPending();
-
     // Later the user types into the dragged band's frequency box and tabs away.
-    QLineEdit* freq = control<QLineEdit>("edt_op3eq_freq_02");
-    freq->setFocus();
-    freq->selectAll();
-    QTest::keyClicks(freq, "2000");
-    control<QLineEdit>("edt_op3eq_gain_02")->setFocus();
+    typeThenLeave("edt_op3eq_freq_02", "2000", "edt_op3eq_gain_02");
     EXPECT_EQ(model.image[bandRecord(0, 2)], 160);
-    EXPECT_EQ(freq->text(), "2000");
+    EXPECT_EQ(text("edt_op3eq_freq_02"), "2000");
     EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
 }
 
 TEST_F(EqPageTest, APageSwitchEndsADrag)
 {
     click("btn_op0_eq");
-    const MarkerPosition m = marker(5);
-    press({m.x, m.y});
+    press({marker(5).x, marker(5).y});
     page->showImage(); // the image shown while the button is held
     moveTo({430, 40});
-    EXPECT_EQ(model.image[bandRecord(1, 5)], 50);
-    EXPECT_EQ(model.image[bandRecord(0, 5)], 50);
+    EXPECT_EQ(std::pair(model.image[bandRecord(1, 5)], model.image[bandRecord(0, 5)]), std::pair(50, 50));
     EXPECT_EQ(marker(5).x, 221);
     EXPECT_EQ(pendingCount(), 0);
 }
 
 TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
 {
-    QLineEdit* gain = control<QLineEdit>("edt_op3eq_gain_06");
+    QLineEdit* gain = box("edt_op3eq_gain_06");
     gain->setFocus();
     gain->setText("3"); // being typed
     for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
         QFocusEvent out(QEvent::FocusOut, reason);
         QCoreApplication::sendEvent(gain, &out);
-        EXPECT_TRUE(editing.wheelActive);
-        EXPECT_EQ(gain->text(), "3");
+        EXPECT_TRUE(editing.wheelActive && gain->text() == "3");
     }
     EXPECT_EQ(pendingCount(), 0);
-    control<QLineEdit>("edt_op3eq_gain_07")->setFocus();
+    box("edt_op3eq_gain_07")->setFocus();
     EXPECT_EQ(model.code16(bandRecord(0, 6) + kBandGain), 135);
+}
+
+// Also run with QT_SCALE_FACTOR=2: the same pointer positions give the same codes.
+TEST_F(GraphWindow, PointerCodesAreTheSameAtEveryRatio)
+{
+    EXPECT_EQ(graph()->pixmap().size(), QSize(720, 250) * graph()->devicePixelRatioF());
+    for (const auto& [offset, to, codes] : {std::tuple{QPoint(9, -9), QPoint(430, 86), std::pair{136, 121}},
+                                            {QPoint(-9, 9), QPoint(719, 249), std::pair{243, 0}}}) {
+        const MarkerPosition m = marker(3, 1);
+        QTest::mousePress(graph(), Qt::LeftButton, {}, QPoint(m.x, m.y) + offset);
+        ASSERT_TRUE(page->graph().dragging());
+        QTest::mouseMove(graph(), to);
+        QTest::mouseRelease(graph(), Qt::LeftButton, {}, to);
+        EXPECT_EQ(std::pair(model.image[192], model.code16(194)), codes) << graph()->devicePixelRatioF();
+    }
+}
+
+// Run with screens at 100 % and 200 % (two_screens.json): graph and icons follow the window's screen.
+TEST_F(GraphWindow, MovedToAScreenWithAnotherRatioItIsDrawnAgain)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+        GTEST_SKIP() << "needs two screens of different ratios";
+    const QImage before = graph()->pixmap().toImage();
+    for (QScreen* screen : {screens[1], screens[0]}) {
+        window.windowHandle()->setScreen(screen);
+        const qreal ratio = screen->devicePixelRatio();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return graph()->pixmap().devicePixelRatio() == ratio; }, 2000)) << ratio;
+        for (const char* icon : {"img_connectstate", "img2", "img_EQBmp9"})
+            EXPECT_EQ(control<QLabel>(icon)->pixmap().devicePixelRatio(), ratio) << icon;
+    }
+    EXPECT_EQ(graph()->pixmap().toImage(), before); // back at 100 %: the same picture, the same channel
 }

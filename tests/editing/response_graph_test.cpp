@@ -1,19 +1,10 @@
 // The graph drawn without a window: background, markers and curve read back
 // from the image, and the pointer rules (hit test, drag position to codes).
 
-#include "editing/eq_page.h"
-#include "editing/parameter_editor.h"
 #include "editing/response_graph.h"
 #include "model/parameter_model.h"
-#include "ui/main_window_layout.h"
 
-#include <QAbstractButton>
 #include <QImage>
-#include <QLabel>
-#include <QMainWindow>
-#include <QScreen>
-#include <QTest>
-#include <QWindow>
 
 #include <cmath>
 
@@ -49,49 +40,35 @@ TEST_F(GraphDrawing, BackgroundFrameAndGrids)
 {
     ASSERT_EQ(bg().size(), QSize(720, 250));
     // Frame: columns 41 and 714, rows 17 and 226, corners included.
-    for (int x = 41; x <= 714; ++x) {
-        ASSERT_EQ(bg().pixel(x, 17), kFrame) << x;
-        ASSERT_EQ(bg().pixel(x, 226), kFrame) << x;
-    }
-    for (int y = 17; y <= 226; ++y) {
-        ASSERT_EQ(bg().pixel(41, y), kFrame) << y;
-        ASSERT_EQ(bg().pixel(714, y), kFrame) << y;
-    }
-    EXPECT_EQ(bg().pixel(40, 100), kFill);
-    EXPECT_EQ(bg().pixel(715, 100), kFill);
-    EXPECT_EQ(bg().pixel(100, 16), kFill);
-    EXPECT_EQ(bg().pixel(100, 227), kFill);
-
+    for (int x = 41; x <= 714; ++x)
+        ASSERT_EQ(std::pair(bg().pixel(x, 17), bg().pixel(x, 226)), std::pair(kFrame, kFrame)) << x;
+    for (int y = 17; y <= 226; ++y)
+        ASSERT_EQ(std::pair(bg().pixel(41, y), bg().pixel(714, y)), std::pair(kFrame, kFrame)) << y;
+    for (QPoint outside : {QPoint(40, 100), QPoint(715, 100), QPoint(100, 16), QPoint(100, 227)})
+        EXPECT_EQ(bg().pixel(outside), kFill) << outside.x() << ',' << outside.y();
     // Level grid rows, from column 42 up to the frame.
     for (int y : {40, 63, 87, 110, 133, 157, 180, 203}) {
-        EXPECT_EQ(bg().pixel(42, y), kGrid) << y;
-        EXPECT_EQ(bg().pixel(713, y), kGrid) << y;
-        EXPECT_EQ(bg().pixel(714, y), kFrame) << y;
-        EXPECT_EQ(bg().pixel(300, y - 1), kFill) << y;
+        EXPECT_EQ(std::tuple(bg().pixel(42, y), bg().pixel(713, y), bg().pixel(714, y), bg().pixel(300, y - 1)),
+                  std::tuple(kGrid, kGrid, kFrame, kFill)) << y;
     }
+
     // Frequency grid: 20, 50, 100, 1000, 10000 Hz and the 20 kHz line, rows 18..225.
     for (int x : {101, 177, 236, 429, 622, 681}) {
-        EXPECT_EQ(bg().pixel(x, 18), kGrid) << x;
-        EXPECT_EQ(bg().pixel(x, 225), kGrid) << x;
-        EXPECT_EQ(bg().pixel(x, 226), kFrame) << x;
-        EXPECT_EQ(bg().pixel(x + 1, 120), kFill) << x;
+        EXPECT_EQ(std::tuple(bg().pixel(x, 18), bg().pixel(x, 225), bg().pixel(x, 226), bg().pixel(x + 1, 120)),
+                  std::tuple(kGrid, kGrid, kFrame, kFill)) << x;
     }
     EXPECT_EQ(bg().pixel(430, 120), kFill); // the 1 kHz line sits one left of the 1 kHz curve column
 }
 
 TEST_F(GraphDrawing, LabelsSitAtTheirRows)
 {
-    // "+15dB" has its top at row 10, "-30dB" at row 219; nothing white above either.
-    EXPECT_TRUE(whiteIn(bg(), QRect(4, 10, 36, 12)));
-    EXPECT_FALSE(whiteIn(bg(), QRect(0, 0, 41, 10)));
-    EXPECT_TRUE(whiteIn(bg(), QRect(4, 219, 36, 12)));
-    EXPECT_FALSE(whiteIn(bg(), QRect(0, 212, 41, 7)));
-    // Frequency labels start at row 228, below the frame, the first at column 90.
-    EXPECT_TRUE(whiteIn(bg(), QRect(90, 228, 25, 12)));
-    EXPECT_TRUE(whiteIn(bg(), QRect(667, 228, 40, 12)));
-    EXPECT_FALSE(whiteIn(bg(), QRect(42, 227, 678, 1)));
-    // No label reaches into the plot area.
-    EXPECT_FALSE(whiteIn(bg(), QRect(42, 18, 672, 208)));
+    // "+15dB" has its top at row 10, "-30dB" at row 219, nothing white above either; frequency
+    // labels start at row 228, below the frame, the first at column 90; none reaches into the plot.
+    for (const auto& [area, white] : {std::pair{QRect(4, 10, 36, 12), true}, {QRect(0, 0, 41, 10), false},
+                                      {QRect(4, 219, 36, 12), true}, {QRect(0, 212, 41, 7), false},
+                                      {QRect(90, 228, 25, 12), true}, {QRect(667, 228, 40, 12), true},
+                                      {QRect(42, 227, 678, 1), false}, {QRect(42, 18, 672, 208), false}})
+        EXPECT_EQ(whiteIn(bg(), area), white) << area.x() << ',' << area.y();
 }
 
 TEST_F(GraphDrawing, FlatChannelIsOneLineOnRow86)
@@ -105,11 +82,9 @@ TEST_F(GraphDrawing, FlatChannelIsOneLineOnRow86)
         const QRgb colour = curveColour(c).rgb();
         for (int x = 42; x <= 713; ++x) {
             ASSERT_EQ(image.pixel(x, 86), colour) << c << ' ' << x;
-            ASSERT_NE(image.pixel(x, 85), colour) << c << ' ' << x;
-            ASSERT_NE(image.pixel(x, 87), colour) << c << ' ' << x;
+            ASSERT_TRUE(image.pixel(x, 85) != colour && image.pixel(x, 87) != colour) << c << ' ' << x;
         }
-        EXPECT_EQ(image.pixel(41, 86), kFrame);
-        EXPECT_EQ(image.pixel(714, 86), kFrame);
+        EXPECT_EQ(std::pair(image.pixel(41, 86), image.pixel(714, 86)), std::pair(kFrame, kFrame));
     }
 }
 
@@ -128,7 +103,6 @@ TEST_F(GraphDrawing, CurveBeyondTheImageIsClippedAndMarkersAreKeyed)
     for (int y = 0; y < 250; ++y)
         EXPECT_NE(image.pixel(60, y), blue) << y; // clipped, not drawn on the bottom row
     EXPECT_EQ(image.pixel(713, 86), blue);
-
     // Default band 0 sits at (99, 86): its ring shows, its background does not.
     const MarkerPosition m = responses.channel(0).markers[0];
     ASSERT_EQ(m, (MarkerPosition{99, 86}));
@@ -144,11 +118,9 @@ TEST(GraphPointer, HitRuleIsStrictAndLowestBandWins)
     std::array<MarkerPosition, kBandsPerChannel> markers{};
     for (int j = 0; j < kBandsPerChannel; ++j)
         markers[j] = {100 + 40 * j, 86};
-    EXPECT_EQ(hitBand(markers, 100 + 9, 86 - 9), 0);
-    EXPECT_EQ(hitBand(markers, 100 - 9, 86 + 9), 0);
-    EXPECT_EQ(hitBand(markers, 100 + 10, 86), -1);
-    EXPECT_EQ(hitBand(markers, 100, 86 - 10), -1);
-    EXPECT_EQ(hitBand(markers, 140 - 9, 86), 1);
+    for (const auto& [x, y, band] : {std::tuple{100 + 9, 86 - 9, 0}, {100 - 9, 86 + 9, 0}, {100 + 10, 86, -1},
+                                     {100, 86 - 10, -1}, {140 - 9, 86, 1}})
+        EXPECT_EQ(hitBand(markers, x, y), band) << x << ',' << y;
     // Overlapping markers: the lower band number is taken, though the higher one is drawn on top.
     markers[7] = {105, 90};
     EXPECT_EQ(hitBand(markers, 108, 92), 0);
@@ -164,10 +136,8 @@ TEST(GraphPointer, DragPositionsToCodes)
     };
     EXPECT_EQ(codes(430, 87), std::make_pair(136, 120));
     EXPECT_EQ(codes(430, 86), std::make_pair(136, 121));
-    EXPECT_EQ(codes(0, 86).first, 0);
-    EXPECT_EQ(codes(719, 86).first, 243);
-    EXPECT_EQ(codes(430, 0).second, 180);
-    EXPECT_EQ(codes(430, 249).second, 0);
+    EXPECT_EQ(std::pair(codes(0, 86).first, codes(719, 86).first), std::pair(0, 243));
+    EXPECT_EQ(std::pair(codes(430, 0).second, codes(430, 249).second), std::pair(180, 0));
     // Outside the image while the button is held: left of it 19.7 Hz, above it +12 dB.
     EXPECT_EQ(codes(-500, -500), std::make_pair(0, 180));
     EXPECT_EQ(codes(5000, 5000), std::make_pair(243, 0));
@@ -201,6 +171,7 @@ TEST(GraphResolution, RatioTwoDrawsLinesTextAndMarkersRatherThanEnlargingThem)
                 differing += image.pixel(x, y) != enlarged.pixel(x, y);
         EXPECT_GE(differing, least) << area.x() << ',' << area.y();
     }
+
     // Lines one image pixel wide on their graph pixel's first image row or column:
     // frame row 17, grid row 40, 1 kHz column 429; the flat curve on row 86.67 x 2
     // from the first image column of column 42 to the last of column 713.
@@ -234,56 +205,4 @@ TEST(GraphResolution, FractionalRatiosLeaveTheBackgroundAroundWhatIsDrawnAndEach
     }
     renderer.setDevicePixelRatio(1.0);
     EXPECT_EQ(renderer.background().constBits(), at100); // kept, not drawn again
-}
-
-struct GraphWindow : ::testing::Test {
-    QMainWindow window;
-    ParameterModel model;
-    ParameterEditor editor{model};
-    EditingContext editing;
-    std::unique_ptr<EqPage> page;
-    QLabel* graph = nullptr;
-
-    void SetUp() override
-    {
-        buildMainWindowLayout(window);
-        model.writeDefaults();
-        page = std::make_unique<EqPage>(window.centralWidget(), editor, editing);
-        window.findChild<QAbstractButton*>(QStringLiteral("btn_op0_eq"))->click(); // High
-        window.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-        graph = window.findChild<QLabel*>(QStringLiteral("img_eqbackground"));
-    }
-};
-
-// Also run with QT_SCALE_FACTOR=2: the same pointer positions give the same codes.
-TEST_F(GraphWindow, PointerCodesAreTheSameAtEveryRatio)
-{
-    EXPECT_EQ(graph->pixmap().size(), QSize(720, 250) * graph->devicePixelRatioF());
-    for (const auto& [offset, to, codes] : {std::tuple{QPoint(9, -9), QPoint(430, 86), std::pair{136, 121}},
-                                            {QPoint(-9, 9), QPoint(719, 249), std::pair{243, 0}}}) {
-        const MarkerPosition m = page->graph().responses().channel(1).markers[3];
-        QTest::mousePress(graph, Qt::LeftButton, {}, QPoint(m.x, m.y) + offset);
-        ASSERT_TRUE(page->graph().dragging());
-        QTest::mouseMove(graph, to);
-        QTest::mouseRelease(graph, Qt::LeftButton, {}, to);
-        EXPECT_EQ(std::pair(model.image[192], model.code16(194)), codes) << graph->devicePixelRatioF();
-    }
-}
-
-// Run with screens at 100 % and 200 % (two_screens.json): graph and icons follow the window's screen.
-TEST_F(GraphWindow, MovedToAScreenWithAnotherRatioItIsDrawnAgain)
-{
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.size() < 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
-        GTEST_SKIP() << "needs two screens of different ratios";
-    const QImage before = graph->pixmap().toImage();
-    for (QScreen* screen : {screens[1], screens[0]}) {
-        window.windowHandle()->setScreen(screen);
-        const qreal ratio = screen->devicePixelRatio();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return graph->pixmap().devicePixelRatio() == ratio; }, 2000)) << ratio;
-        for (const char* icon : {"img_connectstate", "img2", "img_EQBmp9"})
-            EXPECT_EQ(window.findChild<QLabel*>(QString::fromLatin1(icon))->pixmap().devicePixelRatio(), ratio) << icon;
-    }
-    EXPECT_EQ(graph->pixmap().toImage(), before); // back at 100 %: the same picture, the same channel
 }

@@ -11,39 +11,35 @@ using namespace talvex::testing;
 namespace {
 
 // The writes of one chunk the amplifier received, in order.
-std::vector<std::vector<std::uint8_t>> writesOf(const std::vector<std::vector<std::uint8_t>>& frames, int command,
-                                                int subIndex)
+std::vector<Bytes> writesOf(const std::vector<Bytes>& frames, int command, int subIndex)
 {
-    std::vector<std::vector<std::uint8_t>> writes;
-    for (const auto& f : frames)
-        if (f.size() > 10 && f[4] == frame::kOpWrite && f[6] == command && f[7] == subIndex)
-            writes.push_back(f);
+    std::vector<Bytes> writes;
+    std::copy_if(frames.begin(), frames.end(), std::back_inserter(writes), [&](const Bytes& f) {
+        return f.size() > 10 && isWrite(f) && f[6] == command && f[7] == subIndex;
+    });
     return writes;
 }
 
-int metersAfter(const std::vector<std::vector<std::uint8_t>>& frames, std::size_t from)
+int metersAfter(const std::vector<Bytes>& frames, std::size_t from)
 {
-    int count = 0;
-    for (std::size_t i = from; i < frames.size(); ++i)
-        count += frames[i][6] == frame::kCmdMeters;
-    return count;
+    return int(std::count_if(frames.begin() + std::ptrdiff_t(from), frames.end(),
+                             [](const Bytes& f) { return commandOf(f) == frame::kCmdMeters; }));
 }
 
 } // namespace
 
-class StripWindowTest : public WindowTest {};
+using StripWindowTest = WindowTest;
 
 TEST_F(StripWindowTest, MuteClicksGoOutOncePerTick)
 {
     makeWindow();
-    auto* mute = control<QAbstractButton>("btn_op0_mute");
+    QAbstractButton* mute = button("btn_op0_mute");
     mute->click(); // before the first group: the button and the image change, nothing is sent
     EXPECT_EQ(window->model().image[144], 1);
     EXPECT_EQ(face("btn_op0_mute"), QColor(255, 0, 0));
     connectAndRead();
     EXPECT_TRUE(writesOf(frames, 1, 0).empty());
     EXPECT_EQ(window->model().image[144], 0); // the device's value replaced it
-
     // A tick between the two clicks: two writes of chunk 18, muted then unmuted.
     QTest::mouseClick(mute, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return writesOf(frames, 1, 0).size() == 1; }, 2000));
@@ -54,7 +50,6 @@ TEST_F(StripWindowTest, MuteClicksGoOutOncePerTick)
     EXPECT_EQ(writes[0][10], 1);
     EXPECT_EQ(writes[1][10], 0);
     EXPECT_EQ(amp.image()[144], 0);
-
     // Both clicks between the same two ticks: one write with the final value.
     const std::size_t before = frames.size();
     mute->click();

@@ -1,34 +1,29 @@
 #include "presets/group_file.h"
 
-#include <gtest/gtest.h>
+#include "support/files.h"
+#include "support/group_images.h"
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <random>
 
 using namespace talvex::groupfile;
+using talvex::testing::patternImage;
+using talvex::testing::storedGroupTexts;
 
 namespace {
 
-GroupImage patternImage(int seed)
-{
-    GroupImage image{};
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = std::uint8_t(i * 7 + std::size_t(seed) * 31);
-    return image;
-}
+std::string allGroupsFile() { return *formatAllGroups(storedGroupTexts()); }
 
-std::vector<std::string> twentyGroups()
+// Where a damaged text went wrong: group, line, column and pair.
+std::tuple<int, int, int, int> placeOf(const ParseResult& parsed)
 {
-    std::vector<std::string> texts;
-    for (int g = 1; g <= kStoredGroups; ++g)
-        texts.push_back(makeGroupText(patternImage(g), 0, g, 0x29));
-    return texts;
+    EXPECT_EQ(parsed.status, Status::Damaged);
+    return {parsed.fault.group, parsed.fault.line, parsed.fault.column, parsed.fault.pair};
 }
-
-std::string allGroupsFile() { return *formatAllGroups(twentyGroups()); }
+bool names(const ParseResult& parsed, const std::string& words)
+{
+    return parsed.fault.reason.find(words) != std::string::npos;
+}
 
 // Replaces line n (counting from 1) of a CR LF file.
 std::string withLine(const std::string& file, int n, const std::string& line)
@@ -66,11 +61,8 @@ TEST(GroupFile, OneGroupRoundTripIsTwoCrLfLines)
     EXPECT_EQ(parsed.groups[0].image, image);
     EXPECT_EQ(parsed.groups[0].text, text);
     const Header header = headerOf(text);
-    EXPECT_EQ(header.address, 2);
-    EXPECT_EQ(header.marker, 0x52);
-    EXPECT_EQ(header.command, 0x28);
-    EXPECT_EQ(header.length, 640);
-    EXPECT_EQ(header.end, 0xAA);
+    EXPECT_EQ(std::tuple(header.address, header.marker, header.command, header.length, header.end),
+              std::tuple(2, 0x52, 0x28, 640, 0xAA));
 }
 
 TEST(GroupFile, AGroupTextSplitAnywhereOrKeptWholeLoads)
@@ -85,6 +77,7 @@ TEST(GroupFile, AGroupTextSplitAnywhereOrKeptWholeLoads)
             ASSERT_EQ(parsed.groups[0].image, image) << split;
         }
     }
+
     // Without a final line end, and with a byte order mark in front.
     EXPECT_TRUE(parseOneGroup(text).ok());
     EXPECT_TRUE(parseOneGroup("\xEF\xBB\xBF" + text + "\r\n").ok());
@@ -103,8 +96,7 @@ TEST(GroupFile, LowerCaseHexAndForeignHeadersAreAccepted)
     ASSERT_TRUE(parsed.ok()) << parsed.fault.reason;
     EXPECT_EQ(parsed.groups[0].image, image);
     EXPECT_EQ(parsed.groups[0].text, text); // kept as stored
-    EXPECT_EQ(headerOf(text).address, 6);
-    EXPECT_EQ(headerOf(text).index, 7);
+    EXPECT_EQ(std::pair(headerOf(text).address, headerOf(text).index), std::pair(6, 7));
 }
 
 TEST(GroupFile, OneGroupFaultsNameTheirPlace)
@@ -119,43 +111,28 @@ TEST(GroupFile, OneGroupFaultsNameTheirPlace)
         const ParseResult parsed = parseOneGroup(wrong);
         ASSERT_EQ(parsed.status, Status::Damaged) << length;
         EXPECT_EQ(parsed.fault.pair, 0);
-        EXPECT_NE(parsed.fault.reason.find(std::to_string(length) + " characters"), std::string::npos)
-            << parsed.fault.reason;
+        EXPECT_TRUE(names(parsed, std::to_string(length) + " characters")) << parsed.fault.reason;
     }
 
     // Character 701 (line 2, column 49 once split in two): second of pair 351.
     std::string bad = *formatOneGroup(text);
     bad[kFirstLineLength + 2 + 48] = 'G';
     ParseResult parsed = parseOneGroup(bad);
-    ASSERT_EQ(parsed.status, Status::Damaged);
-    EXPECT_EQ(parsed.fault.group, 1);
-    EXPECT_EQ(parsed.fault.pair, 351);
-    EXPECT_EQ(parsed.fault.line, 2);
-    EXPECT_EQ(parsed.fault.column, 49);
-    EXPECT_NE(parsed.fault.reason.find("pair 351"), std::string::npos) << parsed.fault.reason;
-    EXPECT_NE(parsed.fault.reason.find("line 2, character 49"), std::string::npos) << parsed.fault.reason;
-
+    EXPECT_EQ(placeOf(parsed), std::tuple(1, 2, 49, 351));
+    EXPECT_TRUE(names(parsed, "pair 351") && names(parsed, "line 2, character 49")) << parsed.fault.reason;
     // A pair that straddles the two lines, wrong in its second half.
     std::string straddle = text.substr(0, 651) + "\r\n" + text.substr(651) + "\r\n";
     straddle[651 + 2] = ' ';
-    parsed = parseOneGroup(straddle);
-    ASSERT_EQ(parsed.status, Status::Damaged);
-    EXPECT_EQ(parsed.fault.pair, 326);
-    EXPECT_EQ(parsed.fault.line, 2);
-    EXPECT_EQ(parsed.fault.column, 1);
-
+    EXPECT_EQ(placeOf(parseOneGroup(straddle)), std::tuple(1, 2, 1, 326));
     // The header must be hex too, though it is not used.
     std::string header = text;
     header[0] = 'X';
-    parsed = parseOneGroup(header);
-    EXPECT_EQ(parsed.fault.pair, 1);
-    EXPECT_EQ(parsed.fault.line, 1);
-    EXPECT_EQ(parsed.fault.column, 1);
+    EXPECT_EQ(placeOf(parseOneGroup(header)), std::tuple(1, 1, 1, 1));
 }
 
 TEST(GroupFile, AllGroupsRoundTripKeepsTheOrder)
 {
-    const auto texts = twentyGroups();
+    const auto texts = storedGroupTexts();
     const std::string file = allGroupsFile();
     EXPECT_EQ(splitLines(file).size(), 40u);
     const ParseResult parsed = parseAllGroups(file);
@@ -183,20 +160,15 @@ TEST(GroupFile, AllGroupsFaults)
         (thirtyNine += lines[i]) += "\r\n";
     for (const auto& [content, count] : {std::pair{thirtyNine, "39"}, std::pair{fortyOne, "41"}}) {
         const ParseResult parsed = parseAllGroups(content);
-        ASSERT_EQ(parsed.status, Status::Damaged);
-        EXPECT_EQ(parsed.fault.group, 0);
-        EXPECT_NE(parsed.fault.reason.find(std::string("has ") + count + " lines"), std::string::npos)
-            << parsed.fault.reason;
+        EXPECT_EQ(std::get<0>(placeOf(parsed)), 0);
+        EXPECT_TRUE(names(parsed, std::string("has ") + count + " lines")) << parsed.fault.reason;
     }
 
     // Only group 20 one character too long.
-    ParseResult parsed = parseAllGroups(withLine(file, 40, std::string(lines[39]) + "0"));
-    ASSERT_EQ(parsed.status, Status::Damaged);
-    EXPECT_EQ(parsed.fault.group, 20);
+    const ParseResult parsed = parseAllGroups(withLine(file, 40, std::string(lines[39]) + "0"));
+    EXPECT_EQ(std::get<0>(placeOf(parsed)), 20);
     EXPECT_TRUE(parsed.groups.empty());
-    EXPECT_NE(parsed.fault.reason.find("group 20 (lines 39 and 40) holds 1305 characters"), std::string::npos)
-        << parsed.fault.reason;
-
+    EXPECT_TRUE(names(parsed, "group 20 (lines 39 and 40) holds 1305 characters")) << parsed.fault.reason;
     // Group 7 moved by one character between its lines still reads; a bad pair
     // in group 12 is named by its file line.
     std::string moved = withLine(file, 13, std::string(lines[12]) + std::string(lines[13].substr(0, 1)));
@@ -204,52 +176,41 @@ TEST(GroupFile, AllGroupsFaults)
     EXPECT_TRUE(parseAllGroups(moved).ok());
     std::string bad(lines[23]);
     bad[10] = 'z';
-    parsed = parseAllGroups(withLine(file, 24, bad));
-    ASSERT_EQ(parsed.status, Status::Damaged);
-    EXPECT_EQ(parsed.fault.group, 12);
-    EXPECT_EQ(parsed.fault.line, 24);
-    EXPECT_EQ(parsed.fault.column, 11);
-    EXPECT_EQ(parsed.fault.pair, 326 + 6);
+    EXPECT_EQ(placeOf(parseAllGroups(withLine(file, 24, bad))), std::tuple(12, 24, 11, 326 + 6));
 }
 
 TEST(GroupFile, HugeAndBinaryFilesAreDamagedNotRead)
 {
     std::string huge = allGroupsFile();
     huge.resize(kMaxFileBytes + 1, '0');
-    EXPECT_EQ(parseAllGroups(huge).status, Status::Damaged);
-    EXPECT_EQ(parseOneGroup(huge).status, Status::Damaged);
-
     std::mt19937 random(7);
     std::string binary(26000, '\0');
     for (char& c : binary)
         c = char(random());
-    EXPECT_EQ(parseAllGroups(binary).status, Status::Damaged);
-    EXPECT_EQ(parseOneGroup(binary).status, Status::Damaged);
+    for (const std::string* content : {&huge, &binary}) {
+        EXPECT_EQ(parseAllGroups(*content).status, Status::Damaged);
+        EXPECT_EQ(parseOneGroup(*content).status, Status::Damaged);
+    }
+
     // NUL bytes where the digits should be.
     std::string nuls = *formatOneGroup(makeGroupText(patternImage(2), 0, 0, 0x28));
     std::fill(nuls.begin() + 100, nuls.begin() + 110, '\0');
     const ParseResult parsed = parseOneGroup(nuls);
     ASSERT_EQ(parsed.status, Status::Damaged);
-    EXPECT_NE(parsed.fault.reason.find("byte 0x00"), std::string::npos) << parsed.fault.reason;
+    EXPECT_TRUE(names(parsed, "byte 0x00")) << parsed.fault.reason;
 }
 
 TEST(GroupFile, ReadFileStopsJustPastTheLimit)
 {
-    const auto dir = std::filesystem::temp_directory_path() / "talvex-group-file-test";
-    std::filesystem::create_directories(dir);
-    const auto path = dir / "big.datgrp";
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << std::string(kMaxFileBytes + 4096, 'A');
-    }
-    auto content = readFile(path);
+    const talvex::testing::TempFolder dir;
+    talvex::testing::writeText(dir / "big.datgrp", std::string(kMaxFileBytes + 4096, 'A'));
+    auto content = readFile(dir / "big.datgrp");
     ASSERT_TRUE(content);
     EXPECT_EQ(content->size(), kMaxFileBytes + 1);
     std::string error;
     EXPECT_FALSE(readFile(dir / "missing.datgrp", &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(readFile(dir, &error));
-    std::filesystem::remove_all(dir);
+    EXPECT_FALSE(readFile(dir.dir, &error));
 }
 
 // Either digit of a pair spoils it: the low one alone, with every kind of neighbour of the hex ranges.

@@ -9,14 +9,6 @@ namespace {
 
 bool isRead(const frame::Frame& f, int command) { return f.operation == frame::kOpRead && f.command == command; }
 
-std::vector<std::string> storedGroupTexts()
-{
-    std::vector<std::string> texts;
-    for (int g = 1; g <= 20; ++g)
-        texts.push_back(makeGroupText(patternImage(g), 0, g, frame::kCmdStoredGroup));
-    return texts;
-}
-
 } // namespace
 
 TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
@@ -24,34 +16,26 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
     const QString file = path("all.datgrp");
     dialogs.answers = {file};
     transfer->saveAllGroupsToFile();
-    EXPECT_TRUE(transfer->readGroupsTimer.isActive());
+    EXPECT_TRUE(transfer->readGroupsTimer.isActive() && progressShown && !progressAnimated);
     EXPECT_FALSE(pulse.isActive());
     EXPECT_TRUE(watchdog.isActive()); // replies keep the link alive during the reads
-    EXPECT_TRUE(progressShown);
-    EXPECT_FALSE(progressAnimated);
 
-    const auto texts = storedGroupTexts();
     for (int g = 1; g <= 20; ++g) {
         transfer->readNextStoredGroup();
         const auto frames = takeFrames();
         ASSERT_EQ(frames.size(), 1u);
-        EXPECT_TRUE(isRead(frames[0], frame::kCmdStoredGroup));
-        EXPECT_EQ(frames[0].index, g);
+        EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpRead, frame::kCmdStoredGroup, g));
         EXPECT_EQ(bar, g == 20 ? 0 : 5 * g);
         EXPECT_TRUE(dialogs.asked.empty());
-        transfer->storedGroupReceived(frame::Reply{frameBytes(texts[std::size_t(g - 1)])});
+        transfer->storedGroupReceived(replyOf(texts[std::size_t(g - 1)]));
     }
     ASSERT_EQ(dialogs.asked.size(), 1u);
-    const auto& asked = dialogs.asked[0];
-    EXPECT_TRUE(asked.save);
-    EXPECT_EQ(asked.options.name, "dlgSave_20grp");
+    EXPECT_TRUE(dialogs.asked[0].save);
+    EXPECT_EQ(dialogs.asked[0].options.name, "dlgSave_20grp");
 
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
-    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
-    EXPECT_FALSE(transfer->replyDeadline().isActive());
-    EXPECT_FALSE(progressShown);
-    EXPECT_TRUE(idle());
-    EXPECT_FALSE(transfer->busy());
+    EXPECT_FALSE(transfer->readGroupsTimer.isActive() || transfer->replyDeadline().isActive());
+    EXPECT_TRUE(!progressShown && idle() && !transfer->busy());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -59,13 +43,7 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
 {
     const QString file = path("all.datgrp");
     dialogs.answers = {file};
-    transfer->saveAllGroupsToFile();
-    const auto texts = storedGroupTexts();
-    for (int g = 1; g <= 20; ++g) {
-        transfer->readNextStoredGroup();
-        if (g != 7)
-            transfer->storedGroupReceived(frame::Reply{frameBytes(texts[std::size_t(g - 1)])});
-    }
+    saveAll(7);
     // The twentieth reply came, but one before it did not: wait a while.
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_FALSE(transfer->readGroupsTimer.isActive());
@@ -74,45 +52,30 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
     transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
     EXPECT_TRUE(dialogs.asked.empty());
-    EXPECT_FALSE(QFile::exists(file));
-    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
+    EXPECT_FALSE(QFile::exists(file) || transfer->readGroupsTimer.isActive());
     EXPECT_TRUE(idle());
     EXPECT_EQ(takeFrames().size(), 20u); // no read beyond group 20
 }
 
 TEST_F(PresetsTest, SaveAllCancelledOrUnwritable)
 {
-    const auto texts = storedGroupTexts();
-    auto runSave = [&] {
-        transfer->saveAllGroupsToFile();
-        for (int g = 1; g <= 20; ++g) {
-            transfer->readNextStoredGroup();
-            transfer->storedGroupReceived(frame::Reply{frameBytes(texts[std::size_t(g - 1)])});
-        }
-    };
-    runSave(); // the dialog is cancelled (no answer queued)
+    saveAll(); // the dialog is cancelled (no answer queued)
     EXPECT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(idle());
-
+    EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     // A folder that cannot exist: below a regular file.
     const QString blocker = path("plain-file");
     writeFile(blocker, "x");
     const QString impossible = blocker + "/all.datgrp";
     dialogs.answers = {impossible};
-    runSave();
+    saveAll();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith("Could not save \"" + QDir::toNativeSeparators(impossible) + "\": "))
         << prompts.messages[0].toStdString();
     EXPECT_FALSE(prompts.messages[0].endsWith(": ")); // the reason follows
-    EXPECT_EQ(readFile(blocker), "x");
-    EXPECT_TRUE(idle());
-
+    EXPECT_TRUE(readFile(blocker) == "x" && idle());
     // An existing file is replaced whole, and only when the new one is complete.
-    const QString file = path("old.datgrp");
-    writeFile(file, "old contents");
-    dialogs.answers = {file};
-    runSave();
+    const QString file = offerFile("old.datgrp", "old contents");
+    saveAll();
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2); // no temporary left behind
 }
@@ -120,19 +83,15 @@ TEST_F(PresetsTest, SaveAllCancelledOrUnwritable)
 TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
 {
     // Groups saved from another device, with headers that say nothing useful.
-    std::vector<std::string> texts;
+    std::vector<std::string> foreign;
     for (int g = 1; g <= 20; ++g)
-        texts.push_back(makeGroupText(patternImage(g), 6, 0, frame::kCmdCurrentGroup));
-    const QString file = path("all.datgrp");
-    writeFile(file, *groupfile::formatAllGroups(texts));
-    dialogs.answers = {file};
+        foreign.push_back(makeGroupText(patternImage(g), 6, 0, frame::kCmdCurrentGroup));
+    offerFile("all.datgrp", *groupfile::formatAllGroups(foreign));
     transfer->loadAllGroupsFromFile();
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_FALSE(dialogs.asked[0].save);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_20grp");
-    EXPECT_TRUE(transfer->writeGroupsTimer.isActive());
-    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
-    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(transfer->writeGroupsTimer.isActive() && timersStopped() && progressShown);
     EXPECT_TRUE(takeFrames().empty());
 
     for (int n = 0; n < 20; ++n) {
@@ -140,9 +99,7 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
         EXPECT_EQ(bar, 5 * n);
         const auto frames = takeFrames();
         ASSERT_EQ(frames.size(), 1u) << n;
-        EXPECT_EQ(frames[0].operation, frame::kOpWrite);
-        EXPECT_EQ(frames[0].command, frame::kCmdStoredGroup);
-        EXPECT_EQ(frames[0].index, n + 1);
+        EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup, n + 1));
         const auto image = patternImage(n + 1);
         EXPECT_EQ(frames[0].payload, std::vector<std::uint8_t>(image.begin(), image.end()));
         EXPECT_TRUE(transfer->busy());
@@ -154,25 +111,22 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_TRUE(isRead(frames[0], frame::kCmdReadPresetNames));
-    EXPECT_FALSE(transfer->writeGroupsTimer.isActive());
-    EXPECT_FALSE(watchdog.isActive());
+    EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || watchdog.isActive());
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(transfer->busy()); // until the read-all ends with the group reply
-    transfer->currentGroupReceived(frame::Reply{frameBytes(texts[0])});
-    EXPECT_FALSE(transfer->busy());
-    EXPECT_FALSE(transfer->replyDeadline().isActive());
+    transfer->currentGroupReceived(replyOf(foreign[0]));
+    EXPECT_FALSE(transfer->busy() || transfer->replyDeadline().isActive());
 }
 
 TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
 {
-    const std::string good = *groupfile::formatAllGroups(storedGroupTexts());
+    const std::string good = *groupfile::formatAllGroups(texts);
     const auto lines = groupfile::splitLines(good);
     std::string thirtyNine;
     for (std::size_t i = 0; i < 39; ++i)
         (thirtyNine += lines[i]) += "\r\n";
     std::string lastTooLong = good;
     lastTooLong.insert(lastTooLong.size() - 2, "0");
-    std::string huge(groupfile::kMaxFileBytes + 10, 'A');
     std::string binary = "\x89PNG\r\n\x1a\n";
     binary.append(4000, '\xff');
 
@@ -180,13 +134,11 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
         {thirtyNine, "the file has 39 lines, 40 expected"},
         {good + "\r\n", "the file has 41 lines"},
         {lastTooLong, "group 20 (lines 39 and 40) holds 1305 characters"},
-        {huge, "the file is larger than 1 MiB"},
+        {std::string(groupfile::kMaxFileBytes + 10, 'A'), "the file is larger than 1 MiB"},
         {binary, "the file has"},
     };
     for (const auto& [content, why] : cases) {
-        const QString file = path("bad.datgrp");
-        writeFile(file, content);
-        dialogs.answers = {file};
+        offerFile("bad.datgrp", content);
         prompts.messages.clear();
         prompts.details.clear();
         pulse.stop();
@@ -195,55 +147,41 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
         ASSERT_EQ(prompts.details.size(), 1); // the reason, behind the message
         EXPECT_TRUE(prompts.details[0].startsWith(why)) << prompts.details[0].toStdString();
         EXPECT_TRUE(transport.serialWrites.empty());
-        EXPECT_FALSE(transfer->writeGroupsTimer.isActive());
+        EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || transfer->busy());
         EXPECT_TRUE(idle());
-        EXPECT_FALSE(transfer->busy());
     }
 
     // Cancelled, empty and unreadable: nothing sent, timers running.
     prompts.messages.clear();
-    const QString empty = path("empty.datgrp");
-    writeFile(empty, "");
+    const QString empty = offerFile("empty.datgrp", "");
     for (const QString& answer : {QString(), empty}) {
         dialogs.answers = {answer};
         pulse.stop();
         transfer->loadAllGroupsFromFile();
-        EXPECT_TRUE(prompts.messages.isEmpty());
-        EXPECT_TRUE(idle());
+        EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     }
     dialogs.answers = {path("missing.datgrp")};
     transfer->loadAllGroupsFromFile();
     ASSERT_EQ(prompts.messages.size(), 1);
     EXPECT_TRUE(prompts.messages[0].startsWith("Could not open")) << prompts.messages[0].toStdString();
-    EXPECT_TRUE(transport.serialWrites.empty());
-    EXPECT_TRUE(idle());
+    EXPECT_TRUE(transport.serialWrites.empty() && idle());
 }
 
 TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
 {
-    const QString file = path("all.datgrp");
-    writeFile(file, *groupfile::formatAllGroups(storedGroupTexts()));
-    dialogs.answers = {file};
-    transfer->loadAllGroupsFromFile();
-    for (int n = 0; n < 5; ++n)
-        transfer->writeNextStoredGroup();
+    loadAll(5);
     EXPECT_EQ(takeFrames().size(), 5u);
     // The window closes the link: the ticks after it, if any, send nothing.
     link.connected = false;
     transfer->writeNextStoredGroup();
     EXPECT_TRUE(takeFrames().empty());
     transfer->linkLost();
-    EXPECT_FALSE(transfer->writeGroupsTimer.isActive());
-    EXPECT_FALSE(transfer->busy());
+    EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || transfer->busy());
     EXPECT_EQ(transfer->groupCounter(), 0);
-    // Nothing is revived on a closed link.
-    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
-
+    EXPECT_TRUE(timersStopped()); // nothing is revived on a closed link
     // Connected again, a new load starts from group 1.
     link.connected = true;
-    dialogs.answers = {file};
-    transfer->loadAllGroupsFromFile();
-    transfer->writeNextStoredGroup();
+    loadAll(1);
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].index, 1);
@@ -251,18 +189,9 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
 
 TEST_F(PresetsTest, LinkLostDuringTheReadAllPauseSendsNoRead)
 {
-    const QString file = path("all.datgrp");
-    writeFile(file, *groupfile::formatAllGroups(storedGroupTexts()));
-    dialogs.answers = {file};
-    transfer->loadAllGroupsFromFile();
-    for (int n = 0; n < 20; ++n)
-        transfer->writeNextStoredGroup();
+    loadAll(20);
     takeFrames();
-    duringDelay = [this] {
-        link.connected = false;
-        transfer->linkLost();
-        link.connected = true; // and even connected again before the pause ends
-    };
+    loseLinkDuringPause(true); // and even connected again before the pause ends
     transfer->writeNextStoredGroup();
     EXPECT_TRUE(takeFrames().empty());
     EXPECT_FALSE(transfer->busy());
@@ -275,36 +204,29 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     text.replace(text.size() - 4, 2, "00");
     for (char& c : text)
         c = char(std::tolower(static_cast<unsigned char>(c)));
-    const QString file = path("one.datdsp");
     // Split at an odd place and ending in LF only.
-    writeFile(file, text.substr(0, 1001) + "\n" + text.substr(1001) + "\n");
-    dialogs.answers = {file};
+    const QString file = offerFile("one.datdsp", text.substr(0, 1001) + "\n" + text.substr(1001) + "\n");
     transfer->loadOneGroupFromFile();
 
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_onegrp");
-    EXPECT_TRUE(progressShown);
-    EXPECT_TRUE(progressAnimated);
+    EXPECT_TRUE(progressShown && progressAnimated);
     EXPECT_EQ(delays, std::vector<int>{9700});
-    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
+    EXPECT_TRUE(timersStopped());
     // The head goes out alone, then the block with a checksum over both.
     ASSERT_EQ(transport.serialWrites.size(), 3u);
     EXPECT_EQ(transport.serialWrites[0].size(), 10u);
     EXPECT_EQ(transport.serialWrites[1].size(), 642u);
     const auto frames = sentFrames(); // checks every checksum
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[0].operation, frame::kOpWrite);
-    EXPECT_EQ(frames[0].command, frame::kCmdCurrentGroup);
-    EXPECT_EQ(frames[0].index, 0);
+    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpWrite, frame::kCmdCurrentGroup, 0));
     EXPECT_EQ(frames[0].address, 0);
     const auto image = patternImage(4);
     EXPECT_EQ(frames[0].payload, std::vector<std::uint8_t>(image.begin(), image.end()));
     EXPECT_TRUE(isRead(frames[1], frame::kCmdCurrentGroup));
-    EXPECT_TRUE(transfer->busy());
-    EXPECT_TRUE(transfer->replyDeadline().isActive());
-
+    EXPECT_TRUE(transfer->busy() && transfer->replyDeadline().isActive());
     // In broadcast mode the read-back goes to the selected device alone.
-    transfer->currentGroupReceived(frame::Reply{frameBytes(text)});
+    transfer->currentGroupReceived(replyOf(text));
     EXPECT_FALSE(transfer->busy());
     transport.serialWrites.clear();
     sender.broadcast = true;
@@ -323,20 +245,15 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     std::string badPair = text;
     badPair[600] = 'x';
     for (const std::string& content : {text.substr(1), text + "0", badPair}) {
-        const QString file = path("bad.datdsp");
-        writeFile(file, content);
-        dialogs.answers = {file};
+        offerFile("bad.datdsp", content);
         prompts.messages.clear();
         transfer->loadOneGroupFromFile();
         EXPECT_EQ(prompts.messages, QStringList{"File damaged."});
-        EXPECT_TRUE(transport.serialWrites.empty());
-        EXPECT_TRUE(idle());
+        EXPECT_TRUE(transport.serialWrites.empty() && idle());
     }
     prompts.messages.clear();
     transfer->loadOneGroupFromFile(); // cancelled
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_TRUE(idle());
-
+    EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     // Not connected: not even the dialog.
     link.connected = false;
     const std::size_t asked = dialogs.asked.size();
@@ -347,50 +264,40 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     EXPECT_EQ(dialogs.asked.size(), asked);
     EXPECT_TRUE(transport.serialWrites.empty());
     link.connected = true;
-
     // The link goes during the 9.7 s pause: no read-back, nothing restarted.
-    const QString file = path("one.datdsp");
-    writeFile(file, *groupfile::formatOneGroup(text));
-    dialogs.answers = {file};
-    duringDelay = [this] {
-        link.connected = false;
-        transfer->linkLost();
-    };
+    offerFile("one.datdsp", *groupfile::formatOneGroup(text));
+    loseLinkDuringPause(false);
     transfer->loadOneGroupFromFile();
     const auto frames = sentFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].operation, frame::kOpWrite);
-    EXPECT_FALSE(transfer->busy());
-    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
+    EXPECT_TRUE(!transfer->busy() && timersStopped());
 }
 
 TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
 {
     transfer->saveOneGroupToFile();
     EXPECT_EQ(delays, std::vector<int>{50});
-    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
+    EXPECT_TRUE(timersStopped());
     auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_TRUE(isRead(frames[0], frame::kCmdCurrentGroup));
-    EXPECT_EQ(frames[0].index, 0);
+    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
     EXPECT_TRUE(transfer->oneGroupSaveRequested());
 
     const std::string text = makeGroupText(patternImage(8), 0, 0, frame::kCmdCurrentGroup);
-    transfer->currentGroupReceived(frame::Reply{frameBytes(text)}); // cancelled
+    transfer->currentGroupReceived(replyOf(text)); // cancelled
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_TRUE(dialogs.asked[0].save);
     EXPECT_EQ(dialogs.asked[0].options.name, "dlgSave_onegrp2pc");
-    EXPECT_TRUE(transfer->oneGroupSaveRequested());
-    EXPECT_FALSE(transfer->busy());
-
+    EXPECT_TRUE(transfer->oneGroupSaveRequested() && !transfer->busy());
     // The next current-group reply (a preset load, say) asks again.
     const QString file = path("one.datdsp");
     dialogs.answers = {file};
-    transfer->currentGroupReceived(frame::Reply{frameBytes(text)});
+    transfer->currentGroupReceived(replyOf(text));
     EXPECT_EQ(dialogs.asked.size(), 2u);
     EXPECT_FALSE(transfer->oneGroupSaveRequested());
     EXPECT_EQ(readFile(file), *groupfile::formatOneGroup(text));
-    transfer->currentGroupReceived(frame::Reply{frameBytes(text)});
+    transfer->currentGroupReceived(replyOf(text));
     EXPECT_EQ(dialogs.asked.size(), 2u);
 }
 
@@ -401,10 +308,8 @@ TEST_F(PresetsTest, AwaitedReplyThatNeverComesRestoresTheTimers)
     progressShown = true;
     transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"The device did not send its settings; nothing was saved."});
-    EXPECT_FALSE(transfer->oneGroupSaveRequested());
-    EXPECT_FALSE(progressShown);
+    EXPECT_FALSE(transfer->oneGroupSaveRequested() || progressShown || transfer->busy());
     EXPECT_TRUE(idle());
-    EXPECT_FALSE(transfer->busy());
 }
 
 TEST_F(PresetsTest, OneTransferAtATime)
@@ -413,9 +318,8 @@ TEST_F(PresetsTest, OneTransferAtATime)
     transfer->loadAllGroupsFromFile();
     transfer->loadOneGroupFromFile();
     transfer->saveOneGroupToFile();
-    EXPECT_TRUE(dialogs.asked.empty());
-    EXPECT_FALSE(transfer->oneGroupSaveRequested());
-    window.findChild<QAbstractButton*>("btn_load2dev")->click();
+    EXPECT_TRUE(dialogs.asked.empty() && !transfer->oneGroupSaveRequested());
+    click("btn_load2dev");
     EXPECT_TRUE(delays.empty());
     transfer->linkLost();
     EXPECT_FALSE(transfer->busy());

@@ -26,34 +26,26 @@ void typeCharacter(QWidget* box, Qt::Key key, const QString& text)
 
 class PresetPanelTest : public PresetsTest {
 protected:
-    QComboBox* load() { return window.findChild<QComboBox*>("cbb_load2dev"); }
-    QComboBox* save() { return window.findChild<QComboBox*>("cbb_save2dev"); }
-    QLineEdit* box() { return window.findChild<QLineEdit*>("edt_save2dev"); }
-    QAbstractButton* button(const char* name) { return window.findChild<QAbstractButton*>(name); }
-    // The user picks a save slot.
-    void chooseSlot(int item)
-    {
-        save()->setCurrentIndex(item);
-        emit save()->activated(item);
-    }
+    QComboBox* load() { return combo("cbb_load2dev"); }
+    QComboBox* save() { return combo("cbb_save2dev"); }
+    QLineEdit* box() { return control<QLineEdit>("edt_save2dev"); }
 };
 
 TEST_F(PresetPanelTest, SaveTrimsPadsAndQueuesTheName)
 {
     save()->setCurrentIndex(5); // "Pre5:"
     box()->setText("  Live 1 ");
-    button("btn_save2dev")->click();
+    click("btn_save2dev");
     EXPECT_EQ(box()->text(), "Live 1");
     EXPECT_EQ(nameOf(model, 6), "Live 1              ");
     EXPECT_EQ(model.systemRecord[0], 6);
     EXPECT_TRUE(model.pending[kPresetNameChunk]);
-    EXPECT_EQ(load()->itemText(5), "Pre5:Live 1");
-    EXPECT_EQ(load()->currentIndex(), 5);
+    EXPECT_EQ(std::pair(load()->itemText(5), load()->currentIndex()), std::pair(QString("Pre5:Live 1"), 5));
     EXPECT_TRUE(transport.serialWrites.empty()); // queued, not sent
 
     save()->setCurrentIndex(0);
     box()->clear();
-    button("btn_save2dev")->click();
+    click("btn_save2dev");
     EXPECT_EQ(nameOf(model, 1), std::string(20, ' '));
     EXPECT_EQ(load()->itemText(0), "Usr0:");
 }
@@ -63,16 +55,15 @@ TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
     link.connected = false;
     save()->setCurrentIndex(2);
     box()->setText(" x ");
-    button("btn_save2dev")->click();
-    button("btn_load2dev")->click();
+    click("btn_save2dev");
+    click("btn_load2dev");
     EXPECT_EQ(box()->text(), " x ");
-    EXPECT_FALSE(model.pending[kPresetNameChunk]);
+    EXPECT_FALSE(model.pending[kPresetNameChunk] || progressShown);
     EXPECT_TRUE(delays.empty());
-    EXPECT_FALSE(progressShown);
 
     link.connected = true;
     save()->setCurrentIndex(-1); // a last preset above 8 selects nothing
-    button("btn_save2dev")->click();
+    click("btn_save2dev");
     EXPECT_FALSE(model.pending[kPresetNameChunk]);
 }
 
@@ -80,7 +71,7 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
 {
     save()->setCurrentIndex(2);
     box()->setText("Hall");
-    button("btn_save2dev")->click();
+    click("btn_save2dev");
     model.pending[3] = true; // a lower chunk goes first
     sender.sendNextChunkOrMeterRead();
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -91,20 +82,16 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     sender.sendNextChunkOrMeterRead();
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].operation, frame::kOpWrite);
-    EXPECT_EQ(frames[0].command, frame::kCmdWritePresetName);
-    EXPECT_EQ(frames[0].index, 3);
+    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpWrite, frame::kCmdWritePresetName, 3));
     EXPECT_EQ(std::string(frames[0].payload.begin(), frames[0].payload.end()), "Hall                ");
     EXPECT_EQ(delays, (std::vector<int>{500, 500}));
     EXPECT_EQ(pulseDuringPauses, (std::vector<bool>{false, true}));
     EXPECT_EQ(prompts.messages, QStringList{"Save success!!"});
-    EXPECT_FALSE(model.pending[kPresetNameChunk]);
-    EXPECT_TRUE(pulse.isActive());
-
+    EXPECT_TRUE(!model.pending[kPresetNameChunk] && pulse.isActive());
     // In broadcast mode the saved settings are read back from the selected device.
     sender.broadcast = true;
     sender.deviceAddress = frame::kBroadcastAddress;
-    button("btn_save2dev")->click();
+    click("btn_save2dev");
     sender.sendNextChunkOrMeterRead();
     const auto broadcast = takeFrames();
     ASSERT_EQ(broadcast.size(), 2u);
@@ -112,7 +99,6 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     EXPECT_EQ(broadcast[1].operation, frame::kOpRead);
     EXPECT_EQ(broadcast[1].command, frame::kCmdCurrentGroup);
     EXPECT_EQ(broadcast[1].address, 4);
-
     // A link lost in the first pause: the pulse stays stopped, no message.
     prompts.messages.clear();
     duringDelay = [this] {
@@ -122,8 +108,7 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     pulse.stop();
     model.pending[kPresetNameChunk] = true;
     sender.sendNextChunkOrMeterRead();
-    EXPECT_FALSE(pulse.isActive());
-    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(!pulse.isActive() && prompts.messages.isEmpty());
 }
 
 TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
@@ -137,11 +122,11 @@ TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
     setName(3, "ABCDEFGHIJKLMNOPQRST"); // all twenty characters
     setName(4, "Bad");
     model.presetNames[3][10] = 255;
-    chooseSlot(1);
+    choose("cbb_save2dev", 1);
     EXPECT_EQ(box()->text(), "Stage Left          ");
-    chooseSlot(2);
+    choose("cbb_save2dev", 2);
     EXPECT_EQ(box()->text(), "ABCDEFGHIJKLMNOPQRST");
-    chooseSlot(3);
+    choose("cbb_save2dev", 3);
     EXPECT_TRUE(box()->text().isEmpty());
     // Selected by the program (the system record of a connect): the box stays.
     save()->setCurrentIndex(1);
@@ -151,7 +136,7 @@ TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
 TEST_F(PresetPanelTest, NameBoxTakesPrintableCharactersOnlyAndEnterSaves)
 {
     QLineEdit* edit = box();
-    chooseSlot(7);
+    choose("cbb_save2dev", 7);
     EXPECT_EQ(edit->text(), QString(20, u' ')); // an unnamed slot: twenty blanks
     edit->clear();
     edit->setFocus();
@@ -174,7 +159,6 @@ TEST_F(PresetPanelTest, NameBoxTakesPrintableCharactersOnlyAndEnterSaves)
     EXPECT_EQ(nameOf(model, 8), "Night               ");
     EXPECT_EQ(load()->itemText(7), "Pre7:Night");
     EXPECT_TRUE(model.pending[kPresetNameChunk]);
-
     // A click selects the whole name.
     edit->setText("Night");
     edit->deselect();
@@ -185,29 +169,22 @@ TEST_F(PresetPanelTest, NameBoxTakesPrintableCharactersOnlyAndEnterSaves)
 TEST_F(PresetPanelTest, LoadStopsTheTimersAndReadsThePreset)
 {
     load()->setCurrentIndex(4);
-    button("btn_load2dev")->click();
+    click("btn_load2dev");
     EXPECT_GT(popupsHidden, 0);
-    EXPECT_TRUE(progressShown);
-    EXPECT_TRUE(progressAnimated);
-    EXPECT_FALSE(pulse.isActive() || watchdog.isActive());
+    EXPECT_TRUE(progressShown && progressAnimated);
+    EXPECT_TRUE(timersStopped());
     EXPECT_EQ(delays, std::vector<int>{200});
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].operation, frame::kOpRead);
-    EXPECT_EQ(frames[0].command, frame::kCmdCurrentGroup);
-    EXPECT_EQ(frames[0].index, 5);
-    EXPECT_EQ(model.systemRecord[0], 5);
-    EXPECT_EQ(transfer->groupCounter(), 0);
-    EXPECT_TRUE(transfer->busy());
-    EXPECT_TRUE(transfer->replyDeadline().isActive());
+    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 5));
+    EXPECT_EQ(std::pair(model.systemRecord[0], transfer->groupCounter()), std::pair(5, 0));
+    EXPECT_TRUE(transfer->busy() && transfer->replyDeadline().isActive());
     // The reply ends the wait (the window then restarts the timers).
-    transfer->currentGroupReceived(frame::Reply{frameBytes(groupfile::makeGroupText(patternImage(1), 0, 5, frame::kCmdCurrentGroup))});
+    transfer->currentGroupReceived(replyOf(groupfile::makeGroupText(patternImage(1), 0, 5, frame::kCmdCurrentGroup)));
     EXPECT_FALSE(transfer->busy());
-
     // A reply that never comes: the timers run again after the deadline.
-    button("btn_load2dev")->click();
+    click("btn_load2dev");
     transfer->replyDeadlinePassed();
-    EXPECT_TRUE(idle());
-    EXPECT_FALSE(progressShown);
+    EXPECT_TRUE(idle() && !progressShown);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }

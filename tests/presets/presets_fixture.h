@@ -5,6 +5,7 @@
 
 #include "support/bare_window.h"
 #include "support/files.h"
+#include "support/group_images.h"
 #include "support/window.h"
 
 #include "presets/group_file.h"
@@ -13,17 +14,13 @@
 
 #include <QTemporaryDir>
 
+#include <deque>
 #include <functional>
-#include <memory>
 
 namespace talvex::testing {
 
-// The bytes of a reply frame written as hex text, the way group files keep it.
-inline std::vector<std::uint8_t> frameBytes(const std::string& text)
-{
-    const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
-    return {bytes.begin(), bytes.end()};
-}
+// Operation, command and index of a frame.
+inline std::tuple<int, int, int> head(const frame::Frame& f) { return {f.operation, f.command, f.index}; }
 
 class PresetsTest : public BareWindowTest {
 protected:
@@ -31,26 +28,21 @@ protected:
     {
         link.connected = true;
         sender.setSelectedAddress([] { return 4; });
-        PresetsContext context;
-        context.model = &model;
-        context.sender = &sender;
-        context.link = &link;
-        context.prompts = &prompts;
-        context.dialogs = &dialogs;
-        context.supervision = &supervision;
-        context.hidePopups = [this] { ++popupsHidden; };
-        context.showProgress = [this](bool animate) {
-            progressShown = true;
-            progressAnimated = animate;
-            bar = 0;
-        };
-        context.hideProgress = [this] { progressShown = false; };
-        context.setProgressBar = [this](int percent) { bar = percent; };
-        context.delay = [this](int ms) {
-            delays.push_back(ms);
-            if (duringDelay)
-                duringDelay();
-        };
+        const PresetsContext context{
+            .model = &model, .sender = &sender, .link = &link, .prompts = &prompts, .dialogs = &dialogs,
+            .supervision = &supervision, .hidePopups = [this] { ++popupsHidden; },
+            .showProgress = [this](bool animate) {
+                progressShown = true;
+                progressAnimated = animate;
+                bar = 0;
+            },
+            .hideProgress = [this] { progressShown = false; },
+            .setProgressBar = [this](int percent) { bar = percent; },
+            .delay = [this](int ms) {
+                delays.push_back(ms);
+                if (duringDelay)
+                    duringDelay();
+            }};
         transfer = new GroupTransfer(context, &window);
         panel = new PresetPanel(context, *transfer, &window);
         // Idle and connected: both running, as after the first group reply.
@@ -60,19 +52,62 @@ protected:
     }
 
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
-    bool idle() const { return pulse.isActive() && watchdog.isActive(); }
+    // Writes a file of this test's folder and answers the next file dialog with it.
+    QString offerFile(const char* name, const std::string& content)
+    {
+        writeFile(path(name), content);
+        dialogs.answers = {path(name)};
+        return path(name);
+    }
 
+    // Saving all groups: each tick reads a group, and every reply but `lost` comes.
+    void saveAll(int lost = 0)
+    {
+        transfer->saveAllGroupsToFile();
+        for (int g = 1; g <= 20; ++g) {
+            transfer->readNextStoredGroup();
+            if (g != lost)
+                transfer->storedGroupReceived(replyOf(texts[std::size_t(g - 1)]));
+        }
+    }
+
+    // Starts loading a good all-groups file and sends its first `groups` groups.
+    void loadAll(int groups)
+    {
+        offerFile("all.datgrp", *groupfile::formatAllGroups(texts));
+        transfer->loadAllGroupsFromFile();
+        for (int n = 0; n < groups; ++n)
+            transfer->writeNextStoredGroup();
+    }
+    void loseLinkDuringPause(bool reconnect)
+    {
+        duringDelay = [this, reconnect] {
+            link.connected = false;
+            transfer->linkLost();
+            link.connected = reconnect;
+        };
+    }
+    // A reply frame written as hex text, the way group files keep it; the test keeps its bytes.
+    frame::Reply replyOf(const std::string& text)
+    {
+        const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
+        return frame::Reply{replyBytes.emplace_back(bytes.begin(), bytes.end())};
+    }
+    bool idle() const { return pulse.isActive() && watchdog.isActive(); }
+    bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
+
+    const std::vector<std::string> texts = storedGroupTexts();
+    std::deque<Bytes> replyBytes;
     RecordingFileDialogs dialogs;
-    QTimer pulse, watchdog;
     struct TimerSupervision : LinkSupervision {
-        TimerSupervision(QTimer& p, QTimer& w) : pulse(p), watchdog(w) {}
         void stopSendPulse() override { pulse.stop(); }
         void startSendPulse() override { pulse.start(); }
         void stopWatchdog() override { watchdog.stop(); }
         void startWatchdog() override { watchdog.start(); }
-        QTimer& pulse;
-        QTimer& watchdog;
-    } supervision{pulse, watchdog};
+        QTimer pulse, watchdog;
+    } supervision;
+    QTimer& pulse = supervision.pulse;
+    QTimer& watchdog = supervision.watchdog;
     int popupsHidden = 0;
     bool progressShown = false;
     bool progressAnimated = false;
@@ -83,13 +118,5 @@ protected:
     PresetPanel* panel = nullptr;
     QTemporaryDir folder;
 };
-
-inline groupfile::GroupImage patternImage(int seed)
-{
-    groupfile::GroupImage image{};
-    for (std::size_t i = 0; i < image.size(); ++i)
-        image[i] = std::uint8_t(i * 3 + std::size_t(seed) * 17);
-    return image;
-}
 
 } // namespace talvex::testing

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QFileDialog>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -17,12 +18,25 @@ struct Seen {
     qint64 atMs;
 };
 
+// Runs `answer` on the modal file dialog as soon as it is open.
+void whenOpen(std::function<void(QFileDialog*)> answer)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            answer(dialog);
+        }
+    });
+    poll->start(10);
+}
+
 } // namespace
 
 class PresetsWindowTest : public WindowTest {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-
     // Records operation, index and command of every frame the device receives.
     void watchFrames(vamp::VirtualBus& onBus)
     {
@@ -32,6 +46,8 @@ protected:
         };
     }
     GroupTransfer& transfer() { return window->groupTransfer(); }
+    std::tuple<int, int> kind(std::size_t i) const { return {seen.at(i).operation, seen.at(i).command}; }
+    bool linkTimersRunning() { return window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive(); }
     bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
 
     QElapsedTimer clock;
@@ -54,15 +70,11 @@ TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
     EXPECT_EQ(saved.groups[0].image, amp.image());
     EXPECT_EQ(saved.groups[0].text.substr(0, 20), "A5A5A500520028000280");
     EXPECT_TRUE(groupfile::checksumMatches(saved.groups[0].text));
-
     // Change the gain in the file and load it: the device and the editor take it.
     auto image = amp.image();
     image[kMainGain] = 200;
     image[kMainGain + 1] = 0;
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(groupfile::formatOneGroup(groupfile::makeGroupText(image, 9, 0, 0x28))->c_str());
-    out.close();
+    writeFile(file, *groupfile::formatOneGroup(groupfile::makeGroupText(image, 9, 0, 0x28)));
     fileDialogs.answers = {file};
     seen.clear();
     click("btn_load_onegrp2pc"); // returns after its 9.7 s pause
@@ -70,11 +82,8 @@ TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 3000));
     EXPECT_EQ(label("lbl28"), "-20dB");
     ASSERT_GE(seen.size(), 2u);
-    EXPECT_EQ(seen[0].operation, frame::kOpWrite);
-    EXPECT_EQ(seen[0].command, frame::kCmdCurrentGroup);
-    // Nothing else in between: no meter read during the pause.
-    EXPECT_EQ(seen[1].operation, frame::kOpRead);
-    EXPECT_EQ(seen[1].command, frame::kCmdCurrentGroup);
+    EXPECT_EQ(kind(0), std::tuple(frame::kOpWrite, frame::kCmdCurrentGroup));
+    EXPECT_EQ(kind(1), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup)); // no meter read during the pause
     EXPECT_GE(seen[1].atMs - seen[0].atMs, 9700);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -88,7 +97,6 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
     makeWindow();
     connectAndRead();
     watchFrames(bus);
-
     // Saving at a quicker pace than the device's own (but slower than a reply
     // takes over the pseudo-terminal): the reading logic is the same.
     transfer().readGroupsTimer.setInterval(200);
@@ -103,7 +111,6 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
         EXPECT_EQ(groupfile::headerOf(saved.groups[std::size_t(g - 1)].text).index, g);
     }
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
-
     // Loading at the binding pace: twenty block writes 1.5 s apart, then the read-all.
     for (int g = 1; g <= 20; ++g)
         amp.storedGroup(g).fill(0);
@@ -116,16 +123,14 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
         EXPECT_EQ(amp.storedGroup(g), saved.groups[std::size_t(g - 1)].image) << g;
     ASSERT_GE(seen.size(), 23u);
     for (std::size_t i = 0; i < 20; ++i) {
-        EXPECT_EQ(seen[i].operation, frame::kOpWrite) << i;
-        EXPECT_EQ(seen[i].command, frame::kCmdStoredGroup) << i;
+        EXPECT_EQ(kind(i), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup)) << i;
         EXPECT_EQ(seen[i].index, int(i) + 1);
         if (i > 0) {
             EXPECT_GE(seen[i].atMs - seen[i - 1].atMs, 1400) << i;
         }
     }
-    const int readAll[] = {frame::kCmdReadPresetNames, frame::kCmdReadSystemRecord, frame::kCmdCurrentGroup};
-    for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(seen[20 + i].command, readAll[i]);
+    EXPECT_EQ(std::tuple(seen[20].command, seen[21].command, seen[22].command),
+              std::tuple(frame::kCmdReadPresetNames, frame::kCmdReadSystemRecord, frame::kCmdCurrentGroup));
     // Times are taken where the device sees each frame, a few ms after it left.
     EXPECT_GE(seen[20].atMs - seen[19].atMs, 1500 + 600 - 100);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
@@ -161,14 +166,9 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
         image[639] = std::uint8_t(200 + g);
         texts.push_back(groupfile::makeGroupText(image, 0, g, frame::kCmdStoredGroup));
     }
-    const QString file = path("all.datgrp");
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(groupfile::formatAllGroups(texts)->c_str());
-    }
+    writeFile(path("all.datgrp"), *groupfile::formatAllGroups(texts));
     transfer().writeGroupsTimer.setInterval(60);
-    fileDialogs.answers = {file};
+    fileDialogs.answers = {path("all.datgrp")};
     click("btn_load_20grp2pc");
     auto blockWrites = [&] {
         return std::count_if(seen.begin(), seen.end(), [](const Seen& s) { return s.operation == frame::kOpWrite; });
@@ -177,17 +177,13 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     hid.unplug(info.path);
     EXPECT_FALSE(window->link().connected);
     EXPECT_TRUE(window->warningDialog()->isVisible());
-    EXPECT_FALSE(transfer().writeGroupsTimer.isActive());
-    EXPECT_FALSE(transfer().busy());
-    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
+    EXPECT_FALSE(transfer().writeGroupsTimer.isActive() || transfer().busy());
+    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar") || linkTimersRunning());
     EXPECT_NE(amp.storedGroup(20)[639], 220); // the transfer did not get there
     const auto written = blockWrites();
-
     // Plugged in again: connects by itself, and the old transfer does not resume.
     plugAndRead(info, bus);
-    QTest::qWait(300);
-    EXPECT_EQ(blockWrites(), written);
+    EXPECT_FALSE(QTest::qWaitFor([&] { return blockWrites() != written; }, 300));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -203,13 +199,8 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     plugAndRead(info, bus);
     EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
 
-    const QString file = path("one.datdsp");
-    {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(groupfile::formatOneGroup(groupfile::makeGroupText(amp.image(), 0, 0, 0x28))->c_str());
-    }
-    fileDialogs.answers = {file};
+    writeFile(path("one.datdsp"), *groupfile::formatOneGroup(groupfile::makeGroupText(amp.image(), 0, 0, 0x28)));
+    fileDialogs.answers = {path("one.datdsp")};
     bool loading = false;
     QTimer::singleShot(300, [&] {
         loading = transfer().busy() && shown("rzgrpbx_data_tx_bar");
@@ -217,11 +208,9 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     });
     click("btn_load_onegrp2pc"); // returns after the load's pause
     EXPECT_TRUE(loading);
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_FALSE(transfer().busy());
-    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().progressTimer.isActive() || window->session().sendPulseTimer.isActive() ||
-                 window->session().watchdogTimer.isActive() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(window->link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(window->session().progressTimer.isActive() || linkTimersRunning() ||
+                 transfer().replyDeadline().isActive());
     EXPECT_FALSE(window->sender().readBackOverride);
 
     plugAndRead(info, bus);
@@ -237,10 +226,9 @@ TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
     makeWindow();
     connectAndRead();
     EXPECT_EQ(label("lbl28"), "0dB");
-
     // Save: the name goes out on a send-pulse tick; the device stores the
     // working group under it.
-    control<QComboBox>("cbb_save2dev")->setCurrentIndex(5);
+    combo("cbb_save2dev")->setCurrentIndex(5);
     control<QLineEdit>("edt_save2dev")->setText("  Live 1 ");
     click("btn_save2dev");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.messages.isEmpty(); }, 3000));
@@ -248,12 +236,57 @@ TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
     const auto& name = amp.presetNames()[5];
     EXPECT_EQ(std::string(name.begin(), name.end()), "Live 1              ");
     EXPECT_EQ(amp.storedGroup(6), amp.image());
-    EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(5), "Pre5:Live 1");
-
+    EXPECT_EQ(items("cbb_load2dev").value(5), "Pre5:Live 1");
     // Load preset 3: its settings reach the editor.
-    control<QComboBox>("cbb_load2dev")->setCurrentIndex(2);
+    combo("cbb_load2dev")->setCurrentIndex(2);
     click("btn_load2dev");
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && label("lbl28") == "-10dB"; }, 3000));
-    EXPECT_EQ(window->model().systemRecord[0], 3);
-    EXPECT_EQ(amp.systemRecord()[0], 3);
+    EXPECT_EQ(std::pair(window->model().systemRecord[0], int(amp.systemRecord()[0])), std::pair(3, 3));
+}
+
+// The real file dialogs, answered by a timer that finds the open dialog.
+TEST(QtFileDialogs, SaveDialogProposesItsNameAndAddsTheExtension)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QtFileDialogs dialogs;
+    QString name, proposed;
+    QStringList filters;
+    bool confirms = true;
+    whenOpen([&](QFileDialog* dialog) {
+        name = dialog->objectName();
+        filters = dialog->nameFilters();
+        proposed = dialog->selectedFiles().value(0);
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        dialog->setDirectory(folder.path());
+        dialog->selectFile(QStringLiteral("site A"));
+        static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+    });
+    EXPECT_EQ(dialogs.saveFile(GroupTransfer::dlgSave_20grp), folder.filePath("site A.datgrp"));
+    EXPECT_EQ(name, "dlgSave_20grp");
+    EXPECT_EQ(filters, QStringList{"(*.datgrp) (*.datgrp)"});
+    EXPECT_TRUE(proposed.endsWith("/grp_data1.datgrp")) << proposed.toStdString();
+    EXPECT_FALSE(confirms);
+    // The one-group save asks before replacing; the next dialog starts where the last one ended.
+    QString folderShown;
+    whenOpen([&](QFileDialog* dialog) {
+        confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        folderShown = dialog->directory().absolutePath();
+        dialog->reject();
+    });
+    EXPECT_TRUE(dialogs.saveFile(GroupTransfer::dlgSave_onegrp2pc).isEmpty());
+    EXPECT_TRUE(confirms);
+    EXPECT_EQ(folderShown, QDir(folder.path()).absolutePath());
+}
+
+TEST(QtFileDialogs, OpenDialogShowsItsPattern)
+{
+    QtFileDialogs dialogs;
+    QStringList filters;
+    whenOpen([&](QFileDialog* dialog) {
+        filters = dialog->nameFilters();
+        dialog->reject();
+    });
+    EXPECT_TRUE(dialogs.openFile(GroupTransfer::dlgOpen_onegrp).isEmpty());
+    EXPECT_EQ(filters, QStringList{"*.datdsp (*.datdsp)"});
 }

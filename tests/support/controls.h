@@ -83,6 +83,14 @@ public:
         ADD_FAILURE() << name << " shows no text";
         return {};
     }
+    // The texts of several controls, in order.
+    QStringList textsOf(std::initializer_list<const char*> names) const
+    {
+        QStringList out;
+        for (const char* name : names)
+            out << text(name);
+        return out;
+    }
     // The items of a drop-down list or a list box, in order.
     QStringList items(const char* name) const { return itemsOf(control(name)); }
     static QStringList itemsOf(QWidget* list)
