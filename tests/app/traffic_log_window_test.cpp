@@ -87,13 +87,10 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
         SCOPED_TRACE(i);
         EXPECT_EQ(lines[i].direction, expected[i].first);
         EXPECT_EQ(lines[i].transport, port);
-        if (lines[i].direction == "EV")
-            EXPECT_EQ(lines[i].text, expected[i].second);
-        else
-            EXPECT_EQ(commandOf(lines[i].text), expected[i].second);
-        if (lines[i].direction != "EV") {
+        const bool event = lines[i].direction == "EV";
+        EXPECT_EQ(event ? lines[i].text : commandOf(lines[i].text), expected[i].second);
+        if (!event)
             EXPECT_EQ(operationOf(lines[i].text), lines[i].direction == "TX" ? "A2" : "52");
-        }
         EXPECT_GE(lines[i].ms, previous);
         previous = lines[i].ms;
     }
@@ -108,10 +105,8 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
 
 TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 {
-    makeWindow(QStringList{});
-    const auto info = vamp::FakeHidController::amplifierInfo();
-    plugAndRead(info, bus);
-    hid.unplug(info.path);
+    makeUsbWindow();
+    hid.unplug(vamp::FakeHidController::amplifierInfo().path);
 
     const auto all = readLog(path);
     ASSERT_GE(all.size(), 2u);
@@ -141,9 +136,7 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 // sent, whether its write failed or it was dropped when the session ended.
 TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
 {
-    makeWindow(QStringList{});
-    const auto info = vamp::FakeHidController::amplifierInfo();
-    plugAndRead(info, bus);
+    makeUsbWindow();
     auto notSent = [this](std::size_t from) {
         std::vector<LogLine> marked;
         const auto all = readLog(path);

@@ -76,6 +76,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     }
 
+    // A window without serial ports whose USB amplifier is plugged in and read.
+    void makeUsbWindow()
+    {
+        makeWindow(QStringList{});
+        plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    }
+    // The lines of the window's traffic list.
+    QStringList log() const { return items("HistoryListBox"); }
+
     bool keepStartUpSearch = false;
     QTemporaryDir folder;
     vamp::VirtualBus bus;
