@@ -137,20 +137,17 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
 {
     makeUsbWindow();
+    // The lines logged from line `from` on that are marked not sent, and the meter reads sent.
     auto notSent = [this](std::size_t from) {
-        std::vector<LogLine> marked;
-        const auto all = readLog(path);
-        for (std::size_t i = from; i < all.size(); ++i)
-            if (all[i].text.find("(not sent: ") != std::string::npos)
-                marked.push_back(all[i]);
+        auto marked = readLog(path);
+        marked.erase(marked.begin(), marked.begin() + std::ptrdiff_t(std::min(from, marked.size())));
+        std::erase_if(marked, [](const LogLine& line) { return line.text.find("(not sent: ") == std::string::npos; });
         return marked;
     };
     auto sentMeters = [this](std::size_t from) {
         const auto all = readLog(path);
-        std::size_t count = 0;
-        for (std::size_t i = from; i < all.size(); ++i)
-            count += all[i].direction == "TX" && commandOf(all[i].text) == "2B";
-        return count;
+        return std::size_t(std::count_if(all.begin() + std::ptrdiff_t(std::min(from, all.size())), all.end(),
+                                         [](const LogLine& line) { return line.direction == "TX" && commandOf(line.text) == "2B"; }));
     };
 
     // A failed write.

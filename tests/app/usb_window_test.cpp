@@ -7,26 +7,11 @@
 
 #include <QDialog>
 
-#include <algorithm>
-
 using namespace talvex;
 using namespace talvex::testing;
 
 namespace {
-
-int reportCommandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
-
-class UsbWindowTest : public WindowTest {
-protected:
-    bool selectorsEnabled() { return control("cbb_comport")->isEnabled() && control("cbb_deviceid")->isEnabled(); }
-    bool selectorsDisabled() { return !control("cbb_comport")->isEnabled() && !control("cbb_deviceid")->isEnabled(); }
-    long reportsWith(int command)
-    {
-        return std::count_if(hid.written.begin(), hid.written.end(),
-                             [&](const auto& r) { return reportCommandOf(r) == command; });
-    }
-};
-
+class UsbWindowTest : public WindowTest {};
 } // namespace
 
 TEST_F(UsbWindowTest, AnAmplifierThatCannotBeOpenedSaysSoOnceAndTheSerialPortStaysUsable)

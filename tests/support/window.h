@@ -13,6 +13,7 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -84,6 +85,16 @@ protected:
     }
     // The lines of the window's traffic list.
     QStringList log() const { return items("HistoryListBox"); }
+    // The serial port and Device ID selectors, both usable or both not.
+    bool selectorsEnabled() const { return enabled("cbb_comport") && enabled("cbb_deviceid"); }
+    bool selectorsDisabled() const { return !enabled("cbb_comport") && !enabled("cbb_deviceid"); }
+    // The command of a USB output report (-1 for a short one), and how many reports carried `command`.
+    static int reportCommandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
+    long reportsWith(int command) const
+    {
+        return std::count_if(hid.written.begin(), hid.written.end(),
+                             [&](const auto& r) { return reportCommandOf(r) == command; });
+    }
 
     bool keepStartUpSearch = false;
     QTemporaryDir folder;
