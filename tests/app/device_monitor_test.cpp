@@ -5,7 +5,6 @@
 #include "support/window.h"
 
 #include <QDialog>
-#include <QListWidget>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -74,8 +73,7 @@ TEST_F(MonitoredWindowTest, UsbArrivalAndRemovalFollowTheMonitor)
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     EXPECT_EQ(window->link().currentPort, kPortUsb);
     EXPECT_FALSE(control("cbb_comport")->isEnabled());
-    auto* log = window->findChild<QListWidget*>("HistoryListBox");
-    EXPECT_EQ(log->item(0)->text(), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
+    EXPECT_EQ(log().value(0), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
 
     hid.unplug(info.path);
     fakeMonitor.reportHidChange();

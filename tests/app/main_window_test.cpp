@@ -8,18 +8,13 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
-#include <QListWidget>
 #include <QProgressBar>
 
 using namespace talvex;
 using namespace talvex::testing;
 
-namespace {
-
 const QColor kRed(255, 0, 0);
 const QColor kGreen(0, 128, 0);
-
-} // namespace
 
 TEST_F(WindowTest, StartUpShowsTheDefaults)
 {
@@ -89,10 +84,10 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
 
     // The chain: identification, names, system record, current group, in that order.
     ASSERT_GE(frames.size(), 4u);
-    EXPECT_EQ(commandOf(frames[0]), frame::kCmdIdentification);
-    EXPECT_EQ(commandOf(frames[1]), frame::kCmdReadPresetNames);
-    EXPECT_EQ(commandOf(frames[2]), frame::kCmdReadSystemRecord);
-    EXPECT_EQ(commandOf(frames[3]), frame::kCmdCurrentGroup);
+    const int chain[] = {frame::kCmdIdentification, frame::kCmdReadPresetNames, frame::kCmdReadSystemRecord,
+                         frame::kCmdCurrentGroup};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(commandOf(frames[i]), chain[i]) << i;
 
     EXPECT_EQ(label("lbl28"), "-10dB");
     EXPECT_EQ(text("btn_in0_pol"), "-");
@@ -142,16 +137,13 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(200);
     EXPECT_EQ(label("lbl28"), "-20dB");
     EXPECT_TRUE(window->model().pending[0]);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        for (std::size_t i = before; i < frames.size(); ++i)
-            if (isWrite(frames[i]))
-                return true;
-        return false;
-    }, 2000));
     std::vector<std::uint8_t> write;
-    for (std::size_t i = before; i < frames.size() && write.empty(); ++i)
-        if (isWrite(frames[i]))
-            write = frames[i];
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        for (std::size_t i = before; i < frames.size() && write.empty(); ++i)
+            if (isWrite(frames[i]))
+                write = frames[i];
+        return !write.empty();
+    }, 2000));
     EXPECT_EQ(commandOf(write), 0);
     EXPECT_EQ(write[7], 0); // sub-index: chunk 0
     EXPECT_EQ(write[10 + kMainGain] + 256 * write[11 + kMainGain], 200);
@@ -296,16 +288,12 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
     EXPECT_EQ(window->link().currentPort, kPortUsb);
     EXPECT_TRUE(window->link().usbMode);
     EXPECT_EQ(text("btn_connect"), "Disconnect");
-    EXPECT_FALSE(control("cbb_comport")->isEnabled());
-    EXPECT_FALSE(control("cbb_deviceid")->isEnabled());
+    EXPECT_TRUE(selectorsDisabled());
     EXPECT_EQ(label("lbl28"), "0dB");
     EXPECT_TRUE(prompts.messages.isEmpty());
     // The hidden device list names the device; the traffic log saw it arrive.
-    auto* devices = window->findChild<QListWidget*>("DevListBox");
-    ASSERT_EQ(devices->count(), 1);
-    EXPECT_EQ(devices->item(0)->text(), "ZIRIZORIDARUZ01 (Serial=0000001)");
-    auto* log = window->findChild<QListWidget*>("HistoryListBox");
-    EXPECT_EQ(log->item(0)->text(), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
+    EXPECT_EQ(items("DevListBox"), QStringList{"ZIRIZORIDARUZ01 (Serial=0000001)"});
+    EXPECT_EQ(log().value(0), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
     // Meter reads keep flowing over USB.
     const std::size_t before = hid.written.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return hid.written.size() >= before + 2; }, 2000));
@@ -314,16 +302,13 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
 
 TEST_F(WindowTest, UsbRemovalWhileConnectedDisconnectsAtOnce)
 {
-    makeWindow(QStringList{});
-    const auto info = vamp::FakeHidController::amplifierInfo();
-    plugAndRead(info, bus);
-    hid.unplug(info.path);
+    makeUsbWindow();
+    hid.unplug(vamp::FakeHidController::amplifierInfo().path);
     EXPECT_FALSE(window->link().connected);
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_TRUE(window->warningDialog()->isVisible());
     EXPECT_FALSE(window->session().sendPulseTimer.isActive());
-    EXPECT_TRUE(control("cbb_comport")->isEnabled());
-    EXPECT_TRUE(control("cbb_deviceid")->isEnabled());
+    EXPECT_TRUE(selectorsEnabled());
 }
 
 TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
@@ -332,13 +317,9 @@ TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
     silentBus.add(1, vamp::Faults{.silent = true});
     makeWindow(QStringList{});
     hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus);
-    auto identificationRequests = [this] {
-        return std::count_if(hid.written.begin(), hid.written.end(),
-                             [](const auto& r) { return r.size() > 7 && r[7] == frame::kCmdIdentification; });
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return identificationRequests() == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reportsWith(frame::kCmdIdentification) == 1; }, 2000));
     QTest::qWait(2300);
-    EXPECT_EQ(identificationRequests(), 4);
+    EXPECT_EQ(reportsWith(frame::kCmdIdentification), 4);
     EXPECT_FALSE(window->session().usbRetryTimer.isActive());
 }
 
@@ -376,12 +357,8 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     const QString firstItem = control<QComboBox>("cbb_load2dev")->itemText(0);
     const QString temperature = label("lbl_temperature");
     auto feed = [this](std::uint8_t command, std::size_t length) {
-        frame::Frame f;
-        f.operation = frame::kOpReply;
-        f.command = command;
-        f.payload.assign(length, 0x41);
-        const auto bytes = frame::encode(f);
-        window->receiver().appendSerialBytes(bytes);
+        window->receiver().appendSerialBytes(
+            frame::encode({0, frame::kOpReply, 0, command, 0, std::vector<std::uint8_t>(length, 0x41)}));
     };
     feed(frame::kCmdReadPresetNames, 399);
     feed(frame::kCmdCurrentGroup, 639);

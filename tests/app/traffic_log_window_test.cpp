@@ -87,13 +87,10 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
         SCOPED_TRACE(i);
         EXPECT_EQ(lines[i].direction, expected[i].first);
         EXPECT_EQ(lines[i].transport, port);
-        if (lines[i].direction == "EV")
-            EXPECT_EQ(lines[i].text, expected[i].second);
-        else
-            EXPECT_EQ(commandOf(lines[i].text), expected[i].second);
-        if (lines[i].direction != "EV") {
+        const bool event = lines[i].direction == "EV";
+        EXPECT_EQ(event ? lines[i].text : commandOf(lines[i].text), expected[i].second);
+        if (!event)
             EXPECT_EQ(operationOf(lines[i].text), lines[i].direction == "TX" ? "A2" : "52");
-        }
         EXPECT_GE(lines[i].ms, previous);
         previous = lines[i].ms;
     }
@@ -108,10 +105,8 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
 
 TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 {
-    makeWindow(QStringList{});
-    const auto info = vamp::FakeHidController::amplifierInfo();
-    plugAndRead(info, bus);
-    hid.unplug(info.path);
+    makeUsbWindow();
+    hid.unplug(vamp::FakeHidController::amplifierInfo().path);
 
     const auto all = readLog(path);
     ASSERT_GE(all.size(), 2u);
@@ -141,23 +136,18 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 // sent, whether its write failed or it was dropped when the session ended.
 TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
 {
-    makeWindow(QStringList{});
-    const auto info = vamp::FakeHidController::amplifierInfo();
-    plugAndRead(info, bus);
+    makeUsbWindow();
+    // The lines logged from line `from` on that are marked not sent, and the meter reads sent.
     auto notSent = [this](std::size_t from) {
-        std::vector<LogLine> marked;
-        const auto all = readLog(path);
-        for (std::size_t i = from; i < all.size(); ++i)
-            if (all[i].text.find("(not sent: ") != std::string::npos)
-                marked.push_back(all[i]);
+        auto marked = readLog(path);
+        marked.erase(marked.begin(), marked.begin() + std::ptrdiff_t(std::min(from, marked.size())));
+        std::erase_if(marked, [](const LogLine& line) { return line.text.find("(not sent: ") == std::string::npos; });
         return marked;
     };
     auto sentMeters = [this](std::size_t from) {
         const auto all = readLog(path);
-        std::size_t count = 0;
-        for (std::size_t i = from; i < all.size(); ++i)
-            count += all[i].direction == "TX" && commandOf(all[i].text) == "2B";
-        return count;
+        return std::size_t(std::count_if(all.begin() + std::ptrdiff_t(std::min(from, all.size())), all.end(),
+                                         [](const LogLine& line) { return line.direction == "TX" && commandOf(line.text) == "2B"; }));
     };
 
     // A failed write.

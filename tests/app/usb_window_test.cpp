@@ -5,40 +5,20 @@
 
 #include "support/window.h"
 
-#include <QAbstractSlider>
 #include <QDialog>
-#include <QListWidget>
-
-#include <algorithm>
 
 using namespace talvex;
 using namespace talvex::testing;
 
 namespace {
-
-int reportCommandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
-
-class UsbWindowTest : public WindowTest {
-protected:
-    QStringList log() { return items("HistoryListBox"); }
-    bool selectorsEnabled() { return control("cbb_comport")->isEnabled() && control("cbb_deviceid")->isEnabled(); }
-    bool selectorsDisabled() { return !control("cbb_comport")->isEnabled() && !control("cbb_deviceid")->isEnabled(); }
-    long reportsWith(int command)
-    {
-        return std::count_if(hid.written.begin(), hid.written.end(),
-                             [&](const auto& r) { return reportCommandOf(r) == command; });
-    }
-};
-
+class UsbWindowTest : public WindowTest {};
 } // namespace
 
 TEST_F(UsbWindowTest, AnAmplifierThatCannotBeOpenedSaysSoOnceAndTheSerialPortStaysUsable)
 {
     makeWindow();
     hid.openRefusal = {false, 13, QStringLiteral("Failed to open a device with path 'fake-hid-0': Permission denied")};
-    vamp::VirtualBus usbBus;
-    usbBus.add(1);
-    hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
+    hid.plug(vamp::FakeHidController::amplifierInfo(), &bus);
 
     ASSERT_TRUE(QTest::qWaitFor([this] { return prompts.messages.size() == 1; }, 2000));
     EXPECT_TRUE(prompts.messages[0].contains("packaging/70-talvex-96k.rules"));
@@ -65,7 +45,7 @@ TEST_F(UsbWindowTest, ASecondAmplifierPluggedInDoesNotTakeOverTheSession)
     otherBus.onFrame = [&](std::span<const std::uint8_t>) { ++otherFrames; };
 
     hid.plug(vamp::FakeHidController::amplifierInfo(QStringLiteral("b")), &otherBus, 0); // enumerates first
-    EXPECT_EQ(window->findChild<QListWidget*>("DevListBox")->count(), 2);
+    EXPECT_EQ(items("DevListBox").size(), 2);
     // An edit and the meter reads still go to the first amplifier.
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(250);
     const std::size_t before = frames.size();
@@ -88,7 +68,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     makeWindow();
     connectAndRead();
     const int serialPort = window->link().currentPort;
-    vamp::VirtualBus usbBus;
+    vamp::VirtualBus usbBus; // an amplifier of its own on USB
     usbBus.add(1);
     hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
     EXPECT_TRUE(log().contains("Arrival of ZIRIZORIDARUZ01 (Serial=0000001)"));
@@ -121,8 +101,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
 
 TEST_F(UsbWindowTest, AReadErrorClosesTheAmplifierAndTheNextConnectOpensItAgain)
 {
-    makeWindow(QStringList{});
-    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    makeUsbWindow();
     hid.raiseDataError(0x5, QStringLiteral("Input/output error"));
     EXPECT_EQ(log().last(), "READ ERROR: Input/output error (5)");
     EXPECT_FALSE(hid.isOpen());
@@ -153,8 +132,7 @@ TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
 
 TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
 {
-    makeWindow(QStringList{});
-    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    makeUsbWindow();
 
     vamp::FakeHidController hid2;
     RecordingPrompts prompts2;
@@ -171,8 +149,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     EXPECT_EQ(hid2.openCount, 0);
     EXPECT_FALSE(second->link().connected);
     EXPECT_TRUE(second->findChild<QWidget*>("cbb_comport")->isEnabled());
-    auto* log2 = second->findChild<QListWidget*>("HistoryListBox");
-    EXPECT_EQ(log2->item(log2->count() - 1)->text(),
+    EXPECT_EQ(itemsOf(second->findChild<QListWidget*>("HistoryListBox")).last(),
               "IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor");
 
     // The first editor closes; Connect in the second one takes the amplifier.
@@ -192,14 +169,13 @@ TEST_F(UsbWindowTest, TheVendorDefinedInterfaceCarriesTheLink)
     vendor.usagePage = 0xFF00;
     hid.plugTogether({{keyboard, nullptr}, {vendor, &bus}});
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_EQ(window->findChild<QListWidget*>("DevListBox")->count(), 2);
+    EXPECT_EQ(items("DevListBox").size(), 2);
     EXPECT_EQ(window->link().matchedDevice, 1);
 }
 
 TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)
 {
-    makeWindow(QStringList{});
-    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    makeUsbWindow();
     hid.stallTimeout = std::chrono::seconds(20);
     hid.stallWrites(true);
 

@@ -1,22 +1,17 @@
-#include "link/frame.h"
 #include "link/reply_handlers.h"
-#include "support/frames.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace talvex;
-using namespace talvex::testing;
 using namespace talvex::replies;
 
 namespace {
 
-// Payload of a reply frame with the given command and data bytes.
-std::vector<std::uint8_t> payloadOf(std::uint8_t, const std::vector<std::uint8_t>& data) { return data; }
-
 std::vector<std::uint8_t> meterText(int raw, int attenuation = 0)
 {
-    return payloadOf(0x2B, {0, 0, std::uint8_t(raw >> 8), std::uint8_t(raw & 0xFF), std::uint8_t(attenuation), 5,
-                            6, 7});
+    return {0, 0, std::uint8_t(raw >> 8), std::uint8_t(raw & 0xFF), std::uint8_t(attenuation), 5, 6, 7};
 }
 
 } // namespace
@@ -24,20 +19,20 @@ std::vector<std::uint8_t> meterText(int raw, int attenuation = 0)
 TEST(Identification, MatchesOnlyTheExactString)
 {
     std::vector<std::uint8_t> id(frame::kIdentification, frame::kIdentification + 24);
-    EXPECT_TRUE(identificationMatches(payloadOf(0xA0, id)));
+    EXPECT_TRUE(identificationMatches(id));
 
     auto lower = id;
     lower[0] = 'k';
-    EXPECT_FALSE(identificationMatches(payloadOf(0xA0, lower)));
+    EXPECT_FALSE(identificationMatches(lower));
 
     auto trailing = id;
     trailing[23] = 0;
-    EXPECT_FALSE(identificationMatches(payloadOf(0xA0, trailing)));
+    EXPECT_FALSE(identificationMatches(trailing));
 
     // Fewer than 24 data bytes never match, even if the checksum and end byte
     // happen to complete the string.
     std::vector<std::uint8_t> shortId(id.begin(), id.begin() + 22);
-    EXPECT_FALSE(identificationMatches(payloadOf(0xA0, shortId)));
+    EXPECT_FALSE(identificationMatches(shortId));
     EXPECT_FALSE(identificationMatches({}));
 }
 
@@ -49,7 +44,7 @@ TEST(PresetNames, StoresAllTwentyAndShowsOnlyCleanNames)
     data[61] = 255;                      // name 4 fails the check
     std::memcpy(&data[380], "LAST", 4);  // name 20
     ParameterModel model;
-    ASSERT_TRUE(storePresetNames(payloadOf(0x26, data), model));
+    ASSERT_TRUE(storePresetNames(data, model));
     EXPECT_EQ(presetDisplayName(model.presetNames[2]), "ABCD                ");
     EXPECT_EQ(presetDisplayName(model.presetNames[3]), "");
     EXPECT_EQ(model.presetNames[19][0], 'L');
@@ -66,7 +61,7 @@ TEST(PresetNames, ShortReplyStoresNothing)
 {
     ParameterModel model;
     model.presetNames[0][0] = 'Q';
-    EXPECT_FALSE(storePresetNames(payloadOf(0x26, std::vector<std::uint8_t>(399, 'A')), model));
+    EXPECT_FALSE(storePresetNames(std::vector<std::uint8_t>(399, 'A'), model));
     EXPECT_EQ(model.presetNames[0][0], 'Q');
 }
 
@@ -78,20 +73,20 @@ TEST(SystemRecord, SelectsLastPresetOrNormalisesToZero)
     data[3] = 7;
     data[7] = 12;
     data[47] = 99;
-    EXPECT_EQ(storeSystemRecord(payloadOf(0x22, data), model), 2);
+    EXPECT_EQ(storeSystemRecord(data, model), 2);
     EXPECT_EQ(model.systemRecord[3], 7);
     EXPECT_EQ(model.systemRecord[7], 12);
     EXPECT_EQ(model.systemRecord[47], 99);
 
     data[0] = 20;
-    EXPECT_EQ(storeSystemRecord(payloadOf(0x22, data), model), 19);
+    EXPECT_EQ(storeSystemRecord(data, model), 19);
     for (int bad : {0, 21, 25, 255}) {
         data[0] = std::uint8_t(bad);
-        EXPECT_EQ(storeSystemRecord(payloadOf(0x22, data), model), 0) << bad;
+        EXPECT_EQ(storeSystemRecord(data, model), 0) << bad;
         EXPECT_EQ(model.systemRecord[0], 0);
     }
     model.systemRecord[5] = 42;
-    EXPECT_FALSE(storeSystemRecord(payloadOf(0x22, std::vector<std::uint8_t>(47, 1)), model));
+    EXPECT_FALSE(storeSystemRecord(std::vector<std::uint8_t>(47, 1), model));
     EXPECT_EQ(model.systemRecord[5], 42);
 }
 
@@ -101,13 +96,13 @@ TEST(Group, CopiesTheImageOrNothing)
     for (int i = 0; i < 640; ++i)
         data[i] = std::uint8_t(i * 7);
     ParameterModel model;
-    ASSERT_TRUE(storeGroup(payloadOf(0x28, data), model));
+    ASSERT_TRUE(storeGroup(data, model));
     for (int i = 0; i < 640; ++i)
         ASSERT_EQ(model.image[i], std::uint8_t(i * 7));
 
     ParameterModel untouched;
     untouched.image[639] = 1;
-    EXPECT_FALSE(storeGroup(payloadOf(0x28, std::vector<std::uint8_t>(639, 9)), untouched));
+    EXPECT_FALSE(storeGroup(std::vector<std::uint8_t>(639, 9), untouched));
     EXPECT_EQ(untouched.image[0], 0);
     EXPECT_EQ(untouched.image[639], 1);
 }
@@ -131,5 +126,5 @@ TEST(Meter, AttenuationAndRawBytes)
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->attenuation, 13);
     EXPECT_EQ(reading->extra, (std::array<int, 3>{5, 6, 7}));
-    EXPECT_FALSE(decodeMeter(payloadOf(0x2B, {1, 2, 3, 4, 5, 6, 7})));
+    EXPECT_FALSE(decodeMeter(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}));
 }

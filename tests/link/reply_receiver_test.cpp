@@ -1,13 +1,10 @@
-#include "link/frame.h"
-#include "link/hex_text.h"
 #include "link/reply_receiver.h"
-
-#include <gtest/gtest.h>
+#include "support/frames.h"
 
 #include <random>
 
 using namespace talvex;
-using Bytes = std::vector<std::uint8_t>;
+using namespace talvex::testing;
 
 namespace {
 

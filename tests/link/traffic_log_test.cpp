@@ -5,8 +5,6 @@
 #include "support/files.h"
 #include "support/frames.h"
 
-#include <cstdio>
-
 using namespace talvex;
 using namespace talvex::testing;
 

@@ -12,11 +12,7 @@
 
 using namespace talvex;
 
-namespace {
-
 const QString kPath = QStringLiteral("/dev/hidraw3");
-
-} // namespace
 
 TEST(HidDeviceLock, OneHolderPerDevicePath)
 {

@@ -28,7 +28,20 @@ std::vector<SerialPortItem> ports(std::initializer_list<const char*> names)
     return list;
 }
 
+// A serial link on its own; meter replies are counted.
+struct SerialPortList : ::testing::Test {
+    LinkState link;
+    ReplyReceiver receiver{link};
+    SerialLink serial{link, receiver};
+    int meters = 0;
+
+    SerialPortList() { receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply&) { ++meters; }); }
+    void sendMeterRead() { serial.write(readRequest(0, frame::kCmdMeters)); }
+};
+
 #ifdef Q_OS_UNIX
+struct SerialReception : SerialPortList {};
+
 // A pseudo-terminal whose device side the test plays by hand.
 struct RawPty {
     int master = -1;
@@ -51,10 +64,7 @@ struct RawPty {
     }
 };
 
-struct SerialFixture : ::testing::Test {
-    LinkState link;
-    ReplyReceiver receiver{link};
-    SerialLink serial{link, receiver};
+struct SerialFixture : SerialPortList {
     vamp::VirtualBus bus;
     vamp::PtyServer server{bus};
 
@@ -76,11 +86,8 @@ struct SerialFixture : ::testing::Test {
 
 } // namespace
 
-TEST(SerialPortList, SortedIgnoringCaseThenExtraPathsInOrder)
+TEST_F(SerialPortList, SortedIgnoringCaseThenExtraPathsInOrder)
 {
-    LinkState link;
-    ReplyReceiver receiver(link);
-    SerialLink serial(link, receiver);
     serial.setEnumerator([] { return ports({"ttyUSB1", "COM2", "com10", "ttyS0"}); });
     serial.setExtraPorts({QStringLiteral("/tmp/z"), QStringLiteral("/tmp/a")});
 
@@ -99,11 +106,8 @@ TEST(SerialPortList, SortedIgnoringCaseThenExtraPathsInOrder)
     EXPECT_EQ(SerialLink::comDeviceName(12), QStringLiteral("//./COM12"));
 }
 
-TEST(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
+TEST_F(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
 {
-    LinkState link;
-    ReplyReceiver receiver(link);
-    SerialLink serial(link, receiver);
     auto present = ports({"ttyUSB0"});
     serial.setEnumerator([&] { return present; });
     serial.initialPortList();
@@ -125,11 +129,8 @@ TEST(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
     EXPECT_TRUE(replaced->isEmpty());
 }
 
-TEST(SerialPortList, OpeningNothingOrAMissingPortFails)
+TEST_F(SerialPortList, OpeningNothingOrAMissingPortFails)
 {
-    LinkState link;
-    ReplyReceiver receiver(link);
-    SerialLink serial(link, receiver);
     serial.setEnumerator([] { return ports({"does-not-exist-talvex"}); });
     serial.initialPortList();
     EXPECT_FALSE(serial.open(kPortNone));
@@ -166,17 +167,15 @@ TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
 {
     ASSERT_TRUE(openVirtualAmplifier());
     server.setWirePace(true);
-    int meters = 0;
     std::vector<int> group;
     std::size_t groupText = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
     receiver.setHandler(frame::kCmdCurrentGroup, [&](const frame::Reply& reply) {
         groupText = frame::replyTextLength(reply.payload().size());
         group.assign(reply.payload().begin(), reply.payload().end());
     });
 
     link.noReplyCount = 5;
-    serial.write(readRequest(0, frame::kCmdMeters));
+    sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 3000));
     EXPECT_EQ(link.noReplyCount, 0);
 
@@ -188,18 +187,13 @@ TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
     EXPECT_TRUE(std::equal(image.begin(), image.end(), group.begin()));
 }
 
-TEST(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
+TEST_F(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
 {
     RawPty device;
-    LinkState link;
-    ReplyReceiver receiver(link);
-    SerialLink serial(link, receiver);
     ASSERT_TRUE(serial.openLocation(device.path));
     serial.startReader();
-    int dispatched = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++dispatched; });
 
-    serial.write(readRequest(0, frame::kCmdMeters));
+    sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return device.received() == readRequest(0, frame::kCmdMeters); }, 2000));
 
     frame::Frame reply{0, frame::kOpReply, 0, frame::kCmdMeters, 0, {0, 0, 0x07, 0xD0, 3, 0, 0, 0}};
@@ -210,28 +204,26 @@ TEST(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
         device.send(std::span(bytes).subspan(at, end - at));
         QTest::qWait(90); // longer than the settle time: each piece is its own read
     }
-    EXPECT_EQ(dispatched, 0);
+    EXPECT_EQ(meters, 0);
     device.send(std::span(bytes).last(1));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dispatched == 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }
 
 TEST_F(SerialFixture, AmplifierGoingAwayClosesThePortButLeavesTheLinkToTheWatchdog)
 {
     ASSERT_TRUE(openVirtualAmplifier());
     QSignalSpy failed(&serial, &SerialLink::portFailed);
-    int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
-    serial.write(readRequest(0, frame::kCmdMeters));
+    sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 
     server.stop();
     // The hang-up shows as a read error, or at the latest on the next write.
     if (!QTest::qWaitFor([&] { return !failed.isEmpty(); }, 500))
-        serial.write(readRequest(0, frame::kCmdMeters));
+        sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !failed.isEmpty(); }, 2000));
     EXPECT_FALSE(serial.isOpen());
     EXPECT_TRUE(link.connected);
-    serial.write(readRequest(0, frame::kCmdMeters)); // harmless on a closed port
+    sendMeterRead(); // harmless on a closed port
     EXPECT_EQ(failed.size(), 1);
 
     serial.close(); // the watchdog's disconnect
@@ -247,11 +239,8 @@ TEST_F(SerialFixture, CloseLeavesTheConnectedFlagToTheUsbLink)
 }
 #endif // Q_OS_UNIX
 
-TEST(SerialPortList, NumbersStepOverTheUsbMark)
+TEST_F(SerialPortList, NumbersStepOverTheUsbMark)
 {
-    LinkState link;
-    ReplyReceiver receiver(link);
-    SerialLink serial(link, receiver);
     serial.setEnumerator([] {
         std::vector<SerialPortItem> many;
         for (int i = 0; i < 120; ++i)
@@ -281,9 +270,7 @@ TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
     serial.close();
     ASSERT_TRUE(serial.open(*serial.portNumber(0)));
     serial.startReader();
-    int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
-    serial.write(readRequest(0, frame::kCmdMeters));
+    sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }
 #endif // Q_OS_UNIX

@@ -51,16 +51,8 @@ struct FakeHost {
     }
 };
 
-HidDeviceInfo device(std::uint16_t vid, std::uint16_t pid, const char* product, const char* serial, const char* path)
-{
-    HidDeviceInfo info;
-    info.vendorId = vid;
-    info.productId = pid;
-    info.product = QString::fromLatin1(product);
-    info.serialNumber = QString::fromLatin1(serial);
-    info.path = QString::fromLatin1(path);
-    return info;
-}
+// A device other than the amplifier.
+const HidDeviceInfo kMouse{0x046d, 0xc52b, "USB Receiver", "", "mouse"};
 
 HidDeviceInfo interfaceOf(const QString& path, int usagePage)
 {
@@ -78,6 +70,8 @@ struct UsbFixture : ::testing::Test {
     UsbHidLink usb{controller, link, receiver};
     vamp::VirtualBus bus;
     std::vector<std::vector<std::uint8_t>> frames; // what the amplifier on `bus` received
+    int meters = 0;                                // meter replies handled
+    int lastTemperature = -1;                      // raw temperature of the last one
 
     UsbFixture()
     {
@@ -85,7 +79,12 @@ struct UsbFixture : ::testing::Test {
         bus.onFrame = [this](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
         usb.setLockDirectory(locks.path());
         host.attach(usb);
+        receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
+            ++meters;
+            lastTemperature = reply.payload()[2] * 256 + reply.payload()[3];
+        });
     }
+    void plugAmplifier() { controller.plug(FakeHidController::amplifierInfo(), &bus); }
     // Waits until every queued report is written and what it set off has run.
     void waitForWrites()
     {
@@ -102,19 +101,19 @@ TEST(UsbHidNames, DisplayNames)
 {
     EXPECT_EQ(UsbHidLink::displayName(FakeHidController::amplifierInfo()),
               QStringLiteral("ZIRIZORIDARUZ01 (Serial=0000001)"));
-    EXPECT_EQ(UsbHidLink::displayName(device(0x0483, 0x5750, "", "", "p")), QStringLiteral("Device VID=0483 PID=5750"));
-    EXPECT_EQ(UsbHidLink::displayName(device(0x046d, 0xc52b, "", "A1", "p")),
+    EXPECT_EQ(UsbHidLink::displayName(HidDeviceInfo{0x0483, 0x5750, "", "", "p"}), QStringLiteral("Device VID=0483 PID=5750"));
+    EXPECT_EQ(UsbHidLink::displayName(HidDeviceInfo{0x046d, 0xc52b, "", "A1", "p"}),
               QStringLiteral("Device VID=046D PID=C52B (Serial=A1)"));
 }
 
 TEST_F(UsbFixture, ArrivalOfTheAmplifierMatchesOpensItAndConnects)
 {
-    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
+    controller.plug(kMouse);
     EXPECT_EQ(host.history.back(), QStringLiteral("Arrival of USB Receiver"));
     EXPECT_TRUE(host.label.isEmpty());
     EXPECT_EQ(controller.openCount, 0); // other devices are listed, never opened
 
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     EXPECT_EQ(host.label, QStringLiteral("已接上设备."));
     EXPECT_FALSE(host.selectorsEnabled);
     EXPECT_EQ(usb.deviceList(),
@@ -128,7 +127,7 @@ TEST_F(UsbFixture, ArrivalOfTheAmplifierMatchesOpensItAndConnects)
 
 TEST_F(UsbFixture, SameModelWithAnotherSerialIsNotUsed)
 {
-    controller.plug(device(0x0483, 0x5750, "ZIRIZORIDARUZ01", "0000002", "other"));
+    controller.plug(HidDeviceInfo{0x0483, 0x5750, "ZIRIZORIDARUZ01", "0000002", "other"});
     EXPECT_EQ(host.history.back(), QStringLiteral("Arrival of ZIRIZORIDARUZ01 (Serial=0000002)"));
     EXPECT_EQ(host.label, QStringLiteral("已接上设备."));
     EXPECT_FALSE(host.selectorsEnabled);
@@ -144,28 +143,18 @@ TEST_F(UsbFixture, SameModelWithAnotherSerialIsNotUsed)
 
 TEST_F(UsbFixture, MeterRoundTripOverReportsAndItsLogLine)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
-    int meters = 0;
-    int raw = -1;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply& reply) {
-        ++meters;
-        raw = reply.payload()[2] * 256 + reply.payload()[3];
-    });
+    plugAmplifier();
     link.noReplyCount = 7;
-
-    usb.writeFrame(readRequest(0, frame::kCmdMeters));
-    QString expected = QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B 00 00 00 89 AA ");
-    for (int i = 0; i < 52; ++i)
-        expected += QStringLiteral("00 ");
+    sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
-    EXPECT_EQ(host.history.back(), expected);
-    EXPECT_EQ(raw, bus.devices().front().temperatureRaw());
+    EXPECT_EQ(host.history.back(), QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B 00 00 00 89 AA ") + QStringLiteral("00 ").repeated(52));
+    EXPECT_EQ(lastTemperature, bus.devices().front().temperatureRaw());
     EXPECT_EQ(link.noReplyCount, 0);
 }
 
 TEST_F(UsbFixture, BlockWriteIsHeadThenTwelveReportsThroughTheRouter)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     ParameterModel model;
     SerialLink serial(link, receiver);
     TransportRouter router(link, serial, usb);
@@ -194,7 +183,7 @@ TEST_F(UsbFixture, BlockWriteIsHeadThenTwelveReportsThroughTheRouter)
 
 TEST_F(UsbFixture, RemovalWhileConnectedDisconnectsAtOnce)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     ASSERT_TRUE(link.connected);
 
     controller.unplug(FakeHidController::amplifierInfo().path);
@@ -216,7 +205,7 @@ TEST_F(UsbFixture, RemovalWhileConnectedDisconnectsAtOnce)
 
 TEST_F(UsbFixture, ReconnectAsksThreeMoreTimesUntilTheVersionIsConfirmed)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     ASSERT_EQ(host.connectClicks, 1);
 
     for (int tick = 1; tick <= 3; ++tick)
@@ -231,7 +220,7 @@ TEST_F(UsbFixture, ReconnectAsksThreeMoreTimesUntilTheVersionIsConfirmed)
 
 TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     controller.failWrites = true;
     const std::size_t lines = host.history.size();
     sendMeterRead();
@@ -249,11 +238,10 @@ TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
 // refused keeps its place after them.
 TEST_F(UsbFixture, FramesNotWrittenAreReportedOnceInTheOrderHandedOver)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     QSignalSpy unsent(&usb, &UsbHidLink::frameNotSent);
     controller.stallWrites(true);
-    std::array<std::uint8_t, 642> block{};
-    block[0] = 0x5A;
+    const std::array<std::uint8_t, 642> block{0x5A};
     usb.writeFramePart(block);
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
     for (std::size_t i = 0; i <= HidWriteQueue::kMaxQueuedReports; ++i)
@@ -288,23 +276,21 @@ TEST_F(UsbFixture, RouterUsesSerialWithoutAMatchedDevice)
     SerialLink serial(link, receiver);
     TransportRouter router(link, serial, usb);
     EXPECT_FALSE(router.usbActive());
-    controller.plug(device(0x0483, 0x5750, "", "", "bare"));
+    controller.plug(HidDeviceInfo{0x0483, 0x5750, "", "", "bare"});
     EXPECT_FALSE(router.usbActive());
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     EXPECT_TRUE(router.usbActive());
 }
 
 TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     ASSERT_EQ(controller.openCount, 1);
-    int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
-    usb.writeFrame(readRequest(0, frame::kCmdMeters));
+    sendMeterRead();
 
     // Another device comes and goes while the reply is on its way.
-    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
-    controller.unplug(QStringLiteral("mouse"));
+    controller.plug(kMouse);
+    controller.unplug(kMouse.path);
     EXPECT_EQ(controller.openCount, 1);
     EXPECT_EQ(link.matchedDevice, 0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
@@ -314,14 +300,14 @@ TEST_F(UsbFixture, AChangeKeepsTheOpenMatchedDeviceAndItsRepliesOnTheirWay)
 TEST_F(UsbFixture, AFailureWithoutASystemCodeShowsOnlyItsReason)
 {
     controller.openRefusal = {false, 0, QStringLiteral("Access is denied.")};
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     EXPECT_TRUE(host.logged(QStringLiteral("OPEN ERROR: Access is denied.")));
 }
 
 TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelectorsUsable)
 {
     controller.openRefusal = {false, 13, QStringLiteral("Failed to open a device with path 'fake-hid-0': Permission denied")};
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     EXPECT_TRUE(host.logged(QStringLiteral("OPEN ERROR: Failed to open a device with path 'fake-hid-0': Permission denied (D)")));
     EXPECT_TRUE(host.selectorsEnabled);
     EXPECT_FALSE(link.usbMode);
@@ -337,7 +323,7 @@ TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelect
                              [](const QString& line) { return line.startsWith(QStringLiteral("OPEN ERROR: ")); });
     };
     EXPECT_EQ(openErrors(), 1);
-    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
+    controller.plug(kMouse);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(openErrors(), 1);
     EXPECT_EQ(host.told.size(), 1);
@@ -352,7 +338,7 @@ TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelect
     // Unplugged and refused again: told again.
     controller.unplug(FakeHidController::amplifierInfo().path);
     controller.openRefusal = {false, 13, QStringLiteral("Permission denied")};
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     ASSERT_TRUE(QTest::qWaitFor([&] { return host.told.size() == 2; }, 2000));
     EXPECT_TRUE(host.selectorsEnabled);
 }
@@ -363,10 +349,8 @@ TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
     link.currentPort = 3;
     SerialLink serial(link, receiver);
     TransportRouter router(link, serial, usb);
-    int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
 
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     EXPECT_EQ(host.label, QStringLiteral("已接上设备."));
     EXPECT_FALSE(host.selectorsEnabled);
     EXPECT_EQ(host.connectClicks, 0);
@@ -381,7 +365,7 @@ TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
     EXPECT_NE(link.noReplyCount, 100);
     EXPECT_TRUE(host.selectorsEnabled);
 
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     link.connected = false;
     usb.sessionEnded();
     EXPECT_TRUE(link.usbMode);
@@ -394,9 +378,7 @@ TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
 
 TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
-    int meters = 0;
-    receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { ++meters; });
+    plugAmplifier();
 
     controller.raiseDataError(0x5, QStringLiteral("Input/output error"));
     EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: Input/output error (5)"));
@@ -414,7 +396,7 @@ TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
     // So does a device change, without connecting by itself.
     controller.raiseDataError(0x13, QStringLiteral("No such device"));
     EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: No such device (13)"));
-    controller.plug(device(0x046d, 0xc52b, "USB Receiver", "", "mouse"));
+    controller.plug(kMouse);
     EXPECT_EQ(controller.openCount, 3);
     EXPECT_TRUE(usb.hasDevice());
     EXPECT_EQ(host.connectClicks, 1);
@@ -434,13 +416,12 @@ TEST_F(UsbFixture, OfSeveralInterfacesTheVendorDefinedOneIsChosenAndASingleOneIs
 
 TEST_F(UsbFixture, WritesKeepTheirOrderWhileTheDeviceStalls)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     controller.stallWrites(true);
     sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.stalledWrites() == 1; }, 2000));
     // The calls return at once; the frames wait behind the stalled one.
-    std::array<std::uint8_t, 642> block{};
-    block[0] = 0x5A;
+    const std::array<std::uint8_t, 642> block{0x5A};
     usb.writeFramePart(block);
     usb.writeFrame(readRequest(0, frame::kCmdIdentification));
     EXPECT_TRUE(controller.written.empty());
@@ -459,7 +440,7 @@ TEST_F(UsbFixture, WritesKeepTheirOrderWhileTheDeviceStalls)
 
 TEST_F(UsbFixture, AStalledWriteTimesOutAndAFullQueueDropsFrames)
 {
-    controller.plug(FakeHidController::amplifierInfo(), &bus);
+    plugAmplifier();
     controller.stallTimeout = std::chrono::milliseconds(200);
     controller.stallWrites(true);
     sendMeterRead();

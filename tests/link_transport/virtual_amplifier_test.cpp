@@ -18,6 +18,14 @@ frame::Frame only(std::span<const std::uint8_t> bytes)
     return all.empty() ? frame::Frame{} : all.front();
 }
 
+// One output report's 64 data bytes: the first of `bytes`, zero-padded.
+std::array<std::uint8_t, 64> reportOf(std::span<const std::uint8_t> bytes)
+{
+    std::array<std::uint8_t, 64> report{};
+    std::copy_n(bytes.begin(), std::min<std::size_t>(64, bytes.size()), report.begin());
+    return report;
+}
+
 } // namespace
 
 TEST(VirtualAmplifier, AnswersEveryReadOfTheCommandTable)
@@ -185,19 +193,13 @@ TEST(HidReportDevice, RepliesAsHeaderDataAndLastReports)
     bus.add(1);
     HidReportDevice device(bus);
 
-    std::array<std::uint8_t, 64> report{};
-    auto meter = readRequest(0, frame::kCmdMeters);
-    std::copy(meter.begin(), meter.end(), report.begin());
-    auto out = device.outputReport(report);
+    auto out = device.outputReport(reportOf(readRequest(0, frame::kCmdMeters)));
     ASSERT_EQ(out.size(), 2u);
     const std::uint8_t head[] = {0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x2B, 0x00, 0x00, 0x08};
     EXPECT_TRUE(std::equal(std::begin(head), std::end(head), out[0].begin()));
     EXPECT_EQ(out[1][9], 0xAA); // 8 payload bytes, checksum, end byte
 
-    report.fill(0);
-    auto group = readRequest(0, frame::kCmdCurrentGroup);
-    std::copy(group.begin(), group.end(), report.begin());
-    out = device.outputReport(report);
+    out = device.outputReport(reportOf(readRequest(0, frame::kCmdCurrentGroup)));
     ASSERT_EQ(out.size(), 12u); // header, 10 full, last with checksum and AA
     EXPECT_EQ(out[11][1], 0xAA);
 }
@@ -213,22 +215,13 @@ TEST(HidReportDevice, BlockWriteOverReports)
         block[i] = std::uint8_t(255 - i % 200);
     auto whole = request(0, frame::kOpWrite, 0, frame::kCmdCurrentGroup, 0, block);
 
-    std::array<std::uint8_t, 64> report{};
-    std::copy_n(whole.begin(), 10, report.begin());
-    EXPECT_TRUE(device.outputReport(report).empty());
-    for (int piece = 0; piece <= 10; ++piece) {
-        report.fill(0);
-        const std::size_t start = 10 + 64 * std::size_t(piece);
-        std::copy_n(whole.begin() + std::ptrdiff_t(start), std::min<std::size_t>(64, whole.size() - start),
-                    report.begin());
-        EXPECT_TRUE(device.outputReport(report).empty());
-    }
-    EXPECT_TRUE(device.outputReport(report).empty()); // the repeated eleventh piece
+    EXPECT_TRUE(device.outputReport(reportOf(std::span(whole).first(10))).empty());
+    for (std::size_t start = 10; start < whole.size(); start += 64)
+        EXPECT_TRUE(device.outputReport(reportOf(std::span(whole).subspan(start))).empty());
+    // the repeated eleventh piece
+    EXPECT_TRUE(device.outputReport(reportOf(std::span(whole).subspan(10 + 64 * 10))).empty());
     EXPECT_TRUE(std::equal(block.begin(), block.end(), amp.image().begin()));
 
     // The device is ready for the next request.
-    report.fill(0);
-    auto meter = readRequest(0, frame::kCmdMeters);
-    std::copy(meter.begin(), meter.end(), report.begin());
-    EXPECT_EQ(device.outputReport(report).size(), 2u);
+    EXPECT_EQ(device.outputReport(reportOf(readRequest(0, frame::kCmdMeters))).size(), 2u);
 }

@@ -76,7 +76,6 @@ inline std::string replyText(std::uint8_t command, const Bytes& data, std::uint8
     return toHex(frame::encode({0, frame::kOpReply, index, command, 0, data}));
 }
 
-// Keeps every write the codec makes, in order.
 // Keeps every write the codec makes, in order, as the active transport would
 // package it: over USB a part that fits one report as that report, a block's
 // data as the block; over the serial link each part as it is.

@@ -13,6 +13,7 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -74,6 +75,25 @@ protected:
     {
         hid.plug(info, &on);
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+    }
+
+    // A window without serial ports whose USB amplifier is plugged in and read.
+    void makeUsbWindow()
+    {
+        makeWindow(QStringList{});
+        plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    }
+    // The lines of the window's traffic list.
+    QStringList log() const { return items("HistoryListBox"); }
+    // The serial port and Device ID selectors, both usable or both not.
+    bool selectorsEnabled() const { return enabled("cbb_comport") && enabled("cbb_deviceid"); }
+    bool selectorsDisabled() const { return !enabled("cbb_comport") && !enabled("cbb_deviceid"); }
+    // The command of a USB output report (-1 for a short one), and how many reports carried `command`.
+    static int reportCommandOf(const std::vector<std::uint8_t>& report) { return report.size() > 7 ? report[7] : -1; }
+    long reportsWith(int command) const
+    {
+        return std::count_if(hid.written.begin(), hid.written.end(),
+                             [&](const auto& r) { return reportCommandOf(r) == command; });
     }
 
     bool keepStartUpSearch = false;
