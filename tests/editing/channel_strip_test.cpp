@@ -171,16 +171,21 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(label("lbl28"), "-0.2dB");
 }
 
-TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
+TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneLeavesClosedListsAlone)
 {
     click("btn_op2_lim");
     auto* release = combo("cbb_lim_rel");
     release->setFocus();
     ASSERT_EQ(release->currentIndex(), 0);
-    // Nothing bound: the combo box under the pointer takes the turn as usual.
-    turnWheel(release, -120);
-    EXPECT_EQ(release->currentIndex(), 1);
-    EXPECT_EQ(model.image[outputBlockStart(2) + kOutLimiter + 2], 1);
+    // Nothing bound: a closed list, focused or not, keeps its item and nothing is edited.
+    for (const char* name : {"cbb_lim_rel", "cbb_deviceid", "cbb_op3eq_type_00", "cbb_TemperatureThr"}) {
+        const int before = combo(name)->currentIndex();
+        turnWheel(combo(name), -120);
+        turnWheel(combo(name), 120);
+        turnWheel(combo(name), -120);
+        EXPECT_EQ(combo(name)->currentIndex(), before) << name;
+    }
+    EXPECT_EQ(model.lowestPending(), -1);
     // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
     // box's code and the combo stays.
     int applied = 0;
@@ -193,7 +198,7 @@ TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
     turnWheel(release, 120);
     EXPECT_EQ(model.code16(editing.targetField), 180);
     turnWheel(release, -120);
-    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 1));
+    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 0));
     // A sideways tilt while bound steps nothing and scrolls nothing.
     QWheelEvent tilt(QPointF(3, 3), release->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(120, 0), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);
