@@ -70,7 +70,11 @@ QComboBox* list(QWidget* parent, const QString& name, const QStringList& items, 
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
                 int h) {
-    return place(new QLineEdit(text, parent), name, x, y, w, h);
+    auto* e = place(new QLineEdit(text, parent), name, x, y, w, h);
+    // Values are typed or stepped, never dropped in: a stray drag of text must not
+    // fill a box that commits to the amplifier on the next focus change.
+    e->setAcceptDrops(false);
+    return e;
 }
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w) {
