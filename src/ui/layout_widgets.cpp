@@ -87,11 +87,12 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, 
     return l;
 }
 
-QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int x, int y, int w, int h) {
+QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int pageStep, int x, int y, int w,
+                  int h) {
     auto* s = place(new QSlider(Qt::Horizontal, parent), name, x, y, w, h);
     s->setRange(0, maximum);
     s->setSingleStep(1);
-    s->setPageStep(maximum / 10 > 0 ? maximum / 10 : 1);
+    s->setPageStep(pageStep);
     s->setStyleSheet(kTrackBarStyle);
     return s;
 }

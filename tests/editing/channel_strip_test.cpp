@@ -171,6 +171,27 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(label("lbl28"), "-0.2dB");
 }
 
+TEST_F(StripTest, GrooveClicksAndPageKeysMoveOneDecibelOrATenthOfAMillisecond)
+{
+    struct Case { const char* opener; const char* bar; int field; int step; };
+    for (const Case& c : {Case{"btn_op1_gain", "rztrckbr_gain", outputBlockStart(1) + kOutGain, 5},
+                          Case{"btn_op0_delay", "rztrckbr_delay", outputBlockStart(0) + kOutDelay, 10},
+                          Case{nullptr, "rztrckbr_ingain", kMainGain, 5}}) {
+        if (c.opener)
+            click(c.opener);
+        QSlider* bar = slider(c.bar);
+        bar->setValue(150);
+        QTest::keyClick(bar, Qt::Key_PageUp);
+        EXPECT_EQ(model.code16(c.field), 150 + c.step) << c.bar;
+        QTest::keyClick(bar, Qt::Key_PageDown);
+        QTest::keyClick(bar, Qt::Key_PageDown);
+        EXPECT_EQ(model.code16(c.field), 150 - c.step) << c.bar;
+        // A click on the groove right of the thumb.
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, bar->height() / 2));
+        EXPECT_EQ(model.code16(c.field), 150) << c.bar;
+    }
+}
+
 TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneLeavesClosedListsAlone)
 {
     click("btn_op2_lim");
