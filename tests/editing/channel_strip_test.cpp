@@ -148,8 +148,8 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     // Turned away from the user at 1440: nothing moves, nothing is applied.
     turnWheel(control("cbb_lim_thr"), 120);
     EXPECT_EQ(std::pair(bar->value(), model.lowestPending()), std::pair(1440, -1));
-    // Towards the user, over any control of the window: one step, whatever the delta.
-    turnWheel(control("grp2"), -360);
+    // Towards the user, over any control of the window: one step per notch.
+    turnWheel(control("grp2"), -120);
     EXPECT_EQ(label("albl2"), "14.9656 ms");
     EXPECT_EQ(std::tuple(bar->value(), model.code16(148), model.lowestPending()), std::tuple(1439, 1439, 18));
     // Leaving the track bar unbinds the wheel and greys the Gain buttons.
@@ -190,6 +190,30 @@ TEST_F(StripTest, GrooveClicksAndPageKeysMoveOneDecibelOrATenthOfAMillisecond)
         QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() - 3, bar->height() / 2));
         EXPECT_EQ(model.code16(c.field), 150) << c.bar;
     }
+}
+
+TEST_F(StripTest, TouchpadTurnsStepOncePerWholeNotchOfTheSameTarget)
+{
+    click("btn_op0_delay");
+    QSlider* delay = slider("rztrckbr_delay");
+    QTest::mouseClick(delay, Qt::LeftButton, {}, QPoint(4, delay->height() / 2));
+    delay->setValue(700);
+    const auto turns = [&](QSlider* bar, int count, int delta) {
+        for (int i = 0; i < count; ++i)
+            turnWheel(bar, delta);
+        return bar->value();
+    };
+    EXPECT_EQ(turns(delay, 9, 12), 700); // 108 of 120: no step yet
+    EXPECT_EQ(turns(delay, 1, 12), 701);
+    EXPECT_EQ(turns(delay, 25, -12), 699); // -300: two notches, -60 held
+    EXPECT_EQ(turns(delay, 1, 360), 701);  // three mouse notches at once: 300, two steps, 60 held
+    // Another target starts from nothing: the 60 held for the delay bar is dropped.
+    click("btn_op0_gain");
+    QSlider* gain = slider("rztrckbr_gain");
+    QTest::mouseClick(gain, Qt::LeftButton, {}, QPoint(4, gain->height() / 2));
+    gain->setValue(200);
+    EXPECT_EQ(turns(gain, 5, -12), 200);
+    EXPECT_EQ(turns(gain, 5, -12), 199);
 }
 
 TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneLeavesClosedListsAlone)
