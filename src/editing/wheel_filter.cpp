@@ -32,7 +32,24 @@ bool WheelFilter::eventFilter(QObject* watched, QEvent* event)
         // the wheel is bound nothing else scrolls either.
         return editing_.wheelActive && !editing_.wheelTarget.empty();
     }
-    return editing_.wheelTurned(delta, model_);
+    if (!editing_.wheelActive || editing_.wheelTarget.empty()) {
+        pendingAngle_ = 0;
+        return editing_.wheelTurned(delta, model_);
+    }
+    if (editing_.wheelTarget != pendingTarget_ || editing_.targetField != pendingField_) {
+        pendingAngle_ = 0;
+        pendingTarget_ = editing_.wheelTarget;
+        pendingField_ = editing_.targetField;
+    }
+    constexpr int kNotch = 120;
+    pendingAngle_ += delta;
+    bool handled = true;
+    while (handled && (pendingAngle_ >= kNotch || pendingAngle_ <= -kNotch)) {
+        const int notch = pendingAngle_ > 0 ? kNotch : -kNotch;
+        pendingAngle_ -= notch;
+        handled = editing_.wheelTurned(notch, model_);
+    }
+    return handled; // a part of a notch is held, and scrolls nothing either
 }
 
 } // namespace talvex

@@ -2,9 +2,13 @@
 // Hands every wheel turn inside one window to the editing context's dispatcher
 // first, whichever control lies under the pointer or has the focus. The turn is
 // eaten exactly when the dispatcher handled it; otherwise the control gets it as
-// usual.
+// usual. A touchpad's smooth scrolling sends many small turns: they add up, and
+// the bound entry steps once per whole notch (120 units of angle), as a mouse
+// wheel does with each of its notches.
 
 #include <QObject>
+
+#include <string>
 
 class QWidget;
 
@@ -28,6 +32,11 @@ private:
     QWidget* window_;
     EditingContext& editing_;
     ParameterModel& model_;
+    // Angle turned toward the next step, less than one notch either way, and the
+    // entry it was turned at; another entry starts from nothing.
+    int pendingAngle_ = 0;
+    std::string pendingTarget_;
+    int pendingField_ = -1;
 };
 
 } // namespace talvex

@@ -25,6 +25,10 @@ int CompactComboStyle::styleHint(StyleHint hint, const QStyleOption* option, con
                                  QStyleHintReturn* returnData) const {
     if (hint == SH_ComboBox_Popup)
         return 0;
+    // A list changes only on a deliberate pick: a wheel turn over a closed list
+    // (often on the way to another control) leaves its item alone.
+    if (hint == SH_ComboBox_AllowWheelScrolling)
+        return 0;
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 

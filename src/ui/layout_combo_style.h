@@ -13,7 +13,8 @@ public:
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                          SubControl sub, const QWidget* widget = nullptr) const override;
     // The lists drop down below their box and scroll beyond their maximum of
-    // visible items, rather than opening as a menu as tall as every item.
+    // visible items, rather than opening as a menu as tall as every item; the
+    // wheel never changes a closed list's item.
     int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
                   QStyleHintReturn* returnData = nullptr) const override;
 };

@@ -30,15 +30,21 @@ void buildOutputRow(QGroupBox* strip, int k) {
     button(strip, prefix + "pol", "+", 469, top, 42);
 }
 
+// A click on a track bar's groove, or PageUp / PageDown, is a small deliberate
+// step, never a jump across a live amplifier: 1 dB on the gain and volume bars
+// (0.2 dB a code) and 10 codes, 0.104 ms, on the delay bar.
+constexpr int kGainPageStep = 5;
+constexpr int kDelayPageStep = 10;
+
 // A pop-up with a value label, a track bar and an "X" button; child of the
 // central widget, placed by the window beside the button that opens it.
 void buildSliderPopup(QWidget* central, const QString& name, const QString& caption,
                       const QString& valueName, const QString& valueText,
-                      const QString& trackName, int maximum, const QString& closeName) {
+                      const QString& trackName, int maximum, int pageStep, const QString& closeName) {
     QGroupBox* popup = floatingBox(central, name, 228, 159, 217, 65);
     label(popup, name + "_caption", caption, 11, 16);
     label(popup, valueName, valueText, 56, 16, 120);
-    trackBar(popup, trackName, maximum, 8, 35, 201);
+    trackBar(popup, trackName, maximum, pageStep, 8, 35, 201);
     button(popup, closeName, "X", 192, 8, 19, 17);
 }
 
@@ -64,7 +70,7 @@ void buildStrip(QWidget* central) {
     button(strip, "btn_in0_delay", "Main delay", 189, kRowTop[0], 76);
     button(strip, "btn_in0_pol", "+", 277, kRowTop[0], 42);
     label(strip, "lbl_volume", "Volume", 337, kRowTop[0] + 4, 45);
-    QSlider* ingain = trackBar(strip, "rztrckbr_ingain", 300, 384, kRowTop[0] - 1, 161);
+    QSlider* ingain = trackBar(strip, "rztrckbr_ingain", 300, kGainPageStep, 384, kRowTop[0] - 1, 161);
     ingain->setValue(300);
     // lbl28 starts where the design puts it, on the track bar's last pixel column,
     // which the track bar leaves blank.
@@ -75,9 +81,9 @@ void buildStrip(QWidget* central) {
     button(strip, "btn_op2_bassp", "recoup", 518, kRowTop[3], 74);
 
     buildSliderPopup(central, "grpbx_gain", "Gain: ", "albl1", "-60 dB", "rztrckbr_gain", 325,
-                     "btn_grpbx_gain_close");
+                     kGainPageStep, "btn_grpbx_gain_close");
     buildSliderPopup(central, "grpbx_delay", "Delay: ", "albl2", "0 ms", "rztrckbr_delay", 1440,
-                     "btn2");
+                     kDelayPageStep, "btn2");
 
     QGroupBox* limit = floatingBox(central, "grpbx_limit", 356, 159, 217, 132);
     label(limit, "lbl_lim_thr", "Threshold:", 11, 35);

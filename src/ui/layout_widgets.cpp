@@ -70,7 +70,11 @@ QComboBox* list(QWidget* parent, const QString& name, const QStringList& items, 
 
 QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, int x, int y, int w,
                 int h) {
-    return place(new QLineEdit(text, parent), name, x, y, w, h);
+    auto* e = place(new QLineEdit(text, parent), name, x, y, w, h);
+    // Values are typed or stepped, never dropped in: a stray drag of text must not
+    // fill a box that commits to the amplifier on the next focus change.
+    e->setAcceptDrops(false);
+    return e;
 }
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w) {
@@ -83,11 +87,12 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, 
     return l;
 }
 
-QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int x, int y, int w, int h) {
+QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int pageStep, int x, int y, int w,
+                  int h) {
     auto* s = place(new QSlider(Qt::Horizontal, parent), name, x, y, w, h);
     s->setRange(0, maximum);
     s->setSingleStep(1);
-    s->setPageStep(maximum / 10 > 0 ? maximum / 10 : 1);
+    s->setPageStep(pageStep);
     s->setStyleSheet(kTrackBarStyle);
     return s;
 }

@@ -34,7 +34,8 @@ QLineEdit* edit(QWidget* parent, const QString& name, const QString& text, int x
                 int h = 21);
 // A label sized to its text; w = 0 means as wide as the text.
 QLabel* label(QWidget* parent, const QString& name, const QString& text, int x, int y, int w = 0);
-QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int x, int y, int w,
+// A track bar over 0..maximum; a click on its groove or PageUp / PageDown moves pageStep.
+QSlider* trackBar(QWidget* parent, const QString& name, int maximum, int pageStep, int x, int y, int w,
                   int h = 24);
 QProgressBar* progressBar(QWidget* parent, const QString& name, int x, int y, int w, int h = 18);
 // An image box holding pixmap, sized to it.

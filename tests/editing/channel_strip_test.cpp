@@ -148,8 +148,8 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     // Turned away from the user at 1440: nothing moves, nothing is applied.
     turnWheel(control("cbb_lim_thr"), 120);
     EXPECT_EQ(std::pair(bar->value(), model.lowestPending()), std::pair(1440, -1));
-    // Towards the user, over any control of the window: one step, whatever the delta.
-    turnWheel(control("grp2"), -360);
+    // Towards the user, over any control of the window: one step per notch.
+    turnWheel(control("grp2"), -120);
     EXPECT_EQ(label("albl2"), "14.9656 ms");
     EXPECT_EQ(std::tuple(bar->value(), model.code16(148), model.lowestPending()), std::tuple(1439, 1439, 18));
     // Leaving the track bar unbinds the wheel and greys the Gain buttons.
@@ -171,16 +171,43 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(label("lbl28"), "-0.2dB");
 }
 
-TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
+TEST_F(StripTest, PagesMoveOneDecibelAndTouchpadTurnsStepPerWholeNotch)
+{
+    click("btn_op0_delay");
+    QSlider* delay = slider("rztrckbr_delay");
+    QSlider* volume = slider("rztrckbr_ingain");
+    delay->setValue(700);
+    volume->setValue(300);
+    QTest::keyClick(delay, Qt::Key_PageUp);
+    QTest::keyClick(volume, Qt::Key_PageDown);
+    EXPECT_EQ(std::pair(model.code16(outputBlockStart(0) + kOutDelay), model.code16(kMainGain)), std::pair(710, 295));
+    const auto turns = [](QSlider* bar, int count, int delta) {
+        for (int i = 0; i < count; ++i)
+            turnWheel(bar, delta);
+        return bar->value();
+    };
+    // A groove click left of the thumb pages down and binds the wheel.
+    QTest::mouseClick(delay, Qt::LeftButton, {}, QPoint(4, delay->height() / 2));
+    EXPECT_EQ(turns(delay, 9, 12), 700); // 108 of a 120-unit notch
+    EXPECT_EQ(turns(delay, 1, 12), 701);
+    EXPECT_EQ(turns(delay, 1, -360), 698); // three mouse notches in one event
+    EXPECT_EQ(turns(delay, 5, -12), 698);  // 60 held, dropped when another bar is bound
+    QTest::mouseClick(volume, Qt::LeftButton, {}, QPoint(4, volume->height() / 2));
+    const int first = turns(volume, 5, 12);
+    EXPECT_EQ(std::pair(first, turns(volume, 5, 12)), std::pair(290, 291));
+}
+
+TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneLeavesClosedListsAlone)
 {
     click("btn_op2_lim");
     auto* release = combo("cbb_lim_rel");
     release->setFocus();
     ASSERT_EQ(release->currentIndex(), 0);
-    // Nothing bound: the combo box under the pointer takes the turn as usual.
-    turnWheel(release, -120);
-    EXPECT_EQ(release->currentIndex(), 1);
-    EXPECT_EQ(model.image[outputBlockStart(2) + kOutLimiter + 2], 1);
+    // Nothing bound: a closed list, focused or not, keeps its item.
+    for (const char* name : {"cbb_lim_rel", "cbb_deviceid", "cbb_op3eq_type_00"}) {
+        turnWheel(combo(name), -120);
+        EXPECT_EQ(combo(name)->currentIndex(), 0) << name;
+    }
     // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
     // box's code and the combo stays.
     int applied = 0;
@@ -193,7 +220,7 @@ TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneReachesTheControl)
     turnWheel(release, 120);
     EXPECT_EQ(model.code16(editing.targetField), 180);
     turnWheel(release, -120);
-    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 1));
+    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 0));
     // A sideways tilt while bound steps nothing and scrolls nothing.
     QWheelEvent tilt(QPointF(3, 3), release->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(120, 0), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);

@@ -7,6 +7,7 @@
 #include "model/parameter_model.h"
 
 #include <QMainWindow>
+#include <QMimeData>
 #include <QScreen>
 #include <QWindow>
 
@@ -180,6 +181,17 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     box("edt_op3eq_freq_00")->setFocus();
     control("edt_empty")->setFocus();
     EXPECT_FALSE(editing.wheelActive || editing.wheelTurned(120, model));
+}
+
+TEST_F(EqPageTest, NoValueBoxTakesDroppedText)
+{
+    QMimeData text;
+    text.setText(QStringLiteral("500"));
+    for (QLineEdit* box : window.findChildren<QLineEdit*>()) { // equaliser, Device ID and preset name boxes
+        QDragEnterEvent enter(QPoint(3, 3), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(box, &enter);
+        EXPECT_FALSE(enter.isAccepted()) << box->objectName().toStdString();
+    }
 }
 
 TEST_F(EqPageTest, TypeListsStoreTheirPosition)
