@@ -312,6 +312,10 @@ void EqPage::boxKeyDown(const Box& box, int key)
 // (HLPF_freq_edt_keypress, EQ_freq_edt_keypress, EQ_gain_edt_keypress, EQ_qval_edt_keypress).
 bool EqPage::boxKeyPress(const Box& box, const QKeyEvent& key)
 {
+    if (key.key() == Qt::Key_Escape) {
+        cancel(box);
+        return true;
+    }
     if (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) {
         commit(box, true);
         return true; // the box never sees the Enter
@@ -342,8 +346,21 @@ void EqPage::boxExit(const Box& box)
     editing_.unbind();
 }
 
+void EqPage::cancel(const Box& box)
+{
+    const QSignalBlocker quiet(box.edit);
+    box.edit->setText(text(generalNumberText(entryValue(entryKind(box.kind), codeAt(box.kind, fieldOf(box))))));
+    box.edit->selectAll();
+    cancelledBox_ = box.edit;
+    cancelledText_ = box.edit->text();
+}
+
 void EqPage::commit(const Box& box, bool byEnter)
 {
+    const bool cancelled = cancelledBox_ == box.edit && box.edit->text() == cancelledText_;
+    cancelledBox_ = nullptr;
+    if (cancelled)
+        return;
     const int field = fieldOf(box);
     const int code = codeAt(box.kind, field);
     std::string typed = box.edit->text().toStdString();

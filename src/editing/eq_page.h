@@ -80,6 +80,8 @@ private:
     bool boxKeyPress(const Box& box, const QKeyEvent& key); // true: the key is discarded
     void boxExit(const Box& box);
     void commit(const Box& box, bool byEnter);
+    // Escape: the box shows its stored value again and commits nothing.
+    void cancel(const Box& box);
 
     // The wheel apply operations (edt_hpf_freqChange, edt_lpf_freqChange,
     // edt_eq_freqChange, edt_eq_gainChange, edt_eq_qvalChange): the stepped
@@ -106,6 +108,10 @@ private:
     std::array<QLineEdit*, 10> freqBoxes_{}, gainBoxes_{}, qBoxes_{};
     std::array<QComboBox*, 10> typeLists_{};
     const QObject* forwardingRelease_ = nullptr;
+    // The box Escape restored and the text it put back: while that text stands,
+    // leaving the box commits nothing.
+    const QLineEdit* cancelledBox_ = nullptr;
+    QString cancelledText_;
 };
 
 } // namespace talvex

@@ -137,6 +137,22 @@ TEST_F(EqPageTest, UnchangedOrInvalidTextSendsNothing)
     EXPECT_EQ(pendingCount(), 0);
 }
 
+TEST_F(EqPageTest, EscapePutsBackTheStoredValueAndCommitsNothing)
+{
+    int edits = 0;
+    QObject::connect(&editor, &ParameterEditor::edited, [&edits] { ++edits; });
+    for (const char* name : {"edt_op3eq_freq_00", "edt_op3lpf_freq"}) {
+        box(name)->setFocus();
+        QTest::keyClicks(box(name), "500");
+        QTest::keyClick(box(name), Qt::Key_Escape);
+        box("edt_op3eq_gain_09")->setFocus(); // the later focus loss commits nothing either
+    }
+    EXPECT_EQ(textsOf({"edt_op3eq_freq_00", "edt_op3lpf_freq"}), QStringList({"19.7", "20100"}));
+    EXPECT_EQ(edits + pendingCount(), 0);
+    typeThenLeave("edt_op3eq_freq_00", "1015", "edt_op3eq_gain_00"); // typing again commits
+    EXPECT_EQ(edits, 1);
+}
+
 TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
 {
     QLineEdit* freq = box("edt_op3eq_freq_00"); // band 0 sits at code 0
