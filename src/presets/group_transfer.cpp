@@ -78,7 +78,7 @@ GroupTransfer::GroupTransfer(const PresetsContext& context, QWidget* window) : Q
 void GroupTransfer::saveOneGroupToFile()
 {
     ctx_.hidePopups();
-    if (!connected() || busy())
+    if (!connected() || refuseWhileBusy())
         return;
     state_ = State::SavingOne;
     ctx_.supervision->stopSendPulse();
@@ -137,7 +137,7 @@ void GroupTransfer::loadOneGroupFromFile()
 
 void GroupTransfer::saveAllGroupsToFile()
 {
-    if (!connected() || busy())
+    if (!connected() || refuseWhileBusy())
         return;
     ctx_.hidePopups();
     ctx_.supervision->stopSendPulse();
@@ -293,6 +293,14 @@ void GroupTransfer::resumeIdle()
     ctx_.supervision->resumeSupervision();
 }
 
+bool GroupTransfer::refuseWhileBusy()
+{
+    if (!busy())
+        return false;
+    ctx_.prompts->message(QStringLiteral("Another transfer is still running. Try again when it has finished."));
+    return true;
+}
+
 void GroupTransfer::stopLinkTimers()
 {
     ctx_.supervision->pauseSupervision();
@@ -301,7 +309,7 @@ void GroupTransfer::stopLinkTimers()
 std::optional<groupfile::ParseResult> GroupTransfer::beginLoad(State state, const FileDialogOptions& options,
                                                              bool allGroups)
 {
-    if (!connected() || busy())
+    if (!connected() || refuseWhileBusy())
         return std::nullopt;
     state_ = state; // no other transfer may start while the dialog is open
     const int epoch = linkEpoch_;

@@ -67,6 +67,9 @@ public:
     // A transfer is running (or its reply is awaited); the buttons and the
     // preset load do nothing meanwhile.
     bool busy() const { return state_ != State::Idle; }
+    // When a transfer is running, tells the user that the one asked for is
+    // refused; true then.
+    bool refuseWhileBusy();
     int groupCounter() const { return counter_; }
     bool oneGroupSaveRequested() const { return saveRequest_; }
     // Changes whenever the link closes, so a paused sequence can tell.

@@ -80,7 +80,7 @@ std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
 void PresetPanel::loadPreset()
 {
     ctx_.hidePopups();
-    if (!ctx_.link->connected || transfer_.busy())
+    if (!ctx_.link->connected || transfer_.refuseWhileBusy())
         return;
     ctx_.showProgress(true);
     ctx_.supervision->pauseSupervision();
@@ -115,8 +115,11 @@ void PresetPanel::savePreset()
     const QString trimmed = edt_save2dev_->text().trimmed();
     edt_save2dev_->setText(trimmed);
     const auto n = selectedPreset(cbb_save2dev_);
-    if (!n || *n > kPresetCount)
-        return; // no slot chosen: there is no name to write
+    if (!n || *n > kPresetCount) {
+        // No slot chosen: there is no name to write.
+        ctx_.prompts->message(QStringLiteral("Choose a preset slot to save to first."));
+        return;
+    }
     ctx_.model->systemRecord[0] = *n;
     const QByteArray bytes = trimmed.toLatin1();
     auto& name = ctx_.model->presetNames[std::size_t(*n - 1)];

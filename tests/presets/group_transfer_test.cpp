@@ -321,6 +321,7 @@ TEST_F(PresetsTest, OneTransferAtATime)
     EXPECT_TRUE(dialogs.asked.empty() && !transfer->oneGroupSaveRequested());
     click("btn_load2dev");
     EXPECT_TRUE(delays.empty());
+    EXPECT_EQ(prompts.messages, QStringList(4, "Another transfer is still running. Try again when it has finished."));
     transfer->linkLost();
     EXPECT_FALSE(transfer->busy());
 }

@@ -65,6 +65,7 @@ TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
     save()->setCurrentIndex(-1); // a last preset above 8 selects nothing
     click("btn_save2dev");
     EXPECT_FALSE(model.pending[kPresetNameChunk]);
+    EXPECT_EQ(prompts.messages, QStringList{"Choose a preset slot to save to first."});
 }
 
 TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
