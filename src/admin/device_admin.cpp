@@ -99,7 +99,7 @@ void DeviceAdmin::assignDeviceId()
         parts_.prompts.message(QStringLiteral("Please input 1~250 number."));
         return;
     }
-    if (!parts_.prompts.question(QStringLiteral("Want to change device id?")))
+    if (!parts_.prompts.warningQuestion(QStringLiteral("Want to change device id?")))
         return;
     parts_.model.systemRecord[3] = *id;
     cbb_deviceid_->setCurrentIndex(*id - 1);
@@ -125,7 +125,7 @@ void DeviceAdmin::changeTemperatureThreshold()
 {
     if (!parts_.link.connected)
         return;
-    if (!parts_.prompts.question(QStringLiteral("Do you want to change the temperature threshold level?"))) {
+    if (!parts_.prompts.warningQuestion(QStringLiteral("Do you want to change the temperature threshold level?"))) {
         const int step = parts_.model.systemRecord[7];
         cbb_TemperatureThr_->setCurrentIndex(step < cbb_TemperatureThr_->count() ? step : -1);
         return;

@@ -30,6 +30,11 @@ bool MessageBoxPrompts::question(const QString& text)
     return ask(parent_, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+bool MessageBoxPrompts::warningQuestion(const QString& text)
+{
+    return ask(parent_, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 void MessageBoxPrompts::detailedMessage(const QString& text, const QString& details)
 {
     QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok,

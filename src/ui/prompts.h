@@ -15,6 +15,9 @@ public:
     virtual void message(const QString& text) = 0;
     // A modal question; true for Yes.
     virtual bool question(const QString& text) = 0;
+    // A question about a change with lasting effect on the device, shown with
+    // the warning icon; true for Yes.
+    virtual bool warningQuestion(const QString& text) { return question(text); }
     // A modal message whose box can also show `details` on request (why a file
     // was refused, say); by default the message alone.
     virtual void detailedMessage(const QString& text, const QString& details)
@@ -31,6 +34,7 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     void message(const QString& text) override;
     bool question(const QString& text) override;
+    bool warningQuestion(const QString& text) override;
     void detailedMessage(const QString& text, const QString& details) override;
 
 private:

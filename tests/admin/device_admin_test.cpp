@@ -80,7 +80,7 @@ TEST_F(DeviceAdminTest, DeviceIdBoxTakesDigitsAndEnterConfirms)
     EXPECT_EQ(box->text(), "1");
     prompts.answers = {true};
     QTest::keyClick(box, Qt::Key_Return);
-    EXPECT_EQ(prompts.questions, QStringList{"Want to change device id?"});
+    EXPECT_EQ(prompts.warnings, QStringList{"Want to change device id?"});
     EXPECT_EQ(model.systemRecord[3], 1);
     EXPECT_EQ(box->text(), "1"); // Enter adds nothing to the box
 }
@@ -130,7 +130,7 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     link.connected = true;
     prompts.answers = {false};
     click("btn_changetermthr");
-    EXPECT_EQ(prompts.questions, QStringList{"Do you want to change the temperature threshold level?"});
+    EXPECT_EQ(prompts.warnings, QStringList{"Do you want to change the temperature threshold level?"});
     EXPECT_EQ(combo("cbb_TemperatureThr")->currentIndex(), 10);
     EXPECT_EQ(std::pair(model.systemRecord[7], model.lowestPending()), std::pair(10, -1));
 

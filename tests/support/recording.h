@@ -25,6 +25,7 @@ public:
         answers.pop_front();
         return answer;
     }
+    bool warningQuestion(const QString& text) override { return warnings << text, question(text); }
     void detailedMessage(const QString& text, const QString& detail) override
     {
         messages << text;
@@ -33,6 +34,7 @@ public:
     QStringList messages;
     QStringList details; // of the detailed messages
     QStringList questions;
+    QStringList warnings; // the questions asked with the warning icon
     std::deque<bool> answers;
 };
 
