@@ -137,19 +137,6 @@ void TrafficLog::received(std::string_view transport, std::span<const std::uint8
 
 void TrafficLog::event(std::string_view transport, std::string_view text) { write("EV", transport, text); }
 
-std::span<const std::uint8_t> frameInReport(std::span<const std::uint8_t, 65> report)
-{
-    const auto data = std::span<const std::uint8_t>(report).subspan(1);
-    if (data[0] != 0xA5 || data[1] != 0xA5 || data[2] != 0xA5)
-        return data;
-    const std::size_t length = std::size_t(data[8]) << 8 | data[9];
-    constexpr std::size_t kHead = 10;
-    constexpr std::size_t kTrailer = 2;
-    if (kHead + length + kTrailer <= data.size())
-        return data.first(kHead + length + kTrailer);
-    return data.first(kHead);
-}
-
 std::string TrafficTap::transportName() const
 {
     if (inner_.usbActive())

@@ -57,11 +57,6 @@ private:
     std::string line_;
 };
 
-// The frame a 65-byte HID output report carries (report id stripped): the
-// whole frame when it fits, only the ten head bytes of a block write (its data
-// follows as a block), or all 64 bytes when the report holds no frame start.
-std::span<const std::uint8_t> frameInReport(std::span<const std::uint8_t, 65> report);
-
 // Sits between the command sender and the real transport, logging every frame
 // on its way out.
 class TrafficTap : public FrameTransport {

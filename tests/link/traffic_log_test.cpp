@@ -101,28 +101,6 @@ TEST_F(TrafficLogTest, ANonAsciiNameOpensTheFileItNames)
     EXPECT_TRUE(listed);
 }
 
-TEST(FrameInReport, TakesTheFrameOrTheBlockHead)
-{
-    std::array<std::uint8_t, 65> report{};
-    const std::vector<std::uint8_t> meter{0xA5, 0xA5, 0xA5, 0x00, 0xA2, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x89, 0xAA};
-    std::copy(meter.begin(), meter.end(), report.begin() + 1);
-    const auto frameBytes = frameInReport(report);
-    EXPECT_EQ(std::vector<std::uint8_t>(frameBytes.begin(), frameBytes.end()), meter);
-
-    // A 52-byte payload fills the report exactly; 53 bytes no longer fit.
-    report[9] = 0;
-    report[10] = 52;
-    EXPECT_EQ(frameInReport(report).size(), 64u);
-    report[10] = 53;
-    EXPECT_EQ(frameInReport(report).size(), 10u);
-    report[9] = 0x02;
-    report[10] = 0x80; // block write head
-    EXPECT_EQ(frameInReport(report).size(), 10u);
-
-    report[1] = 0x00; // no frame start: the whole report
-    EXPECT_EQ(frameInReport(report).size(), 64u);
-}
-
 TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
 {
     ASSERT_TRUE(log.open(path));
