@@ -48,6 +48,18 @@ QStringList numbers(int from, int to) {
 void buildMenu(QMainWindow& window) {
     QMenuBar* bar = window.menuBar();
     bar->setFixedHeight(kMenuHeight);
+    // File, Edit and View come first, as in every desktop program; the features
+    // fill them with their own actions.
+    const std::pair<const char*, const char*> standardMenus[] = {
+        {"menuFile", "&File"},
+        {"menuEdit", "&Edit"},
+        {"menuView", "&View"},
+    };
+    for (const auto& [name, caption] : standardMenus) {
+        QMenu* standard = bar->addMenu(QString::fromUtf8(caption));
+        standard->setObjectName(name);
+        standard->setFont(window.font());
+    }
     QMenu* menu = bar->addMenu(QStringLiteral("Bridge Config"));
     menu->setObjectName("BridgeConfig1");
     menu->setFont(window.font()); // a pop-up is a window of its own: it would take the application's font

@@ -5,8 +5,9 @@
 // control of the design inside it, each with objectName = its component name
 // (btn_connect, grp2, rztrckbr_ingain, img_EQBmp3, ...), at its design position,
 // with its caption, items, colours and enabled/visible state. It also sets the
-// caption, the fixed size and the "Bridge Config" menu (QActions NoBTL1,
-// Lowmidbridge1, highmidbridge1, LowmidBTLhighlow1, checkable, none checked).
+// caption, the fixed size, the empty "File", "Edit" and "View" menus (menuFile,
+// menuEdit, menuView) that features fill, and the "Bridge Config" menu (QActions
+// NoBTL1, Lowmidbridge1, highmidbridge1, LowmidBTLhighlow1, checkable, none checked).
 // The builder wires no behaviour: the window looks controls up by name and
 // connects its own handlers.
 //

@@ -89,8 +89,9 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
         EXPECT_EQ(lines[i].transport, port);
         const bool event = lines[i].direction == "EV";
         EXPECT_EQ(event ? lines[i].text : commandOf(lines[i].text), expected[i].second);
-        if (!event)
+        if (!event) {
             EXPECT_EQ(operationOf(lines[i].text), lines[i].direction == "TX" ? "A2" : "52");
+        }
         EXPECT_GE(lines[i].ms, previous);
         previous = lines[i].ms;
     }

@@ -85,8 +85,9 @@ TEST_F(LayoutTest, LabelTextsFitTheirLabels) {
     for (const auto& [name, text] : longest)
         EXPECT_LE(advance(find<QLabel>(name), QString::fromUtf8(text)), find(name)->width()) << name;
     for (QLabel* l : window().findChildren<QLabel*>()) {
-        if (!l->text().isEmpty())
+        if (!l->text().isEmpty()) {
             EXPECT_LE(advance(l, l->text()), l->width()) << l->objectName().toStdString();
+        }
     }
 }
 
