@@ -73,6 +73,10 @@ public:
     void connectLink();
     // The user ends the session.
     void disconnectLink();
+    // Another Device ID was chosen while the link is open: edits still waiting go
+    // to the device on screen, then the chosen device is read as a Connect reads
+    // one, so the screen never shows one amplifier while edits go to another.
+    void readSelectedDevice();
 
     // LinkSupervision.
     void stopSendPulse() override { sendPulseTimer.stop(); }
