@@ -154,6 +154,7 @@ void BusSearch::meterReplied(const frame::Reply& reply)
 
 void BusSearch::linkTakenOver()
 {
+    startupSearchTimer.stop(); // a start-up search not yet begun is not wanted any more
     if (!running_)
         return;
     stop_ = true;
@@ -187,6 +188,8 @@ void BusSearch::run(Kind kind)
     if (kind == Kind::Quick && onUsb)
         return;
     if (state.connected) {
+        if (kind == Kind::Quick)
+            return; // the start-up search gives way to a connect quietly
         link_.prompts.message(QStringLiteral("please disconnect and try again."));
         return;
     }

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "editing/channel_strip.h"
+#include "editing/edit_history.h"
 #include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
 #include "model/value_tables.h"
@@ -44,6 +45,8 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
     eqPage_ = std::make_unique<EqPage>(centralWidget(), editor_, editing_);
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
+    history_ = std::make_unique<EditHistory>(editor_);
+    history_->addMenuActions(*this);
     findControls();
     session_.setSelection({[this] { return cbb_comport_->currentIndex(); },
                            [this] { return cbb_comport_->currentText(); },
@@ -246,6 +249,10 @@ void MainWindow::showSystemRecord(int presetItem)
 
 void MainWindow::onImageArrived(const frame::Reply& reply)
 {
+    // The device's image replaced the one edited here (a read-all, a preset or
+    // a group load); a one-group save only reads it back.
+    if (!groupTransfer_->oneGroupSaveRequested())
+        history_->clear();
     showImage();
     groupTransfer_->currentGroupReceived(reply);
 }

@@ -32,6 +32,7 @@ class QProgressBar;
 namespace talvex {
 
 class ChannelStrip;
+class EditHistory;
 class EqPage;
 class WheelFilter;
 class GroupTransfer;
@@ -68,6 +69,7 @@ public:
     EditingContext& editing() { return editing_; }
     ChannelStrip& strip() { return *strip_; }
     EqPage& eqPage() { return *eqPage_; }
+    EditHistory& history() { return *history_; }
     LinkState& link() { return session_.link(); }
     CommandSender& sender() { return session_.sender(); }
     ReplyReceiver& receiver() { return session_.receiver(); }
@@ -126,6 +128,7 @@ private:
     std::unique_ptr<ChannelStrip> strip_;
     std::unique_ptr<WheelFilter> wheel_;
     std::unique_ptr<EqPage> eqPage_;
+    std::unique_ptr<EditHistory> history_;
     std::unique_ptr<BusSearch> busSearch_;
     std::unique_ptr<DeviceAdmin> deviceAdmin_;
 };

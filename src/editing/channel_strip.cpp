@@ -300,8 +300,31 @@ void ChannelStrip::toggleRecoup(QObject* sender)
 
 void ChannelStrip::hidePopups()
 {
-    for (QWidget* popup : popups_)
-        popup->hide();
+    for (Popup which : {GainPopup, DelayPopup, LimitPopup})
+        hidePopup(which);
+}
+
+// A hidden widget that holds the focus would hand it to the next control in
+// tab order, and an equaliser box that gains it binds the wheel. The focus
+// goes back to the button that opened the pop-up, or to nothing.
+void ChannelStrip::releaseFocus(QWidget* leaving, QAbstractButton* backTo)
+{
+    QWidget* focused = QApplication::focusWidget();
+    if (!focused || !within(focused, leaving))
+        return;
+    if (backTo && backTo->isVisible() && backTo != leaving)
+        backTo->setFocus(Qt::OtherFocusReason);
+    else
+        focused->clearFocus();
+}
+
+void ChannelStrip::hidePopup(Popup which)
+{
+    QWidget* popup = popups_[which];
+    if (popup->isHidden())
+        return;
+    releaseFocus(popup, openers_[which]);
+    popup->hide();
 }
 
 void ChannelStrip::greyFamily(Popup which)
@@ -319,10 +342,11 @@ void ChannelStrip::greyFamily(Popup which)
 
 void ChannelStrip::openPopup(Popup which, QAbstractButton* clicked, int field)
 {
-    for (int i = 0; i < 3; ++i)
-        if (i != which)
-            popups_[i]->hide();
+    for (Popup other : {GainPopup, DelayPopup, LimitPopup})
+        if (other != which)
+            hidePopup(other);
     greyFamily(which);
+    openers_[which] = clicked;
     setButtonColour(clicked, kOpenYellow);
 
     // Beside the button: right of it, overlapping its lower edge by three pixels.
@@ -383,9 +407,9 @@ void ChannelStrip::openLimiterPopup(QObject* sender)
     openPopup(LimitPopup, limitButtons_[k], outputBlockStart(k) + kOutLimiter);
 }
 
-void ChannelStrip::closeGainPopup() { popups_[GainPopup]->hide(); }
-void ChannelStrip::closeDelayPopup() { popups_[DelayPopup]->hide(); }
-void ChannelStrip::closeLimiterPopup() { popups_[LimitPopup]->hide(); }
+void ChannelStrip::closeGainPopup() { hidePopup(GainPopup); }
+void ChannelStrip::closeDelayPopup() { hidePopup(DelayPopup); }
+void ChannelStrip::closeLimiterPopup() { hidePopup(LimitPopup); }
 
 void ChannelStrip::gainPopupLeft() { greyFamily(GainPopup); }
 void ChannelStrip::delayPopupLeft() { greyFamily(DelayPopup); }
@@ -508,6 +532,10 @@ void ChannelStrip::showBridgeMode(int mode)
     for (int i = 0; i < 4; ++i)
         bridgeItems_[i]->setChecked(i == mode);
     const BridgeLayout& layout = kBridgeLayouts[std::size_t(mode)];
+    for (int row = 0; row < 2; ++row)
+        if (!(row == 0 ? layout.highShown : layout.midShown))
+            for (QWidget* button : rowButtons_[std::size_t(row)])
+                releaseFocus(button, nullptr);
     for (QWidget* button : rowButtons_[0])
         button->setVisible(layout.highShown);
     for (QWidget* button : rowButtons_[1])

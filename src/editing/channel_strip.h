@@ -98,6 +98,8 @@ private:
     void toggle(int entry, std::string label);
     void openPopup(Popup which, QAbstractButton* clicked, int field);
     void greyFamily(Popup which);
+    void hidePopup(Popup which);
+    void releaseFocus(QWidget* leaving, QAbstractButton* backTo);
     void applyLimiter(int offset, const QComboBox* list);
     void applyTrackBar(int field, int code, const std::string& key);
     void showEdit(const ParameterEdit& edit);
@@ -112,6 +114,7 @@ private:
 
     QWidget* grp2_ = nullptr;
     std::array<QWidget*, 3> popups_{};
+    std::array<QAbstractButton*, 3> openers_{}; // the button that opened each pop-up last
     std::array<QAbstractButton*, 3> muteButtons_{};
     std::array<QAbstractButton*, 3> polButtons_{};
     std::array<QAbstractButton*, 3> gainButtons_{};

@@ -7,10 +7,12 @@
 #include "ui/controls.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -63,6 +65,19 @@ std::string fieldLabel(int channel, int field)
     return bandEditLabel(channel, (field - bandRecord(channel, 0)) / 8);
 }
 
+enum class TextHistoryKey { None, Undo, Redo };
+
+// Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y: on every platform, whatever its key bindings.
+TextHistoryKey textHistoryKey(const QKeyEvent& key)
+{
+    const QKeySequence pressed(key.keyCombination());
+    if (pressed == QKeySequence(Qt::CTRL | Qt::Key_Z))
+        return TextHistoryKey::Undo;
+    if (pressed == QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z) || pressed == QKeySequence(Qt::CTRL | Qt::Key_Y))
+        return TextHistoryKey::Redo;
+    return TextHistoryKey::None;
+}
+
 const char* const kPageCaptions[4] = {"Current : MAIN ", "Current : High", "Current : Mid ", "Current : Low "};
 
 } // namespace
@@ -72,7 +87,12 @@ EqPage::EqPage(QWidget* root, ParameterEditor& editor, EditingContext& editing, 
 {
     graph_ = new ResponseGraph(root, editor, editing, this);
     connect(graph_, &ResponseGraph::hidePopupsRequested, this, &EqPage::hidePopupsRequested);
-    connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit) { showEdit(edit); });
+    connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit, ParameterEditor::Origin origin) {
+        // A step undone or redone shows on its own channel's page.
+        if (origin == ParameterEditor::Origin::Replay)
+            showPageOf(edit);
+        showEdit(edit);
+    });
 
     lbl_cur_ch_ = need<QLabel>(root, QStringLiteral("lbl_cur_ch"));
     edt_op3hpf_freq_ = need<QLineEdit>(root, QStringLiteral("edt_op3hpf_freq"));
@@ -164,6 +184,29 @@ void EqPage::showPage(int channel)
 
     graph_->recomputeChannel(channel);
     graph_->DrawHLpfEQCurve(channel);
+
+    // A box bound while the page changes under it (showing the image switches to
+    // Main) is bound again on this page: the wheel, the keys and typing all edit
+    // the entry the box now shows.
+    const auto focused = boxes_.find(QApplication::focusWidget());
+    if (focused != boxes_.end() && editing_.targetBox == focused->second.edit->objectName().toStdString()) {
+        const Box& box = focused->second;
+        editing_.bindBox(box.kind, box.band, channel, editing_.targetBox);
+    }
+}
+
+void EqPage::showPageOf(const ParameterEdit& edit)
+{
+    if (edit.entries.empty())
+        return;
+    const int entry = edit.entries.front().entry;
+    const int c = channelOfEntry(entry);
+    if (c < 0 || c == model_.pageChannel)
+        return;
+    const int crossover = entry - crossoverRecord(c);
+    const int banded = entry - bandRecord(c, 0);
+    if ((crossover >= 0 && crossover < 8) || (banded >= 0 && banded < 80))
+        showPage(c);
 }
 
 // The box (or, for a type entry, nothing: the list is set apart) that shows
@@ -320,7 +363,11 @@ bool EqPage::boxKeyPress(const Box& box, const QKeyEvent& key)
         commit(box, true);
         return true; // the box never sees the Enter
     }
-    // Shortcuts (copy, paste, undo, select all) and keys that type nothing pass;
+    if (const TextHistoryKey history = textHistoryKey(key); history != TextHistoryKey::None) {
+        history == TextHistoryKey::Undo ? box.edit->undo() : box.edit->redo();
+        return true;
+    }
+    // Shortcuts (copy, paste, select all) and keys that type nothing pass;
     // whatever text they bring is checked when it is committed.
     if (key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
         return false;
@@ -378,6 +425,16 @@ bool EqPage::eventFilter(QObject* watched, QEvent* event)
     if (found == boxes_.end())
         return false;
     const Box& box = found->second;
+    if (event->type() == QEvent::ShortcutOverride) {
+        // While the box holds typing, Ctrl+Z and Ctrl+Shift+Z (Ctrl+Y) take it
+        // back and forth, as in any text box; otherwise they go to the Edit
+        // menu and take back or redo the last edit. Accepted, the key goes on
+        // to the box (boxKeyPress); ignored, to the menu.
+        if (textHistoryKey(*static_cast<QKeyEvent*>(event)) == TextHistoryKey::None)
+            return false;
+        event->setAccepted(box.edit->isUndoAvailable());
+        return true;
+    }
     if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
         // A context menu opening over the box, or the user switching to another
         // program, does not move the focus away from the box within the window.

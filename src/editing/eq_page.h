@@ -40,8 +40,8 @@ public:
     ResponseGraph& graph() { return *graph_; }
 
     // Shows the image: Main's page filled from it, curves recomputed and drawn,
-    // with the controls' signals blocked. Marks nothing and leaves the editing
-    // context alone.
+    // with the controls' signals blocked. Marks nothing; a focused, bound box
+    // is bound again to its entry on Main's page.
     void showImage();
 
     // Page selection: output k's "EQ/HPF/LPF" button (btn_op0_eq .. btn_op2_eq,
@@ -70,6 +70,8 @@ private:
     };
 
     void showPage(int channel);
+    // Switches to the page of the channel whose filters or bands the edit changes.
+    void showPageOf(const ParameterEdit& edit);
     // Recomputes and redraws what an applied edit changed.
     void showEdit(const ParameterEdit& edit);
 

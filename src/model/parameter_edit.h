@@ -20,8 +20,10 @@ struct EntryChange {
 
 struct ParameterEdit {
     std::string label;
-    // Equal non-empty keys on consecutive edits: the same control in the same
-    // gesture. Empty: the edit never merges (toggles, list choices).
+    // Equal non-empty keys on consecutive edits: the same control, taken as one
+    // step when the edits follow closely. A key with a '#' names one gesture (a
+    // marker drag from press to release), one step however slow. Empty: the edit
+    // never merges (toggles, list choices).
     std::string mergeKey;
     std::vector<EntryChange> entries;
 

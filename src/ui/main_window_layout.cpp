@@ -4,6 +4,8 @@
 #include "ui/layout_widgets.h"
 #include "model/value_tables.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
@@ -206,6 +208,34 @@ void buildOffscreenControls(QWidget* central) {
     transfer->hide();
 }
 
+// The Tab key walks the window as a person reads it: the connection group, the
+// side group, the strip, then the strip's pop-ups (each reachable only while
+// open), the equaliser page last, each in rows from top to bottom and left to
+// right. (The strip hands the focus back to a pop-up's button before hiding
+// it, so hiding never passes the focus along this chain.)
+void setReadingTabOrder(QWidget* central) {
+    QWidget* previous = nullptr;
+    for (const char* group : {"grp1", "grp3", "grp2", "grpbx_gain", "grpbx_delay", "grpbx_limit", "rzgrpbx5"}) {
+        auto* container = central->findChild<QWidget*>(group);
+        if (!container)
+            continue;
+        QList<QWidget*> controls;
+        for (QWidget* w : container->findChildren<QWidget*>())
+            if ((w->focusPolicy() & Qt::TabFocus) && w->window() == central->window()) // not a list's pop-up
+                controls << w;
+        const auto at = [central](const QWidget* w) { return w->mapTo(central, QPoint(0, 0)); };
+        std::stable_sort(controls.begin(), controls.end(), [&](const QWidget* a, const QWidget* b) {
+            const QPoint pa = at(a), pb = at(b);
+            return pa.y() / 8 != pb.y() / 8 ? pa.y() < pb.y() : pa.x() < pb.x();
+        });
+        for (QWidget* w : controls) {
+            if (previous)
+                QWidget::setTabOrder(previous, w);
+            previous = w;
+        }
+    }
+}
+
 } // namespace
 
 void buildMainWindowLayout(QMainWindow& window) {
@@ -236,6 +266,7 @@ void buildMainWindowLayout(QMainWindow& window) {
         }
     }
 
+    setReadingTabOrder(central);
     window.setFixedSize(kClientWidth, kClientHeight);
     if (QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();

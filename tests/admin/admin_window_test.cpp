@@ -181,3 +181,36 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     EXPECT_EQ(ids->currentIndex(), 1);
     EXPECT_EQ(prompts.messages.back(), kTransferRunningMessage);
 }
+
+// Connect clicked at any moment of the start-up search over two ports (the
+// search holds the first, moves to the second, probes it) connects to the
+// selected port and says nothing.
+TEST_F(AdminWindowTest, ConnectAtAnyMomentOfTheStartUpSearchConnects)
+{
+    faultyPty = std::make_unique<vamp::PtyServer>(faultyBus);
+    faultyBus.add(1);
+    ASSERT_TRUE(pty.start() && faultyPty->start());
+    for (const int probe : {0, 1, 11, 12, 13, 22}) { // 0: before the search has begun
+        SCOPED_TRACE(probe);
+        keepStartUpSearch = true;
+        makeWindow(QStringList{faultyPty->slavePath(), pty.slavePath()});
+        int probes = 0;
+        const auto count = [&](std::span<const std::uint8_t> f) {
+            if (f[6] == frame::kCmdMeters && ++probes == probe)
+                QTimer::singleShot(0, window.get(), [this] { window->toggleConnection(); });
+        };
+        bus.onFrame = [&, count](std::span<const std::uint8_t> f) {
+            frames.emplace_back(f.begin(), f.end());
+            count(f);
+        };
+        faultyBus.onFrame = count;
+        if (probe == 0)
+            window->toggleConnection();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
+        EXPECT_EQ(prompts.messages, QStringList());
+        EXPECT_EQ(window->serial().isOpen(), true);
+        window.reset();
+        prompts.messages.clear();
+        faultyBus.onFrame = nullptr;
+    }
+}

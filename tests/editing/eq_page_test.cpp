@@ -213,11 +213,11 @@ TEST_F(EqPageTest, TypeListsStoreTheirPosition)
     EXPECT_TRUE(model.pending[57]);
 }
 
-TEST_F(EqPageTest, ShowingTheImageMarksNothingAndLeavesTheContext)
+// The bound box follows the page: the wheel edits what the keys and typing edit.
+TEST_F(EqPageTest, ShowingTheImageMarksNothingAndBindsTheFocusedBoxOnMainsPage)
 {
     click("btn_op0_eq"); // High
     click("edt_op3eq_gain_02"); // the wheel bound to High's band 3 gain
-    const int field = editing.targetField;
     model.clearPending();
     model.image[bandRecord(0, 1)] = 136;
     model.setCode16(bandRecord(0, 0) + kBandGain, 150);
@@ -227,7 +227,8 @@ TEST_F(EqPageTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_EQ(textsOf({"edt_op3eq_freq_01", "edt_op3eq_gain_00"}), QStringList({"1000.0", "6.0"}));
     EXPECT_EQ(combo("cbb_op3hpf_type")->currentIndex(), 4);
     EXPECT_EQ(marker(1).x, 430);
-    EXPECT_EQ(std::pair(editing.targetField, editing.wheelTarget), std::pair(field, std::string("edt_eq_gain")));
+    EXPECT_EQ(std::pair(editing.targetField, editing.wheelTarget),
+              std::pair(bandRecord(0, 2) + kBandGain, std::string("edt_eq_gain")));
     EXPECT_EQ(pendingCount(), 0);
 }
 
