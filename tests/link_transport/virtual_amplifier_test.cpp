@@ -187,7 +187,7 @@ TEST(VirtualAmplifier, FaultModesAndMovingMeters)
     EXPECT_GT(attenuations.size(), 3u);
 }
 
-TEST(HidReportDevice, RepliesAsHeaderDataAndLastReports)
+TEST(HidReportDevice, RepliesAndBlockWritesOverReports)
 {
     VirtualBus bus;
     bus.add(1);
@@ -202,14 +202,9 @@ TEST(HidReportDevice, RepliesAsHeaderDataAndLastReports)
     out = device.outputReport(reportOf(readRequest(0, frame::kCmdCurrentGroup)));
     ASSERT_EQ(out.size(), 12u); // header, 10 full, last with checksum and AA
     EXPECT_EQ(out[11][1], 0xAA);
-}
 
-TEST(HidReportDevice, BlockWriteOverReports)
-{
-    VirtualBus bus;
-    VirtualAmplifier& amp = bus.add(1);
-    HidReportDevice device(bus);
-
+    // A block write over reports: the head, ten full pieces, the last, and the last again.
+    VirtualAmplifier& amp = bus.devices().front();
     std::vector<std::uint8_t> block(640);
     for (std::size_t i = 0; i < block.size(); ++i)
         block[i] = std::uint8_t(255 - i % 200);
