@@ -127,16 +127,7 @@ TEST(ValueTables, ListsAndTemperatureLimits)
     EXPECT_EQ(kTemperatureRawLimits, rawLimits);
 }
 
-TEST(ValueTables, LookupsOfForeignCodesStayInsideTheTables)
-{
-    EXPECT_DOUBLE_EQ(frequencyAt(244), 21900.0);
-    EXPECT_DOUBLE_EQ(frequencyAt(255), 21900.0);
-    EXPECT_DOUBLE_EQ(frequencyAt(-3), 19.7);
-    EXPECT_DOUBLE_EQ(eqGainAt(65535), 12.0);
-    EXPECT_DOUBLE_EQ(qAt(1000), 92.302);
-}
-
-TEST(NearestCode, ClampsToTheTableRange)
+TEST(NearestCode, CodesAndLookupsClampToTheTableRange)
 {
     EXPECT_EQ(nearestFrequencyCode(25000), 243);
     EXPECT_EQ(nearestFrequencyCode(5), 0);
@@ -147,6 +138,10 @@ TEST(NearestCode, ClampsToTheTableRange)
     EXPECT_EQ(nearestQCode(0.01), 0);
     EXPECT_EQ(nearestFrequencyCode(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(nearestFrequencyCode(std::numeric_limits<double>::infinity()), 243);
+    // Lookups of foreign codes stay inside the tables.
+    for (const auto& [looked, value] : {std::pair{frequencyAt(244), 21900.0}, {frequencyAt(255), 21900.0},
+                                        {frequencyAt(-3), 19.7}, {eqGainAt(65535), 12.0}, {qAt(1000), 92.302}})
+        EXPECT_DOUBLE_EQ(looked, value);
 }
 
 TEST(NearestCode, TakesTheNearerEntryAndTiesGoDown)
