@@ -322,34 +322,6 @@ TEST_F(UsbFixture, AnAmplifierThatCannotBeOpenedIsReportedOnceAndLeavesTheSelect
     EXPECT_TRUE(host.selectorsEnabled);
 }
 
-TEST_F(UsbFixture, AnAmplifierArrivingDuringASerialSessionWaitsForItsEnd)
-{
-    link.connected = true; // a serial session
-    link.currentPort = 3;
-    SerialLink serial(link, receiver);
-    TransportRouter router(link, serial, usb);
-
-    plugAmplifier();
-    EXPECT_EQ(host.label, QStringLiteral("已接上设备."));
-    EXPECT_EQ(seen(), std::tuple(false, kNoMatchedDevice, false, 0));
-    EXPECT_FALSE(router.usbActive());
-
-    // Unplugging it does not end the serial session.
-    controller.unplug(FakeHidController::amplifierInfo().path);
-    EXPECT_EQ(host.disconnectTicks, 0);
-    EXPECT_TRUE(link.connected);
-    EXPECT_NE(link.noReplyCount, 100);
-    EXPECT_TRUE(host.selectorsEnabled);
-
-    plugAmplifier();
-    link.connected = false;
-    usb.sessionEnded();
-    EXPECT_EQ(seen(), std::tuple(true, 0, false, 0)); // the user connects
-    EXPECT_TRUE(router.usbActive());
-    sendMeterRead();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
-}
-
 TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
 {
     plugAmplifier();
