@@ -30,8 +30,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
         transfer->storedGroupReceived(replyOf(texts[std::size_t(g - 1)]));
     }
     ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_TRUE(dialogs.asked[0].save);
-    EXPECT_EQ(dialogs.asked[0].options.name, "dlgSave_20grp");
+    EXPECT_EQ(asked(0), std::pair(true, QString("dlgSave_20grp")));
 
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
     EXPECT_FALSE(transfer->readGroupsTimer.isActive() || transfer->replyDeadline().isActive());
@@ -89,8 +88,7 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     offerFile("all.datgrp", *groupfile::formatAllGroups(foreign));
     transfer->loadAllGroupsFromFile();
     ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_FALSE(dialogs.asked[0].save);
-    EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_20grp");
+    EXPECT_EQ(asked(0), std::pair(false, QString("dlgOpen_20grp")));
     EXPECT_TRUE(transfer->writeGroupsTimer.isActive() && timersStopped() && progressShown);
     EXPECT_TRUE(takeFrames().empty());
 
@@ -167,7 +165,7 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
     EXPECT_TRUE(transport.serialWrites.empty() && idle());
 }
 
-TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
+TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
 {
     loadAll(5);
     EXPECT_EQ(takeFrames().size(), 5u);
@@ -185,13 +183,12 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllEndsTheTransfer)
     const auto frames = takeFrames();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].index, 1);
-}
 
-TEST_F(PresetsTest, LinkLostDuringTheReadAllPauseSendsNoRead)
-{
+    // Lost during the pause before the read-all (and even connected again before it ends): no read.
+    transfer->linkLost();
     loadAll(20);
     takeFrames();
-    loseLinkDuringPause(true); // and even connected again before the pause ends
+    loseLinkDuringPause(true);
     transfer->writeNextStoredGroup();
     EXPECT_TRUE(takeFrames().empty());
     EXPECT_FALSE(transfer->busy());
@@ -209,7 +206,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     transfer->loadOneGroupFromFile();
 
     ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_EQ(dialogs.asked[0].options.name, "dlgOpen_onegrp");
+    EXPECT_EQ(asked(0), std::pair(false, QString("dlgOpen_onegrp")));
     EXPECT_TRUE(progressShown && progressAnimated);
     EXPECT_EQ(delays, std::vector<int>{9700});
     EXPECT_TRUE(timersStopped());
@@ -274,7 +271,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     EXPECT_TRUE(!transfer->busy() && timersStopped());
 }
 
-TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
+TEST_F(PresetsTest, SaveOneAsksOnTheReplyUntilAFileIsChosenOrTheReplyIsLate)
 {
     transfer->saveOneGroupToFile();
     EXPECT_EQ(delays, std::vector<int>{50});
@@ -287,8 +284,7 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
     const std::string text = makeGroupText(patternImage(8), 0, 0, frame::kCmdCurrentGroup);
     transfer->currentGroupReceived(replyOf(text)); // cancelled
     ASSERT_EQ(dialogs.asked.size(), 1u);
-    EXPECT_TRUE(dialogs.asked[0].save);
-    EXPECT_EQ(dialogs.asked[0].options.name, "dlgSave_onegrp2pc");
+    EXPECT_EQ(asked(0), std::pair(true, QString("dlgSave_onegrp2pc")));
     EXPECT_TRUE(transfer->oneGroupSaveRequested() && !transfer->busy());
     // The next current-group reply (a preset load, say) asks again.
     const QString file = path("one.datdsp");
@@ -299,13 +295,10 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyAndKeepsAskingUntilAFileIsChosen)
     EXPECT_EQ(readFile(file), *groupfile::formatOneGroup(text));
     transfer->currentGroupReceived(replyOf(text));
     EXPECT_EQ(dialogs.asked.size(), 2u);
-}
 
-TEST_F(PresetsTest, AwaitedReplyThatNeverComesRestoresTheTimers)
-{
+    // An awaited reply that never comes: the timers run again.
     transfer->saveOneGroupToFile();
     EXPECT_TRUE(transfer->replyDeadline().isActive());
-    progressShown = true;
     transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"The device did not send its settings; nothing was saved."});
     EXPECT_FALSE(transfer->oneGroupSaveRequested() || progressShown || transfer->busy());
