@@ -73,7 +73,7 @@ TEST(VirtualAmplifier, FreshImageIsTheEditorDefaultsWithVisibleDifferences)
     EXPECT_EQ(amp.image()[std::size_t(outputBlockStart(1) + kOutMute)], 1); // Mid muted
 }
 
-TEST(VirtualAmplifier, WritesChangeTheImageAndStoredGroups)
+TEST(VirtualAmplifier, WritesChangeTheImageStoredGroupsAndPresets)
 {
     VirtualBus bus;
     VirtualAmplifier& amp = bus.add(2);
@@ -95,24 +95,16 @@ TEST(VirtualAmplifier, WritesChangeTheImageAndStoredGroups)
     bus.feed(request(1, frame::kOpWrite, 7, frame::kCmdStoredGroup, 0, block));
     auto stored = only(bus.feed(readRequest(1, frame::kCmdStoredGroup, 7)));
     EXPECT_EQ(stored.payload, block);
-}
 
-TEST(VirtualAmplifier, NameWriteSavesThePresetAndReadRecallsIt)
-{
-    VirtualBus bus;
-    VirtualAmplifier& amp = bus.add(1);
+    // A name write saves the working group as that preset; reading the preset recalls it.
     amp.image()[100] = 42;
     std::vector<std::uint8_t> name(20, 0);
-    std::string text = "Saved";
-    std::copy(text.begin(), text.end(), name.begin());
-    EXPECT_TRUE(bus.feed(request(0, frame::kOpWrite, 5, frame::kCmdWritePresetName, 0, name)).empty());
+    std::copy_n("Saved", 5, name.begin());
+    EXPECT_TRUE(bus.feed(request(1, frame::kOpWrite, 5, frame::kCmdWritePresetName, 0, name)).empty());
     EXPECT_EQ(amp.presetNames()[4][0], 'S');
-
     amp.image()[100] = 0;
-    auto recalled = only(bus.feed(readRequest(0, frame::kCmdCurrentGroup, 5)));
-    EXPECT_EQ(recalled.payload[100], 42);
-    EXPECT_EQ(amp.image()[100], 42);
-    EXPECT_EQ(amp.systemRecord()[0], 5);
+    auto recalled = only(bus.feed(readRequest(1, frame::kCmdCurrentGroup, 5)));
+    EXPECT_EQ(std::tuple(recalled.payload[100], amp.image()[100], amp.systemRecord()[0]), std::tuple(42, 42, 5));
 }
 
 TEST(VirtualAmplifier, BusAddressing)
