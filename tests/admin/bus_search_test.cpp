@@ -4,11 +4,11 @@
 #include "admin/bus_search.h"
 #include "ui/qt_event_pump.h"
 
-#include "support/window.h"
+#include "support/bare_window.h"
 #include "support/qstring_print.h"
+#include "support/window.h"
 
 #include <QElapsedTimer>
-#include <QMainWindow>
 #include <QProgressBar>
 
 using namespace talvex;
@@ -35,9 +35,9 @@ struct Probe {
     int address;
 };
 
-class BusSearchTest : public ::testing::Test, public Controls {
+// The search on a bare window, its frames going out through the real serial link.
+class BusSearchTest : public BareWindowTest {
 protected:
-    QWidget* controlRoot() const override { return const_cast<QMainWindow*>(&window); }
     // Buses in list order; the ports' names are the terminals' paths.
     Bus& addBus(std::initializer_list<int> ids)
     {
@@ -54,20 +54,19 @@ protected:
 
     void makeSearch(int fullAddresses)
     {
-        buildMainWindowLayout(window);
         QStringList paths;
         for (auto& bus : buses)
             paths << bus->pty.slavePath();
         serial.setEnumerator([] { return std::vector<SerialPortItem>{}; });
         serial.setExtraPorts(paths << morePorts);
         serial.initialPortList();
-        sender.setTransport(&transport);
+        sender.setTransport(&serialTransport);
         receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
             meterRepliesFrom.push_back(reply.address());
             search->meterReplied(reply);
         });
         search = std::make_unique<BusSearch>(
-            window, BusSearch::Link{link, serial, sender, receiver, transport, pump, prompts});
+            window, BusSearch::Link{link, serial, sender, receiver, serialTransport, pump, prompts});
         search->setFullAddressCount(fullAddresses);
     }
 
@@ -93,15 +92,10 @@ protected:
     QStringList morePorts; // listed after the buses' terminals
     std::vector<Probe> probes; // every meter read a bus received, in order
     std::vector<int> meterRepliesFrom;
-    QMainWindow window;
-    ParameterModel model;
-    LinkState link;
-    CommandSender sender{model, link};
     ReplyReceiver receiver{link};
     SerialLink serial{link, receiver};
-    SerialTransport transport{serial};
+    SerialTransport serialTransport{serial};
     QtEventPump pump;
-    RecordingPrompts prompts;
     std::unique_ptr<BusSearch> search;
 };
 
@@ -277,19 +271,6 @@ TEST_F(BusSearchTest, WithNoPortsTheFullSearchShowsAnEmptyResultAndTheQuickSearc
     EXPECT_TRUE(shown("rzgrpbx_sch_result"));
     EXPECT_EQ(resultText(), "");
     EXPECT_TRUE(prompts.messages.isEmpty());
-}
-
-TEST_F(BusSearchTest, TheWholeAddressRangeOnce)
-{
-    // The one search at full length: 251 probes of 100 ms.
-    Bus& bus = addBus({250, 1});
-    makeSearch(BusSearch::kFullAddresses);
-    search->startFullSearch();
-    ASSERT_EQ(probes.size(), 251u);
-    EXPECT_EQ(probes.back().address, 250);
-    EXPECT_EQ(resultText(), "\n" + line(bus, "1 , 250 , "));
-    EXPECT_EQ(control<QProgressBar>("rzprgrsbr_searchid")->value(), 100);
-    expectClosed();
 }
 
 // The quick search probes addresses 0 to 10 only (Device IDs 1 to 11) and selects the first answer.

@@ -197,6 +197,9 @@ TEST(CommandLine, TrafficLogAndPortsAreRead)
     EXPECT_TRUE(parseCommandLine({"editor", "--traffic-log", "--port", "/dev/pts/3"}).ports.isEmpty());
     EXPECT_EQ(parseCommandLine({"editor", "--traffic-log", "--port", "/dev/pts/3"}).trafficLog, "--port");
     EXPECT_TRUE(parseCommandLine({"editor", "--traffic-log"}).trafficLogMissing);
+    // A --port without its path, and a bare path, name no port.
+    EXPECT_TRUE(portArguments({"editor", "--port"}).isEmpty());
+    EXPECT_TRUE(portArguments({"editor", "/dev/pts/3"}).isEmpty());
 }
 
 TEST(TrafficLogStartUp, AFileThatCannotBeOpenedIsReportedAndTheEditorRunsOn)

@@ -1,7 +1,6 @@
 // The amplifier on USB as the user meets it in the window: one that cannot be
-// opened, a second amplifier, an amplifier during a serial session, read
-// errors, Disconnect during the connect retries, a second editor, a device with
-// several interfaces, and a device that stops taking reports.
+// opened, a second amplifier, an amplifier during a serial session, Disconnect
+// during the connect retries, a second editor, and a device that stops taking reports.
 
 #include "support/window.h"
 
@@ -99,20 +98,6 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
 }
 
-TEST_F(UsbWindowTest, AReadErrorClosesTheAmplifierAndTheNextConnectOpensItAgain)
-{
-    makeUsbWindow();
-    hid.raiseDataError(0x5, QStringLiteral("Input/output error"));
-    EXPECT_EQ(log().last(), "READ ERROR: Input/output error (5)");
-    EXPECT_FALSE(hid.isOpen());
-
-    window->toggleConnection(); // Disconnect
-    connectAndRead();
-    EXPECT_EQ(hid.openCount, 2);
-    EXPECT_EQ(window->link().currentPort, kPortUsb);
-    EXPECT_EQ(reportsWith(frame::kCmdCurrentGroup), 2);
-}
-
 TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
 {
     vamp::VirtualBus silentBus;
@@ -158,19 +143,6 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     ASSERT_TRUE(QTest::qWaitFor([&] { return second->link().connected && second->session().sendPulseTimer.isActive(); }, 5000));
     EXPECT_EQ(second->link().currentPort, kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
-}
-
-TEST_F(UsbWindowTest, TheVendorDefinedInterfaceCarriesTheLink)
-{
-    makeWindow(QStringList{});
-    auto keyboard = vamp::FakeHidController::amplifierInfo(QStringLiteral("if0"));
-    keyboard.usagePage = 0x01;
-    auto vendor = vamp::FakeHidController::amplifierInfo(QStringLiteral("if1"));
-    vendor.usagePage = 0xFF00;
-    hid.plugTogether({{keyboard, nullptr}, {vendor, &bus}});
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_EQ(items("DevListBox").size(), 2);
-    EXPECT_EQ(window->link().matchedDevice, 1);
 }
 
 TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)

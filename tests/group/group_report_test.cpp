@@ -15,18 +15,11 @@ using namespace talvex::grouptool;
 
 namespace {
 
-// Edits the amplifier the way the editor does: one 8-byte write of the chunk
-// holding the entry, carrying the chunk's other entries as they are.
+// An edit as the amplifier keeps it: the entry of its working group (the write that carries it is the
+// link suite's and the virtual amplifier's concern).
 void edit(vamp::VirtualBus& bus, int entry, int value)
 {
-    vamp::VirtualAmplifier& amp = bus.devices().front();
-    const int chunk = chunkOf(entry);
-    const int command = chunk < 18 ? 0 : 1 + (chunk - 18) / 19;
-    const int subIndex = chunk < 18 ? chunk : (chunk - 18) % 19;
-    std::vector<std::uint8_t> payload(amp.image().begin() + 8 * chunk, amp.image().begin() + 8 * chunk + 8);
-    payload[std::size_t(entry % 8)] = std::uint8_t(value);
-    bus.handleFrame(request(std::uint8_t(amp.address()), frame::kOpWrite, 0, std::uint8_t(command),
-                            std::uint8_t(subIndex), payload));
+    bus.devices().front().image()[std::size_t(entry)] = std::uint8_t(value);
 }
 
 void edit16(vamp::VirtualBus& bus, int entry, int code)

@@ -18,22 +18,15 @@ std::vector<std::uint8_t> meterText(int raw, int attenuation = 0)
 
 TEST(Identification, MatchesOnlyTheExactString)
 {
-    std::vector<std::uint8_t> id(frame::kIdentification, frame::kIdentification + 24);
+    const std::vector<std::uint8_t> id(frame::kIdentification, frame::kIdentification + 24);
     EXPECT_TRUE(identificationMatches(id));
-
-    auto lower = id;
+    auto lower = id, trailing = id;
     lower[0] = 'k';
-    EXPECT_FALSE(identificationMatches(lower));
-
-    auto trailing = id;
     trailing[23] = 0;
-    EXPECT_FALSE(identificationMatches(trailing));
-
-    // Fewer than 24 data bytes never match, even if the checksum and end byte
-    // happen to complete the string.
-    std::vector<std::uint8_t> shortId(id.begin(), id.begin() + 22);
-    EXPECT_FALSE(identificationMatches(shortId));
-    EXPECT_FALSE(identificationMatches({}));
+    // Fewer than 24 data bytes never match, even if the checksum and end byte happen to complete the string.
+    const std::vector<std::uint8_t> shortId(id.begin(), id.begin() + 22);
+    for (const auto& wrong : {lower, trailing, shortId, std::vector<std::uint8_t>{}})
+        EXPECT_FALSE(identificationMatches(wrong)) << wrong.size();
 }
 
 TEST(PresetNames, StoresAllTwentyAndShowsOnlyCleanNames)
@@ -55,14 +48,9 @@ TEST(PresetNames, StoresAllTwentyAndShowsOnlyCleanNames)
     EXPECT_EQ(presetDisplayName(edge), "");
     edge[0] = 127;
     EXPECT_EQ(presetDisplayName(edge)[0], char(127));
-}
-
-TEST(PresetNames, ShortReplyStoresNothing)
-{
-    ParameterModel model;
-    model.presetNames[0][0] = 'Q';
+    // A short reply stores nothing.
     EXPECT_FALSE(storePresetNames(std::vector<std::uint8_t>(399, 'A'), model));
-    EXPECT_EQ(model.presetNames[0][0], 'Q');
+    EXPECT_EQ(model.presetNames[19][0], 'L');
 }
 
 TEST(SystemRecord, SelectsLastPresetOrNormalisesToZero)
@@ -107,24 +95,15 @@ TEST(Group, CopiesTheImageOrNothing)
     EXPECT_EQ(untouched.image[639], 1);
 }
 
-TEST(Meter, TemperatureStepsAndTexts)
+TEST(Meter, TemperatureStepsTextsAndRawBytes)
 {
-    EXPECT_EQ(temperatureText(decodeMeter(meterText(0x0460))->step), ">=70"); // raw 1120
-    EXPECT_EQ(temperatureText(decodeMeter(meterText(2000))->step), "50");
-    EXPECT_EQ(temperatureText(decodeMeter(meterText(1222))->step), "68"); // half-way: lower step
-    EXPECT_EQ(temperatureText(decodeMeter(meterText(6000))->step), "<=10");
-    EXPECT_EQ(decodeMeter(meterText(6000))->raw, 5118);
-    EXPECT_EQ(temperatureStep(0), 0);
-    EXPECT_EQ(temperatureStep(5118), 30);
-    EXPECT_EQ(temperatureStep(4860), 29);
-    EXPECT_EQ(temperatureStep(65535), 30);
-}
-
-TEST(Meter, AttenuationAndRawBytes)
-{
-    auto reading = decodeMeter(meterText(2000, 13));
+    for (const auto& [raw, shown] : {std::pair{0x0460, ">=70"}, {2000, "50"}, {1222, "68"} /* half-way: lower step */,
+                                     {6000, "<=10"}})
+        EXPECT_EQ(temperatureText(decodeMeter(meterText(raw))->step), shown) << raw;
+    for (const auto& [raw, step] : {std::pair{0, 0}, {5118, 30}, {4860, 29}, {65535, 30}})
+        EXPECT_EQ(temperatureStep(raw), step) << raw;
+    const auto reading = decodeMeter(meterText(6000, 13));
     ASSERT_TRUE(reading);
-    EXPECT_EQ(reading->attenuation, 13);
-    EXPECT_EQ(reading->extra, (std::array<int, 3>{5, 6, 7}));
+    EXPECT_EQ(std::tuple(reading->raw, reading->attenuation, reading->extra), std::tuple(5118, 13, std::array<int, 3>{5, 6, 7}));
     EXPECT_FALSE(decodeMeter(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}));
 }

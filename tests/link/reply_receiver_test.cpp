@@ -90,6 +90,8 @@ TEST_F(ReceiverTest, MeterReplyIsDispatchedWhateverTheSplit)
     EXPECT_EQ(dispatched, std::vector<int>{frame::kCmdMeters});
     EXPECT_EQ(textSeenByHandler, toHex(reply));
     EXPECT_EQ(link.noReplyCount, 0);
+    const frame::Reply parsed{reply};
+    EXPECT_EQ(Bytes(parsed.payload().begin(), parsed.payload().end()), (Bytes{1, 2, 0x04, 0x60, 5, 6, 7, 8}));
 }
 
 TEST_F(ReceiverTest, GroupReplyOverSerialReachesItsHandlerWhole)
@@ -143,15 +145,6 @@ TEST_F(ReceiverTest, BytesAfterACompleteFrameAreDiscardedWithIt)
     EXPECT_TRUE(receiveText().empty());
 }
 
-TEST_F(ReceiverTest, AnIncompleteHeaderWaitsForMoreBytes)
-{
-    const Bytes reply = meterReply();
-    serial(Bytes(reply.begin(), reply.begin() + 4)); // A5 A5 A5 00: no length yet
-    EXPECT_EQ(receiveText(), "A5A5A500");
-    serial(Bytes(reply.begin() + 4, reply.end()));
-    EXPECT_EQ(dispatched, std::vector<int>{frame::kCmdMeters});
-}
-
 TEST_F(ReceiverTest, OverlongTextIsCleared)
 {
     // A header claiming 2000 payload bytes can never fit the 2000-character limit.
@@ -163,47 +156,32 @@ TEST_F(ReceiverTest, OverlongTextIsCleared)
     EXPECT_TRUE(dispatched.empty());
 }
 
-TEST_F(ReceiverTest, UsbMeterReplyArrivesInTwoReports)
+// A meter reply comes in two reports, a group reply in twelve; the frame waits until the last one.
+TEST_F(ReceiverTest, UsbRepliesAreReassembledFromTheirReports)
 {
-    const auto reports = usbReports(meterReply());
-    ASSERT_EQ(reports.size(), 2u);
-    usb(reports[0]);
-    EXPECT_TRUE(receiver.reassembling());
-    EXPECT_EQ(receiveText().size(), 20u);
-    usb(reports[1]);
-    EXPECT_EQ(dispatched, std::vector<int>{frame::kCmdMeters});
-    EXPECT_EQ(textSeenByHandler, toHex(meterReply()));
-    EXPECT_FALSE(receiver.reassembling());
-}
-
-TEST_F(ReceiverTest, UsbGroupReplyArrivesInTwelveReports)
-{
-    const Bytes reply = groupReply(frame::kCmdStoredGroup);
-    const auto reports = usbReports(reply);
-    ASSERT_EQ(reports.size(), 12u);
-    for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
-        usb(reports[i]);
-        EXPECT_TRUE(dispatched.empty());
+    for (const auto& [reply, count] : {std::pair{meterReply(), 2u}, {groupReply(frame::kCmdStoredGroup), 12u}}) {
+        dispatched.clear();
+        link.noReplyCount = 7;
+        const auto reports = usbReports(reply);
+        ASSERT_EQ(reports.size(), count);
+        for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
+            usb(reports[i]);
+            EXPECT_TRUE(dispatched.empty() && receiver.reassembling());
+        }
+        EXPECT_EQ(receiveText().size(), 20u + (count - 2) * 128);
+        usb(reports.back());
+        ASSERT_EQ(dispatched, std::vector<int>{reply[6]});
+        EXPECT_EQ(textSeenByHandler, toHex(reply));
+        EXPECT_FALSE(receiver.reassembling());
+        EXPECT_EQ(link.noReplyCount, 0);
     }
-    EXPECT_EQ(receiveText().size(), 20u + 10 * 128);
-    usb(reports.back());
-    ASSERT_EQ(dispatched, std::vector<int>{frame::kCmdStoredGroup});
-    EXPECT_EQ(textSeenByHandler, toHex(reply));
-    EXPECT_EQ(link.noReplyCount, 0);
 }
 
-TEST_F(ReceiverTest, UsbReportsWithoutAHeaderAreIgnoredUntilOneArrives)
+TEST_F(ReceiverTest, UsbReportsWithoutAHeaderOrWithALengthThatCannotCompleteAreDroppedCleanly)
 {
-    usb(Bytes(64, 0x33));
+    usb(Bytes(64, 0x33)); // no header: ignored
     EXPECT_FALSE(receiver.reassembling());
     EXPECT_TRUE(receiveText().empty());
-    for (const Bytes& r : usbReports(meterReply()))
-        usb(r);
-    EXPECT_EQ(dispatched.size(), 1u);
-}
-
-TEST_F(ReceiverTest, UsbLengthThatCannotCompleteIsDroppedCleanly)
-{
     // 63 payload bytes would need 65 bytes in the last report.
     Bytes head{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x2B, 0x00, 0x00, 63};
     head.resize(64, 0);
@@ -247,15 +225,6 @@ TEST_F(ReceiverTest, InputArrivingDuringAHandlerWaitsForItsTurn)
     serial(first);
     serial(Bytes(second.begin() + 100, second.end()));
     EXPECT_EQ(dispatched, (std::vector<int>{frame::kCmdMeters, frame::kCmdCurrentGroup}));
-}
-
-TEST_F(ReceiverTest, PayloadBytesAreReadFromTheFrame)
-{
-    const Bytes bytes = meterReply();
-    const frame::Reply reply{bytes};
-    ASSERT_EQ(reply.payload().size(), 8u);
-    EXPECT_EQ(reply.payload()[2], 0x04);
-    EXPECT_EQ(reply.payload()[3], 0x60);
 }
 
 TEST(HexText, ConvertsBothCasesAndRejectsTheRest)

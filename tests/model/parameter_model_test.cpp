@@ -57,6 +57,10 @@ TEST(ImageAddressing, EntriesAndChunksOfTheEditedFields)
         EXPECT_EQ(chunkOf(outputBlockStart(output)), outputFirstChunk(output));
         EXPECT_EQ(chunkOf(outputBlockStart(output) + kOutLimiter), limiterChunk(output));
     }
+    // Sixteen-bit codes are little-endian pairs of entries.
+    ParameterModel model;
+    model.setCode16(4, 1440);
+    EXPECT_EQ(std::tuple(model.image[4], model.image[5], model.code16(4)), std::tuple(160, 5, 1440));
 }
 
 TEST(PendingWrites, MarkingAndDroppingImageWrites)
@@ -74,15 +78,6 @@ TEST(PendingWrites, MarkingAndDroppingImageWrites)
     EXPECT_EQ(model.lowestPending(), 19);
     model.clearPending();
     EXPECT_EQ(model.lowestPending(), -1);
-}
-
-TEST(ImageAddressing, SixteenBitCodesAreLittleEndianPairs)
-{
-    ParameterModel model;
-    model.setCode16(4, 1440);
-    EXPECT_EQ(model.image[4], 160);
-    EXPECT_EQ(model.image[5], 5);
-    EXPECT_EQ(model.code16(4), 1440);
 }
 
 TEST(ParameterEdit, AppliesWithinOneChunkKeepsTheOldValuesAndGoesBack)

@@ -93,6 +93,8 @@ protected:
         const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
         return frame::Reply{replyBytes.emplace_back(bytes.begin(), bytes.end())};
     }
+    // Whether file dialog n was a save dialog, and its name.
+    std::pair<bool, QString> asked(std::size_t n) const { return {dialogs.asked.at(n).save, dialogs.asked.at(n).options.name}; }
     bool idle() const { return pulse.isActive() && watchdog.isActive(); }
     bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
 

@@ -3,20 +3,12 @@
 #include "presets_fixture.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QFileDialog>
 
 using namespace talvex;
 using namespace talvex::testing;
 
 namespace {
-
-struct Seen {
-    int operation;
-    int index;
-    int command;
-    qint64 atMs;
-};
 
 // Runs `answer` on the modal file dialog as soon as it is open.
 void whenOpen(std::function<void(QFileDialog*)> answer)
@@ -37,28 +29,23 @@ void whenOpen(std::function<void(QFileDialog*)> answer)
 class PresetsWindowTest : public WindowTest {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-    // Records operation, index and command of every frame the device receives.
-    void watchFrames(vamp::VirtualBus& onBus)
+    // Forgets the frames the amplifier received so far.
+    void forgetFrames()
     {
-        clock.start();
-        onBus.onFrame = [this](std::span<const std::uint8_t> f) {
-            seen.push_back({f[4], f[5], f[6], clock.elapsed()});
-        };
+        frames.clear();
+        frameTimes.clear();
     }
     GroupTransfer& transfer() { return window->groupTransfer(); }
-    std::tuple<int, int> kind(std::size_t i) const { return {seen.at(i).operation, seen.at(i).command}; }
+    std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
     bool linkTimersRunning() { return window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive(); }
     bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
-
-    QElapsedTimer clock;
-    std::vector<Seen> seen;
 };
 
 TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
 {
     makeWindow();
     connectAndRead();
-    watchFrames(bus);
+    forgetFrames();
 
     const QString file = path("one.datdsp");
     fileDialogs.answers = {file};
@@ -76,15 +63,15 @@ TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
     image[kMainGain + 1] = 0;
     writeFile(file, *groupfile::formatOneGroup(groupfile::makeGroupText(image, 9, 0, 0x28)));
     fileDialogs.answers = {file};
-    seen.clear();
+    forgetFrames();
     click("btn_load_onegrp2pc"); // returns after its 9.7 s pause
     EXPECT_EQ(amp.image(), image);
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 3000));
     EXPECT_EQ(label("lbl28"), "-20dB");
-    ASSERT_GE(seen.size(), 2u);
+    ASSERT_GE(frames.size(), 2u);
     EXPECT_EQ(kind(0), std::tuple(frame::kOpWrite, frame::kCmdCurrentGroup));
     EXPECT_EQ(kind(1), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup)); // no meter read during the pause
-    EXPECT_GE(seen[1].atMs - seen[0].atMs, 9700);
+    EXPECT_GE(frameTimes[1] - frameTimes[0], 9700);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -96,7 +83,7 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
     }
     makeWindow();
     connectAndRead();
-    watchFrames(bus);
+    forgetFrames();
     // Saving at a quicker pace than the device's own (but slower than a reply
     // takes over the pseudo-terminal): the reading logic is the same.
     transfer().readGroupsTimer.setInterval(200);
@@ -115,24 +102,24 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
     for (int g = 1; g <= 20; ++g)
         amp.storedGroup(g).fill(0);
     fileDialogs.answers = {file};
-    seen.clear();
+    forgetFrames();
     click("btn_load_20grp2pc");
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && seen.size() >= 23; }, 40000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && frames.size() >= 23; }, 40000));
     for (int g = 1; g <= 20; ++g)
         EXPECT_EQ(amp.storedGroup(g), saved.groups[std::size_t(g - 1)].image) << g;
-    ASSERT_GE(seen.size(), 23u);
+    ASSERT_GE(frames.size(), 23u);
     for (std::size_t i = 0; i < 20; ++i) {
         EXPECT_EQ(kind(i), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup)) << i;
-        EXPECT_EQ(seen[i].index, int(i) + 1);
+        EXPECT_EQ(frames[i][5], int(i) + 1);
         if (i > 0) {
-            EXPECT_GE(seen[i].atMs - seen[i - 1].atMs, 1400) << i;
+            EXPECT_GE(frameTimes[i] - frameTimes[i - 1], 1400) << i;
         }
     }
-    EXPECT_EQ(std::tuple(seen[20].command, seen[21].command, seen[22].command),
+    EXPECT_EQ(std::tuple(commandOf(frames[20]), commandOf(frames[21]), commandOf(frames[22])),
               std::tuple(frame::kCmdReadPresetNames, frame::kCmdReadSystemRecord, frame::kCmdCurrentGroup));
     // Times are taken where the device sees each frame, a few ms after it left.
-    EXPECT_GE(seen[20].atMs - seen[19].atMs, 1500 + 600 - 100);
+    EXPECT_GE(frameTimes[20] - frameTimes[19], 1500 + 600 - 100);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -158,7 +145,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     makeWindow(QStringList{});
     const auto info = vamp::FakeHidController::amplifierInfo();
     plugAndRead(info, bus);
-    watchFrames(bus);
+    forgetFrames();
 
     std::vector<std::string> texts;
     for (int g = 1; g <= 20; ++g) {
@@ -171,7 +158,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     fileDialogs.answers = {path("all.datgrp")};
     click("btn_load_20grp2pc");
     auto blockWrites = [&] {
-        return std::count_if(seen.begin(), seen.end(), [](const Seen& s) { return s.operation == frame::kOpWrite; });
+        return std::count_if(frames.begin(), frames.end(), [](const auto& f) { return isWrite(f); });
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return blockWrites() >= 5; }, 3000));
     hid.unplug(info.path);
@@ -245,7 +232,7 @@ TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
 }
 
 // The real file dialogs, answered by a timer that finds the open dialog.
-TEST(QtFileDialogs, SaveDialogProposesItsNameAndAddsTheExtension)
+TEST(QtFileDialogs, SaveProposesANameAndAddsTheExtensionOpenShowsItsPattern)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -277,12 +264,7 @@ TEST(QtFileDialogs, SaveDialogProposesItsNameAndAddsTheExtension)
     EXPECT_TRUE(dialogs.saveFile(GroupTransfer::dlgSave_onegrp2pc).isEmpty());
     EXPECT_TRUE(confirms);
     EXPECT_EQ(folderShown, QDir(folder.path()).absolutePath());
-}
-
-TEST(QtFileDialogs, OpenDialogShowsItsPattern)
-{
-    QtFileDialogs dialogs;
-    QStringList filters;
+    // An open dialog shows its pattern.
     whenOpen([&](QFileDialog* dialog) {
         filters = dialog->nameFilters();
         dialog->reject();

@@ -50,13 +50,6 @@ void expectFlatSum(const ChannelResponses& store, const ResponseGrid& grid, int 
 
 } // namespace
 
-TEST(CurveQTable, Entries)
-{
-    EXPECT_DOUBLE_EQ(kCurveQTable[0], 0.2);
-    EXPECT_DOUBLE_EQ(kCurveQTable[42], 8.6);
-    EXPECT_NEAR(kCurveQTable[179], 36.0, 1e-12);
-}
-
 TEST(BandRecord, DecodesAndClamps)
 {
     const auto decoded = [](int freq, int type, int gain, int q) {
@@ -66,6 +59,9 @@ TEST(BandRecord, DecodesAndClamps)
     // Q codes above 179 come only from foreign data: they read the last curve Q.
     EXPECT_EQ(decoded(17, 3, 150, 300), std::tuple(17, 3, 150, 179));
     EXPECT_EQ(decoded(255, 9, 65535, 65535), std::tuple(243, 9, 180, 179));
+    // The curve Q table, in 0.2 steps from 0.2 up to 36 at code 179.
+    for (const auto& [code, q] : {std::pair{0, 0.2}, {42, 8.6}, {179, 36.0}})
+        EXPECT_NEAR(kCurveQTable[std::size_t(code)], q, 1e-12) << code;
 }
 
 TEST_F(BandResponse, PeakingBand)
@@ -152,16 +148,11 @@ TEST_F(BandResponse, UnknownTypeMovesMarkerOnly)
 TEST(ChannelResponses, StartsAtZero)
 {
     const ChannelResponses store;
+    const ChannelCurves zero;
     for (int c = 0; c < kResponseChannels; ++c) {
         const ChannelCurves& ch = store.channel(c);
-        for (const ResponseCurve* curve : {&ch.highPass, &ch.lowPass})
-            for (double v : *curve)
-                ASSERT_EQ(v, 0.0);
-        for (const ResponseCurve& band : ch.bands)
-            for (double v : band)
-                ASSERT_EQ(v, 0.0);
-        for (const MarkerPosition& m : ch.markers)
-            ASSERT_EQ(m, (MarkerPosition{0, 0}));
+        EXPECT_TRUE(ch.highPass == zero.highPass && ch.lowPass == zero.lowPass && ch.bands == zero.bands) << c;
+        EXPECT_TRUE(ch.markers == zero.markers) << c;
     }
     EXPECT_THROW(store.channel(4), std::out_of_range);
     EXPECT_THROW(store.channel(-1), std::out_of_range);

@@ -54,33 +54,22 @@ double levelAtColumn(const std::vector<std::string>& rows, int column)
     return std::stod(row.substr(row.rfind(',') + 1));
 }
 
-TEST(CurveDump, PrintsCrossoverCurvesAsCsv)
+// Each curve as CSV, one row per grid column with at least four decimals on every level; a band's marker.
+TEST(CurveDump, PrintsCurvesAsCsvAndTheMarker)
 {
-    DumpRun run = curveDump("--hpf 136 1");
-    ASSERT_EQ(run.status, 0);
-    std::vector<std::string> rows = lines(run.out);
-    ASSERT_EQ(rows.size(), 673u);
-    EXPECT_EQ(rows[0], "column,frequency_hz,level");
-    EXPECT_EQ(rows[1].rfind("42,9.917", 0), 0u) << rows[1];
-    EXPECT_EQ(rows.back().rfind("713,", 0), 0u);
-    EXPECT_NEAR(levelAtColumn(rows, 430), -6.011, 0.0005);
-    EXPECT_GE(rows[1].size() - rows[1].rfind('.') - 1, 4u); // at least four decimals on every level
-
-    run = curveDump("--lpf 243 11");
-    ASSERT_EQ(run.status, 0);
-    EXPECT_NEAR(levelAtColumn(lines(run.out), 713), -1.113, 0.0005);
-}
-
-TEST(CurveDump, PrintsBandCurveAndMarker)
-{
-    DumpRun run = curveDump("--band 136 0 180 42");
-    ASSERT_EQ(run.status, 0);
-    const std::vector<std::string> rows = lines(run.out);
-    ASSERT_EQ(rows.size(), 673u);
-    EXPECT_NEAR(levelAtColumn(rows, 430), 11.974, 0.0005);
-    EXPECT_NEAR(levelAtColumn(rows, 420), 5.851, 0.0005);
-
-    run = curveDump("--band 136 0 180 42 --marker");
+    for (const auto& [args, column, level] : {std::tuple{"--hpf 136 1", 430, -6.011}, {"--lpf 243 11", 713, -1.113},
+                                              {"--band 136 0 180 42", 420, 5.851}}) {
+        const DumpRun run = curveDump(args);
+        ASSERT_EQ(run.status, 0) << args;
+        const std::vector<std::string> rows = lines(run.out);
+        ASSERT_EQ(rows.size(), 673u) << args;
+        EXPECT_EQ(rows[0], "column,frequency_hz,level");
+        EXPECT_EQ(rows[1].rfind("42,9.917", 0), 0u) << rows[1];
+        EXPECT_EQ(rows.back().rfind("713,", 0), 0u);
+        EXPECT_GE(rows[1].size() - rows[1].rfind('.') - 1, 4u);
+        EXPECT_NEAR(levelAtColumn(rows, column), level, 0.0005) << args;
+    }
+    const DumpRun run = curveDump("--band 136 0 180 42 --marker");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "430 30\n");
     EXPECT_EQ(curveDump("--band 0 0 0 0 --marker").out, "99 199\n");

@@ -29,16 +29,18 @@ inline Bytes readRequest(std::uint8_t address, std::uint8_t command, std::uint8_
     return request(address, frame::kOpRead, index, command);
 }
 
-// Decodes every frame in `bytes`, in order, up to the first incomplete one.
-inline std::vector<frame::Frame> replies(std::span<const std::uint8_t> bytes)
+// Decodes every frame in `bytes`, in order, up to the first incomplete one; when `strict`, stray bytes
+// and bad checksums fail the test.
+inline std::vector<frame::Frame> replies(std::span<const std::uint8_t> bytes, bool strict = false)
 {
     std::vector<frame::Frame> out;
-    while (!bytes.empty()) {
-        frame::Decoded decoded;
-        if (frame::decode(bytes, decoded) != frame::DecodeStatus::Complete)
+    for (frame::Decoded decoded; !bytes.empty(); bytes = bytes.subspan(decoded.consumed)) {
+        if (frame::decode(bytes, decoded) != frame::DecodeStatus::Complete) {
+            EXPECT_FALSE(strict) << "stray bytes on the wire";
             break;
+        }
+        EXPECT_TRUE(decoded.checksumOk || !strict);
         out.push_back(decoded.frame);
-        bytes = bytes.subspan(decoded.consumed);
     }
     return out;
 }
@@ -50,19 +52,7 @@ inline std::vector<frame::Frame> decodeWrites(const std::vector<Bytes>& writes)
     Bytes bytes;
     for (const auto& write : writes)
         bytes.insert(bytes.end(), write.begin(), write.end());
-    std::vector<frame::Frame> frames;
-    std::span<const std::uint8_t> rest(bytes);
-    while (!rest.empty()) {
-        frame::Decoded decoded;
-        if (frame::decode(rest, decoded) != frame::DecodeStatus::Complete) {
-            ADD_FAILURE() << "stray bytes on the wire";
-            break;
-        }
-        EXPECT_TRUE(decoded.checksumOk);
-        frames.push_back(decoded.frame);
-        rest = rest.subspan(decoded.consumed);
-    }
-    return frames;
+    return replies(bytes, true);
 }
 
 // Fields of a raw frame (bytes: 3 start, address, operation, index, command, sub-index).

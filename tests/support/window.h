@@ -11,6 +11,7 @@
 #include "pty_server.h"
 #include "virtual_amplifier.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -47,7 +48,11 @@ protected:
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
             window->busSearch().startupSearchTimer.stop();
-        bus.onFrame = [this](std::span<const std::uint8_t> frame) { frames.emplace_back(frame.begin(), frame.end()); };
+        clock.start();
+        bus.onFrame = [this](std::span<const std::uint8_t> frame) {
+            frames.emplace_back(frame.begin(), frame.end());
+            frameTimes.push_back(clock.elapsed());
+        };
     }
 
     // Builds the window on a bus of its own whose one device has these faults.
@@ -112,6 +117,8 @@ protected:
     int portListings = 0;                    // how many times they were listed
     DeviceMonitor* monitor = nullptr;         // set before makeWindow: devices are followed through it
     std::vector<std::vector<std::uint8_t>> frames; // every frame the amplifier received
+    std::vector<qint64> frameTimes;                // when each arrived, in ms since makeWindow
+    QElapsedTimer clock;
     TrafficLog* trafficLog = nullptr; // set before makeWindow to capture the traffic
 };
 

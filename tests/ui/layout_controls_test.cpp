@@ -3,6 +3,7 @@
 
 #include "support/layout.h"
 
+#include "model/value_tables.h"
 #include "ui/prompts.h"
 #include "ui/warning_dialog.h"
 
@@ -118,29 +119,29 @@ TEST_F(LayoutTest, ConnectionControlsStartDisconnected) {
     EXPECT_NE(shown, control<QLabel>("img_true")->pixmap().toImage());
 }
 
+// The lists hold the value tables, whose texts model/value_tables_test checks.
 TEST_F(LayoutTest, ListsCarryTheirDesignItems) {
+    const auto names = [](const auto& table) {
+        QStringList out;
+        for (const char* name : table)
+            out << QString::fromUtf8(name);
+        return out;
+    };
     const QStringList presets = {"Usr0:", "Usr1:", "Usr2:", "Usr3:", "Pre4:", "Pre5:", "Pre6:", "Pre7:"};
     EXPECT_EQ(items("cbb_load2dev"), presets);
     EXPECT_EQ(items("cbb_save2dev"), presets);
     EXPECT_EQ(control<QLineEdit>("edt_save2dev")->maxLength(), 19);
-
-    const QStringList temps = items("cbb_TemperatureThr"), thr = items("cbb_lim_thr");
-    ASSERT_EQ(temps.size(), 31);
-    EXPECT_EQ((QStringList{temps.front(), temps[5], temps.back()}), QStringList({"70'", "60'", "10'"}));
-    ASSERT_EQ(thr.size(), 21);
-    EXPECT_EQ((QStringList{thr[0], thr[19], thr[20]}), QStringList({"-20.0dB", "-1.0dB", "0dB"}));
-    EXPECT_EQ(items("cbb_lim_att"), QStringList({"0.5ms", "1ms", "5ms", "10ms", "20ms", "50ms"}));
-    EXPECT_EQ(items("cbb_lim_rel"),
-              QStringList({"300ms", "400ms", "600ms", "800ms", "1000ms", "1200ms", "2000ms", "3000ms"}));
-    for (const char* n : {"cbb_lim_thr", "cbb_lim_att", "cbb_lim_rel"})
-        EXPECT_EQ(combo(n)->currentIndex(), 0) << n;
-
-    const QStringList crossover = {"12db-Bworth", "12db-LR", "12db-Bessel", "18db-Bworth", "18db-LR", "18db-Bessel",
-                                   "24db-Bworth", "24db-LR", "24db-Bessel", "48db-Bworth", "48db-LR", "48db-Bessel"};
-    EXPECT_EQ(items("cbb_op3hpf_type"), crossover);
-    EXPECT_EQ(items("cbb_op3lpf_type"), crossover);
+    EXPECT_EQ(items("cbb_TemperatureThr"), names(talvex::kTemperatureThresholdNames));
+    for (const auto& [list, table] : {std::pair{"cbb_lim_thr", names(talvex::kLimiterThresholdNames)},
+                                      {"cbb_lim_att", names(talvex::kLimiterAttackNames)},
+                                      {"cbb_lim_rel", names(talvex::kLimiterReleaseNames)}}) {
+        EXPECT_EQ(items(list), table) << list;
+        EXPECT_EQ(combo(list)->currentIndex(), 0) << list;
+    }
+    EXPECT_EQ(items("cbb_op3hpf_type"), names(talvex::kCrossoverTypeNames));
+    EXPECT_EQ(items("cbb_op3lpf_type"), names(talvex::kCrossoverTypeNames));
     for (const QString& n : withDigits("cbb_op3eq_type_0", 10))
-        EXPECT_EQ(talvex::testing::Controls::itemsOf(find(n)), QStringList({"PEQ", "LS6", "LS12", "HS6", "HS12"}));
+        EXPECT_EQ(talvex::testing::Controls::itemsOf(find(n)), names(talvex::kBandTypeNames));
 }
 
 TEST_F(LayoutTest, CaptionsAndDesignTexts) {
