@@ -85,6 +85,7 @@ SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 
     connectTimeout_.setSingleShot(true);
+    connectTimeout_.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait early
     connectTimeout_.setInterval(kConnectTimeoutMs);
     connect(&connectTimeout_, &QTimer::timeout, this,
             [this] { failConnect(QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000)); });
@@ -300,7 +301,7 @@ void SerialLink::closeDevice(bool purge)
 
 void SerialLink::startReader()
 {
-    if (!link_.connected || !serialIsTransport() || !port_.isOpen())
+    if (!link_.connected || !serialIsTransport() || !device_)
         return;
     readerRunning_ = true;
     if (device_->bytesAvailable() > 0)

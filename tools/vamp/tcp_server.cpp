@@ -41,10 +41,14 @@ void TcpServer::onNewConnection()
 {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         if (client_) {
-            socket->abort(); // the bus has its client
-            socket->deleteLater();
-            continue;
+            // The newest connection takes the bus: the one before may be a
+            // client that went away without its close having arrived yet.
+            QTcpSocket* old = client_;
+            client_.clear();
+            old->abort();
         }
+        paceTimer_.stop();
+        paced_.clear();
         client_ = socket;
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, this, &TcpServer::onReadable);

@@ -1,8 +1,8 @@
 #pragma once
 // Serves a VirtualBus as a network RS-485 gateway would: a TCP port on
 // 127.0.0.1 whose byte stream is the bus. One client at a time, as a gateway in
-// raw mode allows; a second one is closed at once. Runs on the Qt event loop,
-// so tests can use it in-process; talvex-vamp --tcp wraps it.
+// raw mode allows; a new connection replaces the one before. Runs on the Qt
+// event loop, so tests can use it in-process; talvex-vamp --tcp wraps it.
 
 #include "virtual_amplifier.h"
 
