@@ -98,7 +98,11 @@ SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent
     });
 }
 
-SerialLink::~SerialLink() = default;
+SerialLink::~SerialLink()
+{
+    // A socket being torn down still signals; nothing of it may reach this link.
+    socket_.disconnect(this);
+}
 
 void SerialLink::setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
 

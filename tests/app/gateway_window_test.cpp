@@ -99,6 +99,14 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
     ASSERT_TRUE(filler.waitForConnected(2000));
     const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(full.serverPort());
 
+    // Giving up while the gateway is silent ends the attempt: nothing follows.
+    makeWindow(QStringList{silent});
+    window->toggleConnection();
+    window->toggleConnection();
+    EXPECT_EQ(text("btn_connect"), "Connect");
+    EXPECT_FALSE(window->serial().connecting());
+    window.reset();
+
     struct Case {
         QString location;
         QString reason;
