@@ -175,7 +175,9 @@ void Session::pause(int ms) { Delay(pump_, ms); }
 
 void Session::connectWanted()
 {
-    if (state_ == State::Disconnected)
+    // A USB amplifier that arrives while a gateway is still connecting carries
+    // the link, as it would at any connect.
+    if (state_ == State::Disconnected || awaitingGateway_)
         connectLink();
 }
 
@@ -192,7 +194,8 @@ void Session::connectLink()
     }
     sender_.deviceAddress = selection_.deviceAddress();
 
-    if (serial_.isOpen())
+    awaitingGateway_ = false;
+    if (serial_.isOpen() || serial_.connecting())
         serial_.close();
     model_.clearPending();
 

@@ -99,13 +99,22 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
     ASSERT_TRUE(filler.waitForConnected(2000));
     const QString silent = QStringLiteral("tcp://127.0.0.1:%1").arg(full.serverPort());
 
-    // Giving up while the gateway is silent ends the attempt: nothing follows.
+    // Giving up while the gateway is silent ends the attempt.
     makeWindow(QStringList{silent});
     window->toggleConnection();
     window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_FALSE(window->serial().connecting());
     window.reset();
+
+    // A USB amplifier plugged in meanwhile carries the link at once.
+    makeWindow(QStringList{silent});
+    window->toggleConnection();
+    plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    EXPECT_FALSE(window->serial().connecting() || window->serial().isOpen());
+    window.reset();
+    hid.unplug(vamp::FakeHidController::amplifierInfo().path);
 
     struct Case {
         QString location;
