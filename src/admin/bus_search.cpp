@@ -187,7 +187,7 @@ void BusSearch::run(Kind kind)
     const bool onUsb = state.matchedDevice != kNoMatchedDevice && state.usbMode;
     if (kind == Kind::Quick && onUsb)
         return;
-    if (state.connected) {
+    if (state.connected || link_.serial.connecting()) {
         if (kind == Kind::Quick)
             return; // the start-up search gives way to a connect quietly
         link_.prompts.message(QStringLiteral("please disconnect and try again."));
@@ -237,7 +237,15 @@ void BusSearch::run(Kind kind)
             finished = true;
             continue;
         }
-        if (!link_.serial.openLocation(item.location)) {
+        bool opened = link_.serial.openLocation(item.location);
+        // A network gateway connects in the background; the search waits for
+        // it with the window running, as it waits for a probe's reply.
+        while (link_.serial.connecting() && !stop_)
+            pause(kConnectPollMs);
+        if (stop_)
+            break;
+        opened = opened || link_.serial.isOpen();
+        if (!opened) {
             state.currentPort = kPortFailed;
             emit hideTransferProgressRequested();
             rzgrpbx_searchID_->hide();

@@ -71,6 +71,7 @@ public:
     static constexpr int kFullAddresses = 251;
     static constexpr int kQuickAddresses = 11;
     static constexpr int kProbeMs = 100;
+    static constexpr int kConnectPollMs = 10;
 
     // What the search drives: the serial link, the codec and the receiver
     // directly; the transport only to tell whether the USB link carries frames.

@@ -1,7 +1,8 @@
 #pragma once
 // The editor's command line: `--port PATH`, repeatable, each adding a serial
-// port to the port list, and `--traffic-log FILE`, the file the traffic capture
-// appends to. Everything else is ignored.
+// port to the port list (`tcp://HOST:PORT`: a network RS-485 gateway), and
+// `--traffic-log FILE`, the file the traffic capture appends to. Everything
+// else is ignored.
 
 #include "link/traffic_log.h"
 

@@ -17,13 +17,17 @@
 namespace {
 
 constexpr char kHelp[] =
-    "Usage: talvex-editor [--port PATH]... [--traffic-log FILE]\n"
-    "Edit a Talvex-96K amplifier live over USB (HID) or an RS-485 serial port.\n"
+    "Usage: talvex-editor [--port PATH | --port tcp://HOST:PORT]... [--traffic-log FILE]\n"
+    "Edit a Talvex-96K amplifier live over USB (HID), an RS-485 serial port or a\n"
+    "network RS-485 gateway.\n"
     "\n"
     "Options:\n"
     "  --port PATH         add PATH to the serial port list after the ports the system\n"
     "                      finds (repeatable; the last one given is selected), e.g. a\n"
-    "                      pseudo-terminal of talvex-vamp or a network RS-485 gateway\n"
+    "                      pseudo-terminal of talvex-vamp\n"
+    "  --port tcp://HOST:PORT\n"
+    "                      add a network RS-485 gateway (raw TCP) to the list, under\n"
+    "                      that text; a connection not made within 3 s fails\n"
     "  --traffic-log FILE  append every frame sent and received, and link events, to\n"
     "                      FILE, one line each, flushed at once\n"
     "  -h, --help          show this help and exit\n"

@@ -1,8 +1,10 @@
 #include "link/serial_link.h"
 
 #include <QSerialPortInfo>
+#include <QUrl>
 
 #include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -81,9 +83,26 @@ SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent
     connect(&settle_, &QTimer::timeout, this, &SerialLink::readQueued);
     connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+
+    connectTimeout_.setSingleShot(true);
+    connectTimeout_.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait early
+    connectTimeout_.setInterval(kConnectTimeoutMs);
+    connect(&connectTimeout_, &QTimer::timeout, this,
+            [this] { failConnect(QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000)); });
+    connect(&socket_, &QTcpSocket::connected, this, &SerialLink::onSocketConnected);
+    connect(&socket_, &QTcpSocket::readyRead, this, &SerialLink::onReadyRead);
+    connect(&socket_, &QTcpSocket::errorOccurred, this, &SerialLink::onSocketError);
+    connect(&socket_, &QTcpSocket::disconnected, this, [this] {
+        if (device_ == &socket_)
+            failClose(QStringLiteral("PORT ERROR: the gateway closed the connection"));
+    });
 }
 
-SerialLink::~SerialLink() = default;
+SerialLink::~SerialLink()
+{
+    // A socket being torn down still signals; nothing of it may reach this link.
+    socket_.disconnect(this);
+}
 
 void SerialLink::setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
 
@@ -91,6 +110,8 @@ void SerialLink::setExtraPorts(const QStringList& paths) { extraPorts_ = paths; 
 
 std::optional<QString> SerialLink::accessRefusal(const QString& location) const
 {
+    if (isNetworkLocation(location))
+        return std::nullopt; // a gateway answers or refuses when it is connected to
     return accessCheck_ ? accessCheck_(location) : std::nullopt;
 }
 
@@ -179,56 +200,140 @@ bool SerialLink::open(int portNumber)
     return openLocation(location);
 }
 
+bool SerialLink::isNetworkLocation(const QString& location)
+{
+    return location.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
+}
+
 bool SerialLink::openLocation(const QString& location)
 {
-    if (port_.isOpen())
-        port_.close();
+    cancelConnect();
+    closeDevice(false);
     settle_.stop();
     readerRunning_ = false;
+    if (isNetworkLocation(location)) {
+        connectToGateway(location);
+        return false;
+    }
     port_.setPortName(location);
     port_.setFlowControl(currentFlowControl(location));
     port_.setReadBufferSize(kQueueSize);
-    if (!port_.open(QIODevice::ReadWrite))
+    if (!port_.open(QIODevice::ReadWrite)) {
+        emit portFailed(QStringLiteral("OPEN ERROR: %1: %2").arg(location, port_.errorString()));
         return false;
+    }
     const bool accepted = port_.setBaudRate(QSerialPort::Baud9600) && port_.setDataBits(QSerialPort::Data8) &&
                           port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop);
     link_.connected = accepted;
-    if (!accepted)
+    if (!accepted) {
+        emit portFailed(QStringLiteral("OPEN ERROR: %1: %2").arg(location, port_.errorString()));
         port_.close();
-    return accepted;
+        return false;
+    }
+    device_ = &port_;
+    return true;
+}
+
+void SerialLink::connectToGateway(const QString& location)
+{
+    const QUrl url(location);
+    const int portNumber = url.port();
+    if (!url.isValid() || url.host().isEmpty() || portNumber <= 0 ||
+        (!url.path().isEmpty() && url.path() != QLatin1String("/"))) {
+        emit portFailed(QStringLiteral("OPEN ERROR: %1: not a gateway address tcp://HOST:PORT").arg(location));
+        return;
+    }
+    gateway_ = location;
+    connecting_ = true;
+    connectTimeout_.start();
+    socket_.connectToHost(url.host(), quint16(portNumber));
+}
+
+void SerialLink::onSocketConnected()
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    connectTimeout_.stop();
+    // Frames are small and paced: each goes out at once, not held back to be joined.
+    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket_.setReadBufferSize(kQueueSize);
+    device_ = &socket_;
+    link_.connected = true;
+    emit connectEnded(true);
+}
+
+void SerialLink::onSocketError()
+{
+    if (connecting_)
+        failConnect(socket_.errorString());
+    else if (device_ == &socket_)
+        failClose(QStringLiteral("PORT ERROR: %1").arg(socket_.errorString()));
+}
+
+void SerialLink::failConnect(const QString& reason)
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    connectTimeout_.stop();
+    socket_.abort();
+    emit portFailed(QStringLiteral("OPEN ERROR: %1: %2").arg(gateway_, reason));
+    emit connectEnded(false);
+}
+
+void SerialLink::cancelConnect()
+{
+    if (!connecting_)
+        return;
+    connecting_ = false;
+    connectTimeout_.stop();
+    socket_.abort();
+}
+
+void SerialLink::closeDevice(bool purge)
+{
+    QIODevice* device = std::exchange(device_, nullptr);
+    if (device == &port_) {
+        if (purge)
+            port_.clear(QSerialPort::AllDirections);
+        port_.close();
+    } else if (device == &socket_) {
+        socket_.abort(); // what was not sent yet is dropped, as a purge does
+    }
 }
 
 void SerialLink::startReader()
 {
-    if (!link_.connected || !serialIsTransport() || !port_.isOpen())
+    if (!link_.connected || !serialIsTransport() || !device_)
         return;
     readerRunning_ = true;
-    if (port_.bytesAvailable() > 0)
+    if (device_->bytesAvailable() > 0)
         onReadyRead();
 }
 
 void SerialLink::close()
 {
+    cancelConnect();
     if (!link_.connected)
         return;
     readerRunning_ = false;
     settle_.stop();
     if (link_.usbMode)
         return;
-    if (port_.isOpen()) {
-        port_.clear(QSerialPort::AllDirections);
-        port_.close();
-    }
+    closeDevice(true);
     link_.connected = false;
 }
 
 void SerialLink::write(std::span<const std::uint8_t> bytes)
 {
-    if (!link_.connected || bytes.empty() || !port_.isOpen())
+    if (!link_.connected || bytes.empty() || !device_)
         return;
-    const qint64 written = port_.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (written != qint64(bytes.size()) && port_.isOpen())
-        failClose(QStringLiteral("WRITE ERROR: %1").arg(port_.errorString()));
+    const qint64 written = device_->write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    if (written != qint64(bytes.size()) && device_)
+        failClose(QStringLiteral("WRITE ERROR: %1").arg(device_->errorString()));
+    else if (device_ == &socket_)
+        socket_.flush(); // hands the frame to the system now, without waiting
 }
 
 void SerialLink::onReadyRead()
@@ -241,19 +346,21 @@ void SerialLink::onReadyRead()
 
 void SerialLink::readQueued()
 {
-    if (!readerRunning_ || !port_.isOpen())
+    if (!readerRunning_ || !device_)
         return;
-    const QByteArray bytes = port_.readAll();
+    const QByteArray bytes = device_->readAll();
     if (!bytes.isEmpty())
         receiver_.appendSerialBytes(
             std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
     // A handler may have pumped events while more bytes arrived.
-    if (readerRunning_ && port_.isOpen() && port_.bytesAvailable() > 0)
+    if (readerRunning_ && device_ && device_->bytesAvailable() > 0)
         settle_.start();
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)
 {
+    if (device_ != &port_)
+        return;
     switch (error) {
     case QSerialPort::ReadError:
     case QSerialPort::WriteError:
@@ -268,12 +375,11 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
 void SerialLink::failClose(const QString& text)
 {
     // The connected flag stays as it is: the no-reply supervision ends the link.
-    if (!port_.isOpen())
+    if (!device_)
         return;
     readerRunning_ = false;
     settle_.stop();
-    if (port_.isOpen())
-        port_.close();
+    closeDevice(false);
     emit portFailed(text);
 }
 

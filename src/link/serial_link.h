@@ -1,13 +1,16 @@
 #pragma once
 // Serial bus link on Qt Serial Port: the port list with its compare-then-replace
 // refresh, opening at 9600 8N1, the settle-then-read hand-over of received bytes
-// to the reply receiver, and writing frame bytes.
+// to the reply receiver, and writing frame bytes. A port-list item
+// "tcp://HOST:PORT" is an RS-485 gateway on the network: the same byte stream
+// runs over a TCP connection, which is made in the background.
 
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
 
 #include <QObject>
 #include <QSerialPort>
+#include <QTcpSocket>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -37,6 +40,8 @@ public:
     // Milliseconds between the first byte's notification and the read.
     static constexpr int kSettleMs = 50;
     static constexpr int kQueueSize = 4096;
+    // Milliseconds a network gateway has to accept the connection.
+    static constexpr int kConnectTimeoutMs = 3000;
 
     SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent = nullptr);
     ~SerialLink() override;
@@ -83,23 +88,33 @@ public:
     // 8N1, flow control, DTR and RTS as the port has them. Sets
     // LinkState::connected exactly when the line settings were accepted.
     bool open(int portNumber);
-    // Opens a path directly (used by open() and by tests).
+    // Opens a path directly (used by open() and by tests). A network location
+    // ("tcp://HOST:PORT") returns false and starts connecting (connecting()),
+    // which ends with connectEnded; nothing waits for it.
     bool openLocation(const QString& location);
+    static bool isNetworkLocation(const QString& location);
+    // A network connection is being made.
+    bool connecting() const { return connecting_; }
     // Starts handing received bytes to the receiver (only when connected and
     // the serial port is the transport).
     void startReader();
     // Closes the port (only when connected); clears the connected flag unless
-    // the USB mode flag is set.
+    // the USB mode flag is set. A network connection being made is dropped.
     void close();
-    bool isOpen() const { return port_.isOpen(); }
+    bool isOpen() const { return device_ != nullptr; }
 
     // Writes the bytes in one write. On a write error the port closes and the
     // connected flag stays set; the no-reply supervision ends the link.
     void write(std::span<const std::uint8_t> bytes);
 
 signals:
-    // A read or write error closed the port (text for the traffic log).
+    // A port could not be opened, or a read or write error closed it (text for
+    // the traffic log).
     void portFailed(const QString& text);
+    // A network connection being made was made (the connected flag is set) or
+    // not (the reason went out as portFailed). Not sent when close() or another
+    // open ends it first.
+    void connectEnded(bool opened);
 
 private:
     bool serialIsTransport() const { return !link_.usbMode && link_.matchedDevice == kNoMatchedDevice; }
@@ -107,6 +122,13 @@ private:
     void readQueued();
     void onError(QSerialPort::SerialPortError error);
     void failClose(const QString& text);
+    void connectToGateway(const QString& location);
+    void onSocketConnected();
+    void onSocketError();
+    void failConnect(const QString& reason);
+    void cancelConnect();
+    // Closes whatever carries the bytes; `purge` empties the serial queues first.
+    void closeDevice(bool purge);
 
     LinkState& link_;
     ReplyReceiver& receiver_;
@@ -115,6 +137,11 @@ private:
     QStringList extraPorts_;
     std::vector<SerialPortItem> table_;
     QSerialPort port_;
+    QTcpSocket socket_;
+    QIODevice* device_ = nullptr; // the port or the socket while it carries the link
+    QString gateway_;             // the network location being connected to
+    QTimer connectTimeout_;
+    bool connecting_ = false;
     QTimer settle_;
     bool readerRunning_ = false;
     bool monitored_ = false;

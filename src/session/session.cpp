@@ -3,6 +3,8 @@
 #include "link/frame.h"
 #include "session/traffic_capture.h"
 
+#include <utility>
+
 namespace talvex {
 
 Session::Session(ParameterModel& model, const Platform& platform, QObject* parent)
@@ -31,6 +33,7 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     }
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, &usb_, &UsbHidLink::addHistoryLine);
+    connect(&serial_, &SerialLink::connectEnded, this, &Session::gatewayConnectEnded);
     if (traffic_)
         traffic_->attach(router_, receiver_, serial_, [this] { return selection_.portName(); }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
@@ -172,7 +175,9 @@ void Session::pause(int ms) { Delay(pump_, ms); }
 
 void Session::connectWanted()
 {
-    if (state_ == State::Disconnected)
+    // A USB amplifier that arrives while a gateway is still connecting carries
+    // the link, as it would at any connect.
+    if (state_ == State::Disconnected || awaitingGateway_)
         connectLink();
 }
 
@@ -189,7 +194,8 @@ void Session::connectLink()
     }
     sender_.deviceAddress = selection_.deviceAddress();
 
-    if (serial_.isOpen())
+    awaitingGateway_ = false;
+    if (serial_.isOpen() || serial_.connecting())
         serial_.close();
     model_.clearPending();
 
@@ -201,15 +207,42 @@ void Session::connectLink()
     if (usbCarries()) {
         link_.connected = true;
         link_.currentPort = kPortUsb;
+    } else if (serial_.connecting()) {
+        // A network gateway: the window goes on while the connection is made,
+        // and the read-all chain starts once it is.
+        awaitingGateway_ = true;
+        showProgress(false);
+        setState(State::Connecting);
+        return;
     } else if (!link_.connected) {
-        link_.currentPort = kPortFailed;
-        trafficEvent("open failed");
-        hideProgress();
-        emit userMessage(QStringLiteral("No port or in use."));
-        serial_.close();
+        openFailed();
         return;
     }
+    linkOpened();
+}
 
+void Session::gatewayConnectEnded(bool opened)
+{
+    if (!std::exchange(awaitingGateway_, false))
+        return; // a search's connection, or one the user has given up
+    if (opened)
+        linkOpened();
+    else
+        openFailed();
+}
+
+void Session::openFailed()
+{
+    link_.currentPort = kPortFailed;
+    trafficEvent("open failed");
+    hideProgress();
+    setState(State::Disconnected);
+    emit userMessage(QStringLiteral("No port or in use."));
+    serial_.close();
+}
+
+void Session::linkOpened()
+{
     trafficEvent("opened");
     showProgress(true);
 
@@ -267,6 +300,7 @@ void Session::loseLink()
 
 void Session::closeLink()
 {
+    awaitingGateway_ = false;
     emit closing(); // a transfer ends with its link
     link_.currentPort = kPortNone;
     pause(50);

@@ -40,8 +40,8 @@ public:
     // Silent watchdog ticks (250 ms each) after which the link counts as lost.
     static constexpr int kWatchdogLimit = 13;
 
-    // Disconnected; Connecting from the open link to the end of the read-all
-    // chain; Connected once the device's image has arrived and the send pulse runs.
+    // Disconnected; Connecting from the open link (or from the start of a
+    // gateway's network connection) to the end of the read-all chain; Connected once the device's image has arrived and the send pulse runs.
     enum class State { Disconnected, Connecting, Connected };
 
     struct Platform {
@@ -69,7 +69,9 @@ public:
     void start();
 
     State state() const { return state_; }
-    // Opens the chosen transport and starts the read-all chain.
+    // Opens the chosen transport and starts the read-all chain; on a network
+    // gateway the chain starts once the connection is made, and a connection
+    // not made within 3 s fails as a port that cannot be opened.
     void connectLink();
     // The user ends the session.
     void disconnectLink();
@@ -158,6 +160,9 @@ private:
     void setupTimers();
     bool usbCarries() const { return router_.usbActive(); }
     void connectWanted();
+    void gatewayConnectEnded(bool opened);
+    void linkOpened(); // the transport is open: the read-all chain starts
+    void openFailed();
     void closeLink();
     void loseLink();
     void setState(State state);
@@ -174,6 +179,7 @@ private:
     TransportRouter router_;
     Selection selection_;
     State state_ = State::Disconnected;
+    bool awaitingGateway_ = false; // a connect waits for its network connection
     int progress_ = 0;
 };
 

@@ -1,7 +1,7 @@
 # Debian packages the build, the tests and the editor need. Sourced by ./test and ./run.
 TALVEX_PACKAGES=(
     cmake g++ clang libclang-rt-dev pkg-config
-    qt6-base-dev qt6-serialport-dev libhidapi-dev libudev-dev
+    qt6-base-dev qt6-serialport-dev libhidapi-dev libudev-dev # qt6-base-dev brings Qt Network too
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation fonts-droid-fallback xvfb xauth
     locales-all # the tests read numbers under German and French locales

@@ -1,7 +1,10 @@
-// talvex-vamp: a virtual Talvex-96K bus on a pseudo-terminal. Prints the
-// terminal's path as the first line on stdout and serves until killed.
+// talvex-vamp: a virtual Talvex-96K bus on a pseudo-terminal, or with --tcp on
+// a TCP port of 127.0.0.1 as a network RS-485 gateway. Prints what the editor's
+// --port takes (the terminal's path, or tcp://127.0.0.1:PORT) as the first line
+// on stdout and serves until killed.
 
 #include "pty_server.h"
+#include "tcp_server.h"
 #include "virtual_amplifier.h"
 
 #include <QCommandLineParser>
@@ -18,7 +21,8 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION_TEXT));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Virtual Talvex-96K amplifiers on a pseudo-terminal."));
+    parser.setApplicationDescription(
+        QStringLiteral("Virtual Talvex-96K amplifiers on a pseudo-terminal or, with --tcp, a TCP port."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption ids(QStringLiteral("ids"), QStringLiteral("Device IDs on the bus (default 1)."),
@@ -34,7 +38,11 @@ int main(int argc, char** argv)
                                        QStringLiteral("Lose the reply to the read of stored group N (1..20)."),
                                        QStringLiteral("N"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log each received frame on stderr."));
-    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, dropGroup, verbose});
+    const QCommandLineOption tcp(QStringLiteral("tcp"),
+                                 QStringLiteral("Serve the bus as a network gateway on 127.0.0.1:PORT instead of "
+                                                "a pseudo-terminal (0: any free port)."),
+                                 QStringLiteral("PORT"));
+    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, dropGroup, verbose, tcp});
     parser.process(app);
 
     Faults faults;
@@ -79,14 +87,31 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    const auto serve = [&](auto& server, bool started, const char* what, const QString& location) {
+        if (!started) {
+            std::fprintf(stderr, "talvex-vamp: cannot open %s: %s\n", what, qPrintable(server.errorString()));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(location));
+        std::fflush(stdout);
+        return app.exec();
+    };
+    if (parser.isSet(tcp)) {
+        bool ok = false;
+        const uint port = parser.value(tcp).toUInt(&ok);
+        if (!ok || port > 65535) {
+            std::fprintf(stderr, "talvex-vamp: --tcp takes a port number 0..65535: %s\n", qPrintable(parser.value(tcp)));
+            return 2;
+        }
+        TcpServer server(bus);
+        server.setWirePace(parser.isSet(wirePace));
+        server.setReplyDelay(delayMs);
+        const bool started = server.start(quint16(port));
+        return serve(server, started, "the TCP port", server.location());
+    }
     PtyServer server(bus);
     server.setWirePace(parser.isSet(wirePace));
     server.setReplyDelay(delayMs);
-    if (!server.start()) {
-        std::fprintf(stderr, "talvex-vamp: cannot open a pseudo-terminal: %s\n", qPrintable(server.errorString()));
-        return 1;
-    }
-    std::printf("%s\n", qPrintable(server.slavePath()));
-    std::fflush(stdout);
-    return app.exec();
+    const bool started = server.start();
+    return serve(server, started, "a pseudo-terminal", server.slavePath());
 }

@@ -1,0 +1,60 @@
+#pragma once
+// Serves a VirtualBus as a network RS-485 gateway would: a TCP port on
+// 127.0.0.1 whose byte stream is the bus. One client at a time, as a gateway in
+// raw mode allows; a new connection replaces the one before. Runs on the Qt
+// event loop, so tests can use it in-process; talvex-vamp --tcp wraps it.
+
+#include "virtual_amplifier.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <cstdint>
+#include <vector>
+
+namespace talvex::vamp {
+
+class TcpServer : public QObject {
+    Q_OBJECT
+public:
+    explicit TcpServer(VirtualBus& bus, QObject* parent = nullptr);
+    ~TcpServer() override;
+
+    // Listens on 127.0.0.1:port (0: a free port); false (and errorString()) on failure.
+    bool start(quint16 port = 0);
+    // Closes the client's connection and stops listening: the gateway goes away.
+    void stop();
+    // What the editor's --port takes: "tcp://127.0.0.1:PORT".
+    QString location() const;
+    QString errorString() const { return server_.errorString(); }
+    bool hasClient() const { return !client_.isNull(); }
+
+    // Sends replies at the pace of 9600 baud (10 bits a byte) instead of at once.
+    void setWirePace(bool on) { wirePace_ = on; }
+    // Holds every reply back this many milliseconds (a device that answers late).
+    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
+
+private:
+    void onNewConnection();
+    void onReadable();
+    void send(const std::vector<std::uint8_t>& bytes);
+    void sendNow(const std::vector<std::uint8_t>& bytes);
+    void flushPaced();
+
+    VirtualBus& bus_;
+    QTcpServer server_;
+    QPointer<QTcpSocket> client_;
+    bool wirePace_ = false;
+    int replyDelayMs_ = 0;
+    QByteArray paced_;
+    QTimer paceTimer_;
+    qint64 paceStartMs_ = 0;
+    qint64 pacedSent_ = 0;
+};
+
+} // namespace talvex::vamp
