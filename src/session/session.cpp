@@ -172,7 +172,7 @@ void Session::pause(int ms) { Delay(pump_, ms); }
 
 void Session::connectWanted()
 {
-    if (state_ == State::Disconnected)
+    if (state_ == State::Disconnected && !automaticConnectHeld_)
         connectLink();
 }
 

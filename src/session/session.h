@@ -73,6 +73,9 @@ public:
     void connectLink();
     // The user ends the session.
     void disconnectLink();
+    // While held, an amplifier that arrives waits for the user's Connect
+    // instead of connecting by itself (work that a read would replace is open).
+    void holdAutomaticConnect(bool held) { automaticConnectHeld_ = held; }
 
     // LinkSupervision.
     void stopSendPulse() override { sendPulseTimer.stop(); }
@@ -171,6 +174,7 @@ private:
     Selection selection_;
     State state_ = State::Disconnected;
     int progress_ = 0;
+    bool automaticConnectHeld_ = false;
 };
 
 } // namespace talvex
