@@ -32,11 +32,10 @@ public:
         details << detail;
     }
     // Answers with the button named first in `buttonAnswers` (none left: the
-    // last button, which cancels); the buttons offered are kept.
+    // last button, which cancels).
     int choose(const QString& text, const QStringList& buttons) override
     {
         questions << text;
-        offered << buttons;
         const QString answer = buttonAnswers.empty() ? buttons.back() : buttonAnswers.front();
         if (!buttonAnswers.empty())
             buttonAnswers.pop_front();
@@ -46,7 +45,6 @@ public:
     int chooseItem(const QString& text, const QStringList& items) override
     {
         questions << text;
-        offered << items;
         if (itemAnswers.empty())
             return -1;
         const int item = itemAnswers.front();
@@ -56,7 +54,6 @@ public:
     QStringList messages;
     std::deque<QString> buttonAnswers;
     std::deque<int> itemAnswers;
-    std::vector<QStringList> offered; // the buttons or items of each choice
     QStringList details; // of the detailed messages
     QStringList questions;
     QStringList warnings; // the questions asked with the warning icon
