@@ -32,24 +32,24 @@ public:
         details << detail;
     }
     // Answers with the button named first in `buttonAnswers` (none left: the
-    // last button, which cancels).
+    // last button, which cancels), and with the item at the front of
+    // `itemAnswers` (none left: cancels).
     int choose(const QString& text, const QStringList& buttons) override
     {
         questions << text;
-        const QString answer = buttonAnswers.empty() ? buttons.back() : buttonAnswers.front();
-        if (!buttonAnswers.empty())
-            buttonAnswers.pop_front();
-        return int(buttons.indexOf(answer));
+        return int(buttons.indexOf(buttonAnswers.empty() ? buttons.back() : take(buttonAnswers)));
     }
-    // Picks the item at the front of `itemAnswers` (none left: cancels).
-    int chooseItem(const QString& text, const QStringList& items) override
+    int chooseItem(const QString& text, const QStringList&) override
     {
         questions << text;
-        if (itemAnswers.empty())
-            return -1;
-        const int item = itemAnswers.front();
-        itemAnswers.pop_front();
-        return item;
+        return itemAnswers.empty() ? -1 : take(itemAnswers);
+    }
+    template <typename T>
+    static T take(std::deque<T>& queue)
+    {
+        T front = queue.front();
+        queue.pop_front();
+        return front;
     }
     QStringList messages;
     std::deque<QString> buttonAnswers;
