@@ -88,9 +88,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "talvex-editor: --group takes a group number from 1 to 20, not \"%s\"; "
                              "choose the group in the editor\n",
                      line.groupText.toLocal8Bit().constData());
-    if (!line.groupFile.isEmpty())
+    // The start-up search of the bus is left out then: it would lock the
+    // controls of the file while it runs ("search device id" finds the Device
+    // ID before going live).
+    if (!line.groupFile.isEmpty()) {
+        window.busSearch().startupSearchTimer.stop();
         QTimer::singleShot(0, &window, [&window, line] {
             window.offlineDocument().openFile(line.groupFile, line.group);
         });
+    }
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace talvex {
 
@@ -35,9 +36,10 @@ QString QtFileDialogs::run(const FileDialogOptions& options, bool save)
     dialog.setDefaultSuffix(options.defaultSuffix);
     // A name typed without an extension takes the one of the kind chosen.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
-        const qsizetype dot = chosen.indexOf(QStringLiteral("*."));
-        if (dot >= 0)
-            dialog.setDefaultSuffix(chosen.mid(dot + 2).section(u' ', 0, 0).remove(u')'));
+        static const QRegularExpression firstPattern(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = firstPattern.match(chosen);
+        if (match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1));
     });
     if (!lastFolder_.isEmpty())
         dialog.setDirectory(lastFolder_);
