@@ -56,19 +56,17 @@ OfflineDocument::OfflineDocument(QMainWindow& window, const Parts& parts)
     strip_ = need<QWidget>(window, "grp2");
     eqPage_ = need<QWidget>(window, "rzgrpbx5");
     auto* menu = need<QMenu>(window, "menuFile");
-    const auto add = [&](const char* name, const QString& text, const QKeySequence& keys,
-                         std::function<void()> run) {
+    const auto add = [&](const char* name, const QString& text, const char* keys, std::function<void()> run) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
-        action->setShortcut(keys);
+        action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
         connect(action, &QAction::triggered, this, std::move(run));
         return action;
     };
-    openAction_ = add("actionOpenGroupFile", QStringLiteral("Open group file…"), QKeySequence(QStringLiteral("Ctrl+O")), [this] { open(); });
+    openAction_ = add("actionOpenGroupFile", QStringLiteral("Open group file…"), "Ctrl+O", [this] { open(); });
     menu->addSeparator();
-    saveAction_ = add("actionSave", QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")), [this] { save(); });
-    saveAsAction_ = add("actionSaveAs", QStringLiteral("Save as…"), QKeySequence(QStringLiteral("Ctrl+Shift+S")),
-                        [this] { saveAs(); });
+    saveAction_ = add("actionSave", QStringLiteral("Save"), "Ctrl+S", [this] { save(); });
+    saveAsAction_ = add("actionSaveAs", QStringLiteral("Save as…"), "Ctrl+Shift+S", [this] { saveAs(); });
 
     connect(&parts_.session, &Session::stateChanged, this, &OfflineDocument::onStateChanged);
     connect(&parts_.session, &Session::imageArrived, this, &OfflineDocument::onImageArrived);
