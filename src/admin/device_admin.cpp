@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QSignalBlocker>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -46,6 +47,11 @@ DeviceAdmin::DeviceAdmin(QWidget& window, const Parts& parts) : parts_(parts)
 
     // Only a change by the user moves the address; selections made by the
     // program (search, assignment) wait for the next connect.
+    shownIndex_ = previousIndex_ = cbb_deviceid_->currentIndex();
+    connect(cbb_deviceid_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        previousIndex_ = shownIndex_;
+        shownIndex_ = index;
+    });
     connect(cbb_deviceid_, &QComboBox::activated, this, &DeviceAdmin::chooseDeviceId);
     connect(broadcastButton_, &QAbstractButton::clicked, this, &DeviceAdmin::toggleBroadcast);
     connect(need<QAbstractButton>(window, "btn46"), &QAbstractButton::clicked, this, &DeviceAdmin::assignDeviceId);
@@ -63,10 +69,18 @@ bool DeviceAdmin::eventFilter(QObject* watched, QEvent* event)
 
 void DeviceAdmin::chooseDeviceId()
 {
+    if (parts_.transferRunning()) {
+        const QSignalBlocker block(cbb_deviceid_);
+        cbb_deviceid_->setCurrentIndex(previousIndex_);
+        shownIndex_ = previousIndex_;
+        parts_.prompts.message(QString::fromLatin1(kTransferRunningMessage));
+        return;
+    }
     // In broadcast mode the selection picks the device that meters and read-backs
     // come from; writes keep going to every device.
     if (!parts_.sender.broadcast)
         parts_.sender.deviceAddress = cbb_deviceid_->currentIndex();
+    emit deviceChosen();
 }
 
 bool DeviceAdmin::deviceIdKeyPress(QKeyEvent* event)

@@ -12,6 +12,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,8 @@ public:
         CommandSender& sender;
         const LinkState& link;
         Prompts& prompts;
+        // Whether a group transfer runs; the Device ID stays while one does.
+        std::function<bool()> transferRunning = [] { return false; };
     };
 
     // Finds its controls in `window` by name and connects them.
@@ -59,6 +62,8 @@ public:
 signals:
     // The gain, delay and limiter pop-ups are to be hidden.
     void hidePopupsRequested();
+    // The user chose another Device ID in the list (not a search or an assignment).
+    void deviceChosen();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,6 +75,8 @@ private:
     QLineEdit* edt22_ = nullptr;
     QComboBox* cbb_TemperatureThr_ = nullptr;
     std::vector<QWidget*> offInBroadcast_; // controls broadcast mode disables
+    int shownIndex_ = 0;    // the Device ID list's item
+    int previousIndex_ = 0; // its item before the last change
 };
 
 } // namespace talvex

@@ -58,8 +58,10 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     connect(&session_.usb(), &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
     connect(busSearch_.get(), &BusSearch::portReleased, &session_.usb(), &UsbHidLink::searchEnded);
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
-        *this, DeviceAdmin::Parts{model_, session_.sender(), session_.link(), prompts_});
+        *this, DeviceAdmin::Parts{model_, session_.sender(), session_.link(), prompts_,
+                                  [this] { return groupTransfer_->busy(); }});
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &MainWindow::hidePopups);
+    connect(deviceAdmin_.get(), &DeviceAdmin::deviceChosen, &session_, &Session::readSelectedDevice);
     if (!platform.fileDialogs)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
     FileDialogs& dialogs = platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_;

@@ -310,7 +310,7 @@ bool GroupTransfer::refuseWhileBusy()
 {
     if (!busy())
         return false;
-    ctx_.prompts->message(QStringLiteral("Another transfer is still running. Try again when it has finished."));
+    ctx_.prompts->message(QString::fromLatin1(kTransferRunningMessage));
     return true;
 }
 

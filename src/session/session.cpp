@@ -225,6 +225,29 @@ void Session::connectLink()
     setState(State::Connecting);
 }
 
+void Session::readSelectedDevice()
+{
+    if (state_ == State::Disconnected || !link_.connected)
+        return;
+    sendPulseTimer.stop();
+    while (link_.connected && model_.lowestPending() >= 0) {
+        sender_.sendNextChunkOrMeterRead();
+        pause(sendPulseTimer.interval());
+    }
+    if (!link_.connected)
+        return; // lost while the last edits went out
+
+    emit connecting();
+    trafficEvent("device chosen");
+    link_.noReplyCount = 0;
+    sender_.deviceAddress = selection_.deviceAddress();
+    receiver_.clearReassembly();
+    showProgress(true);
+    watchdogTimer.start();
+    sender_.sendRead(0, frame::kCmdIdentification, 0);
+    setState(State::Connecting);
+}
+
 void Session::disconnectLink()
 {
     watchdogTimer.stop();

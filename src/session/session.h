@@ -76,6 +76,10 @@ public:
     // While held, an amplifier that arrives waits for the user's Connect
     // instead of connecting by itself (work that a read would replace is open).
     void holdAutomaticConnect(bool held) { automaticConnectHeld_ = held; }
+    // Another Device ID was chosen while the link is open: edits still waiting go
+    // to the device on screen, then the chosen device is read as a Connect reads
+    // one, so the screen never shows one amplifier while edits go to another.
+    void readSelectedDevice();
 
     // LinkSupervision.
     void stopSendPulse() override { sendPulseTimer.stop(); }

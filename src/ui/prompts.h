@@ -9,6 +9,9 @@ class QWidget;
 
 namespace talvex {
 
+// Said when a load, transfer or device change waits for another transfer.
+inline constexpr char kTransferRunningMessage[] = "Another transfer is still running. Try again when it has finished.";
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
