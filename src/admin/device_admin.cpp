@@ -77,8 +77,9 @@ void DeviceAdmin::chooseDeviceId()
         return;
     }
     // In broadcast mode the selection picks the device that meters and read-backs
-    // come from; writes keep going to every device.
-    if (!parts_.sender.broadcast)
+    // come from; writes keep going to every device. While connected, edits still
+    // waiting go to the device on screen first: the session moves the address.
+    if (!parts_.sender.broadcast && !parts_.link.connected)
         parts_.sender.deviceAddress = cbb_deviceid_->currentIndex();
     emit deviceChosen();
 }

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 
@@ -19,6 +20,17 @@ CommandLine parseCommandLine(const QStringList& arguments)
                 line.trafficLog = arguments[++i];
             else
                 line.trafficLogMissing = true;
+        } else if (option == QLatin1String("--group")) {
+            line.groupText = hasValue ? arguments[++i] : QString();
+            const QByteArray digits = line.groupText.toLatin1();
+            int group = 0;
+            const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), group);
+            const bool valid = error == std::errc() && end == digits.data() + digits.size() && group >= 1 &&
+                               group <= 20;
+            line.group = valid ? group : 0;
+            line.groupRefused = !valid;
+        } else if (!option.startsWith(u'-') && line.groupFile.isEmpty()) {
+            line.groupFile = option;
         }
     }
     return line;

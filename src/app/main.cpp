@@ -5,11 +5,13 @@
 #include "app/command_line.h"
 #include "app/display_check.h"
 #include "app/main_window.h"
+#include "offline/offline_document.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
 #include "link/dev_node_monitor.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -18,10 +20,16 @@ namespace {
 
 constexpr char kHelp[] =
     "Usage: talvex-editor [--port PATH | --port tcp://HOST:PORT]... [--traffic-log FILE]\n"
+    "                     [FILE.datdsp | FILE.datgrp [--group N]]\n"
     "Edit a Talvex-96K amplifier live over USB (HID), an RS-485 serial port or a\n"
-    "network RS-485 gateway.\n"
+    "network RS-485 gateway, or a group file without an amplifier.\n"
+    "\n"
+    "  FILE.datdsp         open this one-group file at start-up, to edit it offline\n"
+    "  FILE.datgrp         open this all-groups file at start-up (the editor asks\n"
+    "                      which of its 20 groups to edit)\n"
     "\n"
     "Options:\n"
+    "  --group N           the group (1 to 20) of FILE.datgrp to edit\n"
     "  --port PATH         add PATH to the serial port list after the ports the system\n"
     "                      finds (repeatable; the last one given is selected), e.g. a\n"
     "                      pseudo-terminal of talvex-vamp\n"
@@ -76,5 +84,22 @@ int main(int argc, char** argv)
     prompts.setParent(&window);
     fileDialogs.setParent(&window);
     window.show();
+
+    // A group file named on the command line opens once the window is up, so
+    // its messages and the group choice appear over it.
+    const talvex::CommandLine line = talvex::parseCommandLine(QApplication::arguments());
+    if (line.groupRefused)
+        std::fprintf(stderr, "talvex-editor: --group takes a group number from 1 to 20, not \"%s\"; "
+                             "choose the group in the editor\n",
+                     line.groupText.toLocal8Bit().constData());
+    // The start-up search of the bus is left out then: it would lock the
+    // controls of the file while it runs ("search device id" finds the Device
+    // ID before going live).
+    if (!line.groupFile.isEmpty()) {
+        window.busSearch().startupSearchTimer.stop();
+        QTimer::singleShot(0, &window, [&window, line] {
+            window.offlineDocument().openFile(line.groupFile, line.group);
+        });
+    }
     return QApplication::exec();
 }

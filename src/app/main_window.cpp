@@ -5,6 +5,7 @@
 #include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
 #include "model/value_tables.h"
+#include "offline/offline_document.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
 #include "ui/controls.h"
@@ -14,6 +15,7 @@
 #include "ui/warning_dialog.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QGuiApplication>
@@ -65,7 +67,13 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
     connect(deviceAdmin_.get(), &DeviceAdmin::deviceChosen, &session_, &Session::readSelectedDevice);
     if (!platform.fileDialogs)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
-    createPresets(platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_);
+    FileDialogs& dialogs = platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_;
+    createPresets(dialogs);
+    offline_ = new OfflineDocument(
+        *this, {model_, session_, prompts_, dialogs, [this] { showImage(); },
+                [this](const groupfile::GroupImage& image) { return groupTransfer_->loadImage(image); }});
+    connect(&editor_, &ParameterEditor::edited, offline_, &OfflineDocument::noteEdit);
+    connect(offline_, &OfflineDocument::imageReplaced, history_.get(), &EditHistory::clear);
     connectSession();
     startUp();
     warning_ = new WarningDialog(this);
@@ -163,11 +171,23 @@ void MainWindow::fillPortList(const QStringList& names)
 void MainWindow::toggleConnection()
 {
     if (session_.state() == Session::State::Disconnected) {
-        session_.connectLink();
+        if (offline_->isOpen())
+            offline_->goLive(); // asks: send the file, or read the device
+        else
+            session_.connectLink();
         return;
     }
     hidePopups();
     session_.disconnectLink();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!offline_->mayClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::onConnecting()

@@ -36,6 +36,7 @@ class EditHistory;
 class EqPage;
 class WheelFilter;
 class GroupTransfer;
+class OfflineDocument;
 class PresetPanel;
 
 class MainWindow : public QMainWindow {
@@ -63,6 +64,7 @@ public:
 
     Session& session() { return session_; }
     GroupTransfer& groupTransfer() { return *groupTransfer_; }
+    OfflineDocument& offlineDocument() { return *offline_; }
     PresetPanel& presetPanel() { return *presetPanel_; }
     ParameterModel& model() { return model_; }
     ParameterEditor& editor() { return editor_; }
@@ -78,6 +80,10 @@ public:
     QDialog* warningDialog() const { return warning_; }
     BusSearch& busSearch() { return *busSearch_; }
     DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
+
+protected:
+    // Unsaved changes of an open group file are saved, discarded or kept open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void startUp(); // startUp
@@ -105,6 +111,7 @@ private:
     std::unique_ptr<QtFileDialogs> ownFileDialogs_;
     GroupTransfer* groupTransfer_ = nullptr;
     PresetPanel* presetPanel_ = nullptr;
+    OfflineDocument* offline_ = nullptr;
 
     // Controls, looked up by name once.
     QAbstractButton* btn_connect_ = nullptr;

@@ -263,6 +263,54 @@ std::string makeGroupText(const GroupImage& image, int address, int index, int c
     return text;
 }
 
+std::optional<std::string> withImage(std::string_view groupText, const GroupImage& image)
+{
+    const auto stored = parseGroupText(groupText);
+    if (!stored)
+        return std::nullopt;
+    if (stored->image == image)
+        return stored->text;
+    // Header and end byte as stored; the checksum covers the stored header
+    // fields from the address on and the new data.
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(groupText.substr(0, kDataStart));
+    text.reserve(kGroupTextLength);
+    int sum = 0;
+    for (std::size_t at = 6; at < kDataStart; at += 2)
+        sum ^= pairValue(groupText, at);
+    for (std::uint8_t b : image) {
+        text.push_back(kDigits[b >> 4]);
+        text.push_back(kDigits[b & 0x0F]);
+        sum ^= b;
+    }
+    text.push_back(kDigits[sum >> 4]);
+    text.push_back(kDigits[sum & 0x0F]);
+    text.append(groupText.substr(kGroupTextLength - 2));
+    return text;
+}
+
+std::optional<std::string> replaceGroup(std::string_view content, int group, std::string_view groupText)
+{
+    const auto lines = splitLines(content);
+    if (lines.size() != std::size_t(kAllGroupsLines) || group < 1 || group > kStoredGroups ||
+        groupText.size() != kGroupTextLength)
+        return std::nullopt;
+    // The lines are views into `content`: their offsets locate the bytes to replace.
+    const std::string_view first = lines[std::size_t(2 * group - 2)];
+    const std::string_view second = lines[std::size_t(2 * group - 1)];
+    const auto offset = [&](const char* at) { return std::size_t(at - content.data()); };
+    const std::size_t begin = offset(first.data());
+    const std::size_t firstEnd = offset(first.data() + first.size());
+    const std::size_t secondBegin = offset(second.data());
+    const std::size_t end = offset(second.data() + second.size());
+    std::string out(content.substr(0, begin));
+    out += groupText.substr(0, kFirstLineLength);
+    out += content.substr(firstEnd, secondBegin - firstEnd); // the file's own line end
+    out += groupText.substr(kFirstLineLength);
+    out += content.substr(end);
+    return out;
+}
+
 std::optional<std::string> formatOneGroup(std::string_view groupText)
 {
     if (groupText.size() != kGroupTextLength)

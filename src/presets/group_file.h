@@ -109,6 +109,18 @@ bool checksumMatches(std::string_view groupText);
 // for stored group g.
 std::string makeGroupText(const GroupImage& image, int address, int index, int command);
 
+// The group text carrying `image`: the stored header and end byte kept, the
+// data written in upper case and the checksum recomputed, so it stays a valid
+// reply frame. An image equal to the stored one gives the text back unchanged.
+// Nothing when `groupText` is not a valid group text.
+std::optional<std::string> withImage(std::string_view groupText, const GroupImage& image);
+
+// An all-groups file with group `group`'s two lines (1..20) replaced by
+// `groupText`, split as written; every other byte, line ends included, stays as
+// it was. Nothing when `content` does not have 40 lines, `group` is out of range
+// or the text is not 1304 characters long.
+std::optional<std::string> replaceGroup(std::string_view content, int group, std::string_view groupText);
+
 // File contents with CR LF line ends. Nothing when a text is not 1304
 // characters long, or when an all-groups file is not given exactly 20 texts.
 std::optional<std::string> formatOneGroup(std::string_view groupText);

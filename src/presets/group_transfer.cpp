@@ -118,12 +118,25 @@ void GroupTransfer::currentGroupReceived(const frame::Reply& reply)
 void GroupTransfer::loadOneGroupFromFile()
 {
     const auto parsed = beginLoad(State::LoadingOne, dlgOpen_onegrp, false);
-    if (!parsed)
-        return;
+    if (parsed)
+        writeCurrentGroup(parsed->groups.front().image);
+}
+
+bool GroupTransfer::loadImage(const groupfile::GroupImage& image)
+{
+    if (!connected() || refuseWhileBusy())
+        return false;
+    state_ = State::LoadingOne;
+    writeCurrentGroup(image);
+    return true;
+}
+
+void GroupTransfer::writeCurrentGroup(const groupfile::GroupImage& image)
+{
     const int epoch = linkEpoch_;
     stopLinkTimers();
     ctx_.showProgress(true);
-    ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, parsed->groups.front().image);
+    ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, image);
     ctx_.delay(kLoadPauseMs);
     if (epoch != linkEpoch_)
         return; // the link closed meanwhile; linkLost() has ended the transfer

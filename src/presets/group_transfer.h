@@ -48,6 +48,10 @@ public:
     void loadOneGroupFromFile();  // btn_load_onegrp2pcClick
     void saveAllGroupsToFile();   // btn_save_20grp2pcClick
     void loadAllGroupsFromFile(); // btn_load_20grp2pcClick
+    // The one-group load of an image that is not read from a file (a group
+    // edited without the amplifier): block write, pause, read-back. False, and
+    // nothing sent, while disconnected or while another transfer runs.
+    bool loadImage(const groupfile::GroupImage& image);
     void readNextStoredGroup();   // tick of tmr_apply20grp (tmr_apply20grpTimer)
     void writeNextStoredGroup();  // tick of tmr_send20grp (tmr_send20grpTimer)
 
@@ -98,6 +102,7 @@ private:
     // Writes through a temporary file that replaces the target only when whole;
     // tells the user when that fails.
     bool writeFile(const QString& path, const std::string& content);
+    void writeCurrentGroup(const groupfile::GroupImage& image);
     void finishSaveAll();
     void awaitGroup();
     // Send-pulse timer and watchdog running again, if the link is still up.

@@ -176,8 +176,8 @@ void Session::pause(int ms) { Delay(pump_, ms); }
 void Session::connectWanted()
 {
     // A USB amplifier that arrives while a gateway is still connecting carries
-    // the link, as it would at any connect.
-    if (state_ == State::Disconnected || awaitingGateway_)
+    // the link, as it would at any connect; an open offline file holds it back.
+    if ((state_ == State::Disconnected && !automaticConnectHeld_) || awaitingGateway_)
         connectLink();
 }
 

@@ -75,6 +75,9 @@ public:
     void connectLink();
     // The user ends the session.
     void disconnectLink();
+    // While held, an amplifier that arrives waits for the user's Connect
+    // instead of connecting by itself (work that a read would replace is open).
+    void holdAutomaticConnect(bool held) { automaticConnectHeld_ = held; }
     // Another Device ID was chosen while the link is open: edits still waiting go
     // to the device on screen, then the chosen device is read as a Connect reads
     // one, so the screen never shows one amplifier while edits go to another.
@@ -181,6 +184,7 @@ private:
     State state_ = State::Disconnected;
     bool awaitingGateway_ = false; // a connect waits for its network connection
     int progress_ = 0;
+    bool automaticConnectHeld_ = false;
 };
 
 } // namespace talvex

@@ -2,15 +2,21 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace talvex {
 
-QString QtFileDialogs::nameFilter(const QString& filter)
+QString QtFileDialogs::nameFilter(const QString& filter) { return nameFilters(filter).constFirst(); }
+
+QStringList QtFileDialogs::nameFilters(const QString& filter)
 {
-    const qsizetype bar = filter.indexOf(u'|');
-    if (bar < 0)
-        return filter;
-    return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1).replace(u';', u' ') + u')';
+    const QStringList parts = filter.split(u'|');
+    if (parts.size() < 2)
+        return {filter};
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(u';', u' ') + u')';
+    return filters;
 }
 
 QString QtFileDialogs::openFile(const FileDialogOptions& options) { return run(options, false); }
@@ -26,8 +32,15 @@ QString QtFileDialogs::run(const FileDialogOptions& options, bool save)
     // The filter shows its own text only; the pattern stays behind it.
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
-    dialog.setNameFilter(nameFilter(options.filter));
+    dialog.setNameFilters(nameFilters(options.filter));
     dialog.setDefaultSuffix(options.defaultSuffix);
+    // A name typed without an extension takes the one of the kind chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& chosen) {
+        static const QRegularExpression firstPattern(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = firstPattern.match(chosen);
+        if (match.hasMatch())
+            dialog.setDefaultSuffix(match.captured(1));
+    });
     if (!lastFolder_.isEmpty())
         dialog.setDirectory(lastFolder_);
     if (save && !options.defaultName.isEmpty())

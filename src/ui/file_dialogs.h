@@ -3,6 +3,7 @@
 // (or cancel) without a person.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -10,7 +11,8 @@ namespace talvex {
 
 struct FileDialogOptions {
     QString name;          // the dialog's name (dlgSave_onegrp2pc, ...)
-    QString filter;        // "shown text|pattern", e.g. "(*.datdsp)|*.datdsp"
+    QString filter;        // "shown text|pattern", e.g. "(*.datdsp)|*.datdsp"; more kinds follow as
+                           // further pairs ("A|*.a|B|*.b"), patterns of one kind joined by ';'
     QString defaultSuffix; // added to a typed name without an extension ("datdsp")
     QString defaultName;   // file name proposed by a save dialog
     bool confirmOverwrite = false; // a save dialog asks before replacing a file
@@ -33,8 +35,10 @@ public:
     QString openFile(const FileDialogOptions& options) override;
     QString saveFile(const FileDialogOptions& options) override;
 
-    // "shown|pattern" as a Qt name filter ("shown (pattern)").
+    // "shown|pattern" as a Qt name filter ("shown (pattern)"); nameFilters
+    // gives one for each pair of a filter with several.
     static QString nameFilter(const QString& filter);
+    static QStringList nameFilters(const QString& filter);
 
 private:
     QString run(const FileDialogOptions& options, bool save);

@@ -1,6 +1,8 @@
 #include "ui/prompts.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QPushButton>
 #include <QMessageBox>
 
 namespace talvex {
@@ -41,6 +43,35 @@ void MessageBoxPrompts::detailedMessage(const QString& text, const QString& deta
                     parent_);
     box.setDetailedText(details);
     box.exec();
+}
+
+int MessageBoxPrompts::choose(const QString& text, const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text, QMessageBox::NoButton,
+                    parent_);
+    if (parent_)
+        box.setFont(parent_->window()->font());
+    QList<QPushButton*> added;
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        const bool last = i == buttons.size() - 1;
+        added << box.addButton(buttons[i], last ? QMessageBox::RejectRole
+                                                : (i == 0 ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole));
+    }
+    if (added.isEmpty())
+        return -1;
+    box.setDefaultButton(added.front());
+    box.setEscapeButton(added.back());
+    box.exec();
+    const qsizetype chosen = added.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+    return int(chosen < 0 ? added.size() - 1 : chosen);
+}
+
+int MessageBoxPrompts::chooseItem(const QString& text, const QStringList& items)
+{
+    bool ok = false;
+    const QString item =
+        QInputDialog::getItem(parent_, QApplication::applicationDisplayName(), text, items, 0, false, &ok);
+    return ok ? int(items.indexOf(item)) : -1;
 }
 
 } // namespace talvex

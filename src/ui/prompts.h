@@ -3,6 +3,7 @@
 // answer them without a person.
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -28,6 +29,21 @@ public:
         (void)details;
         message(text);
     }
+    // A modal question with buttons of its own ("Save", "Discard", "Cancel"):
+    // the index of the button chosen. The last button cancels: Escape and
+    // closing the box choose it, and so does a box that cannot be shown.
+    virtual int choose(const QString& text, const QStringList& buttons)
+    {
+        (void)text;
+        return int(buttons.size()) - 1;
+    }
+    // A modal choice of one of `items`: its index, or -1 when cancelled.
+    virtual int chooseItem(const QString& text, const QStringList& items)
+    {
+        (void)text;
+        (void)items;
+        return -1;
+    }
 };
 
 // The real thing: QMessageBox over the main window.
@@ -39,6 +55,8 @@ public:
     bool question(const QString& text) override;
     bool warningQuestion(const QString& text) override;
     void detailedMessage(const QString& text, const QString& details) override;
+    int choose(const QString& text, const QStringList& buttons) override;
+    int chooseItem(const QString& text, const QStringList& items) override;
 
 private:
     QWidget* parent_;

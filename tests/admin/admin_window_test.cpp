@@ -156,19 +156,19 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     ASSERT_EQ(window->model().image[outputBlockStart(0) + kOutMute], 0);
 
     // An edit waits for its tick when the user picks Device ID 2: it still goes to device 1.
-    button("btn_op1_mute")->click();
+    button("btn_op2_mute")->click();
     window->session().sendPulseTimer.stop();
     auto* ids = combo("cbb_deviceid");
     ids->setCurrentIndex(1);
     emit ids->activated(1);
-    EXPECT_EQ(amp.image()[outputBlockStart(1) + kOutMute], 1);
-    EXPECT_EQ(second.image()[outputBlockStart(1) + kOutMute], 0);
+    EXPECT_EQ(amp.image()[outputBlockStart(2) + kOutMute], 1);
+    EXPECT_EQ(second.image()[outputBlockStart(2) + kOutMute], 0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 3000));
     EXPECT_EQ(face("btn_op0_mute"), QColor(255, 0, 0)); // device 2 on screen
     const std::size_t before = frames.size();
-    button("btn_op2_mute")->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second.image()[outputBlockStart(2) + kOutMute] == 1; }, 2000));
-    EXPECT_EQ(amp.image()[outputBlockStart(2) + kOutMute], 0);
+    button("btn_op2_pol")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return second.image()[outputBlockStart(2) + kOutPolarity] == 1; }, 2000));
+    EXPECT_EQ(amp.image()[outputBlockStart(2) + kOutPolarity], 0);
     for (std::size_t i = before; i < frames.size(); ++i)
         EXPECT_EQ(addressOf(frames[i]), 1) << i;
 

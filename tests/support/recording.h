@@ -31,7 +31,29 @@ public:
         messages << text;
         details << detail;
     }
+    // Answers with the button named first in `buttonAnswers` (none left: the
+    // last button, which cancels), and with the item at the front of
+    // `itemAnswers` (none left: cancels).
+    int choose(const QString& text, const QStringList& buttons) override
+    {
+        questions << text;
+        return int(buttons.indexOf(buttonAnswers.empty() ? buttons.back() : take(buttonAnswers)));
+    }
+    int chooseItem(const QString& text, const QStringList&) override
+    {
+        questions << text;
+        return itemAnswers.empty() ? -1 : take(itemAnswers);
+    }
+    template <typename T>
+    static T take(std::deque<T>& queue)
+    {
+        T front = queue.front();
+        queue.pop_front();
+        return front;
+    }
     QStringList messages;
+    std::deque<QString> buttonAnswers;
+    std::deque<int> itemAnswers;
     QStringList details; // of the detailed messages
     QStringList questions;
     QStringList warnings; // the questions asked with the warning icon
