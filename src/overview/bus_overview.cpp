@@ -79,7 +79,11 @@ BusOverview::BusOverview(QMainWindow& window, const Parts& parts) : parts_(parts
     connect(&s, &Session::portListChanged, this, &BusOverview::portListChanged);
     // The session's own device: its replies reach the session's handlers.
     connect(&s, &Session::metersArrived, this, [this](const replies::MeterReading& reading) {
-        rows_.metersArrived(parts_.session.sessionDeviceAddress(), reading.step, reading.attenuation);
+        const int address = parts_.session.sessionDeviceAddress();
+        // A Device ID assignment moves the session's device to its new ID.
+        if (rows_.linkPort() && address != rows_.selectedAddress())
+            rows_.linkOpened(*rows_.linkPort(), address, now());
+        rows_.metersArrived(address, reading.step, reading.attenuation);
         showRows();
     });
     connect(&s, &Session::systemRecordArrived, this, [this](int) {

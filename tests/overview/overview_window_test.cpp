@@ -84,6 +84,10 @@ TEST_F(OverviewWindowTest, ThreeDevicesShowTheirRowsTemperaturesPresetsAndAlarm)
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected() && window->session().sessionDeviceAddress() == 1; }, 5000));
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 1);
     EXPECT_EQ(addressOf(frames.back()), 1);
+    // Given a new Device ID, the selected device's row follows it.
+    prompts.answers.push_back(true);
+    type("edt22", "7");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return cell(3, 0) == "7" && cell(3, 2) != ""; }, 3000));
 }
 
 TEST_F(OverviewWindowTest, ADeviceThatStopsAnsweringFallsSilentAndAClosedPortSilencesAll)
