@@ -29,6 +29,24 @@ bool FoundTable::answered(const std::string& port, int address) const
     return entry != ports_.end() && address >= 0 && address < 256 && entry->second.test(std::size_t(address));
 }
 
+std::vector<std::string> FoundTable::ports() const
+{
+    std::vector<std::string> names;
+    for (const auto& [name, addresses] : ports_)
+        if (addresses.any())
+            names.push_back(name);
+    return names;
+}
+
+std::vector<int> FoundTable::addresses(const std::string& port) const
+{
+    std::vector<int> found;
+    for (int address = 0; address < 256; ++address)
+        if (answered(port, address))
+            found.push_back(address);
+    return found;
+}
+
 std::string searchResultText(const std::vector<SearchedPort>& ports, const FoundTable& found, int probedAddresses)
 {
     std::string text; // line 0 stays empty

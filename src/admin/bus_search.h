@@ -42,6 +42,9 @@ public:
     void clear() { ports_.clear(); }
     void mark(const std::string& port, int address);
     bool answered(const std::string& port, int address) const;
+    // The ports with answering addresses, and those addresses in ascending order.
+    std::vector<std::string> ports() const;
+    std::vector<int> addresses(const std::string& port) const;
 
 private:
     std::map<std::string, std::bitset<256>> ports_;

@@ -25,6 +25,8 @@
 #include <QProgressBar>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace talvex {
 
 namespace {
@@ -74,6 +76,10 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
                 [this](const groupfile::GroupImage& image) { return groupTransfer_->loadImage(image); }});
     connect(&editor_, &ParameterEditor::edited, offline_, &OfflineDocument::noteEdit);
     connect(offline_, &OfflineDocument::imageReplaced, history_.get(), &EditHistory::clear);
+    busOverview_ = std::make_unique<BusOverview>(
+        *this, BusOverview::Parts{session_, model_, prompts_, [this] { return foundDevices(); },
+                                  [this] { return groupTransfer_->busy(); }});
+    connect(busSearch_.get(), &BusSearch::portReleased, busOverview_.get(), &BusOverview::refreshFound);
     connectSession();
     startUp();
     warning_ = new WarningDialog(this);
@@ -221,6 +227,22 @@ void MainWindow::addHistoryLine(const QString& line)
 {
     HistoryListBox_->addItem(line);
     HistoryListBox_->setCurrentRow(HistoryListBox_->count() - 1);
+}
+
+std::vector<overview::PortDevices> MainWindow::foundDevices() const
+{
+    // Ports in the order of the port list, then those no longer listed.
+    std::vector<std::string> ports;
+    for (int i = 0; i < cbb_comport_->count(); ++i)
+        ports.push_back(cbb_comport_->itemText(i).toStdString());
+    for (const std::string& port : busSearch_->found().ports())
+        if (std::find(ports.begin(), ports.end(), port) == ports.end())
+            ports.push_back(port);
+    std::vector<overview::PortDevices> found;
+    for (const std::string& port : ports)
+        if (auto addresses = busSearch_->found().addresses(port); !addresses.empty())
+            found.push_back({port, std::move(addresses)});
+    return found;
 }
 
 void MainWindow::createPresets(FileDialogs& dialogs)

@@ -9,6 +9,7 @@
 #include "editing/editing_context.h"
 #include "editing/parameter_editor.h"
 #include "model/parameter_model.h"
+#include "overview/bus_overview.h"
 #include "session/session.h"
 #include "ui/file_dialogs.h"
 #include "ui/prompts.h"
@@ -80,6 +81,7 @@ public:
     QDialog* warningDialog() const { return warning_; }
     BusSearch& busSearch() { return *busSearch_; }
     DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
+    BusOverview& busOverview() { return *busOverview_; }
 
 protected:
     // Unsaved changes of an open group file are saved, discarded or kept open.
@@ -101,6 +103,7 @@ private:
     void hidePopups();
     void createPresets(FileDialogs& dialogs);
     void showConnected(bool connected);
+    std::vector<overview::PortDevices> foundDevices() const;
 
     ParameterModel model_;
     ParameterEditor editor_{model_};
@@ -138,6 +141,7 @@ private:
     std::unique_ptr<EditHistory> history_;
     std::unique_ptr<BusSearch> busSearch_;
     std::unique_ptr<DeviceAdmin> deviceAdmin_;
+    std::unique_ptr<BusOverview> busOverview_;
 };
 
 } // namespace talvex

@@ -23,7 +23,13 @@ std::uint8_t CommandSender::nextAddress(int command)
 
 void CommandSender::send(int operation, int index, int command, int subIndex, std::span<const std::uint8_t> payload)
 {
-    const frame::Frame f{nextAddress(command), std::uint8_t(operation), std::uint8_t(index), std::uint8_t(command),
+    transmit(nextAddress(command), operation, index, command, subIndex, payload);
+}
+
+void CommandSender::transmit(std::uint8_t address, int operation, int index, int command, int subIndex,
+                             std::span<const std::uint8_t> payload)
+{
+    const frame::Frame f{address, std::uint8_t(operation), std::uint8_t(index), std::uint8_t(command),
                          std::uint8_t(subIndex), {payload.begin(), payload.end()}};
     const auto bytes = frame::encode(f);
     if (transport_)
@@ -35,6 +41,13 @@ void CommandSender::sendRead(int index, int command, int subIndex)
     if (!link_.connected)
         return;
     send(frame::kOpRead, index, command, subIndex, {});
+}
+
+void CommandSender::sendReadTo(int address, int index, int command, int subIndex)
+{
+    if (!link_.connected)
+        return;
+    transmit(std::uint8_t(address), frame::kOpRead, index, command, subIndex, {});
 }
 
 void CommandSender::sendEightByteWrite(int index, int command, int subIndex, std::span<const int, 8> values)

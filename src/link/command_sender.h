@@ -33,6 +33,9 @@ public:
     // All of these send nothing while the link is down.
     // A read request (Send_Readcmd_tomcu).
     void sendRead(int index, int command, int subIndex);
+    // A read to this address whatever the address state says (the bus
+    // overview's polls of the other devices); leaves the read-back override alone.
+    void sendReadTo(int address, int index, int command, int subIndex);
     // A write of the low bytes of eight entries (Send_Write8Byte_CmdtoMCU).
     void sendEightByteWrite(int index, int command, int subIndex, std::span<const int, 8> values);
     // The frame a pending-write flag stands for (Send_Data_toMCU).
@@ -51,6 +54,8 @@ private:
     // The address the next frame carries; takes the one-shot read-back override.
     std::uint8_t nextAddress(int command);
     void send(int operation, int index, int command, int subIndex, std::span<const std::uint8_t> payload);
+    void transmit(std::uint8_t address, int operation, int index, int command, int subIndex,
+                  std::span<const std::uint8_t> payload);
     int selectedAddress() const { return selectedAddress_ ? selectedAddress_() : 0; }
 
     ParameterModel& model_;

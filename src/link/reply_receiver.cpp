@@ -33,11 +33,13 @@ void ReplyReceiver::dispatchCompleteFrame()
     // Bytes that followed the frame in the same read are discarded with it.
     const frame::Reply reply{std::span<const std::uint8_t>(received).first(*size)};
     const bool isReply = reply.bytes.back() == frame::kEnd && reply.operation() == frame::kOpReply;
-    link_.noReplyCount = 0;
+    const bool otherDevice = isReply && isOtherDevice_ && otherDeviceHandler_ && isOtherDevice_(reply.address());
+    if (!otherDevice)
+        link_.noReplyCount = 0;
     if (observer_)
         observer_(reply.bytes, isReply);
     if (isReply) {
-        if (auto& handler = handlers_[reply.command()]) {
+        if (auto& handler = otherDevice ? otherDeviceHandler_ : handlers_[reply.command()]) {
             dispatching_ = true;
             handler(reply);
             dispatching_ = false;

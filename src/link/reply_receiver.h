@@ -25,6 +25,17 @@ public:
     // already empty when it runs, and the bytes stay valid until it returns.
     using Handler = std::function<void(const frame::Reply& reply)>;
     void setHandler(std::uint8_t command, Handler handler) { handlers_[command] = std::move(handler); }
+    // Replies from devices other than the link's own (a bus with several
+    // amplifiers): `isOtherDevice` tells them by their address byte; they go to
+    // `handler` alone and do not reset the no-reply counter, so a silent device
+    // of the link's own is still caught while the others answer. Empty: every
+    // reply is the link's own.
+    using AddressTest = std::function<bool(std::uint8_t address)>;
+    void setOtherDeviceHandler(AddressTest isOtherDevice, Handler handler)
+    {
+        isOtherDevice_ = std::move(isOtherDevice);
+        otherDeviceHandler_ = std::move(handler);
+    }
     // Sees every complete frame before it is dispatched (traffic capture);
     // `isReply` is false for a frame that goes to no handler (wrong end byte or operation).
     using FrameObserver = std::function<void(std::span<const std::uint8_t> frame, bool isReply)>;
@@ -57,6 +68,8 @@ private:
 
     LinkState& link_;
     std::array<Handler, 256> handlers_{};
+    AddressTest isOtherDevice_;
+    Handler otherDeviceHandler_;
     FrameObserver observer_;
     std::vector<std::uint8_t> bytes_;
     bool reassembling_ = false;

@@ -77,7 +77,11 @@ void Session::setupTimers()
     const TimerEntry timers[] = {
         {&progressTimer, "tmr_prgrsbr", 200, [this] { progressTick(); }},
         {&watchdogTimer, "tmr_disconnect", 250, [this] { watchdogTick(); }},
-        {&sendPulseTimer, "tmr_pulseframe", 350, [this] { sender_.sendNextChunkOrMeterRead(); }},
+        {&sendPulseTimer, "tmr_pulseframe", 350,
+         [this] {
+             sender_.sendNextChunkOrMeterRead();
+             emit sendPulseTicked();
+         }},
         {&usbRetryTimer, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
         {&portListTimer, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
     };
@@ -103,6 +107,33 @@ void Session::setState(State state)
         return;
     state_ = state;
     emit stateChanged(state);
+}
+
+int Session::sessionDeviceAddress() const
+{
+    return sender_.broadcast ? selection_.deviceAddress() : sender_.deviceAddress;
+}
+
+void Session::setOtherDeviceReplies(ReplyReceiver::Handler handler)
+{
+    if (!handler) {
+        receiver_.setOtherDeviceHandler({}, {});
+        return;
+    }
+    // Only while a session is open on the bus: a search probes every address
+    // with the link closed, and over USB there is one device.
+    receiver_.setOtherDeviceHandler(
+        [this](std::uint8_t address) {
+            return state_ != State::Disconnected && !usbCarries() && address != sessionDeviceAddress();
+        },
+        std::move(handler));
+}
+
+void Session::pollOtherDevice(int address, int command)
+{
+    if (state_ == State::Disconnected || usbCarries() || address == sessionDeviceAddress())
+        return;
+    sender_.sendReadTo(address, 0, command, 0);
 }
 
 // --- timers ---------------------------------------------------------------

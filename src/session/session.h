@@ -83,6 +83,16 @@ public:
     // one, so the screen never shows one amplifier while edits go to another.
     void readSelectedDevice();
 
+    // The device the session talks to: the chosen one, also in broadcast mode.
+    int sessionDeviceAddress() const;
+    // The bus overview: while a serial or network session is open, replies
+    // whose address is another device's go to `handler` instead of the
+    // session's handlers and leave the no-reply counter alone. Empty: every
+    // reply is the session's, as without the overview.
+    void setOtherDeviceReplies(ReplyReceiver::Handler handler);
+    // A read to another device on the bus (the overview's polls between the send ticks).
+    void pollOtherDevice(int address, int command);
+
     // LinkSupervision.
     void stopSendPulse() override { sendPulseTimer.stop(); }
     void startSendPulse() override { sendPulseTimer.start(); }
@@ -146,6 +156,8 @@ signals:
     // Every meter reply (for the search), then its reading when it decodes.
     void meterReplied(const talvex::frame::Reply& reply);
     void metersArrived(const talvex::replies::MeterReading& reading);
+    // The send pulse has sent its frame (a chunk or the meter read).
+    void sendPulseTicked();
     void progressVisibleChanged(bool visible);
     void progressChanged(int percent);
     // The names the port list is to show (the last one selected).

@@ -1,0 +1,83 @@
+#pragma once
+// "Amplifiers on the bus" (View menu): a non-modal window with one row per
+// device the searches found, grouped by port, showing each one's temperature,
+// attenuation, current preset and whether it answers. While a serial or
+// network session is open, the other devices on its port are polled one at a
+// time, half a send tick after each tick of the session's send pulse, so the
+// selected device's writes and meter reads keep their pace. Their replies
+// update their rows only; the selected device's row follows the session.
+// Double-clicking a row reads that device as a Connect does.
+
+#include "overview/overview_rows.h"
+#include "session/session.h"
+#include "ui/prompts.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QMainWindow;
+class QTableWidget;
+class QWidget;
+
+namespace talvex {
+
+class BusOverview : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        Session& session;
+        ParameterModel& model;
+        Prompts& prompts;
+        // The searches' found table, ports in the order of the port list.
+        std::function<std::vector<overview::PortDevices>()> found;
+        // A group transfer is running: the device must not change under it.
+        std::function<bool()> transferRunning;
+    };
+
+    // Adds "Amplifiers on the bus" to the window's View menu (menuView).
+    BusOverview(QMainWindow& window, const Parts& parts);
+    ~BusOverview() override;
+
+    void open();         // shows the window and starts polling
+    void refreshFound(); // takes up what the searches found since
+    // The row's device becomes the selected one and is read as a Connect reads
+    // it; on a closed link its port is connected.
+    void chooseRow(int row);
+
+    QWidget* window() const { return window_; }
+    const overview::BusRows& rows() const { return rows_; }
+
+    // Single shot, half a send tick: started by each tick of the send pulse.
+    QTimer pollTimer;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool polling();
+    void setPolling(bool on);
+    void pollNext();
+    void otherDeviceReplied(const frame::Reply& reply);
+    void stateChanged(Session::State state);
+    void portListChanged(const QStringList& names);
+    std::string linkPortName();
+    void showRows();
+    void showNote(const QString& text);
+    static int now();
+
+    Parts parts_;
+    overview::BusRows rows_;
+    QWidget* window_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QLabel* note_ = nullptr;
+    QComboBox* cbb_comport_ = nullptr;
+    QComboBox* cbb_deviceid_ = nullptr;
+    QString choiceNote_; // why the last double-click did nothing
+};
+
+} // namespace talvex
