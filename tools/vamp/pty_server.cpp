@@ -1,12 +1,7 @@
 #include "pty_server.h"
 
-#include <QDateTime>
-#include <QElapsedTimer>
-
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <termios.h>
@@ -16,8 +11,6 @@
 namespace talvex::vamp {
 
 namespace {
-constexpr double kBytesPerMs = 9600.0 / 10.0 / 1000.0; // 10 bits a byte at 9600 baud
-
 // The pseudo-terminal itself is POSIX. Elsewhere (Windows) the virtual
 // amplifier's devices and its fake HID controller work as everywhere, but no
 // terminal can be served: start() says so.
@@ -58,12 +51,7 @@ void closeLine(int) {}
 #endif
 } // namespace
 
-PtyServer::PtyServer(VirtualBus& bus, QObject* parent) : QObject(parent), bus_(bus)
-{
-    paceTimer_.setInterval(5);
-    paceTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&paceTimer_, &QTimer::timeout, this, &PtyServer::flushPaced);
-}
+PtyServer::PtyServer(VirtualBus& bus, QObject* parent) : QObject(parent), bus_(bus) {}
 
 PtyServer::~PtyServer() { stop(); }
 
@@ -89,8 +77,7 @@ bool PtyServer::start()
 void PtyServer::stop()
 {
     notifier_.reset();
-    paceTimer_.stop();
-    paced_.clear();
+    pacer_.clear();
     if (slaveKeepAlive_ >= 0)
         closeLine(slaveKeepAlive_);
     if (master_ >= 0)
@@ -106,65 +93,19 @@ void PtyServer::onReadable()
         const long count = readSome(master_, buffer, sizeof buffer);
         if (count <= 0)
             break;
-        send(bus_.feed(std::span(buffer, std::size_t(count))));
+        pacer_.send(bus_.feed(std::span(buffer, std::size_t(count))));
     }
 }
 
-void PtyServer::send(const std::vector<std::uint8_t>& bytes)
-{
-    if (bytes.empty() || master_ < 0)
-        return;
-    if (replyDelayMs_ > 0) {
-        // Equal delays keep the replies in order.
-        QTimer::singleShot(replyDelayMs_, Qt::PreciseTimer, this, [this, bytes] { sendNow(bytes); });
-        return;
-    }
-    sendNow(bytes);
-}
-
-void PtyServer::sendNow(const std::vector<std::uint8_t>& bytes)
+qint64 PtyServer::write(const char* data, qint64 size)
 {
     if (master_ < 0)
-        return;
-    if (wirePace_) {
-        if (paced_.isEmpty()) {
-            paceStartMs_ = QDateTime::currentMSecsSinceEpoch();
-            pacedSent_ = 0;
-        }
-        paced_.append(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-        paceTimer_.start();
-        return;
-    }
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const long count = writeSome(master_, bytes.data() + at, bytes.size() - at);
-        if (count < 0) {
-            if (errno == EAGAIN || errno == EINTR) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                continue;
-            }
-            return;
-        }
-        at += std::size_t(count);
-        sent_ += count;
-    }
-}
-
-void PtyServer::flushPaced()
-{
-    const qint64 elapsed = QDateTime::currentMSecsSinceEpoch() - paceStartMs_;
-    const qint64 due = qint64(double(elapsed) * kBytesPerMs) + 1 - pacedSent_;
-    if (due <= 0)
-        return;
-    const qint64 count = std::min<qint64>(due, paced_.size());
-    const long written = writeSome(master_, paced_.constData(), std::size_t(count));
-    if (written > 0) {
-        paced_.remove(0, written);
-        pacedSent_ += written;
-        sent_ += written;
-    }
-    if (paced_.isEmpty())
-        paceTimer_.stop();
+        return -1;
+    const long count = writeSome(master_, data, std::size_t(size));
+    if (count < 0)
+        return errno == EAGAIN || errno == EINTR ? 0 : -1;
+    sent_ += count;
+    return count;
 }
 
 } // namespace talvex::vamp

@@ -3,13 +3,12 @@
 // serial port. Runs on the Qt event loop (QSocketNotifier), so tests can use it
 // in-process; talvex-vamp wraps it in a command-line program.
 
+#include "reply_pacer.h"
 #include "virtual_amplifier.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 
@@ -29,17 +28,15 @@ public:
     QString errorString() const { return error_; }
 
     // Sends replies at the pace of 9600 baud (10 bits a byte) instead of at once.
-    void setWirePace(bool on) { wirePace_ = on; }
+    void setWirePace(bool on) { pacer_.setWirePace(on); }
     // Holds every reply back this many milliseconds (a device that answers late).
-    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
+    void setReplyDelay(int ms) { pacer_.setReplyDelay(ms); }
     // Bytes written to the editor so far.
     qint64 bytesSent() const { return sent_; }
 
 private:
     void onReadable();
-    void send(const std::vector<std::uint8_t>& bytes);
-    void sendNow(const std::vector<std::uint8_t>& bytes);
-    void flushPaced();
+    qint64 write(const char* data, qint64 size);
 
     VirtualBus& bus_;
     int master_ = -1;
@@ -47,13 +44,8 @@ private:
     QString slavePath_;
     QString error_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    bool wirePace_ = false;
-    int replyDelayMs_ = 0;
-    QByteArray paced_;
-    QTimer paceTimer_;
-    qint64 paceStartMs_ = 0;
-    qint64 pacedSent_ = 0;
     qint64 sent_ = 0;
+    ReplyPacer pacer_{[this](const char* data, qint64 size) { return write(data, size); }};
 };
 
 } // namespace talvex::vamp

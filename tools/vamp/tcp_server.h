@@ -4,15 +4,14 @@
 // raw mode allows; a new connection replaces the one before. Runs on the Qt
 // event loop, so tests can use it in-process; talvex-vamp --tcp wraps it.
 
+#include "reply_pacer.h"
 #include "virtual_amplifier.h"
 
-#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 #include <cstdint>
 #include <vector>
@@ -35,26 +34,18 @@ public:
     bool hasClient() const { return !client_.isNull(); }
 
     // Sends replies at the pace of 9600 baud (10 bits a byte) instead of at once.
-    void setWirePace(bool on) { wirePace_ = on; }
+    void setWirePace(bool on) { pacer_.setWirePace(on); }
     // Holds every reply back this many milliseconds (a device that answers late).
-    void setReplyDelay(int ms) { replyDelayMs_ = ms; }
+    void setReplyDelay(int ms) { pacer_.setReplyDelay(ms); }
 
 private:
     void onNewConnection();
     void onReadable();
-    void send(const std::vector<std::uint8_t>& bytes);
-    void sendNow(const std::vector<std::uint8_t>& bytes);
-    void flushPaced();
 
     VirtualBus& bus_;
     QTcpServer server_;
     QPointer<QTcpSocket> client_;
-    bool wirePace_ = false;
-    int replyDelayMs_ = 0;
-    QByteArray paced_;
-    QTimer paceTimer_;
-    qint64 paceStartMs_ = 0;
-    qint64 pacedSent_ = 0;
+    ReplyPacer pacer_{[this](const char* data, qint64 size) { return client_ ? client_->write(data, size) : -1; }};
 };
 
 } // namespace talvex::vamp
