@@ -2,7 +2,7 @@
 // holds, parsing must not crash, and whatever it accepts must write back into a
 // file that reads as the same groups.
 
-#include "presets/group_file.h"
+#include "model/group_file.h"
 
 #include <cstddef>
 #include <cstdint>

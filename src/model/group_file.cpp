@@ -1,4 +1,4 @@
-#include "presets/group_file.h"
+#include "model/group_file.h"
 
 #include "model/number_text.h"
 

@@ -19,7 +19,7 @@
 // A link that fails on the way leaves the file open with its edits.
 
 #include "model/parameter_model.h"
-#include "presets/group_file.h"
+#include "model/group_file.h"
 #include "session/session.h"
 #include "ui/file_dialogs.h"
 #include "ui/prompts.h"

@@ -10,7 +10,7 @@
 // the transfer at once (linkLost()).
 
 #include "link/frame.h"
-#include "presets/group_file.h"
+#include "model/group_file.h"
 #include "presets/presets_context.h"
 #include "ui/file_dialogs.h"
 

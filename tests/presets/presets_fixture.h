@@ -8,7 +8,7 @@
 #include "support/group_images.h"
 #include "support/window.h"
 
-#include "presets/group_file.h"
+#include "model/group_file.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
 

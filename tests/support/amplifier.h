@@ -5,7 +5,7 @@
 #include "support/frames.h"
 
 #include "link/hex_text.h"
-#include "presets/group_file.h"
+#include "model/group_file.h"
 #include "virtual_amplifier.h"
 
 #include <string>

@@ -3,7 +3,7 @@
 // as the device sends them: test data for group files and transfers.
 
 #include "link/frame.h"
-#include "presets/group_file.h"
+#include "model/group_file.h"
 
 #include <string>
 #include <vector>

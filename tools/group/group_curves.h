@@ -2,7 +2,7 @@
 // The response curves of one channel of a group, computed the way the editor's
 // graph computes them, and their CSV text for talvex-group plot --csv.
 
-#include "presets/group_file.h"
+#include "model/group_file.h"
 #include "response/channel_responses.h"
 #include "response/response_grid.h"
 

@@ -3,7 +3,7 @@
 // another extension, from its line count), the groups it holds, and on failure
 // the text the tool prints.
 
-#include "presets/group_file.h"
+#include "model/group_file.h"
 
 #include <string>
 #include <vector>

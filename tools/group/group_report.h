@@ -3,7 +3,7 @@
 // every channel in the editor's own texts and units (talvex-group show), and
 // the settings in which two groups differ (talvex-group diff).
 
-#include "presets/group_file.h"
+#include "model/group_file.h"
 
 #include <array>
 #include <optional>
