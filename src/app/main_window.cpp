@@ -25,18 +25,14 @@
 #include <QProgressBar>
 #include <QScreen>
 
-#include <algorithm>
-
 namespace talvex {
 
 namespace {
 
-QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
-
-Session::Platform sessionPlatform(const MainWindow::Platform& platform, EventPump& pump)
+Session::Platform sessionPlatform(Session::Platform platform, EventPump& pump)
 {
-    return {platform.trafficLog, platform.hid,        &pump, platform.extraPorts, platform.enumerator,
-            platform.hidLockDirectory, platform.monitor};
+    platform.pump = &pump;
+    return platform;
 }
 
 } // namespace
@@ -231,18 +227,11 @@ void MainWindow::addHistoryLine(const QString& line)
 
 std::vector<overview::PortDevices> MainWindow::foundDevices() const
 {
-    // Ports in the order of the port list, then those no longer listed.
-    std::vector<std::string> ports;
+    std::vector<std::string> listed;
     for (int i = 0; i < cbb_comport_->count(); ++i)
-        ports.push_back(cbb_comport_->itemText(i).toStdString());
-    for (const std::string& port : busSearch_->found().ports())
-        if (std::find(ports.begin(), ports.end(), port) == ports.end())
-            ports.push_back(port);
-    std::vector<overview::PortDevices> found;
-    for (const std::string& port : ports)
-        if (auto addresses = busSearch_->found().addresses(port); !addresses.empty())
-            found.push_back({port, std::move(addresses)});
-    return found;
+        listed.push_back(cbb_comport_->itemText(i).toStdString());
+    const FoundTable& found = busSearch_->found();
+    return overview::inListOrder(listed, found.ports(), [&found](const std::string& port) { return found.addresses(port); });
 }
 
 void MainWindow::createPresets(FileDialogs& dialogs)

@@ -1,8 +1,9 @@
 #pragma once
 // The main window (MainWindow): owns the parameter model, the editing context and
 // the session with the amplifier; shows the session's state, its progress,
-// traffic log and replies; creates and wires the features (channel strip,
-// wheel, equaliser page, presets, search and device administration).
+// traffic log and replies; creates and wires the features (channel strip, wheel,
+// equaliser page, undo history, presets, offline file, search, device
+// administration, bus overview).
 
 #include "admin/bus_search.h"
 #include "admin/device_admin.h"
@@ -16,7 +17,6 @@
 #include "ui/qt_event_pump.h"
 
 #include <QMainWindow>
-#include <QPixmap>
 #include <QStringList>
 
 #include <array>
@@ -43,15 +43,10 @@ class PresetPanel;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    struct Platform {
-        TrafficLog* trafficLog = nullptr; // --traffic-log, already open; null: no capture
-        HidController* hid = nullptr; // required
-        Prompts* prompts = nullptr;   // required
+    // The session's platform (its pump is the window's own), the prompts and the file dialogs.
+    struct Platform : Session::Platform {
+        Prompts* prompts = nullptr;         // required
         FileDialogs* fileDialogs = nullptr; // null: QFileDialog over the window
-        QStringList extraPorts;       // --port paths
-        SerialLink::Enumerator enumerator; // empty: the machine's ports
-        QString hidLockDirectory;     // empty: the system's temporary directory
-        DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
     };
 
     explicit MainWindow(const Platform& platform, QWidget* parent = nullptr);

@@ -25,8 +25,6 @@ namespace talvex {
 
 namespace {
 
-QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
-
 // Output channel 0..2 from the seventh character of a strip button's name, or -1.
 int outputOf(const QObject* sender)
 {

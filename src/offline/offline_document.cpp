@@ -24,7 +24,6 @@ const QString kReadFromAmplifier = QStringLiteral("Read from amplifier");
 const QString kCancel = QStringLiteral("Cancel");
 
 QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
-QString fromStd(const std::string& text) { return QString::fromStdString(text); }
 
 bool isAllGroupsFile(const QString& path) { return path.endsWith(kAllGroupsSuffix, Qt::CaseInsensitive); }
 
@@ -102,7 +101,7 @@ bool OfflineDocument::openFile(const QString& path, int group)
     std::string error;
     const auto content = groupfile::readFile(std::filesystem::path(path.toStdU16String()), &error);
     if (!content) {
-        parts_.prompts.message(QStringLiteral("Could not open \"%1\": %2").arg(shownPath(path), fromStd(error)));
+        parts_.prompts.message(QStringLiteral("Could not open \"%1\": %2").arg(shownPath(path), QString::fromStdString(error)));
         return false;
     }
     const Kind kind = isAllGroupsFile(path) ? Kind::AllGroups : Kind::OneGroup;
@@ -111,7 +110,7 @@ bool OfflineDocument::openFile(const QString& path, int group)
     if (!parsed.ok()) {
         parts_.prompts.detailedMessage(kDamaged, parsed.status == groupfile::Status::Empty
                                                      ? QStringLiteral("the file holds no group")
-                                                     : fromStd(parsed.fault.reason));
+                                                     : QString::fromStdString(parsed.fault.reason));
         return false;
     }
     if (kind == Kind::AllGroups && (group < 1 || group > groupfile::kStoredGroups)) {

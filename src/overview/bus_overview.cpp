@@ -27,7 +27,6 @@ constexpr char kUsbPort[] = "USB";
 
 enum Column { DeviceId, Port, Temperature, Attenuation, Preset, State, ColumnCount };
 
-QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 
 } // namespace
 

@@ -234,4 +234,18 @@ int BusRows::alarmCount() const
     return int(std::count_if(rows_.begin(), rows_.end(), temperatureAlarm));
 }
 
+std::vector<PortDevices> inListOrder(const std::vector<std::string>& listed, const std::vector<std::string>& found,
+                                     const std::function<std::vector<int>(const std::string& port)>& addressesOf)
+{
+    std::vector<std::string> ports = listed;
+    for (const std::string& port : found)
+        if (std::find(ports.begin(), ports.end(), port) == ports.end())
+            ports.push_back(port);
+    std::vector<PortDevices> devices;
+    for (const std::string& port : ports)
+        if (auto addresses = addressesOf(port); !addresses.empty())
+            devices.push_back({port, std::move(addresses)});
+    return devices;
+}
+
 } // namespace talvex::overview

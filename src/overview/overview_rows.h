@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,11 @@ struct PortDevices {
     std::string port;
     std::vector<int> addresses; // Device ID - 1
 };
+
+// The ports' answering devices, ports in the order of the port list, then
+// those found earlier and no longer listed; ports without devices left out.
+std::vector<PortDevices> inListOrder(const std::vector<std::string>& listed, const std::vector<std::string>& found,
+                                     const std::function<std::vector<int>(const std::string& port)>& addressesOf);
 
 using PresetNames = std::array<std::array<std::uint8_t, kPresetNameLength>, kPresetCount>;
 

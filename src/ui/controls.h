@@ -6,7 +6,12 @@
 #include <QObject>
 #include <QString>
 
+#include <string>
+
 namespace talvex {
+
+// A text the device or the value tables give (Latin-1), for a control.
+inline QString fromStd(const std::string& text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
 
 template <typename T>
 T* need(const QObject* root, const QString& name)

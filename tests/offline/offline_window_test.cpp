@@ -93,8 +93,9 @@ TEST_F(OfflineTest, OpenEditAndSaveBothKinds)
             const auto after = lines(saved);
             ASSERT_EQ(after.size(), 40u);
             for (std::size_t i = 0; i < 40; ++i)
-                if (i != 12 && i != 13)
+                if (i != 12 && i != 13) {
                     EXPECT_EQ(after[i], before[i]) << "line " << i + 1;
+                }
             EXPECT_EQ(after[12].substr(0, 20), before[12].substr(0, 20)); // the header as stored
         }
     }
