@@ -38,7 +38,7 @@ BusOverview::BusOverview(QMainWindow& window, const Parts& parts) : parts_(parts
     window_ = new QWidget(&window, Qt::Window);
     window_->setObjectName("wnd_bus_overview");
     window_->setWindowTitle(QString::fromLatin1(kTitle));
-    window_->resize(620, 360);
+    window_->resize(780, 360);
     auto* layout = new QVBoxLayout(window_);
     note_ = new QLabel(window_);
     note_->setObjectName("lbl_bus_overview_note");
@@ -51,6 +51,8 @@ BusOverview::BusOverview(QMainWindow& window, const Parts& parts) : parts_(parts
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
+    table_->setWordWrap(false);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents); // texts shown whole
     table_->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(note_);
     layout->addWidget(table_);
