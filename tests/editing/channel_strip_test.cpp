@@ -28,9 +28,7 @@ protected:
         wheel = std::make_unique<WheelFilter>(&window, editing, model);
         link.connected = true;
         strip->showImage();
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        EXPECT_TRUE(showActive());
     }
 
     // One send-pulse tick; the frame it wrote.
@@ -43,8 +41,6 @@ protected:
 };
 
 int payload(const Bytes& frame, int i) { return frame.at(10 + i); }
-// The command and sub-index a frame names.
-std::pair<int, int> chunkOf(const Bytes& frame) { return {frame.at(6), frame.at(7)}; }
 
 } // namespace
 
@@ -76,7 +72,7 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
     const auto write = tick();
     ASSERT_FALSE(write.empty());
     EXPECT_EQ(write[4], frame::kOpWrite);
-    EXPECT_EQ(chunkOf(write), std::pair(1, 0)); // High's block, chunk 18 = sub-index 0
+    EXPECT_EQ(commandAndSubIndexOf(write), std::pair(1, 0)); // High's block, chunk 18 = sub-index 0
     EXPECT_EQ(payload(write, 2) + 256 * payload(write, 3), 301);
 }
 
@@ -114,7 +110,7 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     EXPECT_EQ(model.code16(kMainDelay), 1440);
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(chunkOf(write), std::pair(0, 0));
+    EXPECT_EQ(commandAndSubIndexOf(write), std::pair(0, 0));
     EXPECT_EQ(std::pair(payload(write, 4), payload(write, 5)), std::pair(160, 5));
 }
 
@@ -133,7 +129,7 @@ TEST_F(StripTest, MidThresholdChoiceGoesOutAsCommandTwoSubIndexTwo)
     EXPECT_EQ(std::pair(model.image[312], model.lowestPending()), std::pair(19, 39));
     const auto write = tick();
     ASSERT_FALSE(write.empty());
-    EXPECT_EQ(chunkOf(write), std::pair(2, 2));
+    EXPECT_EQ(commandAndSubIndexOf(write), std::pair(2, 2));
     EXPECT_EQ(Bytes(write.begin() + 10, write.begin() + 13), (Bytes{19, 2, 7}));
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -22,28 +23,20 @@ Shown enter(EntryKind kind, std::string text, int current)
 
 } // namespace
 
-TEST(EntryRules, TypedValuesGoToTheNearestCodeTiesDown)
+TEST(EntryRules, TypedValuesGoToTheNearestCodeTiesDownAndClampToTheTableEnds)
 {
-    EXPECT_EQ(enter(Frequency, "1015", 0), Shown(136, "1000")); // half-way: lower code
-    EXPECT_EQ(enter(Frequency, "1016", 0), Shown(137, "1030"));
-    EXPECT_EQ(enter(Frequency, "1000.0", 0), Shown(136, "1000"));
-    EXPECT_EQ(enter(Gain, "-0.1", 120), Shown(119, "-0.2"));
-    EXPECT_EQ(enter(Gain, "0.1", 0), Shown(120, "0"));
-    EXPECT_EQ(enter(Q, "4.072", 0), Shown(42, "4.072"));
+    const std::tuple<EntryKind, std::string, int, Shown> cases[] = {
+        {Frequency, "1015", 0, {136, "1000"}}, /* half-way: lower code */ {Frequency, "1016", 0, {137, "1030"}},
+        {Frequency, "1000.0", 0, {136, "1000"}}, {Gain, "-0.1", 120, {119, "-0.2"}}, {Gain, "0.1", 0, {120, "0"}},
+        {Q, "4.072", 0, {42, "4.072"}}, {Frequency, "30000", 0, {243, "21900"}}, {Frequency, "5", 100, {0, "19.7"}},
+        {Frequency, "0", 100, {0, "19.7"}}, {Q, "100", 0, {78, "92.302"}}, {Q, "0.1", 40, {0, "0.267"}},
+        {Gain, "13", 0, {180, "12"}}, {Gain, "-99", 120, {0, "-24"}},
+        // Far beyond a double's range is not a number to clamp but text to restore.
+        {Frequency, std::string(400, '9'), 136, {136, "1000"}},
+    };
+    for (const auto& [kind, typed, current, shown] : cases)
+        EXPECT_EQ(enter(kind, typed, current), shown) << typed;
     EXPECT_EQ(enter(Frequency, ".5e", 7).first, 7);
-}
-
-TEST(EntryRules, OutOfRangeValuesClampToTheTableEnds)
-{
-    EXPECT_EQ(enter(Frequency, "30000", 0), Shown(243, "21900"));
-    EXPECT_EQ(enter(Frequency, "5", 100), Shown(0, "19.7"));
-    EXPECT_EQ(enter(Frequency, "0", 100), Shown(0, "19.7"));
-    EXPECT_EQ(enter(Q, "100", 0), Shown(78, "92.302"));
-    EXPECT_EQ(enter(Q, "0.1", 40), Shown(0, "0.267"));
-    EXPECT_EQ(enter(Gain, "13", 0), Shown(180, "12"));
-    EXPECT_EQ(enter(Gain, "-99", 120), Shown(0, "-24"));
-    // Far beyond a double's range is not a number to clamp but text to restore.
-    EXPECT_EQ(enter(Frequency, std::string(400, '9'), 136), Shown(136, "1000"));
 }
 
 TEST(EntryRules, TextThatIsNotANumberRestoresTheCurrentValue)

@@ -1,12 +1,10 @@
 // The equaliser page driven through its real widgets offscreen, on a bare window
 // built by the layout builder; also the graph's pointer and screens in a window.
 
-#include "support/controls.h"
+#include "support/bare_window.h"
 
 #include "editing/eq_page.h"
-#include "model/parameter_model.h"
 
-#include <QMainWindow>
 #include <QMimeData>
 #include <QScreen>
 #include <QWindow>
@@ -18,10 +16,7 @@ using namespace talvex::testing;
 
 namespace {
 
-struct EqPageTest : ::testing::Test, Controls {
-    QWidget* controlRoot() const override { return const_cast<QMainWindow*>(&window); }
-    QMainWindow window;
-    ParameterModel model;
+struct EqPageTest : BareWindowTest {
     ParameterEditor editor{model};
     EditingContext editing;
     std::unique_ptr<EqPage> page;
@@ -29,14 +24,11 @@ struct EqPageTest : ::testing::Test, Controls {
 
     EqPageTest()
     {
-        buildMainWindowLayout(window);
         model.writeDefaults();
         page = std::make_unique<EqPage>(window.centralWidget(), editor, editing);
         QObject::connect(page.get(), &EqPage::hidePopupsRequested, [this] { ++popupHides; });
         page->selectMainPage();
-        window.show();
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        EXPECT_TRUE(showActive());
     }
 
     int pendingCount() const { return int(std::count(model.pending.begin(), model.pending.end(), true)); }
@@ -46,11 +38,13 @@ struct EqPageTest : ::testing::Test, Controls {
     void press(QPoint at) { mouse(QEvent::MouseButtonPress, at, Qt::LeftButton); }
     void moveTo(QPoint at) { mouse(QEvent::MouseMove, at, Qt::LeftButton); }
     void release(QPoint at) { mouse(QEvent::MouseButtonRelease, at, Qt::NoButton); }
-    void drag(QPoint from, QPoint to)
+    // Pressed at the first point, moved through the others, let go at the last.
+    void drag(std::initializer_list<QPoint> path)
     {
-        press(from);
-        moveTo(to);
-        release(to);
+        press(*path.begin());
+        for (auto at = path.begin() + 1; at != path.end(); ++at)
+            moveTo(*at);
+        release(*(path.end() - 1));
     }
     MarkerPosition marker(int band, int channel = -1)
     {
@@ -200,17 +194,12 @@ TEST_F(EqPageTest, NoValueBoxTakesDroppedText)
     }
 }
 
-TEST_F(EqPageTest, TypeListsStoreTheirPosition)
+// Where each choice goes on the wire: EqPageWindowTest.EachPageWritesItsChannelBlockAndChunk.
+TEST_F(EqPageTest, ATypeChoiceNamesItsEntryAndLeavesTheWheelFree)
 {
     click("btn_op0_eq"); // High
     choose("cbb_op3eq_type_03", 2);
-    EXPECT_EQ(std::pair(model.image[193], editing.targetField), std::pair(2, 193));
-    EXPECT_TRUE(model.pending[24] && editing.wheelTarget.empty());
-
-    click("btn_op2_eq"); // Low
-    choose("cbb_op3lpf_type", 9);
-    EXPECT_EQ(model.image[461], 9);
-    EXPECT_TRUE(model.pending[57]);
+    EXPECT_EQ(std::tuple(model.image[193], editing.targetField, editing.wheelTarget), std::tuple(2, 193, std::string()));
 }
 
 // The bound box follows the page: the wheel edits what the keys and typing edit.
@@ -240,13 +229,8 @@ TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
     QTest::keyClick(box("edt_op3eq_gain_03"), Qt::Key_Up);
     editing.wheelTurned(120, model);
     choose("cbb_op3hpf_type", 2);
-    for (int drag = 0; drag < 2; ++drag) {
-        const MarkerPosition m = marker(3);
-        press({m.x, m.y});
-        moveTo({430, 87 - drag});
-        moveTo({500, 60 - drag});
-        release({500, 60});
-    }
+    for (int step = 0; step < 2; ++step)
+        drag({{marker(3).x, marker(3).y}, {430, 87 - step}, {500, 60 - step}});
     ASSERT_EQ(edits.size(), 7u);
     EXPECT_EQ(edits[0].label, "EQ 4 (Main)");
     EXPECT_EQ(edits[0].mergeKey, edits[1].mergeKey); // the key and the wheel on one box
@@ -308,7 +292,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
 
 TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
 {
-    drag({marker(2).x, marker(2).y}, {430, 86});
+    drag({{marker(2).x, marker(2).y}, {430, 86}});
     model.clearPending();
     // Later the user types into the dragged band's frequency box and tabs away.
     typeThenLeave("edt_op3eq_freq_02", "2000", "edt_op3eq_gain_02");

@@ -12,9 +12,6 @@ using namespace talvex::testing;
 
 namespace {
 
-// The command and sub-index a frame names.
-std::pair<int, int> chunkOf(const Bytes& frame) { return {frame.at(6), frame.at(7)}; }
-
 struct EqPageWindowTest : WindowTest {
     // The first write frame the amplifier receives after `act`, waiting for it; its command and sub-index.
     std::pair<int, int> chunkWrittenBy(const std::function<void()>& act)
@@ -25,7 +22,7 @@ struct EqPageWindowTest : WindowTest {
         EXPECT_TRUE(QTest::qWaitFor([&] {
             for (std::size_t i = from; i < frames.size(); ++i)
                 if (frames[i].size() > frame::kHeadSize && isWrite(frames[i])) {
-                    chunk = chunkOf(frames[i]);
+                    chunk = commandAndSubIndexOf(frames[i]);
                     lastWrite = frames[i];
                     return true;
                 }
@@ -89,7 +86,7 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
     for (std::size_t i = before; i < frames.size(); ++i)
         if (isWrite(frames[i])) {
             ++writes;
-            EXPECT_EQ(chunkOf(frames[i]), std::pair(1, 6));
+            EXPECT_EQ(commandAndSubIndexOf(frames[i]), std::pair(1, 6));
         }
     EXPECT_EQ(writes, 1);
     EXPECT_EQ(amp.image()[194], 121);

@@ -134,13 +134,11 @@ TEST(GraphPointer, DragPositionsToCodes)
         const DragCodes c = dragCodes(g, x, y);
         return std::make_pair(c.frequencyCode, c.gainCode);
     };
-    EXPECT_EQ(codes(430, 87), std::make_pair(136, 120));
-    EXPECT_EQ(codes(430, 86), std::make_pair(136, 121));
-    EXPECT_EQ(std::pair(codes(0, 86).first, codes(719, 86).first), std::pair(0, 243));
-    EXPECT_EQ(std::pair(codes(430, 0).second, codes(430, 249).second), std::pair(180, 0));
-    // Outside the image while the button is held: left of it 19.7 Hz, above it +12 dB.
-    EXPECT_EQ(codes(-500, -500), std::make_pair(0, 180));
-    EXPECT_EQ(codes(5000, 5000), std::make_pair(243, 0));
+    // In the image and, while the button is held, outside it: left of it 19.7 Hz, above it +12 dB.
+    for (const auto& [x, y, frequency, gain] :
+         {std::tuple{430, 87, 136, 120}, {430, 86, 136, 121}, {0, 86, 0, 121}, {719, 86, 243, 121},
+          {430, 0, 136, 180}, {430, 249, 136, 0}, {-500, -500, 0, 180}, {5000, 5000, 243, 0}})
+        EXPECT_EQ(codes(x, y), std::make_pair(frequency, gain)) << x << ',' << y;
 }
 
 // --- at the screen's resolution -----------------------------------------------

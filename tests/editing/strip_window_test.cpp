@@ -15,7 +15,7 @@ std::vector<Bytes> writesOf(const std::vector<Bytes>& frames, int command, int s
 {
     std::vector<Bytes> writes;
     std::copy_if(frames.begin(), frames.end(), std::back_inserter(writes), [&](const Bytes& f) {
-        return f.size() > 10 && isWrite(f) && f[6] == command && f[7] == subIndex;
+        return f.size() > 10 && isWrite(f) && commandAndSubIndexOf(f) == std::pair(command, subIndex);
     });
     return writes;
 }

@@ -19,9 +19,7 @@ struct UndoWindowTest : WindowTest {
     void makeShownWindow()
     {
         makeWindow();
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        ASSERT_TRUE(showActive());
     }
     QAction* undo() const { return window->history().undoAction(); }
     QAction* redo() const { return window->history().redoAction(); }

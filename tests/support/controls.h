@@ -126,6 +126,14 @@ public:
                           type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &event);
     }
+    // Shows the window the controls live in and waits until it is the active one.
+    bool showActive() const
+    {
+        QWidget* window = controlRoot()->window();
+        window->show();
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    }
 
 protected:
     virtual QWidget* controlRoot() const = 0;

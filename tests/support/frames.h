@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace talvex::testing {
@@ -59,6 +60,8 @@ inline std::vector<frame::Frame> decodeWrites(const std::vector<Bytes>& writes)
 inline int addressOf(const Bytes& f) { return f.at(3); }
 inline int commandOf(const Bytes& f) { return f.size() > 6 ? f[6] : -1; }
 inline bool isWrite(const Bytes& f) { return f.size() > 4 && f[4] == frame::kOpWrite; }
+// The chunk a raw frame names: its command and sub-index.
+inline std::pair<int, int> commandAndSubIndexOf(const Bytes& f) { return {f.at(6), f.at(7)}; }
 
 // Receive text of a reply frame from address 0 with the given command and data bytes.
 inline std::string replyText(std::uint8_t command, const Bytes& data, std::uint8_t index = 0)
