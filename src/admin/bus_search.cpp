@@ -7,8 +7,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QTextCursor>
 #include <QWidget>
 
 #include <cstdint>
@@ -109,6 +111,7 @@ BusSearch::BusSearch(QWidget& window, const Link& link) : link_(link), window_(w
     connect(&closeSearchResultTimer, &QTimer::timeout, this, &BusSearch::closeStartupSearchResult);
 
     window.installEventFilter(this);
+    mmo_s_result_->viewport()->installEventFilter(this);
 }
 
 BusSearch::~BusSearch()
@@ -123,6 +126,20 @@ bool BusSearch::eventFilter(QObject* watched, QEvent* event)
     // so the port is closed before the program ends.
     if (watched == &window_ && event->type() == QEvent::Close && running_)
         stop_ = true;
+    // The result text is selected and copied, never dragged out: a text drag
+    // from it left its 1 x 1 drag window following the pointer after the drop.
+    if (watched == mmo_s_result_->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            const QPoint pressed = static_cast<QMouseEvent*>(event)->position().toPoint();
+            const QTextCursor selection = mmo_s_result_->textCursor();
+            const int at = mmo_s_result_->cursorForPosition(pressed).position();
+            pressOnSelection_ = selection.hasSelection() && at >= selection.selectionStart() && at <= selection.selectionEnd();
+        } else if (event->type() == QEvent::MouseMove && pressOnSelection_) {
+            return (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) != 0;
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            pressOnSelection_ = false;
+        }
+    }
     return QObject::eventFilter(watched, event);
 }
 

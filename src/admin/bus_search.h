@@ -154,6 +154,7 @@ private:
     QProgressBar* rzprgrsbr_searchid_ = nullptr;
     QWidget* rzgrpbx_sch_result_ = nullptr;
     QPlainTextEdit* mmo_s_result_ = nullptr;
+    bool pressOnSelection_ = false; // the button went down on the result's selected text
     QAbstractButton* btn_s_close_ = nullptr;
     QComboBox* cbb_deviceid_ = nullptr;
 };

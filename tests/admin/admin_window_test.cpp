@@ -6,6 +6,8 @@
 #include "support/qstring_print.h"
 
 #include <QDialog>
+#include <QDrag>
+#include <QPointer>
 #include <QElapsedTimer>
 
 using namespace talvex;
@@ -213,4 +215,34 @@ TEST_F(AdminWindowTest, ConnectAtAnyMomentOfTheStartUpSearchConnects)
         prompts.messages.clear();
         faultyBus.onFrame = nullptr;
     }
+}
+
+// The search result's text is selected and copied but never dragged out: a
+// drag from it left a 1 x 1 drag window following the pointer after the drop.
+TEST_F(AdminWindowTest, TheSearchResultTextIsNotDraggedOut)
+{
+    struct ChildWatch : QObject {
+        std::vector<QPointer<QObject>> added;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::ChildAdded)
+                added.emplace_back(static_cast<QChildEvent*>(event)->child());
+            return false;
+        }
+    } watch;
+    makeWindow();
+    ASSERT_TRUE(showActive());
+    click("btn42"); // "search result"
+    auto* result = control<QPlainTextEdit>("mmo_s_result");
+    result->setPlainText("/dev/ttyS0--Device ID:1 , 2 ,");
+    result->selectAll();
+    QWidget* view = result->viewport();
+    result->installEventFilter(&watch);
+    view->installEventFilter(&watch);
+    QTest::mousePress(view, Qt::LeftButton, {}, {12, 12});
+    mouse(view, QEvent::MouseMove, {80, 12}, Qt::LeftButton); // a drag would start (and end) here
+    const bool dragged = std::any_of(watch.added.begin(), watch.added.end(),
+                                     [](const QPointer<QObject>& child) { return qobject_cast<QDrag*>(child); });
+    QTest::mouseRelease(view, Qt::LeftButton, {}, {80, 12});
+    EXPECT_FALSE(dragged);
 }
