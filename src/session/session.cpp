@@ -122,18 +122,19 @@ void Session::setOtherDeviceReplies(ReplyReceiver::Handler handler)
     }
     // Only while a session is open on the bus: a search probes every address
     // with the link closed, and over USB there is one device.
-    receiver_.setOtherDeviceHandler(
-        [this](std::uint8_t address) {
-            return state_ != State::Disconnected && !usbCarries() && address != sessionDeviceAddress();
-        },
-        std::move(handler));
+    receiver_.setOtherDeviceHandler([this](std::uint8_t address) { return isOtherBusDevice(address); },
+                                    std::move(handler));
+}
+
+bool Session::isOtherBusDevice(int address) const
+{
+    return state_ != State::Disconnected && !usbCarries() && address != sessionDeviceAddress();
 }
 
 void Session::pollOtherDevice(int address, int command)
 {
-    if (state_ == State::Disconnected || usbCarries() || address == sessionDeviceAddress())
-        return;
-    sender_.sendReadTo(address, 0, command, 0);
+    if (isOtherBusDevice(address))
+        sender_.sendReadTo(address, 0, command, 0);
 }
 
 // --- timers ---------------------------------------------------------------
@@ -280,11 +281,15 @@ void Session::linkOpened()
     serial_.startReader();
 
     receiver_.clear();
-    watchdogTimer.start();
-    receiver_.clearReassembly();
     usbRetryTimer.start();
     usb_.versionConfirmed = false;
+    startReadAll();
+}
 
+void Session::startReadAll()
+{
+    receiver_.clearReassembly();
+    watchdogTimer.start();
     sender_.sendRead(0, frame::kCmdIdentification, 0);
     setState(State::Connecting);
 }
@@ -305,11 +310,8 @@ void Session::readSelectedDevice()
     trafficEvent("device chosen");
     link_.noReplyCount = 0;
     sender_.deviceAddress = selection_.deviceAddress();
-    receiver_.clearReassembly();
     showProgress(true);
-    watchdogTimer.start();
-    sender_.sendRead(0, frame::kCmdIdentification, 0);
-    setState(State::Connecting);
+    startReadAll();
 }
 
 void Session::disconnectLink()

@@ -178,6 +178,11 @@ private:
     void gatewayConnectEnded(bool opened);
     void linkOpened(); // the transport is open: the read-all chain starts
     void openFailed();
+    // The read-all chain from its identification read, watched by the watchdog
+    // (after a connect, and for another device chosen on the open link).
+    void startReadAll();
+    // A device on the open bus link other than the session's own.
+    bool isOtherBusDevice(int address) const;
     void closeLink();
     void loseLink();
     void setState(State state);
