@@ -4,11 +4,9 @@
 #include "ui/controls.h"
 
 #include <QAction>
-#include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
-#include <QSaveFile>
 
 #include <filesystem>
 
@@ -22,8 +20,6 @@ const QString kAllGroupsSuffix = QStringLiteral(".") + QLatin1String(groupfile::
 const QString kSendToAmplifier = QStringLiteral("Send to amplifier");
 const QString kReadFromAmplifier = QStringLiteral("Read from amplifier");
 const QString kCancel = QStringLiteral("Cancel");
-
-QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
 bool isAllGroupsFile(const QString& path) { return path.endsWith(kAllGroupsSuffix, Qt::CaseInsensitive); }
 
@@ -196,14 +192,13 @@ bool OfflineDocument::writeTo(const QString& path, Kind kind)
     if (text)
         content = kind == Kind::AllGroups ? groupfile::replaceGroup(fileContent_, group_, *text)
                                           : groupfile::formatOneGroup(*text);
-    QSaveFile file(path);
-    if (!content || !file.open(QIODevice::WriteOnly) ||
-        file.write(content->data(), qint64(content->size())) != qint64(content->size()) || !file.commit()) {
-        const QString reason = content ? file.errorString() : QStringLiteral("the group could not be written");
-        file.cancelWriting();
-        parts_.prompts.message(QStringLiteral("Could not save \"%1\": %2").arg(shownPath(path), reason));
+    if (!content) {
+        parts_.prompts.message(
+            QStringLiteral("Could not save \"%1\": the group could not be written").arg(shownPath(path)));
         return false;
     }
+    if (!saveWholeFile(path, *content, parts_.prompts))
+        return false;
     path_ = path;
     group_ = kind == Kind::AllGroups ? group_ : 0;
     kind_ = kind;

@@ -6,9 +6,7 @@
 #include "ui/prompts.h"
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QWidget>
 
 #include <algorithm>
@@ -19,7 +17,6 @@ namespace {
 
 const QString kDamaged = QStringLiteral("File damaged.");
 
-QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // A group reply as group files keep it: its first 652 bytes, exactly as they
 // arrived, written as hex pairs.
@@ -110,7 +107,7 @@ void GroupTransfer::currentGroupReceived(const frame::Reply& reply)
     saveRequest_ = false;
     lines_.clear();
     if (const auto content = groupfile::formatOneGroup(groupFrameText(reply)))
-        writeFile(path, *content);
+        saveWholeFile(path, *content, *ctx_.prompts);
 }
 
 // --- load one group ------------------------------------------------------------
@@ -203,7 +200,7 @@ void GroupTransfer::finishSaveAll()
         const QString path = ctx_.dialogs->saveFile(dlgSave_20grp);
         if (!path.isEmpty()) {
             if (const auto content = groupfile::formatAllGroups(lines_))
-                writeFile(path, *content);
+                saveWholeFile(path, *content, *ctx_.prompts);
         }
     }
     lines_.clear();
@@ -366,16 +363,5 @@ groupfile::ParseResult GroupTransfer::chooseAndParse(const FileDialogOptions& op
     return parsed;
 }
 
-bool GroupTransfer::writeFile(const QString& path, const std::string& content)
-{
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) &&
-        file.write(content.data(), qint64(content.size())) == qint64(content.size()) && file.commit())
-        return true;
-    const QString reason = file.errorString();
-    file.cancelWriting();
-    ctx_.prompts->message(QStringLiteral("Could not save \"%1\": %2").arg(shownPath(path), reason));
-    return false;
-}
 
 } // namespace talvex

@@ -99,9 +99,6 @@ private:
     // closed while the dialog was open.
     std::optional<groupfile::ParseResult> beginLoad(State state, const FileDialogOptions& options, bool allGroups);
     groupfile::ParseResult chooseAndParse(const FileDialogOptions& options, bool allGroups);
-    // Writes through a temporary file that replaces the target only when whole;
-    // tells the user when that fails.
-    bool writeFile(const QString& path, const std::string& content);
     void writeCurrentGroup(const groupfile::GroupImage& image);
     void finishSaveAll();
     void awaitGroup();

@@ -1,10 +1,28 @@
 #include "ui/file_dialogs.h"
 
+#include "ui/prompts.h"
+
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 namespace talvex {
+
+QString shownPath(const QString& path) { return QDir::toNativeSeparators(path); }
+
+bool saveWholeFile(const QString& path, const std::string& content, Prompts& prompts)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(content.data(), qint64(content.size())) == qint64(content.size()) && file.commit())
+        return true;
+    const QString reason = file.errorString();
+    file.cancelWriting();
+    prompts.message(QStringLiteral("Could not save \"%1\": %2").arg(shownPath(path), reason));
+    return false;
+}
 
 QString QtFileDialogs::nameFilter(const QString& filter) { return nameFilters(filter).constFirst(); }
 

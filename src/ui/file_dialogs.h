@@ -3,11 +3,23 @@
 // (or cancel) without a person.
 
 #include <QString>
+
+#include <string>
 #include <QStringList>
 
 class QWidget;
 
 namespace talvex {
+
+class Prompts;
+
+// A path as the desktop writes it (back slashes on Windows), for messages.
+QString shownPath(const QString& path);
+
+// Writes `content` through a temporary file that replaces `path` only when
+// whole (QSaveFile); when that fails, says "Could not save "<path>": <reason>"
+// and leaves any earlier file as it was. True when written.
+bool saveWholeFile(const QString& path, const std::string& content, Prompts& prompts);
 
 struct FileDialogOptions {
     QString name;          // the dialog's name (dlgSave_onegrp2pc, ...)
