@@ -264,10 +264,8 @@ void MainWindow::resetEditingState()
 
 void MainWindow::showPresetNames()
 {
-    for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n) {
-        const std::string shown = replies::presetDisplayName(model_.presetNames[n]);
-        cbb_load2dev_->setItemText(n, QString::fromLatin1(kPresetLabelPrefixes[n]) + u':' + fromStd(shown));
-    }
+    for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n)
+        cbb_load2dev_->setItemText(n, fromStd(replies::presetItemText(n, model_.presetNames[n])));
 }
 
 void MainWindow::showSystemRecord(int presetItem)

@@ -41,6 +41,14 @@ std::string presetDisplayName(const std::array<std::uint8_t, kPresetNameLength>&
     return shown;
 }
 
+std::string presetItemText(int item, const std::array<std::uint8_t, kPresetNameLength>& name)
+{
+    const std::string shown = presetDisplayName(name);
+    if (item >= 0 && item < int(kPresetLabelPrefixes.size()))
+        return std::string(kPresetLabelPrefixes[std::size_t(item)]) + ':' + shown;
+    return shown;
+}
+
 std::optional<int> storeSystemRecord(Payload payload, ParameterModel& model)
 {
     if (payload.size() < std::size_t(kSystemRecordSize))

@@ -26,6 +26,9 @@ bool storePresetNames(Payload payload, ParameterModel& model);
 // The name as the load list shows it: each code one character (0 as a blank),
 // or empty when any code lies outside 0 and 32..127.
 std::string presetDisplayName(const std::array<std::uint8_t, kPresetNameLength>& name);
+// Preset item `item` (0..19) as the load list shows it: "Usr2:" and the name for
+// the eight labelled items, the name alone for the others.
+std::string presetItemText(int item, const std::array<std::uint8_t, kPresetNameLength>& name);
 
 // Stores the 48 system-record values and normalises entry 0 (last preset) to 0
 // when it is not 1..20. Returns the preset list item to select (entry 0 - 1, or

@@ -60,11 +60,7 @@ std::string presetText(const DeviceRow& row)
         return {};
     // As the system-record reply selects it: entry 0 names presets 1..20, anything else the first.
     const int item = *row.presetNumber >= 1 && *row.presetNumber <= kPresetCount ? *row.presetNumber - 1 : 0;
-    const std::string name = replies::presetDisplayName((*row.presetNames)[std::size_t(item)]);
-    // The load list labels the first eight; the others show their name alone.
-    if (item < int(kPresetLabelPrefixes.size()))
-        return std::string(kPresetLabelPrefixes[std::size_t(item)]) + ':' + name;
-    return name;
+    return replies::presetItemText(item, (*row.presetNames)[std::size_t(item)]);
 }
 
 bool temperatureAlarm(const DeviceRow& row)
