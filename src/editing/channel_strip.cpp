@@ -310,7 +310,7 @@ void ChannelStrip::releaseFocus(QWidget* leaving, QAbstractButton* backTo)
     QWidget* focused = QApplication::focusWidget();
     if (!focused || !within(focused, leaving))
         return;
-    if (backTo && backTo->isVisible() && backTo != leaving)
+    if (backTo && backTo->isVisible())
         backTo->setFocus(Qt::OtherFocusReason);
     else
         focused->clearFocus();
