@@ -94,7 +94,6 @@ TEST_F(SenderTest, ChunksMapToTheirBlockCommandAndSubIndex)
     EXPECT_EQ(transport.serialWrites.size(), before);
 }
 
-
 TEST_F(SenderTest, BroadcastAddressingAndTheReadBackOverride)
 {
     selected = 4;

@@ -16,10 +16,8 @@ TEST(Frame, EncodeAndDecodeAgree)
     frame::Decoded d;
     EXPECT_EQ(frame::decode(Bytes(bytes.begin(), bytes.end() - 1), d), frame::DecodeStatus::NeedMore);
     ASSERT_EQ(frame::decode(bytes, d), frame::DecodeStatus::Complete);
-    EXPECT_TRUE(d.checksumOk);
-    EXPECT_EQ(d.consumed, bytes.size());
-    EXPECT_EQ(d.frame.address, 6);
-    EXPECT_EQ(d.frame.payload, (Bytes{9, 8, 7}));
+    EXPECT_EQ(std::tuple(d.checksumOk, d.consumed, d.frame.address, d.frame.payload),
+              std::tuple(true, bytes.size(), 6, Bytes{9, 8, 7}));
 
     Bytes bad = bytes;
     bad[11] ^= 1;

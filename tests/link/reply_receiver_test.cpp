@@ -116,15 +116,11 @@ TEST_F(ReceiverTest, FaultyFramesAreDropped)
     const Bytes reply = meterReply();
     stray.insert(stray.end(), reply.begin(), reply.end());
     serial(stray);
-    EXPECT_TRUE(dispatched.empty());
-    EXPECT_TRUE(receiveText().empty());
-    EXPECT_EQ(link.noReplyCount, 7);
+    EXPECT_EQ(std::tuple(dispatched.size(), receiveText(), link.noReplyCount), std::tuple(0u, "", 7));
 
     // A wrong end byte: not dispatched, but the link is known to be alive.
     serial(meterReply(0x55));
-    EXPECT_TRUE(dispatched.empty());
-    EXPECT_EQ(link.noReplyCount, 0);
-    EXPECT_TRUE(receiveText().empty());
+    EXPECT_EQ(std::tuple(dispatched.size(), receiveText(), link.noReplyCount), std::tuple(0u, "", 0));
 
     // Not a reply operation, and a command nobody handles.
     link.noReplyCount = 3;
@@ -148,8 +144,7 @@ TEST_F(ReceiverTest, BytesAfterACompleteFrameAreDiscardedWithIt)
 TEST_F(ReceiverTest, OverlongTextIsCleared)
 {
     // A header claiming 2000 payload bytes can never fit the 2000-character limit.
-    Bytes head{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x28, 0x00, 0x07, 0xD0};
-    serial(head);
+    serial({0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x28, 0x00, 0x07, 0xD0});
     for (int i = 0; i < 100; ++i)
         serial(Bytes(10, 0x11));
     EXPECT_LE(receiver.receivedBytes().size(), ReplyReceiver::kByteLimit);
@@ -180,14 +175,12 @@ TEST_F(ReceiverTest, UsbRepliesAreReassembledFromTheirReports)
 TEST_F(ReceiverTest, UsbReportsWithoutAHeaderOrWithALengthThatCannotCompleteAreDroppedCleanly)
 {
     usb(Bytes(64, 0x33)); // no header: ignored
-    EXPECT_FALSE(receiver.reassembling());
-    EXPECT_TRUE(receiveText().empty());
+    EXPECT_EQ(std::pair(receiver.reassembling(), receiveText()), std::pair(false, std::string()));
     // 63 payload bytes would need 65 bytes in the last report.
     Bytes head{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x2B, 0x00, 0x00, 63};
     head.resize(64, 0);
     usb(head);
-    EXPECT_FALSE(receiver.reassembling());
-    EXPECT_TRUE(receiveText().empty());
+    EXPECT_EQ(std::pair(receiver.reassembling(), receiveText()), std::pair(false, std::string()));
     usb(Bytes(64, 0xAA));
     EXPECT_TRUE(dispatched.empty());
     // So is a length whose frame could never fit the receive text; the next
@@ -229,11 +222,9 @@ TEST_F(ReceiverTest, InputArrivingDuringAHandlerWaitsForItsTurn)
 
 TEST(HexText, ConvertsBothCasesAndRejectsTheRest)
 {
-    EXPECT_EQ(hexValue("A5"), 0xA5u);
-    EXPECT_EQ(hexValue("a5"), 0xA5u);
-    EXPECT_EQ(hexValue("0280"), 640u);
-    EXPECT_FALSE(hexValue(""));
-    EXPECT_FALSE(hexValue("G1"));
-    EXPECT_FALSE(hexValue(" 1"));
+    using Value = std::optional<std::uint32_t>;
+    for (const auto& [digits, value] :
+         {std::pair{"A5", Value(0xA5)}, {"a5", 0xA5}, {"0280", 640}, {"", {}}, {"G1", {}}, {" 1", {}}})
+        EXPECT_EQ(hexValue(digits), value) << '"' << digits << '"';
     EXPECT_EQ(toHex(Bytes{0x00, 0xAB, 0x0F}), "00AB0F");
 }
