@@ -96,14 +96,11 @@ TEST_F(SerialPortList, SortedIgnoringCaseThenExtraPathsAndOnlyListedPortsOpen)
     // Each item keeps its system location; the last one given is the last item.
     EXPECT_EQ(serial.portTable()[1].location, QStringLiteral("/dev/COM2"));
     EXPECT_EQ(serial.portTable()[5].location, QStringLiteral("/tmp/a"));
-    EXPECT_EQ(serial.portNumber(0), 1);
-    EXPECT_EQ(serial.portNumber(5), 6);
-    EXPECT_FALSE(serial.portNumber(6));
-    EXPECT_FALSE(serial.portNumber(-1));
+    EXPECT_EQ(std::tuple(serial.portNumber(0), serial.portNumber(5), serial.portNumber(6), serial.portNumber(-1)),
+              std::tuple(1, 6, std::nullopt, std::nullopt));
 
-    EXPECT_EQ(SerialLink::comDeviceName(3), QStringLiteral("COM3"));
-    EXPECT_EQ(SerialLink::comDeviceName(9), QStringLiteral("COM9"));
-    EXPECT_EQ(SerialLink::comDeviceName(12), QStringLiteral("//./COM12"));
+    for (const auto& [number, name] : {std::pair{3, "COM3"}, {9, "COM9"}, {12, "//./COM12"}})
+        EXPECT_EQ(SerialLink::comDeviceName(number), QString::fromLatin1(name));
     // Opening nothing, a number beyond the list, or a port that is not there fails.
     EXPECT_FALSE(serial.open(kPortNone) || serial.open(7) || serial.open(1) || link.connected);
 }
@@ -136,23 +133,19 @@ TEST_F(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
 TEST_F(SerialFixture, OpensAt9600EightNoneOne)
 {
     ASSERT_TRUE(openVirtualAmplifier());
-    EXPECT_TRUE(link.connected);
-    EXPECT_TRUE(serial.isOpen());
+    EXPECT_EQ(std::pair(link.connected, serial.isOpen()), std::pair(true, true));
 
     const int fd = ::open(server.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
     termios tio{};
     ASSERT_EQ(::tcgetattr(fd, &tio), 0);
     ::close(fd);
-    EXPECT_EQ(::cfgetospeed(&tio), speed_t(B9600));
-    EXPECT_EQ(::cfgetispeed(&tio), speed_t(B9600));
-    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
-    EXPECT_FALSE(tio.c_cflag & PARENB);
-    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_EQ(std::tuple(::cfgetospeed(&tio), ::cfgetispeed(&tio), tio.c_cflag & CSIZE, tio.c_cflag & PARENB,
+                         tio.c_cflag & CSTOPB),
+              std::tuple(speed_t(B9600), speed_t(B9600), tcflag_t(CS8), tcflag_t(0), tcflag_t(0)));
 
     serial.close();
-    EXPECT_FALSE(link.connected);
-    EXPECT_FALSE(serial.isOpen());
+    EXPECT_EQ(std::pair(link.connected, serial.isOpen()), std::pair(false, false));
 }
 
 TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
@@ -213,8 +206,7 @@ TEST_F(SerialFixture, AmplifierGoingAwayClosesThePortButLeavesTheLinkToTheWatchd
     if (!QTest::qWaitFor([&] { return !failed.isEmpty(); }, 500))
         sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !failed.isEmpty(); }, 2000));
-    EXPECT_FALSE(serial.isOpen());
-    EXPECT_TRUE(link.connected);
+    EXPECT_EQ(std::pair(link.connected, serial.isOpen()), std::pair(true, false));
     sendMeterRead(); // harmless on a closed port
     EXPECT_EQ(failed.size(), 1);
 
@@ -236,9 +228,8 @@ TEST_F(SerialPortList, NumbersStepOverTheUsbMark)
     for (const SerialPortItem& item : serial.portTable())
         numbers.insert(item.number);
     EXPECT_EQ(numbers.size(), 120u);
-    EXPECT_FALSE(numbers.count(kPortUsb));
-    EXPECT_FALSE(numbers.count(kPortNone));
-    EXPECT_FALSE(numbers.count(kPortFailed));
+    for (int mark : {kPortUsb, kPortNone, kPortFailed})
+        EXPECT_FALSE(numbers.count(mark)) << mark;
 }
 
 #ifdef Q_OS_UNIX
