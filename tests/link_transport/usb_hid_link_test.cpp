@@ -104,11 +104,11 @@ struct UsbFixture : ::testing::Test {
 
 TEST(UsbHidNames, DisplayNames)
 {
-    EXPECT_EQ(UsbHidLink::displayName(FakeHidController::amplifierInfo()),
-              QStringLiteral("ZIRIZORIDARUZ01 (Serial=0000001)"));
-    EXPECT_EQ(UsbHidLink::displayName(HidDeviceInfo{0x0483, 0x5750, "", "", "p"}), QStringLiteral("Device VID=0483 PID=5750"));
-    EXPECT_EQ(UsbHidLink::displayName(HidDeviceInfo{0x046d, 0xc52b, "", "A1", "p"}),
-              QStringLiteral("Device VID=046D PID=C52B (Serial=A1)"));
+    for (const auto& [info, name] :
+         {std::pair{FakeHidController::amplifierInfo(), "ZIRIZORIDARUZ01 (Serial=0000001)"},
+          {HidDeviceInfo{0x0483, 0x5750, "", "", "p"}, "Device VID=0483 PID=5750"},
+          {HidDeviceInfo{0x046d, 0xc52b, "", "A1", "p"}, "Device VID=046D PID=C52B (Serial=A1)"}})
+        EXPECT_EQ(UsbHidLink::displayName(info), QString::fromLatin1(name));
 }
 
 TEST_F(UsbFixture, ArrivalOfTheAmplifierMatchesOpensItConnectsAndCarriesAMeterRead)
@@ -314,14 +314,12 @@ TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
 
     controller.raiseDataError(0x5, QStringLiteral("Input/output error"));
     EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: Input/output error (5)"));
-    EXPECT_FALSE(controller.isOpen());
-    EXPECT_FALSE(usb.hasDevice());
-    EXPECT_FALSE(host.selectorsEnabled); // still this editor's amplifier
+    // Closed, but the selectors stay off: it is still this editor's amplifier.
+    EXPECT_EQ(std::tuple(controller.isOpen(), usb.hasDevice(), host.selectorsEnabled), std::tuple(false, false, false));
 
     // The next connect opens it again.
     usb.prepareConnect();
-    EXPECT_EQ(controller.openCount, 2);
-    EXPECT_TRUE(usb.hasDevice());
+    EXPECT_EQ(std::pair(controller.openCount, usb.hasDevice()), std::pair(2, true));
     sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 
@@ -329,9 +327,7 @@ TEST_F(UsbFixture, AReadErrorClosesTheDeviceAndItIsOpenedAgain)
     controller.raiseDataError(0x13, QStringLiteral("No such device"));
     EXPECT_EQ(host.history.back(), QStringLiteral("READ ERROR: No such device (13)"));
     controller.plug(kMouse);
-    EXPECT_EQ(controller.openCount, 3);
-    EXPECT_TRUE(usb.hasDevice());
-    EXPECT_EQ(host.connectClicks, 1);
+    EXPECT_EQ(std::tuple(controller.openCount, usb.hasDevice(), host.connectClicks), std::tuple(3, true, 1));
 }
 
 TEST_F(UsbFixture, OfSeveralInterfacesTheVendorDefinedOneIsChosenAndASingleOneIsUsedAnyway)
