@@ -62,9 +62,7 @@ TEST(SystemRecord, SelectsLastPresetOrNormalisesToZero)
     data[7] = 12;
     data[47] = 99;
     EXPECT_EQ(storeSystemRecord(data, model), 2);
-    EXPECT_EQ(model.systemRecord[3], 7);
-    EXPECT_EQ(model.systemRecord[7], 12);
-    EXPECT_EQ(model.systemRecord[47], 99);
+    EXPECT_EQ(std::tuple(model.systemRecord[3], model.systemRecord[7], model.systemRecord[47]), std::tuple(7, 12, 99));
 
     data[0] = 20;
     EXPECT_EQ(storeSystemRecord(data, model), 19);
@@ -91,8 +89,7 @@ TEST(Group, CopiesTheImageOrNothing)
     ParameterModel untouched;
     untouched.image[639] = 1;
     EXPECT_FALSE(storeGroup(std::vector<std::uint8_t>(639, 9), untouched));
-    EXPECT_EQ(untouched.image[0], 0);
-    EXPECT_EQ(untouched.image[639], 1);
+    EXPECT_EQ(std::tuple(untouched.image[0], untouched.image[639]), std::tuple(0, 1));
 }
 
 TEST(Meter, TemperatureStepsTextsAndRawBytes)

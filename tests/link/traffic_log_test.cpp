@@ -74,8 +74,7 @@ TEST_F(TrafficLogTest, EveryRunIsAppended)
 TEST_F(TrafficLogTest, AFileThatCannotBeOpenedIsReported)
 {
     EXPECT_FALSE(log.open((path / "no" / "such" / "folder.log").string()));
-    EXPECT_FALSE(log.isOpen());
-    EXPECT_FALSE(log.errorText().empty());
+    EXPECT_EQ(std::pair(log.isOpen(), log.errorText().empty()), std::pair(false, false)); // not open, and says why
     EXPECT_FALSE(log.open(""));
     // Writing to a log that is not open does nothing.
     log.event("-", "closed");
@@ -126,9 +125,8 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
     sender.sendBlockWrite(3, frame::kCmdStoredGroup, group);
 
     // Everything still reached the real transport.
-    EXPECT_EQ(inner.serialWrites.size(), 2u);
-    EXPECT_EQ(inner.hidReports.size(), 2u);
-    EXPECT_EQ(inner.hidBlocks.size(), 1u);
+    EXPECT_EQ(std::tuple(inner.serialWrites.size(), inner.hidReports.size(), inner.hidBlocks.size()),
+              std::tuple(2u, 2u, 1u));
 
     auto lines = linesOf(path);
     ASSERT_EQ(lines.size(), 6u);
