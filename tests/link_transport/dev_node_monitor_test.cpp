@@ -40,8 +40,7 @@ TEST(DevNodeMonitor, ReportsHidrawAndTtyNodesComingAndGoing)
     node.close();
     const qsizetype portReports = ports.size();
     QTest::qWait(100);
-    EXPECT_EQ(hid.size(), 2);
-    EXPECT_EQ(ports.size(), portReports);
+    EXPECT_EQ(std::pair(hid.size(), ports.size()), std::pair(qsizetype(2), portReports));
 
     EXPECT_EQ(DevNodeMonitor::create(dir.filePath(QStringLiteral("missing"))), nullptr);
 }

@@ -68,8 +68,7 @@ TEST(VirtualAmplifier, BusAddressing)
     // Address 255: every device applies the write, nobody replies, reads too.
     std::vector<std::uint8_t> chunk(8, 0x77);
     EXPECT_TRUE(bus.feed(request(255, frame::kOpWrite, 0, 0, 0, chunk)).empty());
-    EXPECT_EQ(a.image()[0], 0x77);
-    EXPECT_EQ(b.image()[0], 0x77);
+    EXPECT_EQ(std::tuple(a.image()[0], b.image()[0]), std::tuple(0x77, 0x77));
     EXPECT_TRUE(bus.feed(readRequest(255, frame::kCmdMeters)).empty());
 
     // A new Device ID makes the device answer at its new address only.
