@@ -22,8 +22,7 @@ TEST(InitValue, WritesTheDefaultGroup)
         for (int band = 0; band < 10; ++band) {
             const int r = bandRecord(channel, band);
             expectEntries(r, {{kBandFrequency, 10 * band}, {kBandType, 0}, {4, 120}, {5, 0}});
-            EXPECT_EQ(model.code16(r + kBandGain), 120);
-            EXPECT_EQ(model.code16(r + kBandQ), 42);
+            EXPECT_EQ(std::pair(model.code16(r + kBandGain), model.code16(r + kBandQ)), std::pair(120, 42));
         }
     }
     EXPECT_EQ(model.code16(kMainGain), 0);
@@ -87,16 +86,12 @@ TEST(ParameterEdit, AppliesWithinOneChunkKeepsTheOldValuesAndGoesBack)
     ParameterEdit edit("High gain", "rztrckbr_gain:146");
     edit.set16(146, 301);
     ASSERT_TRUE(edit.applyTo(model));
-    EXPECT_EQ(model.code16(146), 301);
-    EXPECT_EQ(edit.entries[0].before, 44);
-    EXPECT_EQ(edit.chunk(), 18);
-    EXPECT_TRUE(edit.changesImage());
-    EXPECT_EQ(model.lowestPending(), 18);
+    EXPECT_EQ(std::pair(model.code16(146), model.lowestPending()), std::pair(301, 18)); // written, its chunk marked
+    EXPECT_EQ(std::tuple(edit.entries[0].before, edit.chunk(), edit.changesImage()), std::tuple(44, 18, true));
 
     model.clearPending();
     ASSERT_TRUE(edit.inverted().applyTo(model));
-    EXPECT_EQ(model.code16(146), 44);
-    EXPECT_EQ(model.lowestPending(), 18);
+    EXPECT_EQ(std::pair(model.code16(146), model.lowestPending()), std::pair(44, 18));
 
     // The same value again changes nothing but is still sent (a wheel turn at its limit).
     model.clearPending();
