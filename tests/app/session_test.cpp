@@ -20,7 +20,11 @@ TEST(Session, WatchdogEndsTheLinkOnTheThirteenthSilentTick)
     QTemporaryDir locks;
     QtEventPump pump;
     ParameterModel model;
-    Session session(model, {.hid = &hid, .pump = &pump, .hidLockDirectory = locks.path()});
+    Session::Platform platform;
+    platform.hid = &hid;
+    platform.pump = &pump;
+    platform.hidLockDirectory = locks.path();
+    Session session(model, platform);
     QSignalSpy lost(&session, &Session::linkLost);
     hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus); // connects by itself
     ASSERT_EQ(session.state(), Session::State::Connecting);
