@@ -2,6 +2,7 @@
 // widgets offscreen; the send scheduler writes to a recording transport.
 
 #include "support/bare_window.h"
+#include "support/qstring_print.h"
 
 #include "editing/channel_strip.h"
 #include "editing/editing_context.h"
@@ -49,23 +50,18 @@ TEST_F(StripTest, LowGainPopupClampsAStoredPlusFiveDecibels)
     model.setCode16(outputBlockStart(2) + kOutGain, 325);
     click("btn_op2_gain");
 
-    EXPECT_TRUE(shown("grpbx_gain"));
-    EXPECT_EQ(label("albl1"), "0dB");
-    EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
-    EXPECT_EQ(model.code16(450), 300);
-    EXPECT_EQ(model.lowestPending(), 56);
+    EXPECT_EQ(std::tuple(shown("grpbx_gain"), label("albl1"), slider("rztrckbr_gain")->value(), model.code16(450),
+                         model.lowestPending()), std::tuple(true, "0dB", 300, 300, 56));
     // Beside the button: strip left 7 + 160 + 61, strip top 98 + 105 + 23 - 3.
     EXPECT_EQ(control("grpbx_gain")->pos(), QPoint(228, 223));
     EXPECT_EQ(std::pair(face("btn_op2_gain"), face("btn_op0_gain")), std::pair(kYellow, kGrey));
     // Dragging Low past 300 snaps back; High reaches +5 dB.
     slider("rztrckbr_gain")->setValue(320);
-    EXPECT_EQ(slider("rztrckbr_gain")->value(), 300);
-    EXPECT_EQ(model.code16(450), 300);
+    EXPECT_EQ(std::pair(slider("rztrckbr_gain")->value(), model.code16(450)), std::pair(300, 300));
     click("btn_op0_gain");
     EXPECT_EQ(face("btn_op2_gain"), kGrey);
     slider("rztrckbr_gain")->setValue(325);
-    EXPECT_EQ(label("albl1"), "5dB");
-    EXPECT_EQ(model.code16(146), 325);
+    EXPECT_EQ(std::tuple(label("albl1"), model.code16(146)), std::tuple("5dB", 325));
     slider("rztrckbr_gain")->setValue(301);
     EXPECT_EQ(label("albl1"), "0.2dB");
 
@@ -93,15 +89,13 @@ TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
     QSlider* bar = slider("rztrckbr_delay");
     EXPECT_TRUE(bar->hasFocus());
     QTest::keyClick(bar, Qt::Key_End);
-    EXPECT_EQ(label("albl2"), "14.976 ms");
-    EXPECT_EQ(std::pair(model.image[300], model.image[301]), std::pair(160, 5));
-    EXPECT_EQ(model.lowestPending(), 37);
+    EXPECT_EQ(std::tuple(label("albl2"), model.image[300], model.image[301], model.lowestPending()),
+              std::tuple("14.976 ms", 160, 5, 37));
     QTest::keyClick(bar, Qt::Key_Home);
     QTest::keyClick(bar, Qt::Key_Right);
     EXPECT_EQ(label("albl2"), "0.0104 ms");
     QTest::keyClick(bar, Qt::Key_Left);
-    EXPECT_EQ(label("albl2"), "0 ms");
-    EXPECT_EQ(model.code16(300), 0);
+    EXPECT_EQ(std::tuple(label("albl2"), model.code16(300)), std::tuple("0 ms", 0));
     // Main delay writes entries 4 and 5 of chunk 0; its button turns yellow, the
     // output Delay buttons grey.
     click("btn_in0_delay");

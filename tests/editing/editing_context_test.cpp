@@ -33,10 +33,8 @@ struct ContextTest : ::testing::Test {
 TEST_F(ContextTest, BoxBindingDesignatesFieldChunkAndWheel)
 {
     context.bindBox(Kind::HpfFrequency, 7, 0, "edt_op3hpf_freq");
-    EXPECT_EQ(std::tuple(context.bandNumber, context.targetField, context.targetChunk), std::tuple(0, 8, 1));
-    EXPECT_EQ(context.wheelTarget, "edt_hpf_freq");
-    EXPECT_TRUE(context.wheelActive);
-    EXPECT_EQ(context.wheelMax, 243);
+    EXPECT_EQ(std::tuple(context.bandNumber, context.targetField, context.targetChunk, context.wheelTarget,
+                         context.wheelActive, context.wheelMax), std::tuple(0, 8, 1, "edt_hpf_freq", true, 243));
 
     context.bindBox(Kind::LpfFrequency, 0, 3, "edt_op3lpf_freq");
     EXPECT_EQ(std::pair(context.targetField, context.targetChunk), std::pair(456 + 4, 57));
@@ -44,13 +42,10 @@ TEST_F(ContextTest, BoxBindingDesignatesFieldChunkAndWheel)
     context.bindBox(Kind::BandQ, 9, 3, "edt_op3eq_qval_09");
     EXPECT_EQ(std::tuple(context.bandNumber, context.targetRecord, context.targetField, context.targetChunk),
               std::tuple(9, 456 + 16 + 72, 456 + 16 + 72 + 6, 68));
-    EXPECT_EQ(context.targetBox, "edt_op3eq_qval_09");
-    EXPECT_EQ(context.wheelMax, 78);
+    EXPECT_EQ(std::tuple(context.targetBox, context.wheelMax), std::tuple("edt_op3eq_qval_09", 78));
     // Unbinding keeps everything but the wheel fields.
     context.unbind();
-    EXPECT_FALSE(context.wheelActive);
-    EXPECT_TRUE(context.wheelTarget.empty());
-    EXPECT_EQ(context.targetChunk, 68);
+    EXPECT_EQ(std::tuple(context.wheelActive, context.wheelTarget, context.targetChunk), std::tuple(false, "", 68));
 }
 
 TEST_F(ContextTest, WheelClampsThenStepsOncePerEvent)
@@ -85,8 +80,7 @@ TEST_F(ContextTest, UnboundWheelIsLeftToTheFocusedControl)
 {
     EXPECT_FALSE(context.wheelTurned(120, model));
     context.openWheel(0, 10); // active, but no target: deactivates itself
-    EXPECT_FALSE(context.wheelTurned(120, model));
-    EXPECT_FALSE(context.wheelActive);
+    EXPECT_FALSE(context.wheelTurned(120, model) || context.wheelActive);
     EXPECT_TRUE(applied.empty());
 }
 

@@ -2,6 +2,7 @@
 // built by the layout builder; also the graph's pointer and screens in a window.
 
 #include "support/bare_window.h"
+#include "support/qstring_print.h"
 
 #include "editing/eq_page.h"
 
@@ -101,9 +102,8 @@ TEST_F(EqPageTest, PageSelectionFillsTheRowsAndMarksNothing)
 TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
 {
     type("edt_op3eq_freq_02", "1015");
-    EXPECT_EQ(model.image[bandRecord(0, 2)], 136);
-    EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
-    EXPECT_EQ(text("edt_op3eq_freq_02"), "1000");
+    EXPECT_EQ(std::tuple(model.image[bandRecord(0, 2)], model.pending[bandChunk(0, 2)], text("edt_op3eq_freq_02")),
+              std::tuple(136, true, "1000"));
     EXPECT_EQ(box("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
     EXPECT_EQ(marker(2).x, 430);
     // Focus loss commits a gain; the characters the filter refuses never arrive.
@@ -112,10 +112,9 @@ TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
     EXPECT_TRUE(model.pending[bandChunk(0, 5)]);
     // Crossover boxes: "-" is refused, 30000 clamps; Enter leaves the selection alone.
     type("edt_op3lpf_freq", "-30000");
-    EXPECT_EQ(model.image[crossoverRecord(0) + kLpfFrequency], 243);
-    EXPECT_EQ(text("edt_op3lpf_freq"), "21900");
-    EXPECT_TRUE(box("edt_op3lpf_freq")->selectedText().isEmpty());
-    EXPECT_TRUE(model.pending[crossoverChunk(0)]);
+    EXPECT_EQ(std::tuple(model.image[crossoverRecord(0) + kLpfFrequency], model.pending[crossoverChunk(0)],
+                         text("edt_op3lpf_freq"), box("edt_op3lpf_freq")->selectedText()),
+              std::tuple(243, true, "21900", ""));
 }
 
 TEST_F(EqPageTest, UnchangedInvalidOrCancelledTextSendsNothing)
@@ -144,9 +143,8 @@ TEST_F(EqPageTest, UpAndDownStepOneCodeAndStopAtTheLimits)
     QTest::keyClick(freq, Qt::Key_Down);
     EXPECT_EQ(pendingCount(), 0);
     QTest::keyClick(freq, Qt::Key_Up);
-    EXPECT_EQ(model.image[bandRecord(0, 0)], 1);
-    EXPECT_EQ(freq->text(), "20.3");
-    EXPECT_TRUE(model.pending[bandChunk(0, 0)]);
+    EXPECT_EQ(std::tuple(model.image[bandRecord(0, 0)], model.pending[bandChunk(0, 0)], freq->text()),
+              std::tuple(1, true, "20.3"));
 
     model.clearPending();
     QLineEdit* q = box("edt_op3eq_qval_09");
@@ -166,17 +164,15 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     EXPECT_EQ(box("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
     ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
     EXPECT_TRUE(editing.wheelTurned(120, model));
-    EXPECT_EQ(model.code16(bandRecord(3, 1) + kBandGain), 121);
-    EXPECT_EQ(text("edt_op3eq_gain_01"), "0.2");
-    EXPECT_TRUE(model.pending[bandChunk(3, 1)]);
+    EXPECT_EQ(std::tuple(model.code16(bandRecord(3, 1) + kBandGain), model.pending[bandChunk(3, 1)],
+                         text("edt_op3eq_gain_01")), std::tuple(121, true, "0.2"));
 
     click("edt_op3hpf_freq");
     model.image[crossoverRecord(3)] = 243;
     model.clearPending();
     editing.wheelTurned(120, model);
-    EXPECT_EQ(model.image[crossoverRecord(3)], 243);
-    EXPECT_EQ(text("edt_op3hpf_freq"), "21900");
-    EXPECT_TRUE(model.pending[crossoverChunk(3)]); // sent again though unchanged
+    EXPECT_EQ(std::tuple(model.image[crossoverRecord(3)], model.pending[crossoverChunk(3)], text("edt_op3hpf_freq")),
+              std::tuple(243, true, "21900")); // marked to be sent again though unchanged
     // Leaving the box unbinds the wheel.
     box("edt_op3eq_freq_00")->setFocus();
     control("edt_empty")->setFocus();
@@ -259,9 +255,8 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     click("edt_op3eq_gain_07"); // a box being edited: the press makes it commit and let go
     const MarkerPosition m = marker(3);
     press({m.x + 9, m.y - 9});
-    EXPECT_TRUE(page->graph().dragging() && !editing.wheelActive);
-    EXPECT_EQ(editing.bandNumber, 3);
-    EXPECT_TRUE(box("edt_op3eq_freq_03")->hasFocus());
+    EXPECT_EQ(std::tuple(page->graph().dragging(), editing.wheelActive, editing.bandNumber,
+                         box("edt_op3eq_freq_03")->hasFocus()), std::tuple(true, false, 3, true));
 
     moveTo({430, 87});
     EXPECT_EQ(std::pair(model.image[193 - 1], model.code16(193 + 1)), std::pair(136, 120));
@@ -277,12 +272,10 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     EXPECT_TRUE(model.pending[24]);
 
     release({719, 249});
-    EXPECT_FALSE(page->graph().dragging());
-    EXPECT_TRUE(box("edt_op3eq_qval_03")->hasFocus());
-    EXPECT_EQ(std::pair(editing.wheelTarget, editing.targetField), std::pair(std::string("edt_eq_qval"), 198));
+    EXPECT_EQ(std::tuple(page->graph().dragging(), box("edt_op3eq_qval_03")->hasFocus(), editing.wheelTarget,
+                         editing.targetField), std::tuple(false, true, "edt_eq_qval", 198));
     editing.wheelTurned(-120, model);
-    EXPECT_EQ(model.code16(198), 41);
-    EXPECT_EQ(text("edt_op3eq_qval_03"), "3.842");
+    EXPECT_EQ(std::tuple(model.code16(198), text("edt_op3eq_qval_03")), std::tuple(41, "3.842"));
     // A press that hits no marker still ends in the Q box of the band last edited.
     press({20, 20});
     EXPECT_FALSE(page->graph().dragging());
@@ -296,9 +289,8 @@ TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
     model.clearPending();
     // Later the user types into the dragged band's frequency box and tabs away.
     typeThenLeave("edt_op3eq_freq_02", "2000", "edt_op3eq_gain_02");
-    EXPECT_EQ(model.image[bandRecord(0, 2)], 160);
-    EXPECT_EQ(text("edt_op3eq_freq_02"), "2000");
-    EXPECT_TRUE(model.pending[bandChunk(0, 2)]);
+    EXPECT_EQ(std::tuple(model.image[bandRecord(0, 2)], model.pending[bandChunk(0, 2)], text("edt_op3eq_freq_02")),
+              std::tuple(160, true, "2000"));
 }
 
 TEST_F(EqPageTest, APageSwitchEndsADrag)

@@ -30,10 +30,6 @@ struct EqPageWindowTest : WindowTest {
         }, 3000));
         return chunk;
     }
-    void mouse(QEvent::Type type, QPoint at, Qt::MouseButtons held)
-    {
-        Controls::mouse(control("img_eqbackground"), type, at, held);
-    }
     Bytes lastWrite;
 };
 
@@ -75,11 +71,12 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
     click("btn_op0_eq");
     const MarkerPosition m = window->eqPage().graph().responses().channel(1).markers[3];
     const std::size_t before = frames.size();
-    mouse(QEvent::MouseButtonPress, {m.x, m.y}, Qt::LeftButton);
+    QWidget* graph = control("img_eqbackground");
+    mouse(graph, QEvent::MouseButtonPress, {m.x, m.y}, Qt::LeftButton);
     for (int x = m.x; x <= 430; x += 20)
-        mouse(QEvent::MouseMove, {x, 60}, Qt::LeftButton);
-    mouse(QEvent::MouseMove, {430, 86}, Qt::LeftButton);
-    mouse(QEvent::MouseButtonRelease, {430, 86}, Qt::NoButton);
+        mouse(graph, QEvent::MouseMove, {x, 60}, Qt::LeftButton);
+    mouse(graph, QEvent::MouseMove, {430, 86}, Qt::LeftButton);
+    mouse(graph, QEvent::MouseButtonRelease, {430, 86}, Qt::NoButton);
     // One write of chunk 24 carries the final values; nothing else is pending.
     ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[192] == 136 && window->model().lowestPending() == -1; }, 3000));
     int writes = 0;
@@ -92,7 +89,7 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
     EXPECT_EQ(amp.image()[194], 121);
     // The wheel over the graph now steps band 3's Q, one code per turn.
     for (int turn = 0; turn < 2; ++turn)
-        turnWheel(control("img_eqbackground"), -120);
+        turnWheel(graph, -120);
     EXPECT_EQ(text("edt_op3eq_qval_03"), "3.624");
     ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[198] == 40; }, 3000));
 }

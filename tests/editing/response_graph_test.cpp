@@ -47,16 +47,14 @@ TEST_F(GraphDrawing, BackgroundFrameAndGrids)
     for (QPoint outside : {QPoint(40, 100), QPoint(715, 100), QPoint(100, 16), QPoint(100, 227)})
         EXPECT_EQ(bg().pixel(outside), kFill) << outside.x() << ',' << outside.y();
     // Level grid rows, from column 42 up to the frame.
-    for (int y : {40, 63, 87, 110, 133, 157, 180, 203}) {
+    for (int y : {40, 63, 87, 110, 133, 157, 180, 203})
         EXPECT_EQ(std::tuple(bg().pixel(42, y), bg().pixel(713, y), bg().pixel(714, y), bg().pixel(300, y - 1)),
                   std::tuple(kGrid, kGrid, kFrame, kFill)) << y;
-    }
 
     // Frequency grid: 20, 50, 100, 1000, 10000 Hz and the 20 kHz line, rows 18..225.
-    for (int x : {101, 177, 236, 429, 622, 681}) {
+    for (int x : {101, 177, 236, 429, 622, 681})
         EXPECT_EQ(std::tuple(bg().pixel(x, 18), bg().pixel(x, 225), bg().pixel(x, 226), bg().pixel(x + 1, 120)),
                   std::tuple(kGrid, kGrid, kFrame, kFill)) << x;
-    }
     EXPECT_EQ(bg().pixel(430, 120), kFill); // the 1 kHz line sits one left of the 1 kHz curve column
 }
 
@@ -75,9 +73,7 @@ TEST_F(GraphDrawing, FlatChannelIsOneLineOnRow86)
 {
     ChannelResponses responses; // all curves zero
     for (int c = 0; c < 4; ++c) {
-        ChannelCurves& curves = responses.channel(c);
-        for (int j = 0; j < kBandsPerChannel; ++j)
-            curves.markers[j] = {-100, -100}; // out of sight
+        responses.channel(c).markers.fill({-100, -100}); // out of sight
         const QImage image = renderer->render(responses, c);
         const QRgb colour = curveColour(c).rgb();
         for (int x = 42; x <= 713; ++x) {

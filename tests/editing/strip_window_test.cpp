@@ -47,8 +47,7 @@ TEST_F(StripWindowTest, MuteClicksGoOutOncePerTick)
     QTest::mouseClick(mute, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return writesOf(frames, 1, 0).size() == 2; }, 2000));
     auto writes = writesOf(frames, 1, 0);
-    EXPECT_EQ(writes[0][10], 1);
-    EXPECT_EQ(writes[1][10], 0);
+    EXPECT_EQ(std::tuple(writes[0][10], writes[1][10]), std::tuple(1, 0));
     EXPECT_EQ(amp.image()[144], 0);
     // Both clicks between the same two ticks: one write with the final value.
     const std::size_t before = frames.size();

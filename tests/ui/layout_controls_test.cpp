@@ -2,6 +2,7 @@
 // pop-ups and dialogs, windows of their own, in the main window's font, and long lists at a normal height.
 
 #include "support/layout.h"
+#include "support/qstring_print.h"
 
 #include "model/value_tables.h"
 #include "ui/prompts.h"
@@ -111,8 +112,7 @@ TEST_F(LayoutTest, ConnectionControlsStartDisconnected) {
     const QStringList ids = items("cbb_deviceid");
     ASSERT_EQ(ids.size(), 250);
     EXPECT_EQ((QStringList{ids[0], ids[249]}), QStringList({"1", "250"}));
-    EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 0);
-    EXPECT_EQ(combo("cbb_comport")->count(), 0);
+    EXPECT_EQ(std::pair(combo("cbb_deviceid")->currentIndex(), combo("cbb_comport")->count()), std::pair(0, 0));
 
     const QImage shown = control<QLabel>("img_connectstate")->pixmap().toImage();
     EXPECT_EQ(shown, control<QLabel>("img_false")->pixmap().toImage());
@@ -204,10 +204,8 @@ TEST_F(LayoutTest, BridgeMenuHasFourCheckableItemsNoneChecked) {
         {"highmidbridge1", "high-mid BTL"}, {"LowmidBTLhighlow1", "Low-mid BTL high=low"}};
     ASSERT_EQ(actions.size(), 4);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(actions[i]->objectName(), expected[i].first);
-        EXPECT_EQ(actions[i]->text(), expected[i].second);
-        EXPECT_TRUE(actions[i]->isCheckable());
-        EXPECT_FALSE(actions[i]->isChecked());
+        EXPECT_EQ(std::tuple(actions[i]->objectName(), actions[i]->text(), actions[i]->isCheckable(),
+                             actions[i]->isChecked()), std::tuple(expected[i].first, expected[i].second, true, false));
         EXPECT_EQ(window().findChild<QAction*>(expected[i].first), actions[i]);
     }
     // Checking one item removes the mark from the others.
@@ -229,8 +227,7 @@ TEST(WarningDialog, CaptionTextAndOkClosesIt) {
     auto* text = dialog.findChild<QLabel*>();
     auto* ok = dialog.findChild<QPushButton*>();
     ASSERT_TRUE(text && ok);
-    EXPECT_EQ(text->text(), "Connection has been disconnedted!!");
-    EXPECT_EQ(ok->text(), "OK");
+    EXPECT_EQ((QStringList{text->text(), ok->text()}), QStringList({"Connection has been disconnedted!!", "OK"}));
 
     dialog.show();
     EXPECT_TRUE(dialog.isVisible());
