@@ -179,8 +179,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     // Lower-case digits, saved from device 3, with a wrong checksum.
     std::string text = makeGroupText(patternImage(4), 2, 0, frame::kCmdCurrentGroup);
     text.replace(text.size() - 4, 2, "00");
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     // Split at an odd place and ending in LF only.
     const QString file = offerFile("one.datdsp", text.substr(0, 1001) + "\n" + text.substr(1001) + "\n");
     transfer->loadOneGroupFromFile();
@@ -245,9 +244,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     offerFile("one.datdsp", *groupfile::formatOneGroup(text));
     loseLinkDuringPause(false);
     transfer->loadOneGroupFromFile();
-    const auto frames = sentFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].operation, frame::kOpWrite);
+    EXPECT_EQ(takeOnlyFrame().operation, frame::kOpWrite);
     EXPECT_TRUE(!transfer->busy() && timersStopped());
 }
 
