@@ -101,7 +101,7 @@ protected:
         return frames.size() == 1 ? frames[0] : frame::Frame{};
     }
     // Whether file dialog n was a save dialog, and its name.
-    std::pair<bool, QString> asked(std::size_t n) const { return {dialogs.asked.at(n).save, dialogs.asked.at(n).options.name}; }
+    auto asked(std::size_t n) const { return std::pair(dialogs.asked.at(n).save, dialogs.asked.at(n).options.name); }
     bool idle() const { return pulse.isActive() && watchdog.isActive(); }
     bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
 
