@@ -36,8 +36,9 @@ protected:
     }
     GroupTransfer& transfer() { return window->groupTransfer(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    bool linkTimersRunning() { return window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive(); }
-    bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
+    Session& session() { return window->session(); }
+    bool linkTimersRunning() { return session().sendPulseTimer.isActive() || session().watchdogTimer.isActive(); }
+    bool idleAgain() { return idleConnected() && session().watchdogTimer.isActive() && !transfer().busy(); }
 };
 
 TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
@@ -186,8 +187,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     click("btn_load_onegrp2pc"); // returns after the load's pause
     EXPECT_TRUE(loading);
     EXPECT_FALSE(window->link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().progressTimer.isActive() || linkTimersRunning() ||
-                 transfer().replyDeadline().isActive());
+    EXPECT_FALSE(session().progressTimer.isActive() || linkTimersRunning() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(window->sender().readBackOverride);
 
     plugAndRead(info, bus);
