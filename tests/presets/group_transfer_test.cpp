@@ -5,12 +5,6 @@ using namespace talvex;
 using namespace talvex::testing;
 using groupfile::makeGroupText;
 
-namespace {
-
-bool isRead(const frame::Frame& f, int command) { return f.operation == frame::kOpRead && f.command == command; }
-
-} // namespace
-
 TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
 {
     const QString file = path("all.datgrp");
@@ -22,9 +16,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
 
     for (int g = 1; g <= 20; ++g) {
         transfer->readNextStoredGroup();
-        const auto frames = takeFrames();
-        ASSERT_EQ(frames.size(), 1u);
-        EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpRead, frame::kCmdStoredGroup, g));
+        EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdStoredGroup, g));
         EXPECT_EQ(bar, g == 20 ? 0 : 5 * g);
         EXPECT_TRUE(dialogs.asked.empty());
         transfer->storedGroupReceived(replyOf(texts[std::size_t(g - 1)]));
@@ -44,9 +36,8 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
     dialogs.answers = {file};
     saveAll(7);
     // The twentieth reply came, but one before it did not: wait a while.
-    EXPECT_TRUE(prompts.messages.isEmpty());
-    EXPECT_FALSE(transfer->readGroupsTimer.isActive());
-    EXPECT_TRUE(transfer->replyDeadline().isActive());
+    EXPECT_EQ(std::tuple(prompts.messages, transfer->readGroupsTimer.isActive(), transfer->replyDeadline().isActive()),
+              std::tuple(QStringList{}, false, true));
     transfer->readNextStoredGroup(); // a late tick reads nothing more
     transfer->replyDeadlinePassed();
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
@@ -95,20 +86,17 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     for (int n = 0; n < 20; ++n) {
         transfer->writeNextStoredGroup();
         EXPECT_EQ(bar, 5 * n);
-        const auto frames = takeFrames();
-        ASSERT_EQ(frames.size(), 1u) << n;
-        EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup, n + 1));
+        const frame::Frame sent = takeOnlyFrame();
+        EXPECT_EQ(head(sent), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup, n + 1));
         const auto image = patternImage(n + 1);
-        EXPECT_EQ(frames[0].payload, std::vector<std::uint8_t>(image.begin(), image.end()));
+        EXPECT_EQ(sent.payload, std::vector<std::uint8_t>(image.begin(), image.end()));
         EXPECT_TRUE(transfer->busy());
     }
     EXPECT_TRUE(delays.empty());
     transfer->writeNextStoredGroup(); // the twenty-first tick reads everything back
     EXPECT_EQ(bar, 100);
     EXPECT_EQ(delays, std::vector<int>{600});
-    const auto frames = takeFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_TRUE(isRead(frames[0], frame::kCmdReadPresetNames));
+    EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdReadPresetNames, 0));
     EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || watchdog.isActive());
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(transfer->busy()); // until the read-all ends with the group reply
@@ -173,9 +161,7 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
     // Connected again, a new load starts from group 1.
     link.connected = true;
     loadAll(1);
-    const auto frames = takeFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].index, 1);
+    EXPECT_EQ(takeOnlyFrame().index, 1);
 
     // Lost during the pause before the read-all (and even connected again before it ends): no read.
     transfer->linkLost();
@@ -192,8 +178,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     // Lower-case digits, saved from device 3, with a wrong checksum.
     std::string text = makeGroupText(patternImage(4), 2, 0, frame::kCmdCurrentGroup);
     text.replace(text.size() - 4, 2, "00");
-    for (char& c : text)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     // Split at an odd place and ending in LF only.
     const QString file = offerFile("one.datdsp", text.substr(0, 1001) + "\n" + text.substr(1001) + "\n");
     transfer->loadOneGroupFromFile();
@@ -213,7 +198,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     EXPECT_EQ(frames[0].address, 0);
     const auto image = patternImage(4);
     EXPECT_EQ(frames[0].payload, std::vector<std::uint8_t>(image.begin(), image.end()));
-    EXPECT_TRUE(isRead(frames[1], frame::kCmdCurrentGroup));
+    EXPECT_EQ(head(frames[1]), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
     EXPECT_TRUE(transfer->busy() && transfer->replyDeadline().isActive());
     // In broadcast mode the read-back goes to the selected device alone.
     transfer->currentGroupReceived(replyOf(text));
@@ -258,9 +243,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     offerFile("one.datdsp", *groupfile::formatOneGroup(text));
     loseLinkDuringPause(false);
     transfer->loadOneGroupFromFile();
-    const auto frames = sentFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(frames[0].operation, frame::kOpWrite);
+    EXPECT_EQ(takeOnlyFrame().operation, frame::kOpWrite);
     EXPECT_TRUE(!transfer->busy() && timersStopped());
 }
 
@@ -269,9 +252,7 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyUntilAFileIsChosenOrTheReplyIsLate)
     transfer->saveOneGroupToFile();
     EXPECT_EQ(delays, std::vector<int>{50});
     EXPECT_TRUE(timersStopped());
-    auto frames = takeFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
+    EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
     EXPECT_TRUE(transfer->oneGroupSaveRequested());
 
     const std::string text = makeGroupText(patternImage(8), 0, 0, frame::kCmdCurrentGroup);

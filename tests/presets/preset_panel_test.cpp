@@ -81,10 +81,9 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     std::vector<bool> pulseDuringPauses;
     duringDelay = [&] { pulseDuringPauses.push_back(pulse.isActive()); };
     sender.sendNextChunkOrMeterRead();
-    const auto frames = takeFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpWrite, frame::kCmdWritePresetName, 3));
-    EXPECT_EQ(std::string(frames[0].payload.begin(), frames[0].payload.end()), "Hall                ");
+    const frame::Frame sent = takeOnlyFrame();
+    EXPECT_EQ(head(sent), std::tuple(frame::kOpWrite, frame::kCmdWritePresetName, 3));
+    EXPECT_EQ(std::string(sent.payload.begin(), sent.payload.end()), "Hall                ");
     EXPECT_EQ(delays, (std::vector<int>{500, 500}));
     EXPECT_EQ(pulseDuringPauses, (std::vector<bool>{false, true}));
     EXPECT_EQ(prompts.messages, QStringList{"Save success!!"});
@@ -102,10 +101,7 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     EXPECT_EQ(broadcast[1].address, 4);
     // A link lost in the first pause: the pulse stays stopped, no message.
     prompts.messages.clear();
-    duringDelay = [this] {
-        link.connected = false;
-        transfer->linkLost();
-    };
+    loseLinkDuringPause(false);
     pulse.stop();
     model.pending[kPresetNameChunk] = true;
     sender.sendNextChunkOrMeterRead();
@@ -123,12 +119,10 @@ TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
     setName(3, "ABCDEFGHIJKLMNOPQRST"); // all twenty characters
     setName(4, "Bad");
     model.presetNames[3][10] = 255;
-    choose("cbb_save2dev", 1);
-    EXPECT_EQ(box()->text(), "Stage Left          ");
-    choose("cbb_save2dev", 2);
-    EXPECT_EQ(box()->text(), "ABCDEFGHIJKLMNOPQRST");
-    choose("cbb_save2dev", 3);
-    EXPECT_TRUE(box()->text().isEmpty());
+    for (const auto& [slot, shown] : {std::pair{1, "Stage Left          "}, {2, "ABCDEFGHIJKLMNOPQRST"}, {3, ""}}) {
+        choose("cbb_save2dev", slot);
+        EXPECT_EQ(box()->text(), shown) << slot;
+    }
     // Selected by the program (the system record of a connect): the box stays.
     save()->setCurrentIndex(1);
     EXPECT_TRUE(box()->text().isEmpty());
@@ -175,9 +169,7 @@ TEST_F(PresetPanelTest, LoadStopsTheTimersAndReadsThePreset)
     EXPECT_TRUE(progressShown && progressAnimated);
     EXPECT_TRUE(timersStopped());
     EXPECT_EQ(delays, std::vector<int>{200});
-    const auto frames = takeFrames();
-    ASSERT_EQ(frames.size(), 1u);
-    EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 5));
+    EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 5));
     EXPECT_EQ(std::pair(model.systemRecord[0], transfer->groupCounter()), std::pair(5, 0));
     EXPECT_TRUE(transfer->busy() && transfer->replyDeadline().isActive());
     // The reply ends the wait (the window then restarts the timers).

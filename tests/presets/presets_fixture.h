@@ -93,8 +93,15 @@ protected:
         const QByteArray bytes = QByteArray::fromHex(QByteArray::fromStdString(text));
         return frame::Reply{replyBytes.emplace_back(bytes.begin(), bytes.end())};
     }
+    // The one frame sent since the last take (an empty frame, and a failure, when not exactly one was sent).
+    frame::Frame takeOnlyFrame()
+    {
+        const auto frames = takeFrames();
+        EXPECT_EQ(frames.size(), 1u);
+        return frames.size() == 1 ? frames[0] : frame::Frame{};
+    }
     // Whether file dialog n was a save dialog, and its name.
-    std::pair<bool, QString> asked(std::size_t n) const { return {dialogs.asked.at(n).save, dialogs.asked.at(n).options.name}; }
+    auto asked(std::size_t n) const { return std::pair(dialogs.asked.at(n).save, dialogs.asked.at(n).options.name); }
     bool idle() const { return pulse.isActive() && watchdog.isActive(); }
     bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
 

@@ -29,7 +29,6 @@ void whenOpen(std::function<void(QFileDialog*)> answer)
 class PresetsWindowTest : public WindowTest {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
-    // Forgets the frames the amplifier received so far.
     void forgetFrames()
     {
         frames.clear();
@@ -37,8 +36,9 @@ protected:
     }
     GroupTransfer& transfer() { return window->groupTransfer(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    bool linkTimersRunning() { return window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive(); }
-    bool idleAgain() { return idleConnected() && window->session().watchdogTimer.isActive() && !transfer().busy(); }
+    Session& session() { return window->session(); }
+    bool linkTimersRunning() { return session().sendPulseTimer.isActive() || session().watchdogTimer.isActive(); }
+    bool idleAgain() { return idleConnected() && session().watchdogTimer.isActive() && !transfer().busy(); }
 };
 
 TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
@@ -77,10 +77,8 @@ TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
 
 TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
 {
-    for (int g = 1; g <= 20; ++g) {
-        amp.storedGroup(g)[kMainGain] = std::uint8_t(100 + g);
-        amp.storedGroup(g)[639] = std::uint8_t(g);
-    }
+    for (int g = 1; g <= 20; ++g)
+        amp.storedGroup(g) = patternImage(g);
     makeWindow();
     connectAndRead();
     forgetFrames();
@@ -142,18 +140,11 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
 
 TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
 {
-    makeWindow(QStringList{});
+    makeUsbWindow();
     const auto info = vamp::FakeHidController::amplifierInfo();
-    plugAndRead(info, bus);
     forgetFrames();
 
-    std::vector<std::string> texts;
-    for (int g = 1; g <= 20; ++g) {
-        auto image = amp.image();
-        image[639] = std::uint8_t(200 + g);
-        texts.push_back(groupfile::makeGroupText(image, 0, g, frame::kCmdStoredGroup));
-    }
-    writeFile(path("all.datgrp"), *groupfile::formatAllGroups(texts));
+    writeFile(path("all.datgrp"), *groupfile::formatAllGroups(storedGroupTexts()));
     transfer().writeGroupsTimer.setInterval(60);
     fileDialogs.answers = {path("all.datgrp")};
     click("btn_load_20grp2pc");
@@ -166,7 +157,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     EXPECT_TRUE(window->warningDialog()->isVisible());
     EXPECT_FALSE(transfer().writeGroupsTimer.isActive() || transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar") || linkTimersRunning());
-    EXPECT_NE(amp.storedGroup(20)[639], 220); // the transfer did not get there
+    EXPECT_NE(amp.storedGroup(20), patternImage(20)); // the transfer did not get there
     const auto written = blockWrites();
     // Plugged in again: connects by itself, and the old transfer does not resume.
     plugAndRead(info, bus);
@@ -196,8 +187,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     click("btn_load_onegrp2pc"); // returns after the load's pause
     EXPECT_TRUE(loading);
     EXPECT_FALSE(window->link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().progressTimer.isActive() || linkTimersRunning() ||
-                 transfer().replyDeadline().isActive());
+    EXPECT_FALSE(session().progressTimer.isActive() || linkTimersRunning() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(window->sender().readBackOverride);
 
     plugAndRead(info, bus);

@@ -29,7 +29,7 @@ protected:
     ResponseCurve curve{};
     MarkerPosition marker;
 
-    void run(int freq, int type, int gain, int q = 0) { bandResponse(grid, record(freq, type, gain, q), marker, curve); }
+    void run(int freq, int type, int gain, int q) { bandResponse(grid, record(freq, type, gain, q), marker, curve); }
     // A band at 1000 Hz, and its levels at grid columns to half a thousandth of a dB.
     void expectLevels(int type, int gain, int q, std::initializer_list<std::pair<int, double>> levels)
     {
@@ -104,7 +104,7 @@ TEST_F(BandResponse, Shelves)
     const ResponseCurve q0 = curve; // the Q code does not change a shelf
     run(k1000Hz, kLowShelf12, kPlus12, 100);
     EXPECT_EQ(curve, q0);
-    run(k1000Hz, kHighShelf12, kPlus12);
+    run(k1000Hz, kHighShelf12, kPlus12, 0);
     EXPECT_GT(curve[at(713)], 11.9);
     EXPECT_LT(curve[at(42)], 0.05);
 }
@@ -114,12 +114,12 @@ TEST_F(BandResponse, Markers)
     for (const auto& [freq, gain, expected] : {std::tuple{0, kMinus24, MarkerPosition{99, 199}},
                                                {k1000Hz, kZeroDb, MarkerPosition{430, 86}},
                                                {243, kPlus12, MarkerPosition{689, 30}}}) {
-        run(freq, kPeaking, gain);
+        run(freq, kPeaking, gain, 0);
         EXPECT_EQ(marker, expected) << freq;
     }
     const std::array<int, 10> defaultColumns = {99, 124, 148, 172, 196, 221, 245, 269, 293, 318};
     for (int j = 0; j < 10; ++j) {
-        run(10 * j, kPeaking, kZeroDb);
+        run(10 * j, kPeaking, kZeroDb, 0);
         EXPECT_EQ(marker, (MarkerPosition{defaultColumns[j], 86})) << j;
     }
 }
@@ -130,8 +130,7 @@ TEST_F(BandResponse, OutOfRangeCodesClamp)
     MarkerPosition expectedMarker;
     bandResponse(grid, record(243, kPeaking, 180, 179), expectedMarker, expected);
     run(250, kPeaking, 4000, 1000);
-    EXPECT_EQ(curve, expected);
-    EXPECT_EQ(marker, expectedMarker);
+    EXPECT_EQ(std::pair(curve, marker), std::pair(expected, expectedMarker));
 }
 
 TEST_F(BandResponse, UnknownTypeMovesMarkerOnly)
@@ -189,12 +188,10 @@ TEST(ChannelResponses, RecomputesFromTheParameterImage)
 
     // Mid (channel 2): each routine reads its own entries of the Mid block.
     const int xover = crossoverRecord(2), band7 = bandRecord(2, 7);
-    model.image[xover + kHpfFrequency] = 100;
-    model.image[xover + kHpfType] = 4;
-    model.image[xover + kLpfFrequency] = 180;
-    model.image[xover + kLpfType] = 11;
-    model.image[band7 + kBandFrequency] = 150;
-    model.image[band7 + kBandType] = kHighShelf12;
+    for (const auto& [entry, code] : {std::pair{xover + kHpfFrequency, 100}, {xover + kHpfType, 4},
+                                      {xover + kLpfFrequency, 180}, {xover + kLpfType, 11},
+                                      {band7 + kBandFrequency, 150}, {band7 + kBandType, kHighShelf12}})
+        model.image[entry] = code;
     model.setCode16(band7 + kBandGain, 90);
     store.recomputeChannel(grid, model, 2);
 

@@ -188,8 +188,7 @@ TEST(ResponseGrid, StandardColumns)
 {
     const ResponseGrid grid;
     ASSERT_EQ(grid.columnCount(), 672);
-    EXPECT_EQ(ResponseGrid::columnAt(0), 42);
-    EXPECT_EQ(ResponseGrid::columnAt(671), 713);
+    EXPECT_EQ(std::pair(ResponseGrid::columnAt(0), ResponseGrid::columnAt(671)), std::pair(42, 713));
     EXPECT_NEAR(grid.frequency(0), 9.917, 0.0005);
     EXPECT_NEAR(grid.frequency(671), 28913, 0.5);
     EXPECT_NEAR(grid.frequency(430 - 42), 999.6, 0.05);
