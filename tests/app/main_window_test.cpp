@@ -30,9 +30,8 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
     EXPECT_EQ(window->model().lowestPending(), -1); // showing the image marks nothing
 
     // The serial port list holds the --port path, selected.
-    auto* ports = control<QComboBox>("cbb_comport");
-    ASSERT_EQ(ports->count(), 1);
-    EXPECT_EQ(ports->currentText(), pty.slavePath());
+    EXPECT_EQ(items("cbb_comport"), QStringList{pty.slavePath()});
+    EXPECT_EQ(text("cbb_comport"), pty.slavePath());
 }
 
 TEST_F(WindowTest, TimersHaveTheirIntervals)
@@ -81,10 +80,8 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
 
     EXPECT_EQ(textsOf({"lbl28", "btn_in0_pol", "btn_op1_pol"}), QStringList({"-10dB", "-", "-"}));
     EXPECT_TRUE(face("btn_op0_mute") == kRed && face("btn_op1_mute") != kRed && face("btn_op2_bassp") == kRed);
-    EXPECT_TRUE(checked("highmidbridge1"));
-    EXPECT_FALSE(checked("NoBTL1"));
-    EXPECT_TRUE(shown("btn_op0_mute"));
-    EXPECT_FALSE(shown("btn_op1_mute"));
+    EXPECT_EQ(std::tuple(checked("highmidbridge1"), checked("NoBTL1"), shown("btn_op0_mute"), shown("btn_op1_mute")),
+              std::tuple(true, false, true, false));
     // Nothing queued by the read-all chain or the refresh.
     EXPECT_EQ(window->model().lowestPending(), -1);
 
@@ -120,15 +117,10 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(200);
     EXPECT_EQ(label("lbl28"), "-20dB");
     EXPECT_TRUE(window->model().pending[0]);
-    std::vector<std::uint8_t> write;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        for (std::size_t i = before; i < frames.size() && write.empty(); ++i)
-            if (isWrite(frames[i]))
-                write = frames[i];
-        return !write.empty();
-    }, 2000));
-    EXPECT_EQ(commandOf(write), 0);
-    EXPECT_EQ(write[7], 0); // sub-index: chunk 0
+    const auto written = [&] { return std::find_if(frames.begin() + std::ptrdiff_t(before), frames.end(), isWrite); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written() != frames.end(); }, 2000));
+    const Bytes write = *written();
+    EXPECT_EQ(commandAndSubIndexOf(write), std::pair(0, 0)); // chunk 0
     EXPECT_EQ(write[10 + kMainGain] + 256 * write[11 + kMainGain], 200);
     EXPECT_EQ(amp.image()[kMainGain] + 256 * amp.image()[kMainGain + 1], 200);
     EXPECT_EQ(window->model().lowestPending(), -1);
@@ -151,10 +143,8 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     connectAndRead();
     EXPECT_EQ(window->model().lowestPending(), -1);
     control<QAction>("highmidbridge1")->trigger();
-    EXPECT_TRUE(checked("highmidbridge1"));
-    EXPECT_FALSE(checked("NoBTL1"));
-    EXPECT_FALSE(shown("btn_op1_delay"));
-    EXPECT_TRUE(shown("btn_op0_delay"));
+    EXPECT_EQ(std::tuple(checked("highmidbridge1"), checked("NoBTL1"), shown("btn_op1_delay"), shown("btn_op0_delay")),
+              std::tuple(true, false, false, true));
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromAbove).toImage());
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
