@@ -68,8 +68,8 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     EXPECT_TRUE(searching && !window->busSearch().running());
     QTest::qWait(600);
-    EXPECT_TRUE(window->link().connected && window->serial().isOpen());
-    EXPECT_EQ(text("btn_connect"), "Disconnect");
+    expectConnected(1);
+    EXPECT_TRUE(window->serial().isOpen());
     EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
     EXPECT_TRUE(groupsEnabled());
     EXPECT_LT(meterReads(), 11u + 5u);
@@ -88,10 +88,7 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
         SCOPED_TRACE(startUp ? "start-up search" : "search device id");
         amp.systemRecord()[3] = 3; // the bus device would be selected by a finished quick search
         keepStartUpSearch = startUp;
-        if (startUp)
-            makeWindow();
-        else
-            makeWindow(QStringList{pty.slavePath()});
+        makeWindow(startUp ? std::nullopt : std::optional(QStringList{pty.slavePath()})); // the terminal starts once
         auto& search = window->busSearch();
         search.setFullAddressCount(40);
         bool searching = false, portOpen = false;
@@ -135,13 +132,12 @@ TEST_F(AdminWindowTest, NewDeviceIdOnALiveBus)
     QTest::keyClick(box, Qt::Key_Return);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.deviceId() == 7; }, 2000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= before + 4; }, 3000));
-    std::size_t write = before;
-    while (write < frames.size() && commandOf(frames[write]) != frame::kCmdWriteSystemRecord)
-        ++write;
-    ASSERT_LT(write, frames.size());
-    EXPECT_EQ(addressOf(frames[write]), 0);
-    for (std::size_t i = write + 1; i < frames.size(); ++i)
-        EXPECT_EQ(addressOf(frames[i]), 6) << i;
+    const auto write = std::find_if(frames.begin() + std::ptrdiff_t(before), frames.end(),
+                                    [](const Bytes& f) { return commandOf(f) == frame::kCmdWriteSystemRecord; });
+    ASSERT_NE(write, frames.end());
+    EXPECT_EQ(addressOf(*write), 0);
+    for (auto later = write + 1; later != frames.end(); ++later)
+        EXPECT_EQ(addressOf(*later), 6) << later - frames.begin();
     // The device answers at its new address and the link stays up.
     QTest::qWait(1000);
     EXPECT_TRUE(window->link().connected);
@@ -160,9 +156,7 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     // An edit waits for its tick when the user picks Device ID 2: it still goes to device 1.
     button("btn_op2_mute")->click();
     window->session().sendPulseTimer.stop();
-    auto* ids = combo("cbb_deviceid");
-    ids->setCurrentIndex(1);
-    emit ids->activated(1);
+    choose("cbb_deviceid", 1);
     EXPECT_EQ(amp.image()[outputBlockStart(2) + kOutMute], 1);
     EXPECT_EQ(second.image()[outputBlockStart(2) + kOutMute], 0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 3000));
@@ -178,9 +172,8 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     fileDialogs.answers = {folder.filePath("all.datgrp")};
     button("btn_save_20grp2pc")->click();
     ASSERT_TRUE(window->session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
-    ids->setCurrentIndex(0);
-    emit ids->activated(0);
-    EXPECT_EQ(ids->currentIndex(), 1);
+    choose("cbb_deviceid", 0);
+    EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 1);
     EXPECT_EQ(prompts.messages.back(), kTransferRunningMessage);
 }
 

@@ -150,7 +150,5 @@ TEST(DeviceIdEntry, OnlyWholeNumbersFrom1To250)
 {
     for (const char* bad : {"0", "251", "", "-1", "+5", " 5", "12a", "1.0", "99999999999999999999"})
         EXPECT_EQ(parseDeviceId(bad), std::nullopt) << '"' << bad << '"';
-    EXPECT_EQ(parseDeviceId("1"), 1);
-    EXPECT_EQ(parseDeviceId("250"), 250);
-    EXPECT_EQ(parseDeviceId("007"), 7);
+    EXPECT_EQ(std::tuple(parseDeviceId("1"), parseDeviceId("250"), parseDeviceId("007")), std::tuple(1, 250, 7));
 }

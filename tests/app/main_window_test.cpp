@@ -13,7 +13,6 @@ using namespace talvex;
 using namespace talvex::testing;
 
 const QColor kRed(255, 0, 0);
-const QColor kGreen(0, 128, 0);
 
 TEST_F(WindowTest, StartUpShowsTheDefaults)
 {
@@ -27,14 +26,12 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
         EXPECT_NE(face(name), kRed) << name;
     EXPECT_TRUE(checked("NoBTL1"));
     EXPECT_FALSE(checked("Lowmidbridge1") || checked("highmidbridge1") || checked("LowmidBTLhighlow1"));
-    EXPECT_EQ(text("btn_connect"), "Connect");
+    expectDisconnected();
     EXPECT_EQ(window->model().lowestPending(), -1); // showing the image marks nothing
-    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 
     // The serial port list holds the --port path, selected.
-    auto* ports = control<QComboBox>("cbb_comport");
-    ASSERT_EQ(ports->count(), 1);
-    EXPECT_EQ(ports->currentText(), pty.slavePath());
+    EXPECT_EQ(items("cbb_comport"), QStringList{pty.slavePath()});
+    EXPECT_EQ(text("cbb_comport"), pty.slavePath());
 }
 
 TEST_F(WindowTest, TimersHaveTheirIntervals)
@@ -73,13 +70,7 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
     makeWindow();
 
     connectAndRead();
-    EXPECT_EQ(text("btn_connect"), "Disconnect");
-    EXPECT_EQ(face("btn_connect"), kGreen);
-    EXPECT_EQ(window->link().currentPort, 1);
-    EXPECT_EQ(window->model().lowestPending(), -1);
-    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().progressTimer.isActive());
-    EXPECT_TRUE(window->session().watchdogTimer.isActive());
+    expectConnected(1);
 
     // The chain: identification, names, system record, current group, in that order, nothing between.
     ASSERT_GE(frames.size(), 4u);
@@ -89,11 +80,9 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
 
     EXPECT_EQ(textsOf({"lbl28", "btn_in0_pol", "btn_op1_pol"}), QStringList({"-10dB", "-", "-"}));
     EXPECT_TRUE(face("btn_op0_mute") == kRed && face("btn_op1_mute") != kRed && face("btn_op2_bassp") == kRed);
-    EXPECT_TRUE(checked("highmidbridge1"));
-    EXPECT_FALSE(checked("NoBTL1"));
-    EXPECT_TRUE(shown("btn_op0_mute"));
-    EXPECT_FALSE(shown("btn_op1_mute"));
-    // Nothing queued by the refresh.
+    EXPECT_EQ(std::tuple(checked("highmidbridge1"), checked("NoBTL1"), shown("btn_op0_mute"), shown("btn_op1_mute")),
+              std::tuple(true, false, true, false));
+    // Nothing queued by the read-all chain or the refresh.
     EXPECT_EQ(window->model().lowestPending(), -1);
 
     const QStringList load = items("cbb_load2dev");
@@ -128,15 +117,10 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(200);
     EXPECT_EQ(label("lbl28"), "-20dB");
     EXPECT_TRUE(window->model().pending[0]);
-    std::vector<std::uint8_t> write;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        for (std::size_t i = before; i < frames.size() && write.empty(); ++i)
-            if (isWrite(frames[i]))
-                write = frames[i];
-        return !write.empty();
-    }, 2000));
-    EXPECT_EQ(commandOf(write), 0);
-    EXPECT_EQ(write[7], 0); // sub-index: chunk 0
+    const auto written = [&] { return std::find_if(frames.begin() + std::ptrdiff_t(before), frames.end(), isWrite); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written() != frames.end(); }, 2000));
+    const Bytes write = *written();
+    EXPECT_EQ(commandAndSubIndexOf(write), std::pair(0, 0)); // chunk 0
     EXPECT_EQ(write[10 + kMainGain] + 256 * write[11 + kMainGain], 200);
     EXPECT_EQ(amp.image()[kMainGain] + 256 * amp.image()[kMainGain + 1], 200);
     EXPECT_EQ(window->model().lowestPending(), -1);
@@ -159,10 +143,8 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     connectAndRead();
     EXPECT_EQ(window->model().lowestPending(), -1);
     control<QAction>("highmidbridge1")->trigger();
-    EXPECT_TRUE(checked("highmidbridge1"));
-    EXPECT_FALSE(checked("NoBTL1"));
-    EXPECT_FALSE(shown("btn_op1_delay"));
-    EXPECT_TRUE(shown("btn_op0_delay"));
+    EXPECT_EQ(std::tuple(checked("highmidbridge1"), checked("NoBTL1"), shown("btn_op1_delay"), shown("btn_op0_delay")),
+              std::tuple(true, false, false, true));
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromAbove).toImage());
     EXPECT_TRUE(window->model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
@@ -189,11 +171,7 @@ TEST_F(WindowTest, DisconnectKeepsTheValuesAndReconnectReadsAgain)
     connectAndRead();
     EXPECT_EQ(label("lbl28"), "0dB");
     window->toggleConnection();
-    EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_EQ(face("btn_connect"), kRed);
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_EQ(window->link().currentPort, kPortNone);
-    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
+    expectDisconnected();
     EXPECT_EQ(label("lbl28"), "0dB");
 
     amp.image()[kMainGain] = 39; // 295, changed on the device meanwhile
@@ -209,11 +187,7 @@ TEST_F(WindowTest, MissingPortSaysSoAndStaysDisconnected)
     makeWindow(QStringList{QStringLiteral("/dev/talvex-no-such-port")});
     window->toggleConnection();
     EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
-    EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_EQ(window->link().currentPort, kPortFailed);
-    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().watchdogTimer.isActive() || window->session().progressTimer.isActive());
+    expectDisconnected(kPortFailed);
 }
 
 TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
@@ -227,13 +201,9 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
     QTest::qWait(2800); // 11 ticks: still up
     EXPECT_TRUE(window->link().connected);
     ASSERT_TRUE(QTest::qWaitFor([this] { return !window->link().connected; }, 1500));
-    EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_EQ(face("btn_connect"), kRed);
+    expectDisconnected();
     EXPECT_TRUE(window->warningDialog()->isVisible());
     EXPECT_FALSE(window->warningDialog()->isModal());
-    EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->session().watchdogTimer.isActive() || window->session().sendPulseTimer.isActive());
-    EXPECT_EQ(window->link().currentPort, kPortNone);
 
     // The next connect closes the warning.
     window->toggleConnection();
@@ -273,12 +243,9 @@ TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
 
 TEST_F(WindowTest, UsbArrivalConnectsByItself)
 {
-    makeWindow(QStringList{});
-    hid.plug(vamp::FakeHidController::amplifierInfo(), &bus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    makeUsbWindow();
+    expectConnected(kPortUsb);
     EXPECT_TRUE(window->link().usbMode);
-    EXPECT_EQ(text("btn_connect"), "Disconnect");
     EXPECT_TRUE(selectorsDisabled());
     EXPECT_EQ(label("lbl28"), "0dB");
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -293,11 +260,7 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
 
 TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
 {
-    vamp::VirtualBus silentBus;
-    silentBus.add(1, vamp::Faults{.silent = true});
-    makeWindow(QStringList{});
-    hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return reportsWith(frame::kCmdIdentification) == 1; }, 2000));
+    plugSilentUsbAmplifier();
     QTest::qWait(2300);
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 4);
     EXPECT_FALSE(window->session().usbRetryTimer.isActive());

@@ -98,10 +98,9 @@ TEST_F(TrafficWindowTest, SerialConnectHoldsTheReadAllChainInOrder)
     // The group reply is logged whole: the text a group file keeps.
     EXPECT_EQ(lines[8].text.size(), frame::replyTextLength(frame::kGroupSize));
     // Every frame the amplifier got is in the log, meter polls included.
-    std::size_t sent = 0;
-    for (const LogLine& line : readLog(path))
-        sent += line.direction == "TX";
-    EXPECT_EQ(sent, frames.size());
+    const auto all = readLog(path);
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const LogLine& line) { return line.direction == "TX"; }),
+              std::ptrdiff_t(frames.size()));
 }
 
 TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
@@ -111,9 +110,8 @@ TEST_F(TrafficWindowTest, UsbArrivalReadAllAndRemoval)
 
     const auto all = readLog(path);
     ASSERT_GE(all.size(), 2u);
-    EXPECT_EQ(all[1].direction, "EV");
-    EXPECT_EQ(all[1].transport, "USB");
-    EXPECT_EQ(all[1].text, "arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
+    EXPECT_EQ(std::tie(all[1].direction, all[1].transport, all[1].text),
+              std::tuple("EV", "USB", "arrival of ZIRIZORIDARUZ01 (Serial=0000001)"));
     const auto lines = connection();
     ASSERT_GE(lines.size(), 11u);
     std::string chain;

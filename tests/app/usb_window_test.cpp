@@ -100,19 +100,13 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
 
 TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
 {
-    vamp::VirtualBus silentBus;
-    silentBus.add(1, vamp::Faults{.silent = true});
-    makeWindow(QStringList{});
-    hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return reportsWith(frame::kCmdIdentification) == 1; }, 2000));
+    plugSilentUsbAmplifier();
     window->toggleConnection(); // Disconnect, within the first 500 ms
     for (int tick = 0; tick < 3; ++tick)
         window->session().usbRetryTick();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
-    EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_FALSE(window->session().usbRetryTimer.isActive());
+    expectDisconnected();
 }
 
 TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)

@@ -22,12 +22,6 @@ void edit(vamp::VirtualBus& bus, int entry, int value)
     bus.devices().front().image()[std::size_t(entry)] = std::uint8_t(value);
 }
 
-void edit16(vamp::VirtualBus& bus, int entry, int code)
-{
-    edit(bus, entry, code % 256);
-    edit(bus, entry + 1, code / 256);
-}
-
 struct SavedFiles : ::testing::Test {
     TempFolder folder;
     vamp::VirtualBus bus;
@@ -44,6 +38,7 @@ void put16(groupfile::GroupImage& image, int entry, int code)
     image[std::size_t(entry)] = std::uint8_t(code % 256);
     image[std::size_t(entry) + 1] = std::uint8_t(code / 256);
 }
+void edit16(vamp::VirtualBus& bus, int entry, int code) { put16(bus.devices().front().image(), entry, code); }
 
 // The lines `show` prints for one channel of an image, with the ones at the given indices checked.
 std::vector<std::string> shown(const groupfile::GroupImage& image, int channel,

@@ -72,6 +72,26 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
     }
 
+    // Disconnected: "Connect" on red, the link down at `port`, its timers stopped, the progress panel hidden.
+    void expectDisconnected(int port = kPortNone) const
+    {
+        const Session& session = window->session();
+        EXPECT_EQ(text("btn_connect"), "Connect");
+        EXPECT_EQ(face("btn_connect"), QColor(255, 0, 0));
+        EXPECT_EQ(std::pair(window->link().connected, window->link().currentPort), std::pair(false, port));
+        EXPECT_FALSE(session.sendPulseTimer.isActive() || session.watchdogTimer.isActive() ||
+                     session.progressTimer.isActive() || session.usbRetryTimer.isActive());
+        EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
+    }
+    // Connected at `port`, read and idle: "Disconnect" on green, the watchdog on, the progress panel hidden.
+    void expectConnected(int port) const
+    {
+        EXPECT_EQ(text("btn_connect"), "Disconnect");
+        EXPECT_EQ(face("btn_connect"), QColor(0, 128, 0));
+        EXPECT_TRUE(idleConnected() && window->session().watchdogTimer.isActive());
+        EXPECT_EQ(window->link().currentPort, port);
+        EXPECT_FALSE(window->session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
+    }
     // A file in this test's own temp folder.
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
 
@@ -87,6 +107,14 @@ protected:
     {
         makeWindow(QStringList{});
         plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
+    }
+    // A window without serial ports whose USB amplifier never answers, once it has been asked who it is.
+    void plugSilentUsbAmplifier()
+    {
+        faultyBus.add(1, vamp::Faults{.silent = true});
+        makeWindow(QStringList{});
+        hid.plug(vamp::FakeHidController::amplifierInfo(), &faultyBus);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return reportsWith(frame::kCmdIdentification) == 1; }, 2000));
     }
     // The lines of the window's traffic list.
     QStringList log() const { return items("HistoryListBox"); }
