@@ -163,8 +163,11 @@ int show(const Arguments& a)
             out += '\n';
         out += groupHeading(*group, number) + "\n\n";
         for (int c = 0; c < kChannels; ++c)
-            if (!a.channel || *a.channel == c)
-                out += (out.ends_with("\n\n") ? "" : "\n") + showChannel(viewChannel(group->image, c));
+            if (!a.channel || *a.channel == c) {
+                if (!out.ends_with("\n\n"))
+                    out += '\n';
+                out += showChannel(viewChannel(group->image, c));
+            }
     }
     return writeOut(out) ? 0 : fail("talvex-group: could not write the output");
 }
