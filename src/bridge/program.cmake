@@ -1,7 +1,10 @@
 # talvex-bridge: every amplifier of the given ports on an MQTT broker. Headless:
 # QtCore and the session's bus port, libmosquitto as the MQTT client.
 pkg_check_modules(MOSQUITTO REQUIRED IMPORTED_TARGET libmosquitto)
+set(bridge_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(talvex_bridge STATIC
-    ${CMAKE_CURRENT_LIST_DIR}/mqtt_client.cpp ${CMAKE_CURRENT_LIST_DIR}/mqtt_client.h
+    ${bridge_dir}/mqtt_client.cpp ${bridge_dir}/mqtt_client.h
+    ${bridge_dir}/bridge_options.cpp ${bridge_dir}/bridge_options.h
 )
-target_link_libraries(talvex_bridge PUBLIC talvex_bridge_messages talvex_session PkgConfig::MOSQUITTO Qt6::Core)
+target_link_libraries(talvex_bridge PUBLIC talvex_bridge_messages talvex_session PkgConfig::MOSQUITTO Qt6::Core
+                      Qt6::Network)
