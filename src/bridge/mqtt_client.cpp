@@ -25,10 +25,10 @@ void initLibrary()
 QString refusalText(int code)
 {
     switch (code) {
-    case 4:
-        return QStringLiteral("the broker refused the user name or password (check --username and --password-file)");
-    case 5:
-        return QStringLiteral("the broker refused: not authorised (check --username and the broker's access list)");
+    case 4: // bad user name or password
+    case 5: // not authorised: what mosquitto answers to a wrong password too
+        return QStringLiteral("the broker refused the user name or password, or does not authorise it "
+                              "(check --username, --password-file and the broker's access list)");
     default:
         return QString::fromUtf8(mosquitto_connack_string(code));
     }
@@ -140,7 +140,10 @@ void MqttClient::lost(int rc)
     const bool wasConnected = connected_;
     connected_ = false;
     if (stopping_) {
-        emit done();
+        if (!finished_) {
+            finished_ = true;
+            emit done();
+        }
         return;
     }
     if (wasConnected) {
@@ -164,6 +167,7 @@ void MqttClient::onConnect(mosquitto*, void* self, int rc)
     auto* client = static_cast<MqttClient*>(self);
     if (rc != 0) {
         emit client->logLine(QStringLiteral("MQTT: %1; retrying").arg(refusalText(rc)));
+        client->dropSocket(); // before the library closes the socket under the notifiers
         mosquitto_disconnect(client->mosq_);
         client->lost(MOSQ_ERR_CONN_REFUSED);
         return;
@@ -201,8 +205,12 @@ void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* mess
 void MqttClient::onPublish(mosquitto*, void* self, int mid)
 {
     auto* client = static_cast<MqttClient*>(self);
-    if (client->stopping_ && mid == client->stopMid_)
+    if (client->stopping_ && mid == client->stopMid_) {
+        // The offline state is with the broker: leave without the last will.
+        client->dropSocket();
         mosquitto_disconnect(client->mosq_);
+        client->lost(MOSQ_ERR_SUCCESS);
+    }
 }
 
 void MqttClient::publish(const std::string& topic, const std::string& payload, bool retain, int qos)
@@ -233,7 +241,7 @@ void MqttClient::stop(const std::string& topic, const std::string& payload)
     retry_.stop();
     if (!connected_) {
         stopping_ = true;
-        QMetaObject::invokeMethod(this, &MqttClient::done, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { lost(MOSQ_ERR_SUCCESS); }, Qt::QueuedConnection);
         return;
     }
     stopping_ = true;

@@ -97,6 +97,7 @@ private:
     bool connected_ = false;
     bool attempted_ = false; // the library has host and port: later attempts reconnect
     bool stopping_ = false;
+    bool finished_ = false; // done() has been sent
     int stopMid_ = -1;
     std::map<std::string, std::string> retained_;
     std::set<std::string> subscriptions_;

@@ -12,6 +12,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -43,12 +44,14 @@ public:
 
     MqttBroker()
     {
+        // Started as root, mosquitto drops to its own user, which must read the config.
+        QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFileDevice::ReadOther | QFileDevice::ExeOther);
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost, 0);
         port_ = probe.serverPort();
         probe.close();
         const QString passwords = dir_.filePath(QStringLiteral("passwords"));
-        QProcess::execute(QStringLiteral("mosquitto_passwd"),
+        QProcess::execute(program(QStringLiteral("mosquitto_passwd")),
                           {QStringLiteral("-b"), QStringLiteral("-c"), passwords, QString::fromLatin1(kUser),
                            QString::fromLatin1(kPassword)});
         QFile config(dir_.filePath(QStringLiteral("mosquitto.conf")));
@@ -68,7 +71,7 @@ public:
 
     bool start()
     {
-        process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
+        process_.start(program(QStringLiteral("mosquitto")), {QStringLiteral("-c"), dir_.filePath(QStringLiteral("mosquitto.conf"))});
         return waitUntil([this] {
             QTcpSocket socket;
             socket.connectToHost(QHostAddress::LocalHost, port_);
@@ -87,6 +90,14 @@ public:
     QString directory() const { return dir_.path(); }
 
 private:
+    // Debian keeps the broker in /usr/sbin, which a user's PATH may lack.
+    static QString program(const QString& name)
+    {
+        const QString found = QStandardPaths::findExecutable(name);
+        return found.isEmpty() ? QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")})
+                               : found;
+    }
+
     QTemporaryDir dir_;
     QProcess process_;
     quint16 port_ = 0;
