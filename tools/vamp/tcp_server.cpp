@@ -17,11 +17,12 @@ bool TcpServer::start(quint16 port) { return server_.listen(QHostAddress::LocalH
 void TcpServer::stop()
 {
     pacer_.clear();
-    if (client_) {
-        client_->abort();
-        client_->deleteLater();
+    // abort() sends disconnected at once, whose handler clears client_: take the socket first.
+    if (QTcpSocket* client = client_) {
+        client_.clear();
+        client->abort();
+        client->deleteLater();
     }
-    client_.clear();
     server_.close();
 }
 
