@@ -28,16 +28,24 @@ std::string dump(const json& value)
 
 int degrees(int step) { return 70 - 2 * step; }
 
+// Position of `key` in `keys`, or -1.
+template <std::size_t N>
+int keyIndex(const std::array<const char*, N>& keys, const std::string& key)
+{
+    for (std::size_t i = 0; i < N; ++i)
+        if (key == keys[i])
+            return int(i);
+    return -1;
+}
+
 // Reads one object of named booleans or numbers into `command`; the first fault refuses.
 std::optional<std::string> readMute(const json& value, SetCommand& command)
 {
     if (!value.is_object() || value.empty())
         return "mute takes an object of outputs: high, mid, low";
     for (const auto& [key, on] : value.items()) {
-        int output = 0;
-        while (output < 3 && key != kOutputKeys[std::size_t(output)])
-            ++output;
-        if (output == 3)
+        const int output = keyIndex(kOutputKeys, key);
+        if (output < 0)
             return "unknown output in mute: " + key;
         if (!on.is_boolean())
             return "mute." + key + " takes true or false";
@@ -51,10 +59,8 @@ std::optional<std::string> readGain(const json& value, SetCommand& command)
     if (!value.is_object() || value.empty())
         return "gain_db takes an object of channels: main, high, mid, low";
     for (const auto& [key, db] : value.items()) {
-        int channel = 0;
-        while (channel < 4 && key != kGainKeys[std::size_t(channel)])
-            ++channel;
-        if (channel == 4)
+        const int channel = keyIndex(kGainKeys, key);
+        if (channel < 0)
             return "unknown channel in gain_db: " + key;
         if (!db.is_number())
             return "gain_db." + key + " takes a number of dB";
