@@ -146,9 +146,15 @@ void MqttClient::lost(int rc)
         }
         return;
     }
+    const QString why = QString::fromUtf8(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
     if (wasConnected) {
-        emit logLine(QStringLiteral("MQTT: connection lost (%1)").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+        emit logLine(QStringLiteral("MQTT: connection lost (%1)").arg(why));
         emit disconnected();
+    } else if (rc != MOSQ_ERR_CONN_REFUSED) { // a refusal has said why already
+        emit logLine(QStringLiteral("MQTT: no connection to %1:%2 (%3)")
+                         .arg(QString::fromStdString(settings_.host))
+                         .arg(settings_.port)
+                         .arg(why));
     }
     scheduleRetry();
 }
