@@ -112,8 +112,7 @@ std::variant<BridgeOptions, QString> parseBridgeOptions(const QStringList& argum
     const QCommandLineOption clientId(QStringLiteral("client-id"),
                                       QStringLiteral("MQTT client id (default talvex-bridge-HOST-BASE)."),
                                       QStringLiteral("ID"));
-    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every device found and lost."));
-    parser.addOptions({config, port, mqtt, cafile, username, passwordFile, base, homeAssistant, clientId, verbose});
+    parser.addOptions({config, port, mqtt, cafile, username, passwordFile, base, homeAssistant, clientId});
     parser.process(withHomeAssistantDefault(arguments));
 
     // Each value: the command line's, else the config file's, else empty.
@@ -138,7 +137,6 @@ std::variant<BridgeOptions, QString> parseBridgeOptions(const QStringList& argum
     };
 
     BridgeOptions options;
-    options.verbose = parser.isSet(verbose) || (file && file->value(QStringLiteral("verbose")).toBool());
     QStringList portTexts = parser.values(port);
     if (portTexts.isEmpty() && file) {
         file->beginGroup(QStringLiteral("ports"));
@@ -153,6 +151,8 @@ std::variant<BridgeOptions, QString> parseBridgeOptions(const QStringList& argum
         if (auto* error = std::get_if<QString>(&spec))
             return *error;
         auto& parsed = std::get<PortSpec>(spec);
+        if (parsed.name == QLatin1String("bridge"))
+            return QStringLiteral("the port name bridge is taken by the bridge's own topics");
         for (const PortSpec& other : options.ports)
             if (other.name == parsed.name)
                 return QStringLiteral("two ports are named %1").arg(parsed.name);

@@ -37,7 +37,6 @@ struct BridgeOptions {
     MqttSettings mqtt;
     QString base = QStringLiteral("talvex");
     std::optional<QString> homeAssistantPrefix; // set: publish discovery under it
-    bool verbose = false;
 };
 
 // "rack=/dev/ttyUSB0@1,2,5" into its parts, or why not.

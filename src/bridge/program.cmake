@@ -5,6 +5,13 @@ set(bridge_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(talvex_bridge STATIC
     ${bridge_dir}/mqtt_client.cpp ${bridge_dir}/mqtt_client.h
     ${bridge_dir}/bridge_options.cpp ${bridge_dir}/bridge_options.h
+    ${bridge_dir}/amplifier_port.cpp ${bridge_dir}/amplifier_port.h
+    ${bridge_dir}/bridge.cpp ${bridge_dir}/bridge.h
+    # Stand-in for the session's bus port until it lands (to be folded into it).
+    ${CMAKE_SOURCE_DIR}/src/session/bridge_bus_line.cpp ${CMAKE_SOURCE_DIR}/src/session/bridge_bus_line.h
 )
 target_link_libraries(talvex_bridge PUBLIC talvex_bridge_messages talvex_session PkgConfig::MOSQUITTO Qt6::Core
                       Qt6::Network)
+
+add_executable(talvex-bridge ${bridge_dir}/bridge_main.cpp)
+target_link_libraries(talvex-bridge PRIVATE talvex_bridge)
