@@ -136,6 +136,7 @@ void AmplifierPort::submit(Device& device, BusPriority priority, const std::func
                 onNoReply();
         };
     build(device.sender);
+    request = {}; // a build that sent nothing leaves no callbacks for the next frame
 }
 
 void AmplifierPort::portOpened()
