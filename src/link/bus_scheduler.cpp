@@ -141,18 +141,22 @@ void BusScheduler::advance(std::int64_t nowMs)
 
 std::optional<std::size_t> BusScheduler::pickQueue(std::int64_t nowMs) const
 {
-    for (std::size_t p = 0; p < kBusPriorityCount; ++p) {
-        if (queues_[p].empty())
-            continue;
-        if (p <= index(BusPriority::Chain))
-            return p;
-        const Waiting& front = queues_[p].front();
+    const std::size_t background = index(BusPriority::Background);
+    std::optional<bool> backgroundMayGo; // nothing: none waiting
+    if (const auto& queue = queues_[background]; !queue.empty()) {
+        const Waiting& front = queue.front();
         const bool fits = !reservedAt_ || nowMs + expectedHoldMs(front.request) <= *reservedAt_;
         const bool waitedEnough = front.queuedAt >= 0 && nowMs - front.queuedAt >= timing_.patienceMs;
-        if (fits || waitedEnough)
-            return p;
-        return std::nullopt; // nothing lower overtakes a held-back request
+        // One that has waited long enough goes before the polls, which never run dry.
+        if (waitedEnough && queues_[index(BusPriority::Edit)].empty() && queues_[index(BusPriority::Chain)].empty())
+            return background;
+        backgroundMayGo = fits;
     }
+    for (std::size_t p = 0; p < background; ++p)
+        if (!queues_[p].empty())
+            return p;
+    if (backgroundMayGo.value_or(false))
+        return background;
     return std::nullopt;
 }
 

@@ -10,10 +10,11 @@
 // - A frame that awaits no reply (a write, anything to the broadcast address)
 //   holds the bus for its own wire time and the gap the devices need between frames.
 // - When the bus is free the first waiting request of the highest priority goes.
-//   Requests below Chain go only where they fit: they must be done, reply
-//   included, before the next send tick the owner has announced (reserveAt),
-//   unless they have waited `patienceMs` already; then they go at the next free
-//   moment and delay that tick once.
+//   A poll is short (a meter read holds the bus some 40 ms), so it goes at once
+//   and delays a tick that comes meanwhile by that much at most. A Background
+//   request goes only where it fits: done, reply included, before the next send
+//   tick the owner has announced (reserveAt), unless it has waited `patienceMs`
+//   already; then it goes at the next free moment and delays that one tick.
 // Plain C++, no clock of its own: the owner passes the time (milliseconds of a
 // steady clock) and calls advance() at nextWakeMs() or whenever it submitted.
 // Callbacks may submit, cancel or clear; the scheduler's state is settled before
@@ -38,10 +39,11 @@ inline constexpr std::size_t kBusPriorityCount = 4;
 struct BusTiming {
     int baud = 9600;
     int bitsPerByte = 10;  // 8N1: start bit, 8 data bits, stop bit
-    int turnaroundMs = 10; // allowance for a device to start its reply after the request's last byte
-    int marginMs = 40;     // reply deadline slack: USB serial adapters' latency timers, gateway buffering
+    int turnaroundMs = 5;  // a device starts its reply this long after the request's last byte
+    int marginMs = 100;    // reply deadline slack: slower devices, USB serial adapters' latency timers,
+                           // gateway buffering, a busy host (an answered request frees the bus at once)
     int gapMs = 4;         // silence after a frame awaiting no reply (3.5 character times at 9600 baud)
-    int patienceMs = 1500; // a request below Chain that has not fitted this long goes anyway
+    int patienceMs = 1000; // a Background request that has not fitted this long goes anyway
 
     // Milliseconds `bytes` take on the wire, rounded up.
     std::int64_t wireMs(std::size_t bytes) const;
@@ -96,7 +98,7 @@ public:
     std::optional<std::int64_t> nextWakeMs() const;
 
     // The owner's next first-priority frame (its send tick) is due at `atMs`;
-    // Poll and Background requests are fitted in before it. Nothing: no tick.
+    // Background requests are fitted in before it. Nothing: no tick.
     void reserveAt(std::optional<std::int64_t> atMs) { reservedAt_ = atMs; }
 
     bool busy() const { return current_.has_value(); }

@@ -40,13 +40,13 @@ const Bytes meterRead = readRequest(0, frame::kCmdMeters);
 
 TEST(BusScheduler, HoldsTheBusForTheFrameAndItsReplyAtNineThousandSixHundredBaud)
 {
-    // wire ms rounded up: 12 bytes 13, 20 bytes 21, 412 bytes 430, 652 bytes 680; turnaround 10, margin 40, gap 4
+    // wire ms rounded up: 12 bytes 13, 20 bytes 21, 412 bytes 430, 652 bytes 680; turnaround 5, margin 100, gap 4
     const struct {
         Bytes frame;
         std::int64_t freeAt;
     } cases[] = {
-        {meterRead, 13 + 10 + 21 + 40},
-        {readRequest(4, frame::kCmdReadPresetNames), 13 + 10 + 430 + 40},
+        {meterRead, 13 + 5 + 21 + 100},
+        {readRequest(4, frame::kCmdReadPresetNames), 13 + 5 + 430 + 100},
         {request(0, frame::kOpWrite, 0, 1, 2, Bytes(8)), 21 + 4},
         {readRequest(frame::kBroadcastAddress, frame::kCmdMeters), 13 + 4}, // a broadcast is never answered
         {request(0, frame::kOpWrite, 3, frame::kCmdStoredGroup, 0, Bytes(640)), 680 + 4},
@@ -84,27 +84,28 @@ TEST(BusScheduler, HigherPrioritiesGoFirstAndTheAwaitedReplyFreesTheBusAtOnce)
                                                     "names unanswered"}));
 }
 
-TEST(BusScheduler, LowPrioritiesWaitForRoomBeforeTheNextTickUnlessTheyHaveWaitedTooLong)
+TEST(BusScheduler, BackgroundReadsWaitForRoomBeforeTheNextTickOrDelayOneTickAfterASecond)
 {
     Bus bus;
     bus.scheduler.reserveAt(100);
     bus.send(readRequest(4, frame::kCmdReadPresetNames), BusPriority::Background, "names");
     bus.scheduler.advance(0);
-    EXPECT_TRUE(bus.writes.empty()) << "454 ms of names do not fit before the tick at 100";
+    EXPECT_TRUE(bus.writes.empty()) << "448 ms of names do not fit before the tick at 100";
     bus.send(readRequest(4, frame::kCmdMeters), BusPriority::Poll, "poll");
     bus.scheduler.advance(10);
-    EXPECT_EQ(bus.commandsWritten(), std::vector<int>{frame::kCmdMeters}) << "a 44 ms poll fits";
+    EXPECT_EQ(bus.commandsWritten(), std::vector<int>{frame::kCmdMeters}) << "a poll goes at once";
     bus.reply(4, frame::kCmdMeters, 8, 50);
-    EXPECT_EQ(bus.writes.size(), 1u);
-    bus.scheduler.reserveAt(1600);
-    bus.scheduler.advance(1499);
-    EXPECT_EQ(bus.writes.size(), 1u);
-    EXPECT_EQ(bus.scheduler.nextWakeMs(), 1500);
+    bus.scheduler.advance(999);
+    EXPECT_EQ(std::pair(bus.writes.size(), bus.scheduler.nextWakeMs()), std::pair(std::size_t(1), std::optional<std::int64_t>(1000)));
     bus.send(meterRead, BusPriority::Edit, "tick");
-    bus.scheduler.advance(1500);
-    EXPECT_EQ(bus.commandsWritten(), (std::vector<int>{frame::kCmdMeters, frame::kCmdMeters}));
-    bus.reply(0, frame::kCmdMeters, 8, 1540);
-    EXPECT_EQ(bus.commandsWritten().back(), frame::kCmdReadPresetNames) << "waited 1.5 s: goes now, once";
+    bus.scheduler.advance(1000);
+    bus.reply(0, frame::kCmdMeters, 8, 1040);
+    EXPECT_EQ(bus.commandsWritten().back(), frame::kCmdReadPresetNames) << "after the tick it has waited for";
+    bus.reply(4, frame::kCmdReadPresetNames, 400, 1500);
+    bus.scheduler.reserveAt(2100);
+    bus.send(readRequest(1, frame::kCmdReadPresetNames), BusPriority::Background, "names");
+    bus.scheduler.advance(1600);
+    EXPECT_EQ(bus.writes.size(), 4u) << "ends at 2048, before the tick";
 }
 
 TEST(BusScheduler, LateRepliesAreToldApartAndCancelledRequestsKeepTheBusUntilTheirDeadline)
@@ -114,13 +115,13 @@ TEST(BusScheduler, LateRepliesAreToldApartAndCancelledRequestsKeepTheBusUntilThe
     bus.send(readRequest(1, frame::kCmdMeters), BusPriority::Edit, "second");
     bus.scheduler.advance(0);
     bus.scheduler.cancel(first);
-    bus.scheduler.advance(83);
+    bus.scheduler.advance(138);
     EXPECT_EQ(bus.writes.size(), 1u);
-    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 85), BusScheduler::ReplyFit::Late) << "deadline 84 passed";
+    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 140), BusScheduler::ReplyFit::Late) << "deadline 139 passed";
     EXPECT_EQ(bus.writes.size(), 2u) << "the late reply's arrival frees the bus first";
-    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 90), BusScheduler::ReplyFit::Unexpected) << "only once late";
+    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 145), BusScheduler::ReplyFit::Unexpected) << "only once late";
     bus.scheduler.clear();
-    bus.scheduler.advance(85 + 84); // a garbled reply never arrives: the deadline frees the bus
+    bus.scheduler.advance(140 + 139); // a garbled reply never arrives: the deadline frees the bus
     EXPECT_FALSE(bus.scheduler.busy());
     EXPECT_TRUE(bus.events.empty()) << "cancelled and cleared requests call nothing";
     EXPECT_EQ(bus.scheduler.counts().unanswered, 2u);
@@ -137,11 +138,11 @@ TEST(ReplyWatchdog, CountsOnlyWhileASentRequestWentUnanswered)
     tick.replyPayload = frame::kMetersSize;
     tick.onNoReply = [&] { watchdog.requestUnanswered(); };
     bus.scheduler.submit(std::move(tick));
-    for (int i = 0; i < 20; ++i) // the tick waits behind the names for 493 ms: nothing owed yet
+    for (int i = 0; i < 20; ++i) // the tick waits behind the names for 548 ms: nothing owed yet
         EXPECT_FALSE(watchdog.tick());
-    bus.scheduler.advance(493);
+    bus.scheduler.advance(548);
     EXPECT_EQ(bus.writes.size(), 2u);
-    bus.scheduler.advance(493 + 84);
+    bus.scheduler.advance(548 + 139);
     for (int i = 1; i < 13; ++i)
         EXPECT_FALSE(watchdog.tick());
     watchdog.replied();
