@@ -1,5 +1,6 @@
-// talvex-bridge with 32 virtual amplifiers on one bus whose replies leave at
-// 9600 baud (a pseudo-terminal served in this process), and a local mosquitto.
+// talvex-bridge with 32 virtual amplifiers on one half-duplex bus at 9600 baud
+// (a pseudo-terminal served in this process: requests and replies take their
+// wire time, replies start 5 ms after the request), and a local mosquitto.
 // Prints:
 // - each amplifier's meter update interval against the wire limit: one meter
 //   poll is a 12-byte request and a 20-byte reply, 32 bytes of 10 bits, so 32
@@ -108,7 +109,7 @@ int main(int argc, char** argv)
             writes[f[3]] = clock.elapsed();
     };
     talvex::vamp::PtyServer pty(bus);
-    pty.setWirePace(true);
+    pty.setHalfDuplex(true);
     if (!pty.start()) {
         std::fprintf(stderr, "bridge_bench: %s\n", qPrintable(pty.errorString()));
         return 1;
@@ -182,6 +183,7 @@ int main(int argc, char** argv)
                 static_cast<long long>(delays[delays.size() / 2]), static_cast<long long>(delays.back()), kSetRounds);
 
     std::printf("bridge memory: %s(goal < 30 MB)\n", qPrintable(residentMemory(bridge.processId())));
+    std::printf("collisions on the bus: %llu\n", static_cast<unsigned long long>(pty.collisions()));
 
     ::kill(pid_t(bridge.processId()), SIGTERM);
     waitFor([&] { return bridge.state() == QProcess::NotRunning; }, 5000);

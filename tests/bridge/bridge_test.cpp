@@ -1,6 +1,6 @@
 // talvex-bridge against a real broker (Debian's mosquitto, started by the
-// fixture) and virtual amplifiers: three on a pseudo-terminal bus, one behind a
-// network gateway. What a subscriber sees, what reaches the amplifiers, and the
+// fixture) and virtual amplifiers: three on a half-duplex pseudo-terminal bus,
+// one behind a network gateway. What a subscriber sees, what reaches the amplifiers, and the
 // faults: a gateway dropped and back, the broker restarted, wrong credentials,
 // a clean stop by SIGTERM.
 
@@ -39,6 +39,7 @@ protected:
         rackBus.devices()[1].storedGroup(3)[144 + 152 * 2] = 1; // device 2, preset 3: Mid muted
         gatewayBus.add(3);
         rackBus.onFrame = [this](std::span<const std::uint8_t> f) { rackFrames.emplace_back(f.begin(), f.end()); };
+        rack.setHalfDuplex(true); // a two-wire bus: a request sent into a reply garbles both
         ASSERT_TRUE(rack.start());
         ASSERT_TRUE(gateway.start());
 
@@ -129,6 +130,7 @@ TEST_F(BridgeRig, CommandsReachTheWireAndRefusalsWriteNothing)
     for (const auto& m : listener.messages())
         errors += m.topic == "talvex/rack/2/error";
     EXPECT_EQ(errors, 3u);
+    EXPECT_EQ(rack.collisions(), 0u); // the writes never talked into a reply
 }
 
 TEST_F(BridgeRig, GatewayDroppedAndBackAndBrokerRestarted)
