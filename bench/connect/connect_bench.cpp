@@ -12,6 +12,7 @@
 // 13 ticks of 250 ms and the 50 ms pause of the disconnect make 3300 ms.
 
 #include "app/main_window.h"
+#include "bench_editor.h"
 #include "model/number_text.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
@@ -39,35 +40,9 @@ namespace {
 
 constexpr double kWireSeconds = 1208 * 10 / 9600.0; // 1.258 s
 
-class SilentPrompts : public talvex::Prompts {
-public:
-    void message(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    bool question(const QString&) override { return false; }
-};
-
-// A HID controller with no devices, so the serial link carries the connection.
-class NoHid : public talvex::HidController {
-public:
-    QList<talvex::HidDeviceInfo> devices() const override { return {}; }
-    talvex::HidOpenResult open(int) override { return {}; }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    talvex::HidWriteResult write(std::span<const std::uint8_t>) override { return {}; }
-};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using talvex::bench::NoHid;
+using talvex::bench::SilentPrompts;
+using talvex::bench::waitFor;
 
 class FirstPaint : public QObject {
 public:

@@ -40,8 +40,9 @@ struct BusTiming {
     int baud = 9600;
     int bitsPerByte = 10;  // 8N1: start bit, 8 data bits, stop bit
     int turnaroundMs = 5;  // a device starts its reply this long after the request's last byte
-    int marginMs = 100;    // reply deadline slack: slower devices, USB serial adapters' latency timers,
-                           // gateway buffering, a busy host (an answered request frees the bus at once)
+    int marginMs = 60;     // reply deadline slack: slower devices, USB serial adapters' latency timers,
+                           // gateway buffering, a busy host; a meter read's deadline (99 ms) stays
+                           // within the searches' 100 ms between probes
     int gapMs = 4;         // silence after a frame awaiting no reply (3.5 character times at 9600 baud)
     int patienceMs = 1000; // a Background request that has not fitted this long goes anyway
 

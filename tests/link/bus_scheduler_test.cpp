@@ -40,13 +40,13 @@ const Bytes meterRead = readRequest(0, frame::kCmdMeters);
 
 TEST(BusScheduler, HoldsTheBusForTheFrameAndItsReplyAtNineThousandSixHundredBaud)
 {
-    // wire ms rounded up: 12 bytes 13, 20 bytes 21, 412 bytes 430, 652 bytes 680; turnaround 5, margin 100, gap 4
+    // wire ms rounded up: 12 bytes 13, 20 bytes 21, 412 bytes 430, 652 bytes 680; turnaround 5, margin 60, gap 4
     const struct {
         Bytes frame;
         std::int64_t freeAt;
     } cases[] = {
-        {meterRead, 13 + 5 + 21 + 100},
-        {readRequest(4, frame::kCmdReadPresetNames), 13 + 5 + 430 + 100},
+        {meterRead, 13 + 5 + 21 + 60},
+        {readRequest(4, frame::kCmdReadPresetNames), 13 + 5 + 430 + 60},
         {request(0, frame::kOpWrite, 0, 1, 2, Bytes(8)), 21 + 4},
         {readRequest(frame::kBroadcastAddress, frame::kCmdMeters), 13 + 4}, // a broadcast is never answered
         {request(0, frame::kOpWrite, 3, frame::kCmdStoredGroup, 0, Bytes(640)), 680 + 4},
@@ -115,13 +115,13 @@ TEST(BusScheduler, LateRepliesAreToldApartAndCancelledRequestsKeepTheBusUntilThe
     bus.send(readRequest(1, frame::kCmdMeters), BusPriority::Edit, "second");
     bus.scheduler.advance(0);
     bus.scheduler.cancel(first);
-    bus.scheduler.advance(138);
+    bus.scheduler.advance(98);
     EXPECT_EQ(bus.writes.size(), 1u);
-    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 140), BusScheduler::ReplyFit::Late) << "deadline 139 passed";
+    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 100), BusScheduler::ReplyFit::Late) << "deadline 99 passed";
     EXPECT_EQ(bus.writes.size(), 2u) << "the late reply's arrival frees the bus first";
-    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 145), BusScheduler::ReplyFit::Unexpected) << "only once late";
+    EXPECT_EQ(bus.reply(0, frame::kCmdMeters, 8, 105), BusScheduler::ReplyFit::Unexpected) << "only once late";
     bus.scheduler.clear();
-    bus.scheduler.advance(140 + 139); // a garbled reply never arrives: the deadline frees the bus
+    bus.scheduler.advance(100 + 99); // a garbled reply never arrives: the deadline frees the bus
     EXPECT_FALSE(bus.scheduler.busy());
     EXPECT_TRUE(bus.events.empty()) << "cancelled and cleared requests call nothing";
     EXPECT_EQ(bus.scheduler.counts().unanswered, 2u);
@@ -138,11 +138,11 @@ TEST(ReplyWatchdog, CountsOnlyWhileASentRequestWentUnanswered)
     tick.replyPayload = frame::kMetersSize;
     tick.onNoReply = [&] { watchdog.requestUnanswered(); };
     bus.scheduler.submit(std::move(tick));
-    for (int i = 0; i < 20; ++i) // the tick waits behind the names for 548 ms: nothing owed yet
+    for (int i = 0; i < 20; ++i) // the tick waits behind the names for 508 ms: nothing owed yet
         EXPECT_FALSE(watchdog.tick());
-    bus.scheduler.advance(548);
+    bus.scheduler.advance(508);
     EXPECT_EQ(bus.writes.size(), 2u);
-    bus.scheduler.advance(548 + 139);
+    bus.scheduler.advance(508 + 99);
     for (int i = 1; i < 13; ++i)
         EXPECT_FALSE(watchdog.tick());
     watchdog.replied();

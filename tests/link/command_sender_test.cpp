@@ -151,17 +151,26 @@ TEST_F(SenderTest, PresetNameWriteCarriesTheCurrentPresetsName)
     EXPECT_EQ(wrapped, 1);
 }
 
-TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
+TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirstAndOnABusStillReadsTheMeters)
 {
-    for (int chunk : {79, 19, 2, 76})
-        model.markChunk(chunk);
-    std::vector<int> commands;
-    for (int tick = 0; tick < 5; ++tick) {
-        const std::size_t before = transport.serialWrites.size();
-        sender.sendNextChunkOrMeterRead();
-        commands.push_back(transport.serialWrites.size() == before ? -1 : lastSerial()[6]);
+    // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read; on a
+    // shared bus every second tick that writes also reads the meters, so a long edit hears the device.
+    const std::vector<std::vector<int>> usb{{0}, {1}, {}, {0x21}, {0x2B}};
+    const std::vector<std::vector<int>> bus{{0}, {1, 0x2B}, {}, {0x21, 0x2B}, {0x2B}};
+    for (const bool overUsb : {true, false}) {
+        transport.usb = overUsb;
+        for (int chunk : {79, 19, 2, 76})
+            model.markChunk(chunk);
+        std::vector<std::vector<int>> ticks;
+        for (int tick = 0; tick < 5; ++tick) {
+            auto& written = overUsb ? transport.hidReports : transport.serialWrites;
+            written.clear();
+            sender.sendNextChunkOrMeterRead();
+            ticks.emplace_back();
+            for (const Bytes& w : written)
+                ticks.back().push_back(w.at(overUsb ? 7 : 6));
+        }
+        EXPECT_EQ(ticks, overUsb ? usb : bus);
+        EXPECT_EQ(model.lowestPending(), -1);
     }
-    // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read
-    EXPECT_EQ(commands, (std::vector<int>{0, 1, -1, 0x21, 0x2B}));
-    EXPECT_EQ(model.lowestPending(), -1);
 }
