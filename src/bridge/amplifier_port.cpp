@@ -11,7 +11,7 @@ namespace talvex::bridge {
 // with the priority and callbacks of the request being made.
 class AmplifierPort::Submitter : public FrameTransport {
 public:
-    explicit Submitter(BridgeBusLine& bus) : bus_(bus) {}
+    explicit Submitter(BusPort& bus) : bus_(bus) {}
     bool usbActive() const override { return false; }
     void sendFrame(std::span<const std::uint8_t> bytes) override
     {
@@ -23,7 +23,7 @@ public:
     BusRequest next;
 
 private:
-    BridgeBusLine& bus_;
+    BusPort& bus_;
 };
 
 struct AmplifierPort::Device {
@@ -52,7 +52,7 @@ struct AmplifierPort::Device {
 
 AmplifierPort::AmplifierPort(QString name, QString location, std::vector<int> deviceIds, QObject* parent)
     : QObject(parent), name_(std::move(name)), location_(std::move(location)), listedIds_(std::move(deviceIds)),
-      bus_(std::make_unique<BridgeBusLine>())
+      bus_(std::make_unique<BusPort>())
 {
     submitter_ = std::make_unique<Submitter>(*bus_);
     reopen_.setSingleShot(true);
@@ -67,9 +67,9 @@ AmplifierPort::AmplifierPort(QString name, QString location, std::vector<int> de
             if (!devices_.count(id))
                 probe(id);
     });
-    connect(bus_.get(), &BridgeBusLine::opened, this, &AmplifierPort::portOpened);
-    connect(bus_.get(), &BridgeBusLine::failed, this, &AmplifierPort::portLost);
-    connect(bus_.get(), &BridgeBusLine::closed, this, [this] { portLost(QStringLiteral("closed")); });
+    connect(bus_.get(), &BusPort::opened, this, &AmplifierPort::portOpened);
+    connect(bus_.get(), &BusPort::failed, this, &AmplifierPort::portLost);
+    connect(bus_.get(), &BusPort::closed, this, [this] { portLost(QStringLiteral("closed")); });
 }
 
 AmplifierPort::~AmplifierPort() = default;

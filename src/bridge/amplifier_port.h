@@ -15,7 +15,7 @@
 #include "link/command_sender.h"
 #include "link/frame_transport.h"
 #include "link/link_state.h"
-#include "session/bridge_bus_line.h"
+#include "link/bus_port.h"
 
 #include <QObject>
 #include <QString>
@@ -90,7 +90,7 @@ private:
     QString name_;
     QString location_;
     std::vector<int> listedIds_;
-    std::unique_ptr<BridgeBusLine> bus_;
+    std::unique_ptr<BusPort> bus_;
     std::unique_ptr<Submitter> submitter_;
     int epoch_ = 0; // counts the port's closes: callbacks of an older opening are void
     std::map<int, std::unique_ptr<Device>> devices_;

@@ -1,5 +1,5 @@
 # talvex-bridge: every amplifier of the given ports on an MQTT broker. Headless:
-# QtCore and the session's bus port, libmosquitto as the MQTT client.
+# QtCore and the bus port of src/link, libmosquitto as the MQTT client.
 pkg_check_modules(MOSQUITTO REQUIRED IMPORTED_TARGET libmosquitto)
 set(bridge_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(talvex_bridge STATIC
@@ -7,8 +7,6 @@ add_library(talvex_bridge STATIC
     ${bridge_dir}/bridge_options.cpp ${bridge_dir}/bridge_options.h
     ${bridge_dir}/amplifier_port.cpp ${bridge_dir}/amplifier_port.h
     ${bridge_dir}/bridge.cpp ${bridge_dir}/bridge.h
-    # Stand-in for the session's bus port until it lands (to be folded into it).
-    ${CMAKE_SOURCE_DIR}/src/session/bridge_bus_line.cpp ${CMAKE_SOURCE_DIR}/src/session/bridge_bus_line.h
 )
 target_link_libraries(talvex_bridge PUBLIC talvex_bridge_messages talvex_session PkgConfig::MOSQUITTO Qt6::Core
                       Qt6::Network)
