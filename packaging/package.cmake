@@ -1,5 +1,5 @@
 # Installation and the Debian package (cpack -G DEB, run by ./package): the
-# three programs, the udev rule, the desktop entry and its icon, manual pages
+# four programs, the bridge's systemd unit and example config, the udev rule, the desktop entry and its icon, manual pages
 # made from each program's own --help, and the package's documentation.
 include(GNUInstallDirs)
 
@@ -8,10 +8,14 @@ set(talvex_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/talvex-editor)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS talvex-editor talvex-group talvex-vamp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS talvex-editor talvex-group talvex-vamp talvex-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(UNIX AND NOT APPLE)
     install(FILES ${talvex_packaging}/70-talvex-96k.rules DESTINATION lib/udev/rules.d)
+    # The bridge's service: installed, not enabled; it reads /etc/talvex/bridge.conf,
+    # made from the example.
+    install(FILES ${talvex_packaging}/talvex-bridge.service DESTINATION lib/systemd/system)
+    install(FILES ${talvex_packaging}/bridge.conf.example DESTINATION ${talvex_doc_dir}/examples)
     install(FILES ${talvex_packaging}/talvex-editor.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${talvex_packaging}/talvex-editor.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -38,7 +42,8 @@ if(UNIX AND NOT APPLE)
         set(talvex_man_names
             "talvex-editor|live editor for the Talvex-96K DSP power amplifier"
             "talvex-group|inspect, compare and plot Talvex-96K group files"
-            "talvex-vamp|virtual Talvex-96K amplifiers on a pseudo-terminal")
+            "talvex-vamp|virtual Talvex-96K amplifiers on a pseudo-terminal"
+            "talvex-bridge|every Talvex-96K amplifier of a venue on an MQTT broker")
         foreach(entry ${talvex_man_names})
             string(REPLACE "|" ";" entry "${entry}")
             list(GET entry 0 program)
@@ -81,7 +86,12 @@ limiters, presets and group files.
 The package also holds talvex-group, which shows, compares and plots group
 files without an amplifier, and talvex-vamp, a virtual amplifier on a
 pseudo-terminal for rehearsing without hardware. A udev rule gives the user
-at the seat access to the amplifier's USB node.")
+at the seat access to the amplifier's USB node.
+
+talvex-bridge publishes every amplifier of a venue's buses and network
+gateways on an MQTT broker for control systems and monitoring (state,
+availability, commands, Home Assistant discovery); its systemd service is
+installed but not enabled.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -5,6 +5,7 @@ TALVEX_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation fonts-droid-fallback xvfb xauth
     locales-all # the tests read numbers under German and French locales
+    libmosquitto-dev nlohmann-json3-dev mosquitto # talvex-bridge: MQTT client, JSON; the tests' broker
 )
 # ./test also cross-builds the plain core and its suites for Windows and runs them
 # under Wine; GoogleTest's source is built there with the cross compiler.
