@@ -8,6 +8,7 @@
 #include "editing/edit_history.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QTimer>
 
 using namespace talvex;
