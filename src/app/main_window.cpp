@@ -2,12 +2,14 @@
 
 #include "editing/channel_strip.h"
 #include "editing/edit_history.h"
+#include "editing/edit_step.h"
 #include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
 #include "model/value_tables.h"
 #include "offline/offline_document.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
+#include "tuning/tuning_panel.h"
 #include "ui/controls.h"
 #include "ui/icons.h"
 #include "ui/pixel_ratio.h"
@@ -76,6 +78,13 @@ MainWindow::MainWindow(const Platform& platform, QWidget* parent)
         *this, BusOverview::Parts{session_, model_, prompts_, [this] { return foundDevices(); },
                                   [this] { return groupTransfer_->busy(); }});
     connect(busSearch_.get(), &BusSearch::portReleased, busOverview_.get(), &BusOverview::refreshFound);
+    tuning_ = std::make_unique<TuningPanel>(
+        *this, TuningPanel::Parts{model_, prompts_, dialogs,
+                                  [this](const QString& label, const std::vector<ParameterEdit>& edits,
+                                         std::function<void(bool)> onUndoRedo) {
+                                      return applyAsOneStep(*history_, editor_, label, edits, std::move(onUndoRedo));
+                                  },
+                                  [this](const ChannelOverlays* overlays) { eqPage_->graph().setOverlays(overlays); }});
     connectSession();
     startUp();
     warning_ = new WarningDialog(this);

@@ -39,6 +39,7 @@ class WheelFilter;
 class GroupTransfer;
 class OfflineDocument;
 class PresetPanel;
+class TuningPanel;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -77,6 +78,7 @@ public:
     BusSearch& busSearch() { return *busSearch_; }
     DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
     BusOverview& busOverview() { return *busOverview_; }
+    TuningPanel& tuning() { return *tuning_; }
 
 protected:
     // Unsaved changes of an open group file are saved, discarded or kept open.
@@ -137,6 +139,7 @@ private:
     std::unique_ptr<BusSearch> busSearch_;
     std::unique_ptr<DeviceAdmin> deviceAdmin_;
     std::unique_ptr<BusOverview> busOverview_;
+    std::unique_ptr<TuningPanel> tuning_;
 };
 
 } // namespace talvex

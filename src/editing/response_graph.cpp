@@ -2,6 +2,7 @@
 
 #include "editing/edit_labels.h"
 #include "editing/editing_context.h"
+#include "editing/response_overlay.h"
 #include "editing/parameter_editor.h"
 #include "model/number_text.h"
 #include "model/parameter_model.h"
@@ -288,6 +289,8 @@ void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelRespons
         pen.setCosmetic(true);
         painter.setPen(pen);
         painter.drawPolyline(points.data(), int(points.size()));
+        if (overlays_ && channel >= 0 && channel < int(overlays_->size()))
+            drawCurveOverlay(painter, grid_, r, (*overlays_)[std::size_t(channel)], sum);
     }
     painter.end();
     target.setDevicePixelRatio(res.ratio);
@@ -339,6 +342,13 @@ void ResponseGraph::showAtRatio(qreal ratio)
     else
         image_ = renderer_.background().copy();
     img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
+}
+
+void ResponseGraph::setOverlays(const ChannelOverlays* overlays)
+{
+    renderer_.setOverlays(overlays);
+    if (curveShown_)
+        DrawHLpfEQCurve(lastChannel_);
 }
 
 void ResponseGraph::DrawHLpfEQCurve(int channel)

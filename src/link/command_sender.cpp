@@ -114,10 +114,12 @@ void CommandSender::sendNextChunkOrMeterRead()
     if (!link_.connected)
         return;
     const int chunk = model_.lowestPending();
-    if (chunk < 0) {
+    if (chunk < 0 || writesInARow_ >= kWritesBetweenReads) {
+        writesInARow_ = 0;
         sendRead(0, frame::kCmdMeters, 0);
         return;
     }
+    ++writesInARow_;
     sendChunk(chunk);
     model_.pending[chunk] = false;
 }

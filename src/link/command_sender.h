@@ -47,8 +47,12 @@ public:
     void sendBlockWrite(int index, int command, std::span<const std::uint8_t, 640> data);
 
     // Tick of the send-pulse timer: the lowest pending chunk, or a meter read
-    // when nothing is pending.
+    // when nothing is pending. Writes get no reply, so a long run of them (a
+    // match or an A/B switch writes up to eleven chunks) would starve the
+    // watchdog, which ends the link after 13 silent 250 ms ticks: after
+    // kWritesBetweenReads writes in a row one tick reads the meters instead.
     void sendNextChunkOrMeterRead();
+    static constexpr int kWritesBetweenReads = 6;
 
 private:
     // The address the next frame carries; takes the one-shot read-back override.
@@ -63,6 +67,7 @@ private:
     FrameTransport* transport_ = nullptr;
     std::function<int()> selectedAddress_;
     std::function<void()> presetNameWriter_;
+    int writesInARow_ = 0; // chunk writes since the last meter read of the scheduler
 };
 
 } // namespace talvex

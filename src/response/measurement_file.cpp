@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <optional>
 
 namespace talvex::measurement {
@@ -241,6 +244,29 @@ ReadResult parseMeasurement(std::string_view content)
     }
     m.format = separator != ' ' ? Format::Csv : (sawHash && !sawStar) ? Format::Frd : Format::RewText;
     return result;
+}
+
+ReadResult readMeasurementFile(const std::filesystem::path& path)
+{
+    ReadResult result;
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        result.fault = {0, "The file cannot be read: it is a folder."};
+        return result;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        result.fault = {0, std::string("The file cannot be read: ") + std::strerror(errno) + "."};
+        return result;
+    }
+    std::string content(kMaxFileBytes + 1, '\0');
+    in.read(content.data(), std::streamsize(content.size()));
+    if (in.bad()) {
+        result.fault = {0, "The file cannot be read: read error."};
+        return result;
+    }
+    content.resize(std::size_t(in.gcount()));
+    return parseMeasurement(content);
 }
 
 } // namespace talvex::measurement

@@ -17,6 +17,7 @@
 // Errors are values; no Qt.
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,5 +54,8 @@ struct ReadResult {
 };
 
 ReadResult parseMeasurement(std::string_view content);
+// Reads and parses a file; one that cannot be read, or is larger than
+// kMaxFileBytes, is refused with the reason (line 0).
+ReadResult readMeasurementFile(const std::filesystem::path& path);
 
 } // namespace talvex::measurement

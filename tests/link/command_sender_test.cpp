@@ -164,4 +164,14 @@ TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
     // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read
     EXPECT_EQ(commands, (std::vector<int>{0, 1, -1, 0x21, 0x2B}));
     EXPECT_EQ(model.lowestPending(), -1);
+
+    // Ten bands pending: a meter read after six writes keeps the watchdog fed.
+    for (int chunk = 21; chunk <= 30; ++chunk)
+        model.markChunk(chunk);
+    commands.clear();
+    for (int tick = 0; tick < 12; ++tick) {
+        sender.sendNextChunkOrMeterRead();
+        commands.push_back(lastSerial()[6]);
+    }
+    EXPECT_EQ(commands, (std::vector<int>{1, 1, 1, 1, 1, 1, 0x2B, 1, 1, 1, 1, 0x2B}));
 }
