@@ -290,7 +290,8 @@ void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelRespons
         painter.setPen(pen);
         painter.drawPolyline(points.data(), int(points.size()));
         if (overlays_ && channel >= 0 && channel < int(overlays_->size()))
-            drawCurveOverlay(painter, grid_, r, (*overlays_)[std::size_t(channel)], sum);
+            drawCurveOverlay(painter, grid_, r, (*overlays_)[std::size_t(channel)], sum, curves.highPass,
+                             curves.lowPass);
     }
     painter.end();
     target.setDevicePixelRatio(res.ratio);

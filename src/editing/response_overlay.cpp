@@ -49,13 +49,15 @@ double at(const std::vector<double>& curve, int i)
 } // namespace
 
 void drawCurveOverlay(QPainter& painter, const ResponseGrid& grid, qreal ratio, const CurveOverlay& overlay,
-                      const ResponseCurve& channelCurve)
+                      const ResponseCurve& channelCurve, const ResponseCurve& highPass, const ResponseCurve& lowPass)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     if (!overlay.target.empty()) {
         painter.setPen(pen(kTargetColour, Qt::DashLine));
-        drawRuns(painter, grid, ratio, [&](int i) { return at(overlay.target, i); });
+        drawRuns(painter, grid, ratio, [&](int i) {
+            return at(overlay.target, i) + highPass[std::size_t(i)] + lowPass[std::size_t(i)];
+        });
     }
     if (!overlay.measured.empty()) {
         painter.setPen(pen(kMeasuredColour, Qt::SolidLine));

@@ -18,6 +18,9 @@ constexpr int kFlatGainCode = 120;
 constexpr int kHighestQCode = kQCodes - 1; // 78
 // The summed boost may pass the cap by this much (one gain step's rounding).
 constexpr double kBoostTolerance = 0.05;
+// A crossover record whose filters are flat: high-pass at 19.7 Hz designs a
+// 1 Hz corner, low-pass at 21900 Hz lies above 20100 Hz.
+constexpr Record kFlatCrossover = {0, 0, 0, 0, 243, 0, 0, 0};
 // Starting Q code of a band placed at a deviation (curve Q 4.2).
 constexpr int kStartQCode = 20;
 
@@ -183,6 +186,9 @@ Problem::Problem(const ResponseGrid& grid, const std::vector<double>& measured, 
     maxGainCode_ = std::min(kEqGainCodes - 1, kFlatGainCode + int(std::floor(boostCap_ * 5.0 + 1e-9)));
     lowFreqCode_ = nearestFrequencyCode(s.lowHz);
     highFreqCode_ = nearestFrequencyCode(s.highHz);
+    // The fit sets bands within the range only: one outside would act where nothing is scored.
+    for (BandCodes& b : start_)
+        b.frequencyCode = std::clamp(b.frequencyCode, lowFreqCode_, highFreqCode_);
 
     // The measurement as scored: 1/12-octave smoothing, dips narrower than 1/3 octave filled.
     const double perColumn = octavesPerColumn(grid);
@@ -190,9 +196,13 @@ Problem::Problem(const ResponseGrid& grid, const std::vector<double>& measured, 
     const int closing = std::max(1, int(std::lround(1.0 / 6.0 / perColumn)));
     scored = extreme(extreme(scored, closing, true), closing, false);
 
+    // The crossovers shape the target as much as the response: they cancel.
+    fixed.crossover = kFlatCrossover;
+    ChannelRecords bandsOnly = records;
+    bandsOnly.crossover = kFlatCrossover;
     const std::vector<double> target = targetCurve(grid, s);
     const std::vector<double> fixedCurve = channelCurve(grid, fixed);
-    const std::vector<double> wholeCurve = channelCurve(grid, records);
+    const std::vector<double> wholeCurve = channelCurve(grid, bandsOnly);
     double now = 0;
     for (int i = 0; i < grid.columnCount() && i < int(scored.size()); ++i) {
         const double m = scored[std::size_t(i)], t = target[std::size_t(i)];

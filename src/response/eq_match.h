@@ -11,8 +11,11 @@
 //     1/12 octave and its narrow dips are filled (a closing over 1/3 octave): no
 //     equaliser can fill a cancellation dip, so the fit neither boosts into one
 //     nor counts it in its score;
-//   - the score is the RMS deviation of that curve plus the channel's whole
-//     curve (crossovers and bands) from the target, over the range;
+//   - the score is the RMS deviation of that curve plus the channel's bands
+//     from the target, over the range. The crossovers are left out on both
+//     sides: the wanted response is the target shaped by the channel's own
+//     crossovers, so the bands flatten the loudspeaker and the crossovers
+//     keep their slopes (the graph draws the target with them);
 //   - the bands the fit may use become peaking bands: one at a time at the largest
 //     remaining deviation (cuts first; boosts only up to the cap), then frequency,
 //     gain and Q of all of them are refined by coordinate descent over the
@@ -82,7 +85,8 @@ public:
     int columns() const { return int(base_.size()); }
     const std::vector<int>& usableBands() const { return usable_; }
     // The usable bands' codes as they stand (peaking bands keep theirs; any other
-    // type counts as flat); all flat when they break the boost cap.
+    // type counts as flat), frequencies moved into the range; all flat when they
+    // break the boost cap.
     const std::vector<BandCodes>& start() const { return start_; }
     int highestGainCode() const { return maxGainCode_; }
     int lowestFrequencyCode() const { return lowFreqCode_; }
