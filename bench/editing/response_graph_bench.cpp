@@ -41,7 +41,7 @@ struct Page {
             model.setCode16(record + kBandGain, 100 + 7 * j);
         }
         responses.recomputeChannel(renderer.grid(), model, c);
-        renderer.DrawHLpfEQCurve(image, responses, c);
+        renderer.drawResponseCurve(image, responses, c);
     }
 };
 
@@ -62,7 +62,7 @@ void BM_DragStep(benchmark::State& state)
         // A movement that changes the band's frequency code, as a drag does.
         page.model.image[record + kBandFrequency] = 100 + (step++ & 31);
         page.responses.recomputeBand(atRatio.grid(), page.model, c, 4);
-        atRatio.DrawHLpfEQCurve(page.image, page.responses, c);
+        atRatio.drawResponseCurve(page.image, page.responses, c);
         benchmark::DoNotOptimize(page.image.constBits());
         benchmark::ClobberMemory();
     }
@@ -76,7 +76,7 @@ void BM_PageSwitch(benchmark::State& state)
     for (auto _ : state) {
         c = (c + 1) % 4;
         page.responses.recomputeChannel(renderer().grid(), page.model, c);
-        renderer().DrawHLpfEQCurve(page.image, page.responses, c);
+        renderer().drawResponseCurve(page.image, page.responses, c);
         benchmark::DoNotOptimize(page.image.constBits());
         benchmark::ClobberMemory();
     }
@@ -87,7 +87,7 @@ void BM_RedrawOnly(benchmark::State& state)
 {
     Page page(renderer());
     for (auto _ : state) {
-        renderer().DrawHLpfEQCurve(page.image, page.responses, 2);
+        renderer().drawResponseCurve(page.image, page.responses, 2);
         benchmark::DoNotOptimize(page.image.constBits());
         benchmark::ClobberMemory();
     }

@@ -104,7 +104,7 @@ void BM_DragStepWithMeasurement(benchmark::State& state)
     for (auto _ : state) {
         model.image[record + kBandFrequency] = 100 + (step++ & 31);
         responses.recomputeBand(renderer.grid(), model, c, 4);
-        renderer.DrawHLpfEQCurve(image, responses, c);
+        renderer.drawResponseCurve(image, responses, c);
         benchmark::DoNotOptimize(image.constBits());
         benchmark::ClobberMemory();
     }

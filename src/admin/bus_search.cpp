@@ -5,7 +5,8 @@
 #include "ui/controls.h"
 
 #include <QAbstractButton>
-#include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -84,22 +85,14 @@ std::optional<int> firstAnsweringId(const std::vector<SearchedPort>& ports, cons
 
 // --- the search --------------------------------------------------------------------
 
-BusSearch::BusSearch(QWidget& window, const Link& link) : link_(link), window_(window)
+BusSearch::BusSearch(QWidget& window, const SearchView& view, DeviceSelection& selection, const Link& link)
+    : link_(link), window_(window), view_(view), selection_(selection)
 {
-    groups_ = {need<QWidget>(window, "grp1"), need<QWidget>(window, "grp2"), need<QWidget>(window, "rzgrpbx5")};
-    rzgrpbx_searchID_ = need<QWidget>(window, "rzgrpbx_searchID");
-    rzprgrsbr_searchid_ = need<QProgressBar>(window, "rzprgrsbr_searchid");
-    rzgrpbx_sch_result_ = need<QWidget>(window, "rzgrpbx_sch_result");
-    mmo_s_result_ = need<QPlainTextEdit>(window, "mmo_s_result");
-    btn_s_close_ = need<QAbstractButton>(window, "btn_s_close");
-    cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
-
-    connect(need<QAbstractButton>(window, "btn41"), &QAbstractButton::clicked, this, &BusSearch::startFullSearch);
-    connect(need<QAbstractButton>(window, "btn42"), &QAbstractButton::clicked, this, &BusSearch::showSearchResult);
-    connect(need<QAbstractButton>(window, "btn_searchid"), &QAbstractButton::clicked, this,
-            &BusSearch::stopSearch);
-    connect(btn_s_close_, &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
-    connect(need<QAbstractButton>(window, "btn5"), &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
+    connect(view_.search, &QAbstractButton::clicked, this, &BusSearch::startFullSearch);
+    connect(view_.showResult, &QAbstractButton::clicked, this, &BusSearch::showSearchResult);
+    connect(view_.cancel, &QAbstractButton::clicked, this, &BusSearch::stopSearch);
+    connect(view_.resultClose, &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
+    connect(view_.resultCross, &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
 
     startupSearchTimer.setObjectName(QStringLiteral("tmr_boot"));
     startupSearchTimer.setInterval(100);
@@ -111,7 +104,7 @@ BusSearch::BusSearch(QWidget& window, const Link& link) : link_(link), window_(w
     connect(&closeSearchResultTimer, &QTimer::timeout, this, &BusSearch::closeStartupSearchResult);
 
     window.installEventFilter(this);
-    mmo_s_result_->viewport()->installEventFilter(this);
+    view_.resultText->viewport()->installEventFilter(this);
 }
 
 BusSearch::~BusSearch()
@@ -128,11 +121,11 @@ bool BusSearch::eventFilter(QObject* watched, QEvent* event)
         stop_ = true;
     // The result text is selected and copied, never dragged out: a text drag
     // from it left its 1 x 1 drag window following the pointer after the drop.
-    if (watched == mmo_s_result_->viewport()) {
+    if (watched == view_.resultText->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             const QPoint pressed = static_cast<QMouseEvent*>(event)->position().toPoint();
-            const QTextCursor selection = mmo_s_result_->textCursor();
-            const int at = mmo_s_result_->cursorForPosition(pressed).position();
+            const QTextCursor selection = view_.resultText->textCursor();
+            const int at = view_.resultText->cursorForPosition(pressed).position();
             pressOnSelection_ = selection.hasSelection() && at >= selection.selectionStart() && at <= selection.selectionEnd();
         } else if (event->type() == QEvent::MouseMove && pressOnSelection_) {
             return (static_cast<QMouseEvent*>(event)->buttons() & Qt::LeftButton) != 0;
@@ -152,16 +145,14 @@ void BusSearch::stopSearch() { stop_ = true; }
 void BusSearch::showSearchResult()
 {
     emit hidePopupsRequested();
-    rzgrpbx_sch_result_->move(6, 411);
-    rzgrpbx_sch_result_->show();
-    rzgrpbx_sch_result_->raise();
+    view_.resultPanel->show();
+    view_.resultPanel->raise();
 }
 
 void BusSearch::closeSearchResult()
 {
-    rzgrpbx_sch_result_->hide();
-    for (QWidget* group : groups_)
-        group->setEnabled(true);
+    view_.resultPanel->hide();
+    emit lockChanged(Lock::None);
 }
 
 void BusSearch::runStartupSearch()
@@ -175,8 +166,8 @@ void BusSearch::runStartupSearch()
 void BusSearch::closeStartupSearchResult()
 {
     closeSearchResultTimer.stop();
-    if (rzgrpbx_sch_result_->isVisibleTo(&window_))
-        btn_s_close_->click();
+    if (view_.resultPanel->isVisibleTo(&window_))
+        view_.resultClose->click();
 }
 
 void BusSearch::meterReplied(const frame::Reply& reply)
@@ -208,8 +199,7 @@ void BusSearch::pause(int ms) { Delay(link_.pump, ms); }
 
 void BusSearch::setGroupsEnabled(Kind kind, bool enabled)
 {
-    for (std::size_t i = kind == Kind::Full ? 0 : 1; i < groups_.size(); ++i)
-        groups_[i]->setEnabled(enabled);
+    emit lockChanged(enabled ? Lock::None : kind == Kind::Full ? Lock::EditingAndConnection : Lock::Editing);
 }
 
 void BusSearch::run(Kind kind)
@@ -283,7 +273,7 @@ void BusSearch::run(Kind kind)
         if (!opened) {
             state.currentPort = kPortFailed;
             emit hideTransferProgressRequested();
-            rzgrpbx_searchID_->hide();
+            view_.progressPanel->hide();
             link_.prompts.message(QStringLiteral("No port or in use."));
             link_.serial.close();
             // The groups stay disabled until the result panel is closed.
@@ -315,10 +305,9 @@ void BusSearch::run(Kind kind)
                 break;
             if (probeReplied_)
                 found_.mark(searched[at].name, address);
-            rzgrpbx_searchID_->move(224, 288);
-            rzgrpbx_searchID_->show();
-            rzgrpbx_searchID_->raise();
-            rzprgrsbr_searchid_->setValue(
+            view_.progressPanel->show();
+            view_.progressPanel->raise();
+            view_.progress->setValue(
                 int(100LL * ((q - 1) * addresses + address + 1) / (std::int64_t(count) * addresses)));
             if (address == addresses - 1)
                 finished = true;
@@ -329,7 +318,7 @@ void BusSearch::run(Kind kind)
 
     if (takenOver_) {
         // The connect owns the port now; only the search's own traces go.
-        rzgrpbx_searchID_->hide();
+        view_.progressPanel->hide();
         setGroupsEnabled(kind, true);
         running_ = false;
         stop_ = false;
@@ -341,7 +330,7 @@ void BusSearch::run(Kind kind)
         // The USB amplifier carries the link from now on: a partial bus result
         // would only mislead, and its selection would change the address the
         // USB frames carry.
-        rzgrpbx_searchID_->hide();
+        view_.progressPanel->hide();
         setGroupsEnabled(kind, true);
         state.currentPort = kPortNone;
         link_.serial.close();
@@ -356,7 +345,7 @@ void BusSearch::run(Kind kind)
         showResult(searched, addresses);
         if (kind == Kind::Quick) {
             if (const auto id = firstAnsweringId(searched, found_, addresses))
-                cbb_deviceid_->setCurrentIndex(*id - 1);
+                selection_.selectAddress(*id - 1);
         }
         stop_ = false;
         state.currentPort = kPortNone;
@@ -377,11 +366,10 @@ void BusSearch::run(Kind kind)
 
 void BusSearch::showResult(const std::vector<SearchedPort>& ports, int addresses)
 {
-    mmo_s_result_->setPlainText(QString::fromStdString(searchResultText(ports, found_, addresses)));
-    rzgrpbx_searchID_->hide();
-    rzgrpbx_sch_result_->move(6, 411);
-    rzgrpbx_sch_result_->show();
-    rzgrpbx_sch_result_->raise();
+    view_.resultText->setPlainText(QString::fromStdString(searchResultText(ports, found_, addresses)));
+    view_.progressPanel->hide();
+    view_.resultPanel->show();
+    view_.resultPanel->raise();
 }
 
 } // namespace talvex

@@ -3,9 +3,9 @@
 // (from the last item backwards) and every address probed with a meter read; an
 // address counts as found when a meter reply from that very address arrives
 // within the probe's 100 ms. The full search ("search device id") probes
-// addresses 0..250; the quick search, run once at start-up by tmr_boot, probes
+// addresses 0..250; the quick search, run once shortly after start-up, probes
 // 0..10 and selects the first Device ID that answered. The result panel lists
-// one line per port; tmr_close_seach closes it 3 s after the start-up search.
+// one line per port; after the start-up search it closes by itself after 3 s.
 
 #include "link/command_sender.h"
 #include "link/delay.h"
@@ -13,7 +13,9 @@
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
 #include "link/serial_link.h"
+#include "ui/device_selection.h"
 #include "ui/prompts.h"
+#include "ui/views.h"
 
 #include <QObject>
 #include <QTimer>
@@ -26,7 +28,6 @@
 #include <vector>
 
 class QAbstractButton;
-class QComboBox;
 class QPlainTextEdit;
 class QProgressBar;
 class QWidget;
@@ -88,18 +89,23 @@ public:
         Prompts& prompts;
     };
 
-    // Finds its controls in `window` by name and connects them; watches the
-    // window so that closing it ends a running search.
-    BusSearch(QWidget& window, const Link& link);
+    // What a running search keeps the user from: nothing, the strip and the
+    // equaliser page (the quick search), or those and the connection group
+    // (the full search).
+    enum class Lock { None, Editing, EditingAndConnection };
+
+    // Connects its controls; watches `window` so that closing it ends a
+    // running search. The quick search selects what it found in `selection`.
+    BusSearch(QWidget& window, const SearchView& view, DeviceSelection& selection, const Link& link);
     ~BusSearch() override;
 
-    void startFullSearch();          // "search device id" (btn41Click)
-    void startQuickSearch();         // addresses 0..10 (btn_quicksearch)
-    void stopSearch();               // the cancel button (btn_searchidClick)
-    void showSearchResult();         // the result panel again (btn42Click)
-    void closeSearchResult();        // btn_s_closeClick
-    void runStartupSearch();         // tick of tmr_boot (tmr_bootTimer)
-    void closeStartupSearchResult(); // tick of tmr_close_seach (tmr_close_seachTimer)
+    void startFullSearch();          // "search device id"
+    void startQuickSearch();         // addresses 0..10
+    void stopSearch();               // the cancel button
+    void showSearchResult();         // the result panel again ("search result")
+    void closeSearchResult();        // "Close" and "X" on the result panel
+    void runStartupSearch();         // the quick search once after start-up
+    void closeStartupSearchResult(); // the start-up search's result panel closes
 
     // The window's meter handler hands every meter reply here (the whole frame
     // as hex text).
@@ -117,8 +123,8 @@ public:
     // Addresses the full search probes (251; tests use fewer).
     void setFullAddressCount(int count) { fullAddresses_ = count; }
 
-    QTimer startupSearchTimer;     // "tmr_boot": 100 ms, once, started at the end of window creation
-    QTimer closeSearchResultTimer; // "tmr_close_seach": 3000 ms, once, started by the start-up search
+    QTimer startupSearchTimer;     // 100 ms, once, started at the end of window creation
+    QTimer closeSearchResultTimer; // 3000 ms, once, started by the start-up search
 
 signals:
     // The gain, delay and limiter pop-ups are to be hidden.
@@ -127,6 +133,8 @@ signals:
     void hideTransferProgressRequested();
     // A search has closed its port and left the program disconnected.
     void portReleased();
+    // The controls a search keeps the user from.
+    void lockChanged(talvex::BusSearch::Lock lock);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -149,14 +157,9 @@ private:
     bool probeReplied_ = false;
     int probeAddress_ = -1;
 
-    std::array<QWidget*, 3> groups_{}; // grp1, grp2, rzgrpbx5
-    QWidget* rzgrpbx_searchID_ = nullptr;
-    QProgressBar* rzprgrsbr_searchid_ = nullptr;
-    QWidget* rzgrpbx_sch_result_ = nullptr;
-    QPlainTextEdit* mmo_s_result_ = nullptr;
+    SearchView view_;
+    DeviceSelection& selection_;
     bool pressOnSelection_ = false; // the button went down on the result's selected text
-    QAbstractButton* btn_s_close_ = nullptr;
-    QComboBox* cbb_deviceid_ = nullptr;
 };
 
 } // namespace talvex

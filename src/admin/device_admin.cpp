@@ -7,6 +7,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QLineEdit>
@@ -33,36 +35,25 @@ std::optional<int> parseDeviceId(std::string_view text)
     return value;
 }
 
-DeviceAdmin::DeviceAdmin(QWidget& window, const Parts& parts) : parts_(parts)
+DeviceAdmin::DeviceAdmin(const AdminView& view, const Parts& parts) : parts_(parts), view_(view)
 {
-    cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
-    broadcastButton_ = need<QAbstractButton>(window, "btn_broadcase");
-    edt22_ = need<QLineEdit>(window, "edt22");
-    cbb_TemperatureThr_ = need<QComboBox>(window, "cbb_TemperatureThr");
-    // The threshold write carries the whole head of the system record, Device
-    // ID included: sent to every device it would give them all one Device ID.
-    for (const char* name : {"rzgrpbx4", "cbb_load2dev", "btn_load2dev", "btn41", "btn42", "btn_save_onegrp2pc",
-                             "btn_save_20grp2pc", "btn_load_20grp2pc", "btn_changetermthr"})
-        offInBroadcast_.push_back(need<QWidget>(window, name));
-
     // Only a change by the user moves the address; selections made by the
     // program (search, assignment) wait for the next connect.
-    shownIndex_ = previousIndex_ = cbb_deviceid_->currentIndex();
-    connect(cbb_deviceid_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    shownIndex_ = previousIndex_ = view_.deviceIdList->currentIndex();
+    connect(view_.deviceIdList, &QComboBox::currentIndexChanged, this, [this](int index) {
         previousIndex_ = shownIndex_;
         shownIndex_ = index;
     });
-    connect(cbb_deviceid_, &QComboBox::activated, this, &DeviceAdmin::chooseDeviceId);
-    connect(broadcastButton_, &QAbstractButton::clicked, this, &DeviceAdmin::toggleBroadcast);
-    connect(need<QAbstractButton>(window, "btn46"), &QAbstractButton::clicked, this, &DeviceAdmin::assignDeviceId);
-    connect(need<QAbstractButton>(window, "btn_changetermthr"), &QAbstractButton::clicked, this,
-            &DeviceAdmin::changeTemperatureThreshold);
-    edt22_->installEventFilter(this);
+    connect(view_.deviceIdList, &QComboBox::activated, this, &DeviceAdmin::chooseDeviceId);
+    connect(view_.broadcast, &QAbstractButton::clicked, this, &DeviceAdmin::toggleBroadcast);
+    connect(view_.assign, &QAbstractButton::clicked, this, &DeviceAdmin::assignDeviceId);
+    connect(view_.changeThreshold, &QAbstractButton::clicked, this, &DeviceAdmin::changeTemperatureThreshold);
+    view_.newDeviceId->installEventFilter(this);
 }
 
 bool DeviceAdmin::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == edt22_ && event->type() == QEvent::KeyPress)
+    if (watched == view_.newDeviceId && event->type() == QEvent::KeyPress)
         return deviceIdKeyPress(static_cast<QKeyEvent*>(event));
     return QObject::eventFilter(watched, event);
 }
@@ -70,8 +61,8 @@ bool DeviceAdmin::eventFilter(QObject* watched, QEvent* event)
 void DeviceAdmin::chooseDeviceId()
 {
     if (parts_.transferRunning()) {
-        const QSignalBlocker block(cbb_deviceid_);
-        cbb_deviceid_->setCurrentIndex(previousIndex_);
+        const QSignalBlocker block(view_.deviceIdList);
+        view_.deviceIdList->setCurrentIndex(previousIndex_);
         shownIndex_ = previousIndex_;
         parts_.prompts.message(QString::fromLatin1(kTransferRunningMessage));
         return;
@@ -80,7 +71,7 @@ void DeviceAdmin::chooseDeviceId()
     // come from; writes keep going to every device. While connected, edits still
     // waiting go to the device on screen first: the session moves the address.
     if (!parts_.sender.broadcast && !parts_.link.connected)
-        parts_.sender.deviceAddress = cbb_deviceid_->currentIndex();
+        parts_.sender.deviceAddress = view_.deviceIdList->currentIndex();
     emit deviceChosen();
 }
 
@@ -108,16 +99,16 @@ void DeviceAdmin::assignDeviceId()
         parts_.prompts.message(QStringLiteral("Disconnect."));
         return;
     }
-    const auto id = parseDeviceId(edt22_->text().toStdString());
+    const auto id = parseDeviceId(view_.newDeviceId->text().toStdString());
     if (!id) {
-        edt22_->setText(QString::fromStdString(integerText(parts_.sender.deviceAddress + 1)));
+        view_.newDeviceId->setText(QString::fromStdString(integerText(parts_.sender.deviceAddress + 1)));
         parts_.prompts.message(QStringLiteral("Please input 1~250 number."));
         return;
     }
     if (!parts_.prompts.warningQuestion(QStringLiteral("Want to change device id?")))
         return;
     parts_.model.systemRecord[3] = *id;
-    cbb_deviceid_->setCurrentIndex(*id - 1);
+    view_.deviceIdList->setCurrentIndex(*id - 1);
     // The scheduler sends the record to the old address, then moves to the new one.
     parts_.model.markChunk(kSystemRecordChunk);
 }
@@ -130,10 +121,11 @@ void DeviceAdmin::toggleBroadcast()
     }
     const bool on = !parts_.sender.broadcast;
     parts_.sender.broadcast = on;
-    parts_.sender.deviceAddress = on ? frame::kBroadcastAddress : cbb_deviceid_->currentIndex();
-    setButtonColour(broadcastButton_, on ? kConnectedGreen : kButtonGrey);
-    for (QWidget* control : offInBroadcast_)
-        control->setEnabled(!on);
+    parts_.sender.deviceAddress = on ? frame::kBroadcastAddress : view_.deviceIdList->currentIndex();
+    setButtonColour(view_.broadcast, on ? kConnectedGreen : kButtonGrey);
+    view_.assignBox->setEnabled(!on);
+    view_.changeThreshold->setEnabled(!on);
+    emit broadcastChanged(on);
 }
 
 void DeviceAdmin::changeTemperatureThreshold()
@@ -142,12 +134,12 @@ void DeviceAdmin::changeTemperatureThreshold()
         return;
     if (!parts_.prompts.warningQuestion(QStringLiteral("Do you want to change the temperature threshold level?"))) {
         const int step = parts_.model.systemRecord[7];
-        cbb_TemperatureThr_->setCurrentIndex(step < cbb_TemperatureThr_->count() ? step : -1);
+        view_.temperatureThreshold->setCurrentIndex(step < view_.temperatureThreshold->count() ? step : -1);
         return;
     }
-    if (cbb_TemperatureThr_->currentIndex() < 0)
+    if (view_.temperatureThreshold->currentIndex() < 0)
         return;
-    parts_.model.systemRecord[7] = cbb_TemperatureThr_->currentIndex();
+    parts_.model.systemRecord[7] = view_.temperatureThreshold->currentIndex();
     parts_.model.markChunk(kSystemRecordChunk);
 }
 

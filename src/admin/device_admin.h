@@ -9,6 +9,7 @@
 #include "link/link_state.h"
 #include "model/parameter_model.h"
 #include "ui/prompts.h"
+#include "ui/views.h"
 
 #include <QObject>
 
@@ -44,19 +45,18 @@ public:
         std::function<bool()> transferRunning = [] { return false; };
     };
 
-    // Finds its controls in `window` by name and connects them.
-    DeviceAdmin(QWidget& window, const Parts& parts);
+    // Connects its controls.
+    DeviceAdmin(const AdminView& view, const Parts& parts);
 
-    // The Device ID list chosen by the user (cbb_deviceidChange).
+    // The user chose a Device ID in the list.
     void chooseDeviceId();
-    // "OK" beside the Device ID box (btn46Click): the connected device gets the typed Device ID.
+    // "OK" beside the Device ID box: the connected device gets the typed Device ID.
     void assignDeviceId();
-    // A key in the Device ID box (edt22KeyPress); true when the key is taken
-    // (discarded or acted on).
+    // A key in the Device ID box; true when the key is taken (discarded or acted on).
     bool deviceIdKeyPress(QKeyEvent* event);
-    // Broadcast mode on or off (btn_broadcaseClick).
+    // Broadcast mode on or off.
     void toggleBroadcast();
-    // "Change" beside the temperature threshold (btn_changetermthrClick).
+    // "Change" beside the temperature threshold.
     void changeTemperatureThreshold();
 
 signals:
@@ -64,17 +64,17 @@ signals:
     void hidePopupsRequested();
     // The user chose another Device ID in the list (not a search or an assignment).
     void deviceChosen();
+    // Broadcast mode went on or off. The threshold write carries the whole head
+    // of the system record, Device ID included: sent to every device it would
+    // give them all one Device ID, so what writes it is off in broadcast mode.
+    void broadcastChanged(bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Parts parts_;
-    QComboBox* cbb_deviceid_ = nullptr;
-    QAbstractButton* broadcastButton_ = nullptr;
-    QLineEdit* edt22_ = nullptr;
-    QComboBox* cbb_TemperatureThr_ = nullptr;
-    std::vector<QWidget*> offInBroadcast_; // controls broadcast mode disables
+    AdminView view_;
     int shownIndex_ = 0;    // the Device ID list's item
     int previousIndex_ = 0; // its item before the last change
 };

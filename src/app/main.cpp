@@ -68,10 +68,8 @@ int main(int argc, char** argv)
     talvex::HidapiController hid;
     talvex::MessageBoxPrompts prompts;
     talvex::QtFileDialogs fileDialogs;
-    talvex::MainWindow::Platform platform;
+    talvex::Session::Platform platform;
     platform.hid = &hid;
-    platform.prompts = &prompts;
-    platform.fileDialogs = &fileDialogs;
     platform.extraPorts = talvex::portArguments(QApplication::arguments());
     platform.monitor = monitor.get();
 
@@ -80,7 +78,8 @@ int main(int argc, char** argv)
     platform.trafficLog =
         talvex::openTrafficLog(trafficLog, QApplication::arguments(), "talvex-editor " TALVEX_VERSION_TEXT);
 
-    talvex::MainWindow window(platform);
+    talvex::EditorCore core(platform);
+    talvex::MainWindow window(core, {&prompts, &fileDialogs});
     prompts.setParent(&window);
     fileDialogs.setParent(&window);
     window.show();
@@ -95,11 +94,7 @@ int main(int argc, char** argv)
     // The start-up search of the bus is left out then: it would lock the
     // controls of the file while it runs ("search device id" finds the Device
     // ID before going live).
-    if (!line.groupFile.isEmpty()) {
-        window.busSearch().startupSearchTimer.stop();
-        QTimer::singleShot(0, &window, [&window, line] {
-            window.offlineDocument().openFile(line.groupFile, line.group);
-        });
-    }
+    if (!line.groupFile.isEmpty())
+        QTimer::singleShot(0, &window, [&window, line] { window.openGroupFileAtStart(line.groupFile, line.group); });
     return QApplication::exec();
 }

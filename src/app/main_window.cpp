@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "admin/bus_search.h"
+#include "admin/device_admin.h"
 #include "editing/channel_strip.h"
 #include "editing/edit_history.h"
 #include "editing/edit_step.h"
@@ -7,6 +9,7 @@
 #include "editing/wheel_filter.h"
 #include "model/value_tables.h"
 #include "offline/offline_document.h"
+#include "overview/bus_overview.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
 #include "tuning/tuning_panel.h"
@@ -20,97 +23,116 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 
 namespace talvex {
 
-namespace {
-
-Session::Platform sessionPlatform(Session::Platform platform, EventPump& pump)
+MainWindow::MainWindow(EditorCore& core, const Platform& platform, QWidget* parent)
+    : QMainWindow(parent), core_(core), session_(core.session), prompts_(*platform.prompts),
+      views_(buildMainWindowLayout(*this)), selection_(views_.connection.portList, views_.connection.deviceIdList)
 {
-    platform.pump = &pump;
-    return platform;
-}
-
-} // namespace
-
-MainWindow::MainWindow(const Platform& platform, QWidget* parent)
-    : QMainWindow(parent), session_(model_, sessionPlatform(platform, pump_)), prompts_(*platform.prompts)
-{
-    buildMainWindowLayout(*this);
-    strip_ = std::make_unique<ChannelStrip>(this, editor_, editing_);
-    wheel_ = std::make_unique<WheelFilter>(this, editing_, model_);
-    eqPage_ = std::make_unique<EqPage>(centralWidget(), editor_, editing_);
-    connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
-    history_ = std::make_unique<EditHistory>(editor_);
-    history_->addMenuActions(*this);
-    findControls();
-    session_.setSelection({[this] { return cbb_comport_->currentIndex(); },
-                           [this] { return cbb_comport_->currentText(); },
-                           [this] { return cbb_deviceid_->currentIndex(); }});
-    busSearch_ = std::make_unique<BusSearch>(
-        *this, BusSearch::Link{session_.link(), session_.serial(), session_.sender(), session_.receiver(),
-                               session_.transport(), pump_, prompts_});
-    connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &MainWindow::hidePopups);
-    connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, &session_, &Session::hideProgress);
-    connect(&session_.usb(), &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
-    connect(busSearch_.get(), &BusSearch::portReleased, &session_.usb(), &UsbHidLink::searchEnded);
-    deviceAdmin_ = std::make_unique<DeviceAdmin>(
-        *this, DeviceAdmin::Parts{model_, session_.sender(), session_.link(), prompts_,
-                                  [this] { return groupTransfer_->busy(); }});
-    connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &MainWindow::hidePopups);
-    connect(deviceAdmin_.get(), &DeviceAdmin::deviceChosen, &session_, &Session::readSelectedDevice);
     if (!platform.fileDialogs)
         ownFileDialogs_ = std::make_unique<QtFileDialogs>(this);
-    FileDialogs& dialogs = platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_;
-    createPresets(dialogs);
-    offline_ = new OfflineDocument(
-        *this, {model_, session_, prompts_, dialogs, [this] { showImage(); },
-                [this](const groupfile::GroupImage& image) { return groupTransfer_->loadImage(image); }});
-    connect(&editor_, &ParameterEditor::edited, offline_, &OfflineDocument::noteEdit);
-    connect(offline_, &OfflineDocument::imageReplaced, history_.get(), &EditHistory::clear);
-    busOverview_ = std::make_unique<BusOverview>(
-        *this, BusOverview::Parts{session_, model_, prompts_, [this] { return foundDevices(); },
-                                  [this] { return groupTransfer_->busy(); }});
-    connect(busSearch_.get(), &BusSearch::portReleased, busOverview_.get(), &BusOverview::refreshFound);
-    tuning_ = std::make_unique<TuningPanel>(
-        *this, TuningPanel::Parts{model_, prompts_, dialogs,
-                                  [this](const QString& label, const std::vector<ParameterEdit>& edits,
-                                         std::function<void(bool)> onUndoRedo) {
-                                      return applyAsOneStep(*history_, editor_, label, edits, std::move(onUndoRedo));
-                                  },
-                                  [this](const ChannelOverlays* overlays) { eqPage_->graph().setOverlays(overlays); }});
+    createFeatures(platform.fileDialogs ? *platform.fileDialogs : *ownFileDialogs_);
+    connectFeatures();
     connectSession();
     startUp();
     warning_ = new WarningDialog(this);
 }
 
-MainWindow::~MainWindow() { groupTransfer_->linkLost(); }
-
-void MainWindow::findControls()
+MainWindow::~MainWindow()
 {
-    btn_connect_ = need<QAbstractButton>(this, "btn_connect");
-    img_connectstate_ = need<QLabel>(this, "img_connectstate");
-    cbb_comport_ = need<QComboBox>(this, "cbb_comport");
-    cbb_deviceid_ = need<QComboBox>(this, "cbb_deviceid");
-    cbb_load2dev_ = need<QComboBox>(this, "cbb_load2dev");
-    cbb_save2dev_ = need<QComboBox>(this, "cbb_save2dev");
-    cbb_TemperatureThr_ = need<QComboBox>(this, "cbb_TemperatureThr");
-    lbl_temperature_ = need<QLabel>(this, "lbl_temperature");
-    lbl_attenuation_ = need<QLabel>(this, "lbl_attenuation");
-    edtMeters_ = {need<QLineEdit>(this, "edt1"), need<QLineEdit>(this, "edt2"), need<QLineEdit>(this, "edt3")};
-    rzgrpbx_data_tx_bar_ = need<QWidget>(this, "rzgrpbx_data_tx_bar");
-    rzprgrsbr_data_bar_ = need<QProgressBar>(this, "rzprgrsbr_data_bar");
-    HistoryListBox_ = need<QListWidget>(this, "HistoryListBox");
-    lbl_usbhid_ = need<QLabel>(this, "lbl_usbhid");
-    DevListBox_ = need<QListWidget>(this, "DevListBox");
+    groupTransfer_->linkLost();
+    session_.setSelection({}); // the session outlives the lists it read
+}
 
-    connect(btn_connect_, &QAbstractButton::clicked, this, &MainWindow::toggleConnection);
+void MainWindow::createFeatures(FileDialogs& dialogs)
+{
+    const ConnectionView& connection = views_.connection;
+    session_.setSelection({[connection] { return connection.portList->currentIndex(); },
+                           [connection] { return connection.portList->currentText(); },
+                           [connection] { return connection.deviceIdList->currentIndex(); }});
+    strip_ = std::make_unique<ChannelStrip>(views_.strip, core_.editor, core_.editing);
+    wheel_ = std::make_unique<WheelFilter>(this, core_.editing);
+    eqPage_ = std::make_unique<EqPage>(views_.eqPage, core_.editor, core_.editing);
+    history_ = std::make_unique<EditHistory>(core_.editor);
+    history_->addMenuActions(*views_.menus.edit);
+    busSearch_ = std::make_unique<BusSearch>(
+        *this, views_.search, selection_,
+        BusSearch::Link{session_.link(), session_.serial(), session_.sender(), session_.receiver(),
+                        session_.transport(), core_.pump, prompts_});
+    deviceAdmin_ = std::make_unique<DeviceAdmin>(
+        views_.admin, DeviceAdmin::Parts{core_.model, session_.sender(), session_.link(), prompts_,
+                                         [this] { return groupTransfer_->busy(); }});
+
+    PresetsContext context;
+    context.model = &core_.model;
+    context.sender = &session_.sender();
+    context.link = &session_.link();
+    context.prompts = &prompts_;
+    context.dialogs = &dialogs;
+    context.supervision = &session_;
+    context.hidePopups = [this] { hidePopups(); };
+    context.showProgress = [this](bool animate) { session_.showProgress(animate); };
+    context.hideProgress = [this] { session_.hideProgress(); };
+    context.setProgressBar = [this](int percent) { session_.setProgress(percent); };
+    context.delay = [this](int ms) { session_.pause(ms); };
+    groupTransfer_ = new GroupTransfer(context, views_.presets, this);
+    presetPanel_ = new PresetPanel(context, *groupTransfer_, views_.presets, this);
+
+    offline_ = new OfflineDocument(
+        *this, *views_.menus.file,
+        {core_.model, session_, prompts_, dialogs, [this] { showImage(); },
+         [this](const groupfile::GroupImage& image) { return groupTransfer_->loadImage(image); }});
+    busOverview_ = std::make_unique<BusOverview>(
+        *this, *views_.menus.view,
+        BusOverview::Parts{session_, core_.model, prompts_, [this] { return foundDevices(); },
+                           [this] { return groupTransfer_->busy(); }, selection_});
+    tuning_ = std::make_unique<TuningPanel>(
+        *this, TuningPanel::Parts{core_.model, prompts_, dialogs,
+                                  [this](const QString& label, const std::vector<ParameterEdit>& edits,
+                                         std::function<void(bool)> onUndoRedo) {
+                                      return applyAsOneStep(*history_, core_.editor, label, edits,
+                                                            std::move(onUndoRedo));
+                                  },
+                                  [this](const ChannelOverlays* overlays) { eqPage_->graph().setOverlays(overlays); }});
+    for (QObject* feature : std::initializer_list<QObject*>{strip_.get(), wheel_.get(), eqPage_.get(), history_.get(),
+                                                            busSearch_.get(), deviceAdmin_.get(), busOverview_.get(),
+                                                            tuning_.get()})
+        feature->setParent(this);
+}
+
+void MainWindow::connectFeatures()
+{
+    connect(views_.connection.connect, &QAbstractButton::clicked, this, &MainWindow::toggleConnection);
+    connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
+    connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &MainWindow::hidePopups);
+    connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, &session_, &Session::hideProgress);
+    connect(&session_.usb(), &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
+    connect(busSearch_.get(), &BusSearch::portReleased, &session_.usb(), &UsbHidLink::searchEnded);
+    connect(busSearch_.get(), &BusSearch::portReleased, busOverview_.get(), &BusOverview::refreshFound);
+    connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &MainWindow::hidePopups);
+    connect(deviceAdmin_.get(), &DeviceAdmin::deviceChosen, &session_, &Session::readSelectedDevice);
+    connect(&core_.editor, &ParameterEditor::edited, offline_, &OfflineDocument::noteEdit);
+    connect(offline_, &OfflineDocument::imageReplaced, history_.get(), &EditHistory::clear);
+
+    // A search locks what it must not have changed under it; a file opened for
+    // editing here unlocks the strip and the page.
+    connect(busSearch_.get(), &BusSearch::lockChanged, this, [this](BusSearch::Lock lock) {
+        showSearchLock(views_, lock != BusSearch::Lock::None, lock == BusSearch::Lock::EditingAndConnection);
+    });
+    connect(offline_, &OfflineDocument::editingUnlocked, this, [this] {
+        showSearchLock(views_, false, !views_.connection.group->isEnabled());
+    });
+    connect(deviceAdmin_.get(), &DeviceAdmin::broadcastChanged, this,
+            [this](bool on) { showBroadcastLock(views_, on); });
 }
 
 void MainWindow::connectSession()
@@ -133,18 +155,18 @@ void MainWindow::connectSession()
     connect(s, &Session::meterReplied, this, [this](const frame::Reply& reply) { busSearch_->meterReplied(reply); });
     connect(s, &Session::metersArrived, this, &MainWindow::showMeters);
     connect(s, &Session::progressVisibleChanged, this, &MainWindow::showProgressPanel);
-    connect(s, &Session::progressChanged, rzprgrsbr_data_bar_, &QProgressBar::setValue);
+    connect(s, &Session::progressChanged, views_.status.transferProgress, &QProgressBar::setValue);
     connect(s, &Session::portListChanged, this, &MainWindow::fillPortList);
     connect(s, &Session::historyLineAdded, this, &MainWindow::addHistoryLine);
-    connect(s, &Session::oldestHistoryLineDropped, this, [this] { delete HistoryListBox_->takeItem(0); });
-    connect(s, &Session::usbStatusChanged, lbl_usbhid_, &QLabel::setText);
+    connect(s, &Session::oldestHistoryLineDropped, this, [this] { delete views_.status.historyList->takeItem(0); });
+    connect(s, &Session::usbStatusChanged, views_.status.usbStatus, &QLabel::setText);
     connect(s, &Session::selectorsEnabledChanged, this, [this](bool enabled) {
-        cbb_comport_->setEnabled(enabled);
-        cbb_deviceid_->setEnabled(enabled);
+        views_.connection.portList->setEnabled(enabled);
+        views_.connection.deviceIdList->setEnabled(enabled);
     });
     connect(s, &Session::deviceListChanged, this, [this](const QStringList& names) {
-        DevListBox_->clear();
-        DevListBox_->addItems(names);
+        views_.status.deviceList->clear();
+        views_.status.deviceList->addItems(names);
     });
     connect(s, &Session::userMessage, this, [this](const QString& text) { prompts_.message(text); });
 }
@@ -164,17 +186,25 @@ void MainWindow::startUp()
         move(screen->availableGeometry().center() - rect().center());
 
     resetEditingState();
-    model_.writeDefaults();
+    core_.model.writeDefaults();
     showImage();
     busSearch_->startupSearchTimer.start();
 }
 
+void MainWindow::openGroupFileAtStart(const QString& path, int group)
+{
+    // The start-up search would lock the file's controls while it runs.
+    busSearch_->startupSearchTimer.stop();
+    offline_->openFile(path, group);
+}
+
 void MainWindow::fillPortList(const QStringList& names)
 {
-    const QSignalBlocker block(cbb_comport_);
-    cbb_comport_->clear();
-    cbb_comport_->addItems(names);
-    cbb_comport_->setCurrentIndex(int(names.size()) - 1);
+    QComboBox* ports = views_.connection.portList;
+    const QSignalBlocker block(ports);
+    ports->clear();
+    ports->addItems(names);
+    ports->setCurrentIndex(int(names.size()) - 1);
 }
 
 // --- connection ------------------------------------------------------------
@@ -207,65 +237,46 @@ void MainWindow::onConnecting()
     hidePopups();
     busSearch_->closeSearchResult();
     warning_->close();
-    rzgrpbx_data_tx_bar_->move(189, 205);
-    rzprgrsbr_data_bar_->setValue(0);
+    views_.status.transferProgress->setValue(0);
 }
 
 void MainWindow::showConnected(bool connected)
 {
-    btn_connect_->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
-    setButtonColour(btn_connect_, connected ? kConnectedGreen : kStateRed);
-    showDrawn(img_connectstate_, connected ? &icons::connected : &icons::disconnected);
+    views_.connection.connect->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+    setButtonColour(views_.connection.connect, connected ? kConnectedGreen : kStateRed);
+    showDrawn(views_.connection.connectedImage, connected ? &icons::connected : &icons::disconnected);
 }
 
 void MainWindow::showProgressPanel(bool visible)
 {
-    if (!visible) {
-        rzgrpbx_data_tx_bar_->hide();
-        return;
-    }
-    rzgrpbx_data_tx_bar_->show();
-    rzgrpbx_data_tx_bar_->raise();
+    QWidget* panel = views_.status.transferPanel;
+    panel->setVisible(visible);
+    if (visible)
+        panel->raise();
 }
 
 void MainWindow::addHistoryLine(const QString& line)
 {
-    HistoryListBox_->addItem(line);
-    HistoryListBox_->setCurrentRow(HistoryListBox_->count() - 1);
+    QListWidget* history = views_.status.historyList;
+    history->addItem(line);
+    history->setCurrentRow(history->count() - 1);
 }
 
 std::vector<overview::PortDevices> MainWindow::foundDevices() const
 {
     std::vector<std::string> listed;
-    for (int i = 0; i < cbb_comport_->count(); ++i)
-        listed.push_back(cbb_comport_->itemText(i).toStdString());
+    const QComboBox* ports = views_.connection.portList;
+    for (int i = 0; i < ports->count(); ++i)
+        listed.push_back(ports->itemText(i).toStdString());
     const FoundTable& found = busSearch_->found();
     return overview::inListOrder(listed, found.ports(), [&found](const std::string& port) { return found.addresses(port); });
-}
-
-void MainWindow::createPresets(FileDialogs& dialogs)
-{
-    PresetsContext context;
-    context.model = &model_;
-    context.sender = &session_.sender();
-    context.link = &session_.link();
-    context.prompts = &prompts_;
-    context.dialogs = &dialogs;
-    context.supervision = &session_;
-    context.hidePopups = [this] { hidePopups(); };
-    context.showProgress = [this](bool animate) { session_.showProgress(animate); };
-    context.hideProgress = [this] { session_.hideProgress(); };
-    context.setProgressBar = [this](int percent) { session_.setProgress(percent); };
-    context.delay = [this](int ms) { session_.pause(ms); };
-    groupTransfer_ = new GroupTransfer(context, this);
-    presetPanel_ = new PresetPanel(context, *groupTransfer_, this);
 }
 
 void MainWindow::hidePopups() { strip_->hidePopups(); }
 
 void MainWindow::resetEditingState()
 {
-    editing_.reset();
+    core_.editing.reset();
     eqPage_->graph().resetDrag();
 }
 
@@ -273,16 +284,18 @@ void MainWindow::resetEditingState()
 
 void MainWindow::showPresetNames()
 {
-    for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < cbb_load2dev_->count(); ++n)
-        cbb_load2dev_->setItemText(n, fromStd(replies::presetItemText(n, model_.presetNames[n])));
+    QComboBox* presets = views_.presets.loadList;
+    for (int n = 0; n < int(kPresetLabelPrefixes.size()) && n < presets->count(); ++n)
+        presets->setItemText(n, fromStd(replies::presetItemText(n, core_.model.presetNames[n])));
 }
 
 void MainWindow::showSystemRecord(int presetItem)
 {
-    for (QComboBox* list : {cbb_load2dev_, cbb_save2dev_})
+    for (QComboBox* list : {views_.presets.loadList, views_.presets.saveList})
         list->setCurrentIndex(presetItem < list->count() ? presetItem : -1);
-    const int threshold = model_.systemRecord[7];
-    cbb_TemperatureThr_->setCurrentIndex(threshold < cbb_TemperatureThr_->count() ? threshold : -1);
+    const int threshold = core_.model.systemRecord[7];
+    QComboBox* thresholds = views_.admin.temperatureThreshold;
+    thresholds->setCurrentIndex(threshold < thresholds->count() ? threshold : -1);
 }
 
 void MainWindow::onImageArrived(const frame::Reply& reply)
@@ -297,10 +310,10 @@ void MainWindow::onImageArrived(const frame::Reply& reply)
 
 void MainWindow::showMeters(const replies::MeterReading& reading)
 {
-    lbl_temperature_->setText(fromStd(replies::temperatureText(reading.step)));
-    lbl_attenuation_->setText(QString::number(reading.attenuation) + QStringLiteral(" dB"));
-    for (int i = 0; i < 3; ++i)
-        edtMeters_[i]->setText(QString::number(reading.extra[i]));
+    views_.status.temperature->setText(fromStd(replies::temperatureText(reading.step)));
+    views_.status.attenuation->setText(QString::number(reading.attenuation) + QStringLiteral(" dB"));
+    for (std::size_t i = 0; i < views_.status.meters.size(); ++i)
+        views_.status.meters[i]->setText(QString::number(reading.extra[i]));
 }
 
 void MainWindow::showImage()

@@ -1,38 +1,31 @@
 #pragma once
-// The main window (MainWindow): owns the parameter model, the editing context and
-// the session with the amplifier; shows the session's state, its progress,
-// traffic log and replies; creates and wires the features (channel strip, wheel,
-// equaliser page, undo history, presets, offline file, search, device
-// administration, bus overview).
+// The main window: the composition root. It builds the layout, hands each
+// feature its own controls (channel strip, wheel, equaliser page, undo history,
+// presets, offline file, search, device administration, bus overview, tuning) and the
+// parts of the editor core it needs, wires them to one another, and shows the
+// session's state, its progress, traffic log and replies.
 
-#include "admin/bus_search.h"
-#include "admin/device_admin.h"
-#include "editing/editing_context.h"
-#include "editing/parameter_editor.h"
-#include "model/parameter_model.h"
-#include "overview/bus_overview.h"
-#include "session/session.h"
+#include "app/editor_core.h"
+#include "overview/overview_rows.h"
+#include "ui/device_selection.h"
 #include "ui/file_dialogs.h"
 #include "ui/prompts.h"
-#include "ui/qt_event_pump.h"
+#include "ui/views.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
-#include <array>
 #include <memory>
+#include <vector>
 
-class QAbstractButton;
-class QComboBox;
 class QDialog;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QProgressBar;
 
 namespace talvex {
 
+class BusOverview;
+class BusSearch;
 class ChannelStrip;
+class DeviceAdmin;
 class EditHistory;
 class EqPage;
 class WheelFilter;
@@ -44,50 +37,32 @@ class TuningPanel;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    // The session's platform (its pump is the window's own), the prompts and the file dialogs.
-    struct Platform : Session::Platform {
+    struct Platform {
         Prompts* prompts = nullptr;         // required
         FileDialogs* fileDialogs = nullptr; // null: QFileDialog over the window
     };
 
-    explicit MainWindow(const Platform& platform, QWidget* parent = nullptr);
+    // `core` outlives the window.
+    MainWindow(EditorCore& core, const Platform& platform, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The Connect button: connects when disconnected, otherwise disconnects.
-    void toggleConnection(); // toggleConnection
-
+    void toggleConnection();
+    // Opens a group file named at start-up instead of searching the bus: an
+    // all-groups file's group `group` (1..20), or the one the user picks when 0.
+    void openGroupFileAtStart(const QString& path, int group);
     // Makes the controls show the parameter image.
-    void showImage(); // showImage
-
-    Session& session() { return session_; }
-    GroupTransfer& groupTransfer() { return *groupTransfer_; }
-    OfflineDocument& offlineDocument() { return *offline_; }
-    PresetPanel& presetPanel() { return *presetPanel_; }
-    ParameterModel& model() { return model_; }
-    ParameterEditor& editor() { return editor_; }
-    EditingContext& editing() { return editing_; }
-    ChannelStrip& strip() { return *strip_; }
-    EqPage& eqPage() { return *eqPage_; }
-    EditHistory& history() { return *history_; }
-    LinkState& link() { return session_.link(); }
-    CommandSender& sender() { return session_.sender(); }
-    ReplyReceiver& receiver() { return session_.receiver(); }
-    SerialLink& serial() { return session_.serial(); }
-    UsbHidLink& usb() { return session_.usb(); }
-    QDialog* warningDialog() const { return warning_; }
-    BusSearch& busSearch() { return *busSearch_; }
-    DeviceAdmin& deviceAdmin() { return *deviceAdmin_; }
-    BusOverview& busOverview() { return *busOverview_; }
-    TuningPanel& tuning() { return *tuning_; }
+    void showImage();
 
 protected:
     // Unsaved changes of an open group file are saved, discarded or kept open.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void startUp(); // startUp
-    void findControls();
+    void createFeatures(FileDialogs& dialogs);
+    void connectFeatures();
     void connectSession();
+    void startUp();
     void fillPortList(const QStringList& names);
     void onConnecting();
     void onImageArrived(const frame::Reply& reply);
@@ -96,42 +71,24 @@ private:
     void showMeters(const replies::MeterReading& reading);
     void showProgressPanel(bool visible);
     void addHistoryLine(const QString& line);
+    void showConnected(bool connected);
     void resetEditingState();
     void hidePopups();
-    void createPresets(FileDialogs& dialogs);
-    void showConnected(bool connected);
     std::vector<overview::PortDevices> foundDevices() const;
 
-    ParameterModel model_;
-    ParameterEditor editor_{model_};
-    EditingContext editing_;
-    QtEventPump pump_;
-    Session session_;
+    EditorCore& core_;
+    Session& session_;
     Prompts& prompts_;
+    MainWindowViews views_;
+    DeviceSelection selection_;
     std::unique_ptr<QtFileDialogs> ownFileDialogs_;
+    QDialog* warning_ = nullptr;
     GroupTransfer* groupTransfer_ = nullptr;
     PresetPanel* presetPanel_ = nullptr;
     OfflineDocument* offline_ = nullptr;
 
-    // Controls, looked up by name once.
-    QAbstractButton* btn_connect_ = nullptr;
-    QLabel* img_connectstate_ = nullptr;
-    QComboBox* cbb_comport_ = nullptr;
-    QComboBox* cbb_deviceid_ = nullptr;
-    QComboBox* cbb_load2dev_ = nullptr;
-    QComboBox* cbb_save2dev_ = nullptr;
-    QComboBox* cbb_TemperatureThr_ = nullptr;
-    QLabel* lbl_temperature_ = nullptr;
-    QLabel* lbl_attenuation_ = nullptr;
-    std::array<QLineEdit*, 3> edtMeters_{};
-    QWidget* rzgrpbx_data_tx_bar_ = nullptr;
-    QProgressBar* rzprgrsbr_data_bar_ = nullptr;
-    QListWidget* HistoryListBox_ = nullptr;
-    QListWidget* DevListBox_ = nullptr;
-    QLabel* lbl_usbhid_ = nullptr;
-    QDialog* warning_ = nullptr;
-
-    // Features; declared last so they go before the parts they use.
+    // Features; declared last so they go before the parts they use. Each is
+    // also a child of the window, where tests find it by its type.
     std::unique_ptr<ChannelStrip> strip_;
     std::unique_ptr<WheelFilter> wheel_;
     std::unique_ptr<EqPage> eqPage_;

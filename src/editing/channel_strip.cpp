@@ -11,7 +11,9 @@
 #include "ui/controls.h"
 
 #include <QAbstractButton>
-#include <QAbstractSlider>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QSlider>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -21,21 +23,11 @@
 #include <QSignalBlocker>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace talvex {
 
 namespace {
-
-// Output channel 0..2 from the seventh character of a strip button's name, or -1.
-int outputOf(const QObject* sender)
-{
-    if (!sender)
-        return -1;
-    const QString name = sender->objectName();
-    if (name.size() < 7)
-        return -1;
-    const int k = name[6].unicode() - u'0';
-    return k >= 0 && k < 3 ? k : -1;
-}
 
 // Whether `widget` lies inside `container`, following parents across window
 // boundaries (a combo box's drop-down belongs to the combo box).
@@ -68,113 +60,70 @@ constexpr int kLow = 2;
 
 } // namespace
 
-ChannelStrip::ChannelStrip(QWidget* window, ParameterEditor& editor, EditingContext& editing)
-    : model_(editor.model()), editor_(editor), editing_(editing)
+ChannelStrip::ChannelStrip(const StripView& view, ParameterEditor& editor, EditingContext& editing)
+    : model_(editor.model()), editor_(editor), editing_(editing), view_(view)
 {
     setObjectName(QStringLiteral("channelStrip"));
-    findControls(window);
+    popups_ = {view_.gainPopup, view_.delayPopup, view_.limiterPopup};
+    delayButtons_ = {view_.mainDelay, view_.outputs[0].delay, view_.outputs[1].delay, view_.outputs[2].delay};
     connectControls();
     connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit) { showEdit(edit); });
-    editing_.setTrackBarStepper([this](const std::string& name, int step) { stepTrackBar(name, step); });
 }
 
-ChannelStrip::~ChannelStrip()
-{
-    editing_.setTrackBarStepper(nullptr);
-}
-
-void ChannelStrip::findControls(QWidget* window)
-{
-    grp2_ = need<QWidget>(window, "grp2");
-    popups_ = {need<QWidget>(window, "grpbx_gain"), need<QWidget>(window, "grpbx_delay"),
-               need<QWidget>(window, "grpbx_limit")};
-    for (int k = 0; k < 3; ++k) {
-        const QByteArray prefix = "btn_op" + QByteArray::number(k);
-        muteButtons_[k] = need<QAbstractButton>(window, prefix + "_mute");
-        polButtons_[k] = need<QAbstractButton>(window, prefix + "_pol");
-        gainButtons_[k] = need<QAbstractButton>(window, prefix + "_gain");
-        delayButtons_[k + 1] = need<QAbstractButton>(window, prefix + "_delay");
-        limitButtons_[k] = need<QAbstractButton>(window, prefix + "_lim");
-        if (k < 2) {
-            int i = 0;
-            for (const char* suffix : {"_mute", "_gain", "_eq", "_lim", "_delay", "_pol"})
-                rowButtons_[k][i++] = need<QWidget>(window, prefix + suffix);
-        }
-    }
-    delayButtons_[0] = need<QAbstractButton>(window, "btn_in0_delay");
-    btn_in0_pol_ = need<QAbstractButton>(window, "btn_in0_pol");
-    btn_op2_bassp_ = need<QAbstractButton>(window, "btn_op2_bassp");
-    closeButtons_ = {need<QAbstractButton>(window, "btn_grpbx_gain_close"), need<QAbstractButton>(window, "btn2"),
-                     need<QAbstractButton>(window, "btn3")};
-    rztrckbr_gain_ = need<QAbstractSlider>(window, "rztrckbr_gain");
-    rztrckbr_delay_ = need<QAbstractSlider>(window, "rztrckbr_delay");
-    rztrckbr_ingain_ = need<QAbstractSlider>(window, "rztrckbr_ingain");
-    albl1_ = need<QLabel>(window, "albl1");
-    albl2_ = need<QLabel>(window, "albl2");
-    lbl28_ = need<QLabel>(window, "lbl28");
-    cbb_lim_thr_ = need<QComboBox>(window, "cbb_lim_thr");
-    cbb_lim_att_ = need<QComboBox>(window, "cbb_lim_att");
-    cbb_lim_rel_ = need<QComboBox>(window, "cbb_lim_rel");
-    img2_ = need<QLabel>(window, "img2");
-    img6_ = need<QLabel>(window, "img6");
-    bridgeItems_ = {need<QAction>(window, "NoBTL1"), need<QAction>(window, "Lowmidbridge1"),
-                    need<QAction>(window, "highmidbridge1"), need<QAction>(window, "LowmidBTLhighlow1")};
-}
+ChannelStrip::~ChannelStrip() = default;
 
 void ChannelStrip::connectControls()
 {
     for (int k = 0; k < 3; ++k) {
-        QAbstractButton* mute = muteButtons_[k];
-        QAbstractButton* pol = polButtons_[k];
-        QAbstractButton* gain = gainButtons_[k];
-        QAbstractButton* delay = delayButtons_[k + 1];
-        QAbstractButton* lim = limitButtons_[k];
-        connect(mute, &QAbstractButton::clicked, this, [this, mute] { toggleMute(mute); });
-        connect(pol, &QAbstractButton::clicked, this, [this, pol] { togglePolarity(pol); });
-        connect(gain, &QAbstractButton::clicked, this, [this, gain] { openGainPopup(gain); });
-        connect(delay, &QAbstractButton::clicked, this, [this, delay] { openDelayPopup(delay); });
-        connect(lim, &QAbstractButton::clicked, this, [this, lim] { openLimiterPopup(lim); });
+        const StripView::OutputRow& row = view_.outputs[std::size_t(k)];
+        connect(row.mute, &QAbstractButton::clicked, this, [this, k] { toggleMute(k); });
+        connect(row.polarity, &QAbstractButton::clicked, this, [this, k] { togglePolarity(k); });
+        connect(row.gain, &QAbstractButton::clicked, this, [this, k] { openGainPopup(k); });
+        connect(row.delay, &QAbstractButton::clicked, this, [this, k] { openDelayPopup(k); });
+        connect(row.limiter, &QAbstractButton::clicked, this, [this, k] { openLimiterPopup(k); });
     }
-    QAbstractButton* bassp = btn_op2_bassp_;
-    connect(bassp, &QAbstractButton::clicked, this, [this, bassp] { toggleRecoup(bassp); });
-    connect(btn_in0_pol_, &QAbstractButton::clicked, this, &ChannelStrip::toggleMainPolarity);
-    connect(delayButtons_[0], &QAbstractButton::clicked, this, &ChannelStrip::openMainDelayPopup);
-    connect(closeButtons_[0], &QAbstractButton::clicked, this, &ChannelStrip::closeGainPopup);
-    connect(closeButtons_[1], &QAbstractButton::clicked, this, &ChannelStrip::closeDelayPopup);
-    connect(closeButtons_[2], &QAbstractButton::clicked, this, &ChannelStrip::closeLimiterPopup);
+    connect(view_.recoup, &QAbstractButton::clicked, this, [this] { toggleRecoup(kLow); });
+    connect(view_.mainPolarity, &QAbstractButton::clicked, this, &ChannelStrip::toggleMainPolarity);
+    connect(view_.mainDelay, &QAbstractButton::clicked, this, &ChannelStrip::openMainDelayPopup);
+    connect(view_.gainClose, &QAbstractButton::clicked, this, [this] { hidePopup(GainPopup); });
+    connect(view_.delayClose, &QAbstractButton::clicked, this, [this] { hidePopup(DelayPopup); });
+    connect(view_.limiterClose, &QAbstractButton::clicked, this, [this] { hidePopup(LimitPopup); });
 
-    connect(rztrckbr_gain_, &QAbstractSlider::valueChanged, this, &ChannelStrip::gainMoved);
-    connect(rztrckbr_delay_, &QAbstractSlider::valueChanged, this, &ChannelStrip::delayMoved);
-    connect(rztrckbr_ingain_, &QAbstractSlider::valueChanged, this, &ChannelStrip::mainGainMoved);
-    for (QAbstractSlider* bar : {rztrckbr_gain_, rztrckbr_delay_, rztrckbr_ingain_})
+    for (QSlider* bar : {view_.gainBar, view_.delayBar, view_.mainGain}) {
+        connect(bar, &QAbstractSlider::valueChanged, this, [this, bar](int code) { applyBar(bar, code); });
         bar->installEventFilter(this);
+    }
 
     // Only the user's choices are edits: opening the pop-up sets the selections quietly.
-    connect(cbb_lim_thr_, &QComboBox::activated, this, &ChannelStrip::chooseLimiterThreshold);
-    connect(cbb_lim_att_, &QComboBox::activated, this, &ChannelStrip::chooseLimiterAttack);
-    connect(cbb_lim_rel_, &QComboBox::activated, this, &ChannelStrip::chooseLimiterRelease);
+    connect(view_.threshold, &QComboBox::activated, this, [this] { applyLimiter(0, view_.threshold); });
+    connect(view_.attack, &QComboBox::activated, this, [this] { applyLimiter(1, view_.attack); });
+    connect(view_.release, &QComboBox::activated, this, [this] { applyLimiter(2, view_.release); });
 
     // Giving a pop-up the focus puts it on its first control, where the keys work.
-    popups_[GainPopup]->setFocusProxy(rztrckbr_gain_);
-    popups_[DelayPopup]->setFocusProxy(rztrckbr_delay_);
-    popups_[LimitPopup]->setFocusProxy(cbb_lim_thr_);
+    view_.gainPopup->setFocusProxy(view_.gainBar);
+    view_.delayPopup->setFocusProxy(view_.delayBar);
+    view_.limiterPopup->setFocusProxy(view_.threshold);
     connect(qApp, &QApplication::focusChanged, this, &ChannelStrip::onFocusChanged);
 
     for (int mode = 0; mode < 4; ++mode) {
-        connect(bridgeItems_[mode], &QAction::triggered, this, [this, mode] { chooseBridgeMode(mode); });
-        bridgeItems_[mode]->setCheckable(true);
+        QAction* item = view_.bridgeModes[std::size_t(mode)];
+        connect(item, &QAction::triggered, this, [this, mode] { chooseBridgeMode(mode); });
+        item->setCheckable(true);
     }
 }
 
 bool ChannelStrip::eventFilter(QObject* watched, QEvent* event)
 {
+    // A click on a track bar binds the wheel to it; leaving it unbinds.
     if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        trackBarPressed(watched);
+        bindWheelToBar(static_cast<QSlider*>(watched));
     } else if (event->type() == QEvent::FocusOut) {
         // Switching to another program or opening a menu is not leaving the track bar.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            trackBarLeft(watched);
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+            editing_.unbind();
+            greyFamily(GainPopup);
+        }
     }
     return false;
 }
@@ -186,17 +135,17 @@ void ChannelStrip::showImage()
     hidePopups();
     for (int k = 0; k < 3; ++k) {
         const int block = outputBlockStart(k);
-        showToggle(muteButtons_[k], block + kOutMute, true);
-        showToggle(polButtons_[k], block + kOutPolarity, false);
+        showToggle(view_.outputs[std::size_t(k)].mute, block + kOutMute, true);
+        showToggle(view_.outputs[std::size_t(k)].polarity, block + kOutPolarity, false);
     }
-    showToggle(btn_op2_bassp_, outputBlockStart(kLow) + kOutRecoup, true);
-    showToggle(btn_in0_pol_, kMainPolarity, false);
+    showToggle(view_.recoup, outputBlockStart(kLow) + kOutRecoup, true);
+    showToggle(view_.mainPolarity, kMainPolarity, false);
     {
-        const QSignalBlocker quiet(rztrckbr_ingain_);
-        rztrckbr_ingain_->setValue(model_.code16(kMainGain));
+        const QSignalBlocker quiet(view_.mainGain);
+        view_.mainGain->setValue(model_.code16(kMainGain));
     }
     // Also when the position did not move (the label may still show its design text).
-    lbl28_->setText(fromStd(gainText(rztrckbr_ingain_->value())));
+    view_.mainGainText->setText(fromStd(gainText(view_.mainGain->value())));
     const int mode = model_.image[kBridgeMode];
     if (mode >= 0 && mode < 4) // an unknown mode leaves the menu and the rows as they are
         showBridgeMode(mode);
@@ -210,18 +159,18 @@ void ChannelStrip::showEdit(const ParameterEdit& edit)
     for (int k = 0; k < 3; ++k) {
         const int block = outputBlockStart(k);
         if (edit.touches(block + kOutMute))
-            showToggle(muteButtons_[k], block + kOutMute, true);
+            showToggle(view_.outputs[std::size_t(k)].mute, block + kOutMute, true);
         if (edit.touches(block + kOutPolarity))
-            showToggle(polButtons_[k], block + kOutPolarity, false);
+            showToggle(view_.outputs[std::size_t(k)].polarity, block + kOutPolarity, false);
     }
     if (edit.touches(outputBlockStart(kLow) + kOutRecoup))
-        showToggle(btn_op2_bassp_, outputBlockStart(kLow) + kOutRecoup, true);
+        showToggle(view_.recoup, outputBlockStart(kLow) + kOutRecoup, true);
     if (edit.touches(kMainPolarity))
-        showToggle(btn_in0_pol_, kMainPolarity, false);
+        showToggle(view_.mainPolarity, kMainPolarity, false);
     if (touched(kMainGain)) {
-        const QSignalBlocker quiet(rztrckbr_ingain_);
-        rztrckbr_ingain_->setValue(model_.code16(kMainGain));
-        lbl28_->setText(fromStd(gainText(model_.code16(kMainGain))));
+        const QSignalBlocker quiet(view_.mainGain);
+        view_.mainGain->setValue(model_.code16(kMainGain));
+        view_.mainGainText->setText(fromStd(gainText(model_.code16(kMainGain))));
     }
     if (edit.touches(kBridgeMode) && model_.image[kBridgeMode] >= 0 && model_.image[kBridgeMode] < 4)
         showBridgeMode(model_.image[kBridgeMode]);
@@ -231,20 +180,20 @@ void ChannelStrip::showEdit(const ParameterEdit& edit)
     if (field < 0 || field + 2 >= kImageSize)
         return;
     if (!popups_[GainPopup]->isHidden() && touched(field)) {
-        const QSignalBlocker quiet(rztrckbr_gain_);
-        rztrckbr_gain_->setValue(model_.code16(field));
-        albl1_->setText(fromStd(gainText(model_.code16(field))));
+        const QSignalBlocker quiet(view_.gainBar);
+        view_.gainBar->setValue(model_.code16(field));
+        view_.gainText->setText(fromStd(gainText(model_.code16(field))));
     }
     if (!popups_[DelayPopup]->isHidden() && touched(field)) {
-        const QSignalBlocker quiet(rztrckbr_delay_);
-        rztrckbr_delay_->setValue(model_.code16(field));
-        albl2_->setText(fromStd(delayText(model_.code16(field))));
+        const QSignalBlocker quiet(view_.delayBar);
+        view_.delayBar->setValue(model_.code16(field));
+        view_.delayText->setText(fromStd(delayText(model_.code16(field))));
     }
     if (!popups_[LimitPopup]->isHidden() && (touched(field) || edit.touches(field + 2))) {
-        const QSignalBlocker thr(cbb_lim_thr_), att(cbb_lim_att_), rel(cbb_lim_rel_);
-        cbb_lim_thr_->setCurrentIndex(model_.image[field]);
-        cbb_lim_att_->setCurrentIndex(model_.image[field + 1]);
-        cbb_lim_rel_->setCurrentIndex(model_.image[field + 2]);
+        const QSignalBlocker thr(view_.threshold), att(view_.attack), rel(view_.release);
+        view_.threshold->setCurrentIndex(model_.image[field]);
+        view_.attack->setCurrentIndex(model_.image[field + 1]);
+        view_.release->setCurrentIndex(model_.image[field + 2]);
     }
 }
 
@@ -264,33 +213,23 @@ void ChannelStrip::showToggle(QAbstractButton* button, int entry, bool redWhenOn
 void ChannelStrip::toggle(int entry, std::string label)
 {
     hidePopups();
-    editing_.targetChunk = chunkOf(entry);
     editor_.apply(ParameterEdit(std::move(label)).set(entry, model_.image[entry] == 1 ? 0 : 1));
 }
 
-void ChannelStrip::toggleMute(QObject* sender)
+void ChannelStrip::toggleMute(int k)
 {
-    const int k = outputOf(sender);
-    if (k < 0)
-        return hidePopups();
     toggle(outputBlockStart(k) + kOutMute, channelName(k + 1) + " mute");
 }
 
-void ChannelStrip::togglePolarity(QObject* sender)
+void ChannelStrip::togglePolarity(int k)
 {
-    const int k = outputOf(sender);
-    if (k < 0)
-        return hidePopups();
     toggle(outputBlockStart(k) + kOutPolarity, channelName(k + 1) + " polarity");
 }
 
 void ChannelStrip::toggleMainPolarity() { toggle(kMainPolarity, "Main polarity"); }
 
-void ChannelStrip::toggleRecoup(QObject* sender)
+void ChannelStrip::toggleRecoup(int k)
 {
-    const int k = outputOf(sender);
-    if (k < 0)
-        return hidePopups();
     toggle(outputBlockStart(k) + kOutRecoup, channelName(k + 1) + " recoup");
 }
 
@@ -332,9 +271,15 @@ void ChannelStrip::greyFamily(Popup which)
             setButtonColour(button, kButtonGrey);
     };
     switch (which) {
-    case GainPopup: grey(gainButtons_); break;
+    case GainPopup:
+        for (const StripView::OutputRow& row : view_.outputs)
+            setButtonColour(row.gain, kButtonGrey);
+        break;
     case DelayPopup: grey(delayButtons_); break;
-    case LimitPopup: grey(limitButtons_); break;
+    case LimitPopup:
+        for (const StripView::OutputRow& row : view_.outputs)
+            setButtonColour(row.limiter, kButtonGrey);
+        break;
     }
 }
 
@@ -349,69 +294,52 @@ void ChannelStrip::openPopup(Popup which, QAbstractButton* clicked, int field)
 
     // Beside the button: right of it, overlapping its lower edge by three pixels.
     QWidget* popup = popups_[which];
-    popup->move(grp2_->x() + clicked->x() + clicked->width(), grp2_->y() + clicked->y() + clicked->height() - 3);
+    const QWidget* strip = view_.group;
+    popup->move(strip->x() + clicked->x() + clicked->width(), strip->y() + clicked->y() + clicked->height() - 3);
     popup->show();
     popup->raise();
 
     editing_.targetField = field;
-    editing_.targetChunk = chunkOf(field);
 
     // Moving a track bar to the stored code runs its change handler only when the
     // position changes; the handler writes a clamped code back.
     switch (which) {
     case GainPopup:
-        rztrckbr_gain_->setValue(model_.code16(field));
-        albl1_->setText(fromStd(gainText(rztrckbr_gain_->value()))); // also when it did not move
+        view_.gainBar->setValue(model_.code16(field));
+        view_.gainText->setText(fromStd(gainText(view_.gainBar->value()))); // also when it did not move
         break;
     case DelayPopup:
-        rztrckbr_delay_->setValue(model_.code16(field));
-        albl2_->setText(fromStd(delayText(rztrckbr_delay_->value())));
+        view_.delayBar->setValue(model_.code16(field));
+        view_.delayText->setText(fromStd(delayText(view_.delayBar->value())));
         break;
     case LimitPopup: {
-        const QSignalBlocker thr(cbb_lim_thr_), att(cbb_lim_att_), rel(cbb_lim_rel_);
-        cbb_lim_thr_->setCurrentIndex(model_.image[field]);
-        cbb_lim_att_->setCurrentIndex(model_.image[field + 1]);
-        cbb_lim_rel_->setCurrentIndex(model_.image[field + 2]);
+        const QSignalBlocker thr(view_.threshold), att(view_.attack), rel(view_.release);
+        view_.threshold->setCurrentIndex(model_.image[field]);
+        view_.attack->setCurrentIndex(model_.image[field + 1]);
+        view_.release->setCurrentIndex(model_.image[field + 2]);
         break;
     }
     }
     popup->setFocus(Qt::OtherFocusReason);
 }
 
-void ChannelStrip::openGainPopup(QObject* sender)
+void ChannelStrip::openGainPopup(int k)
 {
-    const int k = outputOf(sender);
-    if (k < 0)
-        return;
     popupOutput_ = k;
-    openPopup(GainPopup, gainButtons_[k], outputBlockStart(k) + kOutGain);
+    openPopup(GainPopup, view_.outputs[std::size_t(k)].gain, outputBlockStart(k) + kOutGain);
 }
 
-void ChannelStrip::openDelayPopup(QObject* sender)
+void ChannelStrip::openDelayPopup(int k)
 {
-    const int k = outputOf(sender);
-    if (k < 0)
-        return;
-    openPopup(DelayPopup, delayButtons_[k + 1], outputBlockStart(k) + kOutDelay);
+    openPopup(DelayPopup, delayButtons_[std::size_t(k + 1)], outputBlockStart(k) + kOutDelay);
 }
 
 void ChannelStrip::openMainDelayPopup() { openPopup(DelayPopup, delayButtons_[0], kMainDelay); }
 
-void ChannelStrip::openLimiterPopup(QObject* sender)
+void ChannelStrip::openLimiterPopup(int k)
 {
-    const int k = outputOf(sender);
-    if (k < 0)
-        return;
-    openPopup(LimitPopup, limitButtons_[k], outputBlockStart(k) + kOutLimiter);
+    openPopup(LimitPopup, view_.outputs[std::size_t(k)].limiter, outputBlockStart(k) + kOutLimiter);
 }
-
-void ChannelStrip::closeGainPopup() { hidePopup(GainPopup); }
-void ChannelStrip::closeDelayPopup() { hidePopup(DelayPopup); }
-void ChannelStrip::closeLimiterPopup() { hidePopup(LimitPopup); }
-
-void ChannelStrip::gainPopupLeft() { greyFamily(GainPopup); }
-void ChannelStrip::delayPopupLeft() { greyFamily(DelayPopup); }
-void ChannelStrip::limiterPopupLeft() { greyFamily(LimitPopup); }
 
 void ChannelStrip::onFocusChanged(QWidget* old, QWidget* now)
 {
@@ -422,11 +350,7 @@ void ChannelStrip::onFocusChanged(QWidget* old, QWidget* now)
         // The focus left for another program or window: the pop-up keeps it.
         if (now ? now->window() != popup->window() : popup->isVisible())
             continue;
-        switch (i) {
-        case GainPopup: gainPopupLeft(); break;
-        case DelayPopup: delayPopupLeft(); break;
-        case LimitPopup: limiterPopupLeft(); break;
-        }
+        greyFamily(Popup(i));
     }
 }
 
@@ -440,44 +364,42 @@ static std::string popupLabel(int field, const char* what)
 }
 
 // A track bar's position to its 16-bit entry pair. One control, one merge key.
-void ChannelStrip::applyTrackBar(int field, int code, const std::string& key)
+void ChannelStrip::applyTrackBar(int field, int code, const char* what, const char* key)
 {
-    editing_.targetChunk = chunkOf(field);
-    const char* what = key == "rztrckbr_delay" ? "delay" : "gain";
-    editor_.apply(ParameterEdit(popupLabel(field, what), key + ":" + std::to_string(field)).set16(field, code));
+    editor_.apply(ParameterEdit(popupLabel(field, what), key + (":" + std::to_string(field))).set16(field, code));
 }
 
-void ChannelStrip::gainMoved()
+void ChannelStrip::applyBar(QSlider* bar, int code)
 {
-    int code = rztrckbr_gain_->value();
-    if (popupOutput_ == kLow && code > kLowGainLimit) {
-        const QSignalBlocker quiet(rztrckbr_gain_);
-        rztrckbr_gain_->setValue(kLowGainLimit);
+    if (bar == view_.mainGain) {
+        hidePopups();
+        view_.mainGainText->setText(fromStd(gainText(code)));
+        applyTrackBar(kMainGain, code, "gain", "rztrckbr_ingain");
+        return;
+    }
+    const bool gain = bar == view_.gainBar;
+    if (gain && popupOutput_ == kLow && code > kLowGainLimit) {
+        const QSignalBlocker quiet(bar);
+        bar->setValue(kLowGainLimit);
         code = kLowGainLimit;
     }
-    albl1_->setText(fromStd(gainText(code)));
+    (gain ? view_.gainText : view_.delayText)->setText(fromStd(gain ? gainText(code) : delayText(code)));
     const int field = editing_.targetField;
     if (field < 0 || field + 1 >= kImageSize)
         return;
-    applyTrackBar(field, code, "rztrckbr_gain");
+    applyTrackBar(field, code, gain ? "gain" : "delay", gain ? "rztrckbr_gain" : "rztrckbr_delay");
 }
 
-void ChannelStrip::mainGainMoved()
+// A notch moves the bar's code one step within the bar's range and edits it
+// as the bar would; the edit then sets the bar.
+void ChannelStrip::bindWheelToBar(QSlider* bar)
 {
-    hidePopups();
-    const int code = rztrckbr_ingain_->value();
-    lbl28_->setText(fromStd(gainText(code)));
-    applyTrackBar(kMainGain, code, "rztrckbr_ingain");
-}
-
-void ChannelStrip::delayMoved()
-{
-    const int code = rztrckbr_delay_->value();
-    albl2_->setText(fromStd(delayText(code)));
-    const int field = editing_.targetField;
-    if (field < 0 || field + 1 >= kImageSize)
-        return;
-    applyTrackBar(field, code, "rztrckbr_delay");
+    const int entry = bar == view_.mainGain ? kMainGain : editing_.targetField;
+    editing_.bindWheel({bar, entry, [this, bar](int direction) {
+                            const int code = std::clamp(bar->value() + direction, bar->minimum(), bar->maximum());
+                            if (code != bar->value())
+                                applyBar(bar, code);
+                        }});
 }
 
 void ChannelStrip::applyLimiter(int offset, const QComboBox* list)
@@ -486,31 +408,7 @@ void ChannelStrip::applyLimiter(int offset, const QComboBox* list)
     if (editing_.targetField < 0 || entry >= kImageSize || list->currentIndex() < 0)
         return;
     static const char* const names[3] = {"limiter threshold", "limiter attack", "limiter release"};
-    editing_.targetChunk = chunkOf(editing_.targetField);
     editor_.apply(ParameterEdit(popupLabel(editing_.targetField, names[offset])).set(entry, list->currentIndex()));
-}
-
-void ChannelStrip::chooseLimiterThreshold() { applyLimiter(0, cbb_lim_thr_); }
-void ChannelStrip::chooseLimiterAttack() { applyLimiter(1, cbb_lim_att_); }
-void ChannelStrip::chooseLimiterRelease() { applyLimiter(2, cbb_lim_rel_); }
-
-void ChannelStrip::trackBarPressed(QObject* sender)
-{
-    if (sender)
-        editing_.bindTrackBar(sender->objectName().toStdString());
-}
-
-void ChannelStrip::trackBarLeft(QObject*)
-{
-    editing_.unbind();
-    greyFamily(GainPopup);
-}
-
-void ChannelStrip::stepTrackBar(const std::string& name, int step)
-{
-    for (QAbstractSlider* bar : {rztrckbr_ingain_, rztrckbr_gain_, rztrckbr_delay_})
-        if (bar->objectName().toStdString() == name)
-            bar->setValue(bar->value() + step); // the track bar keeps to its range
 }
 
 // --- bridge menu ------------------------------------------------------------
@@ -527,19 +425,23 @@ void ChannelStrip::chooseBridgeMode(int mode)
 // Menu check marks, the High and Mid rows and the icons before them.
 void ChannelStrip::showBridgeMode(int mode)
 {
+    const auto rowButtons = [this](int row) {
+        const StripView::OutputRow& r = view_.outputs[std::size_t(row)];
+        return std::array<QWidget*, 6>{r.mute, r.gain, r.eq, r.limiter, r.delay, r.polarity};
+    };
     for (int i = 0; i < 4; ++i)
-        bridgeItems_[i]->setChecked(i == mode);
+        view_.bridgeModes[std::size_t(i)]->setChecked(i == mode);
     const BridgeLayout& layout = kBridgeLayouts[std::size_t(mode)];
     for (int row = 0; row < 2; ++row)
         if (!(row == 0 ? layout.highShown : layout.midShown))
-            for (QWidget* button : rowButtons_[std::size_t(row)])
+            for (QWidget* button : rowButtons(row))
                 releaseFocus(button, nullptr);
-    for (QWidget* button : rowButtons_[0])
+    for (QWidget* button : rowButtons(0))
         button->setVisible(layout.highShown);
-    for (QWidget* button : rowButtons_[1])
+    for (QWidget* button : rowButtons(1))
         button->setVisible(layout.midShown);
-    showDrawn(img2_, [kind = icons::Bridge(layout.high)](qreal ratio) { return icons::bridge(kind, ratio); });
-    showDrawn(img6_, [kind = icons::Bridge(layout.mid)](qreal ratio) { return icons::bridge(kind, ratio); });
+    showDrawn(view_.highFeed, [kind = icons::Bridge(layout.high)](qreal ratio) { return icons::bridge(kind, ratio); });
+    showDrawn(view_.midFeed, [kind = icons::Bridge(layout.mid)](qreal ratio) { return icons::bridge(kind, ratio); });
 }
 
 } // namespace talvex

@@ -89,9 +89,9 @@ void EditHistory::record(const ParameterEdit& edit, ParameterEditor::Origin orig
 
 void EditHistory::clear() { stack_.clear(); }
 
-void EditHistory::addMenuActions(QWidget& window)
+void EditHistory::addMenuActions(QMenu& editMenu)
 {
-    QMenu* menu = need<QMenu>(&window, "menuEdit");
+    QMenu* menu = &editMenu;
     undo_ = stack_.createUndoAction(menu, QStringLiteral("Undo"));
     undo_->setObjectName(QStringLiteral("actionUndo"));
     undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));

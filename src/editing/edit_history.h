@@ -23,7 +23,7 @@
 #include <functional>
 
 class QAction;
-class QWidget;
+class QMenu;
 
 namespace talvex {
 
@@ -39,7 +39,7 @@ public:
 
     // Puts "Undo" (Ctrl+Z) and "Redo" (Ctrl+Shift+Z, Ctrl+Y) into the window's
     // "Edit" menu (menuEdit); their texts name the step they would take.
-    void addMenuActions(QWidget& window);
+    void addMenuActions(QMenu& editMenu);
 
     QUndoStack& stack() { return stack_; }
     QAction* undoAction() const { return undo_; }

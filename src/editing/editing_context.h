@@ -1,72 +1,59 @@
 #pragma once
 // The one record that says what the keyboard and the mouse wheel edit at this
-// moment, with the binding operations and the wheel dispatcher. Plain C++: the
-// strip, the equaliser page and the graph keep their widgets; this record names
-// them (target box, wheel target) and the wheel hands the stepped code to the
-// apply operation registered under "<wheel target>Change", which makes the edit.
-// The record never writes the image itself.
+// moment. Plain C++: the strip, the equaliser page and the graph keep their
+// widgets; this record holds the entry they designate and the wheel binding,
+// which says what one notch of the wheel does. The record never writes the
+// image itself: a binding's notch makes its edit through the edit path.
 
 #include <functional>
-#include <map>
-#include <string>
 
 namespace talvex {
-
-struct ParameterModel;
 
 class EditingContext {
 public:
     // The five kinds of equaliser-page edit box.
     enum class BoxKind { HpfFrequency, LpfFrequency, BandFrequency, BandGain, BandQ };
 
+    // What a notch of the wheel does while a box or a track bar is bound.
+    struct WheelBinding {
+        const void* control = nullptr; // the bound control, for identity only
+        int entry = -1;                // the image entry it edits
+        // Called once per notch with +1 (a turn away from the user) or -1.
+        std::function<void(int direction)> notch;
+    };
+
     // The page channel is the model's (it travels with the image: the defaults
     // and every showing of the image set it to Main).
     int bandNumber = 0;
-    std::string targetBox;  // objectName of the box (or band type combo) the apply operations rewrite
-    int targetField = -1;   // image entry being edited (low entry of a 16-bit code); -1 none yet
-    int targetRecord = -1;  // first entry of the band record (band edits only)
-    int targetChunk = -1;   // chunk an edit marks; -1 none yet
-    std::string wheelTarget;
-    int wheelMin = 0;
-    int wheelMax = 0;
-    bool wheelActive = false;
+    int targetField = -1;  // image entry being edited (low entry of a 16-bit code); -1 none yet
+    int targetRecord = -1; // first entry of the band record (band edits only)
 
-    // Box binding of an equaliser-page box: band (0..9, ignored for the two
-    // crossover boxes) on page channel `channel`; `boxName` is the box's objectName.
-    void bindBox(BoxKind kind, int band, int channel, const std::string& boxName);
-    // A click on a track bar binds the wheel to it (range unused).
-    void bindTrackBar(const std::string& trackBarName);
-    // A bound box or track bar lost the focus: only the three wheel fields change.
-    void unbind();
-    // Binds the wheel with its range (published as Set_OpenMouseWheel).
-    void openWheel(int minimum, int maximum);
+    // Designates the entry of an equaliser-page box: band (0..9, ignored for
+    // the two crossover boxes) on page channel `channel`. Returns the entry.
+    int designateBox(BoxKind kind, int band, int channel);
+    // Binds the wheel; a binding without a notch unbinds it.
+    void bindWheel(WheelBinding binding) { wheel_ = std::move(binding); }
+    // A bound box or track bar lost the focus: only the wheel binding goes.
+    void unbind() { wheel_ = {}; }
     // Start values (window creation, disconnect, watchdog).
-    void reset();
+    void reset() { unbind(); }
 
-    // Apply operations, called by name ("edt_eq_gainChange", ...) with the
-    // stepped code. A name with no operation does nothing.
-    using Apply = std::function<void(int code)>;
-    void setApply(const std::string& name, Apply apply) { apply_[name] = std::move(apply); }
-    bool callApply(const std::string& name, int code) const;
-    // Steps a track bar named by the wheel target by +1 or -1 through its own
-    // change path (the widget clamps to its range).
-    void setTrackBarStepper(std::function<void(const std::string& name, int step)> stepper)
-    {
-        stepTrackBar_ = std::move(stepper);
-    }
+    bool wheelBound() const { return bool(wheel_.notch); }
+    const void* wheelControl() const { return wheel_.notch ? wheel_.control : nullptr; }
+    int wheelEntry() const { return wheel_.notch ? wheel_.entry : -1; }
 
-    // One wheel event (published as FormMouseWheel); `delta` > 0 is a turn away
-    // from the user. Returns true when the event is handled, false when the
-    // focused control should get it.
-    bool wheelTurned(int delta, const ParameterModel& model);
+    // One notch; `delta` > 0 is a turn away from the user. Returns true when
+    // the wheel is bound (the turn is handled), false when the focused control
+    // should get it.
+    bool wheelTurned(int delta);
 
 private:
-    std::map<std::string, Apply> apply_;
-    std::function<void(const std::string&, int)> stepTrackBar_;
+    WheelBinding wheel_;
 };
 
-// Range of wheel stepping and wheel target name of each box kind.
+// Highest code of each box kind's table: the wheel and the arrow keys stop there.
 int highestCode(EditingContext::BoxKind kind);
-const char* wheelTargetName(EditingContext::BoxKind kind);
+// One step of a code from `code` toward `direction`, first brought into 0..highest.
+int steppedCode(int code, int direction, int highest);
 
 } // namespace talvex

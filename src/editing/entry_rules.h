@@ -18,9 +18,7 @@ double entryValue(EntryKind kind, int code);
 // The entry rule: converts `text` to the code of the nearest table value and
 // rewrites `text` with that value's general number text. Values beyond the
 // table are clamped to its first or last value. Text that is not a number is
-// replaced by the value at `currentCode`, which is returned unchanged. (The
-// three rules were published as Edtx_freq_proc, Edtx_Public_dB_proc and
-// Edtx_qval_proc.)
+// replaced by the value at `currentCode`, which is returned unchanged.
 int applyEntryRule(EntryKind kind, std::string& text, int currentCode);
 
 // Key filter of the boxes: digits and "." everywhere, "-" in gain boxes only

@@ -7,6 +7,7 @@
 #include "ui/controls.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,7 +25,6 @@ namespace talvex {
 
 namespace {
 
-QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix) + QChar(u'0' + j); }
 QString text(const std::string& s) { return QString::fromStdString(s); }
 
 EntryKind entryKind(EditingContext::BoxKind kind)
@@ -82,11 +82,12 @@ const char* const kPageCaptions[4] = {"Current : MAIN ", "Current : High", "Curr
 
 } // namespace
 
-EqPage::EqPage(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent)
-    : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing)
+EqPage::EqPage(const EqPageView& view, ParameterEditor& editor, EditingContext& editing, QObject* parent)
+    : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing), view_(view)
 {
-    graph_ = new ResponseGraph(root, editor, editing, this);
+    graph_ = new ResponseGraph(view, editor, editing, this);
     connect(graph_, &ResponseGraph::hidePopupsRequested, this, &EqPage::hidePopupsRequested);
+    connect(graph_, &ResponseGraph::qBoxTaken, this, [this](int band) { bindBox(boxes_.at(view_.bandQ[std::size_t(band)])); });
     connect(&editor_, &ParameterEditor::edited, this, [this](const ParameterEdit& edit, ParameterEditor::Origin origin) {
         // A step undone or redone shows on its own channel's page.
         if (origin == ParameterEditor::Origin::Replay)
@@ -94,63 +95,33 @@ EqPage::EqPage(QWidget* root, ParameterEditor& editor, EditingContext& editing, 
         showEdit(edit);
     });
 
-    lbl_cur_ch_ = need<QLabel>(root, QStringLiteral("lbl_cur_ch"));
-    edt_op3hpf_freq_ = need<QLineEdit>(root, QStringLiteral("edt_op3hpf_freq"));
-    edt_op3lpf_freq_ = need<QLineEdit>(root, QStringLiteral("edt_op3lpf_freq"));
-    cbb_op3hpf_type_ = need<QComboBox>(root, QStringLiteral("cbb_op3hpf_type"));
-    cbb_op3lpf_type_ = need<QComboBox>(root, QStringLiteral("cbb_op3lpf_type"));
-    boxes_[edt_op3hpf_freq_] = {Kind::HpfFrequency, 0, edt_op3hpf_freq_};
-    boxes_[edt_op3lpf_freq_] = {Kind::LpfFrequency, 0, edt_op3lpf_freq_};
+    boxes_[view_.hpfFrequency] = {Kind::HpfFrequency, 0, view_.hpfFrequency};
+    boxes_[view_.lpfFrequency] = {Kind::LpfFrequency, 0, view_.lpfFrequency};
     for (int j = 0; j < 10; ++j) {
-        freqBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_freq_0", j));
-        gainBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_gain_0", j));
-        qBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_qval_0", j));
-        typeLists_[j] = need<QComboBox>(root, digitName("cbb_op3eq_type_0", j));
-        boxes_[freqBoxes_[j]] = {Kind::BandFrequency, j, freqBoxes_[j]};
-        boxes_[gainBoxes_[j]] = {Kind::BandGain, j, gainBoxes_[j]};
-        boxes_[qBoxes_[j]] = {Kind::BandQ, j, qBoxes_[j]};
-        QComboBox* list = typeLists_[j];
-        connect(list, &QComboBox::activated, this, [this, list] { chooseBandType(list); });
+        const auto at = std::size_t(j);
+        boxes_[view_.bandFrequency[at]] = {Kind::BandFrequency, j, view_.bandFrequency[at]};
+        boxes_[view_.bandGain[at]] = {Kind::BandGain, j, view_.bandGain[at]};
+        boxes_[view_.bandQ[at]] = {Kind::BandQ, j, view_.bandQ[at]};
+        connect(view_.bandType[at], &QComboBox::activated, this, [this, j] { chooseBandType(j); });
     }
     for (auto& [object, box] : boxes_)
         box.edit->installEventFilter(this);
     // Only a user's choice runs the type change; the page selection sets the lists quietly.
-    connect(cbb_op3hpf_type_, &QComboBox::activated, this, [this] { chooseCrossoverType(0); });
-    connect(cbb_op3lpf_type_, &QComboBox::activated, this, [this] { chooseCrossoverType(1); });
+    connect(view_.hpfType, &QComboBox::activated, this, [this] { chooseCrossoverType(0); });
+    connect(view_.lpfType, &QComboBox::activated, this, [this] { chooseCrossoverType(1); });
 
-    auto* in0 = need<QAbstractButton>(root, QStringLiteral("btn_in0_eq"));
-    connect(in0, &QAbstractButton::clicked, this, &EqPage::selectMainPage);
-    for (int k = 0; k < 3; ++k) {
-        auto* button = need<QAbstractButton>(root, QStringLiteral("btn_op%1_eq").arg(k));
-        connect(button, &QAbstractButton::clicked, this, [this, button] { selectOutputPage(button); });
-    }
-
-    const std::pair<const char*, Kind> wheelKinds[] = {
-        {"edt_hpf_freqChange", Kind::HpfFrequency}, {"edt_lpf_freqChange", Kind::LpfFrequency},
-        {"edt_eq_freqChange", Kind::BandFrequency}, {"edt_eq_gainChange", Kind::BandGain},
-        {"edt_eq_qvalChange", Kind::BandQ},
-    };
-    for (const auto& [name, kind] : wheelKinds)
-        editing_.setApply(name, [this, kind](int code) { applyWheelStep(kind, code); });
+    for (int c = 0; c < 4; ++c)
+        connect(view_.pageButtons[std::size_t(c)], &QAbstractButton::clicked, this, [this, c] { selectPage(c); });
 }
 
 // --- page selection -------------------------------------------------------------
 
-void EqPage::selectOutputPage(QAbstractButton* sender)
+void EqPage::selectPage(int channel)
 {
-    // The output digit is the seventh character of the button's name.
-    const QString name = sender ? sender->objectName() : QString();
-    const int k = name.size() > 6 ? name.at(6).digitValue() : -1;
-    if (k < 0 || k > 2)
+    if (channel < 0 || channel > 3)
         return;
     emit hidePopupsRequested();
-    showPage(k + 1);
-}
-
-void EqPage::selectMainPage()
-{
-    emit hidePopupsRequested();
-    showPage(0);
+    showPage(channel);
 }
 
 void EqPage::showImage() { showPage(0); }
@@ -161,38 +132,39 @@ void EqPage::showPage(int channel)
     // its moves would edit one channel's band and draw it into another's curve.
     graph_->resetDrag();
     model_.pageChannel = channel;
-    lbl_cur_ch_->setText(QString::fromLatin1(kPageCaptions[channel]));
+    view_.channelCaption->setText(QString::fromLatin1(kPageCaptions[channel]));
 
     const auto select = [](QComboBox* list, int code) {
         const QSignalBlocker quiet(list);
         list->setCurrentIndex(code < list->count() ? code : -1);
     };
-    for (int j = 0; j < 10; ++j) {
-        const int record = bandRecord(channel, j);
-        const QSignalBlocker quietFreq(freqBoxes_[j]), quietGain(gainBoxes_[j]), quietQ(qBoxes_[j]);
-        freqBoxes_[j]->setText(text(oneDecimalText(frequencyAt(model_.image[record + kBandFrequency]))));
-        select(typeLists_[j], model_.image[record + kBandType]);
-        gainBoxes_[j]->setText(text(oneDecimalText(eqGainAt(model_.code16(record + kBandGain)))));
-        qBoxes_[j]->setText(text(generalNumberText(qAt(model_.code16(record + kBandQ)))));
+    for (auto& [object, box] : boxes_) {
+        const QSignalBlocker quiet(box.edit);
+        box.edit->setText(storedText(box));
     }
+    for (int j = 0; j < 10; ++j)
+        select(view_.bandType[std::size_t(j)], model_.image[bandRecord(channel, j) + kBandType]);
     const int crossover = crossoverRecord(channel);
-    const QSignalBlocker quietHpf(edt_op3hpf_freq_), quietLpf(edt_op3lpf_freq_);
-    edt_op3hpf_freq_->setText(text(oneDecimalText(frequencyAt(model_.image[crossover + kHpfFrequency]))));
-    select(cbb_op3hpf_type_, model_.image[crossover + kHpfType]);
-    edt_op3lpf_freq_->setText(text(oneDecimalText(frequencyAt(model_.image[crossover + kLpfFrequency]))));
-    select(cbb_op3lpf_type_, model_.image[crossover + kLpfType]);
+    select(view_.hpfType, model_.image[crossover + kHpfType]);
+    select(view_.lpfType, model_.image[crossover + kLpfType]);
 
     graph_->recomputeChannel(channel);
-    graph_->DrawHLpfEQCurve(channel);
+    graph_->drawCurve(channel);
 
     // A box bound while the page changes under it (showing the image switches to
     // Main) is bound again on this page: the wheel, the keys and typing all edit
     // the entry the box now shows.
     const auto focused = boxes_.find(QApplication::focusWidget());
-    if (focused != boxes_.end() && editing_.targetBox == focused->second.edit->objectName().toStdString()) {
-        const Box& box = focused->second;
-        editing_.bindBox(box.kind, box.band, channel, editing_.targetBox);
-    }
+    if (focused != boxes_.end() && editing_.wheelControl() == focused->second.edit)
+        bindBox(focused->second);
+}
+
+// The page's text of a box's stored value: frequencies and gains with one
+// decimal ("1000.0", "-4.0"), Q as a general number ("4.072").
+QString EqPage::storedText(const Box& box) const
+{
+    const double value = entryValue(entryKind(box.kind), codeAt(box.kind, fieldOf(box)));
+    return text(box.kind == Kind::BandQ ? generalNumberText(value) : oneDecimalText(value));
 }
 
 void EqPage::showPageOf(const ParameterEdit& edit)
@@ -215,16 +187,16 @@ QLineEdit* EqPage::boxOfField(int channel, int field) const
 {
     const int crossover = field - crossoverRecord(channel);
     if (crossover == kHpfFrequency)
-        return edt_op3hpf_freq_;
+        return view_.hpfFrequency;
     if (crossover == kLpfFrequency)
-        return edt_op3lpf_freq_;
+        return view_.lpfFrequency;
     const int banded = field - bandRecord(channel, 0);
     if (banded < 0 || banded >= 80)
         return nullptr;
     switch (banded % 8) {
-    case kBandFrequency: return freqBoxes_[std::size_t(banded / 8)];
-    case kBandGain: return gainBoxes_[std::size_t(banded / 8)];
-    case kBandQ: return qBoxes_[std::size_t(banded / 8)];
+    case kBandFrequency: return view_.bandFrequency[std::size_t(banded / 8)];
+    case kBandGain: return view_.bandGain[std::size_t(banded / 8)];
+    case kBandQ: return view_.bandQ[std::size_t(banded / 8)];
     default: return nullptr;
     }
 }
@@ -268,15 +240,17 @@ void EqPage::showEdit(const ParameterEdit& edit)
             const QSignalBlocker quiet(box);
             box->setText(text(generalNumberText(entryValue(entryKind(kind), codeAt(kind, field)))));
         } else if (part < 2 && offset == kHpfType) {
-            const QSignalBlocker quiet(part == 0 ? cbb_op3hpf_type_ : cbb_op3lpf_type_);
-            (part == 0 ? cbb_op3hpf_type_ : cbb_op3lpf_type_)->setCurrentIndex(model_.image[change.entry]);
+            QComboBox* list = part == 0 ? view_.hpfType : view_.lpfType;
+            const QSignalBlocker quiet(list);
+            list->setCurrentIndex(model_.image[change.entry]);
         } else if (part >= 2 && offset == kBandType) {
-            const QSignalBlocker quiet(typeLists_[std::size_t(part - 2)]);
-            typeLists_[std::size_t(part - 2)]->setCurrentIndex(model_.image[change.entry]);
+            QComboBox* list = view_.bandType[std::size_t(part - 2)];
+            const QSignalBlocker quiet(list);
+            list->setCurrentIndex(model_.image[change.entry]);
         }
     }
     if (pageChanged)
-        graph_->DrawHLpfEQCurve(model_.pageChannel);
+        graph_->drawCurve(model_.pageChannel);
 }
 
 // --- boxes ------------------------------------------------------------------------
@@ -313,8 +287,15 @@ void EqPage::editField(int field, Kind kind, int code)
     editor_.apply(std::move(edit));
 }
 
-// Focus enters: edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
-// edt_op3eq_gain_00Enter, edt_op3eq_qval_00Enter.
+// Designates the box's entry and binds the wheel to step its code.
+void EqPage::bindBox(const Box& box)
+{
+    const int field = editing_.designateBox(box.kind, box.band, model_.pageChannel);
+    editing_.bindWheel({box.edit, field, [this, kind = box.kind, field](int direction) {
+                            editField(field, kind, steppedCode(codeAt(kind, field), direction, highestCode(kind)));
+                        }});
+}
+
 void EqPage::boxEnter(const Box& box)
 {
     if (isBand(box.kind)) {
@@ -323,20 +304,16 @@ void EqPage::boxEnter(const Box& box)
             boxMouseUp(box);
         return;
     }
-    editing_.bindBox(box.kind, box.band, model_.pageChannel, box.edit->objectName().toStdString());
+    bindBox(box);
 }
 
-// Mouse button released: edt_op3hpf_freqMouseUp, edt_op3lpf_freqMouseUp,
-// edt_op0eq_freq_00MouseUp, edt_op0eq_gain_00MouseUp, edt_op0eq_qval_00MouseUp.
 void EqPage::boxMouseUp(const Box& box)
 {
     emit hidePopupsRequested();
     box.edit->selectAll(); // typing replaces the whole text
-    editing_.bindBox(box.kind, box.band, model_.pageChannel, box.edit->objectName().toStdString());
+    bindBox(box);
 }
 
-// Key down: edt_public_hpf_fre_vk_updn, edt_public_lpf_fre_vk_updn,
-// edt_public_eq_fre_vk_updn, edt_public_eq_gain_vk_updn, edt_public_eq_qval_vk_updn.
 void EqPage::boxKeyDown(const Box& box, int key)
 {
     const int field = fieldOf(box);
@@ -350,9 +327,8 @@ void EqPage::boxKeyDown(const Box& box, int key)
     editField(field, box.kind, code); // the edit rewrites the box
 }
 
-// Character typed: edt_public_hpf_freqKeyPress, edt_public_lpf_freqKeyPress,
-// edt_public_eq_freq_0KeyPress, edt_public_eq_gain_0KeyPress, edt_public_eq_qval_0KeyPress
-// (HLPF_freq_edt_keypress, EQ_freq_edt_keypress, EQ_gain_edt_keypress, EQ_qval_edt_keypress).
+// The key filter: Escape cancels, Enter commits, and only the characters a
+// number of the box's kind may hold reach the box.
 bool EqPage::boxKeyPress(const Box& box, const QKeyEvent& key)
 {
     if (key.key() == Qt::Key_Escape) {
@@ -380,9 +356,7 @@ bool EqPage::boxKeyPress(const Box& box, const QKeyEvent& key)
     return false;
 }
 
-// Focus leaves: edt_public_hpf_freqExit, edt_public_lpf_freqExit, edt_public_eq_freq_0Exit,
-// edt_public_eq_gain_0Exit, edt_public_eq_qval_0Exit (HLPF_edt_exit, EQ_freq_edt_exit,
-// EQ_gain_edt_exit, EQ_qval_edt_exit).
+// Focus leaving commits and unbinds the wheel.
 void EqPage::boxExit(const Box& box)
 {
     if (graph_->exitDetached(box.edit))
@@ -412,9 +386,11 @@ void EqPage::commit(const Box& box, bool byEnter)
     const int code = codeAt(box.kind, field);
     std::string typed = box.edit->text().toStdString();
     const int accepted = applyEntryRule(entryKind(box.kind), typed, code);
-    box.edit->setText(text(typed));
     if (accepted != code)
         editField(field, box.kind, accepted);
+    // Whatever was typed ("4", "20100", "-4"), the box shows the value stored.
+    const QSignalBlocker quiet(box.edit);
+    box.edit->setText(storedText(box));
     if (byEnter && isBand(box.kind))
         box.edit->selectAll();
 }
@@ -471,46 +447,32 @@ bool EqPage::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-// --- wheel apply operations -----------------------------------------------------
-
-void EqPage::applyWheelStep(Kind kind, int code)
-{
-    if (!editing_.wheelActive || editing_.targetField < 0 || editing_.targetField + 1 >= kImageSize)
-        return;
-    editField(editing_.targetField, kind, code);
-}
-
 // --- type lists -------------------------------------------------------------------
 
 void EqPage::chooseCrossoverType(int filter)
 {
     emit hidePopupsRequested();
     const int c = model_.pageChannel;
-    QComboBox* list = filter == 0 ? cbb_op3hpf_type_ : cbb_op3lpf_type_;
+    QComboBox* list = filter == 0 ? view_.hpfType : view_.lpfType;
     if (list->currentIndex() < 0)
         return;
     const int typeEntry = crossoverRecord(c) + (filter == 0 ? kHpfType : kLpfType);
     editing_.targetField = typeEntry;
-    editing_.targetChunk = crossoverChunk(c);
     editor_.apply(ParameterEdit(crossoverEditLabel(c, filter, true)).set(typeEntry, list->currentIndex()));
 }
 
-void EqPage::chooseBandType(QComboBox* combo)
+void EqPage::chooseBandType(int j)
 {
-    // The band number is the last character of the list's name (cbb_op3eq_type_07).
-    const QString name = combo->objectName();
-    const int j = name.isEmpty() ? -1 : name.back().digitValue();
-    if (j < 0 || j > 9 || combo->currentIndex() < 0)
+    if (j < 0 || j > 9 || view_.bandType[std::size_t(j)]->currentIndex() < 0)
         return;
+    const QComboBox* list = view_.bandType[std::size_t(j)];
     emit hidePopupsRequested();
     const int c = model_.pageChannel;
     editing_.bandNumber = j;
-    editing_.targetBox = name.toStdString();
     editing_.targetRecord = bandRecord(c, j);
     editing_.targetField = editing_.targetRecord + kBandType;
-    editing_.targetChunk = bandChunk(c, j);
-    editing_.wheelTarget.clear();
-    editor_.apply(ParameterEdit(bandEditLabel(c, j)).set(editing_.targetField, combo->currentIndex()));
+    editing_.unbind();
+    editor_.apply(ParameterEdit(bandEditLabel(c, j)).set(editing_.targetField, list->currentIndex()));
 }
 
 } // namespace talvex

@@ -1,31 +1,23 @@
 #pragma once
 // The equaliser page: page selection, the band and crossover boxes (binding,
-// key filter, commit, Up/Down stepping), the five wheel apply operations and the
-// type lists. Every accepted value goes to the edit path (ParameterEditor); the
-// page shows every applied edit of a crossover or band record (its own and any
-// other's) by recomputing that filter's curve and rewriting its box. The page
-// finds its own controls under the window's central widget.
-//
-// One handler serves a whole row of boxes (the band comes from the box's name):
-// boxEnter is edt_op3hpf_freqEnter, edt_op3lpf_freqEnter, edt_op3eq_freq_00Enter,
-// edt_op3eq_gain_00Enter and edt_op3eq_qval_00Enter; boxMouseUp the five MouseUp
-// handlers; boxKeyDown the five *_vk_updn handlers; boxKeyPress the five KeyPress
-// filters with their commit on Enter; boxExit the five Exit handlers.
+// key filter, commit, Up/Down stepping, the wheel) and the type lists. Every
+// accepted value goes to the edit path (ParameterEditor); the page shows every
+// applied edit of a crossover or band record (its own and any other's) by
+// recomputing that filter's curve and rewriting its box. One handler serves a
+// whole row of boxes; the band comes from the box's place in the row.
 
 #include "editing/editing_context.h"
 #include "editing/parameter_editor.h"
 #include "editing/entry_rules.h"
 #include "editing/response_graph.h"
+#include "ui/views.h"
 
 #include <QObject>
 
 #include <array>
 #include <unordered_map>
 
-class QAbstractButton;
-class QComboBox;
 class QKeyEvent;
-class QLabel;
 class QLineEdit;
 
 namespace talvex {
@@ -35,7 +27,7 @@ struct ParameterModel;
 class EqPage : public QObject {
     Q_OBJECT
 public:
-    EqPage(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent = nullptr);
+    EqPage(const EqPageView& view, ParameterEditor& editor, EditingContext& editing, QObject* parent = nullptr);
 
     ResponseGraph& graph() { return *graph_; }
 
@@ -44,16 +36,13 @@ public:
     // is bound again to its entry on Main's page.
     void showImage();
 
-    // Page selection: output k's "EQ/HPF/LPF" button (btn_op0_eq .. btn_op2_eq,
-    // published as btn_op0_eqClick) shows channel k + 1, "Main EQ" (btn_in0_eq,
-    // btn_in0_eqClick) shows Main. Marks nothing.
-    void selectOutputPage(QAbstractButton* sender);
-    void selectMainPage();
+    // Page selection: channel 0 Main, 1 High, 2 Mid, 3 Low (the page buttons
+    // "Main EQ" and the outputs' "EQ/HPF/LPF"). Marks nothing.
+    void selectPage(int channel);
 
-    // Type lists: cbb_op3hpf_typeChange / cbb_op3lpf_typeChange
-    // (HLPF_type_Cbb_Change) and cbb_op3eq_type_00Change (EQ_type_cbb_Change).
+    // Type lists: filter 0 high-pass, 1 low-pass; bands 0..9.
     void chooseCrossoverType(int filter);
-    void chooseBandType(QComboBox* sender);
+    void chooseBandType(int band);
 
 signals:
     void hidePopupsRequested();
@@ -76,6 +65,7 @@ private:
     void showEdit(const ParameterEdit& edit);
 
     // Handlers shared by a whole row of boxes.
+    void bindBox(const Box& box);
     void boxEnter(const Box& box);
     void boxMouseUp(const Box& box);
     void boxKeyDown(const Box& box, int key);
@@ -85,30 +75,21 @@ private:
     // Escape: the box shows its stored value again and commits nothing.
     void cancel(const Box& box);
 
-    // The wheel apply operations (edt_hpf_freqChange, edt_lpf_freqChange,
-    // edt_eq_freqChange, edt_eq_gainChange, edt_eq_qvalChange): the stepped
-    // code goes to the field the context designates.
-    void applyWheelStep(Kind kind, int code);
     // One box's code to the edit path.
     void editField(int field, Kind kind, int code);
 
     // Image entry a box edits on the current page.
     int fieldOf(const Box& box) const;
     int codeAt(Kind kind, int field) const;
+    QString storedText(const Box& box) const;
     QLineEdit* boxOfField(int channel, int field) const;
 
     ParameterModel& model_;
     ParameterEditor& editor_;
     EditingContext& editing_;
     ResponseGraph* graph_ = nullptr;
+    EqPageView view_;
     std::unordered_map<const QObject*, Box> boxes_;
-    QLabel* lbl_cur_ch_ = nullptr;
-    QLineEdit* edt_op3hpf_freq_ = nullptr;
-    QLineEdit* edt_op3lpf_freq_ = nullptr;
-    QComboBox* cbb_op3hpf_type_ = nullptr;
-    QComboBox* cbb_op3lpf_type_ = nullptr;
-    std::array<QLineEdit*, 10> freqBoxes_{}, gainBoxes_{}, qBoxes_{};
-    std::array<QComboBox*, 10> typeLists_{};
     const QObject* forwardingRelease_ = nullptr;
     // The box Escape restored and the text it put back: while that text stands,
     // leaving the box commits nothing.

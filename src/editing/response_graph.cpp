@@ -18,6 +18,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -165,13 +166,13 @@ ResponseGraphRenderer::Resolution ResponseGraphRenderer::drawResolution(const Gr
 {
     Resolution r;
     r.ratio = ratio;
-    r.background = EqBackGroundDraw(geometry.width, geometry.height, ratio);
+    r.background = drawBackground(geometry.width, geometry.height, ratio);
     for (int j = 0; j < kBandsPerChannel; ++j)
         r.markers[j] = transparentMarker(j, ratio);
     return r;
 }
 
-QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height, qreal devicePixelRatio)
+QImage ResponseGraphRenderer::drawBackground(int width, int height, qreal devicePixelRatio)
 {
     const int W = width;
     const int H = height;
@@ -243,7 +244,7 @@ QImage ResponseGraphRenderer::EqBackGroundDraw(int width, int height, qreal devi
     return image;
 }
 
-void ResponseGraphRenderer::DrawEQPoint(QPainter& painter, const ChannelCurves& curves) const
+void ResponseGraphRenderer::drawMarkers(QPainter& painter, const ChannelCurves& curves) const
 {
     // Band order: a later band covers an earlier one. Each marker's top left
     // corner sits on the first image pixel of its graph pixel.
@@ -254,7 +255,7 @@ void ResponseGraphRenderer::DrawEQPoint(QPainter& painter, const ChannelCurves& 
                           res.markers[j]);
 }
 
-void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelResponses& responses, int channel) const
+void ResponseGraphRenderer::drawResponseCurve(QImage& target, const ChannelResponses& responses, int channel) const
 {
     const Resolution& res = resolution();
     const QImage& background = res.background;
@@ -266,7 +267,7 @@ void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelRespons
 
     QPainter painter(&target);
     const ChannelCurves& curves = responses.channel(channel);
-    DrawEQPoint(painter, curves);
+    drawMarkers(painter, curves);
 
     const int count = grid_.columnCount();
     if (count > 0) {
@@ -300,71 +301,57 @@ void ResponseGraphRenderer::DrawHLpfEQCurve(QImage& target, const ChannelRespons
 QImage ResponseGraphRenderer::render(const ChannelResponses& responses, int channel) const
 {
     QImage image;
-    DrawHLpfEQCurve(image, responses, channel);
+    drawResponseCurve(image, responses, channel);
     return image;
 }
 
 // --- the graph on the page -----------------------------------------------------
 
-namespace {
-
-QString digitName(const char* prefix, int j) { return QString::fromLatin1(prefix) + QChar(u'0' + j); }
-
-} // namespace
-
-ResponseGraph::ResponseGraph(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent)
+ResponseGraph::ResponseGraph(const EqPageView& view, ParameterEditor& editor, EditingContext& editing,
+                             QObject* parent)
     : QObject(parent), model_(editor.model()), editor_(editor), editing_(editing),
-      renderer_(GraphGeometry{}, root->devicePixelRatioF())
+      renderer_(GraphGeometry{}, view.responseGraph->devicePixelRatioF()), view_(view)
 {
-    img_eqbackground_ = need<QLabel>(root, QStringLiteral("img_eqbackground"));
-    edt_empty_ = need<QWidget>(root, QStringLiteral("edt_empty"));
-    const char* buttons[4] = {"btn_in0_eq", "btn_op0_eq", "btn_op1_eq", "btn_op2_eq"};
-    for (int c = 0; c < 4; ++c)
-        pageButtons_[c] = need<QAbstractButton>(root, QString::fromLatin1(buttons[c]));
-    for (int j = 0; j < kBandsPerChannel; ++j) {
-        freqBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_freq_0", j));
-        qBoxes_[j] = need<QLineEdit>(root, digitName("edt_op3eq_qval_0", j));
-    }
     // Until the first page selection the graph shows the grid alone, drawn at the
     // ratio of the screen the window is on.
-    renderer_.setDevicePixelRatio(img_eqbackground_->devicePixelRatioF());
+    renderer_.setDevicePixelRatio(view_.responseGraph->devicePixelRatioF());
     image_ = renderer_.background().copy();
-    img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
-    img_eqbackground_->installEventFilter(this);
+    view_.responseGraph->setPixmap(QPixmap::fromImage(image_));
+    view_.responseGraph->installEventFilter(this);
     // Moved to a screen with another ratio, the graph is drawn again at that ratio.
-    followPixelRatio(img_eqbackground_, [this](qreal ratio) { showAtRatio(ratio); });
+    followPixelRatio(view_.responseGraph, [this](qreal ratio) { showAtRatio(ratio); });
 }
 
 void ResponseGraph::showAtRatio(qreal ratio)
 {
     renderer_.setDevicePixelRatio(ratio);
     if (curveShown_)
-        renderer_.DrawHLpfEQCurve(image_, responses_, lastChannel_);
+        renderer_.drawResponseCurve(image_, responses_, lastChannel_);
     else
         image_ = renderer_.background().copy();
-    img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
+    view_.responseGraph->setPixmap(QPixmap::fromImage(image_));
 }
 
 void ResponseGraph::setOverlays(const ChannelOverlays* overlays)
 {
     renderer_.setOverlays(overlays);
     if (curveShown_)
-        DrawHLpfEQCurve(lastChannel_);
+        drawCurve(lastChannel_);
 }
 
-void ResponseGraph::DrawHLpfEQCurve(int channel)
+void ResponseGraph::drawCurve(int channel)
 {
     // Drawn into a new image: the label shares the one it shows, and drawing into
     // that one would first copy the whole of it (2.9 MB a step at 200 %).
     image_ = QImage();
-    renderer_.DrawHLpfEQCurve(image_, responses_, channel);
-    img_eqbackground_->setPixmap(QPixmap::fromImage(image_));
+    renderer_.drawResponseCurve(image_, responses_, channel);
+    view_.responseGraph->setPixmap(QPixmap::fromImage(image_));
     curveShown_ = true;
     lastChannel_ = channel;
-    for (QAbstractButton* button : pageButtons_)
+    for (QAbstractButton* button : view_.pageButtons)
         setButtonColour(button, kButtonGrey);
     if (channel >= 0 && channel < 4)
-        setButtonColour(pageButtons_[channel], kOpenYellow);
+        setButtonColour(view_.pageButtons[std::size_t(channel)], kOpenYellow);
 }
 
 void ResponseGraph::recomputeChannel(int channel)
@@ -399,22 +386,19 @@ void ResponseGraph::pointerPressed(int x, int y)
 {
     emit hidePopupsRequested();
     // A box being edited loses the focus and commits.
-    edt_empty_->setFocus();
+    view_.focusSink->setFocus();
 
     const int c = model_.pageChannel;
     const int j = hitBand(responses_.channel(c).markers, x, y);
     if (j < 0)
         return;
     editing_.bandNumber = j;
-    editing_.targetBox = freqBoxes_[j]->objectName().toStdString();
     editing_.targetField = editing_.targetRecord = bandRecord(c, j);
-    editing_.targetChunk = bandChunk(c, j);
-    // During a drag the wheel target only names the band's gain box.
-    editing_.wheelTarget = "edt_op3eq_gain_0";
-    editing_.wheelActive = false;
+    // The wheel rests during a drag.
+    editing_.unbind();
     drag_ = true;
     ++dragCount_;
-    freqBoxes_[j]->setFocus();
+    view_.bandFrequency[std::size_t(j)]->setFocus();
 }
 
 void ResponseGraph::pointerMoved(int x, int y)
@@ -443,24 +427,22 @@ void ResponseGraph::pointerReleased(int, int)
     const int j = editing_.bandNumber;
     if (j < 0 || j >= kBandsPerChannel)
         return;
-    QLineEdit* q = qBoxes_[j];
-    editing_.wheelTarget = "edt_op3eq_qval_0";
-    editing_.targetBox = q->objectName().toStdString();
+    QLineEdit* q = view_.bandQ[std::size_t(j)];
 
     // The frequency box that held the focus through the drag hands it on without
     // committing or unbinding; once the focus has moved, it behaves as before.
-    if (freqBoxes_[j]->hasFocus())
-        exitDetached_ = freqBoxes_[j];
+    if (view_.bandFrequency[std::size_t(j)]->hasFocus())
+        exitDetached_ = view_.bandFrequency[std::size_t(j)];
     q->setFocus();
     exitDetached_ = nullptr;
     q->selectAll();
     // The wheel now steps the dragged band's Q.
-    editing_.bindBox(EditingContext::BoxKind::BandQ, j, model_.pageChannel, editing_.targetBox);
+    emit qBoxTaken(j);
 }
 
 bool ResponseGraph::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != img_eqbackground_)
+    if (watched != view_.responseGraph)
         return false;
     const auto at = [event] {
         const QPointF p = static_cast<QMouseEvent*>(event)->position();

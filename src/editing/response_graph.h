@@ -19,6 +19,7 @@
 #include "response/curve_overlay.h"
 #include "response/graph_geometry.h"
 #include "response/response_grid.h"
+#include "ui/views.h"
 
 #include <QColor>
 #include <QImage>
@@ -70,11 +71,11 @@ public:
 
     // Fill, frame, level and frequency grids and labels for a width x height graph,
     // width x ratio by height x ratio pixels carrying the ratio.
-    static QImage EqBackGroundDraw(int width, int height, qreal devicePixelRatio = 1.0);
+    static QImage drawBackground(int width, int height, qreal devicePixelRatio = 1.0);
 
     // The whole graph of `channel` into `target` (resized to the geometry when it
-    // is not): background copy, markers (DrawEQPoint), then the summed curve.
-    void DrawHLpfEQCurve(QImage& target, const ChannelResponses& responses, int channel) const;
+    // is not): background copy, markers, then the summed curve.
+    void drawResponseCurve(QImage& target, const ChannelResponses& responses, int channel) const;
     QImage render(const ChannelResponses& responses, int channel) const;
 
     // Curves drawn over each channel's own (measurement, prediction, target,
@@ -92,7 +93,7 @@ private:
     const Resolution& resolution() const { return resolutions_[current_]; }
 
     // Paints in image pixels.
-    void DrawEQPoint(QPainter& painter, const ChannelCurves& curves) const;
+    void drawMarkers(QPainter& painter, const ChannelCurves& curves) const;
 
     GraphGeometry geometry_;
     ResponseGrid grid_;
@@ -104,14 +105,13 @@ private:
 class ResponseGraph : public QObject {
     Q_OBJECT
 public:
-    // Finds img_eqbackground, the page buttons, the band boxes and edt_empty
-    // under root, draws the background and shows it. A marker drag reaches the
-    // image through `editor`.
-    ResponseGraph(QWidget* root, ParameterEditor& editor, EditingContext& editing, QObject* parent = nullptr);
+    // Draws the background into the page's graph and shows it. A marker drag
+    // reaches the image through `editor`.
+    ResponseGraph(const EqPageView& view, ParameterEditor& editor, EditingContext& editing, QObject* parent = nullptr);
 
     const ResponseGraphRenderer& renderer() const { return renderer_; }
     ChannelResponses& responses() { return responses_; }
-    const QImage& image() const { return image_; }
+    const QImage& responseCurveImage() const { return image_; }
     int lastDrawnChannel() const { return lastChannel_; }
 
     // Drag flag: set by a press on a marker, cleared by the next release.
@@ -122,7 +122,7 @@ public:
     bool exitDetached(const QObject* box) const { return box && box == exitDetached_; }
 
     // Redraw without marking.
-    void DrawHLpfEQCurve(int channel);
+    void drawCurve(int channel);
     // Both crossovers and all ten bands of a channel from the image, without marking.
     void recomputeChannel(int channel);
     // One crossover filter (0 = high-pass, otherwise low-pass) or one band of a
@@ -133,15 +133,16 @@ public:
     void setOverlays(const ChannelOverlays* overlays);
 
     // Pointer handlers, positions in image pixels: press on a marker starts a
-    // drag (img_op0eqbackgroundMouseDown), a move drags the band
-    // (img_public_eqbackgroundMouseMove), the release binds the wheel to the
-    // band's Q (img_op0eqbackgroundMouseUp).
+    // drag, a move drags the band, the release hands the focus to the band's Q
+    // box (qBoxTaken binds the wheel to it).
     void pointerPressed(int x, int y);
     void pointerMoved(int x, int y);
     void pointerReleased(int x, int y);
 
 signals:
     void hidePopupsRequested();
+    // A drag has ended and the band's Q box holds the focus: the page binds it.
+    void qBoxTaken(int band);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -162,11 +163,7 @@ private:
     int dragCount_ = 0; // one drag, one merge key
     const QObject* exitDetached_ = nullptr;
 
-    QLabel* img_eqbackground_ = nullptr;
-    QWidget* edt_empty_ = nullptr;
-    std::array<QAbstractButton*, 4> pageButtons_{}; // btn_in0_eq, btn_op0_eq, btn_op1_eq, btn_op2_eq
-    std::array<QLineEdit*, kBandsPerChannel> freqBoxes_{};
-    std::array<QLineEdit*, kBandsPerChannel> qBoxes_{};
+    EqPageView view_;
 };
 
 } // namespace talvex

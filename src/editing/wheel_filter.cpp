@@ -8,8 +8,7 @@
 
 namespace talvex {
 
-WheelFilter::WheelFilter(QWidget* window, EditingContext& editing, ParameterModel& model)
-    : window_(window), editing_(editing), model_(model)
+WheelFilter::WheelFilter(QWidget* window, EditingContext& editing) : window_(window), editing_(editing)
 {
     qApp->installEventFilter(this);
 }
@@ -30,16 +29,16 @@ bool WheelFilter::eventFilter(QObject* watched, QEvent* event)
     if (delta == 0) {
         // A sideways tilt, or a touchpad gesture's start or end: no step, but while
         // the wheel is bound nothing else scrolls either.
-        return editing_.wheelActive && !editing_.wheelTarget.empty();
+        return editing_.wheelBound();
     }
-    if (!editing_.wheelActive || editing_.wheelTarget.empty()) {
+    if (!editing_.wheelBound()) {
         pendingAngle_ = 0;
-        return editing_.wheelTurned(delta, model_);
+        return false;
     }
-    if (editing_.wheelTarget != pendingTarget_ || editing_.targetField != pendingField_) {
+    if (editing_.wheelControl() != pendingControl_ || editing_.wheelEntry() != pendingEntry_) {
         pendingAngle_ = 0;
-        pendingTarget_ = editing_.wheelTarget;
-        pendingField_ = editing_.targetField;
+        pendingControl_ = editing_.wheelControl();
+        pendingEntry_ = editing_.wheelEntry();
     }
     constexpr int kNotch = 120;
     pendingAngle_ += delta;
@@ -47,7 +46,7 @@ bool WheelFilter::eventFilter(QObject* watched, QEvent* event)
     while (handled && (pendingAngle_ >= kNotch || pendingAngle_ <= -kNotch)) {
         const int notch = pendingAngle_ > 0 ? kNotch : -kNotch;
         pendingAngle_ -= notch;
-        handled = editing_.wheelTurned(notch, model_);
+        handled = editing_.wheelTurned(notch);
     }
     return handled; // a part of a notch is held, and scrolls nothing either
 }

@@ -66,8 +66,7 @@ struct ParameterModel {
     std::array<bool, kChunkFlagCount> pending{};
     int pageChannel = 0;
 
-    // Writes the defaults into the image and sets the page channel to Main
-    // (published as Init_value).
+    // Writes the defaults into the image and sets the page channel to Main.
     void writeDefaults();
 
     int code16(int entry) const { return image[entry] + 256 * image[entry + 1]; }

@@ -45,12 +45,10 @@ const FileDialogOptions OfflineDocument::openDialog{
                    "All-groups file (*.datgrp)|*.datgrp"),
     QString::fromLatin1(groupfile::kOneGroupExtension), {}, false};
 
-OfflineDocument::OfflineDocument(QMainWindow& window, const Parts& parts)
+OfflineDocument::OfflineDocument(QMainWindow& window, QMenu& fileMenu, const Parts& parts)
     : QObject(&window), window_(window), parts_(parts), baseTitle_(window.windowTitle())
 {
-    strip_ = need<QWidget>(window, "grp2");
-    eqPage_ = need<QWidget>(window, "rzgrpbx5");
-    auto* menu = need<QMenu>(window, "menuFile");
+    QMenu* menu = &fileMenu;
     const auto add = [&](const char* name, const QString& text, const char* keys, std::function<void()> run) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QString::fromLatin1(name));
@@ -129,9 +127,8 @@ bool OfflineDocument::openFile(const QString& path, int group)
     goingLive_ = GoingLive::None;
     writing_ = false;
     putImage(opened.image);
-    // Whatever a device search left disabled: the file is edited here.
-    strip_->setEnabled(true);
-    eqPage_->setEnabled(true);
+    emit editingUnlocked(); // the file is edited here
+
     setModified(false);
     updateTitle();
     updateActions();

@@ -32,6 +32,7 @@
 
 class QAction;
 class QMainWindow;
+class QMenu;
 class QWidget;
 
 namespace talvex {
@@ -56,8 +57,8 @@ public:
 
     static const FileDialogOptions openDialog;
 
-    // Adds its actions to the window's File menu ("menuFile").
-    OfflineDocument(QMainWindow& window, const Parts& parts);
+    // Adds its actions to the File menu; `window` shows the file's name and its unsaved state.
+    OfflineDocument(QMainWindow& window, QMenu& fileMenu, const Parts& parts);
 
     // "Open group file…": asks about unsaved changes, then for the file.
     void open();
@@ -86,6 +87,8 @@ public:
 signals:
     // A file's image has replaced the parameter image (the undo history starts afresh).
     void imageReplaced();
+    // A file is open for editing here: whatever a device search left locked is to be usable.
+    void editingUnlocked();
 
 private:
     enum class SaveAnswer { Saved, Discarded, Cancelled };
@@ -105,8 +108,6 @@ private:
     QMainWindow& window_;
     Parts parts_;
     QString baseTitle_;
-    QWidget* strip_ = nullptr;  // grp2
-    QWidget* eqPage_ = nullptr; // rzgrpbx5
     QAction* openAction_ = nullptr;
     QAction* saveAction_ = nullptr;
     QAction* saveAsAction_ = nullptr;

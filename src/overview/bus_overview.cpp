@@ -6,7 +6,6 @@
 #include "ui/main_window_layout.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -30,10 +29,8 @@ enum Column { DeviceId, Port, Temperature, Attenuation, Preset, State, ColumnCou
 
 } // namespace
 
-BusOverview::BusOverview(QMainWindow& window, const Parts& parts) : parts_(parts)
+BusOverview::BusOverview(QMainWindow& window, QMenu& viewMenu, const Parts& parts) : parts_(parts)
 {
-    cbb_comport_ = need<QComboBox>(window, "cbb_comport");
-    cbb_deviceid_ = need<QComboBox>(window, "cbb_deviceid");
 
     window_ = new QWidget(&window, Qt::Window);
     window_->setObjectName("wnd_bus_overview");
@@ -59,7 +56,7 @@ BusOverview::BusOverview(QMainWindow& window, const Parts& parts) : parts_(parts
     window_->installEventFilter(this);
     connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { chooseRow(row); });
 
-    QAction* action = need<QMenu>(window, "menuView")->addAction(QString::fromLatin1(kTitle));
+    QAction* action = viewMenu.addAction(QString::fromLatin1(kTitle));
     action->setObjectName("act_bus_overview");
     connect(action, &QAction::triggered, this, &BusOverview::open);
 
@@ -182,7 +179,7 @@ std::string BusOverview::linkPortName()
 {
     if (parts_.session.link().usbMode)
         return kUsbPort;
-    return cbb_comport_->currentText().toStdString();
+    return parts_.selection.portName().toStdString();
 }
 
 void BusOverview::stateChanged(Session::State state)
@@ -223,13 +220,11 @@ void BusOverview::chooseRow(int index)
     }
     const QString port = fromStd(row.port);
     if (s.state() == Session::State::Disconnected) {
-        const int item = cbb_comport_->findText(port);
-        if (item < 0) {
+        if (!parts_.selection.selectPort(port)) {
             showNote(port + QStringLiteral(" is no longer in the port list."));
             return;
         }
-        cbb_comport_->setCurrentIndex(item);
-        cbb_deviceid_->setCurrentIndex(row.address);
+        parts_.selection.selectAddress(row.address);
         s.connectLink();
         return;
     }
@@ -239,7 +234,7 @@ void BusOverview::chooseRow(int index)
     }
     if (row.address == s.sessionDeviceAddress())
         return;
-    cbb_deviceid_->setCurrentIndex(row.address);
+    parts_.selection.selectAddress(row.address);
     s.readSelectedDevice();
 }
 

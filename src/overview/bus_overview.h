@@ -10,6 +10,7 @@
 
 #include "overview/overview_rows.h"
 #include "session/session.h"
+#include "ui/device_selection.h"
 #include "ui/prompts.h"
 
 #include <QObject>
@@ -18,7 +19,7 @@
 #include <functional>
 #include <vector>
 
-class QComboBox;
+class QMenu;
 class QLabel;
 class QMainWindow;
 class QTableWidget;
@@ -37,10 +38,12 @@ public:
         std::function<std::vector<overview::PortDevices>()> found;
         // A group transfer is running: the device must not change under it.
         std::function<bool()> transferRunning;
+        // The port and Device ID selected for the next connect or read.
+        DeviceSelection& selection;
     };
 
-    // Adds "Amplifiers on the bus" to the window's View menu (menuView).
-    BusOverview(QMainWindow& window, const Parts& parts);
+    // A window of its own over `window`; "Amplifiers on the bus" in the View menu opens it.
+    BusOverview(QMainWindow& window, QMenu& viewMenu, const Parts& parts);
     ~BusOverview() override;
 
     void open();         // shows the window and starts polling
@@ -75,8 +78,6 @@ private:
     QWidget* window_ = nullptr;
     QTableWidget* table_ = nullptr;
     QLabel* note_ = nullptr;
-    QComboBox* cbb_comport_ = nullptr;
-    QComboBox* cbb_deviceid_ = nullptr;
     QString choiceNote_; // why the last double-click did nothing
 };
 

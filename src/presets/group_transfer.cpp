@@ -6,6 +6,7 @@
 #include "ui/prompts.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QFile>
 #include <QWidget>
 
@@ -43,7 +44,8 @@ const FileDialogOptions GroupTransfer::dlgSave_20grp =
 const FileDialogOptions GroupTransfer::dlgOpen_20grp =
     dialog("dlgOpen_20grp", "*.datgrp|*.datgrp", groupfile::kAllGroupsExtension, "", false);
 
-GroupTransfer::GroupTransfer(const PresetsContext& context, QWidget* window) : QObject(window), ctx_(context)
+GroupTransfer::GroupTransfer(const PresetsContext& context, const PresetsView& view, QObject* parent)
+    : QObject(parent), ctx_(context)
 {
     const std::pair<QTimer*, std::pair<const char*, int>> timers[] = {
         {&readGroupsTimer, {"tmr_apply20grp", kApplyIntervalMs}},
@@ -60,14 +62,10 @@ GroupTransfer::GroupTransfer(const PresetsContext& context, QWidget* window) : Q
     connect(&writeGroupsTimer, &QTimer::timeout, this, &GroupTransfer::writeNextStoredGroup);
     connect(&replyDeadline_, &QTimer::timeout, this, &GroupTransfer::replyDeadlinePassed);
 
-    const std::pair<const char*, void (GroupTransfer::*)()> buttons[] = {
-        {"btn_save_onegrp2pc", &GroupTransfer::saveOneGroupToFile},
-        {"btn_load_onegrp2pc", &GroupTransfer::loadOneGroupFromFile},
-        {"btn_save_20grp2pc", &GroupTransfer::saveAllGroupsToFile},
-        {"btn_load_20grp2pc", &GroupTransfer::loadAllGroupsFromFile},
-    };
-    for (const auto& [name, click] : buttons)
-        connect(need<QAbstractButton>(window, name), &QAbstractButton::clicked, this, click);
+    connect(view.saveOneGroup, &QAbstractButton::clicked, this, &GroupTransfer::saveOneGroupToFile);
+    connect(view.loadOneGroup, &QAbstractButton::clicked, this, &GroupTransfer::loadOneGroupFromFile);
+    connect(view.saveAllGroups, &QAbstractButton::clicked, this, &GroupTransfer::saveAllGroupsToFile);
+    connect(view.loadAllGroups, &QAbstractButton::clicked, this, &GroupTransfer::loadAllGroupsFromFile);
 }
 
 // --- save one group ------------------------------------------------------------

@@ -1,8 +1,8 @@
 #pragma once
 // Group files and the bulk transfers: "save one group to PC", "load one group
 // to DV", "save all-group to PC" and "load all-group to DV". Owns the two
-// pacing timers (tmr_apply20grp reads the twenty stored groups, tmr_send20grp
-// writes them) and takes the group replies from the window.
+// pacing timers (one reads the twenty stored groups, the other writes them)
+// and takes the group replies from the window.
 //
 // Every transfer stops the send-pulse timer (and, while nothing answers, the
 // watchdog) and ends with both running again; a transfer whose reply never
@@ -12,6 +12,7 @@
 #include "link/frame.h"
 #include "model/group_file.h"
 #include "presets/presets_context.h"
+#include "ui/views.h"
 #include "ui/file_dialogs.h"
 
 #include <QObject>
@@ -41,19 +42,19 @@ public:
     static const FileDialogOptions dlgSave_20grp;
     static const FileDialogOptions dlgOpen_20grp;
 
-    // Finds the four file buttons below `window` by name and connects them.
-    GroupTransfer(const PresetsContext& context, QWidget* window);
+    // Connects the four file buttons.
+    GroupTransfer(const PresetsContext& context, const PresetsView& view, QObject* parent);
 
-    void saveOneGroupToFile();    // btn_save_onegrp2pcClick
-    void loadOneGroupFromFile();  // btn_load_onegrp2pcClick
-    void saveAllGroupsToFile();   // btn_save_20grp2pcClick
-    void loadAllGroupsFromFile(); // btn_load_20grp2pcClick
+    void saveOneGroupToFile();    // "save one group to PC"
+    void loadOneGroupFromFile();  // "load one group to DV"
+    void saveAllGroupsToFile();   // "save all-group to PC"
+    void loadAllGroupsFromFile(); // "load all-group to DV"
     // The one-group load of an image that is not read from a file (a group
     // edited without the amplifier): block write, pause, read-back. False, and
     // nothing sent, while disconnected or while another transfer runs.
     bool loadImage(const groupfile::GroupImage& image);
-    void readNextStoredGroup();   // tick of tmr_apply20grp (tmr_apply20grpTimer)
-    void writeNextStoredGroup();  // tick of tmr_send20grp (tmr_send20grpTimer)
+    void readNextStoredGroup();   // each tick of readGroupsTimer
+    void writeNextStoredGroup();  // each tick of writeGroupsTimer
 
     // From the group reply handlers: a current-group reply (after it has been
     // shown; saves it when a one-group save was asked for) and one stored group
@@ -86,8 +87,8 @@ public:
     void replyDeadlinePassed();
     const QTimer& replyDeadline() const { return replyDeadline_; }
 
-    QTimer readGroupsTimer;  // "tmr_apply20grp"
-    QTimer writeGroupsTimer; // "tmr_send20grp"
+    QTimer readGroupsTimer;
+    QTimer writeGroupsTimer;
 
 private:
     enum class State { Idle, SavingOne, SavingAll, LoadingOne, LoadingAll, AwaitingGroup };

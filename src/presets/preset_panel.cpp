@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QPushButton>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
@@ -47,25 +48,21 @@ private:
 
 } // namespace
 
-PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer, QWidget* window)
-    : QObject(window), ctx_(context), transfer_(transfer)
+PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer, const PresetsView& view,
+                         QObject* parent)
+    : QObject(parent), ctx_(context), transfer_(transfer), view_(view)
 {
-    cbb_load2dev_ = need<QComboBox>(window, "cbb_load2dev");
-    btn_load2dev_ = need<QAbstractButton>(window, "btn_load2dev");
-    cbb_save2dev_ = need<QComboBox>(window, "cbb_save2dev");
-    edt_save2dev_ = need<QLineEdit>(window, "edt_save2dev");
-    btn_save2dev_ = need<QAbstractButton>(window, "btn_save2dev");
 
     // The box shows a stored name whole (20 characters); the validator keeps
     // typing to 19.
-    edt_save2dev_->setMaxLength(kPresetNameLength);
-    edt_save2dev_->setValidator(new NameValidator(edt_save2dev_));
-    edt_save2dev_->installEventFilter(this);
+    view_.saveName->setMaxLength(kPresetNameLength);
+    view_.saveName->setValidator(new NameValidator(view_.saveName));
+    view_.saveName->installEventFilter(this);
 
-    connect(btn_load2dev_, &QAbstractButton::clicked, this, &PresetPanel::loadPreset);
-    connect(btn_save2dev_, &QAbstractButton::clicked, this, &PresetPanel::savePreset);
+    connect(view_.load, &QAbstractButton::clicked, this, &PresetPanel::loadPreset);
+    connect(view_.save, &QAbstractButton::clicked, this, &PresetPanel::savePreset);
     // The user's choice only: the slot the system record selects leaves the box alone.
-    connect(cbb_save2dev_, &QComboBox::activated, this, &PresetPanel::chooseSaveSlot);
+    connect(view_.saveList, &QComboBox::activated, this, &PresetPanel::chooseSaveSlot);
     ctx_.sender->setPresetNameWriter([this] { writePresetName(); });
 }
 
@@ -91,20 +88,20 @@ void PresetPanel::loadPreset()
         return;
     // The device loads preset n and answers with its group; the group reply
     // shows it and starts the send-pulse timer and the watchdog again.
-    const int n = cbb_load2dev_->currentIndex() + 1;
+    const int n = view_.loadList->currentIndex() + 1;
     ctx_.sender->sendRead(n, frame::kCmdCurrentGroup, 0);
     ctx_.model->systemRecord[0] = n;
 }
 
 void PresetPanel::chooseSaveSlot()
 {
-    const auto n = selectedPreset(cbb_save2dev_);
+    const auto n = selectedPreset(view_.saveList);
     if (!n || *n > kPresetCount) {
-        edt_save2dev_->clear();
+        view_.saveName->clear();
         return;
     }
     const std::string shown = replies::presetDisplayName(ctx_.model->presetNames[std::size_t(*n - 1)]);
-    edt_save2dev_->setText(QString::fromLatin1(shown.data(), qsizetype(shown.size())));
+    view_.saveName->setText(QString::fromLatin1(shown.data(), qsizetype(shown.size())));
 }
 
 void PresetPanel::savePreset()
@@ -112,9 +109,9 @@ void PresetPanel::savePreset()
     if (!ctx_.link->connected)
         return;
     ctx_.hidePopups();
-    const QString trimmed = edt_save2dev_->text().trimmed();
-    edt_save2dev_->setText(trimmed);
-    const auto n = selectedPreset(cbb_save2dev_);
+    const QString trimmed = view_.saveName->text().trimmed();
+    view_.saveName->setText(trimmed);
+    const auto n = selectedPreset(view_.saveList);
     if (!n || *n > kPresetCount) {
         // No slot chosen: there is no name to write.
         ctx_.prompts->message(QStringLiteral("Choose a preset slot to save to first."));
@@ -126,10 +123,10 @@ void PresetPanel::savePreset()
     name.fill(' ');
     std::copy_n(bytes.begin(), std::min<qsizetype>(bytes.size(), kPresetNameLength), name.begin());
     ctx_.model->markChunk(kPresetNameChunk);
-    if (*n <= cbb_load2dev_->count()) {
-        cbb_load2dev_->setItemText(*n - 1, QString::fromLatin1(kPresetLabelPrefixes[std::size_t(*n - 1)]) +
+    if (*n <= view_.loadList->count()) {
+        view_.loadList->setItemText(*n - 1, QString::fromLatin1(kPresetLabelPrefixes[std::size_t(*n - 1)]) +
                                                u':' + trimmed);
-        cbb_load2dev_->setCurrentIndex(*n - 1);
+        view_.loadList->setCurrentIndex(*n - 1);
     }
 }
 
@@ -180,11 +177,11 @@ bool PresetPanel::nameKeyPress(QKeyEvent* event)
     return !std::all_of(text.begin(), text.end(), printable);
 }
 
-void PresetPanel::selectWholeName() { edt_save2dev_->selectAll(); }
+void PresetPanel::selectWholeName() { view_.saveName->selectAll(); }
 
 bool PresetPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == edt_save2dev_) {
+    if (watched == view_.saveName) {
         if (event->type() == QEvent::KeyPress)
             return nameKeyPress(static_cast<QKeyEvent*>(event));
         if (event->type() == QEvent::MouseButtonRelease)

@@ -5,6 +5,7 @@
 // panel wraps that frame in its pauses and the "Save success!!" message.
 
 #include "presets/presets_context.h"
+#include "ui/views.h"
 
 #include <QObject>
 
@@ -27,20 +28,18 @@ public:
     static constexpr int kLoadPauseMs = 200;
     static constexpr int kNamePauseMs = 500;
 
-    // Finds its controls below `window` by name, connects them and takes over
-    // the send scheduler's name write.
-    PresetPanel(const PresetsContext& context, GroupTransfer& transfer, QWidget* window);
+    // Connects its controls and takes over the send scheduler's name write.
+    PresetPanel(const PresetsContext& context, GroupTransfer& transfer, const PresetsView& view, QObject* parent);
 
-    void loadPreset();     // btn_load2devClick
-    void chooseSaveSlot(); // cbb_save2devChange
-    void savePreset();     // btn_save2devClick
+    void loadPreset();     // "Load"
+    void chooseSaveSlot(); // the user chose a slot to save into
+    void savePreset();     // "Save"
     // Key filter of the name box: true when the key is used up here (Enter,
-    // which saves, and every character outside 8 and 32..126) (edt_save2devKeyPress).
+    // which saves, and every character outside 8 and 32..126).
     bool nameKeyPress(QKeyEvent* event);
-    // A click in the name box selects all of its text (Edt_selectall).
+    // A click in the name box selects all of its text.
     void selectWholeName();
-    // The name write for pending-write flag 78, run by the send scheduler
-    // (sendPresetName).
+    // The name write for pending-write flag 78, run by the send scheduler.
     void writePresetName();
 
 protected:
@@ -52,11 +51,7 @@ private:
 
     PresetsContext ctx_;
     GroupTransfer& transfer_;
-    QComboBox* cbb_load2dev_ = nullptr;
-    QAbstractButton* btn_load2dev_ = nullptr;
-    QComboBox* cbb_save2dev_ = nullptr;
-    QLineEdit* edt_save2dev_ = nullptr;
-    QAbstractButton* btn_save2dev_ = nullptr;
+    PresetsView view_;
 };
 
 } // namespace talvex

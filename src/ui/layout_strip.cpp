@@ -2,6 +2,7 @@
 
 #include "ui/icons.h"
 #include "ui/layout_widgets.h"
+#include "ui/views.h"
 #include "model/value_tables.h"
 
 #include <QComboBox>
@@ -19,16 +20,25 @@ constexpr int kRowTop[4] = {9, 41, 73, 105}; // Main, High, Mid, Low
 constexpr int kIconLeft = 74;
 int iconTop(int row) { return kRowTop[row] - 2; }
 
-void buildOutputRow(QGroupBox* strip, int k) {
+StripView::OutputRow buildOutputRow(QGroupBox* strip, int k) {
     const int top = kRowTop[k + 1];
     const QString prefix = QStringLiteral("btn_op%1_").arg(k);
-    button(strip, prefix + "mute", "Mute", 112, top, 42);
-    button(strip, prefix + "gain", "Gain", 160, top, 61);
-    button(strip, prefix + "eq", "EQ/HPF/LPF", 228, top, 113);
-    button(strip, prefix + "lim", "Limiter", 349, top, 57);
-    button(strip, prefix + "delay", "Delay", 413, top, 49);
-    button(strip, prefix + "pol", "+", 469, top, 42);
+    StripView::OutputRow row;
+    row.mute = button(strip, prefix + "mute", "Mute", 112, top, 42);
+    row.gain = button(strip, prefix + "gain", "Gain", 160, top, 61);
+    row.eq = button(strip, prefix + "eq", "EQ/HPF/LPF", 228, top, 113);
+    row.limiter = button(strip, prefix + "lim", "Limiter", 349, top, 57);
+    row.delay = button(strip, prefix + "delay", "Delay", 413, top, 49);
+    row.polarity = button(strip, prefix + "pol", "+", 469, top, 42);
+    return row;
 }
+
+struct SliderPopup {
+    QGroupBox* popup;
+    QLabel* value;
+    QSlider* bar;
+    QPushButton* close;
+};
 
 // A click on a track bar's groove, or PageUp / PageDown, is a small deliberate
 // step, never a jump across a live amplifier: 1 dB on the gain and volume bars
@@ -37,21 +47,21 @@ constexpr int kGainPageStep = 5;
 constexpr int kDelayPageStep = 10;
 
 // A pop-up with a value label, a track bar and an "X" button; child of the
-// central widget, placed by the window beside the button that opens it.
-void buildSliderPopup(QWidget* central, const QString& name, const QString& caption,
-                      const QString& valueName, const QString& valueText,
-                      const QString& trackName, int maximum, int pageStep, const QString& closeName) {
+// central widget, placed by the strip beside the button that opens it.
+SliderPopup buildSliderPopup(QWidget* central, const QString& name, const QString& caption,
+                             const QString& valueName, const QString& valueText,
+                             const QString& trackName, int maximum, int pageStep, const QString& closeName) {
     QGroupBox* popup = floatingBox(central, name, 228, 159, 217, 65);
     label(popup, name + "_caption", caption, 11, 16);
-    label(popup, valueName, valueText, 56, 16, 120);
-    trackBar(popup, trackName, maximum, pageStep, 8, 35, 201);
-    button(popup, closeName, "X", 192, 8, 19, 17);
+    return {popup, label(popup, valueName, valueText, 56, 16, 120),
+            trackBar(popup, trackName, maximum, pageStep, 8, 35, 201),
+            button(popup, closeName, "X", 192, 8, 19, 17)};
 }
 
 } // namespace
 
-void buildStrip(QWidget* central) {
-    QGroupBox* strip = box(central, "grp2", 7, 98, 600, 132);
+void buildStrip(QWidget* central, StripView& view, EqPageView& page) {
+    QGroupBox* strip = view.group = box(central, "grp2", 7, 98, 600, 132);
 
     const char* rowNames[4] = {" Main ", " High ", " Mid   ", " Low "};
     const char* rowLabels[4] = {"lbl_row_main", "lbl_row_high", "lbl_row_mid", "lbl_row_low"};
@@ -62,37 +72,47 @@ void buildStrip(QWidget* central) {
     // mode; the ones before Main and Low always show the plain arrow.
     const Drawing plain = [](qreal ratio) { return icons::bridge(icons::Bridge::Plain, ratio); };
     image(strip, "img_row_main", plain, kIconLeft, iconTop(0));
-    image(strip, "img2", plain, kIconLeft, iconTop(1));
-    image(strip, "img6", plain, kIconLeft, iconTop(2));
+    view.highFeed = image(strip, "img2", plain, kIconLeft, iconTop(1));
+    view.midFeed = image(strip, "img6", plain, kIconLeft, iconTop(2));
     image(strip, "img_row_low", plain, kIconLeft, iconTop(3));
 
-    button(strip, "btn_in0_eq", "Main EQ", 112, kRowTop[0], 61);
-    button(strip, "btn_in0_delay", "Main delay", 189, kRowTop[0], 76);
-    button(strip, "btn_in0_pol", "+", 277, kRowTop[0], 42);
+    page.pageButtons[0] = button(strip, "btn_in0_eq", "Main EQ", 112, kRowTop[0], 61);
+    view.mainDelay = button(strip, "btn_in0_delay", "Main delay", 189, kRowTop[0], 76);
+    view.mainPolarity = button(strip, "btn_in0_pol", "+", 277, kRowTop[0], 42);
     label(strip, "lbl_volume", "Volume", 337, kRowTop[0] + 4, 45);
-    QSlider* ingain = trackBar(strip, "rztrckbr_ingain", 300, kGainPageStep, 384, kRowTop[0] - 1, 161);
+    QSlider* ingain = view.mainGain = trackBar(strip, "rztrckbr_ingain", 300, kGainPageStep, 384, kRowTop[0] - 1, 161);
     ingain->setValue(300);
     // lbl28 starts where the design puts it, on the track bar's last pixel column,
     // which the track bar leaves blank.
-    label(strip, "lbl28", "0db", 544, kRowTop[0] + 4, 50);
+    view.mainGainText = label(strip, "lbl28", "0db", 544, kRowTop[0] + 4, 50);
 
-    for (int k = 0; k < 3; ++k)
-        buildOutputRow(strip, k);
-    button(strip, "btn_op2_bassp", "recoup", 518, kRowTop[3], 74);
+    for (int k = 0; k < 3; ++k) {
+        view.outputs[std::size_t(k)] = buildOutputRow(strip, k);
+        page.pageButtons[std::size_t(k + 1)] = view.outputs[std::size_t(k)].eq;
+    }
+    view.recoup = button(strip, "btn_op2_bassp", "recoup", 518, kRowTop[3], 74);
 
-    buildSliderPopup(central, "grpbx_gain", "Gain: ", "albl1", "-60 dB", "rztrckbr_gain", 325,
-                     kGainPageStep, "btn_grpbx_gain_close");
-    buildSliderPopup(central, "grpbx_delay", "Delay: ", "albl2", "0 ms", "rztrckbr_delay", 1440,
-                     kDelayPageStep, "btn2");
+    const SliderPopup gain = buildSliderPopup(central, "grpbx_gain", "Gain: ", "albl1", "-60 dB", "rztrckbr_gain",
+                                              325, kGainPageStep, "btn_grpbx_gain_close");
+    view.gainPopup = gain.popup;
+    view.gainText = gain.value;
+    view.gainBar = gain.bar;
+    view.gainClose = gain.close;
+    const SliderPopup delay = buildSliderPopup(central, "grpbx_delay", "Delay: ", "albl2", "0 ms", "rztrckbr_delay",
+                                               1440, kDelayPageStep, "btn2");
+    view.delayPopup = delay.popup;
+    view.delayText = delay.value;
+    view.delayBar = delay.bar;
+    view.delayClose = delay.close;
 
-    QGroupBox* limit = floatingBox(central, "grpbx_limit", 356, 159, 217, 132);
+    QGroupBox* limit = view.limiterPopup = floatingBox(central, "grpbx_limit", 356, 159, 217, 132);
     label(limit, "lbl_lim_thr", "Threshold:", 11, 35);
     label(limit, "lbl_lim_att", "Attack:", 11, 68);
     label(limit, "lbl_lim_rel", "Release:", 11, 100);
-    list(limit, "cbb_lim_thr", items(kLimiterThresholdNames), 80, 32, 97);
-    list(limit, "cbb_lim_att", items(kLimiterAttackNames), 80, 64, 97);
-    list(limit, "cbb_lim_rel", items(kLimiterReleaseNames), 80, 96, 97);
-    button(limit, "btn3", "X", 192, 8, 19, 17);
+    view.threshold = list(limit, "cbb_lim_thr", items(kLimiterThresholdNames), 80, 32, 97);
+    view.attack = list(limit, "cbb_lim_att", items(kLimiterAttackNames), 80, 64, 97);
+    view.release = list(limit, "cbb_lim_rel", items(kLimiterReleaseNames), 80, 96, 97);
+    view.limiterClose = button(limit, "btn3", "X", 192, 8, 19, 17);
 }
 
 } // namespace talvex::layout

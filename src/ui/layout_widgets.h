@@ -53,8 +53,17 @@ QStringList items(const std::array<const char*, N>& texts, const char* suffix = 
     return result;
 }
 
-// The two builders in their own files.
-void buildStrip(QWidget* central);
-void buildEqualiserPage(QWidget* central);
+} // namespace talvex::layout
+
+namespace talvex {
+struct EqPageView;
+struct StripView;
+} // namespace talvex
+
+namespace talvex::layout {
+
+// The two builders in their own files. The strip holds the equaliser's page buttons.
+void buildStrip(QWidget* central, StripView& strip, EqPageView& page);
+void buildEqualiserPage(QWidget* central, EqPageView& page);
 
 } // namespace talvex::layout

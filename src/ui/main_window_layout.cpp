@@ -2,9 +2,13 @@
 
 #include "ui/icons.h"
 #include "ui/layout_widgets.h"
+#include "ui/views.h"
 #include "model/value_tables.h"
 
 #include <algorithm>
+#include <array>
+#include <initializer_list>
+#include <iterator>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -17,9 +21,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QProgressBar>
 #include <QScreen>
 
 namespace talvex {
@@ -47,7 +53,7 @@ QStringList numbers(int from, int to) {
     return texts;
 }
 
-void buildMenu(QMainWindow& window) {
+MenuView buildMenu(QMainWindow& window, StripView& strip) {
     QMenuBar* bar = window.menuBar();
     bar->setFixedHeight(kMenuHeight);
     // File, Edit and View come first, as in every desktop program; the features
@@ -57,10 +63,11 @@ void buildMenu(QMainWindow& window) {
         {"menuEdit", "&Edit"},
         {"menuView", "&View"},
     };
-    for (const auto& [name, caption] : standardMenus) {
-        QMenu* standard = bar->addMenu(QString::fromUtf8(caption));
-        standard->setObjectName(name);
-        standard->setFont(window.font());
+    std::array<QMenu*, 3> standard{};
+    for (std::size_t i = 0; i < standard.size(); ++i) {
+        standard[i] = bar->addMenu(QString::fromUtf8(standardMenus[i].second));
+        standard[i]->setObjectName(standardMenus[i].first);
+        standard[i]->setFont(window.font());
     }
     QMenu* menu = bar->addMenu(QStringLiteral("Bridge Config"));
     menu->setObjectName("BridgeConfig1");
@@ -73,49 +80,54 @@ void buildMenu(QMainWindow& window) {
         {"highmidbridge1", "high-mid BTL"},
         {"LowmidBTLhighlow1", "Low-mid BTL high=low"},
     };
-    for (const auto& [name, caption] : menuItems) {
-        QAction* a = menu->addAction(QString::fromUtf8(caption));
-        a->setObjectName(name);
+    for (std::size_t i = 0; i < strip.bridgeModes.size(); ++i) {
+        QAction* a = menu->addAction(QString::fromUtf8(menuItems[i].second));
+        a->setObjectName(menuItems[i].first);
         a->setCheckable(true);
         a->setChecked(false);
         group->addAction(a);
+        strip.bridgeModes[i] = a;
     }
+    return {standard[0], standard[1], standard[2]};
 }
 
 // Connection, broadcast, Device ID assignment and presets: four boxes in grp1.
-void buildConnectionGroup(QWidget* central) {
-    QGroupBox* grp1 = box(central, "grp1", 7, 2, 600, 95);
+void buildConnectionGroup(QWidget* central, MainWindowViews& views) {
+    ConnectionView& c = views.connection;
+    AdminView& a = views.admin;
+    PresetsView& p = views.presets;
+    QGroupBox* grp1 = c.group = box(central, "grp1", 7, 2, 600, 95);
 
     QGroupBox* conn = box(grp1, "rzgrpbx2", 4, 6, 202, 84);
     label(conn, "lbl_comport", "COM :", 6, 14, 56);
-    list(conn, "cbb_comport", {}, 62, 10, 72);
+    c.portList = list(conn, "cbb_comport", {}, 62, 10, 72);
     label(conn, "lbl_deviceid", "Device ID:", 6, 45, 56);
-    list(conn, "cbb_deviceid", numbers(1, 250), 62, 41, 72);
-    QPushButton* connect = button(conn, "btn_connect", "Connect", 138, 8, 60, 25);
-    setButtonColour(connect, kStateRed);
-    image(conn, "img_connectstate", &icons::disconnected, 152, 42);
+    c.deviceIdList = a.deviceIdList = list(conn, "cbb_deviceid", numbers(1, 250), 62, 41, 72);
+    c.connect = button(conn, "btn_connect", "Connect", 138, 8, 60, 25);
+    setButtonColour(c.connect, kStateRed);
+    c.connectedImage = image(conn, "img_connectstate", &icons::disconnected, 152, 42);
 
     QGroupBox* broadcast = box(grp1, "rzgrpbx3", 209, 6, 70, 84);
-    button(broadcast, "btn_broadcase", "Broadcast\nMode", 6, 16, 58, 52);
+    a.broadcast = button(broadcast, "btn_broadcase", "Broadcast\nMode", 6, 16, 58, 52);
 
-    QGroupBox* assign = box(grp1, "rzgrpbx4", 282, 6, 84, 84);
-    label(assign, "lbl_setdeviceid", "Set device id :", 5, 14, 76);
-    edit(assign, "edt22", "1", 5, 41, 38);
-    button(assign, "btn46", "OK", 46, 40, 34);
+    a.assignBox = box(grp1, "rzgrpbx4", 282, 6, 84, 84);
+    label(a.assignBox, "lbl_setdeviceid", "Set device id :", 5, 14, 76);
+    a.newDeviceId = edit(a.assignBox, "edt22", "1", 5, 41, 38);
+    a.assign = button(a.assignBox, "btn46", "OK", 46, 40, 34);
 
     QGroupBox* preset = box(grp1, "rzgrpbx1", 369, 6, 227, 84);
     label(preset, "lbl_load", QString::fromUtf8("Load："), 5, 12, 36);
-    list(preset, "cbb_load2dev", items(kPresetLabelPrefixes, ":"), 42, 8, 136);
-    button(preset, "btn_load2dev", "Load", 182, 7, 40);
+    p.loadList = list(preset, "cbb_load2dev", items(kPresetLabelPrefixes, ":"), 42, 8, 136);
+    p.load = button(preset, "btn_load2dev", "Load", 182, 7, 40);
     label(preset, "lbl_save", "Save:", 5, 37, 36);
-    list(preset, "cbb_save2dev", items(kPresetLabelPrefixes, ":"), 42, 33, 136);
-    button(preset, "btn_save2dev", "Save", 182, 32, 40);
-    QLineEdit* name = edit(preset, "edt_save2dev", {}, 42, 58, 136);
-    name->setMaxLength(19);
+    p.saveList = list(preset, "cbb_save2dev", items(kPresetLabelPrefixes, ":"), 42, 33, 136);
+    p.save = button(preset, "btn_save2dev", "Save", 182, 32, 40);
+    p.saveName = edit(preset, "edt_save2dev", {}, 42, 58, 136);
+    p.saveName->setMaxLength(19);
 }
 
 // Search, file and temperature controls down the right-hand side.
-void buildSideGroup(QWidget* central) {
+QGroupBox* buildSideGroup(QWidget* central, MainWindowViews& views) {
     QGroupBox* grp3 = box(central, "grp3", 611, 2, 122, 228);
     const std::pair<const char*, const char*> buttons[] = {
         {"btn41", "search device id"},
@@ -125,54 +137,70 @@ void buildSideGroup(QWidget* central) {
         {"btn_save_20grp2pc", "save all-group to PC"},
         {"btn_load_20grp2pc", "load all-group to DV"},
     };
+    QPushButton* side[std::size(buttons)] = {};
     int top = 6;
-    for (const auto& [name, caption] : buttons) {
-        button(grp3, name, caption, 4, top, 114, 22);
+    for (std::size_t i = 0; i < std::size(buttons); ++i) {
+        side[i] = button(grp3, buttons[i].first, buttons[i].second, 4, top, 114, 22);
         top += 24;
     }
+    views.search.search = side[0];
+    views.search.showResult = side[1];
+    PresetsView& p = views.presets;
+    p.saveOneGroup = side[2];
+    p.loadOneGroup = side[3];
+    p.saveAllGroups = side[4];
+    p.loadAllGroups = side[5];
 
     QGroupBox* temp = box(grp3, "rzgrpbx9", 2, 150, 118, 74);
     temp->setFont(arial(10));
     label(temp, "lbl_temp", "Temp:", 4, 6, 30);
-    label(temp, "lbl_temperature", QString::fromUtf8("10 °C"), 36, 6, 70);
+    views.status.temperature = label(temp, "lbl_temperature", QString::fromUtf8("10 °C"), 36, 6, 70);
     label(temp, "lbl_atten", "Attenuation dB :", 4, 24, 73);
-    label(temp, "lbl_attenuation", "0 dB", 78, 24, 37);
-    list(temp, "cbb_TemperatureThr", items(kTemperatureThresholdNames), 4, 45, 50);
-    button(temp, "btn_changetermthr", "Change", 58, 44, 54);
+    views.status.attenuation = label(temp, "lbl_attenuation", "0 dB", 78, 24, 37);
+    views.admin.temperatureThreshold = list(temp, "cbb_TemperatureThr", items(kTemperatureThresholdNames), 4, 45, 50);
+    views.admin.changeThreshold = button(temp, "btn_changetermthr", "Change", 58, 44, 54);
+    return grp3;
 }
 
 // Panels that appear over the window when needed; all hidden at start.
-void buildPanels(QWidget* central) {
-    QGroupBox* tx = floatingBox(central, "rzgrpbx_data_tx_bar", 189, 205, 360, 66);
+void buildPanels(QWidget* central, MainWindowViews& views) {
+    QGroupBox* tx = views.status.transferPanel = floatingBox(central, "rzgrpbx_data_tx_bar", 189, 205, 360, 66);
     label(tx, "lbl_data_tx", "Please wait,The data is being transmitted.............. ", 10, 12,
           340);
-    progressBar(tx, "rzprgrsbr_data_bar", 10, 36, 340, 18);
+    views.status.transferProgress = progressBar(tx, "rzprgrsbr_data_bar", 10, 36, 340, 18);
 
-    QGroupBox* search = floatingBox(central, "rzgrpbx_searchID", 224, 288, 300, 92);
-    label(search, "lbl_searchid", QString::fromUtf8("正在搜索可用设备ID号...."), 10, 10, 280);
-    progressBar(search, "rzprgrsbr_searchid", 10, 34, 280, 18);
-    button(search, "btn_searchid", QString::fromUtf8("取消"), 210, 60, 80);
+    SearchView& s = views.search;
+    s.progressPanel = floatingBox(central, "rzgrpbx_searchID", 224, 288, 300, 92);
+    label(s.progressPanel, "lbl_searchid", QString::fromUtf8("正在搜索可用设备ID号...."), 10, 10, 280);
+    s.progress = progressBar(s.progressPanel, "rzprgrsbr_searchid", 10, 34, 280, 18);
+    s.cancel = button(s.progressPanel, "btn_searchid", QString::fromUtf8("取消"), 210, 60, 80);
 
-    QGroupBox* result = floatingBox(central, "rzgrpbx_sch_result", 6, 411, 320, 200);
+    QGroupBox* result = s.resultPanel = floatingBox(central, "rzgrpbx_sch_result", 6, 411, 320, 200);
     label(result, "lbl_sch_result", "Search result:", 8, 8, 200);
-    button(result, "btn5", "X", 295, 6, 19, 17);
-    auto* memo = new QPlainTextEdit(result);
+    s.resultCross = button(result, "btn5", "X", 295, 6, 19, 17);
+    auto* memo = s.resultText = new QPlainTextEdit(result);
     memo->setObjectName("mmo_s_result");
     memo->setGeometry(8, 28, 304, 134);
     memo->setReadOnly(true);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    button(result, "btn_s_close", "Close", 232, 168, 80);
+    s.resultClose = button(result, "btn_s_close", "Close", 232, 168, 80);
 }
 
 // Controls of the design that lie beyond the visible area (the design surface is
 // 1261 x 773). All are hidden except edt_empty, which must be able to take the
 // keyboard focus away from the equaliser boxes.
-void buildOffscreenControls(QWidget* central) {
+void buildOffscreenControls(QWidget* central, MainWindowViews& views) {
     // Out of the Tab chain, so the keyboard never lands in a box nobody can see.
-    edit(central, "edt_empty", {}, 760, 8, 40)->setFocusPolicy(Qt::ClickFocus);
-    for (int i = 1; i <= 3; ++i)
-        edit(central, QStringLiteral("edt%1").arg(i), {}, 760, 12 + 26 * i, 60)->hide();
-    label(central, "lbl_usbhid", {}, 760, 120, 80)->hide();
+    QLineEdit* sink = edit(central, "edt_empty", {}, 760, 8, 40);
+    sink->setFocusPolicy(Qt::ClickFocus);
+    views.eqPage.focusSink = sink;
+    StatusView& status = views.status;
+    for (int i = 1; i <= 3; ++i) {
+        status.meters[std::size_t(i - 1)] = edit(central, QStringLiteral("edt%1").arg(i), {}, 760, 12 + 26 * i, 60);
+        status.meters[std::size_t(i - 1)]->hide();
+    }
+    status.usbStatus = label(central, "lbl_usbhid", {}, 760, 120, 80);
+    status.usbStatus->hide();
     image(central, "img_true", &icons::connected, 760, 150)->hide();
     image(central, "img_false", &icons::disconnected, 800, 150)->hide();
     const icons::Bridge bridges[] = {icons::Bridge::Plain, icons::Bridge::FromAbove,
@@ -186,12 +214,12 @@ void buildOffscreenControls(QWidget* central) {
               [j](qreal ratio) { return icons::bandMarker(j, ratio); }, 760 + 24 * j, 230)
             ->hide();
 
-    auto* devices = new QListWidget(central);
+    auto* devices = status.deviceList = new QListWidget(central);
     devices->setObjectName("DevListBox");
     devices->setGeometry(1010, 8, 240, 120);
     devices->hide();
 
-    auto* history = new QListWidget(central);
+    auto* history = status.historyList = new QListWidget(central);
     history->setObjectName("HistoryListBox");
     history->setGeometry(760, 260, 490, 260);
     QFont mono(QStringLiteral("Courier New"));
@@ -213,12 +241,9 @@ void buildOffscreenControls(QWidget* central) {
 // open), the equaliser page last, each in rows from top to bottom and left to
 // right. (The strip hands the focus back to a pop-up's button before hiding
 // it, so hiding never passes the focus along this chain.)
-void setReadingTabOrder(QWidget* central) {
+void setReadingTabOrder(QWidget* central, std::initializer_list<QWidget*> containers) {
     QWidget* previous = nullptr;
-    for (const char* group : {"grp1", "grp3", "grp2", "grpbx_gain", "grpbx_delay", "grpbx_limit", "rzgrpbx5"}) {
-        auto* container = central->findChild<QWidget*>(group);
-        if (!container)
-            continue;
+    for (QWidget* container : containers) {
         QList<QWidget*> controls;
         for (QWidget* w : container->findChildren<QWidget*>())
             if ((w->focusPolicy() & Qt::TabFocus) && w->window() == central->window()) // not a list's pop-up
@@ -238,40 +263,57 @@ void setReadingTabOrder(QWidget* central) {
 
 } // namespace
 
-void buildMainWindowLayout(QMainWindow& window) {
+MainWindowViews buildMainWindowLayout(QMainWindow& window) {
+    MainWindowViews views;
     window.setObjectName("TForm1");
     window.setWindowTitle(QStringLiteral("Talvex-96K V3.8.0 U"));
     window.setFont(arial(11));
-    buildMenu(window);
+    views.menus = buildMenu(window, views.strip);
 
     auto* central = new QWidget(&window);
     central->setObjectName("centralWidget");
     window.setCentralWidget(central);
 
-    buildConnectionGroup(central);
-    buildStrip(central);
-    buildEqualiserPage(central);
-    buildSideGroup(central);
-    buildPanels(central);
-    buildOffscreenControls(central);
+    buildConnectionGroup(central, views);
+    buildStrip(central, views.strip, views.eqPage);
+    buildEqualiserPage(central, views.eqPage);
+    QGroupBox* side = buildSideGroup(central, views);
+    buildPanels(central, views);
+    buildOffscreenControls(central, views);
 
     // Floating panels stay above the groups they cover. Their frame style sheet
     // would hand their controls the application font, so they get the window's.
-    for (const char* name : {"grpbx_gain", "grpbx_delay", "grpbx_limit", "rzgrpbx_data_tx_bar",
-                             "rzgrpbx_searchID", "rzgrpbx_sch_result"}) {
-        if (auto* w = central->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly)) {
-            w->raise();
-            for (QWidget* c : w->findChildren<QWidget*>())
-                c->setFont(central->font());
-        }
+    const StripView& strip = views.strip;
+    for (QWidget* w : std::initializer_list<QWidget*>{strip.gainPopup, strip.delayPopup, strip.limiterPopup,
+                                                      views.status.transferPanel, views.search.progressPanel,
+                                                      views.search.resultPanel}) {
+        w->raise();
+        for (QWidget* c : w->findChildren<QWidget*>())
+            c->setFont(central->font());
     }
 
-    setReadingTabOrder(central);
+    setReadingTabOrder(central, {views.connection.group, side, strip.group, strip.gainPopup, strip.delayPopup,
+                                 strip.limiterPopup, views.eqPage.page});
     window.setFixedSize(kClientWidth, kClientHeight);
     if (QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         window.move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
     }
+    return views;
+}
+
+void showBroadcastLock(const MainWindowViews& views, bool on) {
+    const PresetsView& presets = views.presets;
+    for (QWidget* control : std::initializer_list<QWidget*>{presets.loadList, presets.load, views.search.search,
+                                                            views.search.showResult, presets.saveOneGroup,
+                                                            presets.saveAllGroups, presets.loadAllGroups})
+        control->setEnabled(!on);
+}
+
+void showSearchLock(const MainWindowViews& views, bool editing, bool connectionToo) {
+    views.connection.group->setEnabled(!connectionToo);
+    views.strip.group->setEnabled(!editing);
+    views.eqPage.page->setEnabled(!editing);
 }
 
 void setButtonColour(QAbstractButton* button, const QColor& colour) {

@@ -8,8 +8,8 @@
 // caption, the fixed size, the empty "File", "Edit" and "View" menus (menuFile,
 // menuEdit, menuView) that features fill, and the "Bridge Config" menu (QActions
 // NoBTL1, Lowmidbridge1, highmidbridge1, LowmidBTLhighlow1, checkable, none checked).
-// The builder wires no behaviour: the window looks controls up by name and
-// connects its own handlers.
+// The builder wires no behaviour: it returns each feature's controls as a typed
+// struct (ui/views.h), and the window hands each feature its own.
 //
 // Widget kinds: buttons QPushButton, lists QComboBox (not editable), edit boxes
 // QLineEdit, track bars QSlider (horizontal), group boxes and panels QGroupBox,
@@ -25,6 +25,8 @@
 // Button colours: every button carries its face colour in a per-widget style
 // sheet. Change it only through setButtonColour(); read it back with
 // buttonColour(). Captions are changed with setText() as usual.
+
+#include "ui/views.h"
 
 #include <QColor>
 
@@ -48,8 +50,17 @@ constexpr int kClientWidth = 739;
 constexpr int kClientHeight = 704;
 constexpr int kMenuHeight = 20;
 
-// Builds the whole layout into window (which must not have a central widget yet).
-void buildMainWindowLayout(QMainWindow& window);
+// Builds the whole layout into window (which must not have a central widget yet)
+// and returns its controls, feature by feature.
+MainWindowViews buildMainWindowLayout(QMainWindow& window);
+
+// What broadcast mode keeps the user from besides the administration's own
+// controls: the preset load, the search and the group files that read or write
+// one device's system record (loading one group from a file stays).
+void showBroadcastLock(const MainWindowViews& views, bool on);
+// What a running search keeps the user from: the strip and the equaliser page,
+// and with `connectionToo` the connection group. Both false unlocks all three.
+void showSearchLock(const MainWindowViews& views, bool editing, bool connectionToo);
 
 // Sets a button's face colour; the caption turns white on dark faces so it stays
 // readable. The hot-track colour still shows under the mouse.

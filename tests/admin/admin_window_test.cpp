@@ -34,7 +34,7 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     bus.add(12);
     keepStartUpSearch = true;
     makeWindow();
-    auto& search = window->busSearch();
+    auto& search = busSearch();
     EXPECT_TRUE(search.startupSearchTimer.isActive());
 
     ASSERT_TRUE(QTest::qWaitFor([this] { return shown("rzgrpbx_sch_result"); }, 3000));
@@ -42,7 +42,7 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 2);
-    EXPECT_FALSE(window->link().connected || window->serial().isOpen() || enabled("grp2"));
+    EXPECT_FALSE(link().connected || serial().isOpen() || enabled("grp2"));
     EXPECT_TRUE(prompts.messages.isEmpty());
     // Three seconds later the result panel closes itself.
     EXPECT_TRUE(search.closeSearchResultTimer.isActive());
@@ -62,14 +62,14 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     makeWindow();
     bool searching = false;
     QTimer::singleShot(450, [this, &searching] {
-        searching = window->busSearch().running();
+        searching = busSearch().running();
         window->toggleConnection();
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_TRUE(searching && !window->busSearch().running());
+    EXPECT_TRUE(searching && !busSearch().running());
     QTest::qWait(600);
     expectConnected(1);
-    EXPECT_TRUE(window->serial().isOpen());
+    EXPECT_TRUE(serial().isOpen());
     EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
     EXPECT_TRUE(groupsEnabled());
     EXPECT_LT(meterReads(), 11u + 5u);
@@ -89,12 +89,12 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
         amp.systemRecord()[3] = 3; // the bus device would be selected by a finished quick search
         keepStartUpSearch = startUp;
         makeWindow(startUp ? std::nullopt : std::optional(QStringList{pty.slavePath()})); // the terminal starts once
-        auto& search = window->busSearch();
+        auto& search = busSearch();
         search.setFullAddressCount(40);
         bool searching = false, portOpen = false;
         QTimer::singleShot(startUp ? 450 : 1000, [&] {
             searching = search.running();
-            portOpen = window->serial().isOpen();
+            portOpen = serial().isOpen();
             hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
         });
         if (!startUp)
@@ -103,8 +103,8 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
         EXPECT_TRUE(portOpen);
         const std::size_t busFrames = frames.size();
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-        EXPECT_EQ(window->link().currentPort, kPortUsb);
-        EXPECT_FALSE(window->serial().isOpen());
+        EXPECT_EQ(link().currentPort, kPortUsb);
+        EXPECT_FALSE(serial().isOpen());
         EXPECT_TRUE(groupsEnabled());
         EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
         EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 0);
@@ -140,9 +140,9 @@ TEST_F(AdminWindowTest, NewDeviceIdOnALiveBus)
         EXPECT_EQ(addressOf(*later), 6) << later - frames.begin();
     // The device answers at its new address and the link stays up.
     QTest::qWait(1000);
-    EXPECT_TRUE(window->link().connected);
-    EXPECT_LT(window->link().noReplyCount, 4);
-    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_TRUE(link().connected);
+    EXPECT_LT(link().noReplyCount, 4);
+    EXPECT_FALSE(warningDialog()->isVisible());
 }
 
 TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
@@ -151,11 +151,11 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     second.image()[outputBlockStart(0) + kOutMute] = 1; // device 2's High is muted, device 1's is not
     makeWindow();
     connectAndRead();
-    ASSERT_EQ(window->model().image[outputBlockStart(0) + kOutMute], 0);
+    ASSERT_EQ(model().image[outputBlockStart(0) + kOutMute], 0);
 
     // An edit waits for its tick when the user picks Device ID 2: it still goes to device 1.
     button("btn_op2_mute")->click();
-    window->session().sendPulseTimer.stop();
+    session().sendPulseTimer.stop();
     choose("cbb_deviceid", 1);
     EXPECT_EQ(amp.image()[outputBlockStart(2) + kOutMute], 1);
     EXPECT_EQ(second.image()[outputBlockStart(2) + kOutMute], 0);
@@ -171,7 +171,7 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     // While a transfer runs the choice is put back and the user is told why.
     fileDialogs.answers = {folder.filePath("all.datgrp")};
     button("btn_save_20grp2pc")->click();
-    ASSERT_TRUE(window->session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
+    ASSERT_TRUE(session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
     choose("cbb_deviceid", 0);
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 1);
     EXPECT_EQ(prompts.messages.back(), kTransferRunningMessage);
@@ -203,7 +203,7 @@ TEST_F(AdminWindowTest, ConnectAtAnyMomentOfTheStartUpSearchConnects)
             window->toggleConnection();
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
         EXPECT_EQ(prompts.messages, QStringList());
-        EXPECT_EQ(window->serial().isOpen(), true);
+        EXPECT_EQ(serial().isOpen(), true);
         window.reset();
         prompts.messages.clear();
         faultyBus.onFrame = nullptr;

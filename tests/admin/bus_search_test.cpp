@@ -66,7 +66,10 @@ protected:
             search->meterReplied(reply);
         });
         search = std::make_unique<BusSearch>(
-            window, BusSearch::Link{link, serial, sender, receiver, serialTransport, pump, prompts});
+            window, views.search, selection, BusSearch::Link{link, serial, sender, receiver, serialTransport, pump, prompts});
+        QObject::connect(search.get(), &BusSearch::lockChanged, [this](BusSearch::Lock lock) {
+            showSearchLock(views, lock != BusSearch::Lock::None, lock == BusSearch::Lock::EditingAndConnection);
+        });
         search->setFullAddressCount(fullAddresses);
     }
 
@@ -96,6 +99,7 @@ protected:
     SerialLink serial{link, receiver};
     SerialTransport serialTransport{serial};
     QtEventPump pump;
+    DeviceSelection selection{views.connection.portList, views.connection.deviceIdList};
     std::unique_ptr<BusSearch> search;
 };
 

@@ -16,7 +16,8 @@ protected:
     void SetUp() override
     {
         sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
-        admin = std::make_unique<DeviceAdmin>(window, DeviceAdmin::Parts{model, sender, link, prompts});
+        admin = std::make_unique<DeviceAdmin>(views.admin, DeviceAdmin::Parts{model, sender, link, prompts});
+        QObject::connect(admin.get(), &DeviceAdmin::broadcastChanged, [this](bool on) { showBroadcastLock(views, on); });
         // As a connect to Device ID 1 leaves things: record read, view filled.
         std::ranges::copy(std::array{10, 11, 12, 1, 14, 15, 16, 10}, model.systemRecord.begin());
         combo("cbb_TemperatureThr")->setCurrentIndex(10);

@@ -55,11 +55,11 @@ TEST_F(WindowTest, GatewayCarriesTheReadAllAndTheSearch)
     ASSERT_TRUE(QTest::qWaitFor([this] { return !label("lbl_temperature").isEmpty(); }, 2000)); // a meter poll answered
 
     window->toggleConnection();
-    window->busSearch().setFullAddressCount(6);
+    busSearch().setFullAddressCount(6);
     click("btn41"); // returns when the search has ended
     EXPECT_EQ(control<QPlainTextEdit>("mmo_s_result")->toPlainText(),
               QStringLiteral("\n%1--Device ID:1 , 4 , ").arg(gateway.location));
-    EXPECT_FALSE(window->link().connected);
+    EXPECT_FALSE(link().connected);
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
 }
 
@@ -71,11 +71,11 @@ TEST_F(WindowTest, GatewayThatGoesAwayEndsTheSessionAsAVanishedPort)
 
     gateway.process.kill();
     ASSERT_TRUE(QTest::qWaitFor([this] { return hasLineStartingWith(log(), "PORT ERROR: "); }, 2000));
-    EXPECT_FALSE(window->serial().isOpen());
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->warningDialog()->isVisible(); }, 5000));
+    EXPECT_FALSE(serial().isOpen());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return warningDialog()->isVisible(); }, 5000));
     EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_EQ(window->link().currentPort, kPortNone);
+    EXPECT_FALSE(link().connected);
+    EXPECT_EQ(link().currentPort, kPortNone);
 }
 
 // A gateway that refuses, one that never accepts, and an address that is no
@@ -104,15 +104,15 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
     window->toggleConnection();
     window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_FALSE(window->serial().connecting());
+    EXPECT_FALSE(serial().connecting());
     window.reset();
 
     // A USB amplifier plugged in meanwhile carries the link at once.
     makeWindow(QStringList{silent});
     window->toggleConnection();
     plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
-    EXPECT_EQ(window->link().currentPort, kPortUsb);
-    EXPECT_FALSE(window->serial().connecting() || window->serial().isOpen());
+    EXPECT_EQ(link().currentPort, kPortUsb);
+    EXPECT_FALSE(serial().connecting() || serial().isOpen());
     window.reset();
     hid.unplug(vamp::FakeHidController::amplifierInfo().path);
 
@@ -145,8 +145,8 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
         EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
         EXPECT_TRUE(log().contains(QStringLiteral("OPEN ERROR: %1: %2").arg(c.location, c.reason))) << log().join('|').toStdString();
         EXPECT_EQ(text("btn_connect"), "Connect");
-        EXPECT_FALSE(window->link().connected);
-        EXPECT_EQ(window->link().currentPort, kPortFailed);
+        EXPECT_FALSE(link().connected);
+        EXPECT_EQ(link().currentPort, kPortFailed);
         EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
         window.reset();
     }

@@ -27,7 +27,7 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
     EXPECT_TRUE(checked("NoBTL1"));
     EXPECT_FALSE(checked("Lowmidbridge1") || checked("highmidbridge1") || checked("LowmidBTLhighlow1"));
     expectDisconnected();
-    EXPECT_EQ(window->model().lowestPending(), -1); // showing the image marks nothing
+    EXPECT_EQ(model().lowestPending(), -1); // showing the image marks nothing
 
     // The serial port list holds the --port path, selected.
     EXPECT_EQ(items("cbb_comport"), QStringList{pty.slavePath()});
@@ -38,16 +38,16 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
     const std::pair<QTimer*, int> expected[] = {
-        {&window->busSearch().startupSearchTimer, 100},        {&window->session().progressTimer, 200},    {&window->session().watchdogTimer, 250},
-        {&window->session().sendPulseTimer, 350},  {&window->session().usbRetryTimer, 500}, {&window->groupTransfer().readGroupsTimer, 980},
-        {&window->groupTransfer().writeGroupsTimer, 1500},  {&window->session().portListTimer, 2000}, {&window->busSearch().closeSearchResultTimer, 3000},
+        {&busSearch().startupSearchTimer, 100},        {&session().progressTimer, 200},    {&session().watchdogTimer, 250},
+        {&session().sendPulseTimer, 350},  {&session().usbRetryTimer, 500}, {&part<GroupTransfer>().readGroupsTimer, 980},
+        {&part<GroupTransfer>().writeGroupsTimer, 1500},  {&session().portListTimer, 2000}, {&busSearch().closeSearchResultTimer, 3000},
     };
     for (auto [timer, interval] : expected) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
         EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->objectName().toStdString();
     }
-    EXPECT_TRUE(window->session().portListTimer.isActive());
-    EXPECT_FALSE(window->session().sendPulseTimer.isActive() || window->session().watchdogTimer.isActive());
+    EXPECT_TRUE(session().portListTimer.isActive());
+    EXPECT_FALSE(session().sendPulseTimer.isActive() || session().watchdogTimer.isActive());
 }
 
 TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
@@ -83,7 +83,7 @@ TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
     EXPECT_EQ(std::tuple(checked("highmidbridge1"), checked("NoBTL1"), shown("btn_op0_mute"), shown("btn_op1_mute")),
               std::tuple(true, false, true, false));
     // Nothing queued by the read-all chain or the refresh.
-    EXPECT_EQ(window->model().lowestPending(), -1);
+    EXPECT_EQ(model().lowestPending(), -1);
 
     const QStringList load = items("cbb_load2dev");
     EXPECT_EQ((QStringList{load.value(0), load.value(2), load.value(3)}),
@@ -108,7 +108,7 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(10);
 
     connectAndRead();
-    EXPECT_EQ(window->model().lowestPending(), -1);
+    EXPECT_EQ(model().lowestPending(), -1);
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_FALSE(isWrite(frames[i])) << i;
     EXPECT_EQ(label("lbl28"), "0dB"); // the device's value replaced the local change
@@ -116,23 +116,23 @@ TEST_F(WindowTest, AnEditGoesOutOnTheNextTickAndNothingBeforeTheFirstGroup)
     const std::size_t before = frames.size();
     control<QAbstractSlider>("rztrckbr_ingain")->setValue(200);
     EXPECT_EQ(label("lbl28"), "-20dB");
-    EXPECT_TRUE(window->model().pending[0]);
+    EXPECT_TRUE(model().pending[0]);
     const auto written = [&] { return std::find_if(frames.begin() + std::ptrdiff_t(before), frames.end(), isWrite); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return written() != frames.end(); }, 2000));
     const Bytes write = *written();
     EXPECT_EQ(commandAndSubIndexOf(write), std::pair(0, 0)); // chunk 0
     EXPECT_EQ(write[10 + kMainGain] + 256 * write[11 + kMainGain], 200);
     EXPECT_EQ(amp.image()[kMainGain] + 256 * amp.image()[kMainGain + 1], 200);
-    EXPECT_EQ(window->model().lowestPending(), -1);
+    EXPECT_EQ(model().lowestPending(), -1);
 }
 
 TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
 {
     makeWindow();
     // Before the first group the menu changes the screen only (nothing of it is sent, below).
-    window->strip().chooseBridgeMode(3);
+    part<ChannelStrip>().chooseBridgeMode(3);
     EXPECT_FALSE(shown("btn_op0_gain"));
-    window->strip().chooseBridgeMode(0);
+    part<ChannelStrip>().chooseBridgeMode(0);
     for (const char* row : {"btn_op0_", "btn_op1_"})
         for (const char* suffix : {"mute", "gain", "eq", "lim", "delay", "pol"})
             EXPECT_TRUE(shown((std::string(row) + suffix).c_str())) << row << suffix;
@@ -141,15 +141,15 @@ TEST_F(WindowTest, BridgeMenuHidesRowsAndWritesChunkZero)
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), plain);
 
     connectAndRead();
-    EXPECT_EQ(window->model().lowestPending(), -1);
+    EXPECT_EQ(model().lowestPending(), -1);
     control<QAction>("highmidbridge1")->trigger();
     EXPECT_EQ(std::tuple(checked("highmidbridge1"), checked("NoBTL1"), shown("btn_op1_delay"), shown("btn_op0_delay")),
               std::tuple(true, false, false, true));
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromAbove).toImage());
-    EXPECT_TRUE(window->model().pending[0]);
+    EXPECT_TRUE(model().pending[0]);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[kBridgeMode] == 2; }, 2000));
 
-    window->strip().chooseBridgeMode(1);
+    part<ChannelStrip>().chooseBridgeMode(1);
     EXPECT_EQ(control<QLabel>("img6")->pixmap().toImage(), icons::bridge(icons::Bridge::FromBelow).toImage());
     EXPECT_EQ(control<QLabel>("img2")->pixmap().toImage(), plain);
 }
@@ -158,11 +158,11 @@ TEST_F(WindowTest, UnknownBridgeModeLeavesTheMenuAsItWas)
 {
     amp.image()[kBridgeMode] = 7;
     makeWindow();
-    window->strip().chooseBridgeMode(2);
+    part<ChannelStrip>().chooseBridgeMode(2);
     connectAndRead();
     EXPECT_TRUE(checked("highmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute"));
-    EXPECT_EQ(window->model().image[kBridgeMode], 7);
+    EXPECT_EQ(model().image[kBridgeMode], 7);
 }
 
 TEST_F(WindowTest, DisconnectKeepsTheValuesAndReconnectReadsAgain)
@@ -176,10 +176,10 @@ TEST_F(WindowTest, DisconnectKeepsTheValuesAndReconnectReadsAgain)
 
     amp.image()[kMainGain] = 39; // 295, changed on the device meanwhile
     amp.image()[kMainGain + 1] = 1;
-    window->model().pending[5] = true; // a flag left from before is dropped on connect
+    model().pending[5] = true; // a flag left from before is dropped on connect
     connectAndRead();
     EXPECT_EQ(label("lbl28"), "-1dB");
-    EXPECT_FALSE(window->model().pending[5]);
+    EXPECT_FALSE(model().pending[5]);
 }
 
 TEST_F(WindowTest, MissingPortSaysSoAndStaysDisconnected)
@@ -197,17 +197,17 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
     window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Disconnect");
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_FALSE(warningDialog()->isVisible());
     QTest::qWait(2800); // 11 ticks: still up
-    EXPECT_TRUE(window->link().connected);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->link().connected; }, 1500));
+    EXPECT_TRUE(link().connected);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1500));
     expectDisconnected();
-    EXPECT_TRUE(window->warningDialog()->isVisible());
-    EXPECT_FALSE(window->warningDialog()->isModal());
+    EXPECT_TRUE(warningDialog()->isVisible());
+    EXPECT_FALSE(warningDialog()->isModal());
 
     // The next connect closes the warning.
     window->toggleConnection();
-    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_FALSE(warningDialog()->isVisible());
 }
 
 TEST_F(WindowTest, WrongIdentificationStopsTheChain)
@@ -218,25 +218,25 @@ TEST_F(WindowTest, WrongIdentificationStopsTheChain)
     window->toggleConnection();
     QTest::qWait(800);
     EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
-    EXPECT_TRUE(window->link().connected);
-    EXPECT_FALSE(window->session().sendPulseTimer.isActive());
+    EXPECT_TRUE(link().connected);
+    EXPECT_FALSE(session().sendPulseTimer.isActive());
 }
 
 TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
 {
     makeFaultyWindow(vamp::Faults{.silent = true});
     window->toggleConnection();
-    window->session().watchdogTimer.stop(); // keep the link up while the ticks are driven by hand
-    window->session().progressTimer.stop();
+    session().watchdogTimer.stop(); // keep the link up while the ticks are driven by hand
+    session().progressTimer.stop();
     auto* bar = control<QProgressBar>("rzprgrsbr_data_bar");
     EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
-    window->session().progressTick();
+    session().progressTick();
     EXPECT_EQ(bar->value(), 2);
     for (int i = 1; i < 49; ++i)
-        window->session().progressTick();
+        session().progressTick();
     EXPECT_EQ(bar->value(), 98);
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
-    window->session().progressTick();
+    session().progressTick();
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 }
@@ -245,7 +245,7 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
 {
     makeUsbWindow();
     expectConnected(kPortUsb);
-    EXPECT_TRUE(window->link().usbMode);
+    EXPECT_TRUE(link().usbMode);
     EXPECT_TRUE(selectorsDisabled());
     EXPECT_EQ(label("lbl28"), "0dB");
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -263,7 +263,7 @@ TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
     plugSilentUsbAmplifier();
     QTest::qWait(2300);
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 4);
-    EXPECT_FALSE(window->session().usbRetryTimer.isActive());
+    EXPECT_FALSE(session().usbRetryTimer.isActive());
 }
 
 TEST_F(WindowTest, ShortRepliesChangeNothing)
@@ -272,27 +272,27 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     const QString firstItem = control<QComboBox>("cbb_load2dev")->itemText(0);
     const QString temperature = label("lbl_temperature");
     auto feed = [this](std::uint8_t command, std::size_t length) {
-        window->receiver().appendSerialBytes(
+        receiver().appendSerialBytes(
             frame::encode({0, frame::kOpReply, 0, command, 0, std::vector<std::uint8_t>(length, 0x41)}));
     };
     feed(frame::kCmdReadPresetNames, 399);
     feed(frame::kCmdCurrentGroup, 639);
     feed(frame::kCmdMeters, 7);
     EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(0), firstItem);
-    EXPECT_EQ(window->model().image[0], 0);
-    EXPECT_FALSE(window->session().sendPulseTimer.isActive());
+    EXPECT_EQ(model().image[0], 0);
+    EXPECT_FALSE(session().sendPulseTimer.isActive());
     EXPECT_EQ(label("lbl_temperature"), temperature);
-    EXPECT_TRUE(window->receiver().receivedBytes().empty());
+    EXPECT_TRUE(receiver().receivedBytes().empty());
 }
 
 TEST_F(WindowTest, GroupReplyInBroadcastModeAddressesEveryDevice)
 {
     makeWindow();
     connectAndRead();
-    EXPECT_EQ(window->sender().deviceAddress, 0);
-    window->sender().broadcast = true;
-    window->sender().sendRead(0, frame::kCmdCurrentGroup, 0);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sender().deviceAddress == 255; }, 2000));
+    EXPECT_EQ(sender().deviceAddress, 0);
+    sender().broadcast = true;
+    sender().sendRead(0, frame::kCmdCurrentGroup, 0);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return sender().deviceAddress == 255; }, 2000));
 }
 
 TEST_F(WindowTest, DelayKeepsTimersAndRepliesRunning)
@@ -304,7 +304,7 @@ TEST_F(WindowTest, DelayKeepsTimersAndRepliesRunning)
     timer.start(10);
     QElapsedTimer clock;
     clock.start();
-    window->session().pause(120);
+    session().pause(120);
     EXPECT_GE(clock.elapsed(), 120);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_GE(ticks, 2); // again and again during the pause (5 was too many for a loaded machine)

@@ -28,7 +28,7 @@ TEST_F(UsbWindowTest, AnAmplifierThatCannotBeOpenedSaysSoOnceAndTheSerialPortSta
 
     // Connect goes over the serial port; the user is not told a second time.
     connectAndRead();
-    EXPECT_NE(window->link().currentPort, kPortUsb);
+    EXPECT_NE(link().currentPort, kPortUsb);
     EXPECT_EQ(frames.front()[6], frame::kCmdIdentification);
     EXPECT_TRUE(hid.written.empty());
     EXPECT_EQ(prompts.messages.size(), 1);
@@ -57,8 +57,8 @@ TEST_F(UsbWindowTest, ASecondAmplifierPluggedInDoesNotTakeOverTheSession)
 
     // Unplugging the second one leaves the session alone.
     hid.unplug(QStringLiteral("b"));
-    EXPECT_TRUE(window->link().connected);
-    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_TRUE(link().connected);
+    EXPECT_FALSE(warningDialog()->isVisible());
     EXPECT_TRUE(selectorsDisabled());
 }
 
@@ -66,7 +66,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
 {
     makeWindow();
     connectAndRead();
-    const int serialPort = window->link().currentPort;
+    const int serialPort = link().currentPort;
     vamp::VirtualBus usbBus; // an amplifier of its own on USB
     usbBus.add(1);
     hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
@@ -78,12 +78,12 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     const std::size_t before = frames.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= before + 2; }, 3000));
     EXPECT_TRUE(hid.written.empty());
-    EXPECT_EQ(window->link().currentPort, serialPort);
+    EXPECT_EQ(link().currentPort, serialPort);
 
     // Unplugging it does not end the serial session.
     hid.unplug(vamp::FakeHidController::amplifierInfo().path);
-    EXPECT_TRUE(window->link().connected);
-    EXPECT_FALSE(window->warningDialog()->isVisible());
+    EXPECT_TRUE(link().connected);
+    EXPECT_FALSE(warningDialog()->isVisible());
     EXPECT_TRUE(selectorsEnabled());
     const std::size_t later = frames.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= later + 2; }, 3000));
@@ -94,7 +94,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_TRUE(hid.written.empty()); // no automatic connect after the user's Disconnect
     connectAndRead();
-    EXPECT_EQ(window->link().currentPort, kPortUsb);
+    EXPECT_EQ(link().currentPort, kPortUsb);
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
 }
 
@@ -103,7 +103,7 @@ TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
     plugSilentUsbAmplifier();
     window->toggleConnection(); // Disconnect, within the first 500 ms
     for (int tick = 0; tick < 3; ++tick)
-        window->session().usbRetryTick();
+        session().usbRetryTick();
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
     expectDisconnected();
@@ -115,18 +115,18 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
 
     vamp::FakeHidController hid2;
     RecordingPrompts prompts2;
-    MainWindow::Platform platform;
+    Session::Platform platform;
     platform.hid = &hid2;
-    platform.prompts = &prompts2;
     platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
     platform.hidLockDirectory = hidLocks.path();
-    auto second = std::make_unique<MainWindow>(platform);
+    EditorCore secondCore(platform);
+    auto second = std::make_unique<MainWindow>(secondCore, MainWindow::Platform{&prompts2, nullptr});
     hid2.plug(vamp::FakeHidController::amplifierInfo(), &bus);
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts2.messages.size() == 1; }, 2000));
     EXPECT_TRUE(prompts2.messages[0].contains("in use by another Talvex-96K editor"));
     EXPECT_EQ(hid2.openCount, 0);
-    EXPECT_FALSE(second->link().connected);
+    EXPECT_FALSE(secondCore.session.link().connected);
     EXPECT_TRUE(second->findChild<QWidget*>("cbb_comport")->isEnabled());
     EXPECT_EQ(itemsOf(second->findChild<QListWidget*>("HistoryListBox")).last(),
               "IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor");
@@ -134,8 +134,8 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     // The first editor closes; Connect in the second one takes the amplifier.
     window.reset();
     second->toggleConnection();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second->link().connected && second->session().sendPulseTimer.isActive(); }, 5000));
-    EXPECT_EQ(second->link().currentPort, kPortUsb);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseTimer.isActive(); }, 5000));
+    EXPECT_EQ(secondCore.session.link().currentPort, kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }
 
@@ -147,14 +147,14 @@ TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)
 
     // While the first stalled write still blocks, the window goes on: the
     // watchdog ends the silent session and shows the warning.
-    ASSERT_TRUE(QTest::qWaitFor([this] { return window->warningDialog()->isVisible(); }, 6000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return warningDialog()->isVisible(); }, 6000));
     EXPECT_EQ(hid.stalledWrites(), 1);
     EXPECT_EQ(text("btn_connect"), "Connect");
 
     // The frames of the ended session are dropped; the stalled one goes out when the device takes it.
     const std::size_t before = hid.written.size();
     hid.stallWrites(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->usb().writesIdle() && hid.written.size() == before + 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return usb().writesIdle() && hid.written.size() == before + 1; }, 2000));
     QTest::qWait(50);
     EXPECT_EQ(hid.written.size(), before + 1);
     EXPECT_EQ(reportCommandOf(hid.written.back()), frame::kCmdMeters);

@@ -25,8 +25,8 @@ protected:
     StripTest()
     {
         model.writeDefaults();
-        strip = std::make_unique<ChannelStrip>(&window, editor, editing);
-        wheel = std::make_unique<WheelFilter>(&window, editing, model);
+        strip = std::make_unique<ChannelStrip>(views.strip, editor, editing);
+        wheel = std::make_unique<WheelFilter>(&window, editing);
         link.connected = true;
         strip->showImage();
         EXPECT_TRUE(showActive());
@@ -78,7 +78,7 @@ TEST_F(StripTest, OpeningOnAnUnchangedPositionWritesNothing)
     click("btn_op0_gain");
     EXPECT_EQ(model.lowestPending(), -1);
     EXPECT_EQ(label("albl1"), "-60dB"); // the value, not the design text
-    EXPECT_EQ(std::pair(editing.targetField, editing.targetChunk), std::pair(146, 18));
+    EXPECT_EQ(editing.targetField, 146);
 }
 
 TEST_F(StripTest, DelayExtremesShowShortTextsAndStoreBothBytes)
@@ -132,7 +132,7 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     click("btn_op0_delay");
     QSlider* bar = slider("rztrckbr_delay");
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(4, bar->height() / 2));
-    EXPECT_EQ(editing.wheelTarget, "rztrckbr_delay");
+    EXPECT_EQ(editing.wheelControl(), bar);
     QTest::keyClick(bar, Qt::Key_End);
     model.clearPending();
     // Turned away from the user at 1440: nothing moves, nothing is applied.
@@ -147,16 +147,16 @@ TEST_F(StripTest, WheelStepsTheClickedTrackBarAndStopsAtItsEnds)
     EXPECT_EQ(face("btn_op0_gain"), kYellow);
     QSlider* gain = slider("rztrckbr_gain");
     QTest::mouseClick(gain, Qt::LeftButton, {}, QPoint(4, gain->height() / 2));
-    EXPECT_EQ(editing.wheelTarget, "rztrckbr_gain");
+    EXPECT_EQ(editing.wheelControl(), gain);
     control("cbb_comport")->setFocus();
-    EXPECT_TRUE(!editing.wheelActive && editing.wheelTarget.empty());
+    EXPECT_FALSE(editing.wheelBound());
     EXPECT_EQ(face("btn_op0_gain"), kGrey);
     EXPECT_TRUE(shown("grpbx_gain")); // losing the focus does not close it
     // The input gain: a click binds it, the wheel steps 0.2 dB.
     QSlider* ingain = slider("rztrckbr_ingain");
     ingain->setValue(300);
     QTest::mouseClick(ingain, Qt::LeftButton, {}, QPoint(ingain->width() - 3, ingain->height() / 2));
-    EXPECT_EQ(editing.wheelTarget, "rztrckbr_ingain");
+    EXPECT_EQ(editing.wheelControl(), ingain);
     turnWheel(ingain, -120);
     EXPECT_EQ(label("lbl28"), "-0.2dB");
 }
@@ -200,22 +200,20 @@ TEST_F(StripTest, BoundWheelIsEatenAndAnUnboundOneLeavesClosedListsAlone)
     }
     // Bound to an equaliser gain box at 200 (range 0..180): the turn steps the
     // box's code and the combo stays.
-    int applied = 0;
-    editing.setApply("edt_eq_gainChange", [&](int code) {
-        ++applied;
-        model.setCode16(editing.targetField, code);
-    });
-    editing.bindBox(EditingContext::BoxKind::BandGain, 0, 1, "edt_op3eq_gain_00");
-    model.setCode16(editing.targetField, 200);
+    int code = 200, applied = 0;
+    editing.bindWheel({release, 0, [&](int direction) {
+                           ++applied;
+                           code = steppedCode(code, direction, highestCode(EditingContext::BoxKind::BandGain));
+                       }});
     turnWheel(release, 120);
-    EXPECT_EQ(model.code16(editing.targetField), 180);
+    EXPECT_EQ(code, 180);
     turnWheel(release, -120);
-    EXPECT_EQ(std::tuple(model.code16(editing.targetField), applied, release->currentIndex()), std::tuple(179, 2, 0));
+    EXPECT_EQ(std::tuple(code, applied, release->currentIndex()), std::tuple(179, 2, 0));
     // A sideways tilt while bound steps nothing and scrolls nothing.
     QWheelEvent tilt(QPointF(3, 3), release->mapToGlobal(QPointF(3, 3)), QPoint(), QPoint(120, 0), Qt::NoButton,
                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(release, &tilt);
-    EXPECT_EQ(std::pair(model.code16(editing.targetField), applied), std::pair(179, 2));
+    EXPECT_EQ(std::pair(code, applied), std::pair(179, 2));
 }
 
 TEST_F(StripTest, TogglesAndTheirLooks)
@@ -283,7 +281,7 @@ TEST_F(StripTest, ShowingTheImageMarksNothingAndLeavesTheContext)
     EXPECT_EQ(slider("rztrckbr_ingain")->value(), 150);
     EXPECT_TRUE(checked("Lowmidbridge1"));
     EXPECT_FALSE(shown("btn_op1_mute") || shown("grpbx_gain"));
-    EXPECT_EQ(std::pair(editing.targetField, editing.targetChunk), std::pair(outputBlockStart(2) + kOutGain, 56));
+    EXPECT_EQ(editing.targetField, outputBlockStart(2) + kOutGain);
     EXPECT_EQ(model.lowestPending(), -1);
     const auto frame = tick(); // nothing pending: a meter read, not a write
     ASSERT_FALSE(frame.empty());

@@ -5,6 +5,7 @@
 #include "support/qstring_print.h"
 
 #include "editing/eq_page.h"
+#include "editing/wheel_filter.h"
 
 #include <QMimeData>
 #include <QScreen>
@@ -21,14 +22,15 @@ struct EqPageTest : BareWindowTest {
     ParameterEditor editor{model};
     EditingContext editing;
     std::unique_ptr<EqPage> page;
+    WheelFilter wheel{&window, editing};
     int popupHides = 0;
 
     EqPageTest()
     {
         model.writeDefaults();
-        page = std::make_unique<EqPage>(window.centralWidget(), editor, editing);
+        page = std::make_unique<EqPage>(views.eqPage, editor, editing);
         QObject::connect(page.get(), &EqPage::hidePopupsRequested, [this] { ++popupHides; });
-        page->selectMainPage();
+        page->selectPage(0);
         EXPECT_TRUE(showActive());
     }
 
@@ -103,8 +105,8 @@ TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
 {
     type("edt_op3eq_freq_02", "1015");
     EXPECT_EQ(std::tuple(model.image[bandRecord(0, 2)], model.pending[bandChunk(0, 2)], text("edt_op3eq_freq_02")),
-              std::tuple(136, true, "1000"));
-    EXPECT_EQ(box("edt_op3eq_freq_02")->selectedText(), "1000"); // Enter in a band box selects again
+              std::tuple(136, true, "1000.0"));
+    EXPECT_EQ(box("edt_op3eq_freq_02")->selectedText(), "1000.0"); // Enter in a band box selects again
     EXPECT_EQ(marker(2).x, 430);
     // Focus loss commits a gain; the characters the filter refuses never arrive.
     EXPECT_EQ(typeThenLeave("edt_op3eq_gain_05", "-x1a,.2", "edt_op3eq_qval_05"), "-1.2");
@@ -114,7 +116,7 @@ TEST_F(EqPageTest, TypedValuesCommitOnEnterAndOnFocusLoss)
     type("edt_op3lpf_freq", "-30000");
     EXPECT_EQ(std::tuple(model.image[crossoverRecord(0) + kLpfFrequency], model.pending[crossoverChunk(0)],
                          text("edt_op3lpf_freq"), box("edt_op3lpf_freq")->selectedText()),
-              std::tuple(243, true, "21900", ""));
+              std::tuple(243, true, "21900.0", ""));
 }
 
 TEST_F(EqPageTest, UnchangedInvalidOrCancelledTextSendsNothing)
@@ -162,21 +164,21 @@ TEST_F(EqPageTest, WheelStepsTheBoundBoxAndResendsAtTheLimit)
     click("btn_op2_eq"); // Low
     click("edt_op3eq_gain_01");
     EXPECT_EQ(box("edt_op3eq_gain_01")->selectedText(), "0.0"); // the click selects the whole text
-    ASSERT_EQ(editing.wheelTarget, "edt_eq_gain");
-    EXPECT_TRUE(editing.wheelTurned(120, model));
+    ASSERT_EQ(editing.wheelControl(), box("edt_op3eq_gain_01"));
+    turnWheel(box("edt_op3eq_gain_01"), 120);
     EXPECT_EQ(std::tuple(model.code16(bandRecord(3, 1) + kBandGain), model.pending[bandChunk(3, 1)],
                          text("edt_op3eq_gain_01")), std::tuple(121, true, "0.2"));
 
     click("edt_op3hpf_freq");
     model.image[crossoverRecord(3)] = 243;
     model.clearPending();
-    editing.wheelTurned(120, model);
+    editing.wheelTurned(120);
     EXPECT_EQ(std::tuple(model.image[crossoverRecord(3)], model.pending[crossoverChunk(3)], text("edt_op3hpf_freq")),
               std::tuple(243, true, "21900")); // marked to be sent again though unchanged
     // Leaving the box unbinds the wheel.
     box("edt_op3eq_freq_00")->setFocus();
     control("edt_empty")->setFocus();
-    EXPECT_FALSE(editing.wheelActive || editing.wheelTurned(120, model));
+    EXPECT_FALSE(editing.wheelBound() || editing.wheelTurned(120));
 }
 
 TEST_F(EqPageTest, NoValueBoxTakesDroppedText)
@@ -195,7 +197,7 @@ TEST_F(EqPageTest, ATypeChoiceNamesItsEntryAndLeavesTheWheelFree)
 {
     click("btn_op0_eq"); // High
     choose("cbb_op3eq_type_03", 2);
-    EXPECT_EQ(std::tuple(model.image[193], editing.targetField, editing.wheelTarget), std::tuple(2, 193, std::string()));
+    EXPECT_EQ(std::tuple(model.image[193], editing.targetField, editing.wheelBound()), std::tuple(2, 193, false));
 }
 
 // The bound box follows the page: the wheel edits what the keys and typing edit.
@@ -212,8 +214,8 @@ TEST_F(EqPageTest, ShowingTheImageMarksNothingAndBindsTheFocusedBoxOnMainsPage)
     EXPECT_EQ(textsOf({"edt_op3eq_freq_01", "edt_op3eq_gain_00"}), QStringList({"1000.0", "6.0"}));
     EXPECT_EQ(combo("cbb_op3hpf_type")->currentIndex(), 4);
     EXPECT_EQ(marker(1).x, 430);
-    EXPECT_EQ(std::pair(editing.targetField, editing.wheelTarget),
-              std::pair(bandRecord(0, 2) + kBandGain, std::string("edt_eq_gain")));
+    EXPECT_EQ(std::pair(editing.targetField, editing.wheelEntry()),
+              std::pair(bandRecord(0, 2) + kBandGain, bandRecord(0, 2) + kBandGain));
     EXPECT_EQ(pendingCount(), 0);
 }
 
@@ -223,7 +225,7 @@ TEST_F(EqPageTest, EditsCarryLabelOldValuesAndOneMergeKeyPerControlAndDrag)
     QObject::connect(&editor, &ParameterEditor::edited, [&](const ParameterEdit& e) { edits.push_back(e); });
     click("edt_op3eq_gain_03");
     QTest::keyClick(box("edt_op3eq_gain_03"), Qt::Key_Up);
-    editing.wheelTurned(120, model);
+    editing.wheelTurned(120);
     choose("cbb_op3hpf_type", 2);
     for (int step = 0; step < 2; ++step)
         drag({{marker(3).x, marker(3).y}, {430, 87 - step}, {500, 60 - step}});
@@ -255,7 +257,7 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     click("edt_op3eq_gain_07"); // a box being edited: the press makes it commit and let go
     const MarkerPosition m = marker(3);
     press({m.x + 9, m.y - 9});
-    EXPECT_EQ(std::tuple(page->graph().dragging(), editing.wheelActive, editing.bandNumber,
+    EXPECT_EQ(std::tuple(page->graph().dragging(), editing.wheelBound(), editing.bandNumber,
                          box("edt_op3eq_freq_03")->hasFocus()), std::tuple(true, false, 3, true));
 
     moveTo({430, 87});
@@ -272,9 +274,9 @@ TEST_F(EqPageTest, DraggingAMarkerSetsFrequencyAndGain)
     EXPECT_TRUE(model.pending[24]);
 
     release({719, 249});
-    EXPECT_EQ(std::tuple(page->graph().dragging(), box("edt_op3eq_qval_03")->hasFocus(), editing.wheelTarget,
-                         editing.targetField), std::tuple(false, true, "edt_eq_qval", 198));
-    editing.wheelTurned(-120, model);
+    EXPECT_EQ(std::tuple(page->graph().dragging(), box("edt_op3eq_qval_03")->hasFocus(), editing.wheelControl(),
+                         editing.targetField), std::tuple(false, true, box("edt_op3eq_qval_03"), 198));
+    turnWheel(graph(), -120);
     EXPECT_EQ(std::tuple(model.code16(198), text("edt_op3eq_qval_03")), std::tuple(41, "3.842"));
     // A press that hits no marker still ends in the Q box of the band last edited.
     press({20, 20});
@@ -312,7 +314,7 @@ TEST_F(EqPageTest, AContextMenuOrAnotherProgramIsNoFocusLoss)
     for (Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
         QFocusEvent out(QEvent::FocusOut, reason);
         QCoreApplication::sendEvent(gain, &out);
-        EXPECT_TRUE(editing.wheelActive && gain->text() == "3");
+        EXPECT_TRUE(editing.wheelBound() && gain->text() == "3");
     }
     EXPECT_EQ(pendingCount(), 0);
     box("edt_op3eq_gain_07")->setFocus();

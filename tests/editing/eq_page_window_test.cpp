@@ -4,8 +4,10 @@
 #include "support/window.h"
 
 #include "editing/eq_page.h"
+#include "model/value_tables.h"
 
 #include <functional>
+#include <string_view>
 
 using namespace talvex;
 using namespace talvex::testing;
@@ -42,7 +44,7 @@ TEST_F(EqPageWindowTest, EachPageWritesItsChannelBlockAndChunk)
     EXPECT_EQ(label("lbl_cur_ch"), "Current : MAIN ");
     EXPECT_EQ(face("btn_in0_eq"), kOpenYellow);
     EXPECT_EQ(control<QLabel>("img_eqbackground")->pixmap().toImage().pixel(600, 86), curveColour(0).rgb());
-    EXPECT_EQ(window->model().lowestPending(), -1);
+    EXPECT_EQ(model().lowestPending(), -1);
 
     click("btn_op1_eq");
     connectAndRead();
@@ -69,7 +71,7 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
     makeWindow();
     connectAndRead();
     click("btn_op0_eq");
-    const MarkerPosition m = window->eqPage().graph().responses().channel(1).markers[3];
+    const MarkerPosition m = part<EqPage>().graph().responses().channel(1).markers[3];
     const std::size_t before = frames.size();
     QWidget* graph = control("img_eqbackground");
     mouse(graph, QEvent::MouseButtonPress, {m.x, m.y}, Qt::LeftButton);
@@ -78,7 +80,7 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
     mouse(graph, QEvent::MouseMove, {430, 86}, Qt::LeftButton);
     mouse(graph, QEvent::MouseButtonRelease, {430, 86}, Qt::NoButton);
     // One write of chunk 24 carries the final values; nothing else is pending.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[192] == 136 && window->model().lowestPending() == -1; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[192] == 136 && model().lowestPending() == -1; }, 3000));
     int writes = 0;
     for (std::size_t i = before; i < frames.size(); ++i)
         if (isWrite(frames[i])) {
@@ -92,4 +94,33 @@ TEST_F(EqPageWindowTest, ADragSendsItsFinalPosition)
         turnWheel(graph, -120);
     EXPECT_EQ(text("edt_op3eq_qval_03"), "3.624");
     ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[198] == 40; }, 3000));
+}
+
+// While typing, a partial number stands; Enter stores, sends and shows the value
+// as the page shows a stored one, whatever the digits typed.
+TEST_F(EqPageWindowTest, TypedGainsAndFrequenciesAreStoredSentAndShownAsStored)
+{
+    makeWindow();
+    connectAndRead();
+    auto* gain = control<QLineEdit>("edt_op3eq_gain_02");
+    QTest::mouseClick(gain, Qt::LeftButton);
+    QTest::keyClick(gain, Qt::Key_A, Qt::ControlModifier);
+    QString typed;
+    for (const char c : std::string_view("-4.0")) {
+        QTest::keyClick(gain, c);
+        typed += QLatin1Char(c);
+        EXPECT_EQ(gain->text(), typed);
+    }
+    EXPECT_EQ(chunkWrittenBy([&] { QTest::keyClick(gain, Qt::Key_Return); }), std::pair(0, 4));
+    const int at = frame::kHeadSize + kBandGain;
+    EXPECT_EQ(eqGainAt(lastWrite[std::size_t(at)] | lastWrite[std::size_t(at) + 1] << 8), -4.0);
+    EXPECT_EQ(std::pair(gain->text(), eqGainAt(model().code16(bandRecord(0, 2) + kBandGain))),
+              std::pair(QString("-4.0"), -4.0));
+    // Values exactly on a step, and an emptied box.
+    for (const auto& [name, entry, shown] : {std::tuple{"edt_op3eq_gain_03", "4", "4.0"},
+                                             {"edt_op3hpf_freq", "20100", "20100.0"},
+                                             {"edt_op3eq_gain_04", "", "0.0"}}) {
+        type(name, entry);
+        EXPECT_EQ(text(name), shown) << name;
+    }
 }

@@ -35,11 +35,11 @@ TEST_F(StripWindowTest, MuteClicksGoOutOncePerTick)
     makeWindow();
     QAbstractButton* mute = button("btn_op0_mute");
     mute->click(); // before the first group: the button and the image change, nothing is sent
-    EXPECT_EQ(window->model().image[144], 1);
+    EXPECT_EQ(model().image[144], 1);
     EXPECT_EQ(face("btn_op0_mute"), QColor(255, 0, 0));
     connectAndRead();
     EXPECT_TRUE(writesOf(frames, 1, 0).empty());
-    EXPECT_EQ(window->model().image[144], 0); // the device's value replaced it
+    EXPECT_EQ(model().image[144], 0); // the device's value replaced it
     // A tick between the two clicks: two writes of chunk 18, muted then unmuted.
     QTest::mouseClick(mute, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return writesOf(frames, 1, 0).size() == 1; }, 2000));

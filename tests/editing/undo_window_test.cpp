@@ -21,8 +21,8 @@ struct UndoWindowTest : WindowTest {
         makeWindow();
         ASSERT_TRUE(showActive());
     }
-    QAction* undo() const { return window->history().undoAction(); }
-    QAction* redo() const { return window->history().redoAction(); }
+    QAction* undo() const { return part<EditHistory>().undoAction(); }
+    QAction* redo() const { return part<EditHistory>().redoAction(); }
     int ampCode16(int entry) { return amp.image()[std::size_t(entry)] | amp.image()[std::size_t(entry) + 1] << 8; }
     // Waits until the amplifier holds `value` at `entry` (16-bit when `wide`).
     bool ampHolds(int entry, int value, bool wide = false)
@@ -51,14 +51,14 @@ TEST_F(UndoWindowTest, UndoAndRedoOfAWheelBurstAMuteAndAMarkerDragReachTheAmplif
     QSlider* bar = slider("rztrckbr_gain");
     mouse(bar, QEvent::MouseButtonPress, {2, 2}, Qt::LeftButton);
     mouse(bar, QEvent::MouseButtonRelease, {2, 2}, Qt::NoButton);
-    const int afterPress = window->model().code16(kLowGain);
+    const int afterPress = model().code16(kLowGain);
     for (int turn = 0; turn < 3; ++turn)
         turnWheel(bar, 120);
-    const int burst = window->model().code16(kLowGain);
+    const int burst = model().code16(kLowGain);
     ASSERT_NE(burst, afterPress);
     ASSERT_TRUE(ampHolds(kLowGain, burst, true));
     EXPECT_EQ(undo()->text(), "Undo Low gain");
-    EXPECT_EQ(window->history().stack().count(), afterPress == lowGain ? 1 : 2);
+    EXPECT_EQ(part<EditHistory>().stack().count(), afterPress == lowGain ? 1 : 2);
 
     // A mute, then both taken back one by one and done again.
     click("btn_op0_mute");
@@ -79,7 +79,7 @@ TEST_F(UndoWindowTest, UndoAndRedoOfAWheelBurstAMuteAndAMarkerDragReachTheAmplif
     const QString before = text("edt_op3eq_freq_03");
     const int band = bandRecord(1, 3);
     const int frequency = amp.image()[std::size_t(band)];
-    const MarkerPosition m = window->eqPage().graph().responses().channel(1).markers[3];
+    const MarkerPosition m = part<EqPage>().graph().responses().channel(1).markers[3];
     QWidget* graph = control("img_eqbackground");
     mouse(graph, QEvent::MouseButtonPress, {m.x, m.y}, Qt::LeftButton);
     for (int x = m.x; x <= 430; x += 20)
@@ -115,7 +115,7 @@ TEST_F(UndoWindowTest, CtrlZInABoxTakesBackTheTypingFirstThenTheLastEdit)
     QTest::keyClicks(box, "500");
     pressKeys(Qt::CTRL | Qt::Key_Z);
     EXPECT_EQ(box->text(), stored); // the typing went, the mute stays
-    EXPECT_EQ(window->model().image[kHighMute], 1);
+    EXPECT_EQ(model().image[kHighMute], 1);
     pressKeys(Qt::CTRL | Qt::Key_Z);
     ASSERT_TRUE(ampHolds(kHighMute, 0));
     pressKeys(Qt::CTRL | Qt::Key_Y);
@@ -128,7 +128,7 @@ TEST_F(UndoWindowTest, TheFocusNeverFallsOnAnEqualiserBox)
 {
     makeShownWindow();
     connectAndRead();
-    const auto image = window->model().image;
+    const auto image = model().image;
     const auto noBoxFocused = [] { return !qobject_cast<QLineEdit*>(QApplication::focusWidget()); };
 
     click("btn_op2_gain");
@@ -137,7 +137,7 @@ TEST_F(UndoWindowTest, TheFocusNeverFallsOnAnEqualiserBox)
     EXPECT_EQ(QApplication::focusWidget(), button("btn_op2_gain"));
     turnWheel(window->centralWidget(), -120);
     turnWheel(button("btn_op2_gain"), -120);
-    EXPECT_EQ(window->model().image, image);
+    EXPECT_EQ(model().image, image);
 
     click("btn_op0_gain");
     button("btn_op0_gain")->setFocus();
@@ -154,11 +154,11 @@ TEST_F(UndoWindowTest, TheFocusNeverFallsOnAnEqualiserBox)
     window->showImage();
     const int main = bandRecord(0, 0);
     const int high = bandRecord(1, 0);
-    const int highBefore = window->model().image[high];
-    const int mainBefore = window->model().image[main];
+    const int highBefore = model().image[high];
+    const int mainBefore = model().image[main];
     turnWheel(box, 120);
-    EXPECT_EQ(window->model().image[high], highBefore);
-    EXPECT_EQ(window->model().image[main], mainBefore + 1);
+    EXPECT_EQ(model().image[high], highBefore);
+    EXPECT_EQ(model().image[main], mainBefore + 1);
     QTest::keyClick(box, Qt::Key_Up);
-    EXPECT_EQ(window->model().image[main], mainBefore + 2);
+    EXPECT_EQ(model().image[main], mainBefore + 2);
 }

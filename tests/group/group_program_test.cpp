@@ -77,7 +77,7 @@ TEST_F(GroupProgram, PlotDrawsTheEditorsGraphPixelForPixel)
     ASSERT_EQ(rows.size(), 1 + 13 * 672);
     EXPECT_EQ(rows[0], "curve,column,frequency_hz,level_db");
     ResponseCurve sum{};
-    window->eqPage().graph().responses().sum(window->eqPage().graph().renderer().grid(), 1, sum);
+    part<EqPage>().graph().responses().sum(part<EqPage>().graph().renderer().grid(), 1, sum);
     for (int i : {0, 200, 388, 671}) {
         const QStringList fields = rows[1 + i].split(',');
         ASSERT_EQ(fields.size(), 4);

@@ -36,7 +36,7 @@ std::string oneGroupFileOf(const groupfile::GroupImage& image)
 class OfflineTest : public WindowTest {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); makeWindow(); }
-    OfflineDocument& document() { return window->offlineDocument(); }
+    OfflineDocument& document() { return part<OfflineDocument>(); }
     void trigger(const char* action) { control<QAction>(action)->trigger(); }
     // Writes `name` and opens it through the File menu (picking group `pick` + 1 of an all-groups file).
     void openFile(const char* name, const std::string& content, int pick = -1)
@@ -73,8 +73,8 @@ TEST_F(OfflineTest, OpenEditAndSaveBothKinds)
         ASSERT_TRUE(document().isOpen());
         EXPECT_EQ(window->windowTitle(), c.title);
         EXPECT_TRUE(enabled("grp2") && enabled("rzgrpbx5"));
-        EXPECT_EQ(imageOf(window->model()), c.image);
-        EXPECT_EQ(std::ranges::count(window->model().pending, true), 0);
+        EXPECT_EQ(imageOf(model()), c.image);
+        EXPECT_EQ(std::ranges::count(model().pending, true), 0);
         click("btn_op0_mute");
         EXPECT_TRUE(window->isWindowModified());
         trigger("actionSave");
@@ -85,7 +85,7 @@ TEST_F(OfflineTest, OpenEditAndSaveBothKinds)
         const auto parsed = allGroups ? groupfile::parseAllGroups(saved) : groupfile::parseOneGroup(saved);
         ASSERT_TRUE(parsed.ok()) << parsed.fault.reason;
         const groupfile::Group& group = parsed.groups[allGroups ? std::size_t(c.pick) : 0];
-        EXPECT_EQ(group.image, imageOf(window->model()));
+        EXPECT_EQ(group.image, imageOf(model()));
         EXPECT_NE(group.image[kMute], c.image[kMute]);
         EXPECT_TRUE(groupfile::checksumMatches(group.text));
         if (allGroups) {
@@ -110,13 +110,13 @@ TEST_F(OfflineTest, DamagedFilesOpenNothing)
     const std::string all = *groupfile::formatAllGroups(storedGroupTexts());
     const std::pair<const char*, std::string> cases[] = {
         {"digit.datdsp", badDigit}, {"39.datgrp", all.substr(0, all.size() - 654)}, {"empty.datdsp", ""}};
-    const auto defaults = imageOf(window->model());
+    const auto defaults = imageOf(model());
     for (const auto& [name, content] : cases) {
         prompts.messages.clear();
         openFile(name, content, 0);
         EXPECT_EQ(prompts.messages, QStringList{"File damaged."}) << name;
         EXPECT_FALSE(document().isOpen());
-        EXPECT_EQ(imageOf(window->model()), defaults);
+        EXPECT_EQ(imageOf(model()), defaults);
     }
 }
 
@@ -136,7 +136,7 @@ TEST_F(OfflineTest, SaveAsAndAFailedSave)
     EXPECT_FALSE(window->isWindowModified());
     const auto saved = groupfile::parseOneGroup(readFile(path("three.datdsp")));
     ASSERT_TRUE(saved.ok());
-    EXPECT_EQ(saved.groups[0].image, imageOf(window->model()));
+    EXPECT_EQ(saved.groups[0].image, imageOf(model()));
     EXPECT_EQ(groupfile::headerOf(saved.groups[0].text).command, frame::kCmdCurrentGroup);
 }
 
@@ -144,13 +144,13 @@ TEST_F(OfflineTest, SendOnConnectWritesTheFileToTheAmplifier)
 {
     openFile("one.datdsp", oneGroupFileOf(fileImage()));
     click("btn_op0_mute");
-    const auto sent = imageOf(window->model());
+    const auto sent = imageOf(model());
     prompts.buttonAnswers = {"Send to amplifier"};
     click("btn_connect");
     // Read-all, block write, 9.7 s pause, read-back.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !document().isOpen() && idleConnected(); }, 20000));
     EXPECT_EQ(amp.image(), sent);
-    EXPECT_EQ(imageOf(window->model()), sent);
+    EXPECT_EQ(imageOf(model()), sent);
     EXPECT_EQ(window->windowTitle(), kTitle);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -159,16 +159,16 @@ TEST_F(OfflineTest, ReadFromAmplifierAsksToSaveFirst)
 {
     openFile("one.datdsp", oneGroupFileOf(fileImage()));
     click("btn_op0_mute");
-    const auto edited = imageOf(window->model());
+    const auto edited = imageOf(model());
     prompts.buttonAnswers = {"Read from amplifier", "Cancel"};
     click("btn_connect");
-    EXPECT_FALSE(window->link().connected);
+    EXPECT_FALSE(link().connected);
     EXPECT_TRUE(document().isOpen() && window->isWindowModified());
 
     prompts.buttonAnswers = {"Read from amplifier", "Save"};
     click("btn_connect");
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleConnected(); }, 5000));
-    EXPECT_EQ(imageOf(window->model()), amp.image());
+    EXPECT_EQ(imageOf(model()), amp.image());
     EXPECT_EQ(window->windowTitle(), kTitle);
     EXPECT_EQ(groupfile::parseOneGroup(readFile(path("one.datdsp"))).groups.at(0).image, edited);
 }

@@ -21,19 +21,19 @@ protected:
     void openOnThreeDevices()
     {
         makeWindow();
-        window->busSearch().setFullAddressCount(3);
-        window->busSearch().startFullSearch();
-        window->busSearch().closeSearchResult();
+        busSearch().setFullAddressCount(3);
+        busSearch().startFullSearch();
+        busSearch().closeSearchResult();
         connectAndRead();
-        window->busOverview().open();
+        part<BusOverview>().open();
         ASSERT_TRUE(QTest::qWaitFor([this] { return cell(2, 4) != "" && cell(1, 4) != ""; }, 8000));
     }
-    QTableWidget* table() const { return window->busOverview().window()->findChild<QTableWidget*>("tbl_bus_overview"); }
+    QTableWidget* table() const { return part<BusOverview>().window()->findChild<QTableWidget*>("tbl_bus_overview"); }
     QString cell(int row, int column) const
     {
         return row < table()->rowCount() ? table()->item(row, column)->text() : QString();
     }
-    QString note() const { return window->busOverview().window()->findChild<QLabel*>("lbl_bus_overview_note")->text(); }
+    QString note() const { return part<BusOverview>().window()->findChild<QLabel*>("lbl_bus_overview_note")->text(); }
     // The times at which the amplifiers received their frames.
     void timeFrames()
     {
@@ -76,12 +76,12 @@ TEST_F(OverviewWindowTest, ThreeDevicesShowTheirRowsTemperaturesPresetsAndAlarm)
     ASSERT_TRUE(QTest::qWaitFor([this] { return cell(0, 2) == text("lbl_temperature"); }, 2000));
     EXPECT_EQ(table()->item(2, 0)->background().color(), QColor(255, 0, 0));
     EXPECT_NE(table()->item(1, 0)->background().color(), QColor(255, 0, 0));
-    EXPECT_TRUE(window->busOverview().window()->windowTitle().contains("1 at or above"));
+    EXPECT_TRUE(part<BusOverview>().window()->windowTitle().contains("1 at or above"));
     EXPECT_TRUE(note().contains(port));
 
     // Double-clicking device 2 reads it as a Connect does.
-    window->busOverview().chooseRow(1);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected() && window->session().sessionDeviceAddress() == 1; }, 5000));
+    part<BusOverview>().chooseRow(1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected() && session().sessionDeviceAddress() == 1; }, 5000));
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 1);
     EXPECT_EQ(addressOf(frames.back()), 1);
     // Given a new Device ID, the selected device's row follows it.
@@ -96,7 +96,7 @@ TEST_F(OverviewWindowTest, ADeviceThatStopsAnsweringFallsSilentAndAClosedPortSil
     bus.devices().pop_back(); // device 3 is gone from the bus
     ASSERT_TRUE(QTest::qWaitFor([this] { return cell(2, 5).startsWith("silent since "); }, 6000));
     EXPECT_EQ(cell(1, 5), "answering");
-    EXPECT_TRUE(window->link().connected);
+    EXPECT_TRUE(link().connected);
     bus.add(3);
     ASSERT_TRUE(QTest::qWaitFor([this] { return cell(2, 5) == "answering"; }, 3000));
 
@@ -112,7 +112,7 @@ TEST_F(OverviewWindowTest, TheSelectedDeviceKeepsItsTickWhileTheOverviewPolls)
     timeFrames();
     // Three edits waiting: they go out one per tick, then the meter reads.
     for (int chunk : {18, 19, 20})
-        window->model().pending[std::size_t(chunk)] = true;
+        model().pending[std::size_t(chunk)] = true;
     ASSERT_TRUE(QTest::qWaitFor([this] { return timed.size() >= 24; }, 8000));
 
     std::vector<qint64> selected, others;
@@ -138,7 +138,7 @@ TEST_F(OverviewWindowTest, TheSelectedDeviceKeepsItsTickWhileTheOverviewPolls)
         }
     }
     // Closed, the overview sends nothing.
-    window->busOverview().window()->close();
+    part<BusOverview>().window()->close();
     timed.clear();
     ASSERT_TRUE(QTest::qWaitFor([this] { return timed.size() >= 5; }, 3000));
     EXPECT_TRUE(std::all_of(timed.begin(), timed.end(), [](const TimedFrame& f) { return f.address == 0; }));
@@ -148,14 +148,14 @@ TEST_F(OverviewWindowTest, SupervisionStillCatchesASilentSelectedDevice)
 {
     openOnThreeDevices();
     amp.systemRecord()[3] = 9; // device 1 answers as 9 from now on: nothing from the selected device
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !window->link().connected; }, 6000));
-    EXPECT_TRUE(window->warningDialog()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 6000));
+    EXPECT_TRUE(warningDialog()->isVisible());
 }
 
 TEST_F(OverviewWindowTest, OnUsbTheOneDeviceIsShownAndTheOverviewSaysItNeedsABusPort)
 {
     makeUsbWindow();
-    window->busOverview().open();
+    part<BusOverview>().open();
     ASSERT_TRUE(QTest::qWaitFor([this] { return table()->rowCount() == 1 && cell(0, 2) != ""; }, 3000));
     EXPECT_EQ(cell(0, 1), "USB");
     EXPECT_TRUE(note().contains("needs a serial or network port"));

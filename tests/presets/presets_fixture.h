@@ -43,8 +43,8 @@ protected:
                 if (duringDelay)
                     duringDelay();
             }};
-        transfer = new GroupTransfer(context, &window);
-        panel = new PresetPanel(context, *transfer, &window);
+        transfer = new GroupTransfer(context, views.presets, &window);
+        panel = new PresetPanel(context, *transfer, views.presets, &window);
         // Idle and connected: both running, as after the first group reply.
         pulse.start(100000);
         watchdog.start(100000);

@@ -34,9 +34,9 @@ protected:
         frames.clear();
         frameTimes.clear();
     }
-    GroupTransfer& transfer() { return window->groupTransfer(); }
+    GroupTransfer& transfer() { return part<GroupTransfer>(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    Session& session() { return window->session(); }
+    Session& session() { return session(); }
     bool linkTimersRunning() { return session().sendPulseTimer.isActive() || session().watchdogTimer.isActive(); }
     bool idleAgain() { return idleConnected() && session().watchdogTimer.isActive() && !transfer().busy(); }
 };
@@ -135,7 +135,7 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
     EXPECT_TRUE(fileDialogs.asked.empty());
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
-    EXPECT_TRUE(window->link().connected);
+    EXPECT_TRUE(link().connected);
 }
 
 TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
@@ -153,8 +153,8 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return blockWrites() >= 5; }, 3000));
     hid.unplug(info.path);
-    EXPECT_FALSE(window->link().connected);
-    EXPECT_TRUE(window->warningDialog()->isVisible());
+    EXPECT_FALSE(link().connected);
+    EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_FALSE(transfer().writeGroupsTimer.isActive() || transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar") || linkTimersRunning());
     EXPECT_NE(amp.storedGroup(20), patternImage(20)); // the transfer did not get there
@@ -172,10 +172,10 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
 {
     makeWindow(QStringList{});
     click("btn_broadcase");
-    ASSERT_TRUE(window->sender().broadcast);
+    ASSERT_TRUE(sender().broadcast);
     const auto info = vamp::FakeHidController::amplifierInfo();
     plugAndRead(info, bus);
-    EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
+    EXPECT_EQ(sender().deviceAddress, frame::kBroadcastAddress);
 
     writeFile(path("one.datdsp"), *groupfile::formatOneGroup(groupfile::makeGroupText(amp.image(), 0, 0, 0x28)));
     fileDialogs.answers = {path("one.datdsp")};
@@ -186,13 +186,13 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     });
     click("btn_load_onegrp2pc"); // returns after the load's pause
     EXPECT_TRUE(loading);
-    EXPECT_FALSE(window->link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(session().progressTimer.isActive() || linkTimersRunning() || transfer().replyDeadline().isActive());
-    EXPECT_FALSE(window->sender().readBackOverride);
+    EXPECT_FALSE(sender().readBackOverride);
 
     plugAndRead(info, bus);
-    EXPECT_EQ(window->sender().deviceAddress, frame::kBroadcastAddress);
-    EXPECT_TRUE(window->sender().broadcast);
+    EXPECT_EQ(sender().deviceAddress, frame::kBroadcastAddress);
+    EXPECT_TRUE(sender().broadcast);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 
@@ -218,7 +218,7 @@ TEST_F(PresetsWindowTest, PresetSaveAndLoadThroughTheDevice)
     combo("cbb_load2dev")->setCurrentIndex(2);
     click("btn_load2dev");
     ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain() && label("lbl28") == "-10dB"; }, 3000));
-    EXPECT_EQ(std::pair(window->model().systemRecord[0], int(amp.systemRecord()[0])), std::pair(3, 3));
+    EXPECT_EQ(std::pair(model().systemRecord[0], int(amp.systemRecord()[0])), std::pair(3, 3));
 }
 
 // The real file dialogs, answered by a timer that finds the open dialog.

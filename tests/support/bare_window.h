@@ -18,7 +18,7 @@ class BareWindowTest : public ::testing::Test, public Controls {
 protected:
     BareWindowTest()
     {
-        buildMainWindowLayout(window);
+        views = buildMainWindowLayout(window);
         sender.setTransport(&transport);
     }
     QWidget* controlRoot() const override { return const_cast<QMainWindow*>(&window); }
@@ -40,6 +40,7 @@ protected:
         return frames;
     }
 
+    MainWindowViews views;
     ParameterModel model;
     LinkState link;
     CommandSender sender{model, link};

@@ -5,7 +5,17 @@
 #include "support/controls.h"
 #include "support/recording.h"
 
+#include "admin/bus_search.h"
+#include "admin/device_admin.h"
 #include "app/main_window.h"
+#include "editing/channel_strip.h"
+#include "editing/edit_history.h"
+#include "editing/eq_page.h"
+#include "offline/offline_document.h"
+#include "overview/bus_overview.h"
+#include "presets/group_transfer.h"
+#include "presets/preset_panel.h"
+#include "ui/warning_dialog.h"
 #include "fake_device_monitor.h"
 #include "fake_hid_controller.h"
 #include "pty_server.h"
@@ -32,11 +42,9 @@ protected:
             ASSERT_TRUE(pty.start()) << pty.errorString().toStdString();
             serialPorts = QStringList{pty.slavePath()};
         }
-        MainWindow::Platform platform;
+        Session::Platform platform;
         platform.trafficLog = trafficLog;
         platform.hid = &hid;
-        platform.prompts = &prompts;
-        platform.fileDialogs = &fileDialogs;
         platform.extraPorts = *serialPorts;
         platform.enumerator = [this] {
             ++portListings;
@@ -44,10 +52,11 @@ protected:
         };
         platform.monitor = monitor;
         platform.hidLockDirectory = hidLocks.path();
-        window = std::make_unique<MainWindow>(platform);
+        core = std::make_unique<EditorCore>(platform);
+        window = std::make_unique<MainWindow>(*core, MainWindow::Platform{&prompts, &fileDialogs});
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
-            window->busSearch().startupSearchTimer.stop();
+            busSearch().startupSearchTimer.stop();
         clock.start();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) {
             frames.emplace_back(frame.begin(), frame.end());
@@ -64,7 +73,26 @@ protected:
         makeWindow(QStringList{faultyPty->slavePath()});
     }
 
-    bool idleConnected() const { return window->link().connected && window->session().sendPulseTimer.isActive(); }
+    // The parts of the editor core, and the window's features (found by type).
+    ParameterModel& model() const { return core->model; }
+    Session& session() const { return core->session; }
+    LinkState& link() const { return core->session.link(); }
+    CommandSender& sender() const { return core->session.sender(); }
+    ReplyReceiver& receiver() const { return core->session.receiver(); }
+    SerialLink& serial() const { return core->session.serial(); }
+    UsbHidLink& usb() const { return core->session.usb(); }
+    template <typename Feature>
+    Feature& part() const
+    {
+        auto* found = window->findChild<Feature*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!found)
+            qFatal("the window has no such part");
+        return *found;
+    }
+    BusSearch& busSearch() const { return part<BusSearch>(); }
+    QDialog* warningDialog() const { return &part<WarningDialog>(); }
+
+    bool idleConnected() const { return link().connected && session().sendPulseTimer.isActive(); }
     // Clicks "Connect" and waits for the read-all chain to finish.
     void connectAndRead()
     {
@@ -75,12 +103,12 @@ protected:
     // Disconnected: "Connect" on red, the link down at `port`, its timers stopped, the progress panel hidden.
     void expectDisconnected(int port = kPortNone) const
     {
-        const Session& session = window->session();
+        const Session& s = session();
         EXPECT_EQ(text("btn_connect"), "Connect");
         EXPECT_EQ(face("btn_connect"), QColor(255, 0, 0));
-        EXPECT_EQ(std::pair(window->link().connected, window->link().currentPort), std::pair(false, port));
-        EXPECT_FALSE(session.sendPulseTimer.isActive() || session.watchdogTimer.isActive() ||
-                     session.progressTimer.isActive() || session.usbRetryTimer.isActive());
+        EXPECT_EQ(std::pair(link().connected, link().currentPort), std::pair(false, port));
+        EXPECT_FALSE(s.sendPulseTimer.isActive() || s.watchdogTimer.isActive() ||
+                     s.progressTimer.isActive() || s.usbRetryTimer.isActive());
         EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     }
     // Connected at `port`, read and idle: "Disconnect" on green, the watchdog on, the progress panel hidden.
@@ -88,9 +116,9 @@ protected:
     {
         EXPECT_EQ(text("btn_connect"), "Disconnect");
         EXPECT_EQ(face("btn_connect"), QColor(0, 128, 0));
-        EXPECT_TRUE(idleConnected() && window->session().watchdogTimer.isActive());
-        EXPECT_EQ(window->link().currentPort, port);
-        EXPECT_FALSE(window->session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
+        EXPECT_TRUE(idleConnected() && session().watchdogTimer.isActive());
+        EXPECT_EQ(link().currentPort, port);
+        EXPECT_FALSE(session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
     }
     // A file in this test's own temp folder.
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
@@ -140,6 +168,7 @@ protected:
     vamp::FakeHidController hid;
     RecordingPrompts prompts;
     RecordingFileDialogs fileDialogs;
+    std::unique_ptr<EditorCore> core; // outlives the window
     std::unique_ptr<MainWindow> window;
     std::vector<SerialPortItem> systemPorts; // the machine's serial ports, as the enumerator lists them
     int portListings = 0;                    // how many times they were listed

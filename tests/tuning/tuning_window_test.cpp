@@ -63,7 +63,7 @@ struct TuningWindow : WindowTest {
 
 TEST_F(TuningWindow, ImportMatchApplyUndoOnTheWire)
 {
-    TuningPanel& tuning = window->tuning();
+    TuningPanel& tuning = part<TuningPanel>();
     // A decimal comma is refused with its line; nothing is kept.
     writeFile(path("comma.txt"), "* x\n20 70,5\n");
     fileDialogs.answers = {path("comma.txt"), measurementFile()};
@@ -92,10 +92,10 @@ TEST_F(TuningWindow, ImportMatchApplyUndoOnTheWire)
     control<QPushButton>("btnMatchApply")->click();
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_TRUE(tuning.overlays()[kHigh].proposal.empty());
-    EXPECT_EQ(window->history().stack().count(), 1);
-    EXPECT_EQ(window->history().undoAction()->text(), "Undo Match to target (High)");
-    std::vector<int> matched(window->model().image.begin() + bandRecord(kHigh, 0),
-                             window->model().image.begin() + bandRecord(kHigh, 10));
+    EXPECT_EQ(part<EditHistory>().stack().count(), 1);
+    EXPECT_EQ(part<EditHistory>().undoAction()->text(), "Undo Match to target (High)");
+    std::vector<int> matched(model().image.begin() + bandRecord(kHigh, 0),
+                             model().image.begin() + bandRecord(kHigh, 10));
     ASSERT_NE(matched, before);
     ASSERT_TRUE(ampHoldsHighBands(matched));
     for (const auto& [command, sub] : writesSince(sent)) {
@@ -104,7 +104,7 @@ TEST_F(TuningWindow, ImportMatchApplyUndoOnTheWire)
     }
 
     // Undo takes all ten bands back, on the wire too; ten writes in a row keep the link.
-    window->history().undoAction()->trigger();
+    part<EditHistory>().undoAction()->trigger();
     EXPECT_TRUE(ampHoldsHighBands(before));
     EXPECT_TRUE(idleConnected());
 
@@ -112,30 +112,30 @@ TEST_F(TuningWindow, ImportMatchApplyUndoOnTheWire)
     trigger("actionMatchTarget");
     control<QPushButton>("btnMatchCancel")->click();
     EXPECT_TRUE(tuning.overlays()[kHigh].proposal.empty());
-    EXPECT_EQ(window->history().stack().index(), 0);
+    EXPECT_EQ(part<EditHistory>().stack().index(), 0);
 }
 
 TEST_F(TuningWindow, AbSwitchWritesOnlyWhatDiffersAndUndoes)
 {
-    TuningPanel& tuning = window->tuning();
+    TuningPanel& tuning = part<TuningPanel>();
     trigger("actionCopyAToB");
     trigger("actionSwitchAB"); // to B, equal to A: nothing to write
     EXPECT_EQ(tuning.activeSlot(kHigh), 1);
-    EXPECT_EQ(window->history().stack().count(), 0);
+    EXPECT_EQ(part<EditHistory>().stack().count(), 0);
     // B gets band 5 at +3 dB.
-    window->editor().apply(ParameterEdit("EQ 5 (High)").set16(bandRecord(kHigh, 4) + kBandGain, 135));
-    const std::vector<int> b(window->model().image.begin() + bandRecord(kHigh, 0),
-                             window->model().image.begin() + bandRecord(kHigh, 10));
+    core->editor.apply(ParameterEdit("EQ 5 (High)").set16(bandRecord(kHigh, 4) + kBandGain, 135));
+    const std::vector<int> b(model().image.begin() + bandRecord(kHigh, 0),
+                             model().image.begin() + bandRecord(kHigh, 10));
     ASSERT_TRUE(ampHoldsHighBands(b));
 
     const std::size_t sent = frames.size();
     trigger("actionSwitchAB"); // back to A: one entry differs
     EXPECT_EQ(tuning.activeSlot(kHigh), 0);
-    EXPECT_EQ(window->model().image[bandRecord(kHigh, 4) + kBandGain], 120);
+    EXPECT_EQ(model().image[bandRecord(kHigh, 4) + kBandGain], 120);
     ASSERT_TRUE(QTest::qWaitFor([&] { return amp.image()[bandRecord(kHigh, 4) + kBandGain] == 120; }, 3000));
     EXPECT_EQ(writesSince(sent), (std::vector<std::pair<int, int>>{{kHigh, 3 + 4}}));
 
-    window->history().undoAction()->trigger(); // B again
+    part<EditHistory>().undoAction()->trigger(); // B again
     EXPECT_EQ(tuning.activeSlot(kHigh), 1);
     EXPECT_TRUE(ampHoldsHighBands(b));
     EXPECT_EQ(control<QAction>("actionSwitchAB")->text(), "Switch to A");

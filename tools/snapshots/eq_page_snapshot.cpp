@@ -32,28 +32,28 @@ int main(int argc, char** argv)
     }
     talvex::vamp::FakeHidController hid;
     SilentPrompts prompts;
-    talvex::MainWindow::Platform platform;
+    talvex::Session::Platform platform;
     platform.hid = &hid;
-    platform.prompts = &prompts;
     platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
-    talvex::MainWindow window(platform);
+    talvex::EditorCore core(platform);
+    talvex::MainWindow window(core, {&prompts, nullptr});
 
-    auto& image = window.model().image;
+    auto& image = core.model.image;
     const int high = 1;
     image[talvex::crossoverRecord(high) + talvex::kHpfFrequency] = 60;
     image[talvex::crossoverRecord(high) + talvex::kHpfType] = 7;
     image[talvex::crossoverRecord(high) + talvex::kLpfFrequency] = 200;
     image[talvex::crossoverRecord(high) + talvex::kLpfType] = 10;
     image[talvex::bandRecord(high, 6) + talvex::kBandFrequency] = 150;
-    window.model().setCode16(talvex::bandRecord(high, 6) + talvex::kBandGain, 95);
+    core.model.setCode16(talvex::bandRecord(high, 6) + talvex::kBandGain, 95);
     image[talvex::bandRecord(high, 8)] = 215;
     image[talvex::bandRecord(high, 8) + talvex::kBandType] = 4;
-    window.model().setCode16(talvex::bandRecord(high, 8) + talvex::kBandGain, 140);
+    core.model.setCode16(talvex::bandRecord(high, 8) + talvex::kBandGain, 140);
     window.findChild<QAbstractButton*>("btn_op0_eq")->click();
 
     window.show();
     auto* graph = window.findChild<QLabel*>("img_eqbackground");
-    const talvex::MarkerPosition m = window.eqPage().graph().responses().channel(high).markers[3];
+    const talvex::MarkerPosition m = window.findChild<talvex::EqPage*>()->graph().responses().channel(high).markers[3];
     auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
         QMouseEvent event(type, QPointF(at), graph->mapToGlobal(QPointF(at)),
                           type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
