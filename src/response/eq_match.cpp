@@ -141,6 +141,15 @@ std::vector<double> targetCurve(const ResponseGrid& grid, const Settings& s)
     return out;
 }
 
+CurveOverlay measuredOverlay(const ResponseGrid& grid, const measurement::Measurement& m, const Settings& s)
+{
+    CurveOverlay overlay;
+    overlay.measured = onGrid(grid, m);
+    shiftToZeroMean(grid, overlay.measured, s.lowHz, s.highHz);
+    overlay.target = targetCurve(grid, s);
+    return overlay;
+}
+
 std::vector<double> channelCurve(const ResponseGrid& grid, const ChannelRecords& records)
 {
     ResponseCurve part{};

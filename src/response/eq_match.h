@@ -26,6 +26,7 @@
 //     bands at every column of the range.
 // Plain C++, no Qt.
 
+#include "response/curve_overlay.h"
 #include "response/measurement_file.h"
 #include "response/response_grid.h"
 
@@ -63,6 +64,9 @@ std::vector<double> onGrid(const ResponseGrid& grid, const measurement::Measurem
 bool shiftToZeroMean(const ResponseGrid& grid, std::vector<double>& curve, double lowHz, double highHz);
 // Tilt x (log2 f - mean of log2 f over the range) on the range's columns, NaN elsewhere.
 std::vector<double> targetCurve(const ResponseGrid& grid, const Settings& settings);
+// A measurement and its target as the graph overlays them: the measurement
+// shifted to 0 dB over the settings' range, the target over that range.
+CurveOverlay measuredOverlay(const ResponseGrid& grid, const measurement::Measurement& m, const Settings& settings);
 // The channel's summed curve (high-pass + low-pass + bands), as the graph draws it.
 std::vector<double> channelCurve(const ResponseGrid& grid, const ChannelRecords& records);
 

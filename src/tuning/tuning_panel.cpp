@@ -68,15 +68,9 @@ void TuningPanel::refreshActions()
 
 void TuningPanel::refreshOverlay(int c)
 {
-    CurveOverlay& overlay = overlays_[std::size_t(c)];
-    overlay = {};
-    if (const auto& m = measurements_[std::size_t(c)]) {
-        const ResponseGrid grid;
-        const match::Settings& s = lastSettings_[std::size_t(c)];
-        overlay.measured = match::onGrid(grid, *m);
-        match::shiftToZeroMean(grid, overlay.measured, s.lowHz, s.highHz);
-        overlay.target = match::targetCurve(grid, s);
-    }
+    const auto& m = measurements_[std::size_t(c)];
+    overlays_[std::size_t(c)] =
+        m ? match::measuredOverlay(ResponseGrid{}, *m, lastSettings_[std::size_t(c)]) : CurveOverlay{};
     parts_.showOverlays(&overlays_);
 }
 

@@ -19,15 +19,6 @@ match::ChannelRecords channelRecords(const groupfile::GroupImage& image, int cha
     return records;
 }
 
-CurveOverlay measuredOverlay(const ResponseGrid& grid, const measurement::Measurement& m, const match::Settings& s)
-{
-    CurveOverlay overlay;
-    overlay.measured = match::onGrid(grid, m);
-    match::shiftToZeroMean(grid, overlay.measured, s.lowHz, s.highHz);
-    overlay.target = match::targetCurve(grid, s);
-    return overlay;
-}
-
 MatchOutcome matchChannel(const groupfile::GroupImage& image, int channel, const measurement::Measurement& m,
                           const match::Settings& settings)
 {

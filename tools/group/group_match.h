@@ -25,11 +25,6 @@ struct MatchOutcome {
 MatchOutcome matchChannel(const groupfile::GroupImage& image, int channel, const measurement::Measurement& m,
                           const match::Settings& settings);
 
-// The measurement (shifted to 0 dB over the default match range) and target
-// of a channel, ready for the graph's overlay.
-CurveOverlay measuredOverlay(const ResponseGrid& grid, const measurement::Measurement& m,
-                             const match::Settings& settings = {});
-
 // "measured" and "predicted" rows in the format of curvesCsv (columns without
 // a measured value are left out).
 std::string overlayCsv(const ResponseGrid& grid, const CurveOverlay& overlay, const ResponseCurve& channelCurve);

@@ -304,7 +304,7 @@ int plot(const Arguments& a, int argc, char** argv)
         const measurement::ReadResult measured = measurement::readMeasurementFile(pathFromUtf8(a.measurement));
         if (!measured.ok())
             return fail("talvex-group: " + a.measurement + ": " + measured.fault.reason);
-        overlays[std::size_t(channel)] = measuredOverlay(grid, measured.measurement);
+        overlays[std::size_t(channel)] = match::measuredOverlay(grid, measured.measurement, {});
     }
     QByteArray csv;
     if (!a.csv.empty()) {
