@@ -171,7 +171,7 @@ void MatchDialog::done(int result)
     // Hiding takes the focus from a box, whose editingFinished must not fit again.
     closing_ = true;
     QDialog::done(result);
-    panel_.preview(std::nullopt);
+    panel_.matchClosed(result == QDialog::Accepted);
     proposal_.reset();
 }
 

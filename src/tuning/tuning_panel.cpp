@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -116,6 +117,7 @@ void TuningPanel::openMatchDialog()
         parts_.prompts.message(QStringLiteral("Import a measurement of the %1 channel first.").arg(channelText(c)));
         return;
     }
+    settingsBeforeDialog_ = lastSettings_[std::size_t(c)];
     dialog_->setWindowTitle(QStringLiteral("Match to target (%1)").arg(channelText(c)));
     dialog_->open();
     dialog_->start(lastSettings_[std::size_t(c)]);
@@ -143,7 +145,9 @@ std::optional<TuningPanel::Proposal> TuningPanel::propose(const match::Settings&
     const match::Problem problem(grid, measured, p.before, settings);
     if (problem.usableBands().empty())
         return refuse(QStringLiteral("No band is at 0 dB; choose \"All ten bands\"."));
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const match::Fit fit = match::fit(problem);
+    QGuiApplication::restoreOverrideCursor();
     p.bands = match::fittedRecords(p.before, problem, fit);
     p.rmsBefore = fit.rmsBefore;
     p.rmsAfter = fit.rmsAfter;
@@ -166,6 +170,14 @@ void TuningPanel::preview(const std::optional<Proposal>& proposal)
             overlay.proposal[i] += curve[i];
     }
     parts_.showOverlays(&overlays_);
+}
+
+void TuningPanel::matchClosed(bool applied)
+{
+    if (!applied)
+        lastSettings_[std::size_t(channel())] = settingsBeforeDialog_;
+    preview(std::nullopt);
+    refreshOverlay(channel());
 }
 
 void TuningPanel::applyProposal(Proposal proposal)
@@ -192,7 +204,8 @@ void TuningPanel::switchAB()
     const int c = channel();
     const tuning::PageSettings left = tuning::readPage(parts_.model, c);
     const tuning::PageSettings next = slots_.leave(c, left);
-    const QString label = QStringLiteral("%1 (%2)").arg(slots_.active(c) == 0 ? "B" : "A", channelText(c));
+    const QString label =
+        QStringLiteral("Switch to %1 (%2)").arg(slots_.active(c) == 0 ? "B" : "A", channelText(c));
     const std::vector<ParameterEdit> edits = tuning::editsTowards(parts_.model, c, next, label.toStdString());
     slots_.flip(c);
     parts_.applyStep(label, edits, [this, c, left, next](bool undone) {

@@ -80,6 +80,9 @@ public:
     std::optional<Proposal> propose(const match::Settings& settings, QString* why = nullptr);
     // Shows a proposal's predicted response on the graph (none: hides it).
     void preview(const std::optional<Proposal>& proposal);
+    // The dialog closed: the preview goes; without Apply the range and target
+    // shown are those from before the dialog.
+    void matchClosed(bool applied);
     // Writes a proposal through the edit path as one step; a channel that
     // changed since the proposal is fitted again first.
     void applyProposal(Proposal proposal);
@@ -93,6 +96,7 @@ private:
     Parts parts_;
     std::array<std::optional<measurement::Measurement>, 4> measurements_;
     std::array<match::Settings, 4> lastSettings_; // the match range and tilt last used per channel
+    match::Settings settingsBeforeDialog_;
     ChannelOverlays overlays_;
     tuning::AbSlots slots_;
     MatchDialog* dialog_ = nullptr;
