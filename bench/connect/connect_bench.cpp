@@ -12,6 +12,8 @@
 // 13 ticks of 250 ms and the 50 ms pause of the disconnect make 3300 ms.
 
 #include "app/main_window.h"
+#include "ui/warning_dialog.h"
+#include "bench_editor.h"
 #include "model/number_text.h"
 #include "ui/prompts.h"
 #include "link/hidapi_controller.h"
@@ -39,35 +41,9 @@ namespace {
 
 constexpr double kWireSeconds = 1208 * 10 / 9600.0; // 1.258 s
 
-class SilentPrompts : public talvex::Prompts {
-public:
-    void message(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    bool question(const QString&) override { return false; }
-};
-
-// A HID controller with no devices, so the serial link carries the connection.
-class NoHid : public talvex::HidController {
-public:
-    QList<talvex::HidDeviceInfo> devices() const override { return {}; }
-    talvex::HidOpenResult open(int) override { return {}; }
-    void close() override {}
-    bool isOpen() const override { return false; }
-    talvex::HidWriteResult write(std::span<const std::uint8_t>) override { return {}; }
-};
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using talvex::bench::NoHid;
+using talvex::bench::SilentPrompts;
+using talvex::bench::waitFor;
 
 class FirstPaint : public QObject {
 public:
@@ -83,16 +59,17 @@ public:
 struct Editor {
     NoHid hid;
     SilentPrompts prompts;
+    std::unique_ptr<talvex::EditorCore> core;
     std::unique_ptr<talvex::MainWindow> window;
 
     explicit Editor(const QString& port)
     {
-        talvex::MainWindow::Platform platform;
+        talvex::Session::Platform platform;
         platform.hid = &hid;
-        platform.prompts = &prompts;
         platform.extraPorts = {port};
         platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
-        window = std::make_unique<talvex::MainWindow>(platform);
+        core = std::make_unique<talvex::EditorCore>(platform);
+        window = std::make_unique<talvex::MainWindow>(*core, talvex::MainWindow::Platform{&prompts, nullptr});
     }
 };
 
@@ -107,7 +84,7 @@ void ConnectToViewRefreshed(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         window.toggleConnection();
-        const bool ok = waitFor([&] { return window.link().connected && window.session().sendPulseTimer.isActive(); }, 10000);
+        const bool ok = waitFor([&] { return editor.core->session.link().connected && editor.core->session.sendPulseTimer.isActive(); }, 10000);
         const double seconds = clock.nsecsElapsed() / 1e9;
         if (!ok) {
             state.SkipWithError("connect did not finish");
@@ -170,13 +147,13 @@ void watchdog(const QString& silentPty, int runs)
     for (int run = 0; run < runs; ++run) {
         EventTimes shows(QEvent::Show, clock);
         EventTimes ticks(QEvent::Timer, clock);
-        window.warningDialog()->installEventFilter(&shows);
-        window.session().watchdogTimer.installEventFilter(&ticks);
+        window.findChild<talvex::WarningDialog*>()->installEventFilter(&shows);
+        editor.core->session.watchdogTimer.installEventFilter(&ticks);
         clock.start();
         window.toggleConnection();
         const bool shown = waitFor([&] { return !shows.ms.empty(); }, 6000);
-        window.warningDialog()->removeEventFilter(&shows);
-        window.session().watchdogTimer.removeEventFilter(&ticks);
+        window.findChild<talvex::WarningDialog*>()->removeEventFilter(&shows);
+        editor.core->session.watchdogTimer.removeEventFilter(&ticks);
         if (!shown) {
             std::fprintf(stderr, "watchdog: no warning within 6 s\n");
             return;
@@ -184,7 +161,7 @@ void watchdog(const QString& silentPty, int runs)
         toWarning.push_back(shows.ms.front());
         for (std::size_t i = 1; i < ticks.ms.size(); ++i)
             tickGaps.push_back(ticks.ms[i] - ticks.ms[i - 1]);
-        window.warningDialog()->close();
+        window.findChild<talvex::WarningDialog*>()->close();
         waitFor([] { return false; }, 200);
     }
     std::printf("watchdog_connect_to_warning_ms (due 3300.0): %s\n", spread(toWarning).c_str());

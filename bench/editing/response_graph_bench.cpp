@@ -99,13 +99,13 @@ BENCHMARK(BM_RedrawOnly)->Unit(benchmark::kMicrosecond);
 void BM_DragStepOnPage(benchmark::State& state)
 {
     QMainWindow window;
-    buildMainWindowLayout(window);
+    const MainWindowViews views = buildMainWindowLayout(window);
     ParameterModel model;
     model.writeDefaults();
     EditingContext editing;
     ParameterEditor editor(model);
-    EqPage page(window.centralWidget(), editor, editing);
-    page.selectMainPage();
+    EqPage page(views.eqPage, editor, editing);
+    page.selectPage(0);
     const MarkerPosition m = page.graph().responses().channel(0).markers[4];
     page.graph().pointerPressed(m.x, m.y);
     int step = 0;

@@ -127,16 +127,17 @@ struct Window {
     talvex::HidapiController hid;
     SilentPrompts prompts;
     talvex::DeviceMonitor quietMonitor;
+    std::unique_ptr<talvex::EditorCore> core;
     std::unique_ptr<talvex::MainWindow> window;
 
     Window(bool monitored, const QStringList& ports)
     {
-        talvex::MainWindow::Platform platform;
+        talvex::Session::Platform platform;
         platform.hid = &hid;
-        platform.prompts = &prompts;
         platform.extraPorts = ports;
         platform.monitor = monitored ? &quietMonitor : nullptr;
-        window = std::make_unique<talvex::MainWindow>(platform);
+        core = std::make_unique<talvex::EditorCore>(platform);
+        window = std::make_unique<talvex::MainWindow>(*core, talvex::MainWindow::Platform{&prompts, nullptr});
         window->show();
     }
 };
@@ -146,7 +147,7 @@ void inProcess(const char* name, bool monitored, int seconds, const QString& pty
     Window editor(monitored, pty.isEmpty() ? QStringList{} : QStringList{pty});
     if (!pty.isEmpty()) {
         editor.window->toggleConnection();
-        for (int waited = 0; !editor.window->session().sendPulseTimer.isActive(); waited += 10) {
+        for (int waited = 0; !editor.core->session.sendPulseTimer.isActive(); waited += 10) {
             if (waited > 10000) {
                 std::fprintf(stderr, "%s: the connect did not finish\n", name);
                 return;
@@ -158,7 +159,7 @@ void inProcess(const char* name, bool monitored, int seconds, const QString& pty
     const double before = processCpuSeconds();
     idle(seconds * 1000);
     const double used = processCpuSeconds() - before;
-    if (!pty.isEmpty() && !editor.window->link().connected)
+    if (!pty.isEmpty() && !editor.core->session.link().connected)
         std::fprintf(stderr, "%s: the link was lost during the run\n", name);
     report(name, used, seconds);
 }

@@ -301,8 +301,9 @@ void MainWindow::showSystemRecord(int presetItem)
 void MainWindow::onImageArrived(const frame::Reply& reply)
 {
     // The device's image replaced the one edited here (a read-all, a preset or
-    // a group load); a one-group save only reads it back.
-    if (!groupTransfer_->oneGroupSaveRequested())
+    // a group load); a one-group save only reads it back. A save request left
+    // over from a cancelled dialog does not make a read-all one.
+    if (!groupTransfer_->oneGroupSaveRequested() || session_.state() != Session::State::Connected)
         history_->clear();
     showImage();
     groupTransfer_->currentGroupReceived(reply);

@@ -21,33 +21,34 @@ std::uint8_t CommandSender::nextAddress(int command)
     return std::uint8_t(address);
 }
 
-void CommandSender::send(int operation, int index, int command, int subIndex, std::span<const std::uint8_t> payload)
+void CommandSender::send(int operation, int index, int command, int subIndex, std::span<const std::uint8_t> payload,
+                         BusPriority priority)
 {
-    transmit(nextAddress(command), operation, index, command, subIndex, payload);
+    transmit(nextAddress(command), operation, index, command, subIndex, payload, priority);
 }
 
 void CommandSender::transmit(std::uint8_t address, int operation, int index, int command, int subIndex,
-                             std::span<const std::uint8_t> payload)
+                             std::span<const std::uint8_t> payload, BusPriority priority)
 {
     const frame::Frame f{address, std::uint8_t(operation), std::uint8_t(index), std::uint8_t(command),
                          std::uint8_t(subIndex), {payload.begin(), payload.end()}};
     const auto bytes = frame::encode(f);
     if (transport_)
-        transport_->sendFrame(bytes);
+        transport_->submitFrame(bytes, priority);
 }
 
-void CommandSender::sendRead(int index, int command, int subIndex)
+void CommandSender::sendRead(int index, int command, int subIndex, BusPriority priority)
 {
     if (!link_.connected)
         return;
-    send(frame::kOpRead, index, command, subIndex, {});
+    send(frame::kOpRead, index, command, subIndex, {}, priority);
 }
 
-void CommandSender::sendReadTo(int address, int index, int command, int subIndex)
+void CommandSender::sendReadTo(int address, int index, int command, int subIndex, BusPriority priority)
 {
     if (!link_.connected)
         return;
-    transmit(std::uint8_t(address), frame::kOpRead, index, command, subIndex, {});
+    transmit(std::uint8_t(address), frame::kOpRead, index, command, subIndex, {}, priority);
 }
 
 void CommandSender::sendEightByteWrite(int index, int command, int subIndex, std::span<const int, 8> values)
@@ -57,7 +58,7 @@ void CommandSender::sendEightByteWrite(int index, int command, int subIndex, std
     std::array<std::uint8_t, 8> payload{};
     for (std::size_t i = 0; i < payload.size(); ++i)
         payload[i] = std::uint8_t(values[i] & 0xFF);
-    send(frame::kOpWrite, index, command, subIndex, payload);
+    send(frame::kOpWrite, index, command, subIndex, payload, BusPriority::Edit);
 }
 
 void CommandSender::sendPresetName()
@@ -67,7 +68,7 @@ void CommandSender::sendPresetName()
     const int preset = model_.systemRecord[0];
     // Entry 0 is 1..20 whenever a save queued this write; anything else reads row 1.
     const auto& name = model_.presetNames[preset >= 1 && preset <= kPresetCount ? preset - 1 : 0];
-    send(frame::kOpWrite, preset, frame::kCmdWritePresetName, 0, name);
+    send(frame::kOpWrite, preset, frame::kCmdWritePresetName, 0, name, BusPriority::Edit);
 }
 
 void CommandSender::sendChunk(int chunk)
@@ -106,7 +107,7 @@ void CommandSender::sendChunk(int chunk)
 
 void CommandSender::sendBlockWrite(int index, int command, std::span<const std::uint8_t, 640> data)
 {
-    send(frame::kOpWrite, index, command, 0, data);
+    send(frame::kOpWrite, index, command, 0, data, BusPriority::Chain);
 }
 
 void CommandSender::sendNextChunkOrMeterRead()
@@ -114,14 +115,19 @@ void CommandSender::sendNextChunkOrMeterRead()
     if (!link_.connected)
         return;
     const int chunk = model_.lowestPending();
-    if (chunk < 0 || writesInARow_ >= kWritesBetweenReads) {
-        writesInARow_ = 0;
-        sendRead(0, frame::kCmdMeters, 0);
-        return;
+    const bool sharedBus = transport_ && !transport_->usbActive();
+    // Over USB nothing else reads between writes: after kWritesBetweenReads
+    // writes in a row one tick reads the meters instead.
+    if (chunk >= 0 && (sharedBus || writesInARow_ < kWritesBetweenReads)) {
+        sendChunk(chunk);
+        model_.pending[chunk] = false;
+        ++writesInARow_;
+        if (!sharedBus || ++chunkTicksWithoutMeterRead_ < 2)
+            return;
     }
-    ++writesInARow_;
-    sendChunk(chunk);
-    model_.pending[chunk] = false;
+    writesInARow_ = 0;
+    chunkTicksWithoutMeterRead_ = 0;
+    sendRead(0, frame::kCmdMeters, 0, BusPriority::Edit);
 }
 
 } // namespace talvex

@@ -34,8 +34,11 @@ void ReplyReceiver::dispatchCompleteFrame()
     const frame::Reply reply{std::span<const std::uint8_t>(received).first(*size)};
     const bool isReply = reply.bytes.back() == frame::kEnd && reply.operation() == frame::kOpReply;
     const bool otherDevice = isReply && isOtherDevice_ && otherDeviceHandler_ && isOtherDevice_(reply.address());
-    if (!otherDevice)
+    if (!otherDevice) {
         link_.noReplyCount = 0;
+        if (ownFrameObserver_)
+            ownFrameObserver_();
+    }
     if (observer_)
         observer_(reply.bytes, isReply);
     if (isReply) {
@@ -47,6 +50,16 @@ void ReplyReceiver::dispatchCompleteFrame()
     }
     reassembling_ = false;
     drainDeferred();
+}
+
+void ReplyReceiver::dispatchOtherDevice(std::span<const std::uint8_t> frame)
+{
+    if (frame.size() < frame::kOverhead)
+        return;
+    if (observer_)
+        observer_(frame, true);
+    if (otherDeviceHandler_)
+        otherDeviceHandler_(frame::Reply{frame});
 }
 
 void ReplyReceiver::drainDeferred()

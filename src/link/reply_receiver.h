@@ -40,12 +40,19 @@ public:
     // `isReply` is false for a frame that goes to no handler (wrong end byte or operation).
     using FrameObserver = std::function<void(std::span<const std::uint8_t> frame, bool isReply)>;
     void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
+    // Runs for every complete frame that counts for the link's own device (the
+    // moments the no-reply counter is reset).
+    void setOwnFrameObserver(std::function<void()> observer) { ownFrameObserver_ = std::move(observer); }
+
+    // A whole reply to a read of another device (a bus poll): observed, then
+    // handed to the other-device handler whatever its address says.
+    void dispatchOtherDevice(std::span<const std::uint8_t> frame);
 
     // Serial path: bytes of one read, appended, then the frame check.
     void appendSerialBytes(std::span<const std::uint8_t> bytes);
-    // USB path: one input report (64 data bytes, no report id) (ShowRead).
+    // USB path: one input report (64 data bytes, no report id).
     void appendUsbReport(const std::uint8_t* data, std::size_t size);
-    // Frame check and dispatch on the bytes received so far (dealwithdata).
+    // Frame check and dispatch on the bytes received so far.
     void dispatchCompleteFrame();
 
     const std::vector<std::uint8_t>& receivedBytes() const { return bytes_; }
@@ -71,6 +78,7 @@ private:
     AddressTest isOtherDevice_;
     Handler otherDeviceHandler_;
     FrameObserver observer_;
+    std::function<void()> ownFrameObserver_;
     std::vector<std::uint8_t> bytes_;
     bool reassembling_ = false;
     int reportCounter_ = 0;

@@ -1,7 +1,6 @@
 #include "link/serial_link.h"
 
 #include <QSerialPortInfo>
-#include <QUrl>
 
 #include <algorithm>
 #include <utility>
@@ -9,8 +8,6 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -38,28 +35,6 @@ int comNumber(const QString& name)
 }
 #endif
 
-// The flow control the port is set to now, so that opening keeps it.
-QSerialPort::FlowControl currentFlowControl([[maybe_unused]] const QString& location)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(location.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return QSerialPort::NoFlowControl;
-    termios tio{};
-    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
-    if (::tcgetattr(fd, &tio) == 0) {
-        if (tio.c_cflag & CRTSCTS)
-            flow = QSerialPort::HardwareControl;
-        else if (tio.c_iflag & (IXON | IXOFF))
-            flow = QSerialPort::SoftwareControl;
-    }
-    ::close(fd);
-    return flow;
-#else
-    return QSerialPort::NoFlowControl;
-#endif
-}
-
 std::optional<QString> systemAccessRefusal([[maybe_unused]] const QString& location)
 {
 #ifdef Q_OS_UNIX
@@ -77,32 +52,27 @@ SerialLink::SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent
     : QObject(parent), link_(link), receiver_(receiver), enumerator_(enumerateSystemPorts),
       accessCheck_(systemAccessRefusal)
 {
-    settle_.setSingleShot(true);
-    settle_.setTimerType(Qt::PreciseTimer);
-    settle_.setInterval(kSettleMs);
-    connect(&settle_, &QTimer::timeout, this, &SerialLink::readQueued);
-    connect(&port_, &QSerialPort::readyRead, this, &SerialLink::onReadyRead);
-    connect(&port_, &QSerialPort::errorOccurred, this, &SerialLink::onError);
-
-    connectTimeout_.setSingleShot(true);
-    connectTimeout_.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait early
-    connectTimeout_.setInterval(kConnectTimeoutMs);
-    connect(&connectTimeout_, &QTimer::timeout, this,
-            [this] { failConnect(QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000)); });
-    connect(&socket_, &QTcpSocket::connected, this, &SerialLink::onSocketConnected);
-    connect(&socket_, &QTcpSocket::readyRead, this, &SerialLink::onReadyRead);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &SerialLink::onSocketError);
-    connect(&socket_, &QTcpSocket::disconnected, this, [this] {
-        if (device_ == &socket_)
-            failClose(QStringLiteral("PORT ERROR: the gateway closed the connection"));
+    connect(&bus_, &BusPort::opened, this, [this] {
+        if (!BusPort::isNetworkLocation(bus_.location()))
+            return; // a serial port: open() says so itself
+        link_.connected = true;
+        emit connectEnded(true);
     });
+    connect(&bus_, &BusPort::failed, this, [this](const QString& text) {
+        // A read or write error keeps the connected flag: the no-reply supervision ends the link.
+        readerRunning_ = false;
+        emit portFailed(text);
+        if (BusPort::isNetworkLocation(bus_.location()) && !link_.connected && !bus_.isOpen())
+            emit connectEnded(false);
+    });
+    // Replies to frames written by hand, and whatever else arrives whole and in time.
+    connect(&bus_, &BusPort::unexpectedReply, this, [this](const QByteArray& frame) {
+        deliver(std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()), std::size_t(frame.size())));
+    });
+    connect(&bus_, &BusPort::lateReply, this, &SerialLink::lateReply);
 }
 
-SerialLink::~SerialLink()
-{
-    // A socket being torn down still signals; nothing of it may reach this link.
-    socket_.disconnect(this);
-}
+SerialLink::~SerialLink() = default;
 
 void SerialLink::setEnumerator(Enumerator enumerator) { enumerator_ = std::move(enumerator); }
 
@@ -200,187 +170,78 @@ bool SerialLink::open(int portNumber)
     return openLocation(location);
 }
 
-bool SerialLink::isNetworkLocation(const QString& location)
-{
-    return location.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
-}
+bool SerialLink::isNetworkLocation(const QString& location) { return BusPort::isNetworkLocation(location); }
 
 bool SerialLink::openLocation(const QString& location)
 {
-    cancelConnect();
-    closeDevice(false);
-    settle_.stop();
     readerRunning_ = false;
-    if (isNetworkLocation(location)) {
-        connectToGateway(location);
+    const BusPort::OpenResult result = bus_.open(location);
+    if (result != BusPort::OpenResult::Opened)
         return false;
-    }
-    port_.setPortName(location);
-    port_.setFlowControl(currentFlowControl(location));
-    port_.setReadBufferSize(kQueueSize);
-    if (!port_.open(QIODevice::ReadWrite)) {
-        emit portFailed(QStringLiteral("OPEN ERROR: %1: %2").arg(location, port_.errorString()));
-        return false;
-    }
-    const bool accepted = port_.setBaudRate(QSerialPort::Baud9600) && port_.setDataBits(QSerialPort::Data8) &&
-                          port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop);
-    link_.connected = accepted;
-    if (!accepted) {
-        emit portFailed(QStringLiteral("OPEN ERROR: %1: %2").arg(location, port_.errorString()));
-        port_.close();
-        return false;
-    }
-    device_ = &port_;
+    link_.connected = true;
     return true;
 }
 
-void SerialLink::connectToGateway(const QString& location)
-{
-    const QUrl url(location);
-    const int portNumber = url.port();
-    if (!url.isValid() || url.host().isEmpty() || portNumber <= 0 ||
-        (!url.path().isEmpty() && url.path() != QLatin1String("/"))) {
-        emit portFailed(QStringLiteral("OPEN ERROR: %1: not a gateway address tcp://HOST:PORT").arg(location));
-        return;
-    }
-    gateway_ = location;
-    connecting_ = true;
-    connectTimeout_.start();
-    socket_.connectToHost(url.host(), quint16(portNumber));
-}
-
-void SerialLink::onSocketConnected()
-{
-    if (!connecting_)
-        return;
-    connecting_ = false;
-    connectTimeout_.stop();
-    // Frames are small and paced: each goes out at once, not held back to be joined.
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket_.setReadBufferSize(kQueueSize);
-    device_ = &socket_;
-    link_.connected = true;
-    emit connectEnded(true);
-}
-
-void SerialLink::onSocketError()
-{
-    if (connecting_)
-        failConnect(socket_.errorString());
-    else if (device_ == &socket_)
-        failClose(QStringLiteral("PORT ERROR: %1").arg(socket_.errorString()));
-}
-
-void SerialLink::failConnect(const QString& reason)
-{
-    if (!connecting_)
-        return;
-    connecting_ = false;
-    connectTimeout_.stop();
-    socket_.abort();
-    emit portFailed(QStringLiteral("OPEN ERROR: %1: %2").arg(gateway_, reason));
-    emit connectEnded(false);
-}
-
-void SerialLink::cancelConnect()
-{
-    if (!connecting_)
-        return;
-    connecting_ = false;
-    connectTimeout_.stop();
-    socket_.abort();
-}
-
-void SerialLink::closeDevice(bool purge)
-{
-    QIODevice* device = std::exchange(device_, nullptr);
-    if (device == &port_) {
-        if (purge)
-            port_.clear(QSerialPort::AllDirections);
-        port_.close();
-    } else if (device == &socket_) {
-        socket_.abort(); // what was not sent yet is dropped, as a purge does
-    }
-}
+bool SerialLink::connecting() const { return bus_.connecting(); }
 
 void SerialLink::startReader()
 {
-    if (!link_.connected || !serialIsTransport() || !device_)
+    if (!link_.connected || !serialIsTransport() || !bus_.isOpen())
         return;
     readerRunning_ = true;
-    if (device_->bytesAvailable() > 0)
-        onReadyRead();
 }
 
 void SerialLink::close()
 {
-    cancelConnect();
-    if (!link_.connected)
+    const bool wasConnecting = bus_.connecting();
+    if (!link_.connected) {
+        if (wasConnecting)
+            bus_.close();
         return;
+    }
     readerRunning_ = false;
-    settle_.stop();
     if (link_.usbMode)
         return;
-    closeDevice(true);
+    bus_.close();
     link_.connected = false;
+}
+
+void SerialLink::submit(std::span<const std::uint8_t> frame, BusPriority priority)
+{
+    if (!link_.connected || frame.empty() || !bus_.isOpen())
+        return;
+    BusRequest request;
+    request.frame.assign(frame.begin(), frame.end());
+    request.priority = priority;
+    request.replyPayload = expectedReplyPayload(frame);
+    const bool poll = priority >= BusPriority::Poll;
+    if (request.replyPayload) {
+        request.onReply = [this, poll](const frame::Reply& reply) {
+            if (!readerRunning_)
+                return;
+            if (poll)
+                receiver_.dispatchOtherDevice(reply.bytes);
+            else
+                receiver_.appendSerialBytes(reply.bytes);
+        };
+        request.onNoReply = [this, address = frame[3], command = frame[6], poll] {
+            emit requestUnanswered(address, command, poll);
+        };
+    }
+    bus_.submit(std::move(request));
 }
 
 void SerialLink::write(std::span<const std::uint8_t> bytes)
 {
-    if (!link_.connected || bytes.empty() || !device_)
+    if (!link_.connected || bytes.empty() || !bus_.isOpen())
         return;
-    const qint64 written = device_->write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-    if (written != qint64(bytes.size()) && device_)
-        failClose(QStringLiteral("WRITE ERROR: %1").arg(device_->errorString()));
-    else if (device_ == &socket_)
-        socket_.flush(); // hands the frame to the system now, without waiting
+    bus_.writeUnscheduled(bytes);
 }
 
-void SerialLink::onReadyRead()
+void SerialLink::deliver(std::span<const std::uint8_t> reply)
 {
-    // At most one read outstanding: bytes that come in while the settle timer
-    // runs are taken by that read.
-    if (readerRunning_ && !settle_.isActive())
-        settle_.start();
-}
-
-void SerialLink::readQueued()
-{
-    if (!readerRunning_ || !device_)
-        return;
-    const QByteArray bytes = device_->readAll();
-    if (!bytes.isEmpty())
-        receiver_.appendSerialBytes(
-            std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())));
-    // A handler may have pumped events while more bytes arrived.
-    if (readerRunning_ && device_ && device_->bytesAvailable() > 0)
-        settle_.start();
-}
-
-void SerialLink::onError(QSerialPort::SerialPortError error)
-{
-    if (device_ != &port_)
-        return;
-    switch (error) {
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-    case QSerialPort::ResourceError:
-        failClose(QStringLiteral("PORT ERROR: %1").arg(port_.errorString()));
-        break;
-    default:
-        break;
-    }
-}
-
-void SerialLink::failClose(const QString& text)
-{
-    // The connected flag stays as it is: the no-reply supervision ends the link.
-    if (!device_)
-        return;
-    readerRunning_ = false;
-    settle_.stop();
-    closeDevice(false);
-    emit portFailed(text);
+    if (readerRunning_)
+        receiver_.appendSerialBytes(reply);
 }
 
 } // namespace talvex

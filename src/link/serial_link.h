@@ -1,19 +1,17 @@
 #pragma once
-// Serial bus link on Qt Serial Port: the port list with its compare-then-replace
-// refresh, opening at 9600 8N1, the settle-then-read hand-over of received bytes
-// to the reply receiver, and writing frame bytes. A port-list item
+// Serial bus link: the port list with its compare-then-replace refresh, and the
+// bus port (bus_port.h) that carries the session's frames, one conversation at
+// a time, and hands each reply to the reply receiver. A port-list item
 // "tcp://HOST:PORT" is an RS-485 gateway on the network: the same byte stream
 // runs over a TCP connection, which is made in the background.
 
+#include "link/bus_port.h"
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
 
 #include <QObject>
-#include <QSerialPort>
-#include <QTcpSocket>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -37,11 +35,9 @@ struct SerialPortItem {
 class SerialLink : public QObject {
     Q_OBJECT
 public:
-    // Milliseconds between the first byte's notification and the read.
-    static constexpr int kSettleMs = 50;
-    static constexpr int kQueueSize = 4096;
+    static constexpr int kQueueSize = BusPort::kQueueSize;
     // Milliseconds a network gateway has to accept the connection.
-    static constexpr int kConnectTimeoutMs = 3000;
+    static constexpr int kConnectTimeoutMs = BusPort::kConnectTimeoutMs;
 
     SerialLink(LinkState& link, ReplyReceiver& receiver, QObject* parent = nullptr);
     ~SerialLink() override;
@@ -68,7 +64,7 @@ public:
     // Start-up fill: reads the list into the port table and returns its names
     // (the session hands them to the window, which selects the last item).
     QStringList initialPortList();
-    // The 2 s refresh (TmrGetCommport). Returns the names the shown list must be
+    // The 2 s refresh. Returns the names the shown list must be
     // replaced with (select the last item), or nothing when it stays as it is:
     // while connected, or when the fresh reading equals the current table.
     // With the ports monitored, the ports are read only when the monitor has
@@ -94,18 +90,26 @@ public:
     bool openLocation(const QString& location);
     static bool isNetworkLocation(const QString& location);
     // A network connection is being made.
-    bool connecting() const { return connecting_; }
+    bool connecting() const;
     // Starts handing received bytes to the receiver (only when connected and
     // the serial port is the transport).
     void startReader();
     // Closes the port (only when connected); clears the connected flag unless
     // the USB mode flag is set. A network connection being made is dropped.
     void close();
-    bool isOpen() const { return device_ != nullptr; }
+    bool isOpen() const { return bus_.isOpen(); }
 
-    // Writes the bytes in one write. On a write error the port closes and the
-    // connected flag stays set; the no-reply supervision ends the link.
+    // Queues one encoded frame on the bus; the reply the command table promises
+    // is awaited and handed to the receiver: to the other-device handler for a
+    // poll (Poll or Background priority), as any reply otherwise. On a write error the port closes and
+    // the connected flag stays set; the no-reply supervision ends the link.
+    void submit(std::span<const std::uint8_t> frame, BusPriority priority);
+    // Writes the bytes at once, past the bus scheduler (a master played by hand);
+    // the replies reach the receiver as any reply does.
     void write(std::span<const std::uint8_t> bytes);
+    // The session's next send tick is due in `ms`: lower priorities fit in before it.
+    void reserveIn(std::optional<int> ms) { bus_.reserveIn(ms); }
+    const BusPort& bus() const { return bus_; }
 
 signals:
     // A port could not be opened, or a read or write error closed it (text for
@@ -115,20 +119,15 @@ signals:
     // not (the reason went out as portFailed). Not sent when close() or another
     // open ends it first.
     void connectEnded(bool opened);
+    // A request this link submitted went unanswered until its deadline; `poll`:
+    // a read of another device (Poll or Background priority).
+    void requestUnanswered(int address, int command, bool poll);
+    // A reply that came after its request's deadline: discarded.
+    void lateReply(const QByteArray& frame);
 
 private:
     bool serialIsTransport() const { return !link_.usbMode && link_.matchedDevice == kNoMatchedDevice; }
-    void onReadyRead();
-    void readQueued();
-    void onError(QSerialPort::SerialPortError error);
-    void failClose(const QString& text);
-    void connectToGateway(const QString& location);
-    void onSocketConnected();
-    void onSocketError();
-    void failConnect(const QString& reason);
-    void cancelConnect();
-    // Closes whatever carries the bytes; `purge` empties the serial queues first.
-    void closeDevice(bool purge);
+    void deliver(std::span<const std::uint8_t> reply);
 
     LinkState& link_;
     ReplyReceiver& receiver_;
@@ -136,13 +135,7 @@ private:
     AccessCheck accessCheck_;
     QStringList extraPorts_;
     std::vector<SerialPortItem> table_;
-    QSerialPort port_;
-    QTcpSocket socket_;
-    QIODevice* device_ = nullptr; // the port or the socket while it carries the link
-    QString gateway_;             // the network location being connected to
-    QTimer connectTimeout_;
-    bool connecting_ = false;
-    QTimer settle_;
+    BusPort bus_;
     bool readerRunning_ = false;
     bool monitored_ = false;
     bool portsChanged_ = false;

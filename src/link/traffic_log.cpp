@@ -135,6 +135,11 @@ void TrafficLog::received(std::string_view transport, std::span<const std::uint8
     write("RX", transport, text);
 }
 
+void TrafficLog::receivedLate(std::string_view transport, std::span<const std::uint8_t> frame)
+{
+    write("RX", transport, toHex(frame) + " (late)");
+}
+
 void TrafficLog::event(std::string_view transport, std::string_view text) { write("EV", transport, text); }
 
 std::string TrafficTap::transportName() const
@@ -144,14 +149,14 @@ std::string TrafficTap::transportName() const
     return serialName_ ? serialName_() : std::string();
 }
 
-void TrafficTap::sendFrame(std::span<const std::uint8_t> frame)
+void TrafficTap::submitFrame(std::span<const std::uint8_t> frame, BusPriority priority)
 {
     const bool usb = inner_.usbActive();
     const std::string name = usb ? std::string("USB") : serialName_ ? serialName_() : std::string();
     const bool portOpen = usb || !serialOpen_ || serialOpen_();
     for (auto part : frameParts(frame))
         log_.sent(name, part, portOpen);
-    inner_.sendFrame(frame);
+    inner_.submitFrame(frame, priority);
 }
 
 } // namespace talvex

@@ -45,6 +45,8 @@ public:
     // error had closed, so it never reached the line.
     void sent(std::string_view transport, std::span<const std::uint8_t> bytes, bool portOpen = true);
     void received(std::string_view transport, std::span<const std::uint8_t> frame, bool isReply = true);
+    // A reply that came after its request's deadline; it went to no handler.
+    void receivedLate(std::string_view transport, std::span<const std::uint8_t> frame);
     void event(std::string_view transport, std::string_view text);
 
 private:
@@ -74,7 +76,8 @@ public:
 
     bool usbActive() const override { return inner_.usbActive(); }
     // One TX line per part the frame is written in (a block write: head, then data).
-    void sendFrame(std::span<const std::uint8_t> frame) override;
+    void sendFrame(std::span<const std::uint8_t> frame) override { submitFrame(frame, BusPriority::Edit); }
+    void submitFrame(std::span<const std::uint8_t> frame, BusPriority priority) override;
 
 private:
     FrameTransport& inner_;

@@ -1,6 +1,8 @@
 # Sources of talvex_transport (Qt Serial Port, hidapi, udev on Linux).
 target_sources(talvex_transport PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serial_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/bus_port.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/bus_port.h
     ${CMAKE_CURRENT_LIST_DIR}/usb_hid_link.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hidapi_controller.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hid_write_queue.cpp

@@ -18,14 +18,14 @@ public:
     }
 
     bool usbActive() const override { return link_.usbMode && usb_.hasDevice(); }
-    void sendFrame(std::span<const std::uint8_t> frame) override
+    void sendFrame(std::span<const std::uint8_t> frame) override { submitFrame(frame, BusPriority::Edit); }
+    // USB reaches one device and keeps its own order; the serial bus goes through its scheduler.
+    void submitFrame(std::span<const std::uint8_t> frame, BusPriority priority) override
     {
-        if (usbActive()) {
+        if (usbActive())
             usb_.writeFrame(frame);
-            return;
-        }
-        for (auto part : frameParts(frame))
-            serial_.write(part);
+        else
+            serial_.submit(frame, priority);
     }
 
 private:

@@ -68,9 +68,9 @@ public:
 
     // Writes one encoded frame in its parts (frameParts), each logged per report.
     void writeFrame(std::span<const std::uint8_t> frame);
-    // Writes one part of a frame: up to 64 bytes as one output report
-    // (UsbHidSendDataClick); a block write's 642 data bytes as 11 reports of 64
-    // data bytes and one further report repeating the eleventh (UsbHidSendBigData).
+    // Writes one part of a frame: up to 64 bytes as one output report; a block
+    // write's 642 data bytes as 11 reports of 64 data bytes and one further
+    // report repeating the eleventh.
     void writeFramePart(std::span<const std::uint8_t> part);
 
     // One tick of the connect retry (every 500 ms while the identification is

@@ -60,19 +60,11 @@ BusOverview::BusOverview(QMainWindow& window, QMenu& viewMenu, const Parts& part
     action->setObjectName("act_bus_overview");
     connect(action, &QAction::triggered, this, &BusOverview::open);
 
-    pollTimer.setObjectName("tmr_bus_overview_poll");
-    pollTimer.setSingleShot(true);
-    pollTimer.setTimerType(Qt::PreciseTimer);
-    connect(&pollTimer, &QTimer::timeout, this, &BusOverview::pollNext);
-
     Session& s = parts_.session;
-    connect(&s, &Session::sendPulseTicked, this, [this] {
-        if (!polling())
-            return;
-        pollTimer.setInterval(parts_.session.sendPulseTimer.interval() / 2);
-        pollTimer.start();
-    });
-    connect(&s, &Session::closing, &pollTimer, &QTimer::stop);
+    // Each tick takes up polling again where it had stopped (after a transfer, a new device).
+    connect(&s, &Session::sendPulseTicked, this, &BusOverview::pollNext);
+    connect(&s, &Session::otherDeviceUnanswered, this, [this](int, int command) { pollEnded(command); });
+    connect(&s, &Session::closing, this, [this] { meterPollOut_ = recordReadOut_ = false; });
     connect(&s, &Session::stateChanged, this, &BusOverview::stateChanged);
     connect(&s, &Session::portListChanged, this, &BusOverview::portListChanged);
     // The session's own device: its replies reach the session's handlers.
@@ -131,7 +123,6 @@ void BusOverview::setPolling(bool on)
 {
     // With the window closed, nothing extra goes out and every reply is the session's.
     if (!on) {
-        pollTimer.stop();
         parts_.session.setOtherDeviceReplies({});
         return;
     }
@@ -142,9 +133,20 @@ void BusOverview::pollNext()
 {
     if (!polling())
         return;
-    if (const auto poll = rows_.nextPoll(now()))
-        parts_.session.pollOtherDevice(poll->address, poll->command);
+    Session& s = parts_.session;
+    if (!meterPollOut_)
+        if (const auto poll = rows_.nextPoll(now(), true))
+            meterPollOut_ = s.pollOtherDevice(poll->address, poll->command);
+    if (!recordReadOut_)
+        if (const auto read = rows_.nextRecordRead())
+            recordReadOut_ = s.pollOtherDevice(read->address, read->command);
     showRows();
+}
+
+void BusOverview::pollEnded(int command)
+{
+    (command == frame::kCmdMeters ? meterPollOut_ : recordReadOut_) = false;
+    pollNext();
 }
 
 void BusOverview::otherDeviceReplied(const frame::Reply& reply)
@@ -172,7 +174,7 @@ void BusOverview::otherDeviceReplied(const frame::Reply& reply)
     default:
         break; // a late reply of another kind: nothing of it is shown
     }
-    showRows();
+    pollEnded(reply.command());
 }
 
 std::string BusOverview::linkPortName()

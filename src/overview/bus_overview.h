@@ -2,10 +2,12 @@
 // "Amplifiers on the bus" (View menu): a non-modal window with one row per
 // device the searches found, grouped by port, showing each one's temperature,
 // attenuation, current preset and whether it answers. While a serial or
-// network session is open, the other devices on its port are polled one at a
-// time, half a send tick after each tick of the session's send pulse, so the
-// selected device's writes and meter reads keep their pace. Their replies
-// update their rows only; the selected device's row follows the session.
+// network session is open, the other devices on its port are polled in turn,
+// the next meter poll as soon as the one before is answered or given up; their
+// system records and preset names are read once, beside the meter polls. The
+// session's bus scheduler fits the polls in between the selected device's send
+// ticks, so its writes and meter reads keep their pace. Their replies update
+// their rows only; the selected device's row follows the session.
 // Double-clicking a row reads that device as a Connect does.
 
 #include "overview/overview_rows.h"
@@ -14,7 +16,6 @@
 #include "ui/prompts.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -55,9 +56,6 @@ public:
     QWidget* window() const { return window_; }
     const overview::BusRows& rows() const { return rows_; }
 
-    // Single shot, half a send tick: started by each tick of the send pulse.
-    QTimer pollTimer;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -66,6 +64,8 @@ private:
     void setPolling(bool on);
     void pollNext();
     void otherDeviceReplied(const frame::Reply& reply);
+    // A poll has ended (answered or given up): the next one goes.
+    void pollEnded(int command);
     void stateChanged(Session::State state);
     void portListChanged(const QStringList& names);
     std::string linkPortName();
@@ -79,6 +79,8 @@ private:
     QTableWidget* table_ = nullptr;
     QLabel* note_ = nullptr;
     QString choiceNote_; // why the last double-click did nothing
+    bool meterPollOut_ = false;  // a meter poll is on its way
+    bool recordReadOut_ = false; // a system-record or preset-name read is on its way
 };
 
 } // namespace talvex

@@ -154,7 +154,22 @@ void BusRows::countMissed(DeviceRow& row)
     }
 }
 
-std::optional<BusRows::Poll> BusRows::nextPoll(int now)
+std::optional<BusRows::Poll> BusRows::nextRecordRead() const
+{
+    if (!linkPort_)
+        return std::nullopt;
+    for (const DeviceRow& row : rows_) {
+        if (row.port != *linkPort_ || row.address == selectedAddress_ || row.silent || !row.temperatureStep)
+            continue;
+        if (!row.thresholdStep)
+            return Poll{row.address, frame::kCmdReadSystemRecord};
+        if (!row.presetNames)
+            return Poll{row.address, frame::kCmdReadPresetNames};
+    }
+    return std::nullopt;
+}
+
+std::optional<BusRows::Poll> BusRows::nextPoll(int now, bool metersOnly)
 {
     if (!linkPort_)
         return std::nullopt;
@@ -183,9 +198,9 @@ std::optional<BusRows::Poll> BusRows::nextPoll(int now)
     next->lastPollAt = now;
 
     int command = frame::kCmdMeters;
-    if (next->temperatureStep && !next->thresholdStep)
+    if (!metersOnly && next->temperatureStep && !next->thresholdStep)
         command = frame::kCmdReadSystemRecord;
-    else if (next->temperatureStep && !next->presetNames)
+    else if (!metersOnly && next->temperatureStep && !next->presetNames)
         command = frame::kCmdReadPresetNames;
     return Poll{next->address, command};
 }

@@ -82,7 +82,11 @@ public:
     // meters first, then its system record and its preset names once, then
     // meters again. Also counts the previous poll as missed when no reply came.
     // Nothing when there is no session or no other device on its port.
-    std::optional<Poll> nextPoll(int now);
+    // `metersOnly`: always the meters (the records are read by nextRecordRead).
+    std::optional<Poll> nextPoll(int now, bool metersOnly = false);
+    // The system record, then the preset names, of the first other device on
+    // the session's port that has answered a meter poll but not told them yet.
+    std::optional<Poll> nextRecordRead() const;
 
     // Replies from a device on the session's port. Each one means the device answers.
     void metersArrived(int address, int temperatureStep, int attenuation);

@@ -34,6 +34,8 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, &usb_, &UsbHidLink::addHistoryLine);
     connect(&serial_, &SerialLink::connectEnded, this, &Session::gatewayConnectEnded);
+    connect(&serial_, &SerialLink::requestUnanswered, this, &Session::requestUnanswered);
+    receiver_.setOwnFrameObserver([this] { busWatchdog_.replied(); });
     if (traffic_)
         traffic_->attach(router_, receiver_, serial_, [this] { return selection_.portName(); }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
@@ -77,11 +79,7 @@ void Session::setupTimers()
     const TimerEntry timers[] = {
         {&progressTimer, "tmr_prgrsbr", 200, [this] { progressTick(); }},
         {&watchdogTimer, "tmr_disconnect", 250, [this] { watchdogTick(); }},
-        {&sendPulseTimer, "tmr_pulseframe", 350,
-         [this] {
-             sender_.sendNextChunkOrMeterRead();
-             emit sendPulseTicked();
-         }},
+        {&sendPulseTimer, "tmr_pulseframe", 350, [this] { sendTick(); }},
         {&usbRetryTimer, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
         {&portListTimer, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
     };
@@ -131,10 +129,42 @@ bool Session::isOtherBusDevice(int address) const
     return state_ != State::Disconnected && !usbCarries() && address != sessionDeviceAddress();
 }
 
-void Session::pollOtherDevice(int address, int command)
+bool Session::pollOtherDevice(int address, int command)
 {
-    if (isOtherBusDevice(address))
-        sender_.sendReadTo(address, 0, command, 0);
+    if (!isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
+        return false;
+    // The preset names hold the bus longer than the room between two ticks.
+    sender_.sendReadTo(address, 0, command, 0,
+                       command == frame::kCmdReadPresetNames ? BusPriority::Background : BusPriority::Poll);
+    return true;
+}
+
+void Session::requestUnanswered(int address, int command, bool poll)
+{
+    if (poll)
+        emit otherDeviceUnanswered(address, command);
+    else
+        busWatchdog_.requestUnanswered();
+}
+
+void Session::stopSendPulse()
+{
+    sendPulseTimer.stop();
+    serial_.reserveIn(std::nullopt);
+}
+
+void Session::startSendPulse()
+{
+    sendPulseTimer.start();
+    serial_.reserveIn(sendPulseTimer.interval());
+}
+
+void Session::sendTick()
+{
+    sender_.sendNextChunkOrMeterRead();
+    // Reads of other devices fit in before the next tick.
+    serial_.reserveIn(sendPulseTimer.interval());
+    emit sendPulseTicked();
 }
 
 // --- timers ---------------------------------------------------------------
@@ -156,9 +186,18 @@ void Session::progressTick()
 
 void Session::watchdogTick()
 {
-    ++link_.noReplyCount;
-    if (link_.noReplyCount < kWatchdogLimit)
-        return;
+    // A bus port that an error has closed sends nothing: every silent tick counts, as over USB.
+    if (usbCarries() || !serial_.isOpen()) {
+        ++link_.noReplyCount;
+        if (link_.noReplyCount < kWatchdogLimit)
+            return;
+    } else {
+        // A request still waiting for the bus is not a silent device.
+        const bool lost = busWatchdog_.tick();
+        link_.noReplyCount = busWatchdog_.silentTicks();
+        if (!lost)
+            return;
+    }
     loseLink();
 }
 
@@ -168,6 +207,7 @@ void Session::usbRetryTick()
     if (!usb_.retryDue())
         return;
     link_.noReplyCount = 0;
+    busWatchdog_.reset();
     usbRetryTimer.start();
     link_.currentPort = kPortNone;
     connectLink(); // the handshake once more, on the link that is open
@@ -218,6 +258,7 @@ void Session::connectLink()
     emit connecting();
     sender_.readBackOverride = false;
     link_.noReplyCount = 0;
+    busWatchdog_.reset();
 
     usb_.prepareConnect();
     if (!usbCarries()) {
@@ -298,17 +339,27 @@ void Session::readSelectedDevice()
 {
     if (state_ == State::Disconnected || !link_.connected)
         return;
-    sendPulseTimer.stop();
-    while (link_.connected && model_.lowestPending() >= 0) {
-        sender_.sendNextChunkOrMeterRead();
-        pause(sendPulseTimer.interval());
+    stopSendPulse();
+    if (usbCarries()) {
+        while (link_.connected && model_.lowestPending() >= 0) {
+            sender_.sendNextChunkOrMeterRead();
+            pause(sendPulseTimer.interval());
+        }
+        if (!link_.connected)
+            return; // lost while the last edits went out
+    } else {
+        // The bus takes them in order, each after the one before has left the
+        // line, ahead of the new device's reads.
+        for (int chunk = model_.lowestPending(); chunk >= 0; chunk = model_.lowestPending()) {
+            sender_.sendChunk(chunk);
+            model_.pending[std::size_t(chunk)] = false;
+        }
     }
-    if (!link_.connected)
-        return; // lost while the last edits went out
 
     emit connecting();
     trafficEvent("device chosen");
     link_.noReplyCount = 0;
+    busWatchdog_.reset();
     sender_.deviceAddress = selection_.deviceAddress();
     showProgress(true);
     startReadAll();
@@ -343,7 +394,7 @@ void Session::closeLink()
     hideProgress();
     // A reply handled during the pause may have restarted the watchdog; it must
     // not survive the link it watched.
-    sendPulseTimer.stop();
+    stopSendPulse();
     watchdogTimer.stop();
     model_.clearPending();
     setState(State::Disconnected);
@@ -398,7 +449,7 @@ void Session::onCurrentGroup(const frame::Reply& reply)
         return; // the link was lost while the save dialog was open
 
     hideProgress();
-    sendPulseTimer.start();
+    startSendPulse();
     watchdogTimer.start();
     if (sender_.broadcast)
         sender_.deviceAddress = frame::kBroadcastAddress;

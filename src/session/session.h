@@ -7,6 +7,7 @@
 // transfer progress and keeps the serial port list fresh. It has no widgets:
 // the window shows its state and the features follow its signals.
 
+#include "link/bus_scheduler.h"
 #include "link/command_sender.h"
 #include "link/delay.h"
 #include "link/device_monitor.h"
@@ -90,12 +91,16 @@ public:
     // session's handlers and leave the no-reply counter alone. Empty: every
     // reply is the session's, as without the overview.
     void setOtherDeviceReplies(ReplyReceiver::Handler handler);
-    // A read to another device on the bus (the overview's polls between the send ticks).
-    void pollOtherDevice(int address, int command);
+    // A read to another device on the bus (the overview's polls): meter and
+    // system-record reads go between the send ticks; preset names, longer than
+    // the room between two ticks, wait a second for room and then delay one tick. The reply goes to the
+    // other-device handler; a poll left unanswered is reported by otherDeviceUnanswered.
+    // False when nothing went: the address is the session's own, or no bus session is open.
+    bool pollOtherDevice(int address, int command);
 
-    // LinkSupervision.
-    void stopSendPulse() override { sendPulseTimer.stop(); }
-    void startSendPulse() override { sendPulseTimer.start(); }
+    // LinkSupervision. On a shared bus the scheduler keeps room for the next tick.
+    void stopSendPulse() override;
+    void startSendPulse() override;
     void stopWatchdog() override { watchdogTimer.stop(); }
     void startWatchdog() override { watchdogTimer.start(); }
 
@@ -110,19 +115,9 @@ public:
     void pause(int ms);
 
     // Timer ticks (public so tests drive them).
-    void progressTick();  // tmr_prgrsbrTimer
-    void watchdogTick();  // tmr_disconnectTimer
-    void usbRetryTick();  // tmr_hidreconnectTimer
-    void portListTick();  // tmr_reflashcomportTimer
-
+    void progressTick();    void watchdogTick();    void usbRetryTick();    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
-    void onIdentification(const frame::Reply& reply); // Ack_Rcv_version_proc
-    void onPresetNames(const frame::Reply& reply);    // Ack_R_20_Username_proc
-    void onSystemRecord(const frame::Reply& reply);   // Ack_R_AllSysData_proc
-    void onCurrentGroup(const frame::Reply& reply);   // Ack_RW_One_Group_proc
-    void onStoredGroup(const frame::Reply& reply);    // Ack_Rw_20_Group_proc
-    void onMeters(const frame::Reply& reply);         // Ack_Meter_proc
-
+    void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
     LinkState& link() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
@@ -131,8 +126,7 @@ public:
     const FrameTransport& transport() const { return router_; }
     EventPump& pump() { return pump_; }
 
-    // tmr_prgrsbr 200 ms, tmr_disconnect 250 ms, tmr_pulseframe 350 ms,
-    // tmr_hidreconnect 500 ms, tmr_reflashcomport 2000 ms.
+    // Progress 200 ms, watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
     QTimer progressTimer, watchdogTimer, sendPulseTimer, usbRetryTimer, portListTimer;
 
 signals:
@@ -170,6 +164,8 @@ signals:
     void deviceListChanged(const QStringList& names);
     // Something the user must be told (a message box).
     void userMessage(const QString& text);
+    // A poll of another device on the bus went unanswered until its deadline.
+    void otherDeviceUnanswered(int address, int command);
 
 private:
     void setupTimers();
@@ -187,6 +183,8 @@ private:
     void loseLink();
     void setState(State state);
     void trafficEvent(std::string_view text);
+    void sendTick();
+    void requestUnanswered(int address, int command, bool poll);
 
     ParameterModel& model_;
     EventPump& pump_;
@@ -202,6 +200,9 @@ private:
     bool awaitingGateway_ = false; // a connect waits for its network connection
     int progress_ = 0;
     bool automaticConnectHeld_ = false;
+    // On a shared bus the watchdog counts only while a request that went out
+    // is unanswered; over USB every silent tick counts.
+    ReplyWatchdog busWatchdog_{kWatchdogLimit};
 };
 
 } // namespace talvex

@@ -42,6 +42,10 @@ void TrafficCapture::attach(FrameTransport& transport, ReplyReceiver& receiver, 
         [&serial] { return serial.isOpen(); });
     receiver.setFrameObserver(
         [this](std::span<const std::uint8_t> frame, bool isReply) { log_.received(transportName(), frame, isReply); });
+    connect(&serial, &SerialLink::lateReply, this, [this](const QByteArray& frame) {
+        log_.receivedLate(transportName(), std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()),
+                                                     std::size_t(frame.size())));
+    });
     connect(&serial, &SerialLink::portFailed, this,
             [this](const QString& message) { log_.event(transportName(), text(message)); });
     // Its TX line went out when the frame was handed over, before any reply;

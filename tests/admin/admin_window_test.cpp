@@ -157,7 +157,7 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     button("btn_op2_mute")->click();
     session().sendPulseTimer.stop();
     choose("cbb_deviceid", 1);
-    EXPECT_EQ(amp.image()[outputBlockStart(2) + kOutMute], 1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[outputBlockStart(2) + kOutMute] == 1; }, 2000));
     EXPECT_EQ(second.image()[outputBlockStart(2) + kOutMute], 0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 3000));
     EXPECT_EQ(face("btn_op0_mute"), QColor(255, 0, 0)); // device 2 on screen

@@ -36,7 +36,7 @@ TEST(EditingContext, TheWheelCallsItsBindingOncePerNotchUntilUnbound)
     context.bindWheel({&control, 16, [&](int direction) { notches.push_back(direction); }});
     EXPECT_TRUE(context.wheelTurned(+1200) && context.wheelTurned(-1));
     EXPECT_EQ(notches, (std::vector<int>{1, -1}));
-    EXPECT_EQ(std::pair(context.wheelControl(), context.wheelEntry()), std::pair<const void*, int>(&control, 16));
+    EXPECT_TRUE(context.wheelControl() == &control && context.wheelEntry() == 16);
     context.unbind();
     EXPECT_FALSE(context.wheelTurned(120) || context.wheelBound());
     EXPECT_EQ(notches.size(), 2u);

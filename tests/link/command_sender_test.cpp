@@ -151,27 +151,38 @@ TEST_F(SenderTest, PresetNameWriteCarriesTheCurrentPresetsName)
     EXPECT_EQ(wrapped, 1);
 }
 
-TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirst)
+TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirstAndOnABusStillReadsTheMeters)
 {
-    for (int chunk : {79, 19, 2, 76})
-        model.markChunk(chunk);
-    std::vector<int> commands;
-    for (int tick = 0; tick < 5; ++tick) {
-        const std::size_t before = transport.serialWrites.size();
-        sender.sendNextChunkOrMeterRead();
-        commands.push_back(transport.serialWrites.size() == before ? -1 : lastSerial()[6]);
+    // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read; on a
+    // shared bus every second tick that writes also reads the meters, so a long edit hears the device.
+    const std::vector<std::vector<int>> usb{{0}, {1}, {}, {0x21}, {0x2B}};
+    const std::vector<std::vector<int>> bus{{0}, {1, 0x2B}, {}, {0x21, 0x2B}, {0x2B}};
+    for (const bool overUsb : {true, false}) {
+        transport.usb = overUsb;
+        for (int chunk : {79, 19, 2, 76})
+            model.markChunk(chunk);
+        std::vector<std::vector<int>> ticks;
+        for (int tick = 0; tick < 5; ++tick) {
+            auto& written = overUsb ? transport.hidReports : transport.serialWrites;
+            written.clear();
+            sender.sendNextChunkOrMeterRead();
+            ticks.emplace_back();
+            for (const Bytes& w : written)
+                ticks.back().push_back(w.at(overUsb ? 7 : 6));
+        }
+        EXPECT_EQ(ticks, overUsb ? usb : bus);
+        EXPECT_EQ(model.lowestPending(), -1);
     }
-    // chunk 2, chunk 19, flag 76 (consumed, nothing sent), system record, then a meter read
-    EXPECT_EQ(commands, (std::vector<int>{0, 1, -1, 0x21, 0x2B}));
-    EXPECT_EQ(model.lowestPending(), -1);
 
-    // Ten bands pending: a meter read after six writes keeps the watchdog fed.
+    // Over USB, ten bands pending: a meter read after six writes keeps the watchdog fed.
+    transport.usb = true;
     for (int chunk = 21; chunk <= 30; ++chunk)
         model.markChunk(chunk);
-    commands.clear();
+    std::vector<int> commands;
     for (int tick = 0; tick < 12; ++tick) {
+        transport.hidReports.clear();
         sender.sendNextChunkOrMeterRead();
-        commands.push_back(lastSerial()[6]);
+        commands.push_back(transport.hidReports.at(0).at(7));
     }
     EXPECT_EQ(commands, (std::vector<int>{1, 1, 1, 1, 1, 1, 0x2B, 1, 1, 1, 1, 0x2B}));
 }

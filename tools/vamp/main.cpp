@@ -9,14 +9,38 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTimer>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 using namespace talvex::vamp;
 
+namespace {
+
+// SIGINT and SIGTERM end the event loop, so what is printed on exit still is.
+std::atomic<bool> quitAsked{false};
+
+void quitOnSignals(QCoreApplication& app)
+{
+    const auto ask = [](int) { quitAsked = true; };
+    std::signal(SIGINT, ask);
+    std::signal(SIGTERM, ask);
+    auto* poll = new QTimer(&app);
+    QObject::connect(poll, &QTimer::timeout, &app, [] {
+        if (quitAsked)
+            QCoreApplication::quit();
+    });
+    poll->start(50);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    quitOnSignals(app);
     QCoreApplication::setApplicationName(QStringLiteral("talvex-vamp"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVEX_VERSION_TEXT));
 
@@ -38,11 +62,16 @@ int main(int argc, char** argv)
                                        QStringLiteral("Lose the reply to the read of stored group N (1..20)."),
                                        QStringLiteral("N"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log each received frame on stderr."));
+    const QCommandLineOption halfDuplex(
+        QStringLiteral("half-duplex"),
+        QStringLiteral("A two-wire bus: replies go byte-timed at 9600 baud after a 5 ms turnaround; bytes sent "
+                       "while a reply is due or on the wire collide (logged, dropped, counted; the count is "
+                       "printed on exit)."));
     const QCommandLineOption tcp(QStringLiteral("tcp"),
                                  QStringLiteral("Serve the bus as a network gateway on 127.0.0.1:PORT instead of "
                                                 "a pseudo-terminal (0: any free port)."),
                                  QStringLiteral("PORT"));
-    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, dropGroup, verbose, tcp});
+    parser.addOptions({ids, wirePace, replyDelay, silent, badIdent, dropGroup, verbose, halfDuplex, tcp});
     parser.process(app);
 
     Faults faults;
@@ -92,9 +121,21 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "talvex-vamp: cannot open %s: %s\n", what, qPrintable(server.errorString()));
             return 1;
         }
+        const bool halfDuplexLine = parser.isSet(halfDuplex);
+        if (halfDuplexLine) {
+            server.setHalfDuplex(true);
+            server.setCollisionReport([](std::size_t count) {
+                std::fprintf(stderr, "talvex-vamp: collision: %zu bytes dropped\n", count);
+            });
+        }
         std::printf("%s\n", qPrintable(location));
         std::fflush(stdout);
-        return app.exec();
+        const int status = app.exec();
+        if (halfDuplexLine) {
+            std::printf("collisions: %llu\n", static_cast<unsigned long long>(server.collisions()));
+            std::fflush(stdout);
+        }
+        return status;
     };
     if (parser.isSet(tcp)) {
         bool ok = false;

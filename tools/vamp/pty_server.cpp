@@ -93,7 +93,8 @@ void PtyServer::onReadable()
         const long count = readSome(master_, buffer, sizeof buffer);
         if (count <= 0)
             break;
-        pacer_.send(bus_.feed(std::span(buffer, std::size_t(count))));
+        if (pacer_.accept(std::size_t(count)))
+            pacer_.send(bus_.feed(std::span(buffer, std::size_t(count))));
     }
 }
 

@@ -31,6 +31,12 @@ public:
     void setWirePace(bool on) { pacer_.setWirePace(on); }
     // Holds every reply back this many milliseconds (a device that answers late).
     void setReplyDelay(int ms) { pacer_.setReplyDelay(ms); }
+    // A two-wire bus: replies byte-timed after a turnaround, collisions counted and dropped.
+    void setHalfDuplex(bool on) { pacer_.setHalfDuplex(on); }
+    std::uint64_t collisions() const { return pacer_.collisions(); }
+    const ReplyPacer& line() const { return pacer_; }
+    // Called with the number of bytes lost at each collision.
+    void setCollisionReport(std::function<void(std::size_t)> report) { pacer_.onCollision = std::move(report); }
     // Bytes written to the editor so far.
     qint64 bytesSent() const { return sent_; }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace talvex::vamp {
 
@@ -19,10 +20,52 @@ ReplyPacer::ReplyPacer(Write write, QObject* parent) : QObject(parent), write_(s
     connect(&paceTimer_, &QTimer::timeout, this, &ReplyPacer::flushPaced);
 }
 
+void ReplyPacer::setHalfDuplex(bool on)
+{
+    halfDuplex_ = on;
+    lineClock_.start();
+    if (on) {
+        wirePace_ = true;
+        paceTimer_.setInterval(1); // byte timing within a millisecond or so
+    }
+}
+
+bool ReplyPacer::accept(std::size_t count)
+{
+    if (!halfDuplex_ || line_.receive(count, lineMs()))
+        return true;
+    // Both sides garble: the reply being sent (or about to be) is damaged too.
+    if (!paced_.isEmpty())
+        paced_[paced_.size() - 1] = char(0x55);
+    else if (repliesWaiting_ > 0)
+        garbleWaiting_ = true;
+    if (onCollision)
+        onCollision(count);
+    return false;
+}
+
 void ReplyPacer::send(const std::vector<std::uint8_t>& bytes)
 {
     if (bytes.empty())
         return;
+    if (halfDuplex_) {
+        const double start = line_.reply(bytes.size()) + replyDelayMs_;
+        const double wait = start - lineMs();
+        ++repliesWaiting_;
+        QTimer::singleShot(wait > 0 ? int(wait) : 0, Qt::PreciseTimer, this, [this, start, reply = bytes]() mutable {
+            --repliesWaiting_;
+            if (std::exchange(garbleWaiting_, false))
+                reply.back() = 0x55;
+            if (paced_.isEmpty()) {
+                lineStartMs_ = start;
+                pacedSent_ = 0;
+            }
+            paced_.append(reinterpret_cast<const char*>(reply.data()), qsizetype(reply.size()));
+            flushPaced();
+            paceTimer_.start();
+        });
+        return;
+    }
     if (replyDelayMs_ > 0) {
         // Equal delays keep the replies in order.
         QTimer::singleShot(replyDelayMs_, Qt::PreciseTimer, this, [this, bytes] { sendNow(bytes); });
@@ -35,6 +78,7 @@ void ReplyPacer::clear()
 {
     paceTimer_.stop();
     paced_.clear();
+    garbleWaiting_ = false;
 }
 
 void ReplyPacer::sendNow(const std::vector<std::uint8_t>& bytes)
@@ -59,10 +103,16 @@ void ReplyPacer::sendNow(const std::vector<std::uint8_t>& bytes)
     }
 }
 
+double ReplyPacer::lineMs() const { return double(lineClock_.nsecsElapsed()) / 1e6; }
+
 void ReplyPacer::flushPaced()
 {
     const qint64 elapsed = QDateTime::currentMSecsSinceEpoch() - paceStartMs_;
-    const qint64 due = std::min<qint64>(qint64(double(elapsed) * kBytesPerMs) + 1 - pacedSent_, paced_.size());
+    // Half duplex: a byte is handed over once its last bit has left the wire,
+    // so the master never hears a reply end before the line says it has.
+    const qint64 onWire = halfDuplex_ ? qint64((lineMs() - lineStartMs_) / HalfDuplexLine::kByteMs)
+                                      : qint64(double(elapsed) * kBytesPerMs) + 1;
+    const qint64 due = std::min<qint64>(onWire - pacedSent_, paced_.size());
     if (due > 0) {
         const qint64 written = write_(paced_.constData(), due);
         if (written > 0) {

@@ -17,11 +17,12 @@ bool TcpServer::start(quint16 port) { return server_.listen(QHostAddress::LocalH
 void TcpServer::stop()
 {
     pacer_.clear();
-    if (client_) {
-        client_->abort();
-        client_->deleteLater();
+    // Aborting may report the disconnection at once, which clears client_.
+    if (QTcpSocket* client = client_) {
+        client_.clear();
+        client->abort();
+        client->deleteLater();
     }
-    client_.clear();
     server_.close();
 }
 
@@ -56,6 +57,8 @@ void TcpServer::onReadable()
     if (!client_)
         return;
     const QByteArray bytes = client_->readAll();
+    if (!pacer_.accept(std::size_t(bytes.size())))
+        return;
     pacer_.send(bus_.feed(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size()))));
 }
 
