@@ -397,8 +397,11 @@ void ChannelStrip::bindWheelToBar(QSlider* bar)
     const int entry = bar == view_.mainGain ? kMainGain : editing_.targetField;
     editing_.bindWheel({bar, entry, [this, bar](int direction) {
                             const int code = std::clamp(bar->value() + direction, bar->minimum(), bar->maximum());
-                            if (code != bar->value())
-                                applyBar(bar, code);
+                            if (code == bar->value())
+                                return;
+                            const QSignalBlocker quiet(bar); // the edit is made once, here
+                            bar->setValue(code);
+                            applyBar(bar, code);
                         }});
 }
 

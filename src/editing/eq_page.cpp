@@ -370,7 +370,7 @@ void EqPage::boxExit(const Box& box)
 void EqPage::cancel(const Box& box)
 {
     const QSignalBlocker quiet(box.edit);
-    box.edit->setText(text(generalNumberText(entryValue(entryKind(box.kind), codeAt(box.kind, fieldOf(box))))));
+    box.edit->setText(storedText(box));
     box.edit->selectAll();
     cancelledBox_ = box.edit;
     cancelledText_ = box.edit->text();

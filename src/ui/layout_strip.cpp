@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QSlider>
 
+#include <tuple>
+
 namespace talvex::layout {
 
 namespace {
@@ -33,12 +35,6 @@ StripView::OutputRow buildOutputRow(QGroupBox* strip, int k) {
     return row;
 }
 
-struct SliderPopup {
-    QGroupBox* popup;
-    QLabel* value;
-    QSlider* bar;
-    QPushButton* close;
-};
 
 // A click on a track bar's groove, or PageUp / PageDown, is a small deliberate
 // step, never a jump across a live amplifier: 1 dB on the gain and volume bars
@@ -48,7 +44,8 @@ constexpr int kDelayPageStep = 10;
 
 // A pop-up with a value label, a track bar and an "X" button; child of the
 // central widget, placed by the strip beside the button that opens it.
-SliderPopup buildSliderPopup(QWidget* central, const QString& name, const QString& caption,
+// The pop-up, its value label, its track bar and its "X" button.
+std::tuple<QGroupBox*, QLabel*, QSlider*, QPushButton*> buildSliderPopup(QWidget* central, const QString& name, const QString& caption,
                              const QString& valueName, const QString& valueText,
                              const QString& trackName, int maximum, int pageStep, const QString& closeName) {
     QGroupBox* popup = floatingBox(central, name, 228, 159, 217, 65);
@@ -92,18 +89,12 @@ void buildStrip(QWidget* central, StripView& view, EqPageView& page) {
     }
     view.recoup = button(strip, "btn_op2_bassp", "recoup", 518, kRowTop[3], 74);
 
-    const SliderPopup gain = buildSliderPopup(central, "grpbx_gain", "Gain: ", "albl1", "-60 dB", "rztrckbr_gain",
-                                              325, kGainPageStep, "btn_grpbx_gain_close");
-    view.gainPopup = gain.popup;
-    view.gainText = gain.value;
-    view.gainBar = gain.bar;
-    view.gainClose = gain.close;
-    const SliderPopup delay = buildSliderPopup(central, "grpbx_delay", "Delay: ", "albl2", "0 ms", "rztrckbr_delay",
-                                               1440, kDelayPageStep, "btn2");
-    view.delayPopup = delay.popup;
-    view.delayText = delay.value;
-    view.delayBar = delay.bar;
-    view.delayClose = delay.close;
+    std::tie(view.gainPopup, view.gainText, view.gainBar, view.gainClose) =
+        buildSliderPopup(central, "grpbx_gain", "Gain: ", "albl1", "-60 dB", "rztrckbr_gain", 325, kGainPageStep,
+                         "btn_grpbx_gain_close");
+    std::tie(view.delayPopup, view.delayText, view.delayBar, view.delayClose) =
+        buildSliderPopup(central, "grpbx_delay", "Delay: ", "albl2", "0 ms", "rztrckbr_delay", 1440, kDelayPageStep,
+                         "btn2");
 
     QGroupBox* limit = view.limiterPopup = floatingBox(central, "grpbx_limit", 356, 159, 217, 132);
     label(limit, "lbl_lim_thr", "Threshold:", 11, 35);

@@ -133,6 +133,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
 
     // The first editor closes; Connect in the second one takes the amplifier.
     window.reset();
+    core.reset();
     second->toggleConnection();
     ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseTimer.isActive(); }, 5000));
     EXPECT_EQ(secondCore.session.link().currentPort, kPortUsb);

@@ -134,7 +134,7 @@ TEST_F(EqPageTest, UnchangedInvalidOrCancelledTextSendsNothing)
     box("edt_op3eq_freq_00")->setFocus();
     EXPECT_EQ(textsOf({"edt_op3eq_freq_03", "edt_op3eq_gain_03", "edt_op3eq_qval_03", "edt_op3hpf_freq",
                        "edt_op3eq_freq_01", "edt_op3lpf_freq"}),
-              QStringList({"46.8", "0", "4.072", "19.7", "26.3", "20100"}));
+              QStringList({"46.8", "0.0", "4.072", "19.7", "26.3", "20100.0"}));
     EXPECT_EQ(pendingCount(), 0);
 }
 
@@ -292,7 +292,7 @@ TEST_F(EqPageTest, AfterADragTheFrequencyBoxCommitsOnFocusLossAgain)
     // Later the user types into the dragged band's frequency box and tabs away.
     typeThenLeave("edt_op3eq_freq_02", "2000", "edt_op3eq_gain_02");
     EXPECT_EQ(std::tuple(model.image[bandRecord(0, 2)], model.pending[bandChunk(0, 2)], text("edt_op3eq_freq_02")),
-              std::tuple(160, true, "2000"));
+              std::tuple(160, true, "2000.0"));
 }
 
 TEST_F(EqPageTest, APageSwitchEndsADrag)
