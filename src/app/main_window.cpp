@@ -4,6 +4,7 @@
 #include "admin/device_admin.h"
 #include "editing/channel_strip.h"
 #include "editing/edit_history.h"
+#include "editing/edit_step.h"
 #include "editing/eq_page.h"
 #include "editing/wheel_filter.h"
 #include "model/value_tables.h"
@@ -11,6 +12,7 @@
 #include "overview/bus_overview.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
+#include "tuning/tuning_panel.h"
 #include "ui/controls.h"
 #include "ui/icons.h"
 #include "ui/pixel_ratio.h"
@@ -93,8 +95,17 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
         *this, *views_.menus.view,
         BusOverview::Parts{session_, core_.model, prompts_, [this] { return foundDevices(); },
                            [this] { return groupTransfer_->busy(); }, selection_});
+    tuning_ = std::make_unique<TuningPanel>(
+        *this, TuningPanel::Parts{core_.model, prompts_, dialogs,
+                                  [this](const QString& label, const std::vector<ParameterEdit>& edits,
+                                         std::function<void(bool)> onUndoRedo) {
+                                      return applyAsOneStep(*history_, core_.editor, label, edits,
+                                                            std::move(onUndoRedo));
+                                  },
+                                  [this](const ChannelOverlays* overlays) { eqPage_->graph().setOverlays(overlays); }});
     for (QObject* feature : std::initializer_list<QObject*>{strip_.get(), wheel_.get(), eqPage_.get(), history_.get(),
-                                                            busSearch_.get(), deviceAdmin_.get(), busOverview_.get()})
+                                                            busSearch_.get(), deviceAdmin_.get(), busOverview_.get(),
+                                                            tuning_.get()})
         feature->setParent(this);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: the composition root. It builds the layout, hands each
 // feature its own controls (channel strip, wheel, equaliser page, undo history,
-// presets, offline file, search, device administration, bus overview) and the
+// presets, offline file, search, device administration, bus overview, tuning) and the
 // parts of the editor core it needs, wires them to one another, and shows the
 // session's state, its progress, traffic log and replies.
 
@@ -32,6 +32,7 @@ class WheelFilter;
 class GroupTransfer;
 class OfflineDocument;
 class PresetPanel;
+class TuningPanel;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -95,6 +96,7 @@ private:
     std::unique_ptr<BusSearch> busSearch_;
     std::unique_ptr<DeviceAdmin> deviceAdmin_;
     std::unique_ptr<BusOverview> busOverview_;
+    std::unique_ptr<TuningPanel> tuning_;
 };
 
 } // namespace talvex

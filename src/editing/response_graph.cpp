@@ -2,6 +2,7 @@
 
 #include "editing/edit_labels.h"
 #include "editing/editing_context.h"
+#include "editing/response_overlay.h"
 #include "editing/parameter_editor.h"
 #include "model/number_text.h"
 #include "model/parameter_model.h"
@@ -289,6 +290,9 @@ void ResponseGraphRenderer::drawResponseCurve(QImage& target, const ChannelRespo
         pen.setCosmetic(true);
         painter.setPen(pen);
         painter.drawPolyline(points.data(), int(points.size()));
+        if (overlays_ && channel >= 0 && channel < int(overlays_->size()))
+            drawCurveOverlay(painter, grid_, r, (*overlays_)[std::size_t(channel)], sum, curves.highPass,
+                             curves.lowPass);
     }
     painter.end();
     target.setDevicePixelRatio(res.ratio);
@@ -326,6 +330,13 @@ void ResponseGraph::showAtRatio(qreal ratio)
     else
         image_ = renderer_.background().copy();
     view_.responseGraph->setPixmap(QPixmap::fromImage(image_));
+}
+
+void ResponseGraph::setOverlays(const ChannelOverlays* overlays)
+{
+    renderer_.setOverlays(overlays);
+    if (curveShown_)
+        drawCurve(lastChannel_);
 }
 
 void ResponseGraph::drawCurve(int channel)

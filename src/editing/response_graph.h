@@ -16,6 +16,7 @@
 // the image into marker drags, which it hands to the edit path.
 
 #include "response/channel_responses.h"
+#include "response/curve_overlay.h"
 #include "response/graph_geometry.h"
 #include "response/response_grid.h"
 #include "ui/views.h"
@@ -77,6 +78,10 @@ public:
     void drawResponseCurve(QImage& target, const ChannelResponses& responses, int channel) const;
     QImage render(const ChannelResponses& responses, int channel) const;
 
+    // Curves drawn over each channel's own (measurement, prediction, target,
+    // proposal); null draws none. Not owned; must outlive its use.
+    void setOverlays(const ChannelOverlays* overlays) { overlays_ = overlays; }
+
 private:
     // What is drawn once for a ratio: the background and the ten keyed markers.
     struct Resolution {
@@ -94,6 +99,7 @@ private:
     ResponseGrid grid_;
     std::deque<Resolution> resolutions_; // a deque keeps background() references valid
     std::size_t current_ = 0;
+    const ChannelOverlays* overlays_ = nullptr;
 };
 
 class ResponseGraph : public QObject {
@@ -123,6 +129,8 @@ public:
     // channel from the image; nothing is drawn or marked (the edit path marked).
     void recomputeCrossover(int channel, int filter);
     void recomputeBand(int channel, int band);
+    // Overlay curves to draw over the channels' own; the graph is drawn again.
+    void setOverlays(const ChannelOverlays* overlays);
 
     // Pointer handlers, positions in image pixels: press on a marker starts a
     // drag, a move drags the band, the release hands the focus to the band's Q

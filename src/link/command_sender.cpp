@@ -115,13 +115,17 @@ void CommandSender::sendNextChunkOrMeterRead()
     if (!link_.connected)
         return;
     const int chunk = model_.lowestPending();
-    if (chunk >= 0) {
+    const bool sharedBus = transport_ && !transport_->usbActive();
+    // Over USB nothing else reads between writes: after kWritesBetweenReads
+    // writes in a row one tick reads the meters instead.
+    if (chunk >= 0 && (sharedBus || writesInARow_ < kWritesBetweenReads)) {
         sendChunk(chunk);
         model_.pending[chunk] = false;
-        const bool sharedBus = transport_ && !transport_->usbActive();
+        ++writesInARow_;
         if (!sharedBus || ++chunkTicksWithoutMeterRead_ < 2)
             return;
     }
+    writesInARow_ = 0;
     chunkTicksWithoutMeterRead_ = 0;
     sendRead(0, frame::kCmdMeters, 0, BusPriority::Edit);
 }

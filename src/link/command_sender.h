@@ -51,8 +51,12 @@ public:
     // Tick of the send-pulse timer: the lowest pending chunk, or a meter read
     // when nothing is pending. On a shared bus every second tick that writes a
     // chunk is followed by a meter read as well, so a long edit still hears the
-    // device (and its silence) at least once a second.
+    // device (and its silence) at least once a second. Writes get no reply, so
+    // over USB a long run of them (a match or an A/B switch writes up to eleven
+    // chunks) would starve the watchdog (13 silent 250 ms ticks end the link):
+    // there, after kWritesBetweenReads writes in a row one tick reads the meters.
     void sendNextChunkOrMeterRead();
+    static constexpr int kWritesBetweenReads = 6;
 
 private:
     // The address the next frame carries; takes the one-shot read-back override.
@@ -69,6 +73,7 @@ private:
     std::function<int()> selectedAddress_;
     std::function<void()> presetNameWriter_;
     int chunkTicksWithoutMeterRead_ = 0;
+    int writesInARow_ = 0; // chunk writes since the last meter read of the scheduler
 };
 
 } // namespace talvex

@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QImage>
 
+#include <cmath>
+
 using namespace talvex;
 using namespace talvex::testing;
 
@@ -161,4 +163,49 @@ TEST_F(GroupProgram, DamagedFilesAndBadArgumentsWriteNothing)
     EXPECT_EQ(run.status, 2);
     EXPECT_FALSE(QFile::exists(path("out.csv")));
     EXPECT_TRUE(QDir(folder.path()).entryList({"out*"}).isEmpty());
+}
+
+TEST_F(GroupProgram, MatchChangesOnlyTheChannelsBandsAndPlotShowsTheMeasurement)
+{
+    const QString base = saveCurrent("base.datdsp");
+    std::string rew = "* REW\n";
+    for (double f = 20; f < 20000; f *= std::pow(2.0, 1.0 / 12))
+        rew += std::to_string(f) + " " + std::to_string(85 + 6 * std::exp(-std::pow(std::log2(f / 150) * 3, 2))) + "\n";
+    const QString measured = save("mid.txt", rew);
+
+    ToolRun run = tool({"match", base, "--channel", "Mid", "--measurement", measured, "--range", "50:15000",
+                        "--max-boost", "3", "--out", path("out.datdsp")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains("RMS deviation before: ")) << run.out.toStdString();
+    const auto in = groupfile::parseOneGroup(readFile(base));
+    const auto out = groupfile::parseOneGroup(readFile(path("out.datdsp")));
+    ASSERT_TRUE(in.ok() && out.ok());
+    EXPECT_TRUE(groupfile::checksumMatches(out.groups[0].text));
+    int changed = 0;
+    for (int e = 0; e < int(groupfile::kGroupBytes); ++e)
+        if (in.groups[0].image[std::size_t(e)] != out.groups[0].image[std::size_t(e)]) {
+            ++changed;
+            EXPECT_TRUE(e >= bandRecord(2, 0) && e < bandRecord(2, 10)) << "entry " << e;
+        }
+    EXPECT_GT(changed, 0);
+
+    // Bad input: status 2 and nothing written.
+    const QString comma = save("comma.txt", "* x\n20 70,5\n");
+    for (const QStringList& args : {QStringList{"match", base, "--channel", "Mid", "--measurement", comma, "--out",
+                                                path("bad.datdsp")},
+                                    QStringList{"match", base, "--channel", "Mid", "--measurement", measured,
+                                                "--range", "500:600", "--out", path("bad.datdsp")},
+                                    QStringList{"match", base, "--channel", "Mid", "--measurement", measured,
+                                                "--tilt", "x", "--out", path("bad.datdsp")}}) {
+        run = tool(args);
+        EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(QFile::exists(path("bad.datdsp")));
+    }
+    EXPECT_TRUE(tool({"match", base, "--channel", "Mid", "--measurement", comma, "--out", path("bad.datdsp")})
+                    .err.contains("Line 2"));
+
+    run = tool({"plot", base, "--channel", "Mid", "--measurement", measured, "--csv", path("mid.csv")});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const std::string csv = readFile(path("mid.csv"));
+    EXPECT_TRUE(csv.find("\nmeasured,") != std::string::npos && csv.find("\npredicted,") != std::string::npos);
 }

@@ -173,4 +173,16 @@ TEST_F(SenderTest, SchedulerSendsOnePendingChunkPerTickLowestFirstAndOnABusStill
         EXPECT_EQ(ticks, overUsb ? usb : bus);
         EXPECT_EQ(model.lowestPending(), -1);
     }
+
+    // Over USB, ten bands pending: a meter read after six writes keeps the watchdog fed.
+    transport.usb = true;
+    for (int chunk = 21; chunk <= 30; ++chunk)
+        model.markChunk(chunk);
+    std::vector<int> commands;
+    for (int tick = 0; tick < 12; ++tick) {
+        transport.hidReports.clear();
+        sender.sendNextChunkOrMeterRead();
+        commands.push_back(transport.hidReports.at(0).at(7));
+    }
+    EXPECT_EQ(commands, (std::vector<int>{1, 1, 1, 1, 1, 1, 0x2B, 1, 1, 1, 1, 0x2B}));
 }

@@ -3,7 +3,9 @@
 //
 //   talvex-group show FILE [--group N] [--channel Main|High|Mid|Low]
 //   talvex-group diff A B [--group N]
-//   talvex-group plot FILE [--group N] --channel C [--png OUT.png] [--csv OUT.csv]
+//   talvex-group plot FILE [--group N] --channel C [--png OUT.png] [--csv OUT.csv] [--measurement M]
+//   talvex-group match BASE.datdsp --channel C --measurement M [--range LO:HI] [--tilt DB]
+//                      [--max-boost DB] [--bands all|flat] --out OUT.datdsp
 //
 // Exit status: 0 done (diff: the groups are equal), 1 diff found differences,
 // 2 bad arguments, a damaged file or a file that could not be read or written.
@@ -11,13 +13,17 @@
 #include "editing/response_graph.h"
 #include "group_curves.h"
 #include "group_files.h"
+#include "group_match.h"
 #include "group_report.h"
+
+#include "model/file_path.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QSaveFile>
 
 #include <charconv>
+#include <cmath>
 #include <memory>
 #include <cstdio>
 #include <optional>
@@ -36,6 +42,9 @@ constexpr char kUsage[] =
     "usage: talvex-group show FILE [--group N] [--channel Main|High|Mid|Low]\n"
     "       talvex-group diff A B [--group N]\n"
     "       talvex-group plot FILE [--group N] --channel Main|High|Mid|Low [--png OUT.png] [--csv OUT.csv]\n"
+    "                         [--measurement MEASURED]\n"
+    "       talvex-group match BASE.datdsp --channel Main|High|Mid|Low --measurement MEASURED\n"
+    "                         [--range LO:HI] [--tilt DB_PER_OCT] [--max-boost DB] [--bands all|flat] --out OUT.datdsp\n"
     "       talvex-group --help | --version\n";
 
 constexpr char kHelp[] =
@@ -51,6 +60,15 @@ constexpr char kHelp[] =
     "  plot  draws the channel's response graph as the editor does (--png) and\n"
     "        writes its summed curve and twelve parts as CSV (--csv):\n"
     "        curve,column,frequency_hz,level_db with curve = sum, hpf, lpf, eq1..eq10.\n"
+    "        With --measurement (REW text, FRD or CSV) the graph and the CSV also show\n"
+    "        the measured response, shifted to 0 dB over 60 Hz..12 kHz (\"measured\"), and\n"
+    "        the measurement plus the channel's curve (\"predicted\").\n"
+    "  match fits the channel's ten equaliser bands so that the measurement plus the\n"
+    "        channel's curve follows the target (flat, or --tilt dB per octave) over\n"
+    "        --range (default 60:12000 Hz), boosting no more than --max-boost (default\n"
+    "        6 dB; 0 cuts only), with all ten bands or only those at 0 dB (--bands flat).\n"
+    "        Writes a copy of BASE with only that channel's band records changed and\n"
+    "        prints the changes and the RMS deviation before and after.\n"
     "\n"
     "Exit status: 0 done or equal, 1 the files differ (diff), 2 bad arguments or a\n"
     "file that is damaged or cannot be read or written (nothing is written then).\n";
@@ -74,7 +92,19 @@ struct Arguments {
     std::optional<int> channel;
     std::string png;
     std::string csv;
+    std::string measurement;
+    std::string out;
+    match::Settings settings;
 };
+
+std::optional<double> decimal(std::string_view text)
+{
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
 
 std::optional<int> groupNumber(std::string_view text)
 {
@@ -107,6 +137,26 @@ std::optional<Arguments> parse(const std::vector<std::string_view>& args)
             out.png = args[++i];
         } else if (arg == "--csv" && hasValue && out.csv.empty()) {
             out.csv = args[++i];
+        } else if (arg == "--measurement" && hasValue && out.measurement.empty()) {
+            out.measurement = args[++i];
+        } else if (arg == "--out" && hasValue && out.out.empty()) {
+            out.out = args[++i];
+        } else if (arg == "--range" && hasValue) {
+            const std::string_view range = args[++i];
+            const auto colon = range.find(':');
+            const auto low = decimal(range.substr(0, colon));
+            const auto high = colon == std::string_view::npos ? std::nullopt : decimal(range.substr(colon + 1));
+            if (!low || !high)
+                return std::nullopt;
+            out.settings.lowHz = *low;
+            out.settings.highHz = *high;
+        } else if ((arg == "--tilt" || arg == "--max-boost") && hasValue) {
+            const auto value = decimal(args[++i]);
+            if (!value)
+                return std::nullopt;
+            (arg == "--tilt" ? out.settings.tiltDbPerOctave : out.settings.maxBoostDb) = *value;
+        } else if (arg == "--bands" && hasValue && (args[i + 1] == "all" || args[i + 1] == "flat")) {
+            out.settings.onlyFlatBands = args[++i] == "flat";
         } else if (arg.starts_with("-") && arg.size() > 1) {
             return std::nullopt;
         } else {
@@ -114,12 +164,17 @@ std::optional<Arguments> parse(const std::vector<std::string_view>& args)
         }
     }
     const bool drawing = !out.png.empty() || !out.csv.empty();
+    const bool matching = !out.measurement.empty() || !out.out.empty();
     if (out.command == "show")
-        return out.files.size() == 1 && !drawing ? std::optional(out) : std::nullopt;
+        return out.files.size() == 1 && !drawing && !matching ? std::optional(out) : std::nullopt;
     if (out.command == "diff")
-        return out.files.size() == 2 && !drawing && !out.channel ? std::optional(out) : std::nullopt;
+        return out.files.size() == 2 && !drawing && !out.channel && !matching ? std::optional(out) : std::nullopt;
     if (out.command == "plot")
-        return out.files.size() == 1 && drawing && out.channel ? std::optional(out) : std::nullopt;
+        return out.files.size() == 1 && drawing && out.channel && out.out.empty() ? std::optional(out) : std::nullopt;
+    if (out.command == "match")
+        return out.files.size() == 1 && !drawing && out.channel && !out.measurement.empty() && !out.out.empty()
+                   ? std::optional(out)
+                   : std::nullopt;
     return std::nullopt;
 }
 
@@ -244,15 +299,28 @@ int plot(const Arguments& a, int argc, char** argv)
     // Everything is made in memory first, so a failure writes nothing.
     const ResponseGrid grid;
     const ChannelResponses responses = channelResponses(grid, image, channel);
+    ChannelOverlays overlays;
+    if (!a.measurement.empty()) {
+        const measurement::ReadResult measured = measurement::readMeasurementFile(pathFromUtf8(a.measurement));
+        if (!measured.ok())
+            return fail("talvex-group: " + a.measurement + ": " + measured.fault.reason);
+        overlays[std::size_t(channel)] = match::measuredOverlay(grid, measured.measurement, {});
+    }
     QByteArray csv;
-    if (!a.csv.empty())
-        csv = QByteArray::fromStdString(curvesCsv(grid, responses, channel));
+    if (!a.csv.empty()) {
+        std::string text = curvesCsv(grid, responses, channel);
+        ResponseCurve sum{};
+        responses.sum(grid, channel, sum);
+        text += overlayCsv(grid, overlays[std::size_t(channel)], sum);
+        csv = QByteArray::fromStdString(text);
+    }
     QByteArray png;
     if (!a.png.empty()) {
         // Drawn off screen, whatever the desktop: the tool never shows a window.
         qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
-        const ResponseGraphRenderer renderer(GraphGeometry{});
+        ResponseGraphRenderer renderer(GraphGeometry{});
+        renderer.setOverlays(&overlays);
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         if (!renderer.render(responses, channel).save(&buffer, "PNG"))
@@ -260,6 +328,43 @@ int plot(const Arguments& a, int argc, char** argv)
     }
     std::string error;
     return saveAll({{a.csv, csv}, {a.png, png}}, error) ? 0 : fail(error);
+}
+
+int matchCommand(const Arguments& a)
+{
+    const std::string settingsFault = match::checkSettings(a.settings);
+    if (!settingsFault.empty())
+        return fail("talvex-group: " + settingsFault);
+    const LoadedFile file = loadGroupFile(a.files[0]);
+    if (!file.ok())
+        return fail(file.error);
+    if (file.allGroups)
+        return fail("talvex-group: " + a.files[0] + " is an all-groups file; match works on a one-group file (.datdsp)");
+    const measurement::ReadResult measured = measurement::readMeasurementFile(pathFromUtf8(a.measurement));
+    if (!measured.ok())
+        return fail("talvex-group: " + a.measurement + ": " + measured.fault.reason);
+
+    const groupfile::Group& base = file.groups.front();
+    const MatchOutcome outcome = matchChannel(base.image, *a.channel, measured.measurement, a.settings);
+    if (!outcome.error.empty())
+        return fail("talvex-group: " + a.measurement + ": " + outcome.error);
+    const auto text = groupfile::withImage(base.text, outcome.image);
+    const auto content = text ? groupfile::formatOneGroup(*text) : std::nullopt;
+    if (!content)
+        return fail("talvex-group: the matched group could not be made");
+
+    std::string report;
+    for (const std::string& line : diffGroups("current", base.image, outcome.image))
+        report += line + '\n';
+    char numbers[64];
+    auto db = [&](double v) {
+        return std::string(numbers, std::to_chars(numbers, numbers + sizeof numbers, v, std::chars_format::fixed, 2).ptr);
+    };
+    report += "RMS deviation before: " + db(outcome.rmsBefore) + " dB, after: " + db(outcome.rmsAfter) + " dB\n";
+    std::string error;
+    if (!saveAll({{a.out, QByteArray::fromStdString(*content)}}, error))
+        return fail(error);
+    return writeOut(report) ? 0 : fail("talvex-group: could not write the output");
 }
 
 } // namespace
@@ -288,5 +393,7 @@ int main(int argc, char** argv)
         return show(*parsed);
     if (parsed->command == "diff")
         return diff(*parsed);
+    if (parsed->command == "match")
+        return matchCommand(*parsed);
     return plot(*parsed, argc, argv);
 }
