@@ -10,10 +10,13 @@
 // replies of every kind); the selected device's meter period (median, longest
 // gap); and the collisions the amplifiers counted.
 
+#include "admin/bus_search.h"
+#include "app/editor_core.h"
 #include "app/main_window.h"
 #include "bench_editor.h"
 #include "link/traffic_log.h"
 #include "model/number_text.h"
+#include "overview/bus_overview.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -88,26 +91,28 @@ bool run(int devices, const QString& vampPath)
     log.open(logPath.toStdString(), "bus_bench");
     NoHid hid;
     SilentPrompts prompts;
-    talvex::MainWindow::Platform platform;
+    talvex::Session::Platform platform;
     platform.hid = &hid;
-    platform.prompts = &prompts;
     platform.trafficLog = &log;
     platform.extraPorts = {port};
     platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
-    auto window = std::make_unique<talvex::MainWindow>(platform);
-    window->busSearch().startupSearchTimer.stop();
-    window->busSearch().setFullAddressCount(devices);
-    window->busSearch().startFullSearch();
-    window->busSearch().closeSearchResult();
+    auto core = std::make_unique<talvex::EditorCore>(platform);
+    auto window = std::make_unique<talvex::MainWindow>(*core, talvex::MainWindow::Platform{&prompts, nullptr});
+    auto& search = *window->findChild<talvex::BusSearch*>(QString(), Qt::FindDirectChildrenOnly);
+    auto& overview = *window->findChild<talvex::BusOverview*>(QString(), Qt::FindDirectChildrenOnly);
+    search.startupSearchTimer.stop();
+    search.setFullAddressCount(devices);
+    search.startFullSearch();
+    search.closeSearchResult();
     window->toggleConnection();
-    if (!waitFor([&] { return window->session().state() == talvex::Session::State::Connected; }, 10000)) {
+    if (!waitFor([&] { return core->session.state() == talvex::Session::State::Connected; }, 10000)) {
         std::fprintf(stderr, "%d devices: connect did not finish\n", devices);
         return false;
     }
     const qint64 opened = clock.elapsed();
-    window->busOverview().open();
+    overview.open();
     const auto allNamed = [&] {
-        const auto& rows = window->busOverview().rows().rows();
+        const auto& rows = overview.rows().rows();
         return int(rows.size()) == devices &&
                std::all_of(rows.begin() + 1, rows.end(), [](const auto& row) { return row.presetNames.has_value(); });
     };
@@ -118,7 +123,7 @@ bool run(int devices, const QString& vampPath)
     const qint64 from = clock.elapsed();
     waitFor([] { return false; }, kMeasureMs);
     const qint64 to = clock.elapsed();
-    window->busOverview().window()->close();
+    overview.window()->close();
     window->toggleConnection();
     vamp.terminate();
     vamp.waitForFinished(3000);
