@@ -36,7 +36,6 @@ protected:
     }
     GroupTransfer& transfer() { return part<GroupTransfer>(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    Session& session() { return session(); }
     bool linkTimersRunning() { return session().sendPulseTimer.isActive() || session().watchdogTimer.isActive(); }
     bool idleAgain() { return idleConnected() && session().watchdogTimer.isActive() && !transfer().busy(); }
 };
