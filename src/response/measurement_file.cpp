@@ -172,9 +172,11 @@ ReadResult parseMeasurement(std::string_view content)
                     continue;
                 }
                 if (header.size() < 2) {
-                    result.fault = faultAt(lineNumber, "\"" + std::string(line.substr(0, 40)) +
-                                                           "\" is not a number and not a header of a comma or "
-                                                           "semicolon separated file.");
+                    // Built by appending: GCC 12 takes "literal" + std::string&& here for an overlapping copy.
+                    std::string text = "\"";
+                    text += line.substr(0, 40);
+                    text += "\" is not a number and not a header of a comma or semicolon separated file.";
+                    result.fault = faultAt(lineNumber, text);
                     return result;
                 }
                 columns = columnsOf(header);
