@@ -366,7 +366,11 @@ static std::string popupLabel(int field, const char* what)
 // A track bar's position to its 16-bit entry pair. One control, one merge key.
 void ChannelStrip::applyTrackBar(int field, int code, const char* what, const char* key)
 {
-    editor_.apply(ParameterEdit(popupLabel(field, what), key + (":" + std::to_string(field))).set16(field, code));
+    // The merge key is appended piece by piece: GCC 12 takes const char* + std::string&& for an overlapping copy.
+    std::string mergeKey = key;
+    mergeKey += ':';
+    mergeKey += std::to_string(field);
+    editor_.apply(ParameterEdit(popupLabel(field, what), mergeKey).set16(field, code));
 }
 
 void ChannelStrip::applyBar(QSlider* bar, int code)
