@@ -18,8 +18,8 @@ Bridge::Bridge(const BridgeOptions& options, QObject* parent)
         emit stopped();
     });
 
-    for (const PortSpec& spec : options_.ports) {
-        auto port = std::make_unique<AmplifierPort>(spec.name, spec.location, spec.deviceIds);
+    for (const PortOption& option : options_.ports) {
+        auto port = std::make_unique<AmplifierPort>(option.name, option.location, option.deviceIds);
         AmplifierPort* p = port.get();
         connect(p, &AmplifierPort::logLine, this, &Bridge::logLine);
         connect(p, &AmplifierPort::deviceRead, this, [this, p](int id) {

@@ -40,24 +40,24 @@ std::variant<std::string, QString> readPassword(const QString& path)
 
 } // namespace
 
-std::variant<PortSpec, QString> parsePortSpec(const QString& text)
+std::variant<PortOption, QString> parsePortOption(const QString& text)
 {
     static const QRegularExpression form(QStringLiteral("^([A-Za-z0-9_-]+)=(.+?)(?:@([0-9]+(?:,[0-9]+)*))?$"));
     const auto match = form.match(text);
     if (!match.hasMatch())
         return QStringLiteral("--port takes NAME=PATH or NAME=PATH@ID,ID,... with NAME of A-Z, a-z, 0-9, _ and -: %1")
             .arg(text);
-    PortSpec spec{match.captured(1), match.captured(2), {}};
+    PortOption option{match.captured(1), match.captured(2), {}};
     if (match.hasCaptured(3)) {
         for (const QString& item : match.captured(3).split(QLatin1Char(','))) {
             const int id = item.toInt();
             if (id < 1 || id > 250)
                 return QStringLiteral("Device IDs are 1 to 250: %1").arg(text);
-            if (std::find(spec.deviceIds.begin(), spec.deviceIds.end(), id) == spec.deviceIds.end())
-                spec.deviceIds.push_back(id);
+            if (std::find(option.deviceIds.begin(), option.deviceIds.end(), id) == option.deviceIds.end())
+                option.deviceIds.push_back(id);
         }
     }
-    return spec;
+    return option;
 }
 
 std::optional<QString> parseBrokerUrl(const QString& text, MqttSettings& settings)
@@ -147,13 +147,13 @@ std::variant<BridgeOptions, QString> parseBridgeOptions(const QStringList& argum
     if (portTexts.isEmpty())
         return QStringLiteral("no port given: --port NAME=PATH");
     for (const QString& text : portTexts) {
-        auto spec = parsePortSpec(text);
-        if (auto* error = std::get_if<QString>(&spec))
+        auto option = parsePortOption(text);
+        if (auto* error = std::get_if<QString>(&option))
             return *error;
-        auto& parsed = std::get<PortSpec>(spec);
+        auto& parsed = std::get<PortOption>(option);
         if (parsed.name == QLatin1String("bridge"))
             return QStringLiteral("the port name bridge is taken by the bridge's own topics");
-        for (const PortSpec& other : options.ports)
+        for (const PortOption& other : options.ports)
             if (other.name == parsed.name)
                 return QStringLiteral("two ports are named %1").arg(parsed.name);
         options.ports.push_back(std::move(parsed));

@@ -26,21 +26,21 @@
 
 namespace talvex::bridge {
 
-struct PortSpec {
+struct PortOption {
     QString name;     // [A-Za-z0-9_-]+
     QString location; // a serial device or tcp://HOST:PORT
     std::vector<int> deviceIds; // empty: search 1..250
 };
 
 struct BridgeOptions {
-    std::vector<PortSpec> ports;
+    std::vector<PortOption> ports;
     MqttSettings mqtt;
     QString base = QStringLiteral("talvex");
     std::optional<QString> homeAssistantPrefix; // set: publish discovery under it
 };
 
 // "rack=/dev/ttyUSB0@1,2,5" into its parts, or why not.
-std::variant<PortSpec, QString> parsePortSpec(const QString& text);
+std::variant<PortOption, QString> parsePortOption(const QString& text);
 // "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]" into `settings`, or why not.
 std::optional<QString> parseBrokerUrl(const QString& url, MqttSettings& settings);
 
