@@ -12,7 +12,6 @@
 #include "model/parameter_model.h"
 #include "ui/main_window_layout.h"
 
-#include <QApplication>
 #include <QMainWindow>
 
 #include <benchmark/benchmark.h>
@@ -119,16 +118,3 @@ void BM_DragStepOnPage(benchmark::State& state)
 BENCHMARK(BM_DragStepOnPage)->Unit(benchmark::kMicrosecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

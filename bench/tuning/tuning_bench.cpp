@@ -11,7 +11,6 @@
 #include "response/band_response.h"
 #include "response/eq_match.h"
 
-#include <QApplication>
 
 #include <benchmark/benchmark.h>
 
@@ -112,16 +111,3 @@ void BM_DragStepWithMeasurement(benchmark::State& state)
 BENCHMARK(BM_DragStepWithMeasurement)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
