@@ -98,6 +98,7 @@ bool run(int devices, const QString& vampPath)
     platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
     auto core = std::make_unique<talvex::EditorCore>(platform);
     auto window = std::make_unique<talvex::MainWindow>(*core, talvex::MainWindow::Platform{&prompts, nullptr});
+    core->session.start(); // the port list, as the shown window reads it
     auto& search = *window->findChild<talvex::BusSearch*>(QString(), Qt::FindDirectChildrenOnly);
     auto& overview = *window->findChild<talvex::BusOverview*>(QString(), Qt::FindDirectChildrenOnly);
     search.startupSearchTimer.stop();

@@ -70,6 +70,7 @@ struct Editor {
         platform.enumerator = [] { return std::vector<talvex::SerialPortItem>{}; };
         core = std::make_unique<talvex::EditorCore>(platform);
         window = std::make_unique<talvex::MainWindow>(*core, talvex::MainWindow::Platform{&prompts, nullptr});
+        core->session.start(); // the port list, as the shown window reads it
     }
 };
 

@@ -139,6 +139,7 @@ struct Window {
         core = std::make_unique<talvex::EditorCore>(platform);
         window = std::make_unique<talvex::MainWindow>(*core, talvex::MainWindow::Platform{&prompts, nullptr});
         window->show();
+        core->session.start(); // the port list, as the shown window reads it
     }
 };
 

@@ -10,9 +10,11 @@
 #include "fake_hid_controller.h"
 #include "link/frame.h"
 #include "link/frame_packaging.h"
+#include "link/port_list.h"
 #include "link/reply_receiver.h"
 #include "link/serial_link.h"
 #include "link/usb_hid_link.h"
+#include "link/usb_report_assembler.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
 
@@ -47,9 +49,10 @@ void SerialRoundTrip(benchmark::State& state)
         return;
     }
     LinkState link;
-    ReplyReceiver receiver(link);
+    ReplyReceiver receiver;
     SerialLink serial(link, receiver);
-    if (!serial.openLocation(server.slavePath())) {
+    serial.open(server.slavePath());
+    if (!serial.isOpen()) {
         state.SkipWithError("cannot open the pseudo-terminal");
         return;
     }
@@ -71,7 +74,7 @@ void HidRoundTrip(benchmark::State& state)
     bus.add(1);
     vamp::FakeHidController controller;
     LinkState link;
-    ReplyReceiver receiver(link);
+    ReplyReceiver receiver;
     UsbHidLink usb(controller, link, receiver);
     QTemporaryDir locks;
     usb.setLockDirectory(locks.path());
@@ -123,8 +126,8 @@ BENCHMARK(HidBlockWrite);
 void ReceiveGroupReply(benchmark::State& state)
 {
     const bool usbPath = state.range(0) != 0;
-    LinkState link;
-    ReplyReceiver receiver(link);
+    ReplyReceiver receiver;
+    UsbReportAssembler assembler;
     std::size_t seen = 0;
     receiver.setHandler(frame::kCmdCurrentGroup, [&](const frame::Reply& reply) { seen += reply.payload().size(); });
     const auto reply =
@@ -139,16 +142,29 @@ void ReceiveGroupReply(benchmark::State& state)
     for (auto _ : state) {
         if (usbPath) {
             for (const auto& report : reports)
-                receiver.appendUsbReport(report.data(), report.size());
+                if (const auto whole = assembler.addReport(report))
+                    receiver.receiveFrame(*whole);
         } else {
             for (std::size_t at = 0; at < reply.size(); at += 64)
-                receiver.appendSerialBytes(std::span(reply).subspan(at, std::min<std::size_t>(64, reply.size() - at)));
+                receiver.receive(std::span(reply).subspan(at, std::min<std::size_t>(64, reply.size() - at)));
         }
     }
     if (seen != 640 * std::size_t(state.iterations()))
         state.SkipWithError("a reply was not dispatched");
 }
 BENCHMARK(ReceiveGroupReply)->ArgName("usb")->Arg(0)->Arg(1);
+
+// The start-up reading of this machine's serial ports (the editor does it once,
+// after its window shows, and again only when the device monitor reports a change).
+void PortListRead(benchmark::State& state)
+{
+    PortList list;
+    std::size_t ports = 0;
+    for (auto _ : state)
+        ports = list.read().size();
+    state.counters["ports"] = double(ports);
+}
+BENCHMARK(PortListRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

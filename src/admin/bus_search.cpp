@@ -225,7 +225,7 @@ void BusSearch::run(Kind kind)
 
     // The list as it stands now; the port list refresh may replace it while
     // the search runs between two ports.
-    const std::vector<SerialPortItem> items = link_.serial.portTable();
+    const std::vector<SerialPortItem> items = link_.ports.table();
     if (kind == Kind::Quick && items.empty())
         return; // nothing to search, nothing to show at start-up
     if (kind == Kind::Full)
@@ -257,20 +257,19 @@ void BusSearch::run(Kind kind)
         }
         // A port this user may not open is named in the result instead of
         // ending the search; a busy or missing port still ends it.
-        if (const auto refusal = link_.serial.accessRefusal(item.location)) {
+        if (const auto refusal = link_.ports.accessRefusal(item.location)) {
             searched[at].refusal = refusal->toStdString();
             finished = true;
             continue;
         }
-        bool opened = link_.serial.openLocation(item.location);
+        link_.serial.open(item.location);
         // A network gateway connects in the background; the search waits for
         // it with the window running, as it waits for a probe's reply.
         while (link_.serial.connecting() && !stop_)
             pause(kConnectPollMs);
         if (stop_)
             break;
-        opened = opened || link_.serial.isOpen();
-        if (!opened) {
+        if (!link_.serial.isOpen()) {
             state.currentPort = kPortFailed;
             emit hideTransferProgressRequested();
             view_.progressPanel->hide();

@@ -12,6 +12,7 @@
 #include "link/frame_transport.h"
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
+#include "link/port_list.h"
 #include "link/serial_link.h"
 #include "ui/device_selection.h"
 #include "ui/prompts.h"
@@ -82,6 +83,7 @@ public:
     struct Link {
         LinkState& state;
         SerialLink& serial;
+        const PortList& ports;
         CommandSender& sender;
         ReplyReceiver& receiver;
         const FrameTransport& transport;

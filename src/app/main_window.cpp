@@ -66,7 +66,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     history_->addMenuActions(*views_.menus.edit);
     busSearch_ = std::make_unique<BusSearch>(
         *this, views_.search, selection_,
-        BusSearch::Link{session_.link(), session_.serial(), session_.sender(), session_.receiver(),
+        BusSearch::Link{session_.link(), session_.serial(), session_.ports(), session_.sender(), session_.receiver(),
                         session_.transport(), core_.pump, prompts_});
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         views_.admin, DeviceAdmin::Parts{core_.model, session_.sender(), session_.link(), prompts_,
@@ -179,7 +179,9 @@ void MainWindow::startUp()
         font.setFamily(QStringLiteral("Arial"));
         button->setFont(font);
     }
-    session_.start(); // the port list, read once, and its refresh
+    // The port list is read once the window shows (the reading walks the
+    // system's device tree), then kept fresh.
+    QMetaObject::invokeMethod(&session_, &Session::start, Qt::QueuedConnection);
 
     // The layout gives the window its fixed 747 x 735 outer size; centre it.
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -2,16 +2,8 @@
 
 #include "link/frame_packaging.h"
 
-#include <QUrl>
-
 #include <algorithm>
 #include <utility>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
 
 namespace talvex {
 
@@ -19,28 +11,6 @@ namespace {
 
 // The longest reply any command gets (a group); a longer length field is noise.
 constexpr std::size_t kLongestReply = frame::kGroupSize + frame::kOverhead;
-
-// The flow control the port is set to now, so that opening keeps it.
-QSerialPort::FlowControl currentFlowControl([[maybe_unused]] const QString& location)
-{
-#ifdef Q_OS_UNIX
-    const int fd = ::open(location.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return QSerialPort::NoFlowControl;
-    termios tio{};
-    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
-    if (::tcgetattr(fd, &tio) == 0) {
-        if (tio.c_cflag & CRTSCTS)
-            flow = QSerialPort::HardwareControl;
-        else if (tio.c_iflag & (IXON | IXOFF))
-            flow = QSerialPort::SoftwareControl;
-    }
-    ::close(fd);
-    return flow;
-#else
-    return QSerialPort::NoFlowControl;
-#endif
-}
 
 QByteArray bytesOf(std::span<const std::uint8_t> bytes)
 {
@@ -50,163 +20,78 @@ QByteArray bytesOf(std::span<const std::uint8_t> bytes)
 } // namespace
 
 BusPort::BusPort(BusTiming timing, QObject* parent)
-    : QObject(parent), scheduler_([this](std::span<const std::uint8_t> f) { write(f); }, timing)
+    : QObject(parent), scheduler_([this](std::span<const std::uint8_t> f) { write(f); }, timing),
+      factory_(makeBusByteLink)
 {
     clock_.start();
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer); // deadlines are a few milliseconds apart
     connect(&wake_, &QTimer::timeout, this, &BusPort::drive);
-
-    connect(&port_, &QSerialPort::readyRead, this, &BusPort::onReadyRead);
-    connect(&port_, &QSerialPort::errorOccurred, this, &BusPort::onSerialError);
-
-    connectTimeout_.setSingleShot(true);
-    connectTimeout_.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait early
-    connectTimeout_.setInterval(kConnectTimeoutMs);
-    connect(&connectTimeout_, &QTimer::timeout, this, [this] {
-        connecting_ = false;
-        socket_.abort();
-        emit failed(QStringLiteral("OPEN ERROR: %1: no connection within %2 s")
-                        .arg(location_)
-                        .arg(kConnectTimeoutMs / 1000));
-    });
-    connect(&socket_, &QTcpSocket::connected, this, &BusPort::onSocketConnected);
-    connect(&socket_, &QTcpSocket::readyRead, this, &BusPort::onReadyRead);
-    connect(&socket_, &QTcpSocket::errorOccurred, this, &BusPort::onSocketError);
-    connect(&socket_, &QTcpSocket::disconnected, this, [this] {
-        if (device_ == &socket_)
-            failClose(QStringLiteral("PORT ERROR: the gateway closed the connection"));
-    });
 }
 
 BusPort::~BusPort()
 {
-    // A socket being torn down still signals; nothing of it may reach this port.
-    socket_.disconnect(this);
-    port_.disconnect(this);
+    // A link being torn down may still signal; nothing of it may reach this port.
+    if (link_)
+        link_->disconnect(this);
 }
 
-bool BusPort::isNetworkLocation(const QString& location)
-{
-    return location.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
-}
-
-BusPort::OpenResult BusPort::open(const QString& location)
+void BusPort::open(const QString& location)
 {
     close();
     location_ = location;
-    if (isNetworkLocation(location)) {
-        connectToGateway(location);
-        return connecting_ ? OpenResult::Connecting : OpenResult::Failed;
-    }
-    port_.setPortName(location);
-    port_.setFlowControl(currentFlowControl(location));
-    port_.setReadBufferSize(kQueueSize);
-    if (!port_.open(QIODevice::ReadWrite)) {
-        emit failed(QStringLiteral("OPEN ERROR: %1: %2").arg(location, port_.errorString()));
-        return OpenResult::Failed;
-    }
-    const bool accepted = port_.setBaudRate(QSerialPort::Baud9600) && port_.setDataBits(QSerialPort::Data8) &&
-                          port_.setParity(QSerialPort::NoParity) && port_.setStopBits(QSerialPort::OneStop);
-    if (!accepted) {
-        emit failed(QStringLiteral("OPEN ERROR: %1: %2").arg(location, port_.errorString()));
-        port_.close();
-        return OpenResult::Failed;
-    }
-    device_ = &port_;
-    emit opened();
-    return OpenResult::Opened;
-}
-
-void BusPort::connectToGateway(const QString& location)
-{
-    const QUrl url(location);
-    const int portNumber = url.port();
-    if (!url.isValid() || url.host().isEmpty() || portNumber <= 0 ||
-        (!url.path().isEmpty() && url.path() != QLatin1String("/"))) {
-        emit failed(QStringLiteral("OPEN ERROR: %1: not a gateway address tcp://HOST:PORT").arg(location));
-        return;
-    }
-    connecting_ = true;
-    connectTimeout_.start();
-    socket_.connectToHost(url.host(), quint16(portNumber));
-}
-
-void BusPort::onSocketConnected()
-{
-    if (!connecting_)
-        return;
-    connecting_ = false;
-    connectTimeout_.stop();
-    // Frames are small and paced: each goes out at once, not held back to be joined.
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket_.setReadBufferSize(kQueueSize);
-    device_ = &socket_;
-    emit opened();
-}
-
-void BusPort::onSocketError()
-{
-    if (connecting_) {
-        connecting_ = false;
-        connectTimeout_.stop();
-        const QString reason = socket_.errorString();
-        socket_.abort();
-        emit failed(QStringLiteral("OPEN ERROR: %1: %2").arg(location_, reason));
-    } else if (device_ == &socket_) {
-        failClose(QStringLiteral("PORT ERROR: %1").arg(socket_.errorString()));
-    }
-}
-
-void BusPort::onSerialError(QSerialPort::SerialPortError error)
-{
-    if (device_ != &port_)
-        return;
-    if (error == QSerialPort::ReadError || error == QSerialPort::WriteError || error == QSerialPort::ResourceError)
-        failClose(QStringLiteral("PORT ERROR: %1").arg(port_.errorString()));
+    // The old link may be the one whose signal led here: it goes once that has returned.
+    if (link_)
+        link_.release()->deleteLater();
+    link_ = factory_(location);
+    connect(link_.get(), &ByteLink::opened, this, [this] {
+        open_ = true;
+        emit opened();
+    });
+    connect(link_.get(), &ByteLink::failed, this, &BusPort::onLinkFailed);
+    connect(link_.get(), &ByteLink::closed, this, &BusPort::onLinkClosed);
+    connect(link_.get(), &ByteLink::bytesReceived, this, &BusPort::onBytes);
+    link_->open(location);
 }
 
 void BusPort::close()
 {
-    if (connecting_) {
-        connecting_ = false;
-        connectTimeout_.stop();
-        socket_.abort();
-    }
-    QIODevice* device = std::exchange(device_, nullptr);
-    scheduler_.reset();
-    received_.clear();
-    wake_.stop();
-    if (!device)
+    const bool wasOpen = std::exchange(open_, false);
+    forgetRequests();
+    if (!link_)
         return;
-    if (device == &port_) {
-        port_.clear(QSerialPort::AllDirections);
-        port_.close();
-    } else {
-        socket_.abort(); // what was not sent yet is dropped, as a purge does
-    }
-    emit closed();
+    link_->disconnect(this);
+    link_->close();
+    if (wasOpen)
+        emit closed();
 }
 
-void BusPort::failClose(const QString& text)
+void BusPort::forgetRequests()
 {
-    QIODevice* device = std::exchange(device_, nullptr);
-    if (!device)
-        return;
     scheduler_.reset();
     received_.clear();
     wake_.stop();
-    if (device == &port_)
-        port_.close();
-    else
-        socket_.abort();
+}
+
+void BusPort::onLinkFailed(const QString& text)
+{
+    // An open port that failed is closed by its link (closed() follows).
+    if (open_)
+        forgetRequests();
     emit failed(text);
+}
+
+void BusPort::onLinkClosed()
+{
+    if (!std::exchange(open_, false))
+        return;
+    forgetRequests();
     emit closed();
 }
 
 RequestId BusPort::submit(BusRequest request)
 {
-    if (!device_)
+    if (!open_)
         return 0;
     // A deadline that passes ends whatever half reply is in the buffer: the next
     // reply starts clean.
@@ -223,7 +108,7 @@ RequestId BusPort::submit(BusRequest request)
 void BusPort::reserveIn(std::optional<int> ms)
 {
     scheduler_.reserveAt(ms ? std::optional(nowMs() + *ms) : std::nullopt);
-    if (device_)
+    if (open_)
         drive();
 }
 
@@ -233,35 +118,38 @@ void BusPort::write(std::span<const std::uint8_t> frame)
 {
     // A block write goes as its head, then the rest, as over every medium.
     for (auto part : frameParts(frame)) {
-        if (!device_ || part.empty())
+        if (!open_ || part.empty())
             return;
-        const qint64 written = device_->write(reinterpret_cast<const char*>(part.data()), qint64(part.size()));
-        if (written != qint64(part.size())) {
-            failClose(QStringLiteral("WRITE ERROR: %1").arg(device_->errorString()));
+        if (!link_->write(part)) {
+            const QString text = QStringLiteral("WRITE ERROR: %1").arg(link_->errorString());
+            open_ = false;
+            forgetRequests();
+            link_->disconnect(this);
+            link_->close();
+            emit failed(text);
+            emit closed();
             return;
         }
     }
-    if (device_ == &socket_)
-        socket_.flush(); // hands the frame to the system now, without waiting
+    link_->flush();
 }
 
 void BusPort::drive()
 {
-    if (!device_)
+    if (!open_)
         return;
     const std::int64_t now = nowMs();
     scheduler_.advance(now);
-    if (const auto wake = scheduler_.nextWakeMs(); wake && device_)
+    if (const auto wake = scheduler_.nextWakeMs(); wake && open_)
         wake_.start(int(std::max<std::int64_t>(0, *wake - nowMs())));
     else
         wake_.stop();
 }
 
-void BusPort::onReadyRead()
+void BusPort::onBytes(const QByteArray& bytes)
 {
-    if (!device_)
+    if (!open_)
         return;
-    const QByteArray bytes = device_->readAll();
     received_.insert(received_.end(), bytes.begin(), bytes.end());
     takeReplies();
 }

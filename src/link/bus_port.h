@@ -1,7 +1,7 @@
 #pragma once
-// One open half-duplex bus: a serial port (9600 8N1) or an RS-485 gateway on
-// the network ("tcp://HOST:PORT"), the reassembly of the replies that come
-// back, the bus scheduler that lets one conversation at a time onto the line,
+// One open half-duplex bus: a byte link (byte_link.h) to a serial port
+// (9600 8N1) or an RS-485 gateway on the network ("tcp://HOST:PORT"), the
+// reassembly of the replies that come back, the bus scheduler that lets one conversation at a time onto the line,
 // and the timer that drives it. Nothing here knows which device is "the"
 // device: any number of devices on the port are reached through submit().
 //
@@ -12,17 +12,17 @@
 // their request's onReply; late and unexpected ones are reported by signal.
 
 #include "link/bus_scheduler.h"
+#include "link/byte_link.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
 #include <QString>
-#include <QTcpSocket>
 #include <QTimer>
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -32,26 +32,23 @@ namespace talvex {
 class BusPort : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kQueueSize = 4096;
-    // Milliseconds a network gateway has to accept the connection.
-    static constexpr int kConnectTimeoutMs = 3000;
+    // The byte link for a location (by default makeBusByteLink); tests replace it.
+    using LinkFactory = std::function<std::unique_ptr<ByteLink>(const QString& location)>;
 
     explicit BusPort(BusTiming timing = {}, QObject* parent = nullptr);
     ~BusPort() override;
 
-    static bool isNetworkLocation(const QString& location);
+    void setLinkFactory(LinkFactory factory) { factory_ = std::move(factory); }
 
-    enum class OpenResult { Opened, Connecting, Failed };
-    // Opens a serial port's path (flow control, DTR and RTS as the port has
-    // them) or starts connecting to a gateway. Opened: open now (opened() has
-    // been sent). Connecting: opened() or failed() follows. Failed: failed()
-    // has been sent. Whatever was open before is closed first.
-    OpenResult open(const QString& location);
+    // Opens a serial port's path or starts connecting to a gateway; whatever
+    // was open before is closed first. Ends with opened() or failed(), which
+    // for a serial port come before open() returns.
+    void open(const QString& location);
     // Closes the port or drops the connection being made; waiting requests are
     // dropped without their callbacks. Sends closed() when something was open.
     void close();
-    bool isOpen() const { return device_ != nullptr; }
-    bool connecting() const { return connecting_; }
+    bool isOpen() const { return open_; }
+    bool connecting() const { return link_ && link_->isOpening(); }
     QString location() const { return location_; }
 
     // Queues a frame for the bus (see BusScheduler). Nothing goes while closed.
@@ -71,6 +68,7 @@ signals:
     void opened();
     // The port could not be opened, the gateway refused or did not answer in
     // time, or a read or write error closed the port (text for the traffic log).
+    // After an error that closed an open port, closed() follows.
     void failed(const QString& text);
     // The port closed: by close(), by an error (after failed()), or the gateway hung up.
     void closed();
@@ -82,23 +80,19 @@ signals:
 
 private:
     void write(std::span<const std::uint8_t> frame);
-    void onReadyRead();
+    void onBytes(const QByteArray& bytes);
     void takeReplies();
     void drive(); // advance() now, then the timer for the next wake
-    void connectToGateway(const QString& location);
-    void onSocketConnected();
-    void onSocketError();
-    void onSerialError(QSerialPort::SerialPortError error);
-    void failClose(const QString& text);
+    void onLinkFailed(const QString& text);
+    void onLinkClosed();
+    void forgetRequests();
 
     BusScheduler scheduler_;
     QElapsedTimer clock_;
     QTimer wake_;
-    QSerialPort port_;
-    QTcpSocket socket_;
-    QIODevice* device_ = nullptr; // the port or the socket while it carries the bus
-    QTimer connectTimeout_;
-    bool connecting_ = false;
+    LinkFactory factory_;
+    std::unique_ptr<ByteLink> link_;
+    bool open_ = false; // the link carries the bus
     QString location_;
     std::vector<std::uint8_t> received_;
 };

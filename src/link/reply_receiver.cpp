@@ -34,11 +34,8 @@ void ReplyReceiver::dispatchCompleteFrame()
     const frame::Reply reply{std::span<const std::uint8_t>(received).first(*size)};
     const bool isReply = reply.bytes.back() == frame::kEnd && reply.operation() == frame::kOpReply;
     const bool otherDevice = isReply && isOtherDevice_ && otherDeviceHandler_ && isOtherDevice_(reply.address());
-    if (!otherDevice) {
-        link_.noReplyCount = 0;
-        if (ownFrameObserver_)
-            ownFrameObserver_();
-    }
+    if (!otherDevice && ownFrameObserver_)
+        ownFrameObserver_();
     if (observer_)
         observer_(reply.bytes, isReply);
     if (isReply) {
@@ -48,7 +45,6 @@ void ReplyReceiver::dispatchCompleteFrame()
             dispatching_ = false;
         }
     }
-    reassembling_ = false;
     drainDeferred();
 }
 
@@ -65,68 +61,27 @@ void ReplyReceiver::dispatchOtherDevice(std::span<const std::uint8_t> frame)
 void ReplyReceiver::drainDeferred()
 {
     while (!deferred_.empty() && !dispatching_) {
-        DeferredInput input = std::move(deferred_.front());
+        std::vector<std::uint8_t> bytes = std::move(deferred_.front());
         deferred_.erase(deferred_.begin());
-        if (input.usbReport)
-            appendUsbReport(input.bytes.data(), input.bytes.size());
-        else
-            appendSerialBytes(input.bytes);
+        receive(bytes);
     }
 }
 
-void ReplyReceiver::appendSerialBytes(std::span<const std::uint8_t> bytes)
+void ReplyReceiver::receive(std::span<const std::uint8_t> bytes)
 {
     if (dispatching_) {
-        deferred_.push_back({false, {bytes.begin(), bytes.end()}});
+        deferred_.emplace_back(bytes.begin(), bytes.end());
         return;
     }
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     dispatchCompleteFrame();
 }
 
-void ReplyReceiver::appendUsbReport(const std::uint8_t* data, std::size_t size)
+void ReplyReceiver::receiveFrame(std::span<const std::uint8_t> frame)
 {
-    if (dispatching_) {
-        deferred_.push_back({true, {data, data + size}});
-        return;
-    }
-    const std::span<const std::uint8_t> report(data, size);
-
-    if (!reassembling_) {
+    if (!dispatching_)
         bytes_.clear();
-        if (size > kByteLimit || size < frame::kHeadSize || !startsLikeAFrame(report))
-            return;
-        const std::size_t length = *frame::frameSize(report) - frame::kOverhead;
-        if (length % 64 == 63 || length + frame::kOverhead > kByteLimit) {
-            // A payload of 64n + 63 bytes would need 65 bytes in its last
-            // report, and a frame longer than the byte limit is cleared by the
-            // frame check anyway: neither can complete, so drop the header now
-            // instead of swallowing the reports that follow it.
-            return;
-        }
-        // Only the head counts; the rest of the header report is ignored.
-        bytes_.assign(report.begin(), report.begin() + frame::kHeadSize);
-        expectedLength_ = length;
-        reportCounter_ = 0;
-        reassembling_ = true;
-        return;
-    }
-
-    if (std::size_t(reportCounter_) == expectedLength_ / 64) {
-        // The last report: the rest of the payload, the checksum and the end byte.
-        const std::size_t wanted = expectedLength_ % 64 + 2;
-        bytes_.insert(bytes_.end(), report.begin(), report.begin() + std::ptrdiff_t(std::min(wanted, size)));
-        ++reportCounter_;
-        dispatchCompleteFrame();
-        if (reassembling_) {
-            // A short last report left the frame incomplete: start afresh.
-            bytes_.clear();
-            reassembling_ = false;
-        }
-        return;
-    }
-    bytes_.insert(bytes_.end(), report.begin(), report.end());
-    ++reportCounter_;
+    receive(frame);
 }
 
 } // namespace talvex

@@ -1,9 +1,10 @@
 #pragma once
-// Collects received bytes, recognises whole reply frames, resets the link
-// supervision and dispatches each frame to the handler of its command.
+// Collects received bytes, recognises whole reply frames, tells the link
+// supervision about each one and dispatches it to the handler of its command.
+// Every medium hands bytes over here: the bus link whole replies, the USB link
+// the frames it has joined from its reports.
 
 #include "link/frame.h"
-#include "link/link_state.h"
 
 #include <array>
 #include <cstddef>
@@ -19,7 +20,6 @@ public:
     // Received bytes beyond this many are dropped (a frame this long cannot be one).
     static constexpr std::size_t kByteLimit = 1000;
 
-    explicit ReplyReceiver(LinkState& link) : link_(link) {}
 
     // A handler gets the reply frame as it arrived; the receive buffer is
     // already empty when it runs, and the bytes stay valid until it returns.
@@ -41,48 +41,37 @@ public:
     using FrameObserver = std::function<void(std::span<const std::uint8_t> frame, bool isReply)>;
     void setFrameObserver(FrameObserver observer) { observer_ = std::move(observer); }
     // Runs for every complete frame that counts for the link's own device (the
-    // moments the no-reply counter is reset).
+    // session resets its no-reply counter then).
     void setOwnFrameObserver(std::function<void()> observer) { ownFrameObserver_ = std::move(observer); }
 
     // A whole reply to a read of another device (a bus poll): observed, then
     // handed to the other-device handler whatever its address says.
     void dispatchOtherDevice(std::span<const std::uint8_t> frame);
 
-    // Serial path: bytes of one read, appended, then the frame check.
-    void appendSerialBytes(std::span<const std::uint8_t> bytes);
-    // USB path: one input report (64 data bytes, no report id).
-    void appendUsbReport(const std::uint8_t* data, std::size_t size);
+    // Bytes of one read, appended, then the frame check.
+    void receive(std::span<const std::uint8_t> bytes);
+    // One whole frame: what was received before it is dropped, then the frame check.
+    void receiveFrame(std::span<const std::uint8_t> frame);
     // Frame check and dispatch on the bytes received so far.
     void dispatchCompleteFrame();
 
     const std::vector<std::uint8_t>& receivedBytes() const { return bytes_; }
     void clear() { bytes_.clear(); }
 
-    bool reassembling() const { return reassembling_; }
-    void clearReassembly() { reassembling_ = false; }
-
 private:
     void drainDeferred();
 
     // Input that arrives while a handler runs (a handler may pump events) is
     // taken up only after that frame has been cleared, in arrival order.
-    struct DeferredInput {
-        bool usbReport = false;
-        std::vector<std::uint8_t> bytes;
-    };
-    std::vector<DeferredInput> deferred_;
+    std::vector<std::vector<std::uint8_t>> deferred_;
     bool dispatching_ = false;
 
-    LinkState& link_;
     std::array<Handler, 256> handlers_{};
     AddressTest isOtherDevice_;
     Handler otherDeviceHandler_;
     FrameObserver observer_;
     std::function<void()> ownFrameObserver_;
     std::vector<std::uint8_t> bytes_;
-    bool reassembling_ = false;
-    int reportCounter_ = 0;
-    std::size_t expectedLength_ = 0;
 };
 
 } // namespace talvex

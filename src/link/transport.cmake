@@ -1,6 +1,14 @@
 # Sources of talvex_transport (Qt Serial Port, hidapi, udev on Linux).
 target_sources(talvex_transport PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/serial_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/byte_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/byte_link.h
+    ${CMAKE_CURRENT_LIST_DIR}/serial_byte_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/serial_byte_link.h
+    ${CMAKE_CURRENT_LIST_DIR}/tcp_byte_link.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/tcp_byte_link.h
+    ${CMAKE_CURRENT_LIST_DIR}/port_list.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/port_list.h
     ${CMAKE_CURRENT_LIST_DIR}/bus_port.cpp
     ${CMAKE_CURRENT_LIST_DIR}/bus_port.h
     ${CMAKE_CURRENT_LIST_DIR}/usb_hid_link.cpp

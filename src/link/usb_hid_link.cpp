@@ -50,10 +50,13 @@ UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver
     connect(&controller_, &HidController::removal, this, &UsbHidLink::onRemoval);
     connect(&controller_, &HidController::deviceChange, this, &UsbHidLink::onDevicesChanged);
     connect(&controller_, &HidController::dataError, this, &UsbHidLink::onReadError);
-    // appendUsbReport is the data handler: reports reach it only while the amplifier carries the link.
+    // Reports are taken only while the amplifier carries the link.
     connect(&controller_, &HidController::inputReport, this, [this](const QByteArray& data) {
-        if (open_ && link_.usbMode)
-            receiver_.appendUsbReport(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
+        if (!open_ || !link_.usbMode)
+            return;
+        const auto report = std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
+        if (const auto whole = reports_.addReport(report))
+            receiver_.receiveFrame(*whole);
     });
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // USB HID link: follows the amplifier's HID device being plugged and unplugged,
 // keeps the hidden device list and traffic log, writes frames as 65-byte output
-// reports, hands input reports to the reply receiver, and retries the connect
+// reports, joins input reports into reply frames for the reply receiver (as the
+// bus link hands it whole replies), and retries the connect
 // handshake while the identification has not been confirmed.
 //
 // The amplifier this editor holds stays its device for as long as it is present:
@@ -17,6 +18,7 @@
 #include "link/hid_write_queue.h"
 #include "link/link_state.h"
 #include "link/reply_receiver.h"
+#include "link/usb_report_assembler.h"
 
 #include <QSet>
 
@@ -78,6 +80,9 @@ public:
     // kMaxReconnects times, and only while the held amplifier carries a
     // connected link.
     bool retryDue();
+
+    // Drops a reply being joined from its reports (a new conversation starts, or the link ended).
+    void resetReports() { reports_.reset(); }
 
     // A matched device is open (it carries frames when the USB mode flag is set).
     bool hasDevice() const { return open_; }
@@ -145,6 +150,7 @@ private:
     bool selectorsLocked_ = false;
     bool waiting_ = false; // newly taken while the serial port was connected, not yet the transport
     int historyLines_ = 0;
+    UsbReportAssembler reports_;
     // The frames queued and not yet reported, oldest first, with the reports
     // each still has to write (user-interface thread only).
     struct Pending {

@@ -12,30 +12,37 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
       model_(model),
       pump_(*platform.pump),
       sender_(model_, link_),
-      receiver_(link_),
       serial_(link_, receiver_),
       traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
       usb_(*platform.hid, link_, receiver_),
       router_(link_, serial_, usb_)
 {
     if (platform.enumerator)
-        serial_.setEnumerator(platform.enumerator);
-    serial_.setExtraPorts(platform.extraPorts);
+        ports_.setEnumerator(platform.enumerator);
+    ports_.setExtraPorts(platform.extraPorts);
     if (!platform.hidLockDirectory.isEmpty())
         usb_.setLockDirectory(platform.hidLockDirectory);
     // Where a monitor reports devices coming and going, the lists are read only then.
     if (platform.monitor) {
         platform.hid->setPolling(false);
-        serial_.setPortsMonitored(true);
+        ports_.setMonitored(true);
         connect(platform.monitor, &DeviceMonitor::hidDevicesChanged, platform.hid,
                 &HidController::devicesMayHaveChanged);
-        connect(platform.monitor, &DeviceMonitor::serialPortsChanged, &serial_, &SerialLink::portsMayHaveChanged);
+        connect(platform.monitor, &DeviceMonitor::serialPortsChanged, this, [this] { ports_.portsMayHaveChanged(); });
     }
     // Transport events go to the hidden traffic log only.
     connect(&serial_, &SerialLink::portFailed, &usb_, &UsbHidLink::addHistoryLine);
-    connect(&serial_, &SerialLink::connectEnded, this, &Session::gatewayConnectEnded);
+    connect(&serial_, &SerialLink::opened, this, &Session::busOpened);
+    connect(&serial_, &SerialLink::openFailed, this, &Session::busOpenFailed);
+    connect(&serial_, &SerialLink::closed, this, [this] {
+        if (!link_.usbMode)
+            link_.connected = false;
+    });
     connect(&serial_, &SerialLink::requestUnanswered, this, &Session::requestUnanswered);
-    receiver_.setOwnFrameObserver([this] { busWatchdog_.replied(); });
+    receiver_.setOwnFrameObserver([this] {
+        link_.noReplyCount = 0;
+        busWatchdog_.replied();
+    });
     if (traffic_)
         traffic_->attach(router_, receiver_, serial_, [this] { return selection_.portName(); }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
@@ -95,7 +102,9 @@ void Session::setSelection(Selection selection) { selection_ = std::move(selecti
 
 void Session::start()
 {
-    emit portListChanged(serial_.initialPortList());
+    if (std::exchange(started_, true))
+        return;
+    emit portListChanged(ports_.readAtStart());
     portListTimer.start();
 }
 
@@ -215,9 +224,10 @@ void Session::usbRetryTick()
 
 void Session::portListTick()
 {
-    if (link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
+    // While connected the list stays as it is.
+    if (link_.connected || link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
         return;
-    if (auto names = serial_.refreshPortList())
+    if (auto names = ports_.refresh())
         emit portListChanged(*names);
 }
 
@@ -249,7 +259,7 @@ void Session::connectWanted()
 {
     // A USB amplifier that arrives while a gateway is still connecting carries
     // the link, as it would at any connect; an open offline file holds it back.
-    if ((state_ == State::Disconnected && !automaticConnectHeld_) || awaitingGateway_)
+    if ((state_ == State::Disconnected && !automaticConnectHeld_) || awaitingOpen_)
         connectLink();
 }
 
@@ -262,46 +272,50 @@ void Session::connectLink()
 
     usb_.prepareConnect();
     if (!usbCarries()) {
-        if (auto number = serial_.portNumber(selection_.portIndex()))
+        if (auto number = ports_.portNumber(selection_.portIndex()))
             link_.currentPort = *number;
     }
     sender_.deviceAddress = selection_.deviceAddress();
 
-    awaitingGateway_ = false;
+    awaitingOpen_ = false;
     if (serial_.isOpen() || serial_.connecting())
         serial_.close();
     model_.clearPending();
 
-    // The serial port is opened only when it is to carry the link: a present
-    // HID device is the transport and leaves the port free for other programs.
-    if (!usbCarries())
-        serial_.open(link_.currentPort);
-
     if (usbCarries()) {
         link_.connected = true;
         link_.currentPort = kPortUsb;
-    } else if (serial_.connecting()) {
-        // A network gateway: the window goes on while the connection is made,
-        // and the read-all chain starts once it is.
-        awaitingGateway_ = true;
-        showProgress(false);
-        setState(State::Connecting);
+        linkOpened();
         return;
-    } else if (!link_.connected) {
+    }
+    // The serial port is opened only when it is to carry the link: a present
+    // HID device is the transport and leaves the port free for other programs.
+    const auto location = ports_.location(link_.currentPort);
+    if (!location) {
         openFailed();
         return;
     }
-    linkOpened();
+    awaitingOpen_ = true;
+    serial_.open(*location); // a serial port has opened or failed on return
+    if (awaitingOpen_) {
+        // A network gateway: the window goes on while the connection is made,
+        // and the read-all chain starts once it is.
+        showProgress(false);
+        setState(State::Connecting);
+    }
 }
 
-void Session::gatewayConnectEnded(bool opened)
+void Session::busOpened()
 {
-    if (!std::exchange(awaitingGateway_, false))
-        return; // a search's connection, or one the user has given up
-    if (opened)
+    link_.connected = true; // also for a search's port: the frames may go
+    if (std::exchange(awaitingOpen_, false))
         linkOpened();
-    else
-        openFailed();
+}
+
+void Session::busOpenFailed()
+{
+    if (std::exchange(awaitingOpen_, false))
+        openFailed(); // not a search's port, nor one the user has given up
 }
 
 void Session::openFailed()
@@ -329,7 +343,7 @@ void Session::linkOpened()
 
 void Session::startReadAll()
 {
-    receiver_.clearReassembly();
+    usb_.resetReports();
     watchdogTimer.start();
     sender_.sendRead(0, frame::kCmdIdentification, 0);
     setState(State::Connecting);
@@ -375,7 +389,7 @@ void Session::disconnectLink()
 void Session::loseLink()
 {
     trafficEvent("lost");
-    receiver_.clearReassembly();
+    usb_.resetReports();
     link_.matchedDevice = kNoMatchedDevice;
     watchdogTimer.stop();
     closeLink();
@@ -384,7 +398,7 @@ void Session::loseLink()
 
 void Session::closeLink()
 {
-    awaitingGateway_ = false;
+    awaitingOpen_ = false;
     emit closing(); // a transfer ends with its link
     link_.currentPort = kPortNone;
     pause(50);

@@ -13,6 +13,7 @@
 #include "link/device_monitor.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
+#include "link/port_list.h"
 #include "link/reply_handlers.h"
 #include "link/reply_receiver.h"
 #include "link/serial_link.h"
@@ -50,7 +51,7 @@ public:
         HidController* hid = nullptr;      // required
         EventPump* pump = nullptr;         // required: the pause with message pumping
         QStringList extraPorts;            // --port paths
-        SerialLink::Enumerator enumerator; // empty: the machine's ports
+        PortList::Enumerator enumerator;   // empty: the machine's ports
         QString hidLockDirectory;          // empty: the system's temporary directory
         DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
     };
@@ -66,7 +67,8 @@ public:
     ~Session() override;
 
     void setSelection(Selection selection);
-    // Reads the port list once (portListChanged) and starts its 2 s refresh.
+    // Reads the port list once (portListChanged) and starts its 2 s refresh;
+    // later calls do nothing.
     void start();
 
     State state() const { return state_; }
@@ -122,6 +124,7 @@ public:
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
     SerialLink& serial() { return serial_; }
+    PortList& ports() { return ports_; }
     UsbHidLink& usb() { return usb_; }
     const FrameTransport& transport() const { return router_; }
     EventPump& pump() { return pump_; }
@@ -171,7 +174,9 @@ private:
     void setupTimers();
     bool usbCarries() const { return router_.usbActive(); }
     void connectWanted();
-    void gatewayConnectEnded(bool opened);
+    // The bus link opened or could not be opened.
+    void busOpened();
+    void busOpenFailed();
     void linkOpened(); // the transport is open: the read-all chain starts
     void openFailed();
     // The read-all chain from its identification read, watched by the watchdog
@@ -191,13 +196,15 @@ private:
     LinkState link_;
     CommandSender sender_;
     ReplyReceiver receiver_;
+    PortList ports_;
     SerialLink serial_;
     std::unique_ptr<TrafficCapture> traffic_; // before usb_: sees USB arrivals first
     UsbHidLink usb_;
     TransportRouter router_;
     Selection selection_;
     State state_ = State::Disconnected;
-    bool awaitingGateway_ = false; // a connect waits for its network connection
+    bool awaitingOpen_ = false; // a connect waits for its bus link to open
+    bool started_ = false;
     int progress_ = 0;
     bool automaticConnectHeld_ = false;
     // On a shared bus the watchdog counts only while a request that went out

@@ -57,16 +57,19 @@ protected:
         QStringList paths;
         for (auto& bus : buses)
             paths << bus->pty.slavePath();
-        serial.setEnumerator([] { return std::vector<SerialPortItem>{}; });
-        serial.setExtraPorts(paths << morePorts);
-        serial.initialPortList();
+        ports.setEnumerator([] { return std::vector<SerialPortItem>{}; });
+        ports.setExtraPorts(paths << morePorts);
+        ports.readAtStart();
         sender.setTransport(&serialTransport);
+        // The session's part: a port that opens carries frames until it is closed.
+        QObject::connect(&serial, &SerialLink::opened, [this] { link.connected = true; });
+        QObject::connect(&serial, &SerialLink::closed, [this] { link.connected = false; });
         receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
             meterRepliesFrom.push_back(reply.address());
             search->meterReplied(reply);
         });
         search = std::make_unique<BusSearch>(
-            window, views.search, selection, BusSearch::Link{link, serial, sender, receiver, serialTransport, pump, prompts});
+            window, views.search, selection, BusSearch::Link{link, serial, ports, sender, receiver, serialTransport, pump, prompts});
         QObject::connect(search.get(), &BusSearch::lockChanged, [this](BusSearch::Lock lock) {
             showSearchLock(views, lock != BusSearch::Lock::None, lock == BusSearch::Lock::EditingAndConnection);
         });
@@ -95,7 +98,8 @@ protected:
     QStringList morePorts; // listed after the buses' terminals
     std::vector<Probe> probes; // every meter read a bus received, in order
     std::vector<int> meterRepliesFrom;
-    ReplyReceiver receiver{link};
+    ReplyReceiver receiver;
+    PortList ports;
     SerialLink serial{link, receiver};
     SerialTransport serialTransport{serial};
     QtEventPump pump;
@@ -152,7 +156,7 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     Bus& second = addBus({2});
     makeSearch(3);
     bool plugged = false;
-    serial.setEnumerator([&] {
+    ports.setEnumerator([&] {
         return plugged ? std::vector<SerialPortItem>{{"ttyACM0", "/nonexistent/ttyACM0", 0}}
                        : std::vector<SerialPortItem>{};
     });
@@ -160,13 +164,13 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     refresh.setTimerType(Qt::PreciseTimer);
     QObject::connect(&refresh, &QTimer::timeout, [&] {
         plugged = plugged || !probes.empty();
-        serial.refreshPortList();
+        ports.refresh();
     });
     refresh.start(10);
 
     search->startFullSearch();
 
-    EXPECT_EQ(serial.portTable().size(), 3u); // the new port was listed under the search
+    EXPECT_EQ(ports.table().size(), 3u); // the new port was listed under the search
     expectProbedBuses(6, 3);
     EXPECT_EQ(resultText(), "\n" + line(first, "1 , ") + "\n" + line(second, "2 , "));
     expectClosed();
@@ -209,7 +213,7 @@ TEST_F(BusSearchTest, APortWithoutPermissionIsNamedAndSkipped)
     Bus& allowed = addBus({4});
     const QString refused = addBus({1}).pty.slavePath();
     makeSearch(5);
-    serial.setAccessCheck([refused](const QString& location) -> std::optional<QString> {
+    ports.setAccessCheck([refused](const QString& location) -> std::optional<QString> {
         return location == refused ? std::optional<QString>(QStringLiteral("Permission denied")) : std::nullopt;
     });
     search->startFullSearch();

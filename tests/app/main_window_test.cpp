@@ -272,7 +272,7 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     const QString firstItem = control<QComboBox>("cbb_load2dev")->itemText(0);
     const QString temperature = label("lbl_temperature");
     auto feed = [this](std::uint8_t command, std::size_t length) {
-        receiver().appendSerialBytes(
+        receiver().receive(
             frame::encode({0, frame::kOpReply, 0, command, 0, std::vector<std::uint8_t>(length, 0x41)}));
     };
     feed(frame::kCmdReadPresetNames, 399);

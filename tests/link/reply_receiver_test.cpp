@@ -1,4 +1,5 @@
 #include "link/reply_receiver.h"
+#include "link/usb_report_assembler.h"
 #include "support/frames.h"
 
 #include <random>
@@ -40,8 +41,9 @@ std::vector<Bytes> usbReports(const Bytes& frameBytes)
 }
 
 struct ReceiverTest : ::testing::Test {
-    LinkState link;
-    ReplyReceiver receiver{link};
+    ReplyReceiver receiver;
+    UsbReportAssembler assembler; // the USB link's, feeding the receiver its frames
+    int noReplyCount = 7;         // as the session keeps it: reset by each frame of its own device
     std::vector<int> dispatched;
     std::string textSeenByHandler;
 
@@ -54,11 +56,15 @@ struct ReceiverTest : ::testing::Test {
                 textSeenByHandler = toHex(reply.bytes);
                 EXPECT_TRUE(receiver.receivedBytes().empty());
             });
-        link.noReplyCount = 7;
+        receiver.setOwnFrameObserver([this] { noReplyCount = 0; });
     }
 
-    void serial(const Bytes& bytes) { receiver.appendSerialBytes(bytes); }
-    void usb(const Bytes& report) { receiver.appendUsbReport(report.data(), report.size()); }
+    void serial(const Bytes& bytes) { receiver.receive(bytes); }
+    void usb(const Bytes& report)
+    {
+        if (const auto whole = assembler.addReport(report))
+            receiver.receiveFrame(*whole);
+    }
     std::string receiveText() const { return toHex(receiver.receivedBytes()); }
 };
 
@@ -89,7 +95,7 @@ TEST_F(ReceiverTest, MeterReplyIsDispatchedWhateverTheSplit)
         serial({b});
     EXPECT_EQ(dispatched, std::vector<int>{frame::kCmdMeters});
     EXPECT_EQ(textSeenByHandler, toHex(reply));
-    EXPECT_EQ(link.noReplyCount, 0);
+    EXPECT_EQ(noReplyCount, 0);
     const frame::Reply parsed{reply};
     EXPECT_EQ(Bytes(parsed.payload().begin(), parsed.payload().end()), (Bytes{1, 2, 0x04, 0x60, 5, 6, 7, 8}));
 }
@@ -116,18 +122,18 @@ TEST_F(ReceiverTest, FaultyFramesAreDropped)
     const Bytes reply = meterReply();
     stray.insert(stray.end(), reply.begin(), reply.end());
     serial(stray);
-    EXPECT_EQ(std::tuple(dispatched.size(), receiveText(), link.noReplyCount), std::tuple(0u, "", 7));
+    EXPECT_EQ(std::tuple(dispatched.size(), receiveText(), noReplyCount), std::tuple(0u, "", 7));
 
     // A wrong end byte: not dispatched, but the link is known to be alive.
     serial(meterReply(0x55));
-    EXPECT_EQ(std::tuple(dispatched.size(), receiveText(), link.noReplyCount), std::tuple(0u, "", 0));
+    EXPECT_EQ(std::tuple(dispatched.size(), receiveText(), noReplyCount), std::tuple(0u, "", 0));
 
     // Not a reply operation, and a command nobody handles.
-    link.noReplyCount = 3;
+    noReplyCount = 3;
     serial(meterReply(frame::kEnd, frame::kOpRead));
     serial(frame::encode({0, frame::kOpReply, 0, 0x55, 0, {1, 2}}));
     EXPECT_TRUE(dispatched.empty());
-    EXPECT_EQ(link.noReplyCount, 0);
+    EXPECT_EQ(noReplyCount, 0);
 }
 
 TEST_F(ReceiverTest, BytesAfterACompleteFrameAreDiscardedWithIt)
@@ -156,31 +162,31 @@ TEST_F(ReceiverTest, UsbRepliesAreReassembledFromTheirReports)
 {
     for (const auto& [reply, count] : {std::pair{meterReply(), 2u}, {groupReply(frame::kCmdStoredGroup), 12u}}) {
         dispatched.clear();
-        link.noReplyCount = 7;
+        noReplyCount = 7;
         const auto reports = usbReports(reply);
         ASSERT_EQ(reports.size(), count);
         for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
             usb(reports[i]);
-            EXPECT_TRUE(dispatched.empty() && receiver.reassembling());
+            EXPECT_TRUE(dispatched.empty() && assembler.joining());
         }
-        EXPECT_EQ(receiveText().size(), 20u + (count - 2) * 128);
+        EXPECT_TRUE(receiveText().empty()); // the USB link joins them; the receiver sees the whole frame only
         usb(reports.back());
         ASSERT_EQ(dispatched, std::vector<int>{reply[6]});
         EXPECT_EQ(textSeenByHandler, toHex(reply));
-        EXPECT_FALSE(receiver.reassembling());
-        EXPECT_EQ(link.noReplyCount, 0);
+        EXPECT_FALSE(assembler.joining());
+        EXPECT_EQ(noReplyCount, 0);
     }
 }
 
 TEST_F(ReceiverTest, UsbReportsWithoutAHeaderOrWithALengthThatCannotCompleteAreDroppedCleanly)
 {
     usb(Bytes(64, 0x33)); // no header: ignored
-    EXPECT_EQ(std::pair(receiver.reassembling(), receiveText()), std::pair(false, std::string()));
+    EXPECT_EQ(std::pair(assembler.joining(), receiveText()), std::pair(false, std::string()));
     // 63 payload bytes would need 65 bytes in the last report.
     Bytes head{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x2B, 0x00, 0x00, 63};
     head.resize(64, 0);
     usb(head);
-    EXPECT_EQ(std::pair(receiver.reassembling(), receiveText()), std::pair(false, std::string()));
+    EXPECT_EQ(std::pair(assembler.joining(), receiveText()), std::pair(false, std::string()));
     usb(Bytes(64, 0xAA));
     EXPECT_TRUE(dispatched.empty());
     // So is a length whose frame could never fit the receive text; the next
@@ -188,13 +194,13 @@ TEST_F(ReceiverTest, UsbReportsWithoutAHeaderOrWithALengthThatCannotCompleteAreD
     Bytes huge{0xA5, 0xA5, 0xA5, 0x00, 0x52, 0x00, 0x28, 0x9C, 0x9C, 0x00};
     huge.resize(64, 0);
     usb(huge);
-    EXPECT_FALSE(receiver.reassembling());
+    EXPECT_FALSE(assembler.joining());
     // A short last report neither reads past its end nor leaves a stale frame.
     const auto reports = usbReports(meterReply());
     usb(reports[0]);
     usb(Bytes(reports[1].begin(), reports[1].begin() + 3));
     EXPECT_TRUE(dispatched.empty());
-    EXPECT_FALSE(receiver.reassembling());
+    EXPECT_FALSE(assembler.joining());
     for (const Bytes& r : reports)
         usb(r);
     EXPECT_EQ(dispatched.size(), 1u);

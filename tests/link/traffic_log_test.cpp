@@ -143,20 +143,19 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
 
 TEST_F(TrafficLogTest, ReceiverShowsEveryCompleteFrameBeforeItsHandler)
 {
-    LinkState link;
-    ReplyReceiver receiver(link);
+    ReplyReceiver receiver;
     std::vector<std::string> seen;
     receiver.setFrameObserver([&](std::span<const std::uint8_t> frame, bool isReply) {
         seen.push_back(toHex(frame) + (isReply ? "" : " ignored"));
     });
     receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { seen.push_back("handled"); });
     const std::vector<std::uint8_t> reply = frame::encode({0, frame::kOpReply, 0, frame::kCmdMeters, 0, {1, 2, 3, 4, 5, 6, 7, 8}});
-    receiver.appendSerialBytes(std::span(reply).first(7));
+    receiver.receive(std::span(reply).first(7));
     EXPECT_TRUE(seen.empty()); // an incomplete frame is not shown
-    receiver.appendSerialBytes(std::span(reply).subspan(7));
+    receiver.receive(std::span(reply).subspan(7));
     std::vector<std::uint8_t> badEnd = reply;
     badEnd.back() = 0xAB;
-    receiver.appendSerialBytes(badEnd);
+    receiver.receive(badEnd);
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0], toHex(reply));
     EXPECT_EQ(seen[1], "handled");

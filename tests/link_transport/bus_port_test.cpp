@@ -41,8 +41,7 @@ TEST(BusPort, OneConversationAtATimeOverAPtyAndOverTcp)
         timing.marginMs = 400; // a loaded test machine answers late, and only the order is tested here
         BusPort port(timing);
         QSignalSpy opened(&port, &BusPort::opened);
-        const auto result = port.open(network ? line.tcp.location() : line.pty.slavePath());
-        ASSERT_NE(result, BusPort::OpenResult::Failed);
+        port.open(network ? line.tcp.location() : line.pty.slavePath());
         ASSERT_TRUE(opened.count() == 1 || opened.wait(3000));
 
         std::vector<std::pair<int, int>> answered; // address, command

@@ -1,10 +1,12 @@
 #include "support/frames.h"
 
+#include "link/port_list.h"
 #include "link/serial_link.h"
 #include "pty_server.h"
 #include "virtual_amplifier.h"
 
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 #include <set>
@@ -28,15 +30,24 @@ std::vector<SerialPortItem> ports(std::initializer_list<const char*> names)
     return list;
 }
 
-// A serial link on its own; meter replies are counted.
+// A port list and a serial link on their own; meter replies are counted.
 struct SerialPortList : ::testing::Test {
     LinkState link;
-    ReplyReceiver receiver{link};
+    ReplyReceiver receiver;
+    PortList list;
     SerialLink serial{link, receiver};
     int meters = 0;
 
     SerialPortList() { receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply&) { ++meters; }); }
     void sendMeterRead() { serial.write(readRequest(0, frame::kCmdMeters)); }
+    // Opens the port with this number of the list; true when it opened before open() returned.
+    bool openNumber(int number)
+    {
+        QSignalSpy opened(&serial, &SerialLink::opened);
+        if (const auto location = list.location(number))
+            serial.open(*location);
+        return opened.count() == 1 && serial.isOpen();
+    }
 };
 
 #ifdef Q_OS_UNIX
@@ -73,10 +84,10 @@ struct SerialFixture : SerialPortList {
         bus.add(1);
         if (!server.start())
             return false;
-        serial.setEnumerator({});
-        serial.setExtraPorts({server.slavePath()});
-        serial.initialPortList();
-        if (!serial.open(*serial.portNumber(0)))
+        list.setEnumerator({});
+        list.setExtraPorts({server.slavePath()});
+        list.readAtStart();
+        if (!openNumber(*list.portNumber(0)))
             return false;
         serial.startReader();
         return true;
@@ -88,44 +99,53 @@ struct SerialFixture : SerialPortList {
 
 TEST_F(SerialPortList, SortedIgnoringCaseThenExtraPathsAndOnlyListedPortsOpen)
 {
-    serial.setEnumerator([] { return ports({"ttyUSB1", "COM2", "com10", "ttyS0"}); });
-    serial.setExtraPorts({QStringLiteral("/tmp/z"), QStringLiteral("/tmp/a")});
+    list.setEnumerator([] { return ports({"ttyUSB1", "COM2", "com10", "ttyS0"}); });
+    list.setExtraPorts({QStringLiteral("/tmp/z"), QStringLiteral("/tmp/a")});
 
-    const QStringList names = serial.initialPortList();
+    const QStringList names = list.readAtStart();
     EXPECT_EQ(names, QStringList({"com10", "COM2", "ttyS0", "ttyUSB1", "/tmp/z", "/tmp/a"}));
     // Each item keeps its system location; the last one given is the last item.
-    EXPECT_EQ(serial.portTable()[1].location, QStringLiteral("/dev/COM2"));
-    EXPECT_EQ(serial.portTable()[5].location, QStringLiteral("/tmp/a"));
-    EXPECT_EQ(std::tuple(serial.portNumber(0), serial.portNumber(5), serial.portNumber(6), serial.portNumber(-1)),
+    EXPECT_EQ(list.table()[1].location, QStringLiteral("/dev/COM2"));
+    EXPECT_EQ(list.table()[5].location, QStringLiteral("/tmp/a"));
+    EXPECT_EQ(std::tuple(list.portNumber(0), list.portNumber(5), list.portNumber(6), list.portNumber(-1)),
               std::tuple(1, 6, std::nullopt, std::nullopt));
 
     for (const auto& [number, name] : {std::pair{3, "COM3"}, {9, "COM9"}, {12, "//./COM12"}})
-        EXPECT_EQ(SerialLink::comDeviceName(number), QString::fromLatin1(name));
+        EXPECT_EQ(PortList::comDeviceName(number), QString::fromLatin1(name));
     // Opening nothing, a number beyond the list, or a port that is not there fails.
-    EXPECT_FALSE(serial.open(kPortNone) || serial.open(7) || serial.open(1) || link.connected);
+    QSignalSpy failed(&serial, &SerialLink::openFailed);
+    EXPECT_FALSE(openNumber(kPortNone) || openNumber(7) || openNumber(1) || serial.isOpen());
+    EXPECT_EQ(failed.size(), 1); // the port that is not there; the others name no location
 }
 
 TEST_F(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
 {
     auto present = ports({"ttyUSB0"});
-    serial.setEnumerator([&] { return present; });
-    serial.initialPortList();
+    list.setEnumerator([&] { return present; });
+    list.readAtStart();
 
-    EXPECT_FALSE(serial.refreshPortList()); // same list: the shown list stays
+    EXPECT_FALSE(list.refresh()); // same list: the shown list stays
 
     present = ports({"ttyUSB0", "ttyACM0"});
-    link.connected = true;
-    EXPECT_FALSE(serial.refreshPortList()); // never while connected
-    link.connected = false;
-    auto replaced = serial.refreshPortList();
+    auto replaced = list.refresh();
     ASSERT_TRUE(replaced);
     EXPECT_EQ(*replaced, QStringList({"ttyACM0", "ttyUSB0"}));
-    EXPECT_FALSE(serial.refreshPortList());
+    EXPECT_FALSE(list.refresh());
 
     present.clear();
-    replaced = serial.refreshPortList();
+    replaced = list.refresh();
     ASSERT_TRUE(replaced);
     EXPECT_TRUE(replaced->isEmpty());
+
+    // Behind a device monitor the ports are read only after it has reported a change.
+    list.setMonitored(true);
+    present = ports({"ttyS0"});
+    const int readings = list.readings();
+    EXPECT_FALSE(list.refresh() || list.refresh());
+    EXPECT_EQ(list.readings(), readings);
+    list.portsMayHaveChanged();
+    EXPECT_EQ(list.refresh(), QStringList({"ttyS0"}));
+    EXPECT_EQ(list.readings(), readings + 1);
 }
 
 // The serial link against pseudo-terminals: POSIX systems only.
@@ -133,7 +153,7 @@ TEST_F(SerialPortList, RefreshReplacesOnlyWhenChangedAndDisconnected)
 TEST_F(SerialFixture, OpensAt9600EightNoneOne)
 {
     ASSERT_TRUE(openVirtualAmplifier());
-    EXPECT_EQ(std::pair(link.connected, serial.isOpen()), std::pair(true, true));
+    EXPECT_TRUE(serial.isOpen());
 
     const int fd = ::open(server.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
@@ -144,8 +164,9 @@ TEST_F(SerialFixture, OpensAt9600EightNoneOne)
                          tio.c_cflag & CSTOPB),
               std::tuple(speed_t(B9600), speed_t(B9600), tcflag_t(CS8), tcflag_t(0), tcflag_t(0)));
 
+    QSignalSpy closed(&serial, &SerialLink::closed);
     serial.close();
-    EXPECT_EQ(std::pair(link.connected, serial.isOpen()), std::pair(false, false));
+    EXPECT_EQ(std::pair(closed.size(), serial.isOpen()), std::pair(qsizetype(1), false));
 }
 
 TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
@@ -159,10 +180,11 @@ TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
         group.assign(reply.payload().begin(), reply.payload().end());
     });
 
-    link.noReplyCount = 5;
+    int ownReplies = 0;
+    receiver.setOwnFrameObserver([&] { ++ownReplies; });
     sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 3000));
-    EXPECT_EQ(link.noReplyCount, 0);
+    EXPECT_EQ(ownReplies, 1);
 
     // 652 bytes at 9600 baud take about 0.7 s and arrive over many reads.
     serial.write(readRequest(0, frame::kCmdCurrentGroup));
@@ -175,7 +197,9 @@ TEST_F(SerialFixture, MeterRoundTripAndGroupReplyAtWirePace)
 TEST_F(SerialReception, FrameSplitOverSeveralReadsIsDispatchedOnceComplete)
 {
     RawPty device;
-    ASSERT_TRUE(serial.openLocation(device.path));
+    QSignalSpy opened(&serial, &SerialLink::opened);
+    serial.open(device.path);
+    ASSERT_EQ(opened.size(), 1);
     serial.startReader();
 
     sendMeterRead();
@@ -206,26 +230,27 @@ TEST_F(SerialFixture, AmplifierGoingAwayClosesThePortButLeavesTheLinkToTheWatchd
     if (!QTest::qWaitFor([&] { return !failed.isEmpty(); }, 500))
         sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !failed.isEmpty(); }, 2000));
-    EXPECT_EQ(std::pair(link.connected, serial.isOpen()), std::pair(true, false));
+    QSignalSpy openFailed(&serial, &SerialLink::openFailed);
+    QSignalSpy closed(&serial, &SerialLink::closed);
+    EXPECT_FALSE(serial.isOpen());
     sendMeterRead(); // harmless on a closed port
     EXPECT_EQ(failed.size(), 1);
-
-    serial.close(); // the watchdog's disconnect
-    EXPECT_FALSE(link.connected);
+    // Not an opening that failed, nor the user's close: the watchdog ends the link.
+    EXPECT_EQ(std::pair(openFailed.size(), closed.size()), std::pair(qsizetype(0), qsizetype(0)));
 }
 #endif // Q_OS_UNIX
 
 TEST_F(SerialPortList, NumbersStepOverTheUsbMark)
 {
-    serial.setEnumerator([] {
+    list.setEnumerator([] {
         std::vector<SerialPortItem> many;
         for (int i = 0; i < 120; ++i)
             many.push_back({QStringLiteral("tty%1").arg(i, 3, 10, QLatin1Char('0')), QString(), 0});
         return many;
     });
-    serial.initialPortList();
+    list.readAtStart();
     std::set<int> numbers;
-    for (const SerialPortItem& item : serial.portTable())
+    for (const SerialPortItem& item : list.table())
         numbers.insert(item.number);
     EXPECT_EQ(numbers.size(), 120u);
     for (int mark : {kPortUsb, kPortNone, kPortFailed})
@@ -237,18 +262,52 @@ TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
 {
     ASSERT_TRUE(openVirtualAmplifier());
     LinkState otherLink;
-    ReplyReceiver otherReceiver(otherLink);
+    ReplyReceiver otherReceiver;
     SerialLink other(otherLink, otherReceiver);
-    EXPECT_FALSE(other.openLocation(server.slavePath())); // in use
-    EXPECT_FALSE(otherLink.connected);
+    QSignalSpy otherFailed(&other, &SerialLink::openFailed);
+    other.open(server.slavePath()); // in use
+    EXPECT_EQ(std::pair(otherFailed.size(), other.isOpen()), std::pair(qsizetype(1), false));
 
-    link.usbMode = true;
     serial.close();
-    EXPECT_TRUE(link.connected); // the connected flag is the USB link's then
-    link.usbMode = false;
-    ASSERT_TRUE(serial.open(*serial.portNumber(0)));
+    ASSERT_TRUE(openNumber(*list.portNumber(0)));
     serial.startReader();
     sendMeterRead();
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
 }
 #endif // Q_OS_UNIX
+
+// A gateway is connected to in the background: nothing has ended when open()
+// returns; then it opens, or fails once, whether it refuses or does not exist.
+TEST_F(SerialPortList, GatewayOpeningEndsInOpenedOrFailedNeverInBoth)
+{
+    QTcpServer listening;
+    ASSERT_TRUE(listening.listen(QHostAddress::LocalHost));
+    QTcpServer refusing; // its port is closed again at once
+    ASSERT_TRUE(refusing.listen(QHostAddress::LocalHost));
+    const quint16 closedPort = refusing.serverPort();
+    refusing.close();
+
+    struct Case {
+        QString location;
+        bool opens;
+        bool endsAtOnce; // an address that is no gateway address fails before open() returns
+    };
+    const Case cases[] = {
+        {QStringLiteral("tcp://127.0.0.1:%1").arg(listening.serverPort()), true, false},
+        {QStringLiteral("tcp://127.0.0.1:%1").arg(closedPort), false, false},
+        {QStringLiteral("tcp://127.0.0.1"), false, true},
+    };
+    for (const Case& c : cases) {
+        QSignalSpy opened(&serial, &SerialLink::opened);
+        QSignalSpy failed(&serial, &SerialLink::openFailed);
+        serial.open(c.location);
+        EXPECT_EQ(serial.connecting(), !c.endsAtOnce) << c.location.toStdString();
+        EXPECT_EQ(opened.size() + failed.size(), c.endsAtOnce ? 1 : 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opened.size() + failed.size() > 0; }, 5000));
+        QTest::qWait(20); // nothing more follows
+        EXPECT_EQ(std::tuple(opened.size(), failed.size(), serial.isOpen(), serial.connecting()),
+                  std::tuple(qsizetype(c.opens), qsizetype(!c.opens), c.opens, false))
+            << c.location.toStdString();
+        serial.close();
+    }
+}

@@ -64,7 +64,7 @@ HidDeviceInfo interfaceOf(const QString& path, int usagePage)
 struct UsbFixture : ::testing::Test {
     QTemporaryDir locks;
     LinkState link;
-    ReplyReceiver receiver{link};
+    ReplyReceiver receiver;
     FakeHidController controller;
     FakeHost host{link};
     UsbHidLink usb{controller, link, receiver};
@@ -79,6 +79,7 @@ struct UsbFixture : ::testing::Test {
         bus.onFrame = [this](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
         usb.setLockDirectory(locks.path());
         host.attach(usb);
+        receiver.setOwnFrameObserver([this] { link.noReplyCount = 0; });
         receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
             ++meters;
             lastTemperature = reply.payload()[2] * 256 + reply.payload()[3];

@@ -16,7 +16,7 @@ struct VampClient {
     QProcess process;
     QString path;
     LinkState link;
-    ReplyReceiver receiver{link};
+    ReplyReceiver receiver;
     SerialLink serial{link, receiver};
     std::string identification;
     int meterReplies = 0;
@@ -30,8 +30,8 @@ struct VampClient {
         process.start(QStringLiteral(TALVEX_VAMP_PATH), arguments);
         if (process.waitForStarted(5000) && QTest::qWaitFor([&] { return process.canReadLine(); }, 5000))
             path = QString::fromLocal8Bit(process.readLine()).trimmed();
-        if (serial.openLocation(path))
-            serial.startReader();
+        serial.open(path); // a pseudo-terminal has opened or failed on return
+        serial.startReader();
     }
     ~VampClient()
     {

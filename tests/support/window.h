@@ -54,6 +54,7 @@ protected:
         platform.hidLockDirectory = hidLocks.path();
         core = std::make_unique<EditorCore>(platform);
         window = std::make_unique<MainWindow>(*core, MainWindow::Platform{&prompts, &fileDialogs});
+        core->session.start(); // the port list, as the shown window reads it
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
             busSearch().startupSearchTimer.stop();
