@@ -75,7 +75,14 @@ void HidRoundTrip(benchmark::State& state)
     vamp::FakeHidController controller;
     LinkState link;
     ReplyReceiver receiver;
-    UsbHidLink usb(controller, link, receiver);
+    UsbHidLink usb(controller, link);
+    QObject::connect(&usb, &UsbHidLink::matchChanged, [&](int device, bool usbMode) {
+        link.matchedDevice = device;
+        link.usbMode = usbMode;
+    });
+    QObject::connect(&usb, &UsbHidLink::bytesReceived, [&](const QByteArray& f) {
+        receiver.receiveFrame(std::span(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size())));
+    });
     QTemporaryDir locks;
     usb.setLockDirectory(locks.path());
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);

@@ -50,15 +50,18 @@ MainWindow::MainWindow(EditorCore& core, const Platform& platform, QWidget* pare
 MainWindow::~MainWindow()
 {
     groupTransfer_->linkLost();
-    session_.setSelection({}); // the session outlives the lists it read
 }
 
 void MainWindow::createFeatures(FileDialogs& dialogs)
 {
     const ConnectionView& connection = views_.connection;
-    session_.setSelection({[connection] { return connection.portList->currentIndex(); },
-                           [connection] { return connection.portList->currentText(); },
-                           [connection] { return connection.deviceIdList->currentIndex(); }});
+    // The user's choices go into the session as they change; the Device ID
+    // before the features see it, so a device chosen is read at its address.
+    connect(connection.portList, &QComboBox::currentIndexChanged, this, &MainWindow::pushPortChoice);
+    connect(connection.portList, &QComboBox::currentTextChanged, this, &MainWindow::pushPortChoice);
+    connect(connection.deviceIdList, &QComboBox::currentIndexChanged, this, &MainWindow::pushDeviceChoice);
+    pushPortChoice();
+    pushDeviceChoice();
     strip_ = std::make_unique<ChannelStrip>(views_.strip, core_.editor, core_.editing);
     wheel_ = std::make_unique<WheelFilter>(this, core_.editing);
     eqPage_ = std::make_unique<EqPage>(views_.eqPage, core_.editor, core_.editing);
@@ -66,7 +69,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     history_->addMenuActions(*views_.menus.edit);
     busSearch_ = std::make_unique<BusSearch>(
         *this, views_.search, selection_,
-        BusSearch::Link{session_.link(), session_.serial(), session_.ports(), session_.sender(), session_.receiver(),
+        BusSearch::Link{session_.linkStateForSearch(), session_.serial(), session_.ports(), session_.sender(), session_.receiver(),
                         session_.transport(), core_.pump, prompts_});
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         views_.admin, DeviceAdmin::Parts{core_.model, session_.sender(), session_.link(), prompts_,
@@ -111,6 +114,9 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
 
 void MainWindow::connectFeatures()
 {
+    // Once more after the features: a choice refused while a transfer runs is
+    // put back without a signal, and the session keeps the one shown.
+    connect(views_.connection.deviceIdList, &QComboBox::currentIndexChanged, this, &MainWindow::pushDeviceChoice);
     connect(views_.connection.connect, &QAbstractButton::clicked, this, &MainWindow::toggleConnection);
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
     connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &MainWindow::hidePopups);
@@ -207,7 +213,15 @@ void MainWindow::fillPortList(const QStringList& names)
     ports->clear();
     ports->addItems(names);
     ports->setCurrentIndex(int(names.size()) - 1);
+    pushPortChoice();
 }
+
+void MainWindow::pushPortChoice()
+{
+    session_.choosePort(views_.connection.portList->currentIndex(), views_.connection.portList->currentText());
+}
+
+void MainWindow::pushDeviceChoice() { session_.chooseDeviceAddress(views_.connection.deviceIdList->currentIndex()); }
 
 // --- connection ------------------------------------------------------------
 

@@ -64,6 +64,9 @@ private:
     void connectSession();
     void startUp();
     void fillPortList(const QStringList& names);
+    // The chosen port and Device ID, as the lists show them, into the session.
+    void pushPortChoice();
+    void pushDeviceChoice();
     void onConnecting();
     void onImageArrived(const frame::Reply& reply);
     void showPresetNames();

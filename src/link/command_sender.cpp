@@ -4,7 +4,7 @@
 
 namespace talvex {
 
-CommandSender::CommandSender(ParameterModel& model, LinkState& link)
+CommandSender::CommandSender(ParameterModel& model, const LinkState& link)
     : model_(model), link_(link)
 {
 }
@@ -13,10 +13,10 @@ std::uint8_t CommandSender::nextAddress(int command)
 {
     int address = deviceAddress;
     if (command == frame::kCmdMeters && broadcast)
-        address = selectedAddress(); // meters always come from the selected device
+        address = selectedAddress_; // meters always come from the selected device
     if (readBackOverride) {
         readBackOverride = false;
-        address = selectedAddress();
+        address = selectedAddress_;
     }
     return std::uint8_t(address);
 }
@@ -73,8 +73,8 @@ void CommandSender::sendPresetName()
 
 void CommandSender::sendChunk(int chunk)
 {
-    if (broadcast)
-        link_.noReplyCount = 0;
+    if (broadcast && broadcastWritten_)
+        broadcastWritten_();
     int command = -1;
     int subIndex = 0;
     if (chunk >= 0 && chunk <= 17) {

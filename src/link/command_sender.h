@@ -18,11 +18,15 @@ namespace talvex {
 
 class CommandSender {
 public:
-    CommandSender(ParameterModel& model, LinkState& link);
+    CommandSender(ParameterModel& model, const LinkState& link);
 
     void setTransport(FrameTransport* transport) { transport_ = transport; }
-    // Item index of the Device ID selector (the selected device's address).
-    void setSelectedAddress(std::function<int()> selectedAddress) { selectedAddress_ = std::move(selectedAddress); }
+    // Item index of the Device ID selector (the selected device's address), as
+    // the user's choice changes.
+    void setSelectedAddress(int address) { selectedAddress_ = address; }
+    // Runs for each chunk written in broadcast mode (no device answers it, so
+    // the owner of the link state keeps the no-reply count quiet).
+    void setBroadcastWriteObserver(std::function<void()> observer) { broadcastWritten_ = std::move(observer); }
     // Runs for pending flag 78 instead of the bare name write, so the window can
     // wrap the frame in its pauses and message.
     void setPresetNameWriter(std::function<void()> writer) { presetNameWriter_ = std::move(writer); }
@@ -65,13 +69,13 @@ private:
               BusPriority priority);
     void transmit(std::uint8_t address, int operation, int index, int command, int subIndex,
                   std::span<const std::uint8_t> payload, BusPriority priority);
-    int selectedAddress() const { return selectedAddress_ ? selectedAddress_() : 0; }
 
     ParameterModel& model_;
-    LinkState& link_;
+    const LinkState& link_;
     FrameTransport* transport_ = nullptr;
-    std::function<int()> selectedAddress_;
+    int selectedAddress_ = 0;
     std::function<void()> presetNameWriter_;
+    std::function<void()> broadcastWritten_;
     int chunkTicksWithoutMeterRead_ = 0;
     int writesInARow_ = 0; // chunk writes since the last meter read of the scheduler
 };

@@ -12,7 +12,7 @@ namespace talvex {
 
 class TransportRouter : public FrameTransport {
 public:
-    TransportRouter(LinkState& link, SerialLink& serial, UsbHidLink& usb)
+    TransportRouter(const LinkState& link, SerialLink& serial, UsbHidLink& usb)
         : link_(link), serial_(serial), usb_(usb)
     {
     }
@@ -29,7 +29,7 @@ public:
     }
 
 private:
-    LinkState& link_;
+    const LinkState& link_;
     SerialLink& serial_;
     UsbHidLink& usb_;
 };

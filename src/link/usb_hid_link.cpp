@@ -37,8 +37,8 @@ QString reportLine(std::span<const std::uint8_t> report)
 
 } // namespace
 
-UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, QObject* parent)
-    : QObject(parent), controller_(controller), link_(link), receiver_(receiver),
+UsbHidLink::UsbHidLink(HidController& controller, const LinkState& link, QObject* parent)
+    : ByteLink(parent), controller_(controller), link_(link),
       writes_([this](std::span<const std::uint8_t> report) { return controller_.write(report); },
               [this](const HidWriteQueue::Report& report, const HidWriteResult& result) {
                   // Logged on the user-interface thread, in the order written.
@@ -56,7 +56,7 @@ UsbHidLink::UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver
             return;
         const auto report = std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
         if (const auto whole = reports_.addReport(report))
-            receiver_.receiveFrame(*whole);
+            emit bytesReceived(QByteArray(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size())));
     });
 }
 
@@ -196,8 +196,7 @@ bool UsbHidLink::takeDevice(const QList<HidDeviceInfo>& devices)
     }
     heldIndex_ = index;
     if (index < 0) {
-        link_.matchedDevice = kNoMatchedDevice;
-        link_.usbMode = false;
+        emit matchChanged(kNoMatchedDevice, false);
         return false;
     }
     reconnectAttempts = 0;
@@ -253,15 +252,14 @@ void UsbHidLink::adopt()
 {
     if (heldIndex_ < 0 || (link_.connected && !link_.usbMode))
         return;
-    link_.matchedDevice = heldIndex_;
-    link_.usbMode = true;
+    emit matchChanged(heldIndex_, true);
     waiting_ = false;
 }
 
 void UsbHidLink::prepareConnect()
 {
     if (open_ && link_.usbMode) {
-        link_.matchedDevice = heldIndex_; // a lost link may have dropped the match
+        emit matchChanged(heldIndex_, true); // a lost link may have dropped the match
         return;
     }
     const QList<HidDeviceInfo> devices = controller_.devices();
@@ -270,6 +268,24 @@ void UsbHidLink::prepareConnect()
     refused_.clear(); // the user asks: try them again
     takeDevice(devices);
     updateSelectors(devices);
+}
+
+void UsbHidLink::open(const QString& location)
+{
+    (void)location; // there is one amplifier on USB: the one held
+    prepareConnect();
+    if (isOpen())
+        emit opened();
+    else
+        emit failed(QStringLiteral("OPEN ERROR: no amplifier on USB carries the link"));
+}
+
+bool UsbHidLink::write(std::span<const std::uint8_t> frame)
+{
+    if (!open_)
+        return false;
+    writeFrame(frame);
+    return true;
 }
 
 void UsbHidLink::sessionEnded()
@@ -333,8 +349,7 @@ void UsbHidLink::onRemoval(const HidDeviceInfo& device)
         if (link_.usbMode && link_.connected)
             emit carrierRemoved();
         release();
-        link_.usbMode = false;
-        link_.matchedDevice = kNoMatchedDevice;
+        emit matchChanged(kNoMatchedDevice, false);
     }
     updateSelectors(controller_.devices());
 }

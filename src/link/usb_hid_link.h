@@ -1,8 +1,9 @@
 #pragma once
-// USB HID link: follows the amplifier's HID device being plugged and unplugged,
-// keeps the hidden device list and traffic log, writes frames as 65-byte output
-// reports, joins input reports into reply frames for the reply receiver (as the
-// bus link hands it whole replies), and retries the connect
+// USB HID link, the byte link (byte_link.h) for the amplifier on USB: follows
+// its HID device being plugged and unplugged, keeps the hidden device list and
+// traffic log, writes frames as 65-byte output reports, joins input reports
+// into reply frames (bytesReceived hands over whole frames, as the bus link
+// does), and retries the connect
 // handshake while the identification has not been confirmed.
 //
 // The amplifier this editor holds stays its device for as long as it is present:
@@ -12,12 +13,15 @@
 // session has ended. A Device ID search is no session: it is told to end
 // (amplifierWaiting), and when it has given the port back the amplifier takes
 // the link and connects by itself. Writes go out in order on the writer thread.
+//
+// The link state is the session's: this link reads it, and reports the device
+// it has matched (or that none is) by matchChanged for the session to record.
 
+#include "link/byte_link.h"
 #include "link/hid_controller.h"
 #include "link/hid_device_lock.h"
 #include "link/hid_write_queue.h"
 #include "link/link_state.h"
-#include "link/reply_receiver.h"
 #include "link/usb_report_assembler.h"
 
 #include <QSet>
@@ -32,7 +36,7 @@
 
 namespace talvex {
 
-class UsbHidLink : public QObject {
+class UsbHidLink : public ByteLink {
     Q_OBJECT
 public:
     static constexpr std::uint16_t kVendorId = 0x0483;
@@ -42,8 +46,18 @@ public:
     static constexpr int kMaxReconnects = 3;
 
     // Connects to the controller's notifications.
-    UsbHidLink(HidController& controller, LinkState& link, ReplyReceiver& receiver, QObject* parent = nullptr);
+    UsbHidLink(HidController& controller, const LinkState& link, QObject* parent = nullptr);
     ~UsbHidLink() override;
+
+    // ByteLink. open(): the held amplifier is to carry a session (the location
+    // is not used): prepareConnect(), then opened() when it carries the link,
+    // failed() when no amplifier can. close(): the session has ended
+    // (sessionEnded()). write(): one whole encoded frame (writeFrame()).
+    void open(const QString& location) override;
+    void close() override { sessionEnded(); }
+    bool isOpen() const override { return open_ && link_.usbMode; }
+    bool write(std::span<const std::uint8_t> frame) override;
+    QString errorString() const override { return {}; }
 
     // Where the device lock files go (by default the system's temporary directory).
     void setLockDirectory(const QString& directory);
@@ -101,6 +115,9 @@ public:
     int reconnectAttempts = 0;
 
 signals:
+    // The device that carries the link (its position in the device list, or
+    // kNoMatchedDevice) and whether the USB mode flag is to be set.
+    void matchChanged(int matchedDevice, bool usbMode);
     // A line for the traffic log (HistoryListBox); the oldest line is to go.
     void historyLineAdded(const QString& line);
     void oldestHistoryLineDropped();
@@ -138,8 +155,7 @@ private:
     void logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result);
 
     HidController& controller_;
-    LinkState& link_;
-    ReplyReceiver& receiver_;
+    const LinkState& link_;
     QStringList deviceList_;
     HidDeviceLock lock_;
     QString heldPath_;    // the amplifier this editor holds (open, or closed after a read error)

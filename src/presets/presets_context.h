@@ -19,7 +19,7 @@ class Prompts;
 struct PresetsContext {
     ParameterModel* model = nullptr;
     CommandSender* sender = nullptr;
-    LinkState* link = nullptr;
+    const LinkState* link = nullptr;
     Prompts* prompts = nullptr;
     FileDialogs* dialogs = nullptr;
     LinkSupervision* supervision = nullptr; // the send pulse and the watchdog

@@ -14,7 +14,7 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
       sender_(model_, link_),
       serial_(link_, receiver_),
       traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
-      usb_(*platform.hid, link_, receiver_),
+      usb_(*platform.hid, link_),
       router_(link_, serial_, usb_)
 {
     if (platform.enumerator)
@@ -44,9 +44,8 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
         busWatchdog_.replied();
     });
     if (traffic_)
-        traffic_->attach(router_, receiver_, serial_, [this] { return selection_.portName(); }, usb_);
+        traffic_->attach(router_, receiver_, serial_, [this] { return chosenPortName_; }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
-    sender_.setSelectedAddress([this] { return selection_.deviceAddress(); });
 
     receiver_.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) { onIdentification(reply); });
     receiver_.setHandler(frame::kCmdReadPresetNames, [this](const frame::Reply& reply) { onPresetNames(reply); });
@@ -55,6 +54,15 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     receiver_.setHandler(frame::kCmdStoredGroup, [this](const frame::Reply& reply) { onStoredGroup(reply); });
     receiver_.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) { onMeters(reply); });
 
+    // The link state is written here only: the links report what they did.
+    connect(&usb_, &UsbHidLink::matchChanged, this, [this](int matchedDevice, bool usbMode) {
+        link_.matchedDevice = matchedDevice;
+        link_.usbMode = usbMode;
+    });
+    connect(&usb_, &UsbHidLink::bytesReceived, this, [this](const QByteArray& frame) {
+        receiver_.receiveFrame(std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()), std::size_t(frame.size())));
+    });
+    sender_.setBroadcastWriteObserver([this] { link_.noReplyCount = 0; });
     connect(&usb_, &UsbHidLink::historyLineAdded, this, &Session::historyLineAdded);
     connect(&usb_, &UsbHidLink::oldestHistoryLineDropped, this, &Session::oldestHistoryLineDropped);
     connect(&usb_, &UsbHidLink::statusChanged, this, &Session::usbStatusChanged);
@@ -98,7 +106,17 @@ void Session::setupTimers()
     }
 }
 
-void Session::setSelection(Selection selection) { selection_ = std::move(selection); }
+void Session::choosePort(int itemIndex, const QString& name)
+{
+    chosenPortItem_ = itemIndex;
+    chosenPortName_ = name;
+}
+
+void Session::chooseDeviceAddress(int address)
+{
+    chosenAddress_ = address;
+    sender_.setSelectedAddress(address); // meters and read-backs go to the chosen device at once
+}
 
 void Session::start()
 {
@@ -118,7 +136,7 @@ void Session::setState(State state)
 
 int Session::sessionDeviceAddress() const
 {
-    return sender_.broadcast ? selection_.deviceAddress() : sender_.deviceAddress;
+    return sender_.broadcast ? chosenAddress_ : sender_.deviceAddress;
 }
 
 void Session::setOtherDeviceReplies(ReplyReceiver::Handler handler)
@@ -270,12 +288,12 @@ void Session::connectLink()
     link_.noReplyCount = 0;
     busWatchdog_.reset();
 
-    usb_.prepareConnect();
+    usb_.open(QString()); // carries the link when it holds the amplifier; the bus port otherwise
     if (!usbCarries()) {
-        if (auto number = ports_.portNumber(selection_.portIndex()))
+        if (auto number = ports_.portNumber(chosenPortItem_))
             link_.currentPort = *number;
     }
-    sender_.deviceAddress = selection_.deviceAddress();
+    sender_.deviceAddress = chosenAddress_;
 
     awaitingOpen_ = false;
     if (serial_.isOpen() || serial_.connecting())
@@ -374,7 +392,7 @@ void Session::readSelectedDevice()
     trafficEvent("device chosen");
     link_.noReplyCount = 0;
     busWatchdog_.reset();
-    sender_.deviceAddress = selection_.deviceAddress();
+    sender_.deviceAddress = chosenAddress_;
     showProgress(true);
     startReadAll();
 }

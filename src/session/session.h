@@ -56,17 +56,16 @@ public:
         DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
     };
 
-    // What the user has chosen: the item of the port list, its text, and the Device ID.
-    struct Selection {
-        std::function<int()> portIndex = [] { return -1; };
-        std::function<QString()> portName = [] { return QString(); };
-        std::function<int()> deviceAddress = [] { return 0; };
-    };
 
     Session(ParameterModel& model, const Platform& platform, QObject* parent = nullptr);
     ~Session() override;
 
-    void setSelection(Selection selection);
+    // What the user has chosen, pushed by the window whenever it changes: the
+    // item of the port list and its text, and the Device ID's item (the
+    // address on the bus). A choice moves no address by itself: a connect or
+    // readSelectedDevice() takes it up.
+    void choosePort(int itemIndex, const QString& name);
+    void chooseDeviceAddress(int address);
     // Reads the port list once (portListChanged) and starts its 2 s refresh;
     // later calls do nothing.
     void start();
@@ -120,7 +119,11 @@ public:
     void progressTick();    void watchdogTick();    void usbRetryTick();    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
     void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
-    LinkState& link() { return link_; }
+    // The link state: only the session changes it.
+    const LinkState& link() const { return link_; }
+    // The search still drives the bus port itself and records its port in the
+    // state; it goes once the search asks the session to probe.
+    LinkState& linkStateForSearch() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
     SerialLink& serial() { return serial_; }
@@ -201,7 +204,9 @@ private:
     std::unique_ptr<TrafficCapture> traffic_; // before usb_: sees USB arrivals first
     UsbHidLink usb_;
     TransportRouter router_;
-    Selection selection_;
+    int chosenPortItem_ = -1;
+    QString chosenPortName_;
+    int chosenAddress_ = 0;
     State state_ = State::Disconnected;
     bool awaitingOpen_ = false; // a connect waits for its bus link to open
     bool started_ = false;

@@ -15,7 +15,10 @@ class DeviceAdminTest : public BareWindowTest {
 protected:
     void SetUp() override
     {
-        sender.setSelectedAddress([this] { return combo("cbb_deviceid")->currentIndex(); });
+        // The window's part: the chosen Device ID is pushed into the sender.
+        QObject::connect(combo("cbb_deviceid"), &QComboBox::currentIndexChanged,
+                         [this](int item) { sender.setSelectedAddress(item); });
+        sender.setSelectedAddress(combo("cbb_deviceid")->currentIndex());
         admin = std::make_unique<DeviceAdmin>(views.admin, DeviceAdmin::Parts{model, sender, link, prompts});
         QObject::connect(admin.get(), &DeviceAdmin::broadcastChanged, [this](bool on) { showBroadcastLock(views, on); });
         // As a connect to Device ID 1 leaves things: record read, view filled.

@@ -13,14 +13,13 @@ struct SenderTest : ::testing::Test {
     LinkState link;
     RecordingTransport transport;
     CommandSender sender{model, link};
-    int selected = 0; // item index of the Device ID selector
 
     SenderTest()
     {
         model.writeDefaults();
         link.connected = true;
         sender.setTransport(&transport);
-        sender.setSelectedAddress([this] { return selected; });
+        sender.setBroadcastWriteObserver([this] { link.noReplyCount = 0; }); // the session's part
     }
 
     const Bytes& lastSerial() const { return transport.serialWrites.back(); }
@@ -96,7 +95,7 @@ TEST_F(SenderTest, ChunksMapToTheirBlockCommandAndSubIndex)
 
 TEST_F(SenderTest, BroadcastAddressingAndTheReadBackOverride)
 {
-    selected = 4;
+    sender.setSelectedAddress(4);
     sender.deviceAddress = 255;
     sender.broadcast = true;
     link.noReplyCount = 9;

@@ -67,7 +67,7 @@ struct UsbFixture : ::testing::Test {
     ReplyReceiver receiver;
     FakeHidController controller;
     FakeHost host{link};
-    UsbHidLink usb{controller, link, receiver};
+    UsbHidLink usb{controller, link};
     vamp::VirtualBus bus;
     std::vector<std::vector<std::uint8_t>> frames; // what the amplifier on `bus` received
     int meters = 0;                                // meter replies handled
@@ -79,6 +79,14 @@ struct UsbFixture : ::testing::Test {
         bus.onFrame = [this](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
         usb.setLockDirectory(locks.path());
         host.attach(usb);
+        // The session's part: it records the match, takes the frames and resets the no-reply count.
+        QObject::connect(&usb, &UsbHidLink::matchChanged, [this](int device, bool usbMode) {
+            link.matchedDevice = device;
+            link.usbMode = usbMode;
+        });
+        QObject::connect(&usb, &UsbHidLink::bytesReceived, [this](const QByteArray& f) {
+            receiver.receiveFrame(std::span(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size())));
+        });
         receiver.setOwnFrameObserver([this] { link.noReplyCount = 0; });
         receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
             ++meters;

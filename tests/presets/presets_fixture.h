@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         link.connected = true;
-        sender.setSelectedAddress([] { return 4; });
+        sender.setSelectedAddress(4);
         const PresetsContext context{
             .model = &model, .sender = &sender, .link = &link, .prompts = &prompts, .dialogs = &dialogs,
             .supervision = &supervision, .hidePopups = [this] { ++popupsHidden; },

@@ -77,7 +77,7 @@ protected:
     // The parts of the editor core, and the window's features (found by type).
     ParameterModel& model() const { return core->model; }
     Session& session() const { return core->session; }
-    LinkState& link() const { return core->session.link(); }
+    const LinkState& link() const { return core->session.link(); }
     CommandSender& sender() const { return core->session.sender(); }
     ReplyReceiver& receiver() const { return core->session.receiver(); }
     SerialLink& serial() const { return core->session.serial(); }
