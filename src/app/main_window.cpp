@@ -31,6 +31,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace talvex {
 
@@ -66,8 +67,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     history_->addMenuActions(*views_.menus.edit);
     busSearch_ = std::make_unique<BusSearch>(
         *this, views_.search, selection_,
-        BusSearch::Link{session_.link(), session_.serial(), session_.sender(), session_.receiver(),
-                        session_.transport(), core_.pump, prompts_});
+        BusSearch::Link{session_, prompts_});
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         views_.admin, DeviceAdmin::Parts{core_.model, session_.sender(), session_.link(), prompts_,
                                          [this] { return groupTransfer_->busy(); }});
@@ -83,7 +83,9 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     context.showProgress = [this](bool animate) { session_.showProgress(animate); };
     context.hideProgress = [this] { session_.hideProgress(); };
     context.setProgressBar = [this](int percent) { session_.setProgress(percent); };
-    context.delay = [this](int ms) { session_.pause(ms); };
+    context.after = [this](int ms, std::function<void()> then) {
+        QTimer::singleShot(ms, Qt::PreciseTimer, this, std::move(then));
+    };
     groupTransfer_ = new GroupTransfer(context, views_.presets, this);
     presetPanel_ = new PresetPanel(context, *groupTransfer_, views_.presets, this);
 

@@ -41,15 +41,13 @@ void ReplyReceiver::dispatchCompleteFrame()
     }
     if (observer_)
         observer_(reply.bytes, isReply);
-    if (isReply) {
-        if (auto& handler = otherDevice ? otherDeviceHandler_ : handlers_[reply.command()]) {
-            dispatching_ = true;
-            handler(reply);
-            dispatching_ = false;
-        }
-    }
+    // The frame is whole: a frame that starts while its handler has a modal
+    // dialog open is reassembled afresh.
     reassembling_ = false;
-    drainDeferred();
+    if (isReply) {
+        if (auto& handler = otherDevice ? otherDeviceHandler_ : handlers_[reply.command()])
+            handler(reply);
+    }
 }
 
 void ReplyReceiver::dispatchOtherDevice(std::span<const std::uint8_t> frame)
@@ -62,34 +60,14 @@ void ReplyReceiver::dispatchOtherDevice(std::span<const std::uint8_t> frame)
         otherDeviceHandler_(frame::Reply{frame});
 }
 
-void ReplyReceiver::drainDeferred()
-{
-    while (!deferred_.empty() && !dispatching_) {
-        DeferredInput input = std::move(deferred_.front());
-        deferred_.erase(deferred_.begin());
-        if (input.usbReport)
-            appendUsbReport(input.bytes.data(), input.bytes.size());
-        else
-            appendSerialBytes(input.bytes);
-    }
-}
-
 void ReplyReceiver::appendSerialBytes(std::span<const std::uint8_t> bytes)
 {
-    if (dispatching_) {
-        deferred_.push_back({false, {bytes.begin(), bytes.end()}});
-        return;
-    }
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     dispatchCompleteFrame();
 }
 
 void ReplyReceiver::appendUsbReport(const std::uint8_t* data, std::size_t size)
 {
-    if (dispatching_) {
-        deferred_.push_back({true, {data, data + size}});
-        return;
-    }
     const std::span<const std::uint8_t> report(data, size);
 
     if (!reassembling_) {

@@ -62,17 +62,6 @@ public:
     void clearReassembly() { reassembling_ = false; }
 
 private:
-    void drainDeferred();
-
-    // Input that arrives while a handler runs (a handler may pump events) is
-    // taken up only after that frame has been cleared, in arrival order.
-    struct DeferredInput {
-        bool usbReport = false;
-        std::vector<std::uint8_t> bytes;
-    };
-    std::vector<DeferredInput> deferred_;
-    bool dispatching_ = false;
-
     LinkState& link_;
     std::array<Handler, 256> handlers_{};
     AddressTest isOtherDevice_;

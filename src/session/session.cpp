@@ -10,7 +10,6 @@ namespace talvex {
 Session::Session(ParameterModel& model, const Platform& platform, QObject* parent)
     : QObject(parent),
       model_(model),
-      pump_(*platform.pump),
       sender_(model_, link_),
       receiver_(link_),
       serial_(link_, receiver_),
@@ -41,12 +40,18 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
     sender_.setSelectedAddress([this] { return selection_.deviceAddress(); });
 
-    receiver_.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) { onIdentification(reply); });
-    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const frame::Reply& reply) { onPresetNames(reply); });
-    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const frame::Reply& reply) { onSystemRecord(reply); });
-    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const frame::Reply& reply) { onCurrentGroup(reply); });
-    receiver_.setHandler(frame::kCmdStoredGroup, [this](const frame::Reply& reply) { onStoredGroup(reply); });
-    receiver_.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) { onMeters(reply); });
+    // While the link closes, replies would only start the next read of a chain.
+    const std::pair<std::uint8_t, void (Session::*)(const frame::Reply&)> handlers[] = {
+        {frame::kCmdIdentification, &Session::onIdentification}, {frame::kCmdReadPresetNames, &Session::onPresetNames},
+        {frame::kCmdReadSystemRecord, &Session::onSystemRecord}, {frame::kCmdCurrentGroup, &Session::onCurrentGroup},
+        {frame::kCmdStoredGroup, &Session::onStoredGroup},       {frame::kCmdMeters, &Session::onMeters},
+    };
+    for (const auto& [command, handler] : handlers) {
+        receiver_.setHandler(command, [this, handler](const frame::Reply& reply) {
+            if (!closing_)
+                (this->*handler)(reply);
+        });
+    }
 
     connect(&usb_, &UsbHidLink::historyLineAdded, this, &Session::historyLineAdded);
     connect(&usb_, &UsbHidLink::oldestHistoryLineDropped, this, &Session::oldestHistoryLineDropped);
@@ -62,7 +67,8 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
 Session::~Session()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&progressTimer, &watchdogTimer, &sendPulseTimer, &usbRetryTimer, &portListTimer})
+    for (QTimer* timer : {&progressTimer, &watchdogTimer, &sendPulseTimer, &usbRetryTimer, &portListTimer,
+                          &closeTimer_, &drainTimer_})
         timer->stop();
     if (link_.connected && !link_.usbMode)
         serial_.close();
@@ -83,6 +89,13 @@ void Session::setupTimers()
         {&usbRetryTimer, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
         {&portListTimer, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
     };
+    closeTimer_.setSingleShot(true);
+    closeTimer_.setInterval(50);
+    drainTimer_.setSingleShot(true);
+    for (QTimer* timer : {&closeTimer_, &drainTimer_})
+        timer->setTimerType(Qt::PreciseTimer);
+    connect(&closeTimer_, &QTimer::timeout, this, &Session::finishClose);
+    connect(&drainTimer_, &QTimer::timeout, this, &Session::drainEditsThenRead);
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
         entry.timer->setInterval(entry.interval);
@@ -131,7 +144,7 @@ bool Session::isOtherBusDevice(int address) const
 
 bool Session::pollOtherDevice(int address, int command)
 {
-    if (!isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
+    if (closing_ || !isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
         return false;
     // The preset names hold the bus longer than the room between two ticks.
     sender_.sendReadTo(address, 0, command, 0,
@@ -241,8 +254,6 @@ void Session::hideProgress()
 
 void Session::setProgress(int percent) { emit progressChanged(percent); }
 
-void Session::pause(int ms) { Delay(pump_, ms); }
-
 // --- connection ------------------------------------------------------------
 
 void Session::connectWanted()
@@ -255,6 +266,11 @@ void Session::connectWanted()
 
 void Session::connectLink()
 {
+    if (closing_) {
+        closeTimer_.stop();
+        finishClose(); // the port the last session still holds is taken now
+    }
+    searchOpened_ = {}; // a search's gateway connection is dropped with its port
     emit connecting();
     sender_.readBackOverride = false;
     link_.noReplyCount = 0;
@@ -294,8 +310,43 @@ void Session::connectLink()
     linkOpened();
 }
 
+void Session::openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done)
+{
+    searchOpened_ = {};
+    link_.currentPort = item.number;
+    const bool opened = serial_.openLocation(item.location);
+    if (serial_.connecting()) {
+        searchOpened_ = std::move(done); // the window goes on while the gateway connects
+        return;
+    }
+    if (opened)
+        serial_.startReader();
+    done(opened);
+}
+
+void Session::probeAddress(int address)
+{
+    receiver_.clear();
+    sender_.deviceAddress = address;
+    sender_.sendRead(0, frame::kCmdMeters, 0);
+}
+
+void Session::closeSearchPort(int port)
+{
+    searchOpened_ = {};
+    link_.currentPort = port;
+    serial_.close();
+    link_.connected = false;
+}
+
 void Session::gatewayConnectEnded(bool opened)
 {
+    if (auto done = std::exchange(searchOpened_, {})) {
+        if (opened)
+            serial_.startReader();
+        done(opened);
+        return;
+    }
     if (!std::exchange(awaitingGateway_, false))
         return; // a search's connection, or one the user has given up
     if (opened)
@@ -337,25 +388,38 @@ void Session::startReadAll()
 
 void Session::readSelectedDevice()
 {
-    if (state_ == State::Disconnected || !link_.connected)
+    if (closing_ || state_ == State::Disconnected || !link_.connected)
         return;
+    if (drainTimer_.isActive())
+        return; // the edits still going out are followed by a read of the device chosen then
     stopSendPulse();
     if (usbCarries()) {
-        while (link_.connected && model_.lowestPending() >= 0) {
-            sender_.sendNextChunkOrMeterRead();
-            pause(sendPulseTimer.interval());
-        }
-        if (!link_.connected)
-            return; // lost while the last edits went out
-    } else {
-        // The bus takes them in order, each after the one before has left the
-        // line, ahead of the new device's reads.
-        for (int chunk = model_.lowestPending(); chunk >= 0; chunk = model_.lowestPending()) {
-            sender_.sendChunk(chunk);
-            model_.pending[std::size_t(chunk)] = false;
-        }
+        drainEditsThenRead();
+        return;
     }
+    // The bus takes them in order, each after the one before has left the
+    // line, ahead of the new device's reads.
+    for (int chunk = model_.lowestPending(); chunk >= 0; chunk = model_.lowestPending()) {
+        sender_.sendChunk(chunk);
+        model_.pending[std::size_t(chunk)] = false;
+    }
+    readChosenDevice();
+}
 
+void Session::drainEditsThenRead()
+{
+    if (closing_ || !link_.connected)
+        return; // lost while the last edits went out
+    if (model_.lowestPending() < 0) {
+        readChosenDevice();
+        return;
+    }
+    sender_.sendNextChunkOrMeterRead();
+    drainTimer_.start(sendPulseTimer.interval());
+}
+
+void Session::readChosenDevice()
+{
     emit connecting();
     trafficEvent("device chosen");
     link_.noReplyCount = 0;
@@ -367,37 +431,54 @@ void Session::readSelectedDevice()
 
 void Session::disconnectLink()
 {
+    if (closing_)
+        return;
     watchdogTimer.stop();
     trafficEvent("closed");
-    closeLink();
+    closeLink(false);
 }
 
 void Session::loseLink()
 {
+    if (closing_)
+        return;
     trafficEvent("lost");
     receiver_.clearReassembly();
     link_.matchedDevice = kNoMatchedDevice;
     watchdogTimer.stop();
-    closeLink();
-    emit linkLost();
+    closeLink(true);
 }
 
-void Session::closeLink()
+void Session::closeLink(bool lost)
 {
     awaitingGateway_ = false;
     emit closing(); // a transfer ends with its link
     link_.currentPort = kPortNone;
-    pause(50);
+    // Nothing more goes out; the port stays open 50 ms for what is on its way.
+    closing_ = true;
+    closingLost_ = lost;
+    drainTimer_.stop();
+    stopSendPulse();
+    watchdogTimer.stop();
+    if (usbCarries() || !serial_.isOpen())
+        finishClose(); // no port holds frames on their way
+    else
+        closeTimer_.start();
+}
+
+void Session::finishClose()
+{
+    closing_ = false;
     serial_.close();
     link_.connected = false;
     usb_.sessionEnded();
     hideProgress();
-    // A reply handled during the pause may have restarted the watchdog; it must
-    // not survive the link it watched.
     stopSendPulse();
     watchdogTimer.stop();
     model_.clearPending();
     setState(State::Disconnected);
+    if (std::exchange(closingLost_, false))
+        emit linkLost();
 }
 
 void Session::trafficEvent(std::string_view text)

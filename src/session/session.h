@@ -9,7 +9,6 @@
 
 #include "link/bus_scheduler.h"
 #include "link/command_sender.h"
-#include "link/delay.h"
 #include "link/device_monitor.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
@@ -48,7 +47,6 @@ public:
     struct Platform {
         TrafficLog* trafficLog = nullptr;  // --traffic-log, already open; null: no capture
         HidController* hid = nullptr;      // required
-        EventPump* pump = nullptr;         // required: the pause with message pumping
         QStringList extraPorts;            // --port paths
         SerialLink::Enumerator enumerator; // empty: the machine's ports
         QString hidLockDirectory;          // empty: the system's temporary directory
@@ -74,14 +72,19 @@ public:
     // gateway the chain starts once the connection is made, and a connection
     // not made within 3 s fails as a port that cannot be opened.
     void connectLink();
-    // The user ends the session.
+    // The user ends the session. An open serial or network port closes 50 ms
+    // later; until then the session is closing: nothing more is sent and
+    // replies are dropped.
     void disconnectLink();
+    bool isClosing() const { return closing_; }
     // While held, an amplifier that arrives waits for the user's Connect
     // instead of connecting by itself (work that a read would replace is open).
     void holdAutomaticConnect(bool held) { automaticConnectHeld_ = held; }
     // Another Device ID was chosen while the link is open: edits still waiting go
     // to the device on screen, then the chosen device is read as a Connect reads
     // one, so the screen never shows one amplifier while edits go to another.
+    // Over USB the edits go one send tick apart; a choice made meanwhile is
+    // read once they are out (the device chosen last).
     void readSelectedDevice();
 
     // The device the session talks to: the chosen one, also in broadcast mode.
@@ -98,6 +101,26 @@ public:
     // False when nothing went: the address is the session's own, or no bus session is open.
     bool pollOtherDevice(int address, int command);
 
+    // --- the Device ID search: with no link open it borrows the serial port.
+    // A link is open, being made or closing: a search is refused.
+    bool linkInUse() const { return link_.connected || serial_.connecting() || closing_; }
+    // A USB amplifier has been matched and carries the link.
+    bool usbMatched() const { return link_.matchedDevice != kNoMatchedDevice && link_.usbMode; }
+    // The USB link carries the frames.
+    bool usbCarries() const { return router_.usbActive(); }
+    // The serial port list as it stands, and why this user may not open a port.
+    const std::vector<SerialPortItem>& portTable() const { return serial_.portTable(); }
+    std::optional<QString> portRefusal(const QString& location) const { return serial_.accessRefusal(location); }
+    // Opens `item` and starts reading it; `done(opened)` follows at once for a
+    // serial port, and for a network gateway once it has connected or failed
+    // (never when the port is closed or taken by a connect first).
+    void openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done);
+    bool searchPortOpen() const { return link_.connected; }
+    // A meter read to `address` on the search's port; the reply comes as meterReplied.
+    void probeAddress(int address);
+    // Closes the search's port (also one still connecting) and leaves the port number at `port`.
+    void closeSearchPort(int port);
+
     // LinkSupervision. On a shared bus the scheduler keeps room for the next tick.
     void stopSendPulse() override;
     void startSendPulse() override;
@@ -111,9 +134,6 @@ public:
     void setProgress(int percent);
     int progress() const { return progress_; }
 
-    // Pause with message pumping.
-    void pause(int ms);
-
     // Timer ticks (public so tests drive them).
     void progressTick();    void watchdogTick();    void usbRetryTick();    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
@@ -124,7 +144,6 @@ public:
     SerialLink& serial() { return serial_; }
     UsbHidLink& usb() { return usb_; }
     const FrameTransport& transport() const { return router_; }
-    EventPump& pump() { return pump_; }
 
     // Progress 200 ms, watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
     QTimer progressTimer, watchdogTimer, sendPulseTimer, usbRetryTimer, portListTimer;
@@ -169,7 +188,6 @@ signals:
 
 private:
     void setupTimers();
-    bool usbCarries() const { return router_.usbActive(); }
     void connectWanted();
     void gatewayConnectEnded(bool opened);
     void linkOpened(); // the transport is open: the read-all chain starts
@@ -179,7 +197,12 @@ private:
     void startReadAll();
     // A device on the open bus link other than the session's own.
     bool isOtherBusDevice(int address) const;
-    void closeLink();
+    // Closing: sending stops at once; the port closes after 50 ms (finishClose).
+    void closeLink(bool lost);
+    void finishClose();
+    // Edits still waiting go out one send tick apart (USB), then the chosen device is read.
+    void drainEditsThenRead();
+    void readChosenDevice();
     void loseLink();
     void setState(State state);
     void trafficEvent(std::string_view text);
@@ -187,7 +210,6 @@ private:
     void requestUnanswered(int address, int command, bool poll);
 
     ParameterModel& model_;
-    EventPump& pump_;
     LinkState link_;
     CommandSender sender_;
     ReplyReceiver receiver_;
@@ -200,6 +222,11 @@ private:
     bool awaitingGateway_ = false; // a connect waits for its network connection
     int progress_ = 0;
     bool automaticConnectHeld_ = false;
+    bool closing_ = false;   // the port closes when closeTimer_ fires
+    bool closingLost_ = false; // and the link counts as lost then
+    QTimer closeTimer_;      // 50 ms, once
+    std::function<void(bool opened)> searchOpened_; // a search waits for its gateway
+    QTimer drainTimer_;      // one send tick, once: the next edit of a device change
     // On a shared bus the watchdog counts only while a request that went out
     // is unanswered; over USB every silent tick counts.
     ReplyWatchdog busWatchdog_{kWatchdogLimit};

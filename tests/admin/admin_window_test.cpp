@@ -42,6 +42,7 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&search] { return !search.running(); }, 1000)); // the port closes 50 ms later
     EXPECT_FALSE(link().connected || serial().isOpen() || enabled("grp2"));
     EXPECT_TRUE(prompts.messages.isEmpty());
     // Three seconds later the result panel closes itself.

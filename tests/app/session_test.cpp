@@ -2,10 +2,10 @@
 
 #include "fake_hid_controller.h"
 #include "session/session.h"
-#include "ui/qt_event_pump.h"
 #include "virtual_amplifier.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -18,11 +18,9 @@ TEST(Session, WatchdogEndsTheLinkOnTheThirteenthSilentTick)
     silentBus.add(1, vamp::Faults{.silent = true});
     vamp::FakeHidController hid;
     QTemporaryDir locks;
-    QtEventPump pump;
     ParameterModel model;
     Session::Platform platform;
     platform.hid = &hid;
-    platform.pump = &pump;
     platform.hidLockDirectory = locks.path();
     Session session(model, platform);
     QSignalSpy lost(&session, &Session::linkLost);
@@ -36,6 +34,7 @@ TEST(Session, WatchdogEndsTheLinkOnTheThirteenthSilentTick)
     EXPECT_EQ(lost.count(), 0);
 
     session.watchdogTick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session.state() == Session::State::Disconnected; }, 1000));
     EXPECT_FALSE(session.link().connected);
     EXPECT_EQ(session.state(), Session::State::Disconnected);
     EXPECT_EQ(lost.count(), 1);

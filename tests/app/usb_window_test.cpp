@@ -91,7 +91,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     // Plugged in again; once the serial session has ended, Connect goes over USB.
     hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
     window->toggleConnection();
-    EXPECT_EQ(text("btn_connect"), "Connect");
+    expectDisconnected();
     EXPECT_TRUE(hid.written.empty()); // no automatic connect after the user's Disconnect
     connectAndRead();
     EXPECT_EQ(link().currentPort, kPortUsb);

@@ -104,6 +104,8 @@ protected:
     void expectDisconnected(int port = kPortNone) const
     {
         const Session& s = session();
+        // An open port closes 50 ms after the link has ended.
+        EXPECT_TRUE(QTest::qWaitFor([&s] { return s.state() == Session::State::Disconnected; }, 1000));
         EXPECT_EQ(text("btn_connect"), "Connect");
         EXPECT_EQ(face("btn_connect"), QColor(255, 0, 0));
         EXPECT_EQ(std::pair(link().connected, link().currentPort), std::pair(false, port));
