@@ -16,6 +16,7 @@
 #include "ui/controls.h"
 #include "ui/icons.h"
 #include "ui/pixel_ratio.h"
+#include "ui/transfer_progress.h"
 #include "ui/main_window_layout.h"
 #include "ui/warning_dialog.h"
 
@@ -60,6 +61,8 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     session_.setSelection({[connection] { return connection.portList->currentIndex(); },
                            [connection] { return connection.portList->currentText(); },
                            [connection] { return connection.deviceIdList->currentIndex(); }});
+    progress_ = new TransferProgress(views_.status.transferPanel, views_.status.transferProgress,
+                                     [this] { return session_.link().connected; }, this);
     strip_ = std::make_unique<ChannelStrip>(views_.strip, core_.editor, core_.editing);
     wheel_ = std::make_unique<WheelFilter>(this, core_.editing);
     eqPage_ = std::make_unique<EqPage>(views_.eqPage, core_.editor, core_.editing);
@@ -156,8 +159,9 @@ void MainWindow::connectSession()
             [this](const frame::Reply& reply) { groupTransfer_->storedGroupReceived(reply); });
     connect(s, &Session::meterReplied, this, [this](const frame::Reply& reply) { busSearch_->meterReplied(reply); });
     connect(s, &Session::metersArrived, this, &MainWindow::showMeters);
-    connect(s, &Session::progressVisibleChanged, this, &MainWindow::showProgressPanel);
-    connect(s, &Session::progressChanged, views_.status.transferProgress, &QProgressBar::setValue);
+    connect(s, &Session::progressShown, progress_, &TransferProgress::show);
+    connect(s, &Session::progressHidden, progress_, &TransferProgress::hide);
+    connect(s, &Session::progressChanged, progress_, &TransferProgress::setPercent);
     connect(s, &Session::portListChanged, this, &MainWindow::fillPortList);
     connect(s, &Session::historyLineAdded, this, &MainWindow::addHistoryLine);
     connect(s, &Session::oldestHistoryLineDropped, this, [this] { delete views_.status.historyList->takeItem(0); });
@@ -247,14 +251,6 @@ void MainWindow::showConnected(bool connected)
     views_.connection.connect->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     setButtonColour(views_.connection.connect, connected ? kConnectedGreen : kStateRed);
     showDrawn(views_.connection.connectedImage, connected ? &icons::connected : &icons::disconnected);
-}
-
-void MainWindow::showProgressPanel(bool visible)
-{
-    QWidget* panel = views_.status.transferPanel;
-    panel->setVisible(visible);
-    if (visible)
-        panel->raise();
 }
 
 void MainWindow::addHistoryLine(const QString& line)

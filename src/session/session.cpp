@@ -67,9 +67,10 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
 Session::~Session()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&progressTimer, &watchdogTimer, &sendPulseTimer, &usbRetryTimer, &portListTimer,
+    for (QTimer* timer : {&watchdogTimer_, &sendPulseTimer_, &usbRetryTimer_, &portListTimer_,
                           &closeTimer_, &drainTimer_})
         timer->stop();
+    closePort();
     if (link_.connected && !link_.usbMode)
         serial_.close();
 }
@@ -83,18 +84,17 @@ void Session::setupTimers()
         std::function<void()> tick;
     };
     const TimerEntry timers[] = {
-        {&progressTimer, "tmr_prgrsbr", 200, [this] { progressTick(); }},
-        {&watchdogTimer, "tmr_disconnect", 250, [this] { watchdogTick(); }},
-        {&sendPulseTimer, "tmr_pulseframe", 350, [this] { sendTick(); }},
-        {&usbRetryTimer, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
-        {&portListTimer, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
+        {&watchdogTimer_, "tmr_disconnect", 250, [this] { watchdogTick(); }},
+        {&sendPulseTimer_, "tmr_pulseframe", 350, [this] { sendTick(); }},
+        {&usbRetryTimer_, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
+        {&portListTimer_, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
     };
     closeTimer_.setSingleShot(true);
     closeTimer_.setInterval(50);
     drainTimer_.setSingleShot(true);
     for (QTimer* timer : {&closeTimer_, &drainTimer_})
         timer->setTimerType(Qt::PreciseTimer);
-    connect(&closeTimer_, &QTimer::timeout, this, &Session::finishClose);
+    connect(&closeTimer_, &QTimer::timeout, this, &Session::closePort);
     connect(&drainTimer_, &QTimer::timeout, this, &Session::drainEditsThenRead);
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
@@ -109,7 +109,7 @@ void Session::setSelection(Selection selection) { selection_ = std::move(selecti
 void Session::start()
 {
     emit portListChanged(serial_.initialPortList());
-    portListTimer.start();
+    portListTimer_.start();
 }
 
 void Session::setState(State state)
@@ -162,40 +162,25 @@ void Session::requestUnanswered(int address, int command, bool poll)
 
 void Session::stopSendPulse()
 {
-    sendPulseTimer.stop();
+    sendPulseTimer_.stop();
     serial_.reserveIn(std::nullopt);
 }
 
 void Session::startSendPulse()
 {
-    sendPulseTimer.start();
-    serial_.reserveIn(sendPulseTimer.interval());
+    sendPulseTimer_.start();
+    serial_.reserveIn(sendPulseTimer_.interval());
 }
 
 void Session::sendTick()
 {
     sender_.sendNextChunkOrMeterRead();
     // Reads of other devices fit in before the next tick.
-    serial_.reserveIn(sendPulseTimer.interval());
+    serial_.reserveIn(sendPulseTimer_.interval());
     emit sendPulseTicked();
 }
 
 // --- timers ---------------------------------------------------------------
-
-void Session::progressTick()
-{
-    if (!link_.connected)
-        return;
-    progress_ += 2;
-    if (progress_ <= 99) {
-        emit progressChanged(progress_);
-        return;
-    }
-    progress_ = 0;
-    emit progressChanged(0);
-    progressTimer.stop();
-    emit progressVisibleChanged(false);
-}
 
 void Session::watchdogTick()
 {
@@ -216,12 +201,12 @@ void Session::watchdogTick()
 
 void Session::usbRetryTick()
 {
-    usbRetryTimer.stop();
+    usbRetryTimer_.stop();
     if (!usb_.retryDue())
         return;
     link_.noReplyCount = 0;
     busWatchdog_.reset();
-    usbRetryTimer.start();
+    usbRetryTimer_.start();
     link_.currentPort = kPortNone;
     connectLink(); // the handshake once more, on the link that is open
 }
@@ -236,21 +221,9 @@ void Session::portListTick()
 
 // --- progress --------------------------------------------------------------
 
-void Session::showProgress(bool animate)
-{
-    emit progressVisibleChanged(true);
-    emit progressChanged(0);
-    if (animate) {
-        progress_ = 0;
-        progressTimer.start();
-    }
-}
+void Session::showProgress(bool animate) { emit progressShown(animate); }
 
-void Session::hideProgress()
-{
-    emit progressVisibleChanged(false);
-    progressTimer.stop();
-}
+void Session::hideProgress() { emit progressHidden(); }
 
 void Session::setProgress(int percent) { emit progressChanged(percent); }
 
@@ -266,10 +239,7 @@ void Session::connectWanted()
 
 void Session::connectLink()
 {
-    if (closing_) {
-        closeTimer_.stop();
-        finishClose(); // the port the last session still holds is taken now
-    }
+    closePort(); // a port the last session still holds is taken now
     searchOpened_ = {}; // a search's gateway connection is dropped with its port
     emit connecting();
     sender_.readBackOverride = false;
@@ -312,6 +282,7 @@ void Session::connectLink()
 
 void Session::openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done)
 {
+    closePort();
     searchOpened_ = {};
     link_.currentPort = item.number;
     const bool opened = serial_.openLocation(item.location);
@@ -373,7 +344,7 @@ void Session::linkOpened()
     serial_.startReader();
 
     receiver_.clear();
-    usbRetryTimer.start();
+    usbRetryTimer_.start();
     usb_.versionConfirmed = false;
     startReadAll();
 }
@@ -381,7 +352,7 @@ void Session::linkOpened()
 void Session::startReadAll()
 {
     receiver_.clearReassembly();
-    watchdogTimer.start();
+    watchdogTimer_.start();
     sender_.sendRead(0, frame::kCmdIdentification, 0);
     setState(State::Connecting);
 }
@@ -415,7 +386,7 @@ void Session::drainEditsThenRead()
         return;
     }
     sender_.sendNextChunkOrMeterRead();
-    drainTimer_.start(sendPulseTimer.interval());
+    drainTimer_.start(sendPulseTimer_.interval());
 }
 
 void Session::readChosenDevice()
@@ -433,7 +404,7 @@ void Session::disconnectLink()
 {
     if (closing_)
         return;
-    watchdogTimer.stop();
+    watchdogTimer_.stop();
     trafficEvent("closed");
     closeLink(false);
 }
@@ -445,7 +416,7 @@ void Session::loseLink()
     trafficEvent("lost");
     receiver_.clearReassembly();
     link_.matchedDevice = kNoMatchedDevice;
-    watchdogTimer.stop();
+    watchdogTimer_.stop();
     closeLink(true);
 }
 
@@ -454,31 +425,35 @@ void Session::closeLink(bool lost)
     awaitingGateway_ = false;
     emit closing(); // a transfer ends with its link
     link_.currentPort = kPortNone;
-    // Nothing more goes out; the port stays open 50 ms for what is on its way.
-    closing_ = true;
-    closingLost_ = lost;
     drainTimer_.stop();
-    stopSendPulse();
-    watchdogTimer.stop();
-    if (usbCarries() || !serial_.isOpen())
-        finishClose(); // no port holds frames on their way
-    else
+    if (!usbCarries() && serial_.isOpen()) {
+        // The port stays open 50 ms for what is on its way; nothing more is
+        // sent meanwhile, and replies are dropped.
+        closing_ = true;
         closeTimer_.start();
-}
-
-void Session::finishClose()
-{
-    closing_ = false;
-    serial_.close();
+    } else {
+        serial_.close();
+    }
     link_.connected = false;
     usb_.sessionEnded();
     hideProgress();
     stopSendPulse();
-    watchdogTimer.stop();
+    watchdogTimer_.stop();
+    usbRetryTimer_.stop();
     model_.clearPending();
     setState(State::Disconnected);
-    if (std::exchange(closingLost_, false))
+    if (lost)
         emit linkLost();
+}
+
+void Session::closePort()
+{
+    if (!std::exchange(closing_, false))
+        return;
+    closeTimer_.stop();
+    link_.connected = true; // the serial link closes only a port it counts as connected
+    serial_.close();
+    link_.connected = false;
 }
 
 void Session::trafficEvent(std::string_view text)
@@ -493,7 +468,7 @@ void Session::onIdentification(const frame::Reply& reply)
 {
     if (!replies::identificationMatches(reply.payload()))
         return; // the watchdog ends the connection
-    usbRetryTimer.stop();
+    usbRetryTimer_.stop();
     usb_.versionConfirmed = true;
     if (usbCarries() && !link_.connected)
         connectWanted();
@@ -531,7 +506,7 @@ void Session::onCurrentGroup(const frame::Reply& reply)
 
     hideProgress();
     startSendPulse();
-    watchdogTimer.start();
+    watchdogTimer_.start();
     if (sender_.broadcast)
         sender_.deviceAddress = frame::kBroadcastAddress;
     setState(State::Connected);

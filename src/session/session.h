@@ -3,8 +3,8 @@
 // reply receiver, both transports, the traffic capture and the session's
 // timers; connects and disconnects, runs the read-all chain (identification,
 // preset names, system record, current group), paces the send scheduler,
-// supervises the link (watchdog), retries the USB handshake, animates the
-// transfer progress and keeps the serial port list fresh. It has no widgets:
+// supervises the link (watchdog), retries the USB handshake, says when the
+// transfer progress shows and keeps the serial port list fresh. It has no widgets:
 // the window shows its state and the features follow its signals.
 
 #include "link/bus_scheduler.h"
@@ -72,11 +72,10 @@ public:
     // gateway the chain starts once the connection is made, and a connection
     // not made within 3 s fails as a port that cannot be opened.
     void connectLink();
-    // The user ends the session. An open serial or network port closes 50 ms
-    // later; until then the session is closing: nothing more is sent and
-    // replies are dropped.
+    // The user ends the session at once; an open serial or network port
+    // closes 50 ms later (nothing is sent meanwhile and replies are dropped),
+    // or when a connect or a search takes it first.
     void disconnectLink();
-    bool isClosing() const { return closing_; }
     // While held, an amplifier that arrives waits for the user's Connect
     // instead of connecting by itself (work that a read would replace is open).
     void holdAutomaticConnect(bool held) { automaticConnectHeld_ = held; }
@@ -103,7 +102,7 @@ public:
 
     // --- the Device ID search: with no link open it borrows the serial port.
     // A link is open, being made or closing: a search is refused.
-    bool linkInUse() const { return link_.connected || serial_.connecting() || closing_; }
+    bool linkInUse() const { return link_.connected || serial_.connecting(); }
     // A USB amplifier has been matched and carries the link.
     bool usbMatched() const { return link_.matchedDevice != kNoMatchedDevice && link_.usbMode; }
     // The USB link carries the frames.
@@ -124,18 +123,26 @@ public:
     // LinkSupervision. On a shared bus the scheduler keeps room for the next tick.
     void stopSendPulse() override;
     void startSendPulse() override;
-    void stopWatchdog() override { watchdogTimer.stop(); }
-    void startWatchdog() override { watchdogTimer.start(); }
+    void stopWatchdog() override { watchdogTimer_.stop(); }
+    void startWatchdog() override { watchdogTimer_.start(); }
+    bool sendPulseRunning() const { return sendPulseTimer_.isActive(); }
+    bool watchdogRunning() const { return watchdogTimer_.isActive(); }
+    bool usbRetryRunning() const { return usbRetryTimer_.isActive(); }
+    bool portListRefreshRunning() const { return portListTimer_.isActive(); }
+    // The send tick's period (350 ms): the selected device's meter period.
+    int sendPulseIntervalMs() const { return sendPulseTimer_.interval(); }
 
-    // The transfer progress panel: shown with the bar at 0 %; `animate` also
-    // starts the progress timer with its counter at 0 (ten seconds at most).
+    // The transfer progress panel (progressShown, progressHidden, progressChanged):
+    // shown with the bar at 0 %, `animate` with the view's ten-second animation.
     void showProgress(bool animate);
-    void hideProgress(); // hides the panel, stops the progress timer
+    void hideProgress();
     void setProgress(int percent);
-    int progress() const { return progress_; }
 
-    // Timer ticks (public so tests drive them).
-    void progressTick();    void watchdogTick();    void usbRetryTick();    void portListTick();
+    // What each tick of the watchdog (250 ms), the USB retry (500 ms) and the
+    // port list refresh (2000 ms) does.
+    void watchdogTick();
+    void usbRetryTick();
+    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
     void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
     LinkState& link() { return link_; }
@@ -144,9 +151,6 @@ public:
     SerialLink& serial() { return serial_; }
     UsbHidLink& usb() { return usb_; }
     const FrameTransport& transport() const { return router_; }
-
-    // Progress 200 ms, watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
-    QTimer progressTimer, watchdogTimer, sendPulseTimer, usbRetryTimer, portListTimer;
 
 signals:
     void stateChanged(talvex::Session::State state);
@@ -171,7 +175,8 @@ signals:
     void metersArrived(const talvex::replies::MeterReading& reading);
     // The send pulse has sent its frame (a chunk or the meter read).
     void sendPulseTicked();
-    void progressVisibleChanged(bool visible);
+    void progressShown(bool animate);
+    void progressHidden();
     void progressChanged(int percent);
     // The names the port list is to show (the last one selected).
     void portListChanged(const QStringList& names);
@@ -197,9 +202,9 @@ private:
     void startReadAll();
     // A device on the open bus link other than the session's own.
     bool isOtherBusDevice(int address) const;
-    // Closing: sending stops at once; the port closes after 50 ms (finishClose).
+    // Ends the session; an open port is closed 50 ms later by closePort.
     void closeLink(bool lost);
-    void finishClose();
+    void closePort();
     // Edits still waiting go out one send tick apart (USB), then the chosen device is read.
     void drainEditsThenRead();
     void readChosenDevice();
@@ -220,10 +225,10 @@ private:
     Selection selection_;
     State state_ = State::Disconnected;
     bool awaitingGateway_ = false; // a connect waits for its network connection
-    int progress_ = 0;
     bool automaticConnectHeld_ = false;
     bool closing_ = false;   // the port closes when closeTimer_ fires
-    bool closingLost_ = false; // and the link counts as lost then
+    // Watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
+    QTimer watchdogTimer_{this}, sendPulseTimer_{this}, usbRetryTimer_{this}, portListTimer_{this};
     QTimer closeTimer_;      // 50 ms, once
     std::function<void(bool opened)> searchOpened_; // a search waits for its gateway
     QTimer drainTimer_;      // one send tick, once: the next edit of a device change

@@ -135,7 +135,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     window.reset();
     core.reset();
     second->toggleConnection();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseTimer.isActive(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseRunning(); }, 5000));
     EXPECT_EQ(secondCore.session.link().currentPort, kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }
