@@ -15,17 +15,31 @@
 
 using namespace talvex;
 
+namespace {
+
+// A session on the fake HID controller alone (no serial ports).
+struct UsbOnly {
+    Session::Platform platform()
+    {
+        Session::Platform platform;
+        platform.hid = &hid;
+        platform.hidLockDirectory = locks.path();
+        return platform;
+    }
+    vamp::FakeHidController hid;
+    QTemporaryDir locks;
+    ParameterModel model;
+};
+
+} // namespace
+
 TEST(Session, WatchdogEndsTheLinkOnTheThirteenthSilentTick)
 {
     vamp::VirtualBus silentBus;
     silentBus.add(1, vamp::Faults{.silent = true});
-    vamp::FakeHidController hid;
-    QTemporaryDir locks;
-    ParameterModel model;
-    Session::Platform platform;
-    platform.hid = &hid;
-    platform.hidLockDirectory = locks.path();
-    Session session(model, platform);
+    UsbOnly usb;
+    auto& hid = usb.hid;
+    Session session(usb.model, usb.platform());
     QSignalSpy lost(&session, &Session::linkLost);
     hid.plug(vamp::FakeHidController::amplifierInfo(), &silentBus); // connects by itself
     ASSERT_EQ(session.state(), Session::State::Connecting);
@@ -53,13 +67,9 @@ TEST(Session, ADeviceChangeDrainsEditsFirstAndEndsWithItsLink)
         vamp::VirtualBus bus;
         bus.add(1);
         bus.add(2);
-        vamp::FakeHidController hid;
-        QTemporaryDir locks;
-        ParameterModel model;
-        Session::Platform platform;
-        platform.hid = &hid;
-        platform.hidLockDirectory = locks.path();
-        Session session(model, platform);
+        UsbOnly usb;
+        auto& [hid, locks, model] = usb;
+        Session session(model, usb.platform());
         session.setSelection({{}, {}, [] { return 1; }});
         hid.plug(vamp::FakeHidController::amplifierInfo(), &bus);
         ASSERT_TRUE(QTest::qWaitFor([&] { return session.state() == Session::State::Connected; }, 5000));
@@ -81,7 +91,8 @@ TEST(Session, ADeviceChangeDrainsEditsFirstAndEndsWithItsLink)
         const auto read = std::find(commands.begin(), commands.end(), frame::kCmdIdentification);
         EXPECT_EQ(std::count(commands.begin(), commands.end(), frame::kCmdIdentification), unplugged ? 0 : 1);
         EXPECT_EQ(session.state(), unplugged ? Session::State::Disconnected : Session::State::Connected);
-        if (!unplugged)
+        if (!unplugged) {
             EXPECT_GE(read - commands.begin(), 2); // both edits first
+        }
     }
 }
