@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <utility>
 
 namespace talvex {
 
@@ -103,6 +104,10 @@ BusSearch::BusSearch(QWidget& window, const SearchView& view, DeviceSelection& s
     connect(&startupSearchTimer, &QTimer::timeout, this, &BusSearch::runStartupSearch);
     connect(&closeSearchResultTimer, &QTimer::timeout, this, &BusSearch::closeStartupSearchResult);
 
+    stepTimer_.setSingleShot(true);
+    stepTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&stepTimer_, &QTimer::timeout, this, &BusSearch::runStep);
+
     window.installEventFilter(this);
     view_.resultText->viewport()->installEventFilter(this);
 }
@@ -111,6 +116,7 @@ BusSearch::~BusSearch()
 {
     startupSearchTimer.stop();
     closeSearchResultTimer.stop();
+    stepTimer_.stop();
 }
 
 bool BusSearch::eventFilter(QObject* watched, QEvent* event)
@@ -158,9 +164,12 @@ void BusSearch::closeSearchResult()
 void BusSearch::runStartupSearch()
 {
     startupSearchTimer.stop();
-    if (!link_.transport.usbActive())
+    if (!link_.session.usbCarries())
         startQuickSearch();
-    closeSearchResultTimer.start();
+    // The result closes three seconds after the search has ended.
+    startupRun_ = running_;
+    if (!startupRun_)
+        closeSearchResultTimer.start();
 }
 
 void BusSearch::closeStartupSearchResult()
@@ -183,8 +192,10 @@ void BusSearch::linkTakenOver()
     startupSearchTimer.stop(); // a start-up search not yet begun is not wanted any more
     if (!running_)
         return;
-    stop_ = true;
-    takenOver_ = true;
+    // The connect owns the port now; only the search's own traces go.
+    view_.progressPanel->hide();
+    setGroupsEnabled(kind_, true);
+    reset();
 }
 
 void BusSearch::usbAmplifierWaiting()
@@ -195,11 +206,21 @@ void BusSearch::usbAmplifierWaiting()
     yielded_ = true;
 }
 
-void BusSearch::pause(int ms) { Delay(link_.pump, ms); }
-
 void BusSearch::setGroupsEnabled(Kind kind, bool enabled)
 {
     emit lockChanged(enabled ? Lock::None : kind == Kind::Full ? Lock::EditingAndConnection : Lock::Editing);
+}
+
+void BusSearch::runStep()
+{
+    if (const auto step = std::exchange(step_, nullptr))
+        (this->*step)();
+}
+
+void BusSearch::after(int ms, void (BusSearch::*step)())
+{
+    step_ = step;
+    stepTimer_.start(ms);
 }
 
 void BusSearch::run(Kind kind)
@@ -208,11 +229,11 @@ void BusSearch::run(Kind kind)
         return; // one search at a time
     emit hidePopupsRequested();
     stop_ = false;
-    LinkState& state = link_.state;
-    const bool onUsb = state.matchedDevice != kNoMatchedDevice && state.usbMode;
+    Session& session = link_.session;
+    const bool onUsb = session.usbMatched();
     if (kind == Kind::Quick && onUsb)
         return;
-    if (state.connected || link_.serial.connecting()) {
+    if (session.linkInUse()) {
         if (kind == Kind::Quick)
             return; // the start-up search gives way to a connect quietly
         link_.prompts.message(QStringLiteral("please disconnect and try again."));
@@ -225,142 +246,164 @@ void BusSearch::run(Kind kind)
 
     // The list as it stands now; the port list refresh may replace it while
     // the search runs between two ports.
-    const std::vector<SerialPortItem> items = link_.ports.table();
-    if (kind == Kind::Quick && items.empty())
+    items_ = session.portTable();
+    if (kind == Kind::Quick && items_.empty())
         return; // nothing to search, nothing to show at start-up
     if (kind == Kind::Full)
         found_.clear();
     setGroupsEnabled(kind, false);
 
+    kind_ = kind;
     running_ = true;
-    takenOver_ = false;
     yielded_ = false;
-    const int addresses = kind == Kind::Full ? fullAddresses_ : kQuickAddresses;
-    const int count = int(items.size());
-    std::vector<SearchedPort> searched;
-    for (const SerialPortItem& item : items)
-        searched.push_back({item.name.toStdString(), {}});
+    addresses_ = kind == Kind::Full ? fullAddresses_ : kQuickAddresses;
+    searched_.clear();
+    for (const SerialPortItem& item : items_)
+        searched_.push_back({item.name.toStdString(), {}});
+    portsDone_ = 0;
+    finished_ = true;
+    nextPort();
+}
 
-    bool finished = true; // the last port's address loop reached its end (also with no ports)
-    for (int q = 1; q <= count && !stop_; ++q) {
-        const std::size_t at = std::size_t(count - q);
-        const SerialPortItem& item = items[at];
-        link_.pump.processEvents(0);
-        if (stop_)
-            break;
-        state.currentPort = item.number;
-        if (state.connected) {
-            link_.serial.close();
-            pause(kProbeMs);
-            if (stop_)
-                break;
-        }
-        // A port this user may not open is named in the result instead of
-        // ending the search; a busy or missing port still ends it.
-        if (const auto refusal = link_.ports.accessRefusal(item.location)) {
-            searched[at].refusal = refusal->toStdString();
-            finished = true;
-            continue;
-        }
-        link_.serial.open(item.location);
-        // A network gateway connects in the background; the search waits for
-        // it with the window running, as it waits for a probe's reply.
-        while (link_.serial.connecting() && !stop_)
-            pause(kConnectPollMs);
-        if (stop_)
-            break;
-        if (!link_.serial.isOpen()) {
-            state.currentPort = kPortFailed;
-            emit hideTransferProgressRequested();
-            view_.progressPanel->hide();
-            link_.prompts.message(QStringLiteral("No port or in use."));
-            link_.serial.close();
-            // The groups stay disabled until the result panel is closed.
-            running_ = false;
-            stop_ = false;
-            yielded_ = false;
-            emit portReleased();
-            return;
-        }
-        link_.serial.startReader();
-        if (stop_)
-            break;
-
-        finished = false;
-        for (int address = 0; address < addresses; ++address) {
-            link_.pump.processEvents(0);
-            // Frames would go out over USB once that link has taken over.
-            if (link_.transport.usbActive())
-                stop_ = true;
-            if (stop_)
-                break;
-            probeReplied_ = false;
-            link_.receiver.clear();
-            link_.sender.deviceAddress = address;
-            probeAddress_ = address;
-            link_.sender.sendRead(0, frame::kCmdMeters, 0);
-            pause(kProbeMs);
-            if (takenOver_)
-                break;
-            if (probeReplied_)
-                found_.mark(searched[at].name, address);
-            view_.progressPanel->show();
-            view_.progressPanel->raise();
-            view_.progress->setValue(
-                int(100LL * ((q - 1) * addresses + address + 1) / (std::int64_t(count) * addresses)));
-            if (address == addresses - 1)
-                finished = true;
-        }
-        probeAddress_ = -1;
-    }
+void BusSearch::nextPort()
+{
     probeAddress_ = -1;
-
-    if (takenOver_) {
-        // The connect owns the port now; only the search's own traces go.
-        view_.progressPanel->hide();
-        setGroupsEnabled(kind, true);
-        running_ = false;
-        stop_ = false;
-        takenOver_ = false;
-        yielded_ = false;
+    if (stop_ || portsDone_ >= int(items_.size())) {
+        endRun();
         return;
     }
+    ++portsDone_;
+    if (link_.session.searchPortOpen()) {
+        // The port before is closed, and the line rests a probe's time.
+        link_.session.closeSearchPort(items_[items_.size() - std::size_t(portsDone_)].number);
+        after(kProbeMs, &BusSearch::openPort);
+        return;
+    }
+    openPort();
+}
+
+void BusSearch::openPort()
+{
+    if (stop_) {
+        endRun();
+        return;
+    }
+    const std::size_t at = items_.size() - std::size_t(portsDone_);
+    // A port this user may not open is named in the result instead of
+    // ending the search; a busy or missing port still ends it.
+    if (const auto refusal = link_.session.portRefusal(items_[at].location)) {
+        searched_[at].refusal = refusal->toStdString();
+        finished_ = true;
+        nextPort();
+        return;
+    }
+    // A network gateway connects in the background; the window goes on meanwhile.
+    link_.session.openSearchPort(items_[at], [this](bool opened) { portOpened(opened); });
+}
+
+void BusSearch::portOpened(bool opened)
+{
+    if (stop_) {
+        endRun();
+        return;
+    }
+    if (!opened) {
+        portFailed();
+        return;
+    }
+    finished_ = false;
+    address_ = 0;
+    probeNext();
+}
+
+void BusSearch::portFailed()
+{
+    emit hideTransferProgressRequested();
+    view_.progressPanel->hide();
+    link_.prompts.message(QStringLiteral("No port or in use."));
+    link_.session.closeSearchPort(kPortFailed);
+    // The groups stay disabled until the result panel is closed.
+    reset();
+    emit portReleased();
+}
+
+void BusSearch::probeNext()
+{
+    // Frames would go out over USB once that link has taken over.
+    if (link_.session.usbCarries())
+        stop_ = true;
+    if (stop_) {
+        nextPort(); // ends the run
+        return;
+    }
+    probeReplied_ = false;
+    probeAddress_ = address_;
+    link_.session.probeAddress(address_);
+    after(kProbeMs, &BusSearch::probeEnded);
+}
+
+void BusSearch::probeEnded()
+{
+    const std::size_t at = items_.size() - std::size_t(portsDone_);
+    if (probeReplied_)
+        found_.mark(searched_[at].name, address_);
+    view_.progressPanel->show();
+    view_.progressPanel->raise();
+    const std::int64_t total = std::int64_t(items_.size()) * addresses_;
+    view_.progress->setValue(int(100LL * ((portsDone_ - 1) * addresses_ + address_ + 1) / total));
+    if (address_ == addresses_ - 1)
+        finished_ = true;
+    if (++address_ < addresses_)
+        probeNext();
+    else
+        nextPort();
+}
+
+void BusSearch::endRun()
+{
+    probeAddress_ = -1;
+    stepTimer_.stop();
     if (yielded_) {
         // The USB amplifier carries the link from now on: a partial bus result
         // would only mislead, and its selection would change the address the
         // USB frames carry.
         view_.progressPanel->hide();
-        setGroupsEnabled(kind, true);
-        state.currentPort = kPortNone;
-        link_.serial.close();
-        state.connected = false;
-        running_ = false;
-        stop_ = false;
-        yielded_ = false;
+        setGroupsEnabled(kind_, true);
+        link_.session.closeSearchPort(kPortNone);
+        reset();
         emit portReleased();
         return;
     }
-    if (stop_ || finished) {
-        showResult(searched, addresses);
-        if (kind == Kind::Quick) {
-            if (const auto id = firstAnsweringId(searched, found_, addresses))
+    if (stop_ || finished_) {
+        showResult(searched_, addresses_);
+        if (kind_ == Kind::Quick) {
+            if (const auto id = firstAnsweringId(searched_, found_, addresses_))
                 selection_.selectAddress(*id - 1);
         }
         stop_ = false;
-        state.currentPort = kPortNone;
-        pause(50);
-        if (!takenOver_) {
-            link_.serial.close();
-            state.connected = false;
-        }
+        // What is on its way leaves the line before the port closes.
+        after(50, &BusSearch::closeAfterResult);
+        return;
     }
-    const bool released = !takenOver_ && !state.connected;
+    closeAfterResult();
+}
+
+void BusSearch::closeAfterResult()
+{
+    link_.session.closeSearchPort(kPortNone);
+    reset();
+    emit portReleased();
+}
+
+void BusSearch::reset()
+{
+    if (std::exchange(startupRun_, false))
+        closeSearchResultTimer.start();
+    stepTimer_.stop();
     running_ = false;
     stop_ = false;
-    takenOver_ = false;
     yielded_ = false;
-    if (released)
-        emit portReleased();
+    probeAddress_ = -1;
 }
 
 void BusSearch::showResult(const std::vector<SearchedPort>& ports, int addresses)

@@ -6,14 +6,11 @@
 // addresses 0..250; the quick search, run once shortly after start-up, probes
 // 0..10 and selects the first Device ID that answered. The result panel lists
 // one line per port; after the start-up search it closes by itself after 3 s.
+// The search runs on the window's timers: each probe, the gap between two
+// ports and the gateway connect are steps that a reply, a timer or the user
+// (cancel, a connect, the window closing) ends.
 
-#include "link/command_sender.h"
-#include "link/delay.h"
-#include "link/frame_transport.h"
-#include "link/link_state.h"
-#include "link/reply_receiver.h"
-#include "link/port_list.h"
-#include "link/serial_link.h"
+#include "session/session.h"
 #include "ui/device_selection.h"
 #include "ui/prompts.h"
 #include "ui/views.h"
@@ -78,16 +75,9 @@ public:
     static constexpr int kProbeMs = 100;
     static constexpr int kConnectPollMs = 10;
 
-    // What the search drives: the serial link, the codec and the receiver
-    // directly; the transport only to tell whether the USB link carries frames.
+    // What the search drives: the session lends it the serial port.
     struct Link {
-        LinkState& state;
-        SerialLink& serial;
-        const PortList& ports;
-        CommandSender& sender;
-        ReplyReceiver& receiver;
-        const FrameTransport& transport;
-        EventPump& pump;
+        Session& session;
         Prompts& prompts;
     };
 
@@ -144,7 +134,19 @@ protected:
 private:
     enum class Kind { Full, Quick };
     void run(Kind kind);
-    void pause(int ms);
+    // The steps of a run: the next port (from the last item backwards), its
+    // opening, one probe and its end, and the end of the run.
+    void nextPort();
+    void openPort();
+    void portOpened(bool opened);
+    void probeNext();
+    void probeEnded();
+    void endRun();
+    void closeAfterResult();
+    void portFailed();
+    void reset();
+    void after(int ms, void (BusSearch::*step)());
+    void runStep();
     void setGroupsEnabled(Kind kind, bool enabled);
     void showResult(const std::vector<SearchedPort>& ports, int addresses);
 
@@ -154,7 +156,6 @@ private:
     int fullAddresses_ = kFullAddresses;
     bool running_ = false;
     bool stop_ = false;
-    bool takenOver_ = false;
     bool yielded_ = false; // ended for the USB amplifier
     bool probeReplied_ = false;
     int probeAddress_ = -1;
@@ -162,6 +163,18 @@ private:
     SearchView view_;
     DeviceSelection& selection_;
     bool pressOnSelection_ = false; // the button went down on the result's selected text
+
+    // The run under way.
+    Kind kind_ = Kind::Full;
+    std::vector<SerialPortItem> items_; // the list as it stood at the start
+    std::vector<SearchedPort> searched_;
+    int addresses_ = 0;
+    int portsDone_ = 0; // ports begun, counted from the last item
+    int address_ = 0;
+    bool startupRun_ = false; // the run is the start-up search
+    bool finished_ = true; // the last port's address loop reached its end (also with no ports)
+    QTimer stepTimer_;     // single shot: the step that ends a probe or a pause
+    void (BusSearch::*step_)() = nullptr;
 };
 
 } // namespace talvex

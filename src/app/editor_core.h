@@ -8,28 +8,18 @@
 #include "editing/parameter_editor.h"
 #include "model/parameter_model.h"
 #include "session/session.h"
-#include "ui/qt_event_pump.h"
 
 namespace talvex {
 
 struct EditorCore {
-    // The session's platform; its pump is the core's own.
-    explicit EditorCore(Session::Platform platform) : session(model, withPump(std::move(platform), pump)) {}
+    explicit EditorCore(const Session::Platform& platform) : session(model, platform) {}
     EditorCore(const EditorCore&) = delete;
     EditorCore& operator=(const EditorCore&) = delete;
 
     ParameterModel model;
     ParameterEditor editor{model};
     EditingContext editing;
-    QtEventPump pump;
     Session session;
-
-private:
-    static Session::Platform withPump(Session::Platform platform, EventPump& pump)
-    {
-        platform.pump = &pump;
-        return platform;
-    }
 };
 
 } // namespace talvex

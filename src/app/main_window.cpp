@@ -16,6 +16,7 @@
 #include "ui/controls.h"
 #include "ui/icons.h"
 #include "ui/pixel_ratio.h"
+#include "ui/transfer_progress.h"
 #include "ui/main_window_layout.h"
 #include "ui/warning_dialog.h"
 
@@ -31,6 +32,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 namespace talvex {
 
@@ -62,6 +64,8 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     connect(connection.deviceIdList, &QComboBox::currentIndexChanged, this, &MainWindow::pushDeviceChoice);
     pushPortChoice();
     pushDeviceChoice();
+    progress_ = new TransferProgress(views_.status.transferPanel, views_.status.transferProgress,
+                                     [this] { return session_.link().connected; }, this);
     strip_ = std::make_unique<ChannelStrip>(views_.strip, core_.editor, core_.editing);
     wheel_ = std::make_unique<WheelFilter>(this, core_.editing);
     eqPage_ = std::make_unique<EqPage>(views_.eqPage, core_.editor, core_.editing);
@@ -69,8 +73,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     history_->addMenuActions(*views_.menus.edit);
     busSearch_ = std::make_unique<BusSearch>(
         *this, views_.search, selection_,
-        BusSearch::Link{session_.linkStateForSearch(), session_.serial(), session_.ports(), session_.sender(), session_.receiver(),
-                        session_.transport(), core_.pump, prompts_});
+        BusSearch::Link{session_, prompts_});
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         views_.admin, DeviceAdmin::Parts{core_.model, session_.sender(), session_.link(), prompts_,
                                          [this] { return groupTransfer_->busy(); }});
@@ -86,7 +89,9 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     context.showProgress = [this](bool animate) { session_.showProgress(animate); };
     context.hideProgress = [this] { session_.hideProgress(); };
     context.setProgressBar = [this](int percent) { session_.setProgress(percent); };
-    context.delay = [this](int ms) { session_.pause(ms); };
+    context.after = [this](int ms, std::function<void()> then) {
+        QTimer::singleShot(ms, Qt::PreciseTimer, this, std::move(then));
+    };
     groupTransfer_ = new GroupTransfer(context, views_.presets, this);
     presetPanel_ = new PresetPanel(context, *groupTransfer_, views_.presets, this);
 
@@ -160,8 +165,9 @@ void MainWindow::connectSession()
             [this](const frame::Reply& reply) { groupTransfer_->storedGroupReceived(reply); });
     connect(s, &Session::meterReplied, this, [this](const frame::Reply& reply) { busSearch_->meterReplied(reply); });
     connect(s, &Session::metersArrived, this, &MainWindow::showMeters);
-    connect(s, &Session::progressVisibleChanged, this, &MainWindow::showProgressPanel);
-    connect(s, &Session::progressChanged, views_.status.transferProgress, &QProgressBar::setValue);
+    connect(s, &Session::progressShown, progress_, &TransferProgress::show);
+    connect(s, &Session::progressHidden, progress_, &TransferProgress::hide);
+    connect(s, &Session::progressChanged, progress_, &TransferProgress::setPercent);
     connect(s, &Session::portListChanged, this, &MainWindow::fillPortList);
     connect(s, &Session::historyLineAdded, this, &MainWindow::addHistoryLine);
     connect(s, &Session::oldestHistoryLineDropped, this, [this] { delete views_.status.historyList->takeItem(0); });
@@ -261,14 +267,6 @@ void MainWindow::showConnected(bool connected)
     views_.connection.connect->setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
     setButtonColour(views_.connection.connect, connected ? kConnectedGreen : kStateRed);
     showDrawn(views_.connection.connectedImage, connected ? &icons::connected : &icons::disconnected);
-}
-
-void MainWindow::showProgressPanel(bool visible)
-{
-    QWidget* panel = views_.status.transferPanel;
-    panel->setVisible(visible);
-    if (visible)
-        panel->raise();
 }
 
 void MainWindow::addHistoryLine(const QString& line)

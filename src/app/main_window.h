@@ -32,6 +32,7 @@ class WheelFilter;
 class GroupTransfer;
 class OfflineDocument;
 class PresetPanel;
+class TransferProgress;
 class TuningPanel;
 
 class MainWindow : public QMainWindow {
@@ -72,7 +73,6 @@ private:
     void showPresetNames();
     void showSystemRecord(int presetItem);
     void showMeters(const replies::MeterReading& reading);
-    void showProgressPanel(bool visible);
     void addHistoryLine(const QString& line);
     void showConnected(bool connected);
     void resetEditingState();
@@ -100,6 +100,7 @@ private:
     std::unique_ptr<DeviceAdmin> deviceAdmin_;
     std::unique_ptr<BusOverview> busOverview_;
     std::unique_ptr<TuningPanel> tuning_;
+    TransferProgress* progress_ = nullptr; // the window's child
 };
 
 } // namespace talvex

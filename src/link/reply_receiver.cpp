@@ -39,13 +39,9 @@ void ReplyReceiver::dispatchCompleteFrame()
     if (observer_)
         observer_(reply.bytes, isReply);
     if (isReply) {
-        if (auto& handler = otherDevice ? otherDeviceHandler_ : handlers_[reply.command()]) {
-            dispatching_ = true;
+        if (auto& handler = otherDevice ? otherDeviceHandler_ : handlers_[reply.command()])
             handler(reply);
-            dispatching_ = false;
-        }
     }
-    drainDeferred();
 }
 
 void ReplyReceiver::dispatchOtherDevice(std::span<const std::uint8_t> frame)
@@ -58,29 +54,15 @@ void ReplyReceiver::dispatchOtherDevice(std::span<const std::uint8_t> frame)
         otherDeviceHandler_(frame::Reply{frame});
 }
 
-void ReplyReceiver::drainDeferred()
-{
-    while (!deferred_.empty() && !dispatching_) {
-        std::vector<std::uint8_t> bytes = std::move(deferred_.front());
-        deferred_.erase(deferred_.begin());
-        receive(bytes);
-    }
-}
-
 void ReplyReceiver::receive(std::span<const std::uint8_t> bytes)
 {
-    if (dispatching_) {
-        deferred_.emplace_back(bytes.begin(), bytes.end());
-        return;
-    }
     bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
     dispatchCompleteFrame();
 }
 
 void ReplyReceiver::receiveFrame(std::span<const std::uint8_t> frame)
 {
-    if (!dispatching_)
-        bytes_.clear();
+    bytes_.clear();
     receive(frame);
 }
 

@@ -59,13 +59,6 @@ public:
     void clear() { bytes_.clear(); }
 
 private:
-    void drainDeferred();
-
-    // Input that arrives while a handler runs (a handler may pump events) is
-    // taken up only after that frame has been cleared, in arrival order.
-    std::vector<std::vector<std::uint8_t>> deferred_;
-    bool dispatching_ = false;
-
     std::array<Handler, 256> handlers_{};
     AddressTest isOtherDevice_;
     Handler otherDeviceHandler_;

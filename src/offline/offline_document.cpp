@@ -263,16 +263,7 @@ void OfflineDocument::onStateChanged(Session::State state)
         // its place and is shown while it is written and read back.
         writing_ = true;
         putImage(sending_);
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                // Not from inside the reply that finished the read-all: the load
-                // pauses with message pumping. A link lost meanwhile has already
-                // set the file back to offline work.
-                if (writing_ && parts_.session.state() == Session::State::Connected)
-                    parts_.sendImage(sending_);
-            },
-            Qt::QueuedConnection);
+        parts_.sendImage(sending_);
     }
     updateActions();
 }

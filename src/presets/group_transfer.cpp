@@ -77,15 +77,13 @@ void GroupTransfer::saveOneGroupToFile()
         return;
     state_ = State::SavingOne;
     ctx_.supervision->stopSendPulse();
-    const int epoch = linkEpoch_;
-    ctx_.delay(50);
-    if (epoch != linkEpoch_)
-        return;
-    ctx_.supervision->stopWatchdog();
-    ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
-    lines_.clear();
-    saveRequest_ = true;
-    replyDeadline_.start(kReplyDeadlineMs);
+    afterPause(50, [this] {
+        ctx_.supervision->stopWatchdog();
+        ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
+        lines_.clear();
+        saveRequest_ = true;
+        replyDeadline_.start(kReplyDeadlineMs);
+    });
 }
 
 void GroupTransfer::currentGroupReceived(const frame::Reply& reply)
@@ -128,17 +126,15 @@ bool GroupTransfer::loadImage(const groupfile::GroupImage& image)
 
 void GroupTransfer::writeCurrentGroup(const groupfile::GroupImage& image)
 {
-    const int epoch = linkEpoch_;
     stopLinkTimers();
     ctx_.showProgress(true);
     ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, image);
-    ctx_.delay(kLoadPauseMs);
-    if (epoch != linkEpoch_)
-        return; // the link closed meanwhile; linkLost() has ended the transfer
-    if (ctx_.sender->broadcast)
-        ctx_.sender->readBackOverride = true;
-    ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
-    awaitGroup();
+    afterPause(kLoadPauseMs, [this] {
+        if (ctx_.sender->broadcast)
+            ctx_.sender->readBackOverride = true;
+        ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
+        awaitGroup();
+    });
 }
 
 // --- save all groups -----------------------------------------------------------
@@ -237,17 +233,25 @@ void GroupTransfer::writeNextStoredGroup()
     writeGroupsTimer.stop();
     counter_ = 0;
     outgoing_.clear();
-    const int epoch = linkEpoch_;
-    ctx_.delay(kReadAllPauseMs);
-    if (epoch != linkEpoch_)
-        return;
-    // Names, system record and current group follow; the group reply shows
-    // everything and restarts the send-pulse timer and the watchdog.
-    ctx_.sender->sendRead(0, frame::kCmdReadPresetNames, 0);
-    awaitGroup();
+    afterPause(kReadAllPauseMs, [this] {
+        // Names, system record and current group follow; the group reply shows
+        // everything and restarts the send-pulse timer and the watchdog.
+        ctx_.sender->sendRead(0, frame::kCmdReadPresetNames, 0);
+        awaitGroup();
+    });
 }
 
 // --- shared ------------------------------------------------------------------
+
+void GroupTransfer::afterPause(int ms, std::function<void()> then)
+{
+    // A link that closes meanwhile has ended the transfer (linkLost()); what
+    // the pause was to be followed by is dropped then, even if a new link is open.
+    ctx_.after(ms, [this, epoch = linkEpoch_, then = std::move(then)] {
+        if (epoch == linkEpoch_)
+            then();
+    });
+}
 
 void GroupTransfer::presetLoadStarted()
 {

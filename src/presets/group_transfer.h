@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
 #include <optional>
 
 #include <string>
@@ -77,8 +78,8 @@ public:
     bool refuseWhileBusy();
     int groupCounter() const { return counter_; }
     bool oneGroupSaveRequested() const { return saveRequest_; }
-    // Changes whenever the link closes, so a paused sequence can tell.
-    int linkEpoch() const { return linkEpoch_; }
+    // Runs `then` after `ms`, unless the link has closed meanwhile.
+    void afterPause(int ms, std::function<void()> then);
     // Groups collected by the running all-groups save.
     std::size_t groupsReceived() const { return lines_.size(); }
 

@@ -82,15 +82,13 @@ void PresetPanel::loadPreset()
     ctx_.showProgress(true);
     ctx_.supervision->pauseSupervision();
     transfer_.presetLoadStarted();
-    const int epoch = transfer_.linkEpoch();
-    ctx_.delay(kLoadPauseMs);
-    if (epoch != transfer_.linkEpoch())
-        return;
-    // The device loads preset n and answers with its group; the group reply
-    // shows it and starts the send-pulse timer and the watchdog again.
-    const int n = view_.loadList->currentIndex() + 1;
-    ctx_.sender->sendRead(n, frame::kCmdCurrentGroup, 0);
-    ctx_.model->systemRecord[0] = n;
+    transfer_.afterPause(kLoadPauseMs, [this] {
+        // The device loads preset n and answers with its group; the group reply
+        // shows it and starts the send-pulse timer and the watchdog again.
+        const int n = view_.loadList->currentIndex() + 1;
+        ctx_.sender->sendRead(n, frame::kCmdCurrentGroup, 0);
+        ctx_.model->systemRecord[0] = n;
+    });
 }
 
 void PresetPanel::chooseSaveSlot()
@@ -136,22 +134,19 @@ void PresetPanel::writePresetName()
         return;
     ctx_.supervision->stopSendPulse();
     ctx_.sender->sendPresetName();
-    const int epoch = transfer_.linkEpoch();
-    ctx_.delay(kNamePauseMs);
-    if (epoch != transfer_.linkEpoch())
-        return;
-    ctx_.supervision->startSendPulse();
-    ctx_.model->pending[kPresetNameChunk] = false;
-    // No reply is awaited: the message only says that the name went out.
-    ctx_.prompts->message(QStringLiteral("Save success!!"));
-    ctx_.delay(kNamePauseMs);
-    if (epoch != transfer_.linkEpoch())
-        return;
-    if (ctx_.sender->broadcast) {
-        // Read the saved settings back from the selected device.
-        ctx_.sender->readBackOverride = true;
-        ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
-    }
+    transfer_.afterPause(kNamePauseMs, [this] {
+        ctx_.supervision->startSendPulse();
+        ctx_.model->pending[kPresetNameChunk] = false;
+        // No reply is awaited: the message only says that the name went out.
+        ctx_.prompts->message(QStringLiteral("Save success!!"));
+        transfer_.afterPause(kNamePauseMs, [this] {
+            if (ctx_.sender->broadcast) {
+                // Read the saved settings back from the selected device.
+                ctx_.sender->readBackOverride = true;
+                ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
+            }
+        });
+    });
 }
 
 bool PresetPanel::nameKeyPress(QKeyEvent* event)

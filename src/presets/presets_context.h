@@ -2,7 +2,7 @@
 // What the preset and group-file features need from the window: the model and
 // the codec, the prompts and file dialogs, the session's send pulse and
 // watchdog (which they stop and start around their transfers), the progress
-// panel, the pop-ups and the pause with message pumping.
+// panel, the pop-ups and the deferred call that stands for a pause.
 
 #include "link/command_sender.h"
 #include "link/link_state.h"
@@ -29,7 +29,9 @@ struct PresetsContext {
     std::function<void(bool animate)> showProgress;
     std::function<void()> hideProgress; // hides the panel, stops the progress timer
     std::function<void(int percent)> setProgressBar;
-    std::function<void(int ms)> delay; // pause with message pumping
+    // Runs `then` once `ms` have passed, the window handling events meanwhile
+    // (a single-shot timer). What a pause ends checks the link epoch first.
+    std::function<void(int ms, std::function<void()> then)> after;
 };
 
 } // namespace talvex

@@ -10,7 +10,6 @@ namespace talvex {
 Session::Session(ParameterModel& model, const Platform& platform, QObject* parent)
     : QObject(parent),
       model_(model),
-      pump_(*platform.pump),
       sender_(model_, link_),
       serial_(link_, receiver_),
       traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
@@ -47,12 +46,18 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
         traffic_->attach(router_, receiver_, serial_, [this] { return chosenPortName_; }, usb_);
     sender_.setTransport(traffic_ ? &traffic_->transport() : static_cast<FrameTransport*>(&router_));
 
-    receiver_.setHandler(frame::kCmdIdentification, [this](const frame::Reply& reply) { onIdentification(reply); });
-    receiver_.setHandler(frame::kCmdReadPresetNames, [this](const frame::Reply& reply) { onPresetNames(reply); });
-    receiver_.setHandler(frame::kCmdReadSystemRecord, [this](const frame::Reply& reply) { onSystemRecord(reply); });
-    receiver_.setHandler(frame::kCmdCurrentGroup, [this](const frame::Reply& reply) { onCurrentGroup(reply); });
-    receiver_.setHandler(frame::kCmdStoredGroup, [this](const frame::Reply& reply) { onStoredGroup(reply); });
-    receiver_.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) { onMeters(reply); });
+    // While the link closes, replies would only start the next read of a chain.
+    const std::pair<std::uint8_t, void (Session::*)(const frame::Reply&)> handlers[] = {
+        {frame::kCmdIdentification, &Session::onIdentification}, {frame::kCmdReadPresetNames, &Session::onPresetNames},
+        {frame::kCmdReadSystemRecord, &Session::onSystemRecord}, {frame::kCmdCurrentGroup, &Session::onCurrentGroup},
+        {frame::kCmdStoredGroup, &Session::onStoredGroup},       {frame::kCmdMeters, &Session::onMeters},
+    };
+    for (const auto& [command, handler] : handlers) {
+        receiver_.setHandler(command, [this, handler](const frame::Reply& reply) {
+            if (!closing_)
+                (this->*handler)(reply);
+        });
+    }
 
     // The link state is written here only: the links report what they did.
     connect(&usb_, &UsbHidLink::matchChanged, this, [this](int matchedDevice, bool usbMode) {
@@ -77,8 +82,10 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
 Session::~Session()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&progressTimer, &watchdogTimer, &sendPulseTimer, &usbRetryTimer, &portListTimer})
+    for (QTimer* timer : {&watchdogTimer_, &sendPulseTimer_, &usbRetryTimer_, &portListTimer_,
+                          &closeTimer_, &drainTimer_})
         timer->stop();
+    closePort();
     if (link_.connected && !link_.usbMode)
         serial_.close();
 }
@@ -92,12 +99,18 @@ void Session::setupTimers()
         std::function<void()> tick;
     };
     const TimerEntry timers[] = {
-        {&progressTimer, "tmr_prgrsbr", 200, [this] { progressTick(); }},
-        {&watchdogTimer, "tmr_disconnect", 250, [this] { watchdogTick(); }},
-        {&sendPulseTimer, "tmr_pulseframe", 350, [this] { sendTick(); }},
-        {&usbRetryTimer, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
-        {&portListTimer, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
+        {&watchdogTimer_, "tmr_disconnect", 250, [this] { watchdogTick(); }},
+        {&sendPulseTimer_, "tmr_pulseframe", 350, [this] { sendTick(); }},
+        {&usbRetryTimer_, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
+        {&portListTimer_, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
     };
+    closeTimer_.setSingleShot(true);
+    closeTimer_.setInterval(50);
+    drainTimer_.setSingleShot(true);
+    for (QTimer* timer : {&closeTimer_, &drainTimer_})
+        timer->setTimerType(Qt::PreciseTimer);
+    connect(&closeTimer_, &QTimer::timeout, this, &Session::closePort);
+    connect(&drainTimer_, &QTimer::timeout, this, &Session::drainEditsThenRead);
     for (const TimerEntry& entry : timers) {
         entry.timer->setObjectName(QString::fromLatin1(entry.name));
         entry.timer->setInterval(entry.interval);
@@ -123,7 +136,7 @@ void Session::start()
     if (std::exchange(started_, true))
         return;
     emit portListChanged(ports_.readAtStart());
-    portListTimer.start();
+    portListTimer_.start();
 }
 
 void Session::setState(State state)
@@ -158,7 +171,7 @@ bool Session::isOtherBusDevice(int address) const
 
 bool Session::pollOtherDevice(int address, int command)
 {
-    if (!isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
+    if (closing_ || !isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
         return false;
     // The preset names hold the bus longer than the room between two ticks.
     sender_.sendReadTo(address, 0, command, 0,
@@ -176,40 +189,25 @@ void Session::requestUnanswered(int address, int command, bool poll)
 
 void Session::stopSendPulse()
 {
-    sendPulseTimer.stop();
+    sendPulseTimer_.stop();
     serial_.reserveIn(std::nullopt);
 }
 
 void Session::startSendPulse()
 {
-    sendPulseTimer.start();
-    serial_.reserveIn(sendPulseTimer.interval());
+    sendPulseTimer_.start();
+    serial_.reserveIn(sendPulseTimer_.interval());
 }
 
 void Session::sendTick()
 {
     sender_.sendNextChunkOrMeterRead();
     // Reads of other devices fit in before the next tick.
-    serial_.reserveIn(sendPulseTimer.interval());
+    serial_.reserveIn(sendPulseTimer_.interval());
     emit sendPulseTicked();
 }
 
 // --- timers ---------------------------------------------------------------
-
-void Session::progressTick()
-{
-    if (!link_.connected)
-        return;
-    progress_ += 2;
-    if (progress_ <= 99) {
-        emit progressChanged(progress_);
-        return;
-    }
-    progress_ = 0;
-    emit progressChanged(0);
-    progressTimer.stop();
-    emit progressVisibleChanged(false);
-}
 
 void Session::watchdogTick()
 {
@@ -230,12 +228,12 @@ void Session::watchdogTick()
 
 void Session::usbRetryTick()
 {
-    usbRetryTimer.stop();
+    usbRetryTimer_.stop();
     if (!usb_.retryDue())
         return;
     link_.noReplyCount = 0;
     busWatchdog_.reset();
-    usbRetryTimer.start();
+    usbRetryTimer_.start();
     link_.currentPort = kPortNone;
     connectLink(); // the handshake once more, on the link that is open
 }
@@ -251,25 +249,11 @@ void Session::portListTick()
 
 // --- progress --------------------------------------------------------------
 
-void Session::showProgress(bool animate)
-{
-    emit progressVisibleChanged(true);
-    emit progressChanged(0);
-    if (animate) {
-        progress_ = 0;
-        progressTimer.start();
-    }
-}
+void Session::showProgress(bool animate) { emit progressShown(animate); }
 
-void Session::hideProgress()
-{
-    emit progressVisibleChanged(false);
-    progressTimer.stop();
-}
+void Session::hideProgress() { emit progressHidden(); }
 
 void Session::setProgress(int percent) { emit progressChanged(percent); }
-
-void Session::pause(int ms) { Delay(pump_, ms); }
 
 // --- connection ------------------------------------------------------------
 
@@ -283,6 +267,8 @@ void Session::connectWanted()
 
 void Session::connectLink()
 {
+    closePort(); // a port the last session still holds is taken now
+    searchOpened_ = {}; // a search's gateway connection is dropped with its port
     emit connecting();
     sender_.readBackOverride = false;
     link_.noReplyCount = 0;
@@ -323,15 +309,49 @@ void Session::connectLink()
     }
 }
 
+void Session::openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done)
+{
+    closePort();
+    link_.currentPort = item.number;
+    // A serial port has opened or failed when open() returns; a gateway
+    // connects in the background while the window goes on.
+    searchOpened_ = std::move(done);
+    serial_.open(item.location);
+}
+
+void Session::probeAddress(int address)
+{
+    receiver_.clear();
+    sender_.deviceAddress = address;
+    sender_.sendRead(0, frame::kCmdMeters, 0);
+}
+
+void Session::closeSearchPort(int port)
+{
+    searchOpened_ = {};
+    link_.currentPort = port;
+    serial_.close();
+    link_.connected = false;
+}
+
 void Session::busOpened()
 {
     link_.connected = true; // also for a search's port: the frames may go
+    if (auto done = std::exchange(searchOpened_, {})) {
+        serial_.startReader();
+        done(true);
+        return;
+    }
     if (std::exchange(awaitingOpen_, false))
         linkOpened();
 }
 
 void Session::busOpenFailed()
 {
+    if (auto done = std::exchange(searchOpened_, {})) {
+        done(false);
+        return;
+    }
     if (std::exchange(awaitingOpen_, false))
         openFailed(); // not a search's port, nor one the user has given up
 }
@@ -354,7 +374,7 @@ void Session::linkOpened()
     serial_.startReader();
 
     receiver_.clear();
-    usbRetryTimer.start();
+    usbRetryTimer_.start();
     usb_.versionConfirmed = false;
     startReadAll();
 }
@@ -362,32 +382,45 @@ void Session::linkOpened()
 void Session::startReadAll()
 {
     usb_.resetReports();
-    watchdogTimer.start();
+    watchdogTimer_.start();
     sender_.sendRead(0, frame::kCmdIdentification, 0);
     setState(State::Connecting);
 }
 
 void Session::readSelectedDevice()
 {
-    if (state_ == State::Disconnected || !link_.connected)
+    if (closing_ || state_ == State::Disconnected || !link_.connected)
         return;
+    if (drainTimer_.isActive())
+        return; // the edits still going out are followed by a read of the device chosen then
     stopSendPulse();
     if (usbCarries()) {
-        while (link_.connected && model_.lowestPending() >= 0) {
-            sender_.sendNextChunkOrMeterRead();
-            pause(sendPulseTimer.interval());
-        }
-        if (!link_.connected)
-            return; // lost while the last edits went out
-    } else {
-        // The bus takes them in order, each after the one before has left the
-        // line, ahead of the new device's reads.
-        for (int chunk = model_.lowestPending(); chunk >= 0; chunk = model_.lowestPending()) {
-            sender_.sendChunk(chunk);
-            model_.pending[std::size_t(chunk)] = false;
-        }
+        drainEditsThenRead();
+        return;
     }
+    // The bus takes them in order, each after the one before has left the
+    // line, ahead of the new device's reads.
+    for (int chunk = model_.lowestPending(); chunk >= 0; chunk = model_.lowestPending()) {
+        sender_.sendChunk(chunk);
+        model_.pending[std::size_t(chunk)] = false;
+    }
+    readChosenDevice();
+}
 
+void Session::drainEditsThenRead()
+{
+    if (closing_ || !link_.connected)
+        return; // lost while the last edits went out
+    if (model_.lowestPending() < 0) {
+        readChosenDevice();
+        return;
+    }
+    sender_.sendNextChunkOrMeterRead();
+    drainTimer_.start(sendPulseTimer_.interval());
+}
+
+void Session::readChosenDevice()
+{
     emit connecting();
     trafficEvent("device chosen");
     link_.noReplyCount = 0;
@@ -399,37 +432,57 @@ void Session::readSelectedDevice()
 
 void Session::disconnectLink()
 {
-    watchdogTimer.stop();
+    if (closing_)
+        return;
+    watchdogTimer_.stop();
     trafficEvent("closed");
-    closeLink();
+    closeLink(false);
 }
 
 void Session::loseLink()
 {
+    if (closing_)
+        return;
     trafficEvent("lost");
     usb_.resetReports();
     link_.matchedDevice = kNoMatchedDevice;
-    watchdogTimer.stop();
-    closeLink();
-    emit linkLost();
+    watchdogTimer_.stop();
+    closeLink(true);
 }
 
-void Session::closeLink()
+void Session::closeLink(bool lost)
 {
     awaitingOpen_ = false;
     emit closing(); // a transfer ends with its link
     link_.currentPort = kPortNone;
-    pause(50);
-    serial_.close();
+    drainTimer_.stop();
+    if (!usbCarries() && serial_.isOpen()) {
+        // The port stays open 50 ms for what is on its way; nothing more is
+        // sent meanwhile, and replies are dropped.
+        closing_ = true;
+        closeTimer_.start();
+    } else {
+        serial_.close();
+    }
     link_.connected = false;
     usb_.sessionEnded();
     hideProgress();
-    // A reply handled during the pause may have restarted the watchdog; it must
-    // not survive the link it watched.
     stopSendPulse();
-    watchdogTimer.stop();
+    watchdogTimer_.stop();
+    usbRetryTimer_.stop();
     model_.clearPending();
     setState(State::Disconnected);
+    if (lost)
+        emit linkLost();
+}
+
+void Session::closePort()
+{
+    if (!std::exchange(closing_, false))
+        return;
+    closeTimer_.stop();
+    serial_.close();
+    link_.connected = false;
 }
 
 void Session::trafficEvent(std::string_view text)
@@ -444,7 +497,7 @@ void Session::onIdentification(const frame::Reply& reply)
 {
     if (!replies::identificationMatches(reply.payload()))
         return; // the watchdog ends the connection
-    usbRetryTimer.stop();
+    usbRetryTimer_.stop();
     usb_.versionConfirmed = true;
     if (usbCarries() && !link_.connected)
         connectWanted();
@@ -482,7 +535,7 @@ void Session::onCurrentGroup(const frame::Reply& reply)
 
     hideProgress();
     startSendPulse();
-    watchdogTimer.start();
+    watchdogTimer_.start();
     if (sender_.broadcast)
         sender_.deviceAddress = frame::kBroadcastAddress;
     setState(State::Connected);

@@ -3,13 +3,12 @@
 // reply receiver, both transports, the traffic capture and the session's
 // timers; connects and disconnects, runs the read-all chain (identification,
 // preset names, system record, current group), paces the send scheduler,
-// supervises the link (watchdog), retries the USB handshake, animates the
-// transfer progress and keeps the serial port list fresh. It has no widgets:
+// supervises the link (watchdog), retries the USB handshake, says when the
+// transfer progress shows and keeps the serial port list fresh. It has no widgets:
 // the window shows its state and the features follow its signals.
 
 #include "link/bus_scheduler.h"
 #include "link/command_sender.h"
-#include "link/delay.h"
 #include "link/device_monitor.h"
 #include "link/hid_controller.h"
 #include "link/link_state.h"
@@ -49,7 +48,6 @@ public:
     struct Platform {
         TrafficLog* trafficLog = nullptr;  // --traffic-log, already open; null: no capture
         HidController* hid = nullptr;      // required
-        EventPump* pump = nullptr;         // required: the pause with message pumping
         QStringList extraPorts;            // --port paths
         PortList::Enumerator enumerator;   // empty: the machine's ports
         QString hidLockDirectory;          // empty: the system's temporary directory
@@ -75,7 +73,9 @@ public:
     // gateway the chain starts once the connection is made, and a connection
     // not made within 3 s fails as a port that cannot be opened.
     void connectLink();
-    // The user ends the session.
+    // The user ends the session at once; an open serial or network port
+    // closes 50 ms later (nothing is sent meanwhile and replies are dropped),
+    // or when a connect or a search takes it first.
     void disconnectLink();
     // While held, an amplifier that arrives waits for the user's Connect
     // instead of connecting by itself (work that a read would replace is open).
@@ -83,6 +83,8 @@ public:
     // Another Device ID was chosen while the link is open: edits still waiting go
     // to the device on screen, then the chosen device is read as a Connect reads
     // one, so the screen never shows one amplifier while edits go to another.
+    // Over USB the edits go one send tick apart; a choice made meanwhile is
+    // read once they are out (the device chosen last).
     void readSelectedDevice();
 
     // The device the session talks to: the chosen one, also in broadcast mode.
@@ -99,41 +101,59 @@ public:
     // False when nothing went: the address is the session's own, or no bus session is open.
     bool pollOtherDevice(int address, int command);
 
+    // --- the Device ID search: with no link open it borrows the serial port.
+    // A link is open, being made or closing: a search is refused.
+    bool linkInUse() const { return link_.connected || serial_.connecting(); }
+    // A USB amplifier has been matched and carries the link.
+    bool usbMatched() const { return link_.matchedDevice != kNoMatchedDevice && link_.usbMode; }
+    // The USB link carries the frames.
+    bool usbCarries() const { return router_.usbActive(); }
+    // The serial port list as it stands, and why this user may not open a port.
+    const std::vector<SerialPortItem>& portTable() const { return ports_.table(); }
+    std::optional<QString> portRefusal(const QString& location) const { return ports_.accessRefusal(location); }
+    // Opens `item` and starts reading it; `done(opened)` follows at once for a
+    // serial port, and for a network gateway once it has connected or failed
+    // (never when the port is closed or taken by a connect first).
+    void openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done);
+    bool searchPortOpen() const { return link_.connected; }
+    // A meter read to `address` on the search's port; the reply comes as meterReplied.
+    void probeAddress(int address);
+    // Closes the search's port (also one still connecting) and leaves the port number at `port`.
+    void closeSearchPort(int port);
+
     // LinkSupervision. On a shared bus the scheduler keeps room for the next tick.
     void stopSendPulse() override;
     void startSendPulse() override;
-    void stopWatchdog() override { watchdogTimer.stop(); }
-    void startWatchdog() override { watchdogTimer.start(); }
+    void stopWatchdog() override { watchdogTimer_.stop(); }
+    void startWatchdog() override { watchdogTimer_.start(); }
+    bool sendPulseRunning() const { return sendPulseTimer_.isActive(); }
+    bool watchdogRunning() const { return watchdogTimer_.isActive(); }
+    bool usbRetryRunning() const { return usbRetryTimer_.isActive(); }
+    bool portListRefreshRunning() const { return portListTimer_.isActive(); }
+    // The send tick's period (350 ms): the selected device's meter period.
+    int sendPulseIntervalMs() const { return sendPulseTimer_.interval(); }
 
-    // The transfer progress panel: shown with the bar at 0 %; `animate` also
-    // starts the progress timer with its counter at 0 (ten seconds at most).
+    // The transfer progress panel (progressShown, progressHidden, progressChanged):
+    // shown with the bar at 0 %, `animate` with the view's ten-second animation.
     void showProgress(bool animate);
-    void hideProgress(); // hides the panel, stops the progress timer
+    void hideProgress();
     void setProgress(int percent);
-    int progress() const { return progress_; }
 
-    // Pause with message pumping.
-    void pause(int ms);
-
-    // Timer ticks (public so tests drive them).
-    void progressTick();    void watchdogTick();    void usbRetryTick();    void portListTick();
+    // What each tick of the watchdog (250 ms), the USB retry (500 ms) and the
+    // port list refresh (2000 ms) does.
+    void watchdogTick();
+    void usbRetryTick();
+    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
     void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
     // The link state: only the session changes it.
     const LinkState& link() const { return link_; }
-    // The search still drives the bus port itself and records its port in the
-    // state; it goes once the search asks the session to probe.
-    LinkState& linkStateForSearch() { return link_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
     SerialLink& serial() { return serial_; }
     PortList& ports() { return ports_; }
     UsbHidLink& usb() { return usb_; }
     const FrameTransport& transport() const { return router_; }
-    EventPump& pump() { return pump_; }
-
-    // Progress 200 ms, watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
-    QTimer progressTimer, watchdogTimer, sendPulseTimer, usbRetryTimer, portListTimer;
 
 signals:
     void stateChanged(talvex::Session::State state);
@@ -158,7 +178,8 @@ signals:
     void metersArrived(const talvex::replies::MeterReading& reading);
     // The send pulse has sent its frame (a chunk or the meter read).
     void sendPulseTicked();
-    void progressVisibleChanged(bool visible);
+    void progressShown(bool animate);
+    void progressHidden();
     void progressChanged(int percent);
     // The names the port list is to show (the last one selected).
     void portListChanged(const QStringList& names);
@@ -175,7 +196,6 @@ signals:
 
 private:
     void setupTimers();
-    bool usbCarries() const { return router_.usbActive(); }
     void connectWanted();
     // The bus link opened or could not be opened.
     void busOpened();
@@ -187,7 +207,12 @@ private:
     void startReadAll();
     // A device on the open bus link other than the session's own.
     bool isOtherBusDevice(int address) const;
-    void closeLink();
+    // Ends the session; an open port is closed 50 ms later by closePort.
+    void closeLink(bool lost);
+    void closePort();
+    // Edits still waiting go out one send tick apart (USB), then the chosen device is read.
+    void drainEditsThenRead();
+    void readChosenDevice();
     void loseLink();
     void setState(State state);
     void trafficEvent(std::string_view text);
@@ -195,7 +220,6 @@ private:
     void requestUnanswered(int address, int command, bool poll);
 
     ParameterModel& model_;
-    EventPump& pump_;
     LinkState link_;
     CommandSender sender_;
     ReplyReceiver receiver_;
@@ -210,8 +234,13 @@ private:
     State state_ = State::Disconnected;
     bool awaitingOpen_ = false; // a connect waits for its bus link to open
     bool started_ = false;
-    int progress_ = 0;
     bool automaticConnectHeld_ = false;
+    bool closing_ = false;   // the port closes when closeTimer_ fires
+    // Watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
+    QTimer watchdogTimer_{this}, sendPulseTimer_{this}, usbRetryTimer_{this}, portListTimer_{this};
+    QTimer closeTimer_;      // 50 ms, once
+    std::function<void(bool opened)> searchOpened_; // a search waits for its gateway
+    QTimer drainTimer_;      // one send tick, once: the next edit of a device change
     // On a shared bus the watchdog counts only while a request that went out
     // is unanswered; over USB every silent tick counts.
     ReplyWatchdog busWatchdog_{kWatchdogLimit};

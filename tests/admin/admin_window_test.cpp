@@ -42,6 +42,7 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 2);
+    ASSERT_TRUE(QTest::qWaitFor([&search] { return !search.running(); }, 1000)); // the port closes 50 ms later
     EXPECT_FALSE(link().connected || serial().isOpen() || enabled("grp2"));
     EXPECT_TRUE(prompts.messages.isEmpty());
     // Three seconds later the result panel closes itself.
@@ -155,7 +156,7 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
 
     // An edit waits for its tick when the user picks Device ID 2: it still goes to device 1.
     button("btn_op2_mute")->click();
-    session().sendPulseTimer.stop();
+    session().stopSendPulse();
     choose("cbb_deviceid", 1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return amp.image()[outputBlockStart(2) + kOutMute] == 1; }, 2000));
     EXPECT_EQ(second.image()[outputBlockStart(2) + kOutMute], 0);
@@ -171,7 +172,7 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     // While a transfer runs the choice is put back and the user is told why.
     fileDialogs.answers = {folder.filePath("all.datgrp")};
     button("btn_save_20grp2pc")->click();
-    ASSERT_TRUE(session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
+    ASSERT_TRUE(part<TransferProgress>().animating() || shown("rzgrpbx_data_tx_bar"));
     choose("cbb_deviceid", 0);
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 1);
     EXPECT_EQ(prompts.messages.back(), kTransferRunningMessage);

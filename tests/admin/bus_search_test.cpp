@@ -2,7 +2,7 @@
 // with the real serial link.
 
 #include "admin/bus_search.h"
-#include "ui/qt_event_pump.h"
+#include "fake_hid_controller.h"
 
 #include "support/bare_window.h"
 #include "support/qstring_print.h"
@@ -16,14 +16,6 @@ using namespace talvex::testing;
 
 namespace {
 
-// A serial-only transport: the USB link carries nothing here.
-struct SerialTransport : FrameTransport {
-    explicit SerialTransport(SerialLink& serial) : serial(serial) {}
-    SerialLink& serial;
-    bool usbActive() const override { return false; }
-    void sendFrame(std::span<const std::uint8_t> frame) override { serial.write(frame); }
-};
-
 // One bus of virtual amplifiers on its own pseudo-terminal.
 struct Bus {
     vamp::VirtualBus devices;
@@ -35,7 +27,7 @@ struct Probe {
     int address;
 };
 
-// The search on a bare window, its frames going out through the real serial link.
+// The search on a bare window, its frames going out through a session's real serial link.
 class BusSearchTest : public BareWindowTest {
 protected:
     // Buses in list order; the ports' names are the terminals' paths.
@@ -57,35 +49,43 @@ protected:
         QStringList paths;
         for (auto& bus : buses)
             paths << bus->pty.slavePath();
-        ports.setEnumerator([] { return std::vector<SerialPortItem>{}; });
-        ports.setExtraPorts(paths << morePorts);
-        ports.readAtStart();
-        sender.setTransport(&serialTransport);
-        // The session's part: a port that opens carries frames until it is closed.
-        QObject::connect(&serial, &SerialLink::opened, [this] { link.connected = true; });
-        QObject::connect(&serial, &SerialLink::closed, [this] { link.connected = false; });
-        receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
+        Session::Platform platform;
+        platform.hid = &hid;
+        platform.extraPorts = paths << morePorts;
+        platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        platform.hidLockDirectory = hidLocks.path();
+        session = std::make_unique<Session>(model, platform);
+        session->ports().readAtStart();
+        QObject::connect(session.get(), &Session::meterReplied, [this](const frame::Reply& reply) {
             meterRepliesFrom.push_back(reply.address());
             search->meterReplied(reply);
         });
-        search = std::make_unique<BusSearch>(
-            window, views.search, selection, BusSearch::Link{link, serial, ports, sender, receiver, serialTransport, pump, prompts});
+        search = std::make_unique<BusSearch>(window, views.search, selection, BusSearch::Link{*session, prompts});
         QObject::connect(search.get(), &BusSearch::lockChanged, [this](BusSearch::Lock lock) {
             showSearchLock(views, lock != BusSearch::Lock::None, lock == BusSearch::Lock::EditingAndConnection);
         });
         search->setFullAddressCount(fullAddresses);
     }
 
+    const LinkState& state() const { return session->link(); }
+    SerialLink& port() const { return session->serial(); }
+    // Starts a search and waits for its end (a refused one never runs).
+    void runSearch(void (BusSearch::*start)())
+    {
+        (search.get()->*start)();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !search->running(); }, 60000));
+    }
+
     QString resultText() { return control<QPlainTextEdit>("mmo_s_result")->toPlainText(); }
     QString line(const Bus& bus, const char* ids) { return bus.pty.slavePath() + "--Device ID:" + ids; }
     bool groupsOn() const { return enabled("grp1") && enabled("grp2") && enabled("rzgrpbx5"); }
     bool groupsOff() const { return !enabled("grp1") && !enabled("grp2") && !enabled("rzgrpbx5"); }
-    // The search left the program disconnected with the port closed, at `port`.
-    void expectClosed(int port = kPortNone)
+    // The search left the program disconnected with the port closed, at `number`.
+    void expectClosed(int number = kPortNone)
     {
-        EXPECT_FALSE(link.connected);
-        EXPECT_FALSE(serial.isOpen());
-        EXPECT_EQ(link.currentPort, port);
+        EXPECT_FALSE(state().connected);
+        EXPECT_FALSE(port().isOpen());
+        EXPECT_EQ(state().currentPort, number);
     }
     void expectProbedBuses(std::size_t count, std::size_t onSecond)
     {
@@ -98,11 +98,9 @@ protected:
     QStringList morePorts; // listed after the buses' terminals
     std::vector<Probe> probes; // every meter read a bus received, in order
     std::vector<int> meterRepliesFrom;
-    ReplyReceiver receiver;
-    PortList ports;
-    SerialLink serial{link, receiver};
-    SerialTransport serialTransport{serial};
-    QtEventPump pump;
+    QTemporaryDir hidLocks;
+    vamp::FakeHidController hid;
+    std::unique_ptr<Session> session;
     DeviceSelection selection{views.connection.portList, views.connection.deviceIdList};
     std::unique_ptr<BusSearch> search;
 };
@@ -124,7 +122,7 @@ TEST_F(BusSearchTest, FullSearchGoesFromTheLastPortBackAndListsThePortsInOrder)
     });
     poll.start(5);
 
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
 
     EXPECT_TRUE(groupsOffDuringSearch);
     EXPECT_EQ(popupsHidden, 1);
@@ -156,7 +154,7 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     Bus& second = addBus({2});
     makeSearch(3);
     bool plugged = false;
-    ports.setEnumerator([&] {
+    session->ports().setEnumerator([&] {
         return plugged ? std::vector<SerialPortItem>{{"ttyACM0", "/nonexistent/ttyACM0", 0}}
                        : std::vector<SerialPortItem>{};
     });
@@ -164,13 +162,13 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     refresh.setTimerType(Qt::PreciseTimer);
     QObject::connect(&refresh, &QTimer::timeout, [&] {
         plugged = plugged || !probes.empty();
-        ports.refresh();
+        session->ports().refresh();
     });
     refresh.start(10);
 
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
 
-    EXPECT_EQ(ports.table().size(), 3u); // the new port was listed under the search
+    EXPECT_EQ(session->ports().table().size(), 3u); // the new port was listed under the search
     expectProbedBuses(6, 3);
     EXPECT_EQ(resultText(), "\n" + line(first, "1 , ") + "\n" + line(second, "2 , "));
     expectClosed();
@@ -185,7 +183,7 @@ TEST_F(BusSearchTest, CancelShowsWhatWasFoundAndClosesThePort)
     QTimer::singleShot(550, [this] { click("btn_searchid"); });
     QElapsedTimer clock;
     clock.start();
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_LT(clock.elapsed(), 2000);
     ASSERT_GE(probes.size(), 4u);
     EXPECT_LT(probes.size(), 10u);
@@ -200,10 +198,13 @@ TEST_F(BusSearchTest, ALateReplyIsCreditedToNoAddress)
     Bus& late = addBus({2});
     late.pty.setReplyDelay(120); // answers during the next probe
     makeSearch(5);
-    search->startFullSearch();
+    int lateReplies = 0;
+    QObject::connect(&port(), &SerialLink::lateReply, [&lateReplies] { ++lateReplies; });
+    runSearch(&BusSearch::startFullSearch);
     ASSERT_EQ(probes.size(), 5u);
     // The device did answer, one probe late each time, but neither its own address nor the next one counts.
-    EXPECT_NE(std::find(meterRepliesFrom.begin(), meterRepliesFrom.end(), 1), meterRepliesFrom.end());
+    EXPECT_GE(lateReplies, 1);
+    EXPECT_EQ(std::find(meterRepliesFrom.begin(), meterRepliesFrom.end(), 1), meterRepliesFrom.end());
     EXPECT_EQ(resultText(), "\n" + line(late, ""));
     expectClosed();
 }
@@ -213,10 +214,10 @@ TEST_F(BusSearchTest, APortWithoutPermissionIsNamedAndSkipped)
     Bus& allowed = addBus({4});
     const QString refused = addBus({1}).pty.slavePath();
     makeSearch(5);
-    ports.setAccessCheck([refused](const QString& location) -> std::optional<QString> {
+    session->ports().setAccessCheck([refused](const QString& location) -> std::optional<QString> {
         return location == refused ? std::optional<QString>(QStringLiteral("Permission denied")) : std::nullopt;
     });
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_TRUE(prompts.messages.isEmpty());
     expectProbedBuses(probes.size(), 0);
     EXPECT_EQ(resultText(), "\n" + line(allowed, "4 , ") + "\n" + refused + "--not searched: Permission denied");
@@ -231,7 +232,7 @@ TEST_F(BusSearchTest, APortThatIsGoneEndsTheSearchWithoutAResult)
     makeSearch(5);
     int progressHidden = 0;
     QObject::connect(search.get(), &BusSearch::hideTransferProgressRequested, [&] { ++progressHidden; });
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
     EXPECT_TRUE(probes.empty()); // the other port is not searched
     EXPECT_EQ(progressHidden, 1);
@@ -244,14 +245,19 @@ TEST_F(BusSearchTest, RefusedWhileConnectedOrOnUsb)
 {
     addBus({1});
     makeSearch(5);
-    link.connected = true;
-    search->startFullSearch();
+    session->choosePort(0, buses[0]->pty.slavePath());
+    session->connectLink();
+    ASSERT_TRUE(session->link().connected);
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_EQ(prompts.messages, QStringList{"please disconnect and try again."});
-    link.connected = false;
-    link.usbMode = true;
-    link.matchedDevice = 0;
-    search->startQuickSearch(); // quietly
-    search->startFullSearch();
+    session->disconnectLink();
+    // An amplifier plugged in that waits for the user's Connect.
+    session->holdAutomaticConnect(true);
+    hid.plug(vamp::FakeHidController::amplifierInfo());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return session->usbMatched(); }, 2000));
+    probes.clear();
+    runSearch(&BusSearch::startQuickSearch); // quietly
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_EQ(prompts.messages.last(), "Current connection is USB, not a 485.");
     EXPECT_EQ(prompts.messages.size(), 2);
     EXPECT_TRUE(probes.empty());
@@ -263,7 +269,7 @@ TEST_F(BusSearchTest, ClosingTheWindowEndsASearchWithThePortClosed)
     addBus({1});
     makeSearch(BusSearch::kFullAddresses);
     QTimer::singleShot(350, [this] { window.close(); });
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_LT(probes.size(), 10u);
     EXPECT_FALSE(search->running());
     expectClosed();
@@ -272,9 +278,9 @@ TEST_F(BusSearchTest, ClosingTheWindowEndsASearchWithThePortClosed)
 TEST_F(BusSearchTest, WithNoPortsTheFullSearchShowsAnEmptyResultAndTheQuickSearchNothing)
 {
     makeSearch(5);
-    search->startQuickSearch();
+    runSearch(&BusSearch::startQuickSearch);
     EXPECT_TRUE(!shown("rzgrpbx_sch_result") && enabled("grp2"));
-    search->startFullSearch();
+    runSearch(&BusSearch::startFullSearch);
     EXPECT_TRUE(shown("rzgrpbx_sch_result"));
     EXPECT_EQ(resultText(), "");
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -285,7 +291,7 @@ TEST_F(BusSearchTest, TheQuickSearchProbesDeviceIdsOneToEleven)
 {
     Bus& bus = addBus({12, 11});
     makeSearch(BusSearch::kFullAddresses);
-    search->startQuickSearch();
+    runSearch(&BusSearch::startQuickSearch);
     ASSERT_EQ(probes.size(), 11u);
     for (int i = 0; i < 11; ++i)
         EXPECT_EQ(probes[i].address, i);

@@ -52,7 +52,7 @@ TEST_F(MonitoredWindowTest, PortChangeWhileConnectedShowsAfterTheDisconnect)
     EXPECT_EQ(ports()->count(), 1); // the virtual amplifier's terminal only
 
     window->toggleConnection(); // disconnect
-    ASSERT_FALSE(link().connected);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1000)); // the port closes 50 ms later
     session().portListTick();
     ASSERT_EQ(ports()->count(), 2);
     EXPECT_EQ(ports()->itemText(0), "ttyUSB0");

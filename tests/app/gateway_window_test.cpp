@@ -56,7 +56,8 @@ TEST_F(WindowTest, GatewayCarriesTheReadAllAndTheSearch)
 
     window->toggleConnection();
     busSearch().setFullAddressCount(6);
-    click("btn41"); // returns when the search has ended
+    click("btn41");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !busSearch().running(); }, 5000));
     EXPECT_EQ(control<QPlainTextEdit>("mmo_s_result")->toPlainText(),
               QStringLiteral("\n%1--Device ID:1 , 4 , ").arg(gateway.location));
     EXPECT_FALSE(link().connected);

@@ -37,17 +37,25 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
 TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
-    const std::pair<QTimer*, int> expected[] = {
-        {&busSearch().startupSearchTimer, 100},        {&session().progressTimer, 200},    {&session().watchdogTimer, 250},
-        {&session().sendPulseTimer, 350},  {&session().usbRetryTimer, 500}, {&part<GroupTransfer>().readGroupsTimer, 980},
-        {&part<GroupTransfer>().writeGroupsTimer, 1500},  {&session().portListTimer, 2000}, {&busSearch().closeSearchResultTimer, 3000},
+    // The session's own timers: one of each interval.
+    const auto own = [this](int interval) -> QTimer* {
+        const auto timers = session().findChildren<QTimer*>();
+        const auto found = std::ranges::find_if(timers, [&](QTimer* t) { return t->interval() == interval; });
+        return found == timers.end() ? nullptr : *found;
     };
+    const std::pair<QTimer*, int> expected[] = {
+        {&busSearch().startupSearchTimer, 100}, {part<TransferProgress>().findChild<QTimer*>(), 200},
+        {own(250), 250}, {own(350), 350}, {own(500), 500},
+        {&part<GroupTransfer>().readGroupsTimer, 980}, {&part<GroupTransfer>().writeGroupsTimer, 1500},
+        {own(2000), 2000}, {&busSearch().closeSearchResultTimer, 3000},
+    };
+    ASSERT_TRUE(std::ranges::none_of(expected, [](const auto& entry) { return entry.first == nullptr; }));
     for (auto [timer, interval] : expected) {
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
         EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->objectName().toStdString();
     }
-    EXPECT_TRUE(session().portListTimer.isActive());
-    EXPECT_FALSE(session().sendPulseTimer.isActive() || session().watchdogTimer.isActive());
+    EXPECT_TRUE(session().portListRefreshRunning());
+    EXPECT_FALSE(session().sendPulseRunning() || session().watchdogRunning());
 }
 
 TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
@@ -210,6 +218,22 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
     EXPECT_FALSE(warningDialog()->isVisible());
 }
 
+// Disconnect while the read-all chain waits for a reply: the reply that still
+// comes starts no further read, and the port closes.
+TEST_F(WindowTest, DisconnectWhileTheChainWaitsSendsNothingMore)
+{
+    pty.setReplyDelay(20); // the reply comes while the port is closing
+    makeWindow();
+    window->toggleConnection();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !frames.empty(); }, 2000));
+    window->toggleConnection();
+    QTest::qWait(400);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(commandOf(frames[0]), frame::kCmdIdentification);
+    expectDisconnected();
+    EXPECT_FALSE(serial().isOpen());
+}
+
 TEST_F(WindowTest, WrongIdentificationStopsTheChain)
 {
     makeFaultyWindow(vamp::Faults{.badIdentification = true});
@@ -219,24 +243,23 @@ TEST_F(WindowTest, WrongIdentificationStopsTheChain)
     QTest::qWait(800);
     EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
     EXPECT_TRUE(link().connected);
-    EXPECT_FALSE(session().sendPulseTimer.isActive());
+    EXPECT_FALSE(session().sendPulseRunning());
 }
 
 TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
 {
     makeFaultyWindow(vamp::Faults{.silent = true});
     window->toggleConnection();
-    session().watchdogTimer.stop(); // keep the link up while the ticks are driven by hand
-    session().progressTimer.stop();
+    auto& progress = part<TransferProgress>(); // its steps are driven by hand, no events between them
     auto* bar = control<QProgressBar>("rzprgrsbr_data_bar");
     EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
-    session().progressTick();
+    progress.advance();
     EXPECT_EQ(bar->value(), 2);
     for (int i = 1; i < 49; ++i)
-        session().progressTick();
+        progress.advance();
     EXPECT_EQ(bar->value(), 98);
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
-    session().progressTick();
+    progress.advance();
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 }
@@ -263,7 +286,7 @@ TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
     plugSilentUsbAmplifier();
     QTest::qWait(2300);
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 4);
-    EXPECT_FALSE(session().usbRetryTimer.isActive());
+    EXPECT_FALSE(session().usbRetryRunning());
 }
 
 TEST_F(WindowTest, ShortRepliesChangeNothing)
@@ -280,7 +303,7 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     feed(frame::kCmdMeters, 7);
     EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(0), firstItem);
     EXPECT_EQ(model().image[0], 0);
-    EXPECT_FALSE(session().sendPulseTimer.isActive());
+    EXPECT_FALSE(session().sendPulseRunning());
     EXPECT_EQ(label("lbl_temperature"), temperature);
     EXPECT_TRUE(receiver().receivedBytes().empty());
 }
@@ -293,19 +316,4 @@ TEST_F(WindowTest, GroupReplyInBroadcastModeAddressesEveryDevice)
     sender().broadcast = true;
     sender().sendRead(0, frame::kCmdCurrentGroup, 0);
     ASSERT_TRUE(QTest::qWaitFor([this] { return sender().deviceAddress == 255; }, 2000));
-}
-
-TEST_F(WindowTest, DelayKeepsTimersAndRepliesRunning)
-{
-    makeWindow();
-    int ticks = 0;
-    QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-    timer.start(10);
-    QElapsedTimer clock;
-    clock.start();
-    session().pause(120);
-    EXPECT_GE(clock.elapsed(), 120);
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_GE(ticks, 2); // again and again during the pause (5 was too many for a loaded machine)
 }

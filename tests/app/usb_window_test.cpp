@@ -91,7 +91,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     // Plugged in again; once the serial session has ended, Connect goes over USB.
     hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
     window->toggleConnection();
-    EXPECT_EQ(text("btn_connect"), "Connect");
+    expectDisconnected();
     EXPECT_TRUE(hid.written.empty()); // no automatic connect after the user's Disconnect
     connectAndRead();
     EXPECT_EQ(link().currentPort, kPortUsb);
@@ -135,7 +135,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     window.reset();
     core.reset();
     second->toggleConnection();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseTimer.isActive(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseRunning(); }, 5000));
     EXPECT_EQ(secondCore.session.link().currentPort, kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }

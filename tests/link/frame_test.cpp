@@ -1,4 +1,3 @@
-#include "link/delay.h"
 #include "link/frame.h"
 #include "link/frame_packaging.h"
 
@@ -65,42 +64,4 @@ TEST(FramePackaging, PartsAndReports)
         }
         EXPECT_EQ(sent, whole);
     }
-}
-
-namespace {
-
-struct FakePump : EventPump {
-    std::uint64_t now = 1000;
-    int rounds = 0;
-    int step = 30;
-    std::uint64_t tickMs() const override { return now; }
-    void processEvents(int) override
-    {
-        ++rounds;
-        now += step;
-    }
-};
-
-} // namespace
-
-TEST(Delay, PumpsEventsUntilTheTimeHasPassed)
-{
-    FakePump pump;
-    Delay(pump, 100);
-    EXPECT_EQ(pump.rounds, 4);
-    EXPECT_GE(pump.now, 1100u);
-
-    FakePump once;
-    Delay(once, 0);
-    EXPECT_EQ(once.rounds, 1); // pending events are handled even for no wait
-
-    struct WrappingPump : FakePump {
-        void processEvents(int) override
-        {
-            ++rounds;
-            now = 5; // the tick count wrapped
-        }
-    } wrapping;
-    Delay(wrapping, 1000);
-    EXPECT_EQ(wrapping.rounds, 1);
 }

@@ -208,8 +208,8 @@ TEST_F(ReceiverTest, UsbReportsWithoutAHeaderOrWithALengthThatCannotCompleteAreD
 
 TEST_F(ReceiverTest, InputArrivingDuringAHandlerWaitsForItsTurn)
 {
-    // A handler that pumps events may see the next bytes arrive; they must not
-    // disturb the frame it is reading nor be lost.
+    // A handler that opens a modal dialog may see the next bytes arrive; they
+    // must not disturb the frame it is reading nor be lost.
     const Bytes first = meterReply();
     const Bytes second = groupReply();
     bool fed = false;

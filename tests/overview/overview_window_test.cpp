@@ -26,6 +26,7 @@ protected:
         makeWindow(ports);
         busSearch().setFullAddressCount(3);
         busSearch().startFullSearch();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !busSearch().running(); }, 5000));
         busSearch().closeSearchResult();
         // A two-wire bus takes its wire time for the read-all: 1.3 s, more on a loaded machine.
         window->toggleConnection();

@@ -1,7 +1,7 @@
 #pragma once
 // The preset panel and the group transfer on a bare window built by the layout,
 // with a recording transport, recorded prompts and dialogs, plain timers that
-// nothing ticks, and a pause that returns at once (after running `duringDelay`).
+// nothing ticks, and pauses that end at once (after running `duringDelay`).
 
 #include "support/bare_window.h"
 #include "support/files.h"
@@ -38,10 +38,11 @@ protected:
             },
             .hideProgress = [this] { progressShown = false; },
             .setProgressBar = [this](int percent) { bar = percent; },
-            .delay = [this](int ms) {
+            .after = [this](int ms, std::function<void()> then) {
                 delays.push_back(ms);
                 if (duringDelay)
                     duringDelay();
+                then();
             }};
         transfer = new GroupTransfer(context, views.presets, &window);
         panel = new PresetPanel(context, *transfer, views.presets, &window);

@@ -36,8 +36,8 @@ protected:
     }
     GroupTransfer& transfer() { return part<GroupTransfer>(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    bool linkTimersRunning() { return session().sendPulseTimer.isActive() || session().watchdogTimer.isActive(); }
-    bool idleAgain() { return idleConnected() && session().watchdogTimer.isActive() && !transfer().busy(); }
+    bool linkTimersRunning() { return session().sendPulseRunning() || session().watchdogRunning(); }
+    bool idleAgain() { return idleConnected() && session().watchdogRunning() && !transfer().busy(); }
 };
 
 TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
@@ -63,9 +63,9 @@ TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
     writeFile(file, *groupfile::formatOneGroup(groupfile::makeGroupText(image, 9, 0, 0x28)));
     fileDialogs.answers = {file};
     forgetFrames();
-    click("btn_load_onegrp2pc"); // returns after its 9.7 s pause
+    click("btn_load_onegrp2pc");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 13000));
     EXPECT_EQ(amp.image(), image);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 3000));
     EXPECT_EQ(label("lbl28"), "-20dB");
     ASSERT_GE(frames.size(), 2u);
     EXPECT_EQ(kind(0), std::tuple(frame::kOpWrite, frame::kCmdCurrentGroup));
@@ -183,10 +183,11 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
         loading = transfer().busy() && shown("rzgrpbx_data_tx_bar");
         hid.unplug(info.path);
     });
-    click("btn_load_onegrp2pc"); // returns after the load's pause
+    click("btn_load_onegrp2pc");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !link().connected; }, 3000));
     EXPECT_TRUE(loading);
     EXPECT_FALSE(link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(session().progressTimer.isActive() || linkTimersRunning() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(part<TransferProgress>().animating() || linkTimersRunning() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(sender().readBackOverride);
 
     plugAndRead(info, bus);

@@ -15,6 +15,7 @@
 #include "overview/bus_overview.h"
 #include "presets/group_transfer.h"
 #include "presets/preset_panel.h"
+#include "ui/transfer_progress.h"
 #include "ui/warning_dialog.h"
 #include "fake_device_monitor.h"
 #include "fake_hid_controller.h"
@@ -93,7 +94,7 @@ protected:
     BusSearch& busSearch() const { return part<BusSearch>(); }
     QDialog* warningDialog() const { return &part<WarningDialog>(); }
 
-    bool idleConnected() const { return link().connected && session().sendPulseTimer.isActive(); }
+    bool idleConnected() const { return link().connected && session().sendPulseRunning(); }
     // Clicks "Connect" and waits for the read-all chain to finish.
     void connectAndRead()
     {
@@ -105,11 +106,13 @@ protected:
     void expectDisconnected(int port = kPortNone) const
     {
         const Session& s = session();
+        // An open port closes 50 ms after the link has ended.
+        EXPECT_TRUE(QTest::qWaitFor([&s] { return s.state() == Session::State::Disconnected; }, 1000));
         EXPECT_EQ(text("btn_connect"), "Connect");
         EXPECT_EQ(face("btn_connect"), QColor(255, 0, 0));
         EXPECT_EQ(std::pair(link().connected, link().currentPort), std::pair(false, port));
-        EXPECT_FALSE(s.sendPulseTimer.isActive() || s.watchdogTimer.isActive() ||
-                     s.progressTimer.isActive() || s.usbRetryTimer.isActive());
+        EXPECT_FALSE(s.sendPulseRunning() || s.watchdogRunning() ||
+                     part<TransferProgress>().animating() || s.usbRetryRunning());
         EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     }
     // Connected at `port`, read and idle: "Disconnect" on green, the watchdog on, the progress panel hidden.
@@ -117,9 +120,9 @@ protected:
     {
         EXPECT_EQ(text("btn_connect"), "Disconnect");
         EXPECT_EQ(face("btn_connect"), QColor(0, 128, 0));
-        EXPECT_TRUE(idleConnected() && session().watchdogTimer.isActive());
+        EXPECT_TRUE(idleConnected() && session().watchdogRunning());
         EXPECT_EQ(link().currentPort, port);
-        EXPECT_FALSE(session().progressTimer.isActive() || shown("rzgrpbx_data_tx_bar"));
+        EXPECT_FALSE(part<TransferProgress>().animating() || shown("rzgrpbx_data_tx_bar"));
     }
     // A file in this test's own temp folder.
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
