@@ -138,6 +138,17 @@ void BusPort::drive()
 {
     if (!open_)
         return;
+    // On a busy machine the deadline may be handled before a reply that has
+    // already arrived is read: take what the port holds before the request
+    // counts as unanswered.
+    if (const auto deadline = scheduler_.replyDeadline(); deadline && nowMs() > *deadline && !readingWaiting_) {
+        readingWaiting_ = true;
+        link_->readWaiting();
+        readingWaiting_ = false;
+        if (!open_)
+            return;
+        parseReplies(true);
+    }
     const std::int64_t now = nowMs();
     scheduler_.advance(now);
     if (const auto wake = scheduler_.nextWakeMs(); wake && open_)
@@ -151,10 +162,17 @@ void BusPort::onBytes(const QByteArray& bytes)
     if (!open_)
         return;
     received_.insert(received_.end(), bytes.begin(), bytes.end());
-    takeReplies();
+    if (!readingWaiting_)
+        takeReplies();
 }
 
 void BusPort::takeReplies()
+{
+    parseReplies(false);
+    drive();
+}
+
+void BusPort::parseReplies(bool waitedInPort)
 {
     QByteArray garbled;
     const auto drop = [&](std::size_t count) {
@@ -179,7 +197,7 @@ void BusPort::takeReplies()
         }
         const std::vector<std::uint8_t> reply(received_.begin(), received_.begin() + std::ptrdiff_t(decoded.consumed));
         received_.erase(received_.begin(), received_.begin() + std::ptrdiff_t(decoded.consumed));
-        switch (scheduler_.replyArrived(frame::Reply{reply}, nowMs())) {
+        switch (scheduler_.replyArrived(frame::Reply{reply}, nowMs(), waitedInPort)) {
         case BusScheduler::ReplyFit::Awaited:
             break;
         case BusScheduler::ReplyFit::Late:
@@ -192,7 +210,6 @@ void BusPort::takeReplies()
     }
     if (!garbled.isEmpty())
         emit garbledReply(garbled);
-    drive();
 }
 
 } // namespace talvex

@@ -82,6 +82,7 @@ private:
     void write(std::span<const std::uint8_t> frame);
     void onBytes(const QByteArray& bytes);
     void takeReplies();
+    void parseReplies(bool waitedInPort);
     void drive(); // advance() now, then the timer for the next wake
     void onLinkFailed(const QString& text);
     void onLinkClosed();
@@ -93,6 +94,7 @@ private:
     LinkFactory factory_;
     std::unique_ptr<ByteLink> link_;
     bool open_ = false; // the link carries the bus
+    bool readingWaiting_ = false; // bytes reported now were in the port at a deadline
     QString location_;
     std::vector<std::uint8_t> received_;
 };

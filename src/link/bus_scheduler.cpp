@@ -89,12 +89,12 @@ std::int64_t BusScheduler::expectedHoldMs(const BusRequest& request) const
     return own + timing_.turnaroundMs + timing_.wireMs(*request.replyPayload + frame::kOverhead);
 }
 
-BusScheduler::ReplyFit BusScheduler::replyArrived(const frame::Reply& reply, std::int64_t nowMs)
+BusScheduler::ReplyFit BusScheduler::replyArrived(const frame::Reply& reply, std::int64_t nowMs, bool waitedInPort)
 {
     lastNow_ = nowMs;
     const bool matchesCurrent = current_ && current_->awaitsReply && current_->address == reply.address() &&
                                 current_->command == reply.command();
-    if (matchesCurrent && nowMs <= current_->freeAt) {
+    if (matchesCurrent && (nowMs <= current_->freeAt || waitedInPort)) {
         auto onReply = std::move(current_->onReply);
         current_.reset();
         ++counts_.answered;

@@ -91,7 +91,14 @@ public:
         Unexpected // nobody asked for it
     };
     // A complete reply frame, matched by address and command against the request on the wire.
-    ReplyFit replyArrived(const frame::Reply& reply, std::int64_t nowMs);
+    // `waitedInPort`: the reply was already in the port when its deadline came
+    // (a busy machine ran the deadline before the read), so it is in time.
+    ReplyFit replyArrived(const frame::Reply& reply, std::int64_t nowMs, bool waitedInPort = false);
+    // The deadline of the request on the wire, while it awaits a reply.
+    std::optional<std::int64_t> replyDeadline() const
+    {
+        return current_ && current_->awaitsReply ? std::optional(current_->freeAt) : std::nullopt;
+    }
 
     // Frees the bus at a deadline and sends the next frame when the bus is free.
     void advance(std::int64_t nowMs);

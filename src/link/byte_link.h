@@ -45,6 +45,9 @@ public:
     virtual bool write(std::span<const std::uint8_t> bytes) = 0;
     // Sends what the writes since the last flush have handed over, now.
     virtual void flush() {}
+    // Reports (bytesReceived) what the medium has already received and not yet
+    // reported, without waiting for more.
+    virtual void readWaiting() {}
     virtual QString errorString() const = 0;
 
 signals:

@@ -22,6 +22,11 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     bool write(std::span<const std::uint8_t> bytes) override;
+    void readWaiting() override
+    {
+        if (open_)
+            port_.waitForReadyRead(0); // reports through readyRead; finding nothing is no error
+    }
     QString errorString() const override { return port_.errorString(); }
 
 private:

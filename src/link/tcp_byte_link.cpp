@@ -77,7 +77,7 @@ void TcpByteLink::onError()
 {
     if (connecting_)
         failOpen(socket_.errorString());
-    else if (open_)
+    else if (open_ && socket_.error() != QAbstractSocket::SocketTimeoutError) // readWaiting() found nothing
         failClose(QStringLiteral("PORT ERROR: %1").arg(socket_.errorString()));
 }
 

@@ -26,6 +26,11 @@ public:
     bool isOpening() const override { return connecting_; }
     bool write(std::span<const std::uint8_t> bytes) override;
     void flush() override;
+    void readWaiting() override
+    {
+        if (open_)
+            socket_.waitForReadyRead(0); // reports through readyRead
+    }
     QString errorString() const override { return socket_.errorString(); }
 
 private:

@@ -125,6 +125,14 @@ TEST(BusScheduler, LateRepliesAreToldApartAndCancelledRequestsKeepTheBusUntilThe
     EXPECT_FALSE(bus.scheduler.busy());
     EXPECT_TRUE(bus.events.empty()) << "cancelled and cleared requests call nothing";
     EXPECT_EQ(bus.scheduler.counts().unanswered, 2u);
+
+    // A reply already in the port when its deadline was handled (a busy machine) is in time.
+    Bus busy;
+    busy.send(meterRead, BusPriority::Edit, "waited");
+    busy.scheduler.advance(0);
+    const Bytes waited = frame::encode({0, frame::kOpReply, 0, frame::kCmdMeters, 0, Bytes(8)});
+    EXPECT_EQ(busy.scheduler.replyArrived(frame::Reply{waited}, 150, true), BusScheduler::ReplyFit::Awaited);
+    EXPECT_EQ(busy.events, std::vector<std::string>{"waited replied"});
 }
 
 TEST(ReplyWatchdog, CountsOnlyWhileASentRequestWentUnanswered)
