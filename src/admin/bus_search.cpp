@@ -313,7 +313,8 @@ void BusSearch::portOpened(bool opened)
     }
     finished_ = false;
     address_ = 0;
-    probeNext();
+    // The first probe goes from the event loop, not from inside the port's opening.
+    after(0, &BusSearch::probeNext);
 }
 
 void BusSearch::portFailed()

@@ -22,6 +22,12 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     bool write(std::span<const std::uint8_t> bytes) override;
+    // Hands the frame to the system now: the reply's deadline runs from here.
+    void flush() override
+    {
+        if (open_)
+            port_.flush();
+    }
     void readWaiting() override
     {
         if (open_)
