@@ -1,9 +1,11 @@
-// Feeds arbitrary byte streams through both receive paths, the dispatcher and
-// the reply decoders. The first byte of each chunk header picks the path and the
-// chunk length, so the fuzzer can interleave serial reads and USB reports of any size.
+// Feeds arbitrary byte streams through both receive paths (bus bytes, and USB
+// reports joined into frames), the dispatcher and the reply decoders. The first
+// byte of each chunk header picks the path and the chunk length, so the fuzzer
+// can interleave serial reads and USB reports of any size.
 
 #include "link/reply_handlers.h"
 #include "link/reply_receiver.h"
+#include "link/usb_report_assembler.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +15,8 @@ using namespace talvex;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    LinkState link;
-    ReplyReceiver receiver(link);
+    ReplyReceiver receiver;
+    UsbReportAssembler reports;
     ParameterModel model;
     std::size_t handled = 0;
     for (int command : {0x22, 0x26, 0x28, 0x29, 0x2B, 0xA0})
@@ -36,10 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t length = usb ? ((control & 0x40) ? 64 : (control & 0x3F)) : (control & 0x7F) + 1;
         if (length > size - at)
             length = size - at;
-        if (usb)
-            receiver.appendUsbReport(data + at, length);
-        else
-            receiver.appendSerialBytes(std::span<const std::uint8_t>(data + at, length));
+        const std::span<const std::uint8_t> chunk(data + at, length);
+        if (!usb)
+            receiver.receive(chunk);
+        else if (const auto frame = reports.addReport(chunk))
+            receiver.receiveFrame(*frame);
         at += length;
         if (receiver.receivedBytes().size() > 2 * ReplyReceiver::kByteLimit)
             __builtin_trap(); // the received bytes must stay bounded
