@@ -12,11 +12,6 @@ namespace {
 // The longest reply any command gets (a group); a longer length field is noise.
 constexpr std::size_t kLongestReply = frame::kGroupSize + frame::kOverhead;
 
-QByteArray bytesOf(std::span<const std::uint8_t> bytes)
-{
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
-
 } // namespace
 
 BusPort::BusPort(BusTiming timing, QObject* parent)
@@ -201,10 +196,10 @@ void BusPort::parseReplies(bool waitedInPort)
         case BusScheduler::ReplyFit::Awaited:
             break;
         case BusScheduler::ReplyFit::Late:
-            emit lateReply(bytesOf(reply));
+            emit lateReply(byteArray(reply));
             break;
         case BusScheduler::ReplyFit::Unexpected:
-            emit unexpectedReply(bytesOf(reply));
+            emit unexpectedReply(byteArray(reply));
             break;
         }
     }

@@ -57,6 +57,17 @@ signals:
     void closed();
 };
 
+// The bytes of a Qt byte array, and back: the signals carry QByteArray, the
+// codec and the receiver take spans.
+inline std::span<const std::uint8_t> byteSpan(const QByteArray& bytes)
+{
+    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};
+}
+inline QByteArray byteArray(std::span<const std::uint8_t> bytes)
+{
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
 // "tcp://HOST:PORT" (any case): an RS-485 gateway on the network.
 bool isNetworkLocation(const QString& location);
 

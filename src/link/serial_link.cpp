@@ -22,7 +22,7 @@ SerialLink::SerialLink(const LinkState& link, ReplyReceiver& receiver, QObject* 
     connect(&bus_, &BusPort::closed, this, [this] { readerRunning_ = false; });
     // Replies to frames written by hand, and whatever else arrives whole and in time.
     connect(&bus_, &BusPort::unexpectedReply, this, [this](const QByteArray& frame) {
-        deliver(std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()), std::size_t(frame.size())));
+        deliver(byteSpan(frame));
     });
     connect(&bus_, &BusPort::lateReply, this, &SerialLink::lateReply);
 }

@@ -54,9 +54,8 @@ UsbHidLink::UsbHidLink(HidController& controller, const LinkState& link, QObject
     connect(&controller_, &HidController::inputReport, this, [this](const QByteArray& data) {
         if (!open_ || !link_.usbMode)
             return;
-        const auto report = std::span(reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size()));
-        if (const auto whole = reports_.addReport(report))
-            emit bytesReceived(QByteArray(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size())));
+        if (const auto whole = reports_.addReport(byteSpan(data)))
+            emit bytesReceived(byteArray(*whole));
     });
 }
 
@@ -434,7 +433,7 @@ void UsbHidLink::writeFramePart(std::span<const std::uint8_t> part)
 {
     if (!open_)
         return;
-    queue(hidReports(part), QByteArray(reinterpret_cast<const char*>(part.data()), qsizetype(part.size())));
+    queue(hidReports(part), byteArray(part));
 }
 
 bool UsbHidLink::retryDue()

@@ -65,7 +65,7 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
         link_.usbMode = usbMode;
     });
     connect(&usb_, &UsbHidLink::bytesReceived, this, [this](const QByteArray& frame) {
-        receiver_.receiveFrame(std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()), std::size_t(frame.size())));
+        receiver_.receiveFrame(byteSpan(frame));
     });
     sender_.setBroadcastWriteObserver([this] { link_.noReplyCount = 0; });
     connect(&usb_, &UsbHidLink::historyLineAdded, this, &Session::historyLineAdded);

@@ -43,17 +43,14 @@ void TrafficCapture::attach(FrameTransport& transport, ReplyReceiver& receiver, 
     receiver.setFrameObserver(
         [this](std::span<const std::uint8_t> frame, bool isReply) { log_.received(transportName(), frame, isReply); });
     connect(&serial, &SerialLink::lateReply, this, [this](const QByteArray& frame) {
-        log_.receivedLate(transportName(), std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()),
-                                                     std::size_t(frame.size())));
+        log_.receivedLate(transportName(), byteSpan(frame));
     });
     connect(&serial, &SerialLink::portFailed, this,
             [this](const QString& message) { log_.event(transportName(), text(message)); });
     // Its TX line went out when the frame was handed over, before any reply;
     // the mark follows once the writer thread has given the outcome.
     connect(&usb, &UsbHidLink::frameNotSent, this, [this](const QByteArray& frame, const QString& reason) {
-        log_.event("USB", toHex(std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()),
-                                          std::size_t(frame.size()))) +
-                              " (not sent: " + text(reason) + ')');
+        log_.event("USB", toHex(byteSpan(frame)) + " (not sent: " + text(reason) + ')');
     });
 }
 

@@ -85,7 +85,7 @@ struct UsbFixture : ::testing::Test {
             link.usbMode = usbMode;
         });
         QObject::connect(&usb, &UsbHidLink::bytesReceived, [this](const QByteArray& f) {
-            receiver.receiveFrame(std::span(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size())));
+            receiver.receiveFrame(byteSpan(f));
         });
         receiver.setOwnFrameObserver([this] { link.noReplyCount = 0; });
         receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
