@@ -12,10 +12,14 @@
 namespace talvex {
 
 struct EditorCore {
-    explicit EditorCore(const Session::Platform& platform) : session(model, platform) {}
+    explicit EditorCore(const Session::Platform& platform)
+        : clock(platform.clock ? *platform.clock : Clock::eventLoop()), session(model, platform)
+    {
+    }
     EditorCore(const EditorCore&) = delete;
     EditorCore& operator=(const EditorCore&) = delete;
 
+    Clock& clock; // the session's and the features' timers run on it
     ParameterModel model;
     ParameterEditor editor{model};
     EditingContext editing;

@@ -20,6 +20,7 @@
 #include "link/transport_router.h"
 #include "link/usb_hid_link.h"
 #include "model/parameter_model.h"
+#include "session/clock.h"
 #include "session/link_supervision.h"
 
 #include <QObject>
@@ -52,6 +53,7 @@ public:
         PortList::Enumerator enumerator;   // empty: the machine's ports
         QString hidLockDirectory;          // empty: the system's temporary directory
         DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
+        Clock* clock = nullptr;            // null: the event loop's
     };
 
 

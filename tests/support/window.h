@@ -4,6 +4,7 @@
 
 #include "support/controls.h"
 #include "support/recording.h"
+#include "support/test_clock.h"
 
 #include "admin/bus_search.h"
 #include "admin/device_admin.h"
@@ -53,6 +54,7 @@ protected:
         };
         platform.monitor = monitor;
         platform.hidLockDirectory = hidLocks.path();
+        platform.clock = &timers;
         core = std::make_unique<EditorCore>(platform);
         window = std::make_unique<MainWindow>(*core, MainWindow::Platform{&prompts, &fileDialogs});
         core->session.start(); // the port list, as the shown window reads it
@@ -170,6 +172,8 @@ protected:
     std::unique_ptr<vamp::PtyServer> faultyPty;
     QTemporaryDir hidLocks; // the USB device locks of this test's editors
     vamp::FakeHidController hid;
+    // Real timers, watched by name; before the core, whose timers it outlives.
+    TestClock timers{TestClock::Mode::EventLoop};
     RecordingPrompts prompts;
     RecordingFileDialogs fileDialogs;
     std::unique_ptr<EditorCore> core; // outlives the window
