@@ -1,6 +1,5 @@
 #include "admin/device_admin.h"
 
-#include "link/frame.h"
 #include "model/number_text.h"
 #include "ui/main_window_layout.h"
 #include "ui/controls.h"
@@ -10,7 +9,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QKeyEvent>
-#include <QSignalBlocker>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -61,17 +59,18 @@ bool DeviceAdmin::eventFilter(QObject* watched, QEvent* event)
 void DeviceAdmin::chooseDeviceId()
 {
     if (parts_.transferRunning()) {
-        const QSignalBlocker block(view_.deviceIdList);
-        view_.deviceIdList->setCurrentIndex(previousIndex_);
-        shownIndex_ = previousIndex_;
+        // Put back with its signal, so that whoever follows the list (the
+        // session's chosen device) follows it back too.
+        const int restored = previousIndex_;
+        view_.deviceIdList->setCurrentIndex(restored);
+        shownIndex_ = previousIndex_ = restored;
         parts_.prompts.message(QString::fromLatin1(kTransferRunningMessage));
         return;
     }
     // In broadcast mode the selection picks the device that meters and read-backs
     // come from; writes keep going to every device. While connected, edits still
     // waiting go to the device on screen first: the session moves the address.
-    if (!parts_.sender.broadcast && !parts_.link.connected)
-        parts_.sender.deviceAddress = view_.deviceIdList->currentIndex();
+    parts_.channel.chooseDevice(view_.deviceIdList->currentIndex());
     emit deviceChosen();
 }
 
@@ -95,13 +94,13 @@ bool DeviceAdmin::deviceIdKeyPress(QKeyEvent* event)
 void DeviceAdmin::assignDeviceId()
 {
     emit hidePopupsRequested();
-    if (!parts_.link.connected) {
+    if (!parts_.channel.linkOpen()) {
         parts_.prompts.message(QStringLiteral("Disconnect."));
         return;
     }
     const auto id = parseDeviceId(view_.newDeviceId->text().toStdString());
     if (!id) {
-        view_.newDeviceId->setText(QString::fromStdString(integerText(parts_.sender.deviceAddress + 1)));
+        view_.newDeviceId->setText(QString::fromStdString(integerText(parts_.channel.deviceAddress() + 1)));
         parts_.prompts.message(QStringLiteral("Please input 1~250 number."));
         return;
     }
@@ -115,13 +114,12 @@ void DeviceAdmin::assignDeviceId()
 
 void DeviceAdmin::toggleBroadcast()
 {
-    if (parts_.link.connected) {
+    if (parts_.channel.linkOpen()) {
         parts_.prompts.message(QStringLiteral("Please disconnect."));
         return;
     }
-    const bool on = !parts_.sender.broadcast;
-    parts_.sender.broadcast = on;
-    parts_.sender.deviceAddress = on ? frame::kBroadcastAddress : view_.deviceIdList->currentIndex();
+    const bool on = !parts_.channel.broadcasting();
+    parts_.channel.setBroadcast(on);
     setButtonColour(view_.broadcast, on ? kConnectedGreen : kButtonGrey);
     view_.assignBox->setEnabled(!on);
     view_.changeThreshold->setEnabled(!on);
@@ -130,7 +128,7 @@ void DeviceAdmin::toggleBroadcast()
 
 void DeviceAdmin::changeTemperatureThreshold()
 {
-    if (!parts_.link.connected)
+    if (!parts_.channel.linkOpen())
         return;
     if (!parts_.prompts.warningQuestion(QStringLiteral("Do you want to change the temperature threshold level?"))) {
         const int step = parts_.model.systemRecord[7];

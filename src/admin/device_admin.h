@@ -5,9 +5,8 @@
 // as the 0x21 write of the send scheduler; the write of a new Device ID still
 // goes to the old address, and every frame after it to the new one.
 
-#include "link/command_sender.h"
-#include "link/link_state.h"
 #include "model/parameter_model.h"
+#include "session/device_channel.h"
 #include "ui/prompts.h"
 #include "ui/views.h"
 
@@ -38,8 +37,7 @@ class DeviceAdmin : public QObject {
 public:
     struct Parts {
         ParameterModel& model;
-        CommandSender& sender;
-        const LinkState& link;
+        DeviceChannel& channel; // the link, broadcast mode and the device addressed
         Prompts& prompts;
         // Whether a group transfer runs; the Device ID stays while one does.
         std::function<bool()> transferRunning = [] { return false; };

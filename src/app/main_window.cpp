@@ -32,7 +32,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 
 namespace talvex {
 
@@ -75,23 +74,14 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
         *this, views_.search, selection_,
         BusSearch::Link{session_, prompts_});
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
-        views_.admin, DeviceAdmin::Parts{core_.model, session_.sender(), session_.link(), prompts_,
-                                         [this] { return groupTransfer_->busy(); }});
+        views_.admin, DeviceAdmin::Parts{core_.model, session_, prompts_, [this] { return groupTransfer_->busy(); }});
 
-    PresetsContext context;
-    context.model = &core_.model;
-    context.sender = &session_.sender();
-    context.link = &session_.link();
-    context.prompts = &prompts_;
-    context.dialogs = &dialogs;
-    context.supervision = &session_;
-    context.hidePopups = [this] { hidePopups(); };
-    context.showProgress = [this](bool animate) { session_.showProgress(animate); };
-    context.hideProgress = [this] { session_.hideProgress(); };
-    context.setProgressBar = [this](int percent) { session_.setProgress(percent); };
-    context.after = [this](int ms, std::function<void()> then) {
-        QTimer::singleShot(ms, Qt::PreciseTimer, this, std::move(then));
-    };
+    const PresetsContext context{.model = &core_.model,
+                                 .channel = &session_,
+                                 .clock = &core_.clock,
+                                 .prompts = &prompts_,
+                                 .dialogs = &dialogs,
+                                 .hidePopups = [this] { hidePopups(); }};
     groupTransfer_ = new GroupTransfer(context, views_.presets, this);
     presetPanel_ = new PresetPanel(context, *groupTransfer_, views_.presets, this);
 
@@ -120,7 +110,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
 void MainWindow::connectFeatures()
 {
     // Once more after the features: a choice refused while a transfer runs is
-    // put back without a signal, and the session keeps the one shown.
+    // put back, and the session keeps the one shown.
     connect(views_.connection.deviceIdList, &QComboBox::currentIndexChanged, this, &MainWindow::pushDeviceChoice);
     connect(views_.connection.connect, &QAbstractButton::clicked, this, &MainWindow::toggleConnection);
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);

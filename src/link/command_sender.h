@@ -24,6 +24,7 @@ public:
     // Item index of the Device ID selector (the selected device's address), as
     // the user's choice changes.
     void setSelectedAddress(int address) { selectedAddress_ = address; }
+    int selectedAddress() const { return selectedAddress_; }
     // Runs for each chunk written in broadcast mode (no device answers it, so
     // the owner of the link state keeps the no-reply count quiet).
     void setBroadcastWriteObserver(std::function<void()> observer) { broadcastWritten_ = std::move(observer); }

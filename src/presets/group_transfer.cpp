@@ -45,27 +45,24 @@ const FileDialogOptions GroupTransfer::dlgOpen_20grp =
     dialog("dlgOpen_20grp", "*.datgrp|*.datgrp", groupfile::kAllGroupsExtension, "", false);
 
 GroupTransfer::GroupTransfer(const PresetsContext& context, const PresetsView& view, QObject* parent)
-    : QObject(parent), ctx_(context)
+    : QObject(parent), ctx_(context), channel_(*context.channel)
 {
-    const std::pair<QTimer*, std::pair<const char*, int>> timers[] = {
-        {&readGroupsTimer, {"tmr_apply20grp", kApplyIntervalMs}},
-        {&writeGroupsTimer, {"tmr_send20grp", kSendIntervalMs}},
-        {&replyDeadline_, {"groupReplyDeadline", kReplyDeadlineMs}},
-    };
-    for (const auto& [timer, setting] : timers) {
-        timer->setObjectName(QString::fromLatin1(setting.first));
-        timer->setInterval(setting.second);
-        timer->setTimerType(Qt::PreciseTimer);
-    }
-    replyDeadline_.setSingleShot(true);
-    connect(&readGroupsTimer, &QTimer::timeout, this, &GroupTransfer::readNextStoredGroup);
-    connect(&writeGroupsTimer, &QTimer::timeout, this, &GroupTransfer::writeNextStoredGroup);
-    connect(&replyDeadline_, &QTimer::timeout, this, &GroupTransfer::replyDeadlinePassed);
+    Clock& clock = *ctx_.clock;
+    readGroups_ = clock.makeTimer("group read", kApplyIntervalMs, Clock::Repeat::Every, [this] { readNextStoredGroup(); });
+    writeGroups_ =
+        clock.makeTimer("group write", kSendIntervalMs, Clock::Repeat::Every, [this] { writeNextStoredGroup(); });
+    replyDeadline_ = clock.makeTimer("group reply deadline", kReplyDeadlineMs, Clock::Repeat::Once,
+                                     [this] { replyDeadlinePassed(); });
 
     connect(view.saveOneGroup, &QAbstractButton::clicked, this, &GroupTransfer::saveOneGroupToFile);
     connect(view.loadOneGroup, &QAbstractButton::clicked, this, &GroupTransfer::loadOneGroupFromFile);
     connect(view.saveAllGroups, &QAbstractButton::clicked, this, &GroupTransfer::saveAllGroupsToFile);
     connect(view.loadAllGroups, &QAbstractButton::clicked, this, &GroupTransfer::loadAllGroupsFromFile);
+}
+
+GroupTransfer::~GroupTransfer()
+{
+    channel_.cancelPauses(); // what they were to be followed by goes with this transfer
 }
 
 // --- save one group ------------------------------------------------------------
@@ -76,20 +73,20 @@ void GroupTransfer::saveOneGroupToFile()
     if (!connected() || refuseWhileBusy())
         return;
     state_ = State::SavingOne;
-    ctx_.supervision->stopSendPulse();
-    afterPause(50, [this] {
-        ctx_.supervision->stopWatchdog();
-        ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
+    channel_.stopSendPulse();
+    channel_.after(50, [this] {
+        channel_.stopWatchdog();
+        channel_.sendRead(0, frame::kCmdCurrentGroup);
         lines_.clear();
         saveRequest_ = true;
-        replyDeadline_.start(kReplyDeadlineMs);
+        replyDeadline_->start(kReplyDeadlineMs);
     });
 }
 
 void GroupTransfer::currentGroupReceived(const frame::Reply& reply)
 {
     if (state_ == State::SavingOne || state_ == State::AwaitingGroup) {
-        replyDeadline_.stop();
+        replyDeadline_->stop();
         state_ = State::Idle;
     }
     if (!saveRequest_)
@@ -127,12 +124,10 @@ bool GroupTransfer::loadImage(const groupfile::GroupImage& image)
 void GroupTransfer::writeCurrentGroup(const groupfile::GroupImage& image)
 {
     stopLinkTimers();
-    ctx_.showProgress(true);
-    ctx_.sender->sendBlockWrite(0, frame::kCmdCurrentGroup, image);
-    afterPause(kLoadPauseMs, [this] {
-        if (ctx_.sender->broadcast)
-            ctx_.sender->readBackOverride = true;
-        ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
+    channel_.showProgress(true);
+    channel_.sendBlockWrite(0, frame::kCmdCurrentGroup, image);
+    channel_.after(kLoadPauseMs, [this] {
+        channel_.readBackCurrentGroup(); // in broadcast mode from the chosen device
         awaitGroup();
     });
 }
@@ -144,12 +139,12 @@ void GroupTransfer::saveAllGroupsToFile()
     if (!connected() || refuseWhileBusy())
         return;
     ctx_.hidePopups();
-    ctx_.supervision->stopSendPulse();
-    ctx_.showProgress(false);
+    channel_.stopSendPulse();
+    channel_.showProgress(false);
     lines_.clear();
     counter_ = 0;
     state_ = State::SavingAll;
-    readGroupsTimer.start();
+    readGroups_->start();
 }
 
 void GroupTransfer::readNextStoredGroup()
@@ -157,15 +152,15 @@ void GroupTransfer::readNextStoredGroup()
     if (!connected() || counter_ >= groupfile::kStoredGroups)
         return;
     ++counter_;
-    ctx_.sender->sendRead(counter_, frame::kCmdStoredGroup, 0);
-    ctx_.setProgressBar(counter_ * 5);
+    channel_.sendRead(counter_, frame::kCmdStoredGroup);
+    channel_.setProgress(counter_ * 5);
     if (counter_ == groupfile::kStoredGroups) {
-        readGroupsTimer.stop();
-        ctx_.hideProgress();
-        ctx_.setProgressBar(0);
+        readGroups_->stop();
+        channel_.hideProgress();
+        channel_.setProgress(0);
         // The last replies are awaited a while, not for ever (the watchdog,
         // which runs meanwhile, would end the link after 3.25 s of silence).
-        replyDeadline_.start(kLastRepliesWaitMs);
+        replyDeadline_->start(kLastRepliesWaitMs);
     }
 }
 
@@ -180,10 +175,10 @@ void GroupTransfer::storedGroupReceived(const frame::Reply& reply)
 
 void GroupTransfer::finishSaveAll()
 {
-    readGroupsTimer.stop();
-    replyDeadline_.stop();
+    readGroups_->stop();
+    replyDeadline_->stop();
     state_ = State::Idle;
-    ctx_.hideProgress();
+    channel_.hideProgress();
     stopLinkTimers();
     if (lines_.size() < std::size_t(groupfile::kStoredGroups)) {
         // A file with a group missing could never be loaded again.
@@ -212,9 +207,9 @@ void GroupTransfer::loadAllGroupsFromFile()
     for (const groupfile::Group& group : parsed->groups)
         outgoing_.push_back(group.image);
     stopLinkTimers();
-    ctx_.showProgress(false);
+    channel_.showProgress(false);
     counter_ = 0;
-    writeGroupsTimer.start();
+    writeGroups_->start();
 }
 
 void GroupTransfer::writeNextStoredGroup()
@@ -222,36 +217,27 @@ void GroupTransfer::writeNextStoredGroup()
     if (!connected())
         return;
     const int n = counter_;
-    ctx_.supervision->stopSendPulse();
-    ctx_.setProgressBar(n * 5);
+    channel_.stopSendPulse();
+    channel_.setProgress(n * 5);
     counter_ = n + 1;
     if (n < groupfile::kStoredGroups) {
-        ctx_.sender->sendBlockWrite(n + 1, frame::kCmdStoredGroup, outgoing_[std::size_t(n)]);
+        channel_.sendBlockWrite(n + 1, frame::kCmdStoredGroup, outgoing_[std::size_t(n)]);
         return;
     }
-    ctx_.supervision->stopWatchdog();
-    writeGroupsTimer.stop();
+    channel_.stopWatchdog();
+    writeGroups_->stop();
     counter_ = 0;
     outgoing_.clear();
-    afterPause(kReadAllPauseMs, [this] {
+    // A link that closes during the pause drops the read (and ends the transfer).
+    channel_.after(kReadAllPauseMs, [this] {
         // Names, system record and current group follow; the group reply shows
         // everything and restarts the send-pulse timer and the watchdog.
-        ctx_.sender->sendRead(0, frame::kCmdReadPresetNames, 0);
+        channel_.sendRead(0, frame::kCmdReadPresetNames);
         awaitGroup();
     });
 }
 
 // --- shared ------------------------------------------------------------------
-
-void GroupTransfer::afterPause(int ms, std::function<void()> then)
-{
-    // A link that closes meanwhile has ended the transfer (linkLost()); what
-    // the pause was to be followed by is dropped then, even if a new link is open.
-    ctx_.after(ms, [this, epoch = linkEpoch_, then = std::move(then)] {
-        if (epoch == linkEpoch_)
-            then();
-    });
-}
 
 void GroupTransfer::presetLoadStarted()
 {
@@ -262,7 +248,7 @@ void GroupTransfer::presetLoadStarted()
 void GroupTransfer::awaitGroup()
 {
     state_ = State::AwaitingGroup;
-    replyDeadline_.start(kReplyDeadlineMs);
+    replyDeadline_->start(kReplyDeadlineMs);
 }
 
 void GroupTransfer::replyDeadlinePassed()
@@ -281,16 +267,15 @@ void GroupTransfer::replyDeadlinePassed()
     }
     // Back to normal: meter reads resume, and a device that is gone is noticed
     // by the watchdog as usual.
-    ctx_.hideProgress();
+    channel_.hideProgress();
     resumeIdle();
 }
 
 void GroupTransfer::linkLost()
 {
-    ++linkEpoch_;
-    readGroupsTimer.stop();
-    writeGroupsTimer.stop();
-    replyDeadline_.stop();
+    readGroups_->stop();
+    writeGroups_->stop();
+    replyDeadline_->stop();
     state_ = State::Idle;
     counter_ = 0;
     saveRequest_ = false;
@@ -302,7 +287,7 @@ void GroupTransfer::resumeIdle()
 {
     if (!connected())
         return;
-    ctx_.supervision->resumeSupervision();
+    channel_.resumeSupervision();
 }
 
 bool GroupTransfer::refuseWhileBusy()
@@ -315,7 +300,7 @@ bool GroupTransfer::refuseWhileBusy()
 
 void GroupTransfer::stopLinkTimers()
 {
-    ctx_.supervision->pauseSupervision();
+    channel_.pauseSupervision();
 }
 
 std::optional<groupfile::ParseResult> GroupTransfer::beginLoad(State state, const FileDialogOptions& options,
@@ -324,10 +309,9 @@ std::optional<groupfile::ParseResult> GroupTransfer::beginLoad(State state, cons
     if (!connected() || refuseWhileBusy())
         return std::nullopt;
     state_ = state; // no other transfer may start while the dialog is open
-    const int epoch = linkEpoch_;
     groupfile::ParseResult parsed = chooseAndParse(options, allGroups);
-    if (epoch != linkEpoch_)
-        return std::nullopt; // the link closed while the dialog was open
+    if (state_ != state)
+        return std::nullopt; // the link closed while the dialog was open: linkLost() ended the transfer
     if (!parsed.ok()) {
         state_ = State::Idle;
         resumeIdle();

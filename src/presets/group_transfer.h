@@ -1,11 +1,12 @@
 #pragma once
 // Group files and the bulk transfers: "save one group to PC", "load one group
-// to DV", "save all-group to PC" and "load all-group to DV". Owns the two
-// pacing timers (one reads the twenty stored groups, the other writes them)
+// to DV", "save all-group to PC" and "load all-group to DV". Owns its timers on
+// the given clock ("group read" paces the reads of the twenty stored groups,
+// "group write" their writes, "group reply deadline" ends a wait for a reply)
 // and takes the group replies from the window.
 //
-// Every transfer stops the send-pulse timer (and, while nothing answers, the
-// watchdog) and ends with both running again; a transfer whose reply never
+// Every transfer holds the session's send pulse (and, while nothing answers,
+// the watchdog) and ends with both running again; a transfer whose reply never
 // comes ends after kReplyDeadlineMs the same way, and a link that closes ends
 // the transfer at once (linkLost()).
 
@@ -16,11 +17,10 @@
 #include "ui/file_dialogs.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
-
 #include <string>
 #include <vector>
 
@@ -45,6 +45,7 @@ public:
 
     // Connects the four file buttons.
     GroupTransfer(const PresetsContext& context, const PresetsView& view, QObject* parent);
+    ~GroupTransfer() override;
 
     void saveOneGroupToFile();    // "save one group to PC"
     void loadOneGroupFromFile();  // "load one group to DV"
@@ -54,8 +55,6 @@ public:
     // edited without the amplifier): block write, pause, read-back. False, and
     // nothing sent, while disconnected or while another transfer runs.
     bool loadImage(const groupfile::GroupImage& image);
-    void readNextStoredGroup();   // each tick of readGroupsTimer
-    void writeNextStoredGroup();  // each tick of writeGroupsTimer
 
     // From the group reply handlers: a current-group reply (after it has been
     // shown; saves it when a one-group save was asked for) and one stored group
@@ -78,18 +77,6 @@ public:
     bool refuseWhileBusy();
     int groupCounter() const { return counter_; }
     bool oneGroupSaveRequested() const { return saveRequest_; }
-    // Runs `then` after `ms`, unless the link has closed meanwhile.
-    void afterPause(int ms, std::function<void()> then);
-    // Groups collected by the running all-groups save.
-    std::size_t groupsReceived() const { return lines_.size(); }
-
-    // Tick of the deadline for awaited replies (single shot): a current-group
-    // reply, or the last stored groups of an all-groups save.
-    void replyDeadlinePassed();
-    const QTimer& replyDeadline() const { return replyDeadline_; }
-
-    QTimer readGroupsTimer;
-    QTimer writeGroupsTimer;
 
 private:
     enum class State { Idle, SavingOne, SavingAll, LoadingOne, LoadingAll, AwaitingGroup };
@@ -101,22 +88,27 @@ private:
     // closed while the dialog was open.
     std::optional<groupfile::ParseResult> beginLoad(State state, const FileDialogOptions& options, bool allGroups);
     groupfile::ParseResult chooseAndParse(const FileDialogOptions& options, bool allGroups);
+    void readNextStoredGroup();  // each tick of "group read"
+    void writeNextStoredGroup(); // each tick of "group write"
+    // The deadline for awaited replies passed (once): a current-group reply,
+    // or the last stored groups of an all-groups save.
+    void replyDeadlinePassed();
     void writeCurrentGroup(const groupfile::GroupImage& image);
     void finishSaveAll();
     void awaitGroup();
     // Send-pulse timer and watchdog running again, if the link is still up.
     void resumeIdle();
     void stopLinkTimers();
-    bool connected() const { return ctx_.link->connected; }
+    bool connected() const { return channel_.linkOpen(); }
 
     PresetsContext ctx_;
+    DeviceChannel& channel_;
     State state_ = State::Idle;
     int counter_ = 0;     // group counter of the all-groups transfers, 0..21
     bool saveRequest_ = false;
-    int linkEpoch_ = 0;
     std::vector<std::string> lines_;              // group texts of an all-groups save
     std::vector<groupfile::GroupImage> outgoing_; // groups of an all-groups load
-    QTimer replyDeadline_;
+    std::unique_ptr<Timer> readGroups_, writeGroups_, replyDeadline_;
 };
 
 } // namespace talvex

@@ -12,7 +12,6 @@
 #include <QPushButton>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QTimer>
 #include <QValidator>
 
 namespace talvex {
@@ -50,7 +49,7 @@ private:
 
 PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer, const PresetsView& view,
                          QObject* parent)
-    : QObject(parent), ctx_(context), transfer_(transfer), view_(view)
+    : QObject(parent), ctx_(context), channel_(*context.channel), transfer_(transfer), view_(view)
 {
 
     // The box shows a stored name whole (20 characters); the validator keeps
@@ -63,7 +62,13 @@ PresetPanel::PresetPanel(const PresetsContext& context, GroupTransfer& transfer,
     connect(view_.save, &QAbstractButton::clicked, this, &PresetPanel::savePreset);
     // The user's choice only: the slot the system record selects leaves the box alone.
     connect(view_.saveList, &QComboBox::activated, this, &PresetPanel::chooseSaveSlot);
-    ctx_.sender->setPresetNameWriter([this] { writePresetName(); });
+    channel_.setPresetNameWriter([this] { writePresetName(); });
+}
+
+PresetPanel::~PresetPanel()
+{
+    channel_.setPresetNameWriter({}); // the bare name write again
+    channel_.cancelPauses();
 }
 
 std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
@@ -77,16 +82,16 @@ std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
 void PresetPanel::loadPreset()
 {
     ctx_.hidePopups();
-    if (!ctx_.link->connected || transfer_.refuseWhileBusy())
+    if (!channel_.linkOpen() || transfer_.refuseWhileBusy())
         return;
-    ctx_.showProgress(true);
-    ctx_.supervision->pauseSupervision();
+    channel_.showProgress(true);
+    channel_.pauseSupervision();
     transfer_.presetLoadStarted();
-    transfer_.afterPause(kLoadPauseMs, [this] {
+    channel_.after(kLoadPauseMs, [this] {
         // The device loads preset n and answers with its group; the group reply
         // shows it and starts the send-pulse timer and the watchdog again.
         const int n = view_.loadList->currentIndex() + 1;
-        ctx_.sender->sendRead(n, frame::kCmdCurrentGroup, 0);
+        channel_.sendRead(n, frame::kCmdCurrentGroup);
         ctx_.model->systemRecord[0] = n;
     });
 }
@@ -104,7 +109,7 @@ void PresetPanel::chooseSaveSlot()
 
 void PresetPanel::savePreset()
 {
-    if (!ctx_.link->connected)
+    if (!channel_.linkOpen())
         return;
     ctx_.hidePopups();
     const QString trimmed = view_.saveName->text().trimmed();
@@ -130,21 +135,19 @@ void PresetPanel::savePreset()
 
 void PresetPanel::writePresetName()
 {
-    if (!ctx_.link->connected)
+    if (!channel_.linkOpen())
         return;
-    ctx_.supervision->stopSendPulse();
-    ctx_.sender->sendPresetName();
-    transfer_.afterPause(kNamePauseMs, [this] {
-        ctx_.supervision->startSendPulse();
+    channel_.stopSendPulse();
+    channel_.sendPresetName();
+    // A link that closes during a pause drops what follows it.
+    channel_.after(kNamePauseMs, [this] {
+        channel_.startSendPulse();
         ctx_.model->pending[kPresetNameChunk] = false;
         // No reply is awaited: the message only says that the name went out.
         ctx_.prompts->message(QStringLiteral("Save success!!"));
-        transfer_.afterPause(kNamePauseMs, [this] {
-            if (ctx_.sender->broadcast) {
-                // Read the saved settings back from the selected device.
-                ctx_.sender->readBackOverride = true;
-                ctx_.sender->sendRead(0, frame::kCmdCurrentGroup, 0);
-            }
+        channel_.after(kNamePauseMs, [this] {
+            if (channel_.broadcasting())
+                channel_.readBackCurrentGroup(); // the saved settings, from the selected device
         });
     });
 }
@@ -180,7 +183,7 @@ bool PresetPanel::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::KeyPress)
             return nameKeyPress(static_cast<QKeyEvent*>(event));
         if (event->type() == QEvent::MouseButtonRelease)
-            QTimer::singleShot(0, this, &PresetPanel::selectWholeName);
+            QMetaObject::invokeMethod(this, &PresetPanel::selectWholeName, Qt::QueuedConnection); // after the click
     }
     return QObject::eventFilter(watched, event);
 }

@@ -30,6 +30,7 @@ public:
 
     // Connects its controls and takes over the send scheduler's name write.
     PresetPanel(const PresetsContext& context, GroupTransfer& transfer, const PresetsView& view, QObject* parent);
+    ~PresetPanel() override;
 
     void loadPreset();     // "Load"
     void chooseSaveSlot(); // the user chose a slot to save into
@@ -50,6 +51,7 @@ private:
     static std::optional<int> selectedPreset(const QComboBox* list);
 
     PresetsContext ctx_;
+    DeviceChannel& channel_;
     GroupTransfer& transfer_;
     PresetsView view_;
 };

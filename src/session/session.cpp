@@ -9,6 +9,7 @@ namespace talvex {
 
 Session::Session(ParameterModel& model, const Platform& platform, QObject* parent)
     : QObject(parent),
+      SenderChannel(sender_, link_, platform.clock ? *platform.clock : Clock::eventLoop()),
       model_(model),
       sender_(model_, link_),
       serial_(link_, receiver_),
@@ -16,6 +17,7 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
       usb_(*platform.hid, link_),
       router_(link_, serial_, usb_)
 {
+    connect(this, &Session::closing, this, [this] { cancelPauses(); }); // a pause ends with its link
     if (platform.enumerator)
         ports_.setEnumerator(platform.enumerator);
     ports_.setExtraPorts(platform.extraPorts);

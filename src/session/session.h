@@ -21,7 +21,7 @@
 #include "link/usb_hid_link.h"
 #include "model/parameter_model.h"
 #include "session/clock.h"
-#include "session/link_supervision.h"
+#include "session/sender_channel.h"
 
 #include <QObject>
 #include <QStringList>
@@ -36,7 +36,9 @@ namespace talvex {
 
 class TrafficCapture;
 
-class Session : public QObject, public LinkSupervision {
+// As the device channel of administration and the transfers (SenderChannel),
+// its pauses end with the link.
+class Session : public QObject, public SenderChannel {
     Q_OBJECT
 public:
     // Silent watchdog ticks (250 ms each) after which the link counts as lost.
@@ -123,7 +125,7 @@ public:
     // Closes the search's port (also one still connecting) and leaves the port number at `port`.
     void closeSearchPort(int port);
 
-    // LinkSupervision. On a shared bus the scheduler keeps room for the next tick.
+    // The send pulse and the watchdog. On a shared bus the scheduler keeps room for the next tick.
     void stopSendPulse() override;
     void startSendPulse() override;
     void stopWatchdog() override { watchdogTimer_.stop(); }
@@ -137,9 +139,9 @@ public:
 
     // The transfer progress panel (progressShown, progressHidden, progressChanged):
     // shown with the bar at 0 %, `animate` with the view's ten-second animation.
-    void showProgress(bool animate);
-    void hideProgress();
-    void setProgress(int percent);
+    void showProgress(bool animate) override;
+    void hideProgress() override;
+    void setProgress(int percent) override;
 
     // What each tick of the watchdog (250 ms), the USB retry (500 ms) and the
     // port list refresh (2000 ms) does.

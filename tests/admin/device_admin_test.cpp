@@ -2,7 +2,9 @@
 // threshold on a bare window; frames go to a recording transport.
 
 #include "support/bare_window.h"
+#include "support/fake_device_channel.h"
 #include "support/qstring_print.h"
+#include "support/test_clock.h"
 
 #include "admin/device_admin.h"
 
@@ -19,7 +21,8 @@ protected:
         QObject::connect(combo("cbb_deviceid"), &QComboBox::currentIndexChanged,
                          [this](int item) { sender.setSelectedAddress(item); });
         sender.setSelectedAddress(combo("cbb_deviceid")->currentIndex());
-        admin = std::make_unique<DeviceAdmin>(views.admin, DeviceAdmin::Parts{model, sender, link, prompts});
+        admin = std::make_unique<DeviceAdmin>(views.admin, DeviceAdmin::Parts{model, channel, prompts,
+                                                                             [this] { return transferRunning; }});
         QObject::connect(admin.get(), &DeviceAdmin::broadcastChanged, [this](bool on) { showBroadcastLock(views, on); });
         // As a connect to Device ID 1 leaves things: record read, view filled.
         std::ranges::copy(std::array{10, 11, 12, 1, 14, 15, 16, 10}, model.systemRecord.begin());
@@ -34,6 +37,9 @@ protected:
         return frames.size() == 2 ? std::pair(addressOf(frames[0]), addressOf(frames[1])) : std::pair(-1, -1);
     }
 
+    TestClock clock;
+    FakeDeviceChannel channel{sender, link, clock};
+    bool transferRunning = false;
     std::unique_ptr<DeviceAdmin> admin;
 };
 
@@ -148,6 +154,20 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     EXPECT_EQ(commandOf(frames[0]), frame::kCmdWriteSystemRecord);
     EXPECT_EQ(Bytes(frames[0].begin() + 10, frames[0].begin() + 18), (Bytes{10, 11, 12, 1, 14, 15, 16, 5}));
     EXPECT_EQ(commandOf(frames[1]), frame::kCmdMeters); // one write only
+}
+
+// While a transfer runs a choice is put back, and the chosen device pushed
+// with it (twice in a row too): read-backs and the next read stay with the device shown.
+TEST_F(DeviceAdminTest, AChoiceRefusedDuringATransferIsPutBackEverywhere)
+{
+    link.connected = true;
+    choose("cbb_deviceid", 3);
+    transferRunning = true;
+    for (int refused : {7, 9}) {
+        choose("cbb_deviceid", refused);
+        EXPECT_EQ(std::pair(combo("cbb_deviceid")->currentIndex(), sender.selectedAddress()), std::pair(3, 3));
+    }
+    EXPECT_EQ(prompts.messages, QStringList(2, kTransferRunningMessage));
 }
 
 TEST(DeviceIdEntry, OnlyWholeNumbersFrom1To250)

@@ -46,7 +46,6 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
     const std::pair<QTimer*, int> expected[] = {
         {&busSearch().startupSearchTimer, 100}, {part<TransferProgress>().findChild<QTimer*>(), 200},
         {own(250), 250}, {own(350), 350}, {own(500), 500},
-        {&part<GroupTransfer>().readGroupsTimer, 980}, {&part<GroupTransfer>().writeGroupsTimer, 1500},
         {own(2000), 2000}, {&busSearch().closeSearchResultTimer, 3000},
     };
     ASSERT_TRUE(std::ranges::none_of(expected, [](const auto& entry) { return entry.first == nullptr; }));
@@ -54,6 +53,7 @@ TEST_F(WindowTest, TimersHaveTheirIntervals)
         EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
         EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->objectName().toStdString();
     }
+    EXPECT_EQ(std::pair(timers.interval("group read"), timers.interval("group write")), std::pair(980, 1500));
     EXPECT_TRUE(session().portListRefreshRunning());
     EXPECT_FALSE(session().sendPulseRunning() || session().watchdogRunning());
 }

@@ -10,12 +10,12 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
     const QString file = path("all.datgrp");
     dialogs.answers = {file};
     transfer->saveAllGroupsToFile();
-    EXPECT_TRUE(transfer->readGroupsTimer.isActive() && progressShown && !progressAnimated);
-    EXPECT_FALSE(pulse.isActive());
-    EXPECT_TRUE(watchdog.isActive()); // replies keep the link alive during the reads
+    EXPECT_TRUE(running("group read") && progressShown && !progressAnimated);
+    EXPECT_FALSE(channel.sendPulse);
+    EXPECT_TRUE(channel.watchdog); // replies keep the link alive during the reads
 
     for (int g = 1; g <= 20; ++g) {
-        transfer->readNextStoredGroup();
+        clock.advance(980);
         EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdStoredGroup, g));
         EXPECT_EQ(bar, g == 20 ? 0 : 5 * g);
         EXPECT_TRUE(dialogs.asked.empty());
@@ -25,7 +25,7 @@ TEST_F(PresetsTest, SaveAllReadsTwentyGroupsAndWritesThemInOrder)
     EXPECT_EQ(asked(0), std::pair(true, QString("dlgSave_20grp")));
 
     EXPECT_EQ(readFile(file), *groupfile::formatAllGroups(texts));
-    EXPECT_FALSE(transfer->readGroupsTimer.isActive() || transfer->replyDeadline().isActive());
+    EXPECT_FALSE(running("group read") || running("group reply deadline"));
     EXPECT_TRUE(!progressShown && idle() && !transfer->busy());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
@@ -36,13 +36,14 @@ TEST_F(PresetsTest, SaveAllWithALostReplyWritesNothingAndSaysHowManyArrived)
     dialogs.answers = {file};
     saveAll(7);
     // The twentieth reply came, but one before it did not: wait a while.
-    EXPECT_EQ(std::tuple(prompts.messages, transfer->readGroupsTimer.isActive(), transfer->replyDeadline().isActive()),
+    EXPECT_EQ(std::tuple(prompts.messages, running("group read"), running("group reply deadline")),
               std::tuple(QStringList{}, false, true));
-    transfer->readNextStoredGroup(); // a late tick reads nothing more
-    transfer->replyDeadlinePassed();
+    clock.advance(1999);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    clock.advance(1);
     EXPECT_EQ(prompts.messages, QStringList{"Only 19 of 20 groups arrived from the device; nothing was saved."});
     EXPECT_TRUE(dialogs.asked.empty());
-    EXPECT_FALSE(QFile::exists(file) || transfer->readGroupsTimer.isActive());
+    EXPECT_FALSE(QFile::exists(file) || running("group read"));
     EXPECT_TRUE(idle());
     EXPECT_EQ(takeFrames().size(), 20u); // no read beyond group 20
 }
@@ -80,11 +81,11 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
     transfer->loadAllGroupsFromFile();
     ASSERT_EQ(dialogs.asked.size(), 1u);
     EXPECT_EQ(asked(0), std::pair(false, QString("dlgOpen_20grp")));
-    EXPECT_TRUE(transfer->writeGroupsTimer.isActive() && timersStopped() && progressShown);
+    EXPECT_TRUE(running("group write") && timersStopped() && progressShown);
     EXPECT_TRUE(takeFrames().empty());
 
     for (int n = 0; n < 20; ++n) {
-        transfer->writeNextStoredGroup();
+        clock.advance(1500);
         EXPECT_EQ(bar, 5 * n);
         const frame::Frame sent = takeOnlyFrame();
         EXPECT_EQ(head(sent), std::tuple(frame::kOpWrite, frame::kCmdStoredGroup, n + 1));
@@ -93,15 +94,17 @@ TEST_F(PresetsTest, LoadAllWritesFileGroupGToDeviceGroupG)
         EXPECT_TRUE(transfer->busy());
     }
     EXPECT_TRUE(delays.empty());
-    transfer->writeNextStoredGroup(); // the twenty-first tick reads everything back
+    clock.advance(1500); // the twenty-first tick reads everything back after a pause
     EXPECT_EQ(bar, 100);
     EXPECT_EQ(delays, std::vector<int>{600});
+    EXPECT_TRUE(takeFrames().empty());
+    clock.advance(600);
     EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdReadPresetNames, 0));
-    EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || watchdog.isActive());
+    EXPECT_FALSE(running("group write") || channel.watchdog);
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(transfer->busy()); // until the read-all ends with the group reply
     transfer->currentGroupReceived(replyOf(foreign[0]));
-    EXPECT_FALSE(transfer->busy() || transfer->replyDeadline().isActive());
+    EXPECT_FALSE(transfer->busy() || running("group reply deadline"));
 }
 
 TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
@@ -120,13 +123,13 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
         offerFile("bad.datgrp", content);
         prompts.messages.clear();
         prompts.details.clear();
-        pulse.stop();
+        channel.sendPulse = false;
         transfer->loadAllGroupsFromFile();
         EXPECT_EQ(prompts.messages, QStringList{"File damaged."}) << why;
         ASSERT_EQ(prompts.details.size(), 1); // the reason, behind the message
         EXPECT_TRUE(prompts.details[0].startsWith(why)) << prompts.details[0].toStdString();
         EXPECT_TRUE(transport.serialWrites.empty());
-        EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || transfer->busy());
+        EXPECT_FALSE(running("group write") || transfer->busy());
         EXPECT_TRUE(idle());
     }
 
@@ -135,7 +138,7 @@ TEST_F(PresetsTest, DamagedAllGroupsFilesSendNothing)
     const QString empty = offerFile("empty.datgrp", "");
     for (const QString& answer : {QString(), empty}) {
         dialogs.answers = {answer};
-        pulse.stop();
+        channel.sendPulse = false;
         transfer->loadAllGroupsFromFile();
         EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     }
@@ -150,12 +153,12 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
 {
     loadAll(5);
     EXPECT_EQ(takeFrames().size(), 5u);
-    // The window closes the link: the ticks after it, if any, send nothing.
+    // The link closes: a tick before the window ends the transfer sends nothing.
     link.connected = false;
-    transfer->writeNextStoredGroup();
+    clock.advance(1500);
     EXPECT_TRUE(takeFrames().empty());
-    transfer->linkLost();
-    EXPECT_FALSE(transfer->writeGroupsTimer.isActive() || transfer->busy());
+    loseLink(false);
+    EXPECT_FALSE(running("group write") || transfer->busy());
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(timersStopped()); // nothing is revived on a closed link
     // Connected again, a new load starts from group 1.
@@ -164,11 +167,12 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
     EXPECT_EQ(takeOnlyFrame().index, 1);
 
     // Lost during the pause before the read-all (and even connected again before it ends): no read.
-    transfer->linkLost();
-    loadAll(20);
+    loseLink(true);
+    loadAll(21);
     takeFrames();
-    loseLinkDuringPause(true);
-    transfer->writeNextStoredGroup();
+    ASSERT_TRUE(running("pause"));
+    loseLink(true);
+    clock.advance(600);
     EXPECT_TRUE(takeFrames().empty());
     EXPECT_FALSE(transfer->busy());
 }
@@ -189,9 +193,10 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     EXPECT_EQ(delays, std::vector<int>{9700});
     EXPECT_TRUE(timersStopped());
     // The head goes out alone, then the block with a checksum over both.
-    ASSERT_EQ(transport.serialWrites.size(), 3u);
+    ASSERT_EQ(transport.serialWrites.size(), 2u);
     EXPECT_EQ(transport.serialWrites[0].size(), 10u);
     EXPECT_EQ(transport.serialWrites[1].size(), 642u);
+    clock.advance(9700);
     const auto frames = sentFrames(); // checks every checksum
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(head(frames[0]), std::tuple(frame::kOpWrite, frame::kCmdCurrentGroup, 0));
@@ -199,7 +204,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     const auto image = patternImage(4);
     EXPECT_EQ(frames[0].payload, std::vector<std::uint8_t>(image.begin(), image.end()));
     EXPECT_EQ(head(frames[1]), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
-    EXPECT_TRUE(transfer->busy() && transfer->replyDeadline().isActive());
+    EXPECT_TRUE(transfer->busy() && running("group reply deadline"));
     // In broadcast mode the read-back goes to the selected device alone.
     transfer->currentGroupReceived(replyOf(text));
     EXPECT_FALSE(transfer->busy());
@@ -208,6 +213,7 @@ TEST_F(PresetsTest, LoadOneWritesTheBlockPausesAndReadsBack)
     sender.deviceAddress = frame::kBroadcastAddress;
     dialogs.answers = {file};
     transfer->loadOneGroupFromFile();
+    clock.advance(9700);
     const auto broadcastFrames = sentFrames();
     ASSERT_EQ(broadcastFrames.size(), 2u);
     EXPECT_EQ(broadcastFrames[0].address, frame::kBroadcastAddress);
@@ -241,16 +247,20 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     link.connected = true;
     // The link goes during the 9.7 s pause: no read-back, nothing restarted.
     offerFile("one.datdsp", *groupfile::formatOneGroup(text));
-    loseLinkDuringPause(false);
     transfer->loadOneGroupFromFile();
     EXPECT_EQ(takeOnlyFrame().operation, frame::kOpWrite);
-    EXPECT_TRUE(!transfer->busy() && timersStopped());
+    loseLink(false);
+    clock.advance(9700);
+    EXPECT_TRUE(takeFrames().empty());
+    EXPECT_TRUE(!transfer->busy() && timersStopped() && !sender.readBackOverride);
 }
 
 TEST_F(PresetsTest, SaveOneAsksOnTheReplyUntilAFileIsChosenOrTheReplyIsLate)
 {
     transfer->saveOneGroupToFile();
     EXPECT_EQ(delays, std::vector<int>{50});
+    EXPECT_TRUE(!channel.sendPulse && channel.watchdog && takeFrames().empty());
+    clock.advance(50);
     EXPECT_TRUE(timersStopped());
     EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
     EXPECT_TRUE(transfer->oneGroupSaveRequested());
@@ -272,8 +282,11 @@ TEST_F(PresetsTest, SaveOneAsksOnTheReplyUntilAFileIsChosenOrTheReplyIsLate)
 
     // An awaited reply that never comes: the timers run again.
     transfer->saveOneGroupToFile();
-    EXPECT_TRUE(transfer->replyDeadline().isActive());
-    transfer->replyDeadlinePassed();
+    clock.advance(50);
+    EXPECT_TRUE(running("group reply deadline"));
+    clock.advance(9999);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    clock.advance(1);
     EXPECT_EQ(prompts.messages, QStringList{"The device did not send its settings; nothing was saved."});
     EXPECT_FALSE(transfer->oneGroupSaveRequested() || progressShown || transfer->busy());
     EXPECT_TRUE(idle());

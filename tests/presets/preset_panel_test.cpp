@@ -78,8 +78,6 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     EXPECT_TRUE(prompts.messages.isEmpty());
     takeFrames();
 
-    std::vector<bool> pulseDuringPauses;
-    duringDelay = [&] { pulseDuringPauses.push_back(pulse.isActive()); };
     sender.sendNextChunkOrMeterRead();
     const auto frames = takeFrames(); // on a shared bus every second writing tick reads the meters too
     ASSERT_EQ(frames.size(), 2u);
@@ -87,28 +85,32 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     const frame::Frame& sent = frames[0];
     EXPECT_EQ(head(sent), std::tuple(frame::kOpWrite, frame::kCmdWritePresetName, 3));
     EXPECT_EQ(std::string(sent.payload.begin(), sent.payload.end()), "Hall                ");
+    // The pulse waits 500 ms, then the message; 500 ms later nothing more (no broadcast).
+    EXPECT_EQ(std::tuple(delays, channel.sendPulse, prompts.messages), std::tuple(std::vector<int>{500}, false, QStringList{}));
+    clock.advance(500);
     EXPECT_EQ(delays, (std::vector<int>{500, 500}));
-    EXPECT_EQ(pulseDuringPauses, (std::vector<bool>{false, true}));
     EXPECT_EQ(prompts.messages, QStringList{"Save success!!"});
-    EXPECT_TRUE(!model.pending[kPresetNameChunk] && pulse.isActive());
+    EXPECT_TRUE(!model.pending[kPresetNameChunk] && channel.sendPulse);
+    clock.advance(500);
+    EXPECT_TRUE(takeFrames().empty());
     // In broadcast mode the saved settings are read back from the selected device.
     sender.broadcast = true;
     sender.deviceAddress = frame::kBroadcastAddress;
     click("btn_save2dev");
     sender.sendNextChunkOrMeterRead();
-    const auto broadcast = takeFrames();
-    ASSERT_EQ(broadcast.size(), 2u);
-    EXPECT_EQ(broadcast[0].address, frame::kBroadcastAddress);
-    EXPECT_EQ(broadcast[1].operation, frame::kOpRead);
-    EXPECT_EQ(broadcast[1].command, frame::kCmdCurrentGroup);
-    EXPECT_EQ(broadcast[1].address, 4);
+    EXPECT_EQ(takeFrames().front().address, frame::kBroadcastAddress);
+    clock.advance(1000);
+    const frame::Frame readBack = takeOnlyFrame();
+    EXPECT_EQ(head(readBack), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 0));
+    EXPECT_EQ(readBack.address, 4);
     // A link lost in the first pause: the pulse stays stopped, no message.
     prompts.messages.clear();
-    loseLinkDuringPause(false);
-    pulse.stop();
     model.pending[kPresetNameChunk] = true;
     sender.sendNextChunkOrMeterRead();
-    EXPECT_TRUE(!pulse.isActive() && prompts.messages.isEmpty());
+    takeFrames();
+    loseLink(false);
+    clock.advance(1000);
+    EXPECT_TRUE(!channel.sendPulse && prompts.messages.isEmpty() && takeFrames().empty());
 }
 
 TEST_F(PresetPanelTest, ChoosingASlotShowsItsStoredName)
@@ -172,15 +174,17 @@ TEST_F(PresetPanelTest, LoadStopsTheTimersAndReadsThePreset)
     EXPECT_TRUE(progressShown && progressAnimated);
     EXPECT_TRUE(timersStopped());
     EXPECT_EQ(delays, std::vector<int>{200});
+    EXPECT_TRUE(takeFrames().empty());
+    clock.advance(200);
     EXPECT_EQ(head(takeOnlyFrame()), std::tuple(frame::kOpRead, frame::kCmdCurrentGroup, 5));
     EXPECT_EQ(std::pair(model.systemRecord[0], transfer->groupCounter()), std::pair(5, 0));
-    EXPECT_TRUE(transfer->busy() && transfer->replyDeadline().isActive());
+    EXPECT_TRUE(transfer->busy() && running("group reply deadline"));
     // The reply ends the wait (the window then restarts the timers).
     transfer->currentGroupReceived(replyOf(groupfile::makeGroupText(patternImage(1), 0, 5, frame::kCmdCurrentGroup)));
     EXPECT_FALSE(transfer->busy());
     // A reply that never comes: the timers run again after the deadline.
     click("btn_load2dev");
-    transfer->replyDeadlinePassed();
+    clock.advance(200 + 10000);
     EXPECT_TRUE(idle() && !progressShown);
     EXPECT_TRUE(prompts.messages.isEmpty());
 }

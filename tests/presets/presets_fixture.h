@@ -1,11 +1,13 @@
 #pragma once
 // The preset panel and the group transfer on a bare window built by the layout,
-// with a recording transport, recorded prompts and dialogs, plain timers that
-// nothing ticks, and pauses that end at once (after running `duringDelay`).
+// with a recording transport behind a fake of the session's channel, recorded
+// prompts and dialogs, and a clock the test advances by hand.
 
 #include "support/bare_window.h"
+#include "support/fake_device_channel.h"
 #include "support/files.h"
 #include "support/group_images.h"
+#include "support/test_clock.h"
 #include "support/window.h"
 
 #include "model/group_file.h"
@@ -15,7 +17,6 @@
 #include <QTemporaryDir>
 
 #include <deque>
-#include <functional>
 
 namespace talvex::testing {
 
@@ -28,28 +29,17 @@ protected:
     {
         link.connected = true;
         sender.setSelectedAddress(4);
-        const PresetsContext context{
-            .model = &model, .sender = &sender, .link = &link, .prompts = &prompts, .dialogs = &dialogs,
-            .supervision = &supervision, .hidePopups = [this] { ++popupsHidden; },
-            .showProgress = [this](bool animate) {
-                progressShown = true;
-                progressAnimated = animate;
-                bar = 0;
-            },
-            .hideProgress = [this] { progressShown = false; },
-            .setProgressBar = [this](int percent) { bar = percent; },
-            .after = [this](int ms, std::function<void()> then) {
-                delays.push_back(ms);
-                if (duringDelay)
-                    duringDelay();
-                then();
-            }};
+        const PresetsContext context{.model = &model, .channel = &channel, .clock = &clock, .prompts = &prompts,
+                                     .dialogs = &dialogs, .hidePopups = [this] { ++popupsHidden; }};
         transfer = new GroupTransfer(context, views.presets, &window);
         panel = new PresetPanel(context, *transfer, views.presets, &window);
-        // Idle and connected: both running, as after the first group reply.
-        pulse.start(100000);
-        watchdog.start(100000);
         ASSERT_TRUE(folder.isValid());
+    }
+    // Before the channel and the clock they use.
+    void TearDown() override
+    {
+        delete panel;
+        delete transfer;
     }
 
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
@@ -61,32 +51,30 @@ protected:
         return path(name);
     }
 
-    // Saving all groups: each tick reads a group, and every reply but `lost` comes.
+    // Saving all groups: each 980 ms tick reads a group, and every reply but `lost` comes.
     void saveAll(int lost = 0)
     {
         transfer->saveAllGroupsToFile();
         for (int g = 1; g <= 20; ++g) {
-            transfer->readNextStoredGroup();
+            clock.advance(GroupTransfer::kApplyIntervalMs);
             if (g != lost)
                 transfer->storedGroupReceived(replyOf(texts[std::size_t(g - 1)]));
         }
     }
 
-    // Starts loading a good all-groups file and sends its first `groups` groups.
+    // Starts loading a good all-groups file and lets its first `groups` 1500 ms ticks pass.
     void loadAll(int groups)
     {
         offerFile("all.datgrp", *groupfile::formatAllGroups(texts));
         transfer->loadAllGroupsFromFile();
-        for (int n = 0; n < groups; ++n)
-            transfer->writeNextStoredGroup();
+        clock.advance(std::int64_t(groups) * GroupTransfer::kSendIntervalMs);
     }
-    void loseLinkDuringPause(bool reconnect)
+    // The link closes as the window sees it (and, when `reconnect`, opens again at once).
+    void loseLink(bool reconnect)
     {
-        duringDelay = [this, reconnect] {
-            link.connected = false;
-            transfer->linkLost();
-            link.connected = reconnect;
-        };
+        channel.closeLink();
+        transfer->linkLost();
+        link.connected = reconnect;
     }
     // A reply frame written as hex text, the way group files keep it; the test keeps its bytes.
     frame::Reply replyOf(const std::string& text)
@@ -103,27 +91,20 @@ protected:
     }
     // Whether file dialog n was a save dialog, and its name.
     auto asked(std::size_t n) const { return std::pair(dialogs.asked.at(n).save, dialogs.asked.at(n).options.name); }
-    bool idle() const { return pulse.isActive() && watchdog.isActive(); }
-    bool timersStopped() const { return !pulse.isActive() && !watchdog.isActive(); }
+    bool idle() const { return channel.sendPulse && channel.watchdog; }
+    bool timersStopped() const { return !channel.sendPulse && !channel.watchdog; }
+    bool running(std::string_view timer) const { return clock.running(timer); }
 
     const std::vector<std::string> texts = storedGroupTexts();
     std::deque<Bytes> replyBytes;
     RecordingFileDialogs dialogs;
-    struct TimerSupervision : LinkSupervision {
-        void stopSendPulse() override { pulse.stop(); }
-        void startSendPulse() override { pulse.start(); }
-        void stopWatchdog() override { watchdog.stop(); }
-        void startWatchdog() override { watchdog.start(); }
-        QTimer pulse, watchdog;
-    } supervision;
-    QTimer& pulse = supervision.pulse;
-    QTimer& watchdog = supervision.watchdog;
+    TestClock clock;
+    FakeDeviceChannel channel{sender, link, clock};
+    std::vector<int>& delays = channel.pauses;
+    const bool& progressShown = channel.progressShown;
+    const bool& progressAnimated = channel.progressAnimated;
+    const int& bar = channel.bar;
     int popupsHidden = 0;
-    bool progressShown = false;
-    bool progressAnimated = false;
-    int bar = -1;
-    std::vector<int> delays;
-    std::function<void()> duringDelay;
     GroupTransfer* transfer = nullptr;
     PresetPanel* panel = nullptr;
     QTemporaryDir folder;

@@ -83,7 +83,7 @@ TEST_F(PresetsWindowTest, SaveAllAndLoadAllAtTheirOwnPace)
     forgetFrames();
     // Saving at a quicker pace than the device's own (but slower than a reply
     // takes over the pseudo-terminal): the reading logic is the same.
-    transfer().readGroupsTimer.setInterval(200);
+    timers.shorten("group read", 200);
     const QString file = path("all.datgrp");
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
@@ -125,7 +125,7 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
 {
     makeFaultyWindow(vamp::Faults{.dropStoredGroupReply = 13});
     connectAndRead();
-    transfer().readGroupsTimer.setInterval(200);
+    timers.shorten("group read", 200);
     const QString file = path("all.datgrp");
     fileDialogs.answers = {file};
     click("btn_save_20grp2pc");
@@ -144,7 +144,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     forgetFrames();
 
     writeFile(path("all.datgrp"), *groupfile::formatAllGroups(storedGroupTexts()));
-    transfer().writeGroupsTimer.setInterval(60);
+    timers.shorten("group write", 60);
     fileDialogs.answers = {path("all.datgrp")};
     click("btn_load_20grp2pc");
     auto blockWrites = [&] {
@@ -154,7 +154,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     hid.unplug(info.path);
     EXPECT_FALSE(link().connected);
     EXPECT_TRUE(warningDialog()->isVisible());
-    EXPECT_FALSE(transfer().writeGroupsTimer.isActive() || transfer().busy());
+    EXPECT_FALSE(timers.running("group write") || transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar") || linkTimersRunning());
     EXPECT_NE(amp.storedGroup(20), patternImage(20)); // the transfer did not get there
     const auto written = blockWrites();
@@ -187,7 +187,8 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !link().connected; }, 3000));
     EXPECT_TRUE(loading);
     EXPECT_FALSE(link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(part<TransferProgress>().animating() || linkTimersRunning() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(part<TransferProgress>().animating() || linkTimersRunning() || timers.running("group reply deadline"));
+    EXPECT_FALSE(timers.running("pause"));
     EXPECT_FALSE(sender().readBackOverride);
 
     plugAndRead(info, bus);
