@@ -253,6 +253,15 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     clock.advance(9700);
     EXPECT_TRUE(takeFrames().empty());
     EXPECT_TRUE(!transfer->busy() && timersStopped() && !sender.readBackOverride);
+    // The link closes while an open dialog is up, and is open again when it closes: nothing goes.
+    offerFile("all.datgrp", *groupfile::formatAllGroups(texts));
+    dialogs.answers.push_back(path("one.datdsp"));
+    dialogs.whileOpen = [this] { loseLink(true); };
+    for (const bool all : {true, false}) {
+        all ? transfer->loadAllGroupsFromFile() : transfer->loadOneGroupFromFile();
+        clock.advance(10000);
+        EXPECT_TRUE(takeFrames().empty() && !transfer->busy());
+    }
 }
 
 TEST_F(PresetsTest, SaveOneAsksOnTheReplyUntilAFileIsChosenOrTheReplyIsLate)

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace talvex::testing {
@@ -72,11 +73,14 @@ public:
     };
     std::vector<Asked> asked;
     std::deque<QString> answers;
+    std::function<void()> whileOpen; // runs while each dialog is open
 
 private:
     QString answer(const FileDialogOptions& options, bool save)
     {
         asked.push_back({options, save});
+        if (whileOpen)
+            whileOpen();
         if (answers.empty())
             return {};
         const QString path = answers.front();
