@@ -14,7 +14,8 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
       serial_(link_, receiver_),
       traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
       usb_(*platform.hid, link_),
-      router_(link_, serial_, usb_)
+      router_(link_, serial_, usb_),
+      clock_(platform.clock ? *platform.clock : Clock::eventLoop())
 {
     if (platform.enumerator)
         ports_.setEnumerator(platform.enumerator);
@@ -82,8 +83,8 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
 Session::~Session()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&watchdogTimer_, &sendPulseTimer_, &usbRetryTimer_, &portListTimer_,
-                          &closeTimer_, &drainTimer_})
+    for (Timer* timer : {watchdog_.get(), sendPulse_.get(), usbRetry_.get(), portListRefresh_.get(),
+                         portClose_.get(), deviceChange_.get()})
         timer->stop();
     closePort();
     if (link_.connected && !link_.usbMode)
@@ -92,31 +93,13 @@ Session::~Session()
 
 void Session::setupTimers()
 {
-    struct TimerEntry {
-        QTimer* timer;
-        const char* name;
-        int interval;
-        std::function<void()> tick;
-    };
-    const TimerEntry timers[] = {
-        {&watchdogTimer_, "tmr_disconnect", 250, [this] { watchdogTick(); }},
-        {&sendPulseTimer_, "tmr_pulseframe", 350, [this] { sendTick(); }},
-        {&usbRetryTimer_, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
-        {&portListTimer_, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
-    };
-    closeTimer_.setSingleShot(true);
-    closeTimer_.setInterval(50);
-    drainTimer_.setSingleShot(true);
-    for (QTimer* timer : {&closeTimer_, &drainTimer_})
-        timer->setTimerType(Qt::PreciseTimer);
-    connect(&closeTimer_, &QTimer::timeout, this, &Session::closePort);
-    connect(&drainTimer_, &QTimer::timeout, this, &Session::drainEditsThenRead);
-    for (const TimerEntry& entry : timers) {
-        entry.timer->setObjectName(QString::fromLatin1(entry.name));
-        entry.timer->setInterval(entry.interval);
-        entry.timer->setTimerType(Qt::PreciseTimer); // the intervals are exact, not rounded to the clock
-        connect(entry.timer, &QTimer::timeout, this, entry.tick);
-    }
+    using Repeat = Clock::Repeat;
+    watchdog_ = clock_.makeTimer("watchdog", 250, Repeat::Every, [this] { watchdogTick(); });
+    sendPulse_ = clock_.makeTimer("send pulse", kSendPulseMs, Repeat::Every, [this] { sendTick(); });
+    usbRetry_ = clock_.makeTimer("USB retry", 500, Repeat::Every, [this] { usbRetryTick(); });
+    portListRefresh_ = clock_.makeTimer("port list", 2000, Repeat::Every, [this] { portListTick(); });
+    portClose_ = clock_.makeTimer("port close", 50, Repeat::Once, [this] { closePort(); });
+    deviceChange_ = clock_.makeTimer("device change", kSendPulseMs, Repeat::Once, [this] { drainEditsThenRead(); });
 }
 
 void Session::choosePort(int itemIndex, const QString& name)
@@ -136,7 +119,7 @@ void Session::start()
     if (std::exchange(started_, true))
         return;
     emit portListChanged(ports_.readAtStart());
-    portListTimer_.start();
+    portListRefresh_->start();
 }
 
 void Session::setState(State state)
@@ -189,21 +172,21 @@ void Session::requestUnanswered(int address, int command, bool poll)
 
 void Session::stopSendPulse()
 {
-    sendPulseTimer_.stop();
+    sendPulse_->stop();
     serial_.reserveIn(std::nullopt);
 }
 
 void Session::startSendPulse()
 {
-    sendPulseTimer_.start();
-    serial_.reserveIn(sendPulseTimer_.interval());
+    sendPulse_->start();
+    serial_.reserveIn(kSendPulseMs);
 }
 
 void Session::sendTick()
 {
     sender_.sendNextChunkOrMeterRead();
     // Reads of other devices fit in before the next tick.
-    serial_.reserveIn(sendPulseTimer_.interval());
+    serial_.reserveIn(kSendPulseMs);
     emit sendPulseTicked();
 }
 
@@ -228,12 +211,12 @@ void Session::watchdogTick()
 
 void Session::usbRetryTick()
 {
-    usbRetryTimer_.stop();
+    usbRetry_->stop();
     if (!usb_.retryDue())
         return;
     link_.noReplyCount = 0;
     busWatchdog_.reset();
-    usbRetryTimer_.start();
+    usbRetry_->start();
     link_.currentPort = kPortNone;
     connectLink(); // the handshake once more, on the link that is open
 }
@@ -374,7 +357,7 @@ void Session::linkOpened()
     serial_.startReader();
 
     receiver_.clear();
-    usbRetryTimer_.start();
+    usbRetry_->start();
     usb_.versionConfirmed = false;
     startReadAll();
 }
@@ -382,7 +365,7 @@ void Session::linkOpened()
 void Session::startReadAll()
 {
     usb_.resetReports();
-    watchdogTimer_.start();
+    watchdog_->start();
     sender_.sendRead(0, frame::kCmdIdentification, 0);
     setState(State::Connecting);
 }
@@ -391,7 +374,7 @@ void Session::readSelectedDevice()
 {
     if (closing_ || state_ == State::Disconnected || !link_.connected)
         return;
-    if (drainTimer_.isActive())
+    if (deviceChange_->isActive())
         return; // the edits still going out are followed by a read of the device chosen then
     stopSendPulse();
     if (usbCarries()) {
@@ -416,7 +399,7 @@ void Session::drainEditsThenRead()
         return;
     }
     sender_.sendNextChunkOrMeterRead();
-    drainTimer_.start(sendPulseTimer_.interval());
+    deviceChange_->start();
 }
 
 void Session::readChosenDevice()
@@ -434,7 +417,7 @@ void Session::disconnectLink()
 {
     if (closing_)
         return;
-    watchdogTimer_.stop();
+    watchdog_->stop();
     trafficEvent("closed");
     closeLink(false);
 }
@@ -446,7 +429,7 @@ void Session::loseLink()
     trafficEvent("lost");
     usb_.resetReports();
     link_.matchedDevice = kNoMatchedDevice;
-    watchdogTimer_.stop();
+    watchdog_->stop();
     closeLink(true);
 }
 
@@ -455,12 +438,12 @@ void Session::closeLink(bool lost)
     awaitingOpen_ = false;
     emit closing(); // a transfer ends with its link
     link_.currentPort = kPortNone;
-    drainTimer_.stop();
+    deviceChange_->stop();
     if (!usbCarries() && serial_.isOpen()) {
         // The port stays open 50 ms for what is on its way; nothing more is
         // sent meanwhile, and replies are dropped.
         closing_ = true;
-        closeTimer_.start();
+        portClose_->start();
     } else {
         serial_.close();
     }
@@ -468,8 +451,8 @@ void Session::closeLink(bool lost)
     usb_.sessionEnded();
     hideProgress();
     stopSendPulse();
-    watchdogTimer_.stop();
-    usbRetryTimer_.stop();
+    watchdog_->stop();
+    usbRetry_->stop();
     model_.clearPending();
     setState(State::Disconnected);
     if (lost)
@@ -480,7 +463,7 @@ void Session::closePort()
 {
     if (!std::exchange(closing_, false))
         return;
-    closeTimer_.stop();
+    portClose_->stop();
     serial_.close();
     link_.connected = false;
 }
@@ -497,7 +480,7 @@ void Session::onIdentification(const frame::Reply& reply)
 {
     if (!replies::identificationMatches(reply.payload()))
         return; // the watchdog ends the connection
-    usbRetryTimer_.stop();
+    usbRetry_->stop();
     usb_.versionConfirmed = true;
     if (usbCarries() && !link_.connected)
         connectWanted();
@@ -535,7 +518,7 @@ void Session::onCurrentGroup(const frame::Reply& reply)
 
     hideProgress();
     startSendPulse();
-    watchdogTimer_.start();
+    watchdog_->start();
     if (sender_.broadcast)
         sender_.deviceAddress = frame::kBroadcastAddress;
     setState(State::Connected);

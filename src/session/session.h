@@ -25,7 +25,6 @@
 
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -41,6 +40,8 @@ class Session : public QObject, public LinkSupervision {
 public:
     // Silent watchdog ticks (250 ms each) after which the link counts as lost.
     static constexpr int kWatchdogLimit = 13;
+    // The send tick's period: the selected device's meter period.
+    static constexpr int kSendPulseMs = 350;
 
     // Disconnected; Connecting from the open link (or from the start of a
     // gateway's network connection) to the end of the read-all chain; Connected once the device's image has arrived and the send pulse runs.
@@ -126,14 +127,8 @@ public:
     // LinkSupervision. On a shared bus the scheduler keeps room for the next tick.
     void stopSendPulse() override;
     void startSendPulse() override;
-    void stopWatchdog() override { watchdogTimer_.stop(); }
-    void startWatchdog() override { watchdogTimer_.start(); }
-    bool sendPulseRunning() const { return sendPulseTimer_.isActive(); }
-    bool watchdogRunning() const { return watchdogTimer_.isActive(); }
-    bool usbRetryRunning() const { return usbRetryTimer_.isActive(); }
-    bool portListRefreshRunning() const { return portListTimer_.isActive(); }
-    // The send tick's period (350 ms): the selected device's meter period.
-    int sendPulseIntervalMs() const { return sendPulseTimer_.interval(); }
+    void stopWatchdog() override { watchdog_->stop(); }
+    void startWatchdog() override { watchdog_->start(); }
 
     // The transfer progress panel (progressShown, progressHidden, progressChanged):
     // shown with the bar at 0 %, `animate` with the view's ten-second animation.
@@ -141,11 +136,6 @@ public:
     void hideProgress();
     void setProgress(int percent);
 
-    // What each tick of the watchdog (250 ms), the USB retry (500 ms) and the
-    // port list refresh (2000 ms) does.
-    void watchdogTick();
-    void usbRetryTick();
-    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
     void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
     // The link state: only the session changes it.
@@ -198,6 +188,12 @@ signals:
 
 private:
     void setupTimers();
+    // What each tick of the watchdog (250 ms), the send pulse (350 ms), the USB
+    // retry (500 ms) and the port list refresh (2000 ms) does.
+    void watchdogTick();
+    void usbRetryTick();
+    void portListTick();
+    void sendTick();
     void connectWanted();
     // The bus link opened or could not be opened.
     void busOpened();
@@ -218,7 +214,6 @@ private:
     void loseLink();
     void setState(State state);
     void trafficEvent(std::string_view text);
-    void sendTick();
     void requestUnanswered(int address, int command, bool poll);
 
     ParameterModel& model_;
@@ -237,12 +232,16 @@ private:
     bool awaitingOpen_ = false; // a connect waits for its bus link to open
     bool started_ = false;
     bool automaticConnectHeld_ = false;
-    bool closing_ = false;   // the port closes when closeTimer_ fires
-    // Watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
-    QTimer watchdogTimer_{this}, sendPulseTimer_{this}, usbRetryTimer_{this}, portListTimer_{this};
-    QTimer closeTimer_;      // 50 ms, once
+    bool closing_ = false;   // the port closes when its 50 ms have passed
+    // On the platform's clock, named for the tests that watch them.
+    Clock& clock_;
+    std::unique_ptr<Timer> watchdog_;        // "watchdog", 250 ms
+    std::unique_ptr<Timer> sendPulse_;       // "send pulse", 350 ms: the selected device's meter period
+    std::unique_ptr<Timer> usbRetry_;        // "USB retry", 500 ms
+    std::unique_ptr<Timer> portListRefresh_; // "port list", 2000 ms
+    std::unique_ptr<Timer> portClose_;       // "port close", 50 ms, once
+    std::unique_ptr<Timer> deviceChange_;    // "device change", one send tick, once: the next edit of a device change
     std::function<void(bool opened)> searchOpened_; // a search waits for its gateway
-    QTimer drainTimer_;      // one send tick, once: the next edit of a device change
     // On a shared bus the watchdog counts only while a request that went out
     // is unanswered; over USB every silent tick counts.
     ReplyWatchdog busWatchdog_{kWatchdogLimit};

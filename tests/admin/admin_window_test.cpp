@@ -1,5 +1,5 @@
 // The window with its device administration against a virtual amplifier: the
-// start-up search through startupSearchTimer and closeSearchResultTimer, a connect during it, the
+// start-up search on its timers, a connect during it, the
 // USB amplifier plugged in during a search, and a Device ID change on a live bus.
 
 #include "support/window.h"
@@ -35,10 +35,10 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     keepStartUpSearch = true;
     makeWindow();
     auto& search = busSearch();
-    EXPECT_TRUE(search.startupSearchTimer.isActive());
+    EXPECT_TRUE(timers.running("search start"));
 
     ASSERT_TRUE(QTest::qWaitFor([this] { return shown("rzgrpbx_sch_result"); }, 3000));
-    EXPECT_FALSE(search.startupSearchTimer.isActive());
+    EXPECT_FALSE(timers.running("search start"));
     EXPECT_EQ(meterReads(), 11u); // Device IDs 1 to 11 only
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 2);
@@ -46,12 +46,12 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_FALSE(link().connected || serial().isOpen() || enabled("grp2"));
     EXPECT_TRUE(prompts.messages.isEmpty());
     // Three seconds later the result panel closes itself.
-    EXPECT_TRUE(search.closeSearchResultTimer.isActive());
+    EXPECT_TRUE(timers.running("search result close"));
     QElapsedTimer clock;
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([this] { return !shown("rzgrpbx_sch_result"); }, 4000));
     EXPECT_GT(clock.elapsed(), 2500);
-    EXPECT_TRUE(groupsEnabled() && !search.closeSearchResultTimer.isActive());
+    EXPECT_TRUE(groupsEnabled() && !timers.running("search result close"));
     // Connect reaches the device that was found.
     connectAndRead();
     EXPECT_EQ(addressOf(frames.back()), 2);
@@ -172,7 +172,7 @@ TEST_F(AdminWindowTest, ChoosingAnotherDeviceIdWhileConnectedReadsThatDevice)
     // While a transfer runs the choice is put back and the user is told why.
     fileDialogs.answers = {folder.filePath("all.datgrp")};
     button("btn_save_20grp2pc")->click();
-    ASSERT_TRUE(part<TransferProgress>().animating() || shown("rzgrpbx_data_tx_bar"));
+    ASSERT_TRUE(timers.running("progress") || shown("rzgrpbx_data_tx_bar"));
     choose("cbb_deviceid", 0);
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 1);
     EXPECT_EQ(prompts.messages.back(), kTransferRunningMessage);

@@ -54,13 +54,14 @@ protected:
         platform.extraPorts = paths << morePorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
         platform.hidLockDirectory = hidLocks.path();
+        platform.clock = &timers;
         session = std::make_unique<Session>(model, platform);
         session->ports().readAtStart();
         QObject::connect(session.get(), &Session::meterReplied, [this](const frame::Reply& reply) {
             meterRepliesFrom.push_back(reply.address());
             search->meterReplied(reply);
         });
-        search = std::make_unique<BusSearch>(window, views.search, selection, BusSearch::Link{*session, prompts});
+        search = std::make_unique<BusSearch>(window, views.search, selection, BusSearch::Link{*session, prompts, timers});
         QObject::connect(search.get(), &BusSearch::lockChanged, [this](BusSearch::Lock lock) {
             showSearchLock(views, lock != BusSearch::Lock::None, lock == BusSearch::Lock::EditingAndConnection);
         });
@@ -100,6 +101,7 @@ protected:
     std::vector<int> meterRepliesFrom;
     QTemporaryDir hidLocks;
     vamp::FakeHidController hid;
+    TestClock timers{TestClock::Mode::EventLoop};
     std::unique_ptr<Session> session;
     DeviceSelection selection{views.connection.portList, views.connection.deviceIdList};
     std::unique_ptr<BusSearch> search;

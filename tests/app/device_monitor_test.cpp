@@ -25,7 +25,7 @@ TEST_F(MonitoredWindowTest, PortsAreListedOnlyAfterAReportedChange)
     makeWindow(QStringList{});
     const int atStart = portListings;
     for (int tick = 0; tick < 3; ++tick)
-        session().portListTick();
+        timers.fire("port list");
     EXPECT_EQ(portListings, atStart);
 
     // An adapter comes: the running 2 s timer shows it, selected.
@@ -48,12 +48,12 @@ TEST_F(MonitoredWindowTest, PortChangeWhileConnectedShowsAfterTheDisconnect)
     connectAndRead();
     systemPorts = {{"ttyUSB0", "/dev/ttyUSB0", 0}};
     fakeMonitor.reportPortChange();
-    session().portListTick();
+    timers.fire("port list");
     EXPECT_EQ(ports()->count(), 1); // the virtual amplifier's terminal only
 
     window->toggleConnection(); // disconnect
     ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1000)); // the port closes 50 ms later
-    session().portListTick();
+    timers.fire("port list");
     ASSERT_EQ(ports()->count(), 2);
     EXPECT_EQ(ports()->itemText(0), "ttyUSB0");
     EXPECT_EQ(ports()->currentText(), pty.slavePath()); // the last item, as ever

@@ -103,7 +103,7 @@ TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
     plugSilentUsbAmplifier();
     window->toggleConnection(); // Disconnect, within the first 500 ms
     for (int tick = 0; tick < 3; ++tick)
-        session().usbRetryTick();
+        timers.fire("USB retry");
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
     expectDisconnected();
@@ -119,6 +119,8 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     platform.hid = &hid2;
     platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
     platform.hidLockDirectory = hidLocks.path();
+    TestClock secondTimers{TestClock::Mode::EventLoop};
+    platform.clock = &secondTimers;
     EditorCore secondCore(platform);
     auto second = std::make_unique<MainWindow>(secondCore, MainWindow::Platform{&prompts2, nullptr});
     hid2.plug(vamp::FakeHidController::amplifierInfo(), &bus);
@@ -135,7 +137,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     window.reset();
     core.reset();
     second->toggleConnection();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseRunning(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondTimers.running("send pulse"); }, 5000));
     EXPECT_EQ(secondCore.session.link().currentPort, kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }

@@ -36,8 +36,8 @@ protected:
     }
     GroupTransfer& transfer() { return part<GroupTransfer>(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    bool linkTimersRunning() { return session().sendPulseRunning() || session().watchdogRunning(); }
-    bool idleAgain() { return idleConnected() && session().watchdogRunning() && !transfer().busy(); }
+    bool linkTimersRunning() { return timers.running("send pulse") || timers.running("watchdog"); }
+    bool idleAgain() { return idleConnected() && timers.running("watchdog") && !transfer().busy(); }
 };
 
 TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
@@ -187,7 +187,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !link().connected; }, 3000));
     EXPECT_TRUE(loading);
     EXPECT_FALSE(link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(part<TransferProgress>().animating() || linkTimersRunning() || transfer().replyDeadline().isActive());
+    EXPECT_FALSE(timers.running("progress") || linkTimersRunning() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(sender().readBackOverride);
 
     plugAndRead(info, bus);

@@ -60,7 +60,7 @@ protected:
         core->session.start(); // the port list, as the shown window reads it
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
-            busSearch().startupSearchTimer.stop();
+            busSearch().cancelStartupSearch();
         clock.start();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) {
             frames.emplace_back(frame.begin(), frame.end());
@@ -96,7 +96,7 @@ protected:
     BusSearch& busSearch() const { return part<BusSearch>(); }
     QDialog* warningDialog() const { return &part<WarningDialog>(); }
 
-    bool idleConnected() const { return link().connected && session().sendPulseRunning(); }
+    bool idleConnected() const { return link().connected && timers.running("send pulse"); }
     // Clicks "Connect" and waits for the read-all chain to finish.
     void connectAndRead()
     {
@@ -113,8 +113,8 @@ protected:
         EXPECT_EQ(text("btn_connect"), "Connect");
         EXPECT_EQ(face("btn_connect"), QColor(255, 0, 0));
         EXPECT_EQ(std::pair(link().connected, link().currentPort), std::pair(false, port));
-        EXPECT_FALSE(s.sendPulseRunning() || s.watchdogRunning() ||
-                     part<TransferProgress>().animating() || s.usbRetryRunning());
+        EXPECT_FALSE(timers.running("send pulse") || timers.running("watchdog") || timers.running("progress") ||
+                     timers.running("USB retry"));
         EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     }
     // Connected at `port`, read and idle: "Disconnect" on green, the watchdog on, the progress panel hidden.
@@ -122,9 +122,9 @@ protected:
     {
         EXPECT_EQ(text("btn_connect"), "Disconnect");
         EXPECT_EQ(face("btn_connect"), QColor(0, 128, 0));
-        EXPECT_TRUE(idleConnected() && session().watchdogRunning());
+        EXPECT_TRUE(idleConnected() && timers.running("watchdog"));
         EXPECT_EQ(link().currentPort, port);
-        EXPECT_FALSE(part<TransferProgress>().animating() || shown("rzgrpbx_data_tx_bar"));
+        EXPECT_FALSE(timers.running("progress") || shown("rzgrpbx_data_tx_bar"));
     }
     // A file in this test's own temp folder.
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
