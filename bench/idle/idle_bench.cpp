@@ -160,7 +160,7 @@ void inProcess(const char* name, bool monitored, int seconds, const QString& pty
     const double before = processCpuSeconds();
     idle(seconds * 1000);
     const double used = processCpuSeconds() - before;
-    if (!pty.isEmpty() && !editor.core->session.link().connected)
+    if (!pty.isEmpty() && editor.core->session.link() == talvex::LinkState::Closed)
         std::fprintf(stderr, "%s: the link was lost during the run\n", name);
     report(name, used, seconds);
 }

@@ -70,7 +70,7 @@ void DeviceAdmin::chooseDeviceId()
     // In broadcast mode the selection picks the device that meters and read-backs
     // come from; writes keep going to every device. While connected, edits still
     // waiting go to the device on screen first: the session moves the address.
-    if (!parts_.sender.broadcast && !parts_.link.connected)
+    if (!parts_.sender.broadcast && !(parts_.link != LinkState::Closed))
         parts_.sender.deviceAddress = view_.deviceIdList->currentIndex();
     emit deviceChosen();
 }
@@ -95,7 +95,7 @@ bool DeviceAdmin::deviceIdKeyPress(QKeyEvent* event)
 void DeviceAdmin::assignDeviceId()
 {
     emit hidePopupsRequested();
-    if (!parts_.link.connected) {
+    if (!(parts_.link != LinkState::Closed)) {
         parts_.prompts.message(QStringLiteral("Disconnect."));
         return;
     }
@@ -115,7 +115,7 @@ void DeviceAdmin::assignDeviceId()
 
 void DeviceAdmin::toggleBroadcast()
 {
-    if (parts_.link.connected) {
+    if ((parts_.link != LinkState::Closed)) {
         parts_.prompts.message(QStringLiteral("Please disconnect."));
         return;
     }
@@ -130,7 +130,7 @@ void DeviceAdmin::toggleBroadcast()
 
 void DeviceAdmin::changeTemperatureThreshold()
 {
-    if (!parts_.link.connected)
+    if (!(parts_.link != LinkState::Closed))
         return;
     if (!parts_.prompts.warningQuestion(QStringLiteral("Do you want to change the temperature threshold level?"))) {
         const int step = parts_.model.systemRecord[7];

@@ -107,7 +107,7 @@ private:
     // Send-pulse timer and watchdog running again, if the link is still up.
     void resumeIdle();
     void stopLinkTimers();
-    bool connected() const { return ctx_.link->connected; }
+    bool connected() const { return (*ctx_.link != LinkState::Closed); }
 
     PresetsContext ctx_;
     State state_ = State::Idle;

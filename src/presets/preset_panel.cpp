@@ -77,7 +77,7 @@ std::optional<int> PresetPanel::selectedPreset(const QComboBox* list)
 void PresetPanel::loadPreset()
 {
     ctx_.hidePopups();
-    if (!ctx_.link->connected || transfer_.refuseWhileBusy())
+    if (!(*ctx_.link != LinkState::Closed) || transfer_.refuseWhileBusy())
         return;
     ctx_.showProgress(true);
     ctx_.supervision->pauseSupervision();
@@ -104,7 +104,7 @@ void PresetPanel::chooseSaveSlot()
 
 void PresetPanel::savePreset()
 {
-    if (!ctx_.link->connected)
+    if (!(*ctx_.link != LinkState::Closed))
         return;
     ctx_.hidePopups();
     const QString trimmed = view_.saveName->text().trimmed();
@@ -130,7 +130,7 @@ void PresetPanel::savePreset()
 
 void PresetPanel::writePresetName()
 {
-    if (!ctx_.link->connected)
+    if (!(*ctx_.link != LinkState::Closed))
         return;
     ctx_.supervision->stopSendPulse();
     ctx_.sender->sendPresetName();

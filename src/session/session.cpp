@@ -11,10 +11,10 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     : QObject(parent),
       model_(model),
       sender_(model_, link_),
-      serial_(link_, receiver_),
+      serial_(receiver_),
       traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
       usb_(*platform.hid, link_),
-      router_(link_, serial_, usb_),
+      router_(serial_, usb_),
       clock_(platform.clock ? *platform.clock : Clock::eventLoop())
 {
     if (platform.enumerator)
@@ -35,12 +35,12 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     connect(&serial_, &SerialLink::opened, this, &Session::busOpened);
     connect(&serial_, &SerialLink::openFailed, this, &Session::busOpenFailed);
     connect(&serial_, &SerialLink::closed, this, [this] {
-        if (!link_.usbMode)
-            link_.connected = false;
+        if (link_ == LinkState::Bus)
+            link_ = LinkState::Closed;
     });
     connect(&serial_, &SerialLink::requestUnanswered, this, &Session::requestUnanswered);
     receiver_.setOwnFrameObserver([this] {
-        link_.noReplyCount = 0;
+        noReplyCount_ = 0;
         busWatchdog_.replied();
     });
     if (traffic_)
@@ -60,15 +60,10 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
         });
     }
 
-    // The link state is written here only: the links report what they did.
-    connect(&usb_, &UsbHidLink::matchChanged, this, [this](int matchedDevice, bool usbMode) {
-        link_.matchedDevice = matchedDevice;
-        link_.usbMode = usbMode;
-    });
     connect(&usb_, &UsbHidLink::bytesReceived, this, [this](const QByteArray& frame) {
         receiver_.receiveFrame(byteSpan(frame));
     });
-    sender_.setBroadcastWriteObserver([this] { link_.noReplyCount = 0; });
+    sender_.setBroadcastWriteObserver([this] { noReplyCount_ = 0; });
     connect(&usb_, &UsbHidLink::historyLineAdded, this, &Session::historyLineAdded);
     connect(&usb_, &UsbHidLink::oldestHistoryLineDropped, this, &Session::oldestHistoryLineDropped);
     connect(&usb_, &UsbHidLink::statusChanged, this, &Session::usbStatusChanged);
@@ -87,7 +82,7 @@ Session::~Session()
                          portClose_.get(), deviceChange_.get()})
         timer->stop();
     closePort();
-    if (link_.connected && !link_.usbMode)
+    if (link_ == LinkState::Bus)
         serial_.close();
 }
 
@@ -154,7 +149,7 @@ bool Session::isOtherBusDevice(int address) const
 
 bool Session::pollOtherDevice(int address, int command)
 {
-    if (closing_ || !isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
+    if (closing_ || !isOtherBusDevice(address) || link_ != LinkState::Bus || !serial_.isOpen())
         return false;
     // The preset names hold the bus longer than the room between two ticks.
     sender_.sendReadTo(address, 0, command, 0,
@@ -196,13 +191,12 @@ void Session::watchdogTick()
 {
     // A bus port that an error has closed sends nothing: every silent tick counts, as over USB.
     if (usbCarries() || !serial_.isOpen()) {
-        ++link_.noReplyCount;
-        if (link_.noReplyCount < kWatchdogLimit)
+        ++noReplyCount_;
+        if (noReplyCount_ < kWatchdogLimit)
             return;
     } else {
         // A request still waiting for the bus is not a silent device.
         const bool lost = busWatchdog_.tick();
-        link_.noReplyCount = busWatchdog_.silentTicks();
         if (!lost)
             return;
     }
@@ -214,17 +208,17 @@ void Session::usbRetryTick()
     usbRetry_->stop();
     if (!usb_.retryDue())
         return;
-    link_.noReplyCount = 0;
+    noReplyCount_ = 0;
     busWatchdog_.reset();
     usbRetry_->start();
-    link_.currentPort = kPortNone;
+    port_ = kPortNone;
     connectLink(); // the handshake once more, on the link that is open
 }
 
 void Session::portListTick()
 {
     // While connected the list stays as it is.
-    if (link_.connected || link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
+    if (link_ != LinkState::Closed || usb_.holdsMatch())
         return;
     if (auto names = ports_.refresh())
         emit portListChanged(*names);
@@ -254,13 +248,13 @@ void Session::connectLink()
     searchOpened_ = {}; // a search's gateway connection is dropped with its port
     emit connecting();
     sender_.readBackOverride = false;
-    link_.noReplyCount = 0;
+    noReplyCount_ = 0;
     busWatchdog_.reset();
 
     usb_.open(QString()); // carries the link when it holds the amplifier; the bus port otherwise
     if (!usbCarries()) {
         if (auto number = ports_.portNumber(chosenPortItem_))
-            link_.currentPort = *number;
+            port_ = *number;
     }
     sender_.deviceAddress = chosenAddress_;
 
@@ -270,14 +264,14 @@ void Session::connectLink()
     model_.clearPending();
 
     if (usbCarries()) {
-        link_.connected = true;
-        link_.currentPort = kPortUsb;
+        link_ = LinkState::Usb;
+        port_ = kPortUsb;
         linkOpened();
         return;
     }
     // The serial port is opened only when it is to carry the link: a present
     // HID device is the transport and leaves the port free for other programs.
-    const auto location = ports_.location(link_.currentPort);
+    const auto location = ports_.location(port_);
     if (!location) {
         openFailed();
         return;
@@ -295,7 +289,7 @@ void Session::connectLink()
 void Session::openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done)
 {
     closePort();
-    link_.currentPort = item.number;
+    port_ = item.number;
     // A serial port has opened or failed when open() returns; a gateway
     // connects in the background while the window goes on.
     searchOpened_ = std::move(done);
@@ -312,16 +306,16 @@ void Session::probeAddress(int address)
 void Session::closeSearchPort(int port)
 {
     searchOpened_ = {};
-    link_.currentPort = port;
+    port_ = port;
     serial_.close();
-    link_.connected = false;
+    link_ = LinkState::Closed;
 }
 
 void Session::busOpened()
 {
-    link_.connected = true; // also for a search's port: the frames may go
+    link_ = LinkState::Bus; // also for a search's port: the frames may go
     if (auto done = std::exchange(searchOpened_, {})) {
-        serial_.startReader();
+        startReader();
         done(true);
         return;
     }
@@ -341,7 +335,7 @@ void Session::busOpenFailed()
 
 void Session::openFailed()
 {
-    link_.currentPort = kPortFailed;
+    port_ = kPortFailed;
     trafficEvent("open failed");
     hideProgress();
     setState(State::Disconnected);
@@ -349,12 +343,19 @@ void Session::openFailed()
     serial_.close();
 }
 
+void Session::startReader()
+{
+    // A matched USB amplifier carries the replies; the serial port's are not read then.
+    if (!usb_.holdsMatch())
+        serial_.startReader();
+}
+
 void Session::linkOpened()
 {
     trafficEvent("opened");
     showProgress(true);
 
-    serial_.startReader();
+    startReader();
 
     receiver_.clear();
     usbRetry_->start();
@@ -372,7 +373,7 @@ void Session::startReadAll()
 
 void Session::readSelectedDevice()
 {
-    if (closing_ || state_ == State::Disconnected || !link_.connected)
+    if (closing_ || state_ == State::Disconnected || link_ == LinkState::Closed)
         return;
     if (deviceChange_->isActive())
         return; // the edits still going out are followed by a read of the device chosen then
@@ -392,7 +393,7 @@ void Session::readSelectedDevice()
 
 void Session::drainEditsThenRead()
 {
-    if (closing_ || !link_.connected)
+    if (closing_ || link_ == LinkState::Closed)
         return; // lost while the last edits went out
     if (model_.lowestPending() < 0) {
         readChosenDevice();
@@ -406,7 +407,7 @@ void Session::readChosenDevice()
 {
     emit connecting();
     trafficEvent("device chosen");
-    link_.noReplyCount = 0;
+    noReplyCount_ = 0;
     busWatchdog_.reset();
     sender_.deviceAddress = chosenAddress_;
     showProgress(true);
@@ -428,7 +429,7 @@ void Session::loseLink()
         return;
     trafficEvent("lost");
     usb_.resetReports();
-    link_.matchedDevice = kNoMatchedDevice;
+    usb_.dropMatch();
     watchdog_->stop();
     closeLink(true);
 }
@@ -437,7 +438,7 @@ void Session::closeLink(bool lost)
 {
     awaitingOpen_ = false;
     emit closing(); // a transfer ends with its link
-    link_.currentPort = kPortNone;
+    port_ = kPortNone;
     deviceChange_->stop();
     if (!usbCarries() && serial_.isOpen()) {
         // The port stays open 50 ms for what is on its way; nothing more is
@@ -447,7 +448,7 @@ void Session::closeLink(bool lost)
     } else {
         serial_.close();
     }
-    link_.connected = false;
+    link_ = LinkState::Closed;
     usb_.sessionEnded();
     hideProgress();
     stopSendPulse();
@@ -465,7 +466,7 @@ void Session::closePort()
         return;
     portClose_->stop();
     serial_.close();
-    link_.connected = false;
+    link_ = LinkState::Closed;
 }
 
 void Session::trafficEvent(std::string_view text)
@@ -482,7 +483,7 @@ void Session::onIdentification(const frame::Reply& reply)
         return; // the watchdog ends the connection
     usbRetry_->stop();
     usb_.versionConfirmed = true;
-    if (usbCarries() && !link_.connected)
+    if (usbCarries() && link_ == LinkState::Closed)
         connectWanted();
     emit identified();
     sender_.sendRead(0, frame::kCmdReadPresetNames, 0);
@@ -513,7 +514,7 @@ void Session::onCurrentGroup(const frame::Reply& reply)
     // would only send its own values back.
     model_.clearImageWrites();
     emit imageArrived(reply);
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return; // the link was lost while the save dialog was open
 
     hideProgress();

@@ -106,9 +106,9 @@ public:
 
     // --- the Device ID search: with no link open it borrows the serial port.
     // A link is open, being made or closing: a search is refused.
-    bool linkInUse() const { return link_.connected || serial_.connecting(); }
+    bool linkInUse() const { return link_ != LinkState::Closed || serial_.connecting(); }
     // A USB amplifier has been matched and carries the link.
-    bool usbMatched() const { return link_.matchedDevice != kNoMatchedDevice && link_.usbMode; }
+    bool usbMatched() const { return usb_.matched(); }
     // The USB link carries the frames.
     bool usbCarries() const { return router_.usbActive(); }
     // The serial port list as it stands, and why this user may not open a port.
@@ -118,7 +118,7 @@ public:
     // serial port, and for a network gateway once it has connected or failed
     // (never when the port is closed or taken by a connect first).
     void openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done);
-    bool searchPortOpen() const { return link_.connected; }
+    bool searchPortOpen() const { return link_ == LinkState::Bus; }
     // A meter read to `address` on the search's port; the reply comes as meterReplied.
     void probeAddress(int address);
     // Closes the search's port (also one still connecting) and leaves the port number at `port`.
@@ -138,8 +138,11 @@ public:
 
     // Reply handlers, called by the receiver with the decoded reply frame.
     void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
-    // The link state: only the session changes it.
+    // Which link carries the frames: only the session changes it.
     const LinkState& link() const { return link_; }
+    // The port the link uses: its number in the port list, kPortNone,
+    // kPortFailed (a connect could not open it) or kPortUsb.
+    int portNumber() const { return port_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
     SerialLink& serial() { return serial_; }
@@ -199,6 +202,7 @@ private:
     void busOpened();
     void busOpenFailed();
     void linkOpened(); // the transport is open: the read-all chain starts
+    void startReader();
     void openFailed();
     // The read-all chain from its identification read, watched by the watchdog
     // (after a connect, and for another device chosen on the open link).
@@ -217,7 +221,9 @@ private:
     void requestUnanswered(int address, int command, bool poll);
 
     ParameterModel& model_;
-    LinkState link_;
+    LinkState link_ = LinkState::Closed;
+    int port_ = kPortNone;
+    int noReplyCount_ = 0; // USB: watchdog ticks since the last complete reply
     CommandSender sender_;
     ReplyReceiver receiver_;
     PortList ports_;

@@ -68,7 +68,6 @@ protected:
         search->setFullAddressCount(fullAddresses);
     }
 
-    const LinkState& state() const { return session->link(); }
     SerialLink& port() const { return session->serial(); }
     // Starts a search and waits for its end (a refused one never runs).
     void runSearch(void (BusSearch::*start)())
@@ -84,9 +83,9 @@ protected:
     // The search left the program disconnected with the port closed, at `number`.
     void expectClosed(int number = kPortNone)
     {
-        EXPECT_FALSE(state().connected);
+        EXPECT_EQ(session->link(), LinkState::Closed);
         EXPECT_FALSE(port().isOpen());
-        EXPECT_EQ(state().currentPort, number);
+        EXPECT_EQ(session->portNumber(), number);
     }
     void expectProbedBuses(std::size_t count, std::size_t onSecond)
     {
@@ -249,7 +248,7 @@ TEST_F(BusSearchTest, RefusedWhileConnectedOrOnUsb)
     makeSearch(5);
     session->choosePort(0, buses[0]->pty.slavePath());
     session->connectLink();
-    ASSERT_TRUE(session->link().connected);
+    ASSERT_TRUE((session->link() != LinkState::Closed));
     runSearch(&BusSearch::startFullSearch);
     EXPECT_EQ(prompts.messages, QStringList{"please disconnect and try again."});
     session->disconnectLink();

@@ -52,7 +52,7 @@ TEST_F(MonitoredWindowTest, PortChangeWhileConnectedShowsAfterTheDisconnect)
     EXPECT_EQ(ports()->count(), 1); // the virtual amplifier's terminal only
 
     window->toggleConnection(); // disconnect
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1000)); // the port closes 50 ms later
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !linked(); }, 1000)); // the port closes 50 ms later
     timers.fire("port list");
     ASSERT_EQ(ports()->count(), 2);
     EXPECT_EQ(ports()->itemText(0), "ttyUSB0");
@@ -66,19 +66,19 @@ TEST_F(MonitoredWindowTest, UsbArrivalAndRemovalFollowTheMonitor)
     hid.plug(info, &bus);
     // Nothing looks for devices on its own any more.
     QCoreApplication::processEvents();
-    EXPECT_FALSE(link().usbMode);
+    EXPECT_FALSE((link() == LinkState::Usb));
     EXPECT_EQ(hid.listings, 0);
 
     fakeMonitor.reportHidChange();
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_EQ(link().currentPort, kPortUsb);
+    EXPECT_EQ(portNumber(), kPortUsb);
     EXPECT_FALSE(control("cbb_comport")->isEnabled());
     EXPECT_EQ(log().value(0), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
 
     hid.unplug(info.path);
     fakeMonitor.reportHidChange();
     expectDisconnected();
-    EXPECT_FALSE(link().usbMode);
+    EXPECT_FALSE((link() == LinkState::Usb));
     EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_TRUE(control("cbb_comport")->isEnabled());
 }

@@ -196,8 +196,8 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(warningDialog()->isVisible());
     QTest::qWait(2800); // 11 ticks: still up
-    EXPECT_TRUE(link().connected);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1500));
+    EXPECT_TRUE(linked());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !linked(); }, 1500));
     expectDisconnected();
     EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_FALSE(warningDialog()->isModal());
@@ -231,7 +231,7 @@ TEST_F(WindowTest, WrongIdentificationStopsTheChain)
     window->toggleConnection();
     QTest::qWait(800);
     EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
-    EXPECT_TRUE(link().connected);
+    EXPECT_TRUE(linked());
     EXPECT_FALSE(timers.running("send pulse"));
 }
 
@@ -258,7 +258,7 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
 {
     makeUsbWindow();
     expectConnected(kPortUsb);
-    EXPECT_TRUE(link().usbMode);
+    EXPECT_TRUE((link() == LinkState::Usb));
     EXPECT_TRUE(selectorsDisabled());
     EXPECT_EQ(label("lbl28"), "0dB");
     EXPECT_TRUE(prompts.messages.isEmpty());

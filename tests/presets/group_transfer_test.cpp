@@ -151,7 +151,7 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
     loadAll(5);
     EXPECT_EQ(takeFrames().size(), 5u);
     // The window closes the link: the ticks after it, if any, send nothing.
-    link.connected = false;
+    link = LinkState::Closed;
     transfer->writeNextStoredGroup();
     EXPECT_TRUE(takeFrames().empty());
     transfer->linkLost();
@@ -159,7 +159,7 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(timersStopped()); // nothing is revived on a closed link
     // Connected again, a new load starts from group 1.
-    link.connected = true;
+    link = LinkState::Bus;
     loadAll(1);
     EXPECT_EQ(takeOnlyFrame().index, 1);
 
@@ -230,7 +230,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     transfer->loadOneGroupFromFile(); // cancelled
     EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     // Not connected: not even the dialog.
-    link.connected = false;
+    link = LinkState::Closed;
     const std::size_t asked = dialogs.asked.size();
     transfer->loadOneGroupFromFile();
     transfer->loadAllGroupsFromFile();
@@ -238,7 +238,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     transfer->saveOneGroupToFile();
     EXPECT_EQ(dialogs.asked.size(), asked);
     EXPECT_TRUE(transport.serialWrites.empty());
-    link.connected = true;
+    link = LinkState::Bus;
     // The link goes during the 9.7 s pause: no read-back, nothing restarted.
     offerFile("one.datdsp", *groupfile::formatOneGroup(text));
     loseLinkDuringPause(false);

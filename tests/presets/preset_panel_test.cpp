@@ -52,7 +52,7 @@ TEST_F(PresetPanelTest, SaveTrimsPadsAndQueuesTheName)
 
 TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
 {
-    link.connected = false;
+    link = LinkState::Closed;
     save()->setCurrentIndex(2);
     box()->setText(" x ");
     click("btn_save2dev");
@@ -61,7 +61,7 @@ TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
     EXPECT_FALSE(model.pending[kPresetNameChunk] || progressShown);
     EXPECT_TRUE(delays.empty());
 
-    link.connected = true;
+    link = LinkState::Bus;
     save()->setCurrentIndex(-1); // a last preset above 8 selects nothing
     click("btn_save2dev");
     EXPECT_FALSE(model.pending[kPresetNameChunk]);

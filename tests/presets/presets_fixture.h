@@ -26,7 +26,7 @@ class PresetsTest : public BareWindowTest {
 protected:
     void SetUp() override
     {
-        link.connected = true;
+        link = LinkState::Bus;
         sender.setSelectedAddress(4);
         const PresetsContext context{
             .model = &model, .sender = &sender, .link = &link, .prompts = &prompts, .dialogs = &dialogs,
@@ -83,9 +83,9 @@ protected:
     void loseLinkDuringPause(bool reconnect)
     {
         duringDelay = [this, reconnect] {
-            link.connected = false;
+            link = LinkState::Closed;
             transfer->linkLost();
-            link.connected = reconnect;
+            link = reconnect ? LinkState::Bus : LinkState::Closed;
         };
     }
     // A reply frame written as hex text, the way group files keep it; the test keeps its bytes.

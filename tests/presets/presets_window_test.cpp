@@ -134,7 +134,7 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
     EXPECT_TRUE(fileDialogs.asked.empty());
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
-    EXPECT_TRUE(link().connected);
+    EXPECT_TRUE(linked());
 }
 
 TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
@@ -152,7 +152,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return blockWrites() >= 5; }, 3000));
     hid.unplug(info.path);
-    EXPECT_FALSE(link().connected);
+    EXPECT_FALSE(linked());
     EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_FALSE(transfer().writeGroupsTimer.isActive() || transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar") || linkTimersRunning());
@@ -184,9 +184,9 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
         hid.unplug(info.path);
     });
     click("btn_load_onegrp2pc");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !link().connected; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !linked(); }, 3000));
     EXPECT_TRUE(loading);
-    EXPECT_FALSE(link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(linked() || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(timers.running("progress") || linkTimersRunning() || transfer().replyDeadline().isActive());
     EXPECT_FALSE(sender().readBackOverride);
 
