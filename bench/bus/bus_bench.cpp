@@ -101,7 +101,7 @@ bool run(int devices, const QString& vampPath)
     core->session.start(); // the port list, as the shown window reads it
     auto& search = *window->findChild<talvex::BusSearch*>(QString(), Qt::FindDirectChildrenOnly);
     auto& overview = *window->findChild<talvex::BusOverview*>(QString(), Qt::FindDirectChildrenOnly);
-    search.startupSearchTimer.stop();
+    search.cancelStartupSearch();
     search.setFullAddressCount(devices);
     search.startFullSearch();
     search.closeSearchResult();

@@ -85,7 +85,7 @@ void ConnectToViewRefreshed(benchmark::State& state)
         QElapsedTimer clock;
         clock.start();
         window.toggleConnection();
-        const bool ok = waitFor([&] { return editor.core->session.link().connected && editor.core->session.sendPulseRunning(); }, 10000);
+        const bool ok = waitFor([&] { return editor.core->session.state() == talvex::Session::State::Connected; }, 10000);
         const double seconds = clock.nsecsElapsed() / 1e9;
         if (!ok) {
             state.SkipWithError("connect did not finish");

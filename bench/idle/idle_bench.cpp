@@ -148,7 +148,7 @@ void inProcess(const char* name, bool monitored, int seconds, const QString& pty
     Window editor(monitored, pty.isEmpty() ? QStringList{} : QStringList{pty});
     if (!pty.isEmpty()) {
         editor.window->toggleConnection();
-        for (int waited = 0; !editor.core->session.sendPulseRunning(); waited += 10) {
+        for (int waited = 0; editor.core->session.state() != talvex::Session::State::Connected; waited += 10) {
             if (waited > 10000) {
                 std::fprintf(stderr, "%s: the connect did not finish\n", name);
                 return;
@@ -160,7 +160,7 @@ void inProcess(const char* name, bool monitored, int seconds, const QString& pty
     const double before = processCpuSeconds();
     idle(seconds * 1000);
     const double used = processCpuSeconds() - before;
-    if (!pty.isEmpty() && !editor.core->session.link().connected)
+    if (!pty.isEmpty() && editor.core->session.link() == talvex::LinkState::Closed)
         std::fprintf(stderr, "%s: the link was lost during the run\n", name);
     report(name, used, seconds);
 }

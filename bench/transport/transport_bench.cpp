@@ -48,9 +48,8 @@ void SerialRoundTrip(benchmark::State& state)
         state.SkipWithError("no pseudo-terminal");
         return;
     }
-    LinkState link;
     ReplyReceiver receiver;
-    SerialLink serial(link, receiver);
+    SerialLink serial(receiver);
     serial.open(server.slavePath());
     if (!serial.isOpen()) {
         state.SkipWithError("cannot open the pseudo-terminal");
@@ -73,20 +72,14 @@ void HidRoundTrip(benchmark::State& state)
     vamp::VirtualBus bus;
     bus.add(1);
     vamp::FakeHidController controller;
-    LinkState link;
+    LinkState link = LinkState::Closed;
     ReplyReceiver receiver;
     UsbHidLink usb(controller, link);
-    QObject::connect(&usb, &UsbHidLink::matchChanged, [&](int device, bool usbMode) {
-        link.matchedDevice = device;
-        link.usbMode = usbMode;
-    });
-    QObject::connect(&usb, &UsbHidLink::bytesReceived, [&](const QByteArray& f) {
-        receiver.receiveFrame(std::span(reinterpret_cast<const std::uint8_t*>(f.constData()), std::size_t(f.size())));
-    });
+    QObject::connect(&usb, &UsbHidLink::bytesReceived, [&](const QByteArray& f) { receiver.receiveFrame(byteSpan(f)); });
     QTemporaryDir locks;
     usb.setLockDirectory(locks.path());
     controller.plug(vamp::FakeHidController::amplifierInfo(), &bus);
-    link.connected = true; // connected over USB: the amplifier carries the link
+    link = LinkState::Usb; // connected over USB: the amplifier carries the link
     bool done = false;
     receiver.setHandler(frame::kCmdMeters, [&](const frame::Reply&) { done = true; });
     const auto request = meterRequest();

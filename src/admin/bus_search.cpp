@@ -95,18 +95,11 @@ BusSearch::BusSearch(QWidget& window, const SearchView& view, DeviceSelection& s
     connect(view_.resultClose, &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
     connect(view_.resultCross, &QAbstractButton::clicked, this, &BusSearch::closeSearchResult);
 
-    startupSearchTimer.setObjectName(QStringLiteral("tmr_boot"));
-    startupSearchTimer.setInterval(100);
-    closeSearchResultTimer.setObjectName(QStringLiteral("tmr_close_seach"));
-    closeSearchResultTimer.setInterval(3000);
-    for (QTimer* timer : {&startupSearchTimer, &closeSearchResultTimer})
-        timer->setTimerType(Qt::PreciseTimer);
-    connect(&startupSearchTimer, &QTimer::timeout, this, &BusSearch::runStartupSearch);
-    connect(&closeSearchResultTimer, &QTimer::timeout, this, &BusSearch::closeStartupSearchResult);
-
-    stepTimer_.setSingleShot(true);
-    stepTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&stepTimer_, &QTimer::timeout, this, &BusSearch::runStep);
+    using Repeat = Clock::Repeat;
+    startupSearch_ = link_.clock.makeTimer("search start", 100, Repeat::Once, [this] { runStartupSearch(); });
+    closeResult_ = link_.clock.makeTimer("search result close", 3000, Repeat::Once,
+                                         [this] { closeStartupSearchResult(); });
+    stepTimer_ = link_.clock.makeTimer("search step", 0, Repeat::Once, [this] { runStep(); });
 
     window.installEventFilter(this);
     view_.resultText->viewport()->installEventFilter(this);
@@ -114,9 +107,9 @@ BusSearch::BusSearch(QWidget& window, const SearchView& view, DeviceSelection& s
 
 BusSearch::~BusSearch()
 {
-    startupSearchTimer.stop();
-    closeSearchResultTimer.stop();
-    stepTimer_.stop();
+    startupSearch_->stop();
+    closeResult_->stop();
+    stepTimer_->stop();
 }
 
 bool BusSearch::eventFilter(QObject* watched, QEvent* event)
@@ -163,18 +156,22 @@ void BusSearch::closeSearchResult()
 
 void BusSearch::runStartupSearch()
 {
-    startupSearchTimer.stop();
+    startupSearch_->stop();
     if (!link_.session.usbCarries())
         startQuickSearch();
     // The result closes three seconds after the search has ended.
     startupRun_ = running_;
     if (!startupRun_)
-        closeSearchResultTimer.start();
+        closeResult_->start();
 }
+
+void BusSearch::scheduleStartupSearch() { startupSearch_->start(); }
+
+void BusSearch::cancelStartupSearch() { startupSearch_->stop(); }
 
 void BusSearch::closeStartupSearchResult()
 {
-    closeSearchResultTimer.stop();
+    closeResult_->stop();
     if (view_.resultPanel->isVisibleTo(&window_))
         view_.resultClose->click();
 }
@@ -189,7 +186,7 @@ void BusSearch::meterReplied(const frame::Reply& reply)
 
 void BusSearch::linkTakenOver()
 {
-    startupSearchTimer.stop(); // a start-up search not yet begun is not wanted any more
+    startupSearch_->stop(); // a start-up search not yet begun is not wanted any more
     if (!running_)
         return;
     // The connect owns the port now; only the search's own traces go.
@@ -220,7 +217,7 @@ void BusSearch::runStep()
 void BusSearch::after(int ms, void (BusSearch::*step)())
 {
     step_ = step;
-    stepTimer_.start(ms);
+    stepTimer_->start(ms);
 }
 
 void BusSearch::run(Kind kind)
@@ -363,7 +360,7 @@ void BusSearch::probeEnded()
 void BusSearch::endRun()
 {
     probeAddress_ = -1;
-    stepTimer_.stop();
+    stepTimer_->stop();
     if (yielded_) {
         // The USB amplifier carries the link from now on: a partial bus result
         // would only mislead, and its selection would change the address the
@@ -399,8 +396,8 @@ void BusSearch::closeAfterResult()
 void BusSearch::reset()
 {
     if (std::exchange(startupRun_, false))
-        closeSearchResultTimer.start();
-    stepTimer_.stop();
+        closeResult_->start();
+    stepTimer_->stop();
     running_ = false;
     stop_ = false;
     yielded_ = false;

@@ -16,11 +16,11 @@
 #include "ui/views.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <array>
 #include <bitset>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +79,7 @@ public:
     struct Link {
         Session& session;
         Prompts& prompts;
+        Clock& clock;
     };
 
     // What a running search keeps the user from: nothing, the strip and the
@@ -97,6 +98,10 @@ public:
     void showSearchResult();         // the result panel again ("search result")
     void closeSearchResult();        // "Close" and "X" on the result panel
     void runStartupSearch();         // the quick search once after start-up
+    // The start-up search runs 100 ms after the window is built, unless cancelled
+    // (a group file opened at start, a connect first).
+    void scheduleStartupSearch();
+    void cancelStartupSearch();
     void closeStartupSearchResult(); // the start-up search's result panel closes
 
     // The window's meter handler hands every meter reply here (the whole frame
@@ -114,9 +119,6 @@ public:
     const FoundTable& found() const { return found_; }
     // Addresses the full search probes (251; tests use fewer).
     void setFullAddressCount(int count) { fullAddresses_ = count; }
-
-    QTimer startupSearchTimer;     // 100 ms, once, started at the end of window creation
-    QTimer closeSearchResultTimer; // 3000 ms, once, started by the start-up search
 
 signals:
     // The gain, delay and limiter pop-ups are to be hidden.
@@ -173,7 +175,12 @@ private:
     int address_ = 0;
     bool startupRun_ = false; // the run is the start-up search
     bool finished_ = true; // the last port's address loop reached its end (also with no ports)
-    QTimer stepTimer_;     // single shot: the step that ends a probe or a pause
+    // On the window's clock: "search start" (100 ms, once), "search result
+    // close" (3000 ms, once, after the start-up search), "search step" (once:
+    // the step that ends a probe or a pause).
+    std::unique_ptr<Timer> startupSearch_;
+    std::unique_ptr<Timer> closeResult_;
+    std::unique_ptr<Timer> stepTimer_;
     void (BusSearch::*step_)() = nullptr;
 };
 

@@ -64,7 +64,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     pushPortChoice();
     pushDeviceChoice();
     progress_ = new TransferProgress(views_.status.transferPanel, views_.status.transferProgress,
-                                     [this] { return session_.link().connected; }, this);
+                                     [this] { return (session_.link() != LinkState::Closed); }, core_.clock, this);
     strip_ = std::make_unique<ChannelStrip>(views_.strip, core_.editor, core_.editing);
     wheel_ = std::make_unique<WheelFilter>(this, core_.editing);
     eqPage_ = std::make_unique<EqPage>(views_.eqPage, core_.editor, core_.editing);
@@ -72,7 +72,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     history_->addMenuActions(*views_.menus.edit);
     busSearch_ = std::make_unique<BusSearch>(
         *this, views_.search, selection_,
-        BusSearch::Link{session_, prompts_});
+        BusSearch::Link{session_, prompts_, core_.clock});
     deviceAdmin_ = std::make_unique<DeviceAdmin>(
         views_.admin, DeviceAdmin::Parts{core_.model, session_, prompts_, [this] { return groupTransfer_->busy(); }});
 
@@ -192,13 +192,13 @@ void MainWindow::startUp()
     resetEditingState();
     core_.model.writeDefaults();
     showImage();
-    busSearch_->startupSearchTimer.start();
+    busSearch_->scheduleStartupSearch();
 }
 
 void MainWindow::openGroupFileAtStart(const QString& path, int group)
 {
     // The start-up search would lock the file's controls while it runs.
-    busSearch_->startupSearchTimer.stop();
+    busSearch_->cancelStartupSearch();
     offline_->openFile(path, group);
 }
 

@@ -31,7 +31,6 @@ struct AmplifierPort::Device {
     {
         state.port = port.toStdString();
         state.deviceId = deviceId;
-        link.connected = true;
         sender.deviceAddress = deviceId - 1;
         sender.setTransport(&submitter);
     }
@@ -40,7 +39,7 @@ struct AmplifierPort::Device {
     // The image with the edits sent but not yet confirmed: the chunk writes are
     // built from it, so a second edit of a chunk keeps the first one's value.
     ParameterModel draft;
-    LinkState link;
+    LinkState link = LinkState::Bus; // the bridge's own port carries every frame
     CommandSender sender;
     bool identified = false; // answered as a Talvex-96K and was read: it may be written to
     bool foreign = false;    // answered with another identification: left alone

@@ -39,21 +39,21 @@ void CommandSender::transmit(std::uint8_t address, int operation, int index, int
 
 void CommandSender::sendRead(int index, int command, int subIndex, BusPriority priority)
 {
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return;
     send(frame::kOpRead, index, command, subIndex, {}, priority);
 }
 
 void CommandSender::sendReadTo(int address, int index, int command, int subIndex, BusPriority priority)
 {
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return;
     transmit(std::uint8_t(address), frame::kOpRead, index, command, subIndex, {}, priority);
 }
 
 void CommandSender::sendEightByteWrite(int index, int command, int subIndex, std::span<const int, 8> values)
 {
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return;
     std::array<std::uint8_t, 8> payload{};
     for (std::size_t i = 0; i < payload.size(); ++i)
@@ -63,7 +63,7 @@ void CommandSender::sendEightByteWrite(int index, int command, int subIndex, std
 
 void CommandSender::sendPresetName()
 {
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return;
     const int preset = model_.systemRecord[0];
     // Entry 0 is 1..20 whenever a save queued this write; anything else reads row 1.
@@ -112,7 +112,7 @@ void CommandSender::sendBlockWrite(int index, int command, std::span<const std::
 
 void CommandSender::sendNextChunkOrMeterRead()
 {
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return;
     const int chunk = model_.lowestPending();
     const bool sharedBus = transport_ && !transport_->usbActive();

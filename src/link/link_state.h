@@ -1,5 +1,6 @@
 #pragma once
-// Connection state shared by the codec, the receiver, the transports and the session.
+// Which link carries the session's frames. Only the session changes it; the
+// codec and the transports read it.
 
 namespace talvex {
 
@@ -8,12 +9,10 @@ inline constexpr int kPortNone = -1;
 inline constexpr int kPortFailed = 0;
 inline constexpr int kPortUsb = 100;
 
-struct LinkState {
-    bool connected = false;
-    bool usbMode = false;                 // the matched HID device is the transport
-    int matchedDevice = kNoMatchedDevice; // position in the HID device list, 100 = none
-    int currentPort = kPortNone;          // COM number, -1 none, 0 failed, 100 USB
-    int noReplyCount = 0;                 // watchdog ticks since the last complete reply
+enum class LinkState {
+    Closed, // nothing carries frames (also while a port is being opened)
+    Bus,    // the serial port or the network gateway: a session's, or a search's
+    Usb,    // the USB amplifier this editor holds
 };
 
 } // namespace talvex

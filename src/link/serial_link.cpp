@@ -4,8 +4,7 @@
 
 namespace talvex {
 
-SerialLink::SerialLink(const LinkState& link, ReplyReceiver& receiver, QObject* parent)
-    : QObject(parent), link_(link), receiver_(receiver)
+SerialLink::SerialLink(ReplyReceiver& receiver, QObject* parent) : QObject(parent), receiver_(receiver)
 {
     connect(&bus_, &BusPort::opened, this, [this] {
         opening_ = false;
@@ -38,7 +37,7 @@ void SerialLink::open(const QString& location)
 
 void SerialLink::startReader()
 {
-    if (!serialIsTransport() || !bus_.isOpen())
+    if (!bus_.isOpen())
         return;
     readerRunning_ = true;
 }

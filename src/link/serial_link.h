@@ -6,7 +6,6 @@
 // serial port before open() returns); nothing waits for a gateway.
 
 #include "link/bus_port.h"
-#include "link/link_state.h"
 #include "link/reply_receiver.h"
 
 #include <QObject>
@@ -21,7 +20,7 @@ namespace talvex {
 class SerialLink : public QObject {
     Q_OBJECT
 public:
-    SerialLink(const LinkState& link, ReplyReceiver& receiver, QObject* parent = nullptr);
+    explicit SerialLink(ReplyReceiver& receiver, QObject* parent = nullptr);
     ~SerialLink() override;
 
     // Opens a serial port's path at 9600 8N1 (flow control, DTR and RTS as the
@@ -31,7 +30,7 @@ public:
     // A network connection is being made.
     bool connecting() const { return bus_.connecting(); }
     // Starts handing received bytes to the receiver (only while the port is
-    // open and no HID device is matched).
+    // open; the session starts it only when no USB amplifier is matched).
     void startReader();
     // Closes the port, or drops a network connection being made (closed() when
     // something was open or connecting).
@@ -67,10 +66,8 @@ signals:
     void lateReply(const QByteArray& frame);
 
 private:
-    bool serialIsTransport() const { return !link_.usbMode && link_.matchedDevice == kNoMatchedDevice; }
     void deliver(std::span<const std::uint8_t> reply);
 
-    const LinkState& link_;
     ReplyReceiver& receiver_;
     BusPort bus_;
     bool readerRunning_ = false;

@@ -4,7 +4,6 @@
 
 #include "link/frame_packaging.h"
 #include "link/frame_transport.h"
-#include "link/link_state.h"
 #include "link/serial_link.h"
 #include "link/usb_hid_link.h"
 
@@ -12,12 +11,9 @@ namespace talvex {
 
 class TransportRouter : public FrameTransport {
 public:
-    TransportRouter(const LinkState& link, SerialLink& serial, UsbHidLink& usb)
-        : link_(link), serial_(serial), usb_(usb)
-    {
-    }
+    TransportRouter(SerialLink& serial, UsbHidLink& usb) : serial_(serial), usb_(usb) {}
 
-    bool usbActive() const override { return link_.usbMode && usb_.hasDevice(); }
+    bool usbActive() const override { return usb_.isOpen(); }
     void sendFrame(std::span<const std::uint8_t> frame) override { submitFrame(frame, BusPriority::Edit); }
     // USB reaches one device and keeps its own order; the serial bus goes through its scheduler.
     void submitFrame(std::span<const std::uint8_t> frame, BusPriority priority) override
@@ -29,7 +25,6 @@ public:
     }
 
 private:
-    const LinkState& link_;
     SerialLink& serial_;
     UsbHidLink& usb_;
 };

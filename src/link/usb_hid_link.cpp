@@ -52,7 +52,7 @@ UsbHidLink::UsbHidLink(HidController& controller, const LinkState& link, QObject
     connect(&controller_, &HidController::dataError, this, &UsbHidLink::onReadError);
     // Reports are taken only while the amplifier carries the link.
     connect(&controller_, &HidController::inputReport, this, [this](const QByteArray& data) {
-        if (!open_ || !link_.usbMode)
+        if (!open_ || !usbMode_)
             return;
         if (const auto whole = reports_.addReport(byteSpan(data)))
             emit bytesReceived(byteArray(*whole));
@@ -149,9 +149,9 @@ void UsbHidLink::onDevicesChanged()
     updateSelectors(devices);
     // Only a newly taken amplifier connects by itself: one already held (for
     // example after the user's Disconnect) waits for the user.
-    if (taken && !link_.connected) {
+    if (taken && link_ == LinkState::Closed) {
         emit connectionWanted();
-    } else if (taken && !link_.usbMode) {
+    } else if (taken && !usbMode_) {
         waiting_ = true;
         emit amplifierWaiting();
     }
@@ -195,7 +195,7 @@ bool UsbHidLink::takeDevice(const QList<HidDeviceInfo>& devices)
     }
     heldIndex_ = index;
     if (index < 0) {
-        emit matchChanged(kNoMatchedDevice, false);
+        setMatch(kNoMatchedDevice, false);
         return false;
     }
     reconnectAttempts = 0;
@@ -249,16 +249,22 @@ void UsbHidLink::release()
 // then it waits for sessionEnded().
 void UsbHidLink::adopt()
 {
-    if (heldIndex_ < 0 || (link_.connected && !link_.usbMode))
+    if (heldIndex_ < 0 || link_ == LinkState::Bus)
         return;
-    emit matchChanged(heldIndex_, true);
+    setMatch(heldIndex_, true);
     waiting_ = false;
+}
+
+void UsbHidLink::setMatch(int matchedDevice, bool usbMode)
+{
+    matchedDevice_ = matchedDevice;
+    usbMode_ = usbMode;
 }
 
 void UsbHidLink::prepareConnect()
 {
-    if (open_ && link_.usbMode) {
-        emit matchChanged(heldIndex_, true); // a lost link may have dropped the match
+    if (open_ && usbMode_) {
+        setMatch(heldIndex_, true); // a lost link may have dropped the match
         return;
     }
     const QList<HidDeviceInfo> devices = controller_.devices();
@@ -296,10 +302,10 @@ void UsbHidLink::sessionEnded()
 
 void UsbHidLink::searchEnded()
 {
-    if (!waiting_ || link_.connected)
+    if (!waiting_ || link_ != LinkState::Closed)
         return;
     adopt();
-    if (open_ && link_.usbMode)
+    if (open_ && usbMode_)
         emit connectionWanted();
 }
 
@@ -325,7 +331,7 @@ void UsbHidLink::onArrival(const HidDeviceInfo& device)
         return;
     emit statusChanged(QStringLiteral("已接上设备."));
     refused_.remove(device.path); // plugged in again: worth another try
-    if (!link_.connected) {
+    if (link_ == LinkState::Closed) {
         reconnectAttempts = 0;
         versionConfirmed = false;
         onDevicesChanged();
@@ -345,10 +351,10 @@ void UsbHidLink::onRemoval(const HidDeviceInfo& device)
     // Only the amplifier carrying the session ends it; a serial session, or
     // another amplifier going away, is left alone.
     if (!heldPath_.isEmpty() && device.path == heldPath_) {
-        if (link_.usbMode && link_.connected)
+        if (link_ == LinkState::Usb)
             emit carrierRemoved();
         release();
-        emit matchChanged(kNoMatchedDevice, false);
+        setMatch(kNoMatchedDevice, false);
     }
     updateSelectors(controller_.devices());
 }
@@ -439,10 +445,10 @@ void UsbHidLink::writeFramePart(std::span<const std::uint8_t> part)
 bool UsbHidLink::retryDue()
 {
     // A session the user (or the link loss) has ended is not retried.
-    if (versionConfirmed || !link_.connected)
+    if (versionConfirmed || link_ == LinkState::Closed)
         return false;
     ++reconnectAttempts;
-    return link_.matchedDevice != kNoMatchedDevice && link_.usbMode && reconnectAttempts <= kMaxReconnects;
+    return matched() && reconnectAttempts <= kMaxReconnects;
 }
 
 } // namespace talvex

@@ -14,8 +14,8 @@
 // (amplifierWaiting), and when it has given the port back the amplifier takes
 // the link and connects by itself. Writes go out in order on the writer thread.
 //
-// The link state is the session's: this link reads it, and reports the device
-// it has matched (or that none is) by matchChanged for the session to record.
+// The link state is the session's: this link reads it. The amplifier it has
+// matched, and whether that one is to carry the link (the USB mode), are its own.
 
 #include "link/byte_link.h"
 #include "link/hid_controller.h"
@@ -55,7 +55,7 @@ public:
     // (sessionEnded()). write(): one whole encoded frame (writeFrame()).
     void open(const QString& location) override;
     void close() override { sessionEnded(); }
-    bool isOpen() const override { return open_ && link_.usbMode; }
+    bool isOpen() const override { return open_ && usbMode_; }
     bool write(std::span<const std::uint8_t> frame) override;
     QString errorString() const override { return {}; }
 
@@ -100,6 +100,17 @@ public:
 
     // A matched device is open (it carries frames when the USB mode flag is set).
     bool hasDevice() const { return open_; }
+    // The matched amplifier's position in the device list (kNoMatchedDevice:
+    // none), and whether it is to carry the link (the USB mode).
+    int matchedDevice() const { return matchedDevice_; }
+    bool usbMode() const { return usbMode_; }
+    // An amplifier is matched and the USB mode is set.
+    bool matched() const { return matchedDevice_ != kNoMatchedDevice && usbMode_; }
+    // The USB mode is set or an amplifier is matched: the serial port list stays as it is.
+    bool holdsMatch() const { return usbMode_ || matchedDevice_ != kNoMatchedDevice; }
+    // The link carried by the amplifier was lost: it counts as matched again
+    // only after the next connect or device change.
+    void dropMatch() { matchedDevice_ = kNoMatchedDevice; }
     // Nothing waits to be written.
     bool writesIdle() const { return writes_.idle(); }
 
@@ -115,9 +126,6 @@ public:
     int reconnectAttempts = 0;
 
 signals:
-    // The device that carries the link (its position in the device list, or
-    // kNoMatchedDevice) and whether the USB mode flag is to be set.
-    void matchChanged(int matchedDevice, bool usbMode);
     // A line for the traffic log (HistoryListBox); the oldest line is to go.
     void historyLineAdded(const QString& line);
     void oldestHistoryLineDropped();
@@ -153,6 +161,9 @@ private:
     void queue(std::vector<HidWriteQueue::Report> reports, QByteArray frame);
     void discardWrites();
     void logWrite(const HidWriteQueue::Report& report, const HidWriteResult& result);
+    // The device that carries the link (its position in the device list, or
+    // kNoMatchedDevice) and whether the USB mode flag is set.
+    void setMatch(int matchedDevice, bool usbMode);
 
     HidController& controller_;
     const LinkState& link_;
@@ -161,6 +172,8 @@ private:
     QString heldPath_;    // the amplifier this editor holds (open, or closed after a read error)
     int heldIndex_ = -1;  // its position in the device list
     bool open_ = false;   // the held amplifier is open
+    int matchedDevice_ = kNoMatchedDevice;
+    bool usbMode_ = false; // the matched amplifier is to carry the link
     QSet<QString> refused_; // could not be taken: tried again on its arrival or a connect only
     QSet<QString> told_;  // devices the user has been told about while they stay present
     bool selectorsLocked_ = false;

@@ -116,7 +116,7 @@ bool BusOverview::eventFilter(QObject* watched, QEvent* event)
 bool BusOverview::polling()
 {
     Session& s = parts_.session;
-    return window_->isVisible() && s.state() == Session::State::Connected && !s.link().usbMode;
+    return window_->isVisible() && s.state() == Session::State::Connected && !s.usbCarries();
 }
 
 void BusOverview::setPolling(bool on)
@@ -179,7 +179,7 @@ void BusOverview::otherDeviceReplied(const frame::Reply& reply)
 
 std::string BusOverview::linkPortName()
 {
-    if (parts_.session.link().usbMode)
+    if (parts_.session.usbCarries())
         return kUsbPort;
     return parts_.selection.portName().toStdString();
 }
@@ -214,7 +214,7 @@ void BusOverview::chooseRow(int index)
         return;
     const overview::DeviceRow row = rows_.rows()[std::size_t(index)];
     Session& s = parts_.session;
-    if (s.link().usbMode || row.port == kUsbPort)
+    if (s.usbCarries() || row.port == kUsbPort)
         return; // one device on USB
     if (parts_.transferRunning()) {
         parts_.prompts.message(QString::fromLatin1(kTransferRunningMessage));
@@ -281,7 +281,7 @@ void BusOverview::showRows()
 
     QString note;
     Session& s = parts_.session;
-    if (s.link().usbMode && s.state() != Session::State::Disconnected)
+    if (s.usbCarries() && s.state() != Session::State::Disconnected)
         note = QStringLiteral("USB reaches one amplifier: the bus overview needs a serial or network port.");
     else if (rows.empty())
         note = QStringLiteral("No devices yet: \"search device id\" lists the devices on each port.");

@@ -48,7 +48,8 @@ GroupTransfer::GroupTransfer(const PresetsContext& context, const PresetsView& v
     : QObject(parent), ctx_(context), channel_(*context.channel)
 {
     Clock& clock = *ctx_.clock;
-    readGroups_ = clock.makeTimer("group read", kApplyIntervalMs, Clock::Repeat::Every, [this] { readNextStoredGroup(); });
+    readGroups_ =
+        clock.makeTimer("group read", kApplyIntervalMs, Clock::Repeat::Every, [this] { readNextStoredGroup(); });
     writeGroups_ =
         clock.makeTimer("group write", kSendIntervalMs, Clock::Repeat::Every, [this] { writeNextStoredGroup(); });
     replyDeadline_ = clock.makeTimer("group reply deadline", kReplyDeadlineMs, Clock::Repeat::Once,

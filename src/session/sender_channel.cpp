@@ -9,13 +9,13 @@ SenderChannel::SenderChannel(CommandSender& sender, const LinkState& link, Clock
 {
 }
 
-bool SenderChannel::linkOpen() const { return channelLink_.connected; }
+bool SenderChannel::linkOpen() const { return channelLink_ != LinkState::Closed; }
 
 bool SenderChannel::broadcasting() const { return channelSender_.broadcast; }
 
 void SenderChannel::setBroadcast(bool on)
 {
-    if (channelLink_.connected)
+    if (linkOpen())
         return;
     channelSender_.broadcast = on;
     channelSender_.deviceAddress = on ? frame::kBroadcastAddress : channelSender_.selectedAddress();
@@ -27,7 +27,7 @@ void SenderChannel::chooseDevice(int address)
 {
     // Over an open link the session moves the address once the waiting edits
     // are out; in broadcast mode writes keep going to all.
-    if (!channelSender_.broadcast && !channelLink_.connected)
+    if (!channelSender_.broadcast && !linkOpen())
         channelSender_.deviceAddress = address;
 }
 
@@ -35,7 +35,7 @@ void SenderChannel::sendRead(int index, int command) { channelSender_.sendRead(i
 
 void SenderChannel::readBackCurrentGroup()
 {
-    if (!channelLink_.connected)
+    if (!linkOpen())
         return; // an override set now would send some later read astray
     if (channelSender_.broadcast)
         channelSender_.readBackOverride = true; // this read alone goes to the chosen device

@@ -12,10 +12,11 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
       SenderChannel(sender_, link_, platform.clock ? *platform.clock : Clock::eventLoop()),
       model_(model),
       sender_(model_, link_),
-      serial_(link_, receiver_),
+      serial_(receiver_),
       traffic_(platform.trafficLog ? std::make_unique<TrafficCapture>(*platform.trafficLog, *platform.hid) : nullptr),
       usb_(*platform.hid, link_),
-      router_(link_, serial_, usb_)
+      router_(serial_, usb_),
+      clock_(platform.clock ? *platform.clock : Clock::eventLoop())
 {
     connect(this, &Session::closing, this, [this] { cancelPauses(); }); // a pause ends with its link
     if (platform.enumerator)
@@ -36,12 +37,12 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     connect(&serial_, &SerialLink::opened, this, &Session::busOpened);
     connect(&serial_, &SerialLink::openFailed, this, &Session::busOpenFailed);
     connect(&serial_, &SerialLink::closed, this, [this] {
-        if (!link_.usbMode)
-            link_.connected = false;
+        if (link_ == LinkState::Bus)
+            link_ = LinkState::Closed;
     });
     connect(&serial_, &SerialLink::requestUnanswered, this, &Session::requestUnanswered);
     receiver_.setOwnFrameObserver([this] {
-        link_.noReplyCount = 0;
+        noReplyCount_ = 0;
         busWatchdog_.replied();
     });
     if (traffic_)
@@ -61,15 +62,10 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
         });
     }
 
-    // The link state is written here only: the links report what they did.
-    connect(&usb_, &UsbHidLink::matchChanged, this, [this](int matchedDevice, bool usbMode) {
-        link_.matchedDevice = matchedDevice;
-        link_.usbMode = usbMode;
-    });
     connect(&usb_, &UsbHidLink::bytesReceived, this, [this](const QByteArray& frame) {
         receiver_.receiveFrame(byteSpan(frame));
     });
-    sender_.setBroadcastWriteObserver([this] { link_.noReplyCount = 0; });
+    sender_.setBroadcastWriteObserver([this] { noReplyCount_ = 0; });
     connect(&usb_, &UsbHidLink::historyLineAdded, this, &Session::historyLineAdded);
     connect(&usb_, &UsbHidLink::oldestHistoryLineDropped, this, &Session::oldestHistoryLineDropped);
     connect(&usb_, &UsbHidLink::statusChanged, this, &Session::usbStatusChanged);
@@ -84,41 +80,23 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
 Session::~Session()
 {
     // Stop the ticks before the members they use go away.
-    for (QTimer* timer : {&watchdogTimer_, &sendPulseTimer_, &usbRetryTimer_, &portListTimer_,
-                          &closeTimer_, &drainTimer_})
+    for (Timer* timer : {watchdog_.get(), sendPulse_.get(), usbRetry_.get(), portListRefresh_.get(),
+                         portClose_.get(), deviceChange_.get()})
         timer->stop();
     closePort();
-    if (link_.connected && !link_.usbMode)
+    if (link_ == LinkState::Bus)
         serial_.close();
 }
 
 void Session::setupTimers()
 {
-    struct TimerEntry {
-        QTimer* timer;
-        const char* name;
-        int interval;
-        std::function<void()> tick;
-    };
-    const TimerEntry timers[] = {
-        {&watchdogTimer_, "tmr_disconnect", 250, [this] { watchdogTick(); }},
-        {&sendPulseTimer_, "tmr_pulseframe", 350, [this] { sendTick(); }},
-        {&usbRetryTimer_, "tmr_hidreconnect", 500, [this] { usbRetryTick(); }},
-        {&portListTimer_, "tmr_reflashcomport", 2000, [this] { portListTick(); }},
-    };
-    closeTimer_.setSingleShot(true);
-    closeTimer_.setInterval(50);
-    drainTimer_.setSingleShot(true);
-    for (QTimer* timer : {&closeTimer_, &drainTimer_})
-        timer->setTimerType(Qt::PreciseTimer);
-    connect(&closeTimer_, &QTimer::timeout, this, &Session::closePort);
-    connect(&drainTimer_, &QTimer::timeout, this, &Session::drainEditsThenRead);
-    for (const TimerEntry& entry : timers) {
-        entry.timer->setObjectName(QString::fromLatin1(entry.name));
-        entry.timer->setInterval(entry.interval);
-        entry.timer->setTimerType(Qt::PreciseTimer); // the intervals are exact, not rounded to the clock
-        connect(entry.timer, &QTimer::timeout, this, entry.tick);
-    }
+    using Repeat = Clock::Repeat;
+    watchdog_ = clock_.makeTimer("watchdog", 250, Repeat::Every, [this] { watchdogTick(); });
+    sendPulse_ = clock_.makeTimer("send pulse", kSendPulseMs, Repeat::Every, [this] { sendTick(); });
+    usbRetry_ = clock_.makeTimer("USB retry", 500, Repeat::Every, [this] { usbRetryTick(); });
+    portListRefresh_ = clock_.makeTimer("port list", 2000, Repeat::Every, [this] { portListTick(); });
+    portClose_ = clock_.makeTimer("port close", 50, Repeat::Once, [this] { closePort(); });
+    deviceChange_ = clock_.makeTimer("device change", kSendPulseMs, Repeat::Once, [this] { drainEditsThenRead(); });
 }
 
 void Session::choosePort(int itemIndex, const QString& name)
@@ -138,7 +116,7 @@ void Session::start()
     if (std::exchange(started_, true))
         return;
     emit portListChanged(ports_.readAtStart());
-    portListTimer_.start();
+    portListRefresh_->start();
 }
 
 void Session::setState(State state)
@@ -173,7 +151,7 @@ bool Session::isOtherBusDevice(int address) const
 
 bool Session::pollOtherDevice(int address, int command)
 {
-    if (closing_ || !isOtherBusDevice(address) || !link_.connected || !serial_.isOpen())
+    if (closing_ || !isOtherBusDevice(address) || link_ != LinkState::Bus || !serial_.isOpen())
         return false;
     // The preset names hold the bus longer than the room between two ticks.
     sender_.sendReadTo(address, 0, command, 0,
@@ -191,21 +169,21 @@ void Session::requestUnanswered(int address, int command, bool poll)
 
 void Session::stopSendPulse()
 {
-    sendPulseTimer_.stop();
+    sendPulse_->stop();
     serial_.reserveIn(std::nullopt);
 }
 
 void Session::startSendPulse()
 {
-    sendPulseTimer_.start();
-    serial_.reserveIn(sendPulseTimer_.interval());
+    sendPulse_->start();
+    serial_.reserveIn(kSendPulseMs);
 }
 
 void Session::sendTick()
 {
     sender_.sendNextChunkOrMeterRead();
     // Reads of other devices fit in before the next tick.
-    serial_.reserveIn(sendPulseTimer_.interval());
+    serial_.reserveIn(kSendPulseMs);
     emit sendPulseTicked();
 }
 
@@ -215,13 +193,12 @@ void Session::watchdogTick()
 {
     // A bus port that an error has closed sends nothing: every silent tick counts, as over USB.
     if (usbCarries() || !serial_.isOpen()) {
-        ++link_.noReplyCount;
-        if (link_.noReplyCount < kWatchdogLimit)
+        ++noReplyCount_;
+        if (noReplyCount_ < kWatchdogLimit)
             return;
     } else {
         // A request still waiting for the bus is not a silent device.
         const bool lost = busWatchdog_.tick();
-        link_.noReplyCount = busWatchdog_.silentTicks();
         if (!lost)
             return;
     }
@@ -230,20 +207,20 @@ void Session::watchdogTick()
 
 void Session::usbRetryTick()
 {
-    usbRetryTimer_.stop();
+    usbRetry_->stop();
     if (!usb_.retryDue())
         return;
-    link_.noReplyCount = 0;
+    noReplyCount_ = 0;
     busWatchdog_.reset();
-    usbRetryTimer_.start();
-    link_.currentPort = kPortNone;
+    usbRetry_->start();
+    port_ = kPortNone;
     connectLink(); // the handshake once more, on the link that is open
 }
 
 void Session::portListTick()
 {
     // While connected the list stays as it is.
-    if (link_.connected || link_.usbMode || link_.matchedDevice != kNoMatchedDevice)
+    if (link_ != LinkState::Closed || usb_.holdsMatch())
         return;
     if (auto names = ports_.refresh())
         emit portListChanged(*names);
@@ -273,13 +250,13 @@ void Session::connectLink()
     searchOpened_ = {}; // a search's gateway connection is dropped with its port
     emit connecting();
     sender_.readBackOverride = false;
-    link_.noReplyCount = 0;
+    noReplyCount_ = 0;
     busWatchdog_.reset();
 
     usb_.open(QString()); // carries the link when it holds the amplifier; the bus port otherwise
     if (!usbCarries()) {
         if (auto number = ports_.portNumber(chosenPortItem_))
-            link_.currentPort = *number;
+            port_ = *number;
     }
     sender_.deviceAddress = chosenAddress_;
 
@@ -289,14 +266,14 @@ void Session::connectLink()
     model_.clearPending();
 
     if (usbCarries()) {
-        link_.connected = true;
-        link_.currentPort = kPortUsb;
+        link_ = LinkState::Usb;
+        port_ = kPortUsb;
         linkOpened();
         return;
     }
     // The serial port is opened only when it is to carry the link: a present
     // HID device is the transport and leaves the port free for other programs.
-    const auto location = ports_.location(link_.currentPort);
+    const auto location = ports_.location(port_);
     if (!location) {
         openFailed();
         return;
@@ -314,7 +291,7 @@ void Session::connectLink()
 void Session::openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done)
 {
     closePort();
-    link_.currentPort = item.number;
+    port_ = item.number;
     // A serial port has opened or failed when open() returns; a gateway
     // connects in the background while the window goes on.
     searchOpened_ = std::move(done);
@@ -331,16 +308,16 @@ void Session::probeAddress(int address)
 void Session::closeSearchPort(int port)
 {
     searchOpened_ = {};
-    link_.currentPort = port;
+    port_ = port;
     serial_.close();
-    link_.connected = false;
+    link_ = LinkState::Closed;
 }
 
 void Session::busOpened()
 {
-    link_.connected = true; // also for a search's port: the frames may go
+    link_ = LinkState::Bus; // also for a search's port: the frames may go
     if (auto done = std::exchange(searchOpened_, {})) {
-        serial_.startReader();
+        startReader();
         done(true);
         return;
     }
@@ -360,7 +337,7 @@ void Session::busOpenFailed()
 
 void Session::openFailed()
 {
-    link_.currentPort = kPortFailed;
+    port_ = kPortFailed;
     trafficEvent("open failed");
     hideProgress();
     setState(State::Disconnected);
@@ -368,15 +345,22 @@ void Session::openFailed()
     serial_.close();
 }
 
+void Session::startReader()
+{
+    // A matched USB amplifier carries the replies; the serial port's are not read then.
+    if (!usb_.holdsMatch())
+        serial_.startReader();
+}
+
 void Session::linkOpened()
 {
     trafficEvent("opened");
     showProgress(true);
 
-    serial_.startReader();
+    startReader();
 
     receiver_.clear();
-    usbRetryTimer_.start();
+    usbRetry_->start();
     usb_.versionConfirmed = false;
     startReadAll();
 }
@@ -384,16 +368,16 @@ void Session::linkOpened()
 void Session::startReadAll()
 {
     usb_.resetReports();
-    watchdogTimer_.start();
+    watchdog_->start();
     sender_.sendRead(0, frame::kCmdIdentification, 0);
     setState(State::Connecting);
 }
 
 void Session::readSelectedDevice()
 {
-    if (closing_ || state_ == State::Disconnected || !link_.connected)
+    if (closing_ || state_ == State::Disconnected || link_ == LinkState::Closed)
         return;
-    if (drainTimer_.isActive())
+    if (deviceChange_->isActive())
         return; // the edits still going out are followed by a read of the device chosen then
     stopSendPulse();
     if (usbCarries()) {
@@ -411,21 +395,21 @@ void Session::readSelectedDevice()
 
 void Session::drainEditsThenRead()
 {
-    if (closing_ || !link_.connected)
+    if (closing_ || link_ == LinkState::Closed)
         return; // lost while the last edits went out
     if (model_.lowestPending() < 0) {
         readChosenDevice();
         return;
     }
     sender_.sendNextChunkOrMeterRead();
-    drainTimer_.start(sendPulseTimer_.interval());
+    deviceChange_->start();
 }
 
 void Session::readChosenDevice()
 {
     emit connecting();
     trafficEvent("device chosen");
-    link_.noReplyCount = 0;
+    noReplyCount_ = 0;
     busWatchdog_.reset();
     sender_.deviceAddress = chosenAddress_;
     showProgress(true);
@@ -436,7 +420,7 @@ void Session::disconnectLink()
 {
     if (closing_)
         return;
-    watchdogTimer_.stop();
+    watchdog_->stop();
     trafficEvent("closed");
     closeLink(false);
 }
@@ -447,8 +431,8 @@ void Session::loseLink()
         return;
     trafficEvent("lost");
     usb_.resetReports();
-    link_.matchedDevice = kNoMatchedDevice;
-    watchdogTimer_.stop();
+    usb_.dropMatch();
+    watchdog_->stop();
     closeLink(true);
 }
 
@@ -456,22 +440,22 @@ void Session::closeLink(bool lost)
 {
     awaitingOpen_ = false;
     emit closing(); // a transfer ends with its link
-    link_.currentPort = kPortNone;
-    drainTimer_.stop();
+    port_ = kPortNone;
+    deviceChange_->stop();
     if (!usbCarries() && serial_.isOpen()) {
         // The port stays open 50 ms for what is on its way; nothing more is
         // sent meanwhile, and replies are dropped.
         closing_ = true;
-        closeTimer_.start();
+        portClose_->start();
     } else {
         serial_.close();
     }
-    link_.connected = false;
+    link_ = LinkState::Closed;
     usb_.sessionEnded();
     hideProgress();
     stopSendPulse();
-    watchdogTimer_.stop();
-    usbRetryTimer_.stop();
+    watchdog_->stop();
+    usbRetry_->stop();
     model_.clearPending();
     setState(State::Disconnected);
     if (lost)
@@ -482,9 +466,9 @@ void Session::closePort()
 {
     if (!std::exchange(closing_, false))
         return;
-    closeTimer_.stop();
+    portClose_->stop();
     serial_.close();
-    link_.connected = false;
+    link_ = LinkState::Closed;
 }
 
 void Session::trafficEvent(std::string_view text)
@@ -499,9 +483,9 @@ void Session::onIdentification(const frame::Reply& reply)
 {
     if (!replies::identificationMatches(reply.payload()))
         return; // the watchdog ends the connection
-    usbRetryTimer_.stop();
+    usbRetry_->stop();
     usb_.versionConfirmed = true;
-    if (usbCarries() && !link_.connected)
+    if (usbCarries() && link_ == LinkState::Closed)
         connectWanted();
     emit identified();
     sender_.sendRead(0, frame::kCmdReadPresetNames, 0);
@@ -532,12 +516,12 @@ void Session::onCurrentGroup(const frame::Reply& reply)
     // would only send its own values back.
     model_.clearImageWrites();
     emit imageArrived(reply);
-    if (!link_.connected)
+    if (link_ == LinkState::Closed)
         return; // the link was lost while the save dialog was open
 
     hideProgress();
     startSendPulse();
-    watchdogTimer_.start();
+    watchdog_->start();
     if (sender_.broadcast)
         sender_.deviceAddress = frame::kBroadcastAddress;
     setState(State::Connected);

@@ -25,7 +25,6 @@
 
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -43,6 +42,8 @@ class Session : public QObject, public SenderChannel {
 public:
     // Silent watchdog ticks (250 ms each) after which the link counts as lost.
     static constexpr int kWatchdogLimit = 13;
+    // The send tick's period: the selected device's meter period.
+    static constexpr int kSendPulseMs = 350;
 
     // Disconnected; Connecting from the open link (or from the start of a
     // gateway's network connection) to the end of the read-all chain; Connected once the device's image has arrived and the send pulse runs.
@@ -107,9 +108,9 @@ public:
 
     // --- the Device ID search: with no link open it borrows the serial port.
     // A link is open, being made or closing: a search is refused.
-    bool linkInUse() const { return link_.connected || serial_.connecting(); }
+    bool linkInUse() const { return link_ != LinkState::Closed || serial_.connecting(); }
     // A USB amplifier has been matched and carries the link.
-    bool usbMatched() const { return link_.matchedDevice != kNoMatchedDevice && link_.usbMode; }
+    bool usbMatched() const { return usb_.matched(); }
     // The USB link carries the frames.
     bool usbCarries() const { return router_.usbActive(); }
     // The serial port list as it stands, and why this user may not open a port.
@@ -119,7 +120,7 @@ public:
     // serial port, and for a network gateway once it has connected or failed
     // (never when the port is closed or taken by a connect first).
     void openSearchPort(const SerialPortItem& item, std::function<void(bool opened)> done);
-    bool searchPortOpen() const { return link_.connected; }
+    bool searchPortOpen() const { return link_ == LinkState::Bus; }
     // A meter read to `address` on the search's port; the reply comes as meterReplied.
     void probeAddress(int address);
     // Closes the search's port (also one still connecting) and leaves the port number at `port`.
@@ -128,14 +129,8 @@ public:
     // The send pulse and the watchdog. On a shared bus the scheduler keeps room for the next tick.
     void stopSendPulse() override;
     void startSendPulse() override;
-    void stopWatchdog() override { watchdogTimer_.stop(); }
-    void startWatchdog() override { watchdogTimer_.start(); }
-    bool sendPulseRunning() const { return sendPulseTimer_.isActive(); }
-    bool watchdogRunning() const { return watchdogTimer_.isActive(); }
-    bool usbRetryRunning() const { return usbRetryTimer_.isActive(); }
-    bool portListRefreshRunning() const { return portListTimer_.isActive(); }
-    // The send tick's period (350 ms): the selected device's meter period.
-    int sendPulseIntervalMs() const { return sendPulseTimer_.interval(); }
+    void stopWatchdog() override { watchdog_->stop(); }
+    void startWatchdog() override { watchdog_->start(); }
 
     // The transfer progress panel (progressShown, progressHidden, progressChanged):
     // shown with the bar at 0 %, `animate` with the view's ten-second animation.
@@ -143,15 +138,13 @@ public:
     void hideProgress() override;
     void setProgress(int percent) override;
 
-    // What each tick of the watchdog (250 ms), the USB retry (500 ms) and the
-    // port list refresh (2000 ms) does.
-    void watchdogTick();
-    void usbRetryTick();
-    void portListTick();
     // Reply handlers, called by the receiver with the decoded reply frame.
     void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
-    // The link state: only the session changes it.
+    // Which link carries the frames: only the session changes it.
     const LinkState& link() const { return link_; }
+    // The port the link uses: its number in the port list, kPortNone,
+    // kPortFailed (a connect could not open it) or kPortUsb.
+    int portNumber() const { return port_; }
     CommandSender& sender() { return sender_; }
     ReplyReceiver& receiver() { return receiver_; }
     SerialLink& serial() { return serial_; }
@@ -200,11 +193,18 @@ signals:
 
 private:
     void setupTimers();
+    // What each tick of the watchdog (250 ms), the send pulse (350 ms), the USB
+    // retry (500 ms) and the port list refresh (2000 ms) does.
+    void watchdogTick();
+    void usbRetryTick();
+    void portListTick();
+    void sendTick();
     void connectWanted();
     // The bus link opened or could not be opened.
     void busOpened();
     void busOpenFailed();
     void linkOpened(); // the transport is open: the read-all chain starts
+    void startReader();
     void openFailed();
     // The read-all chain from its identification read, watched by the watchdog
     // (after a connect, and for another device chosen on the open link).
@@ -220,11 +220,12 @@ private:
     void loseLink();
     void setState(State state);
     void trafficEvent(std::string_view text);
-    void sendTick();
     void requestUnanswered(int address, int command, bool poll);
 
     ParameterModel& model_;
-    LinkState link_;
+    LinkState link_ = LinkState::Closed;
+    int port_ = kPortNone;
+    int noReplyCount_ = 0; // USB: watchdog ticks since the last complete reply
     CommandSender sender_;
     ReplyReceiver receiver_;
     PortList ports_;
@@ -239,12 +240,16 @@ private:
     bool awaitingOpen_ = false; // a connect waits for its bus link to open
     bool started_ = false;
     bool automaticConnectHeld_ = false;
-    bool closing_ = false;   // the port closes when closeTimer_ fires
-    // Watchdog 250 ms, send pulse 350 ms, USB retry 500 ms, port list 2000 ms.
-    QTimer watchdogTimer_{this}, sendPulseTimer_{this}, usbRetryTimer_{this}, portListTimer_{this};
-    QTimer closeTimer_;      // 50 ms, once
+    bool closing_ = false;   // the port closes when its 50 ms have passed
+    // On the platform's clock, named for the tests that watch them.
+    Clock& clock_;
+    std::unique_ptr<Timer> watchdog_;        // "watchdog", 250 ms
+    std::unique_ptr<Timer> sendPulse_;       // "send pulse", 350 ms: the selected device's meter period
+    std::unique_ptr<Timer> usbRetry_;        // "USB retry", 500 ms
+    std::unique_ptr<Timer> portListRefresh_; // "port list", 2000 ms
+    std::unique_ptr<Timer> portClose_;       // "port close", 50 ms, once
+    std::unique_ptr<Timer> deviceChange_;    // "device change", one send tick, once: the next edit of a device change
     std::function<void(bool opened)> searchOpened_; // a search waits for its gateway
-    QTimer drainTimer_;      // one send tick, once: the next edit of a device change
     // On a shared bus the watchdog counts only while a request that went out
     // is unanswered; over USB every silent tick counts.
     ReplyWatchdog busWatchdog_{kWatchdogLimit};

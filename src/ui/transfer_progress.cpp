@@ -5,12 +5,11 @@
 
 namespace talvex {
 
-TransferProgress::TransferProgress(QWidget* panel, QProgressBar* bar, std::function<bool()> linkUp, QObject* parent)
-    : QObject(parent), panel_(panel), bar_(bar), linkUp_(std::move(linkUp))
+TransferProgress::TransferProgress(QWidget* panel, QProgressBar* bar, std::function<bool()> linkUp, Clock& clock,
+                                   QObject* parent)
+    : QObject(parent), panel_(panel), bar_(bar), linkUp_(std::move(linkUp)),
+      timer_(clock.makeTimer("progress", kStepMs, Clock::Repeat::Every, [this] { advance(); }))
 {
-    timer_.setInterval(kStepMs);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &TransferProgress::advance);
 }
 
 void TransferProgress::show(bool animate)
@@ -20,14 +19,14 @@ void TransferProgress::show(bool animate)
     bar_->setValue(0);
     if (animate) {
         percent_ = 0;
-        timer_.start();
+        timer_->start();
     }
 }
 
 void TransferProgress::hide()
 {
     panel_->setVisible(false);
-    timer_.stop();
+    timer_->stop();
 }
 
 void TransferProgress::setPercent(int percent) { bar_->setValue(percent); }

@@ -5,10 +5,12 @@
 // the bar moves 2 % on while the link is up, and at 100 % (ten seconds) it
 // goes back to 0 and the panel hides.
 
+#include "session/clock.h"
+
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class QProgressBar;
 class QWidget;
@@ -22,21 +24,22 @@ public:
     static constexpr int kStepPercent = 2;
 
     // `linkUp`: whether the link is up (the animation stands still otherwise).
-    TransferProgress(QWidget* panel, QProgressBar* bar, std::function<bool()> linkUp, QObject* parent = nullptr);
+    // The animation ("progress", every 200 ms) runs on `clock`.
+    TransferProgress(QWidget* panel, QProgressBar* bar, std::function<bool()> linkUp, Clock& clock,
+                     QObject* parent = nullptr);
 
     // Shown with the bar at 0 %; `animate` also starts the animation from 0.
     void show(bool animate);
     void hide(); // hides the panel, stops the animation
     void setPercent(int percent);
-    bool animating() const { return timer_.isActive(); }
-    // One step of the animation (what each tick of its timer does).
-    void advance();
 
 private:
+    void advance(); // one step of the animation
+
     QWidget* panel_;
     QProgressBar* bar_;
     std::function<bool()> linkUp_;
-    QTimer timer_{this};
+    std::unique_ptr<Timer> timer_;
     int percent_ = 0;
 };
 

@@ -54,20 +54,20 @@ protected:
         platform.extraPorts = paths << morePorts;
         platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
         platform.hidLockDirectory = hidLocks.path();
+        platform.clock = &timers;
         session = std::make_unique<Session>(model, platform);
         session->ports().readAtStart();
         QObject::connect(session.get(), &Session::meterReplied, [this](const frame::Reply& reply) {
             meterRepliesFrom.push_back(reply.address());
             search->meterReplied(reply);
         });
-        search = std::make_unique<BusSearch>(window, views.search, selection, BusSearch::Link{*session, prompts});
+        search = std::make_unique<BusSearch>(window, views.search, selection, BusSearch::Link{*session, prompts, timers});
         QObject::connect(search.get(), &BusSearch::lockChanged, [this](BusSearch::Lock lock) {
             showSearchLock(views, lock != BusSearch::Lock::None, lock == BusSearch::Lock::EditingAndConnection);
         });
         search->setFullAddressCount(fullAddresses);
     }
 
-    const LinkState& state() const { return session->link(); }
     SerialLink& port() const { return session->serial(); }
     // Starts a search and waits for its end (a refused one never runs).
     void runSearch(void (BusSearch::*start)())
@@ -83,9 +83,9 @@ protected:
     // The search left the program disconnected with the port closed, at `number`.
     void expectClosed(int number = kPortNone)
     {
-        EXPECT_FALSE(state().connected);
+        EXPECT_EQ(session->link(), LinkState::Closed);
         EXPECT_FALSE(port().isOpen());
-        EXPECT_EQ(state().currentPort, number);
+        EXPECT_EQ(session->portNumber(), number);
     }
     void expectProbedBuses(std::size_t count, std::size_t onSecond)
     {
@@ -100,6 +100,7 @@ protected:
     std::vector<int> meterRepliesFrom;
     QTemporaryDir hidLocks;
     vamp::FakeHidController hid;
+    TestClock timers{TestClock::Mode::EventLoop};
     std::unique_ptr<Session> session;
     DeviceSelection selection{views.connection.portList, views.connection.deviceIdList};
     std::unique_ptr<BusSearch> search;
@@ -247,7 +248,7 @@ TEST_F(BusSearchTest, RefusedWhileConnectedOrOnUsb)
     makeSearch(5);
     session->choosePort(0, buses[0]->pty.slavePath());
     session->connectLink();
-    ASSERT_TRUE(session->link().connected);
+    ASSERT_TRUE((session->link() != LinkState::Closed));
     runSearch(&BusSearch::startFullSearch);
     EXPECT_EQ(prompts.messages, QStringList{"please disconnect and try again."});
     session->disconnectLink();

@@ -53,7 +53,7 @@ TEST_F(DeviceAdminTest, DeviceIdEntryIsCheckedAndConfirmed)
     click("btn46");
     EXPECT_EQ(prompts.messages, QStringList{"Disconnect."});
 
-    link.connected = true;
+    link = LinkState::Bus;
     sender.deviceAddress = 4;
     for (const char* bad : {"0", "251", ""}) {
         prompts.messages.clear();
@@ -76,7 +76,7 @@ TEST_F(DeviceAdminTest, DeviceIdEntryIsCheckedAndConfirmed)
 
 TEST_F(DeviceAdminTest, DeviceIdBoxTakesDigitsAndEnterConfirms)
 {
-    link.connected = true;
+    link = LinkState::Bus;
     auto* box = control<QLineEdit>("edt22");
     box->clear();
     int popupsHidden = 0;
@@ -111,7 +111,7 @@ TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
         EXPECT_FALSE(enabled(name)) << name;
     EXPECT_TRUE(enabled("btn_save2dev"));
 
-    link.connected = true;
+    link = LinkState::Bus;
     EXPECT_EQ(addressesOfTwoTicks(), std::pair(255, 2)); // the chunk write, the meter read
     // Choosing another device moves the meter reads, not the writes.
     choose("cbb_deviceid", 5);
@@ -121,7 +121,7 @@ TEST_F(DeviceAdminTest, BroadcastSendsWritesToEveryDeviceAndReadsTheSelectedOne)
     EXPECT_EQ(prompts.messages, QStringList{"Please disconnect."});
     EXPECT_TRUE(sender.broadcast);
 
-    link.connected = false;
+    link = LinkState::Closed;
     click("btn_broadcase");
     EXPECT_FALSE(sender.broadcast);
     EXPECT_EQ(sender.deviceAddress, 5);
@@ -137,7 +137,7 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
     click("btn_changetermthr");
     EXPECT_TRUE(prompts.questions.isEmpty());
 
-    link.connected = true;
+    link = LinkState::Bus;
     prompts.answers = {false};
     click("btn_changetermthr");
     EXPECT_EQ(prompts.warnings, QStringList{"Do you want to change the temperature threshold level?"});
@@ -160,7 +160,7 @@ TEST_F(DeviceAdminTest, ThresholdIsWrittenOnYesAndRestoredOnNo)
 // with it (twice in a row too): read-backs and the next read stay with the device shown.
 TEST_F(DeviceAdminTest, AChoiceRefusedDuringATransferIsPutBackEverywhere)
 {
-    link.connected = true;
+    link = LinkState::Bus;
     choose("cbb_deviceid", 3);
     transferRunning = true;
     for (int refused : {7, 9}) {

@@ -36,12 +36,12 @@ TEST_F(BusSessionTest, ALongEditIsNoLostLinkButADeadAmplifierIsFoundWithinAboutF
     QObject::connect(&wheel, &QTimer::timeout, [this] { model().markChunk(18); });
     wheel.start(100);
     QTest::qWait(6000);
-    EXPECT_TRUE(link().connected && !warningDialog()->isVisible());
+    EXPECT_TRUE(linked() && !warningDialog()->isVisible());
 
     amp.systemRecord()[3] = 9; // the amplifier stops answering at its address; the edits go on
     QElapsedTimer clock;
     clock.start();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 8000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !linked(); }, 8000));
     EXPECT_LT(clock.elapsed(), 4600);
     EXPECT_EQ(pty.collisions(), 0u);
 }

@@ -25,7 +25,7 @@ TEST_F(MonitoredWindowTest, PortsAreListedOnlyAfterAReportedChange)
     makeWindow(QStringList{});
     const int atStart = portListings;
     for (int tick = 0; tick < 3; ++tick)
-        session().portListTick();
+        timers.fire("port list");
     EXPECT_EQ(portListings, atStart);
 
     // An adapter comes: the running 2 s timer shows it, selected.
@@ -48,12 +48,12 @@ TEST_F(MonitoredWindowTest, PortChangeWhileConnectedShowsAfterTheDisconnect)
     connectAndRead();
     systemPorts = {{"ttyUSB0", "/dev/ttyUSB0", 0}};
     fakeMonitor.reportPortChange();
-    session().portListTick();
+    timers.fire("port list");
     EXPECT_EQ(ports()->count(), 1); // the virtual amplifier's terminal only
 
     window->toggleConnection(); // disconnect
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1000)); // the port closes 50 ms later
-    session().portListTick();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !linked(); }, 1000)); // the port closes 50 ms later
+    timers.fire("port list");
     ASSERT_EQ(ports()->count(), 2);
     EXPECT_EQ(ports()->itemText(0), "ttyUSB0");
     EXPECT_EQ(ports()->currentText(), pty.slavePath()); // the last item, as ever
@@ -66,19 +66,19 @@ TEST_F(MonitoredWindowTest, UsbArrivalAndRemovalFollowTheMonitor)
     hid.plug(info, &bus);
     // Nothing looks for devices on its own any more.
     QCoreApplication::processEvents();
-    EXPECT_FALSE(link().usbMode);
+    EXPECT_FALSE((link() == LinkState::Usb));
     EXPECT_EQ(hid.listings, 0);
 
     fakeMonitor.reportHidChange();
     ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
-    EXPECT_EQ(link().currentPort, kPortUsb);
+    EXPECT_EQ(portNumber(), kPortUsb);
     EXPECT_FALSE(control("cbb_comport")->isEnabled());
     EXPECT_EQ(log().value(0), "Arrival of ZIRIZORIDARUZ01 (Serial=0000001)");
 
     hid.unplug(info.path);
     fakeMonitor.reportHidChange();
     expectDisconnected();
-    EXPECT_FALSE(link().usbMode);
+    EXPECT_FALSE((link() == LinkState::Usb));
     EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_TRUE(control("cbb_comport")->isEnabled());
 }

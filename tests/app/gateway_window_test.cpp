@@ -60,7 +60,7 @@ TEST_F(WindowTest, GatewayCarriesTheReadAllAndTheSearch)
     ASSERT_TRUE(QTest::qWaitFor([this] { return !busSearch().running(); }, 5000));
     EXPECT_EQ(control<QPlainTextEdit>("mmo_s_result")->toPlainText(),
               QStringLiteral("\n%1--Device ID:1 , 4 , ").arg(gateway.location));
-    EXPECT_FALSE(link().connected);
+    EXPECT_FALSE(linked());
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('|').toStdString();
 }
 
@@ -75,8 +75,8 @@ TEST_F(WindowTest, GatewayThatGoesAwayEndsTheSessionAsAVanishedPort)
     EXPECT_FALSE(serial().isOpen());
     ASSERT_TRUE(QTest::qWaitFor([this] { return warningDialog()->isVisible(); }, 5000));
     EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_FALSE(link().connected);
-    EXPECT_EQ(link().currentPort, kPortNone);
+    EXPECT_FALSE(linked());
+    EXPECT_EQ(portNumber(), kPortNone);
 }
 
 // A gateway that refuses, one that never accepts, and an address that is no
@@ -112,7 +112,7 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
     makeWindow(QStringList{silent});
     window->toggleConnection();
     plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
-    EXPECT_EQ(link().currentPort, kPortUsb);
+    EXPECT_EQ(portNumber(), kPortUsb);
     EXPECT_FALSE(serial().connecting() || serial().isOpen());
     window.reset();
     hid.unplug(vamp::FakeHidController::amplifierInfo().path);
@@ -146,8 +146,8 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
         EXPECT_EQ(prompts.messages, QStringList{"No port or in use."});
         EXPECT_TRUE(log().contains(QStringLiteral("OPEN ERROR: %1: %2").arg(c.location, c.reason))) << log().join('|').toStdString();
         EXPECT_EQ(text("btn_connect"), "Connect");
-        EXPECT_FALSE(link().connected);
-        EXPECT_EQ(link().currentPort, kPortFailed);
+        EXPECT_FALSE(linked());
+        EXPECT_EQ(portNumber(), kPortFailed);
         EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
         window.reset();
     }

@@ -37,25 +37,14 @@ TEST_F(WindowTest, StartUpShowsTheDefaults)
 TEST_F(WindowTest, TimersHaveTheirIntervals)
 {
     makeWindow();
-    // The session's own timers: one of each interval.
-    const auto own = [this](int interval) -> QTimer* {
-        const auto timers = session().findChildren<QTimer*>();
-        const auto found = std::ranges::find_if(timers, [&](QTimer* t) { return t->interval() == interval; });
-        return found == timers.end() ? nullptr : *found;
+    const std::pair<const char*, int> expected[] = {
+        {"search start", 100}, {"progress", 200}, {"watchdog", 250}, {"send pulse", 350}, {"USB retry", 500},
+        {"group read", 980}, {"group write", 1500}, {"port list", 2000}, {"search result close", 3000},
     };
-    const std::pair<QTimer*, int> expected[] = {
-        {&busSearch().startupSearchTimer, 100}, {part<TransferProgress>().findChild<QTimer*>(), 200},
-        {own(250), 250}, {own(350), 350}, {own(500), 500},
-        {own(2000), 2000}, {&busSearch().closeSearchResultTimer, 3000},
-    };
-    ASSERT_TRUE(std::ranges::none_of(expected, [](const auto& entry) { return entry.first == nullptr; }));
-    for (auto [timer, interval] : expected) {
-        EXPECT_EQ(timer->interval(), interval) << timer->objectName().toStdString();
-        EXPECT_EQ(timer->timerType(), Qt::PreciseTimer) << timer->objectName().toStdString();
-    }
-    EXPECT_EQ(std::pair(timers.interval("group read"), timers.interval("group write")), std::pair(980, 1500));
-    EXPECT_TRUE(session().portListRefreshRunning());
-    EXPECT_FALSE(session().sendPulseRunning() || session().watchdogRunning());
+    for (auto [name, interval] : expected)
+        EXPECT_EQ(timers.interval(name), interval) << name;
+    EXPECT_TRUE(timers.running("port list"));
+    EXPECT_FALSE(timers.running("send pulse") || timers.running("watchdog"));
 }
 
 TEST_F(WindowTest, ConnectReadsEverythingAndShowsTheDevice)
@@ -207,8 +196,8 @@ TEST_F(WindowTest, WatchdogEndsASilentLinkWithTheWarning)
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(warningDialog()->isVisible());
     QTest::qWait(2800); // 11 ticks: still up
-    EXPECT_TRUE(link().connected);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 1500));
+    EXPECT_TRUE(linked());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !linked(); }, 1500));
     expectDisconnected();
     EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_FALSE(warningDialog()->isModal());
@@ -242,24 +231,25 @@ TEST_F(WindowTest, WrongIdentificationStopsTheChain)
     window->toggleConnection();
     QTest::qWait(800);
     EXPECT_EQ(commands, std::vector<int>{frame::kCmdIdentification});
-    EXPECT_TRUE(link().connected);
-    EXPECT_FALSE(session().sendPulseRunning());
+    EXPECT_TRUE(linked());
+    EXPECT_FALSE(timers.running("send pulse"));
 }
 
 TEST_F(WindowTest, ProgressPanelRunsForTenSecondsAtMost)
 {
     makeFaultyWindow(vamp::Faults{.silent = true});
     window->toggleConnection();
-    auto& progress = part<TransferProgress>(); // its steps are driven by hand, no events between them
+    // The steps are driven through the clock, no events between them.
+    const auto step = [this] { timers.fire("progress"); };
     auto* bar = control<QProgressBar>("rzprgrsbr_data_bar");
     EXPECT_EQ(control("rzgrpbx_data_tx_bar")->pos(), QPoint(189, 205));
-    progress.advance();
+    step();
     EXPECT_EQ(bar->value(), 2);
     for (int i = 1; i < 49; ++i)
-        progress.advance();
+        step();
     EXPECT_EQ(bar->value(), 98);
     EXPECT_TRUE(shown("rzgrpbx_data_tx_bar"));
-    progress.advance();
+    step();
     EXPECT_EQ(bar->value(), 0);
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
 }
@@ -268,7 +258,7 @@ TEST_F(WindowTest, UsbArrivalConnectsByItself)
 {
     makeUsbWindow();
     expectConnected(kPortUsb);
-    EXPECT_TRUE(link().usbMode);
+    EXPECT_TRUE((link() == LinkState::Usb));
     EXPECT_TRUE(selectorsDisabled());
     EXPECT_EQ(label("lbl28"), "0dB");
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -286,7 +276,7 @@ TEST_F(WindowTest, SilentUsbDeviceIsAskedThreeMoreTimes)
     plugSilentUsbAmplifier();
     QTest::qWait(2300);
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 4);
-    EXPECT_FALSE(session().usbRetryRunning());
+    EXPECT_FALSE(timers.running("USB retry"));
 }
 
 TEST_F(WindowTest, ShortRepliesChangeNothing)
@@ -303,7 +293,7 @@ TEST_F(WindowTest, ShortRepliesChangeNothing)
     feed(frame::kCmdMeters, 7);
     EXPECT_EQ(control<QComboBox>("cbb_load2dev")->itemText(0), firstItem);
     EXPECT_EQ(model().image[0], 0);
-    EXPECT_FALSE(session().sendPulseRunning());
+    EXPECT_FALSE(timers.running("send pulse"));
     EXPECT_EQ(label("lbl_temperature"), temperature);
     EXPECT_TRUE(receiver().receivedBytes().empty());
 }

@@ -2,6 +2,7 @@
 
 #include "fake_hid_controller.h"
 #include "session/session.h"
+#include "support/test_clock.h"
 #include "virtual_amplifier.h"
 
 #include <QSignalSpy>
@@ -14,18 +15,22 @@
 #include <memory>
 
 using namespace talvex;
+using talvex::testing::TestClock;
 
 namespace {
 
 // A session on the fake HID controller alone (no serial ports).
 struct UsbOnly {
+    explicit UsbOnly(TestClock::Mode mode = TestClock::Mode::EventLoop) : timers(mode) {}
     Session::Platform platform()
     {
         Session::Platform platform;
         platform.hid = &hid;
         platform.hidLockDirectory = locks.path();
+        platform.clock = &timers;
         return platform;
     }
+    TestClock timers;
     vamp::FakeHidController hid;
     QTemporaryDir locks;
     ParameterModel model;
@@ -37,7 +42,7 @@ TEST(Session, WatchdogEndsTheLinkOnTheThirteenthSilentTick)
 {
     vamp::VirtualBus silentBus;
     silentBus.add(1, vamp::Faults{.silent = true});
-    UsbOnly usb;
+    UsbOnly usb{TestClock::Mode::ByHand};
     auto& hid = usb.hid;
     Session session(usb.model, usb.platform());
     QSignalSpy lost(&session, &Session::linkLost);
@@ -45,17 +50,17 @@ TEST(Session, WatchdogEndsTheLinkOnTheThirteenthSilentTick)
     ASSERT_EQ(session.state(), Session::State::Connecting);
 
     for (int tick = 1; tick <= 12; ++tick)
-        session.watchdogTick();
-    EXPECT_TRUE(session.link().connected);
+        usb.timers.fire("watchdog");
+    EXPECT_TRUE((session.link() != LinkState::Closed));
     EXPECT_EQ(session.state(), Session::State::Connecting);
     EXPECT_EQ(lost.count(), 0);
 
-    session.watchdogTick();
+    usb.timers.fire("watchdog");
     ASSERT_TRUE(QTest::qWaitFor([&] { return session.state() == Session::State::Disconnected; }, 1000));
-    EXPECT_FALSE(session.link().connected);
+    EXPECT_FALSE((session.link() != LinkState::Closed));
     EXPECT_EQ(session.state(), Session::State::Disconnected);
     EXPECT_EQ(lost.count(), 1);
-    EXPECT_FALSE(session.watchdogRunning() || session.sendPulseRunning());
+    EXPECT_FALSE(usb.timers.running("watchdog") || usb.timers.running("send pulse"));
 }
 
 // Another device chosen while edits wait over USB: they go out a send tick
@@ -68,7 +73,7 @@ TEST(Session, ADeviceChangeDrainsEditsFirstAndEndsWithItsLink)
         bus.add(1);
         bus.add(2);
         UsbOnly usb;
-        auto& [hid, locks, model] = usb;
+        auto& [timers, hid, locks, model] = usb;
         Session session(model, usb.platform());
         session.chooseDeviceAddress(1);
         hid.plug(vamp::FakeHidController::amplifierInfo(), &bus);

@@ -173,7 +173,7 @@ TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
     hid.stallWrites(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sentMeters(from) >= 3 && hid.stalledWrites() == 1; }, 3000));
     window->toggleConnection();
-    ASSERT_FALSE(link().connected);
+    ASSERT_FALSE(linked());
     EXPECT_TRUE(notSent(from).empty());
     hid.stallWrites(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return usb().writesIdle(); }, 2000));

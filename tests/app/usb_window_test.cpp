@@ -28,7 +28,7 @@ TEST_F(UsbWindowTest, AnAmplifierThatCannotBeOpenedSaysSoOnceAndTheSerialPortSta
 
     // Connect goes over the serial port; the user is not told a second time.
     connectAndRead();
-    EXPECT_NE(link().currentPort, kPortUsb);
+    EXPECT_NE(portNumber(), kPortUsb);
     EXPECT_EQ(frames.front()[6], frame::kCmdIdentification);
     EXPECT_TRUE(hid.written.empty());
     EXPECT_EQ(prompts.messages.size(), 1);
@@ -57,7 +57,7 @@ TEST_F(UsbWindowTest, ASecondAmplifierPluggedInDoesNotTakeOverTheSession)
 
     // Unplugging the second one leaves the session alone.
     hid.unplug(QStringLiteral("b"));
-    EXPECT_TRUE(link().connected);
+    EXPECT_TRUE(linked());
     EXPECT_FALSE(warningDialog()->isVisible());
     EXPECT_TRUE(selectorsDisabled());
 }
@@ -66,7 +66,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
 {
     makeWindow();
     connectAndRead();
-    const int serialPort = link().currentPort;
+    const int serialPort = portNumber();
     vamp::VirtualBus usbBus; // an amplifier of its own on USB
     usbBus.add(1);
     hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
@@ -78,11 +78,11 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     const std::size_t before = frames.size();
     ASSERT_TRUE(QTest::qWaitFor([&] { return frames.size() >= before + 2; }, 3000));
     EXPECT_TRUE(hid.written.empty());
-    EXPECT_EQ(link().currentPort, serialPort);
+    EXPECT_EQ(portNumber(), serialPort);
 
     // Unplugging it does not end the serial session.
     hid.unplug(vamp::FakeHidController::amplifierInfo().path);
-    EXPECT_TRUE(link().connected);
+    EXPECT_TRUE(linked());
     EXPECT_FALSE(warningDialog()->isVisible());
     EXPECT_TRUE(selectorsEnabled());
     const std::size_t later = frames.size();
@@ -94,7 +94,7 @@ TEST_F(UsbWindowTest, AnAmplifierPluggedInDuringASerialSessionWaitsForItsEnd)
     expectDisconnected();
     EXPECT_TRUE(hid.written.empty()); // no automatic connect after the user's Disconnect
     connectAndRead();
-    EXPECT_EQ(link().currentPort, kPortUsb);
+    EXPECT_EQ(portNumber(), kPortUsb);
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
 }
 
@@ -103,7 +103,7 @@ TEST_F(UsbWindowTest, DisconnectStopsTheReconnectAttempts)
     plugSilentUsbAmplifier();
     window->toggleConnection(); // Disconnect, within the first 500 ms
     for (int tick = 0; tick < 3; ++tick)
-        session().usbRetryTick();
+        timers.fire("USB retry");
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(reportsWith(frame::kCmdIdentification), 1);
     expectDisconnected();
@@ -119,6 +119,8 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     platform.hid = &hid2;
     platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
     platform.hidLockDirectory = hidLocks.path();
+    TestClock secondTimers{TestClock::Mode::EventLoop};
+    platform.clock = &secondTimers;
     EditorCore secondCore(platform);
     auto second = std::make_unique<MainWindow>(secondCore, MainWindow::Platform{&prompts2, nullptr});
     hid2.plug(vamp::FakeHidController::amplifierInfo(), &bus);
@@ -126,7 +128,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts2.messages.size() == 1; }, 2000));
     EXPECT_TRUE(prompts2.messages[0].contains("in use by another Talvex-96K editor"));
     EXPECT_EQ(hid2.openCount, 0);
-    EXPECT_FALSE(secondCore.session.link().connected);
+    EXPECT_FALSE((secondCore.session.link() != LinkState::Closed));
     EXPECT_TRUE(second->findChild<QWidget*>("cbb_comport")->isEnabled());
     EXPECT_EQ(itemsOf(second->findChild<QListWidget*>("HistoryListBox")).last(),
               "IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor");
@@ -135,8 +137,8 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     window.reset();
     core.reset();
     second->toggleConnection();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.link().connected && secondCore.session.sendPulseRunning(); }, 5000));
-    EXPECT_EQ(secondCore.session.link().currentPort, kPortUsb);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (secondCore.session.link() != LinkState::Closed) && secondTimers.running("send pulse"); }, 5000));
+    EXPECT_EQ(secondCore.session.portNumber(), kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }
 

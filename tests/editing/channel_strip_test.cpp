@@ -27,7 +27,7 @@ protected:
         model.writeDefaults();
         strip = std::make_unique<ChannelStrip>(views.strip, editor, editing);
         wheel = std::make_unique<WheelFilter>(&window, editing);
-        link.connected = true;
+        link = LinkState::Bus;
         strip->showImage();
         EXPECT_TRUE(showActive());
     }

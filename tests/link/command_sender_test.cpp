@@ -10,16 +10,16 @@ namespace {
 
 struct SenderTest : ::testing::Test {
     ParameterModel model;
-    LinkState link;
+    LinkState link = LinkState::Bus;
+    int noReplyCount = 0; // the session's watchdog count
     RecordingTransport transport;
     CommandSender sender{model, link};
 
     SenderTest()
     {
         model.writeDefaults();
-        link.connected = true;
         sender.setTransport(&transport);
-        sender.setBroadcastWriteObserver([this] { link.noReplyCount = 0; }); // the session's part
+        sender.setBroadcastWriteObserver([this] { noReplyCount = 0; }); // the session's part
     }
 
     const Bytes& lastSerial() const { return transport.serialWrites.back(); }
@@ -60,7 +60,7 @@ TEST_F(SenderTest, FramesAreExact)
 
 TEST_F(SenderTest, NothingIsSentWhileDisconnected)
 {
-    link.connected = false;
+    link = LinkState::Closed;
     model.markChunk(3);
     sender.sendRead(0, frame::kCmdMeters, 0);
     sender.sendChunk(20);
@@ -98,11 +98,11 @@ TEST_F(SenderTest, BroadcastAddressingAndTheReadBackOverride)
     sender.setSelectedAddress(4);
     sender.deviceAddress = 255;
     sender.broadcast = true;
-    link.noReplyCount = 9;
+    noReplyCount = 9;
 
     sender.sendChunk(2);
     EXPECT_EQ(lastAddress(), 255);
-    EXPECT_EQ(link.noReplyCount, 0); // broadcast writes keep the watchdog quiet
+    EXPECT_EQ(noReplyCount, 0); // broadcast writes keep the watchdog quiet
 
     sender.sendRead(0, frame::kCmdMeters, 0);
     EXPECT_EQ(lastAddress(), 4); // meters come from the selected device

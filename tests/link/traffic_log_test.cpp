@@ -105,8 +105,7 @@ TEST_F(TrafficLogTest, TapLogsWhatTheSenderWritesOnEitherTransport)
     ASSERT_TRUE(log.open(path));
     ParameterModel model;
     model.writeDefaults();
-    LinkState link;
-    link.connected = true;
+    LinkState link = LinkState::Bus;
     RecordingTransport inner;
     bool portOpen = true;
     TrafficTap tap(inner, log, [] { return std::string("COM3"); }, [&] { return portOpen; });

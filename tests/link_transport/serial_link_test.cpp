@@ -1,5 +1,6 @@
 #include "support/frames.h"
 
+#include "link/link_state.h"
 #include "link/port_list.h"
 #include "link/serial_link.h"
 #include "pty_server.h"
@@ -32,10 +33,9 @@ std::vector<SerialPortItem> ports(std::initializer_list<const char*> names)
 
 // A port list and a serial link on their own; meter replies are counted.
 struct SerialPortList : ::testing::Test {
-    LinkState link;
     ReplyReceiver receiver;
     PortList list;
-    SerialLink serial{link, receiver};
+    SerialLink serial{receiver};
     int meters = 0;
 
     SerialPortList() { receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply&) { ++meters; }); }
@@ -261,9 +261,8 @@ TEST_F(SerialPortList, NumbersStepOverTheUsbMark)
 TEST_F(SerialFixture, ReopensAfterCloseAndRefusesASecondUser)
 {
     ASSERT_TRUE(openVirtualAmplifier());
-    LinkState otherLink;
     ReplyReceiver otherReceiver;
-    SerialLink other(otherLink, otherReceiver);
+    SerialLink other(otherReceiver);
     QSignalSpy otherFailed(&other, &SerialLink::openFailed);
     other.open(server.slavePath()); // in use
     EXPECT_EQ(std::pair(otherFailed.size(), other.isOpen()), std::pair(qsizetype(1), false));

@@ -41,12 +41,11 @@ struct FakeHost {
         QObject::connect(&usb, &UsbHidLink::selectorsEnabledChanged, [this](bool enabled) { selectorsEnabled = enabled; });
         QObject::connect(&usb, &UsbHidLink::connectionWanted, [this] {
             ++connectClicks;
-            link.connected = true;
-            link.currentPort = kPortUsb;
+            link = LinkState::Usb;
         });
         QObject::connect(&usb, &UsbHidLink::carrierRemoved, [this] {
             ++disconnectTicks;
-            link.connected = false;
+            link = LinkState::Closed;
         });
     }
 };
@@ -63,7 +62,8 @@ HidDeviceInfo interfaceOf(const QString& path, int usagePage)
 
 struct UsbFixture : ::testing::Test {
     QTemporaryDir locks;
-    LinkState link;
+    LinkState link = LinkState::Closed;
+    int noReplyCount = 0; // the session's watchdog count
     ReplyReceiver receiver;
     FakeHidController controller;
     FakeHost host{link};
@@ -79,15 +79,11 @@ struct UsbFixture : ::testing::Test {
         bus.onFrame = [this](std::span<const std::uint8_t> f) { frames.emplace_back(f.begin(), f.end()); };
         usb.setLockDirectory(locks.path());
         host.attach(usb);
-        // The session's part: it records the match, takes the frames and resets the no-reply count.
-        QObject::connect(&usb, &UsbHidLink::matchChanged, [this](int device, bool usbMode) {
-            link.matchedDevice = device;
-            link.usbMode = usbMode;
-        });
+        // The session's part: it takes the frames and resets the no-reply count.
         QObject::connect(&usb, &UsbHidLink::bytesReceived, [this](const QByteArray& f) {
             receiver.receiveFrame(byteSpan(f));
         });
-        receiver.setOwnFrameObserver([this] { link.noReplyCount = 0; });
+        receiver.setOwnFrameObserver([this] { noReplyCount = 0; });
         receiver.setHandler(frame::kCmdMeters, [this](const frame::Reply& reply) {
             ++meters;
             lastTemperature = reply.payload()[2] * 256 + reply.payload()[3];
@@ -105,7 +101,7 @@ struct UsbFixture : ::testing::Test {
     // What the session sees: USB mode, the matched device, the selectors usable, automatic connects.
     std::tuple<bool, int, bool, int> seen() const
     {
-        return {link.usbMode, link.matchedDevice, host.selectorsEnabled, host.connectClicks};
+        return {usb.usbMode(), usb.matchedDevice(), host.selectorsEnabled, host.connectClicks};
     }
 };
 
@@ -135,21 +131,21 @@ TEST_F(UsbFixture, ArrivalOfTheAmplifierMatchesOpensItConnectsAndCarriesAMeterRe
 
     // A meter read goes out as one report and is logged; another device going away while the reply is on
     // its way keeps the open amplifier, now the first device listed.
-    link.noReplyCount = 7;
+    noReplyCount = 7;
     sendMeterRead();
     controller.unplug(kMouse.path);
-    EXPECT_EQ(std::pair(controller.openCount, link.matchedDevice), std::pair(1, 0));
+    EXPECT_EQ(std::pair(controller.openCount, usb.matchedDevice()), std::pair(1, 0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
     EXPECT_TRUE(host.logged(QStringLiteral("W 00  A5 A5 A5 00 A2 00 2B 00 00 00 89 AA ") + QStringLiteral("00 ").repeated(52)));
     EXPECT_EQ(lastTemperature, bus.devices().front().temperatureRaw());
-    EXPECT_EQ(link.noReplyCount, 0);
+    EXPECT_EQ(noReplyCount, 0);
 }
 
 // The same model with another serial number, or with none, is listed but not used: the traffic stays serial.
 TEST_F(UsbFixture, SameModelWithAnotherSerialIsNotUsed)
 {
-    SerialLink serial(link, receiver);
-    TransportRouter router(link, serial, usb);
+    SerialLink serial(receiver);
+    TransportRouter router(serial, usb);
     controller.plug(HidDeviceInfo{0x0483, 0x5750, "", "", "bare"});
     controller.plug(HidDeviceInfo{0x0483, 0x5750, "ZIRIZORIDARUZ01", "0000002", "other"});
     EXPECT_EQ(host.history.back(), QStringLiteral("Arrival of ZIRIZORIDARUZ01 (Serial=0000002)"));
@@ -169,8 +165,8 @@ TEST_F(UsbFixture, BlockWriteIsHeadThenTwelveReportsThroughTheRouter)
 {
     plugAmplifier();
     ParameterModel model;
-    SerialLink serial(link, receiver);
-    TransportRouter router(link, serial, usb);
+    SerialLink serial(receiver);
+    TransportRouter router(serial, usb);
     CommandSender sender(model, link);
     sender.setTransport(&router);
     ASSERT_TRUE(router.usbActive());
@@ -197,14 +193,14 @@ TEST_F(UsbFixture, BlockWriteIsHeadThenTwelveReportsThroughTheRouter)
 TEST_F(UsbFixture, RemovalWhileConnectedDisconnectsAtOnce)
 {
     plugAmplifier();
-    ASSERT_TRUE(link.connected);
+    ASSERT_TRUE(link == LinkState::Usb);
 
     controller.unplug(FakeHidController::amplifierInfo().path);
     EXPECT_EQ(host.history.back(), QStringLiteral("Removal of ZIRIZORIDARUZ01 (Serial=0000001)"));
     EXPECT_EQ(host.label, QStringLiteral("已移除设备."));
     EXPECT_EQ(host.disconnectTicks, 1);
     EXPECT_EQ(seen(), std::tuple(false, kNoMatchedDevice, true, 1));
-    EXPECT_FALSE(link.connected || usb.hasDevice());
+    EXPECT_FALSE(link != LinkState::Closed || usb.hasDevice());
 
     // Nothing is written without a device.
     const std::size_t before = controller.written.size();
@@ -239,7 +235,7 @@ TEST_F(UsbFixture, WriteErrorsAreLoggedAndABlockStopsAtItsFirst)
     waitForWrites();
     ASSERT_EQ(host.history.size(), lines + 2); // the block stops at its first failed report
     EXPECT_EQ(host.history.back(), QStringLiteral("WRITE ERROR: A device attached to the system is not functioning. (1F)"));
-    EXPECT_TRUE(link.connected);
+    EXPECT_TRUE(link == LinkState::Usb);
 }
 
 // Every frame that never reaches the amplifier is reported once, in the order
@@ -343,13 +339,13 @@ TEST_F(UsbFixture, OfSeveralInterfacesTheVendorDefinedOneIsChosenAndASingleOneIs
 {
     controller.plugTogether({{interfaceOf(QStringLiteral("if0"), 0x0C), nullptr},
                              {interfaceOf(QStringLiteral("if1"), 0xFF00), &bus}});
-    EXPECT_EQ(link.matchedDevice, 1);
+    EXPECT_EQ(usb.matchedDevice(), 1);
     sendMeterRead(); // the vendor-defined interface carries the link
     ASSERT_TRUE(QTest::qWaitFor([&] { return meters == 1; }, 2000));
     controller.unplug(QStringLiteral("if0"));
     controller.unplug(QStringLiteral("if1"));
     controller.plug(interfaceOf(QStringLiteral("only"), 0x01), &bus);
-    EXPECT_EQ(link.matchedDevice, 0);
+    EXPECT_EQ(usb.matchedDevice(), 0);
     EXPECT_TRUE(usb.hasDevice());
 }
 

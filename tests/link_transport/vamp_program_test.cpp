@@ -15,9 +15,8 @@ namespace {
 struct VampClient {
     QProcess process;
     QString path;
-    LinkState link;
     ReplyReceiver receiver;
-    SerialLink serial{link, receiver};
+    SerialLink serial{receiver};
     std::string identification;
     int meterReplies = 0;
 

@@ -162,7 +162,7 @@ TEST_F(OfflineTest, ReadFromAmplifierAsksToSaveFirst)
     const auto edited = imageOf(model());
     prompts.buttonAnswers = {"Read from amplifier", "Cancel"};
     click("btn_connect");
-    EXPECT_FALSE(link().connected);
+    EXPECT_FALSE(linked());
     EXPECT_TRUE(document().isOpen() && window->isWindowModified());
 
     prompts.buttonAnswers = {"Read from amplifier", "Save"};

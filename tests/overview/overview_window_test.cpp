@@ -103,7 +103,7 @@ TEST_F(OverviewWindowTest, ADeviceThatStopsAnsweringFallsSilentAndAClosedPortSil
     bus.devices().pop_back(); // device 3 is gone from the bus
     ASSERT_TRUE(QTest::qWaitFor([this] { return cell(2, 5).startsWith("silent since "); }, 6000));
     EXPECT_EQ(cell(1, 5), "answering");
-    EXPECT_TRUE(link().connected);
+    EXPECT_TRUE(linked());
     bus.add(3);
     ASSERT_TRUE(QTest::qWaitFor([this] { return cell(2, 5) == "answering"; }, 3000));
 
@@ -169,7 +169,7 @@ TEST_F(OverviewWindowTest, SupervisionStillCatchesASilentSelectedDevice)
 {
     openOnThreeDevices();
     amp.systemRecord()[3] = 9; // device 1 answers as 9 from now on: nothing from the selected device
-    ASSERT_TRUE(QTest::qWaitFor([this] { return !link().connected; }, 6000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !linked(); }, 6000));
     EXPECT_TRUE(warningDialog()->isVisible());
 }
 

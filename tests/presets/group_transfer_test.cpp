@@ -154,7 +154,7 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
     loadAll(5);
     EXPECT_EQ(takeFrames().size(), 5u);
     // The link closes: a tick before the window ends the transfer sends nothing.
-    link.connected = false;
+    link = LinkState::Closed;
     clock.advance(1500);
     EXPECT_TRUE(takeFrames().empty());
     loseLink(false);
@@ -162,7 +162,7 @@ TEST_F(PresetsTest, LinkLostDuringLoadAllOrItsPauseEndsTheTransfer)
     EXPECT_EQ(transfer->groupCounter(), 0);
     EXPECT_TRUE(timersStopped()); // nothing is revived on a closed link
     // Connected again, a new load starts from group 1.
-    link.connected = true;
+    link = LinkState::Bus;
     loadAll(1);
     EXPECT_EQ(takeOnlyFrame().index, 1);
 
@@ -236,7 +236,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     transfer->loadOneGroupFromFile(); // cancelled
     EXPECT_TRUE(prompts.messages.isEmpty() && idle());
     // Not connected: not even the dialog.
-    link.connected = false;
+    link = LinkState::Closed;
     const std::size_t asked = dialogs.asked.size();
     transfer->loadOneGroupFromFile();
     transfer->loadAllGroupsFromFile();
@@ -244,7 +244,7 @@ TEST_F(PresetsTest, LoadOneFaultsAndALostLink)
     transfer->saveOneGroupToFile();
     EXPECT_EQ(dialogs.asked.size(), asked);
     EXPECT_TRUE(transport.serialWrites.empty());
-    link.connected = true;
+    link = LinkState::Bus;
     // The link goes during the 9.7 s pause: no read-back, nothing restarted.
     offerFile("one.datdsp", *groupfile::formatOneGroup(text));
     transfer->loadOneGroupFromFile();

@@ -52,7 +52,7 @@ TEST_F(PresetPanelTest, SaveTrimsPadsAndQueuesTheName)
 
 TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
 {
-    link.connected = false;
+    link = LinkState::Closed;
     save()->setCurrentIndex(2);
     box()->setText(" x ");
     click("btn_save2dev");
@@ -61,7 +61,7 @@ TEST_F(PresetPanelTest, NothingWhileDisconnectedOrWithoutASlot)
     EXPECT_FALSE(model.pending[kPresetNameChunk] || progressShown);
     EXPECT_TRUE(delays.empty());
 
-    link.connected = true;
+    link = LinkState::Bus;
     save()->setCurrentIndex(-1); // a last preset above 8 selects nothing
     click("btn_save2dev");
     EXPECT_FALSE(model.pending[kPresetNameChunk]);
@@ -86,7 +86,8 @@ TEST_F(PresetPanelTest, TheNameWriteGoesOutWithItsPausesAndMessage)
     EXPECT_EQ(head(sent), std::tuple(frame::kOpWrite, frame::kCmdWritePresetName, 3));
     EXPECT_EQ(std::string(sent.payload.begin(), sent.payload.end()), "Hall                ");
     // The pulse waits 500 ms, then the message; 500 ms later nothing more (no broadcast).
-    EXPECT_EQ(std::tuple(delays, channel.sendPulse, prompts.messages), std::tuple(std::vector<int>{500}, false, QStringList{}));
+    EXPECT_EQ(std::tuple(delays, channel.sendPulse, prompts.messages),
+              std::tuple(std::vector<int>{500}, false, QStringList{}));
     clock.advance(500);
     EXPECT_EQ(delays, (std::vector<int>{500, 500}));
     EXPECT_EQ(prompts.messages, QStringList{"Save success!!"});

@@ -27,7 +27,7 @@ class PresetsTest : public BareWindowTest {
 protected:
     void SetUp() override
     {
-        link.connected = true;
+        link = LinkState::Bus;
         sender.setSelectedAddress(4);
         const PresetsContext context{.model = &model, .channel = &channel, .clock = &clock, .prompts = &prompts,
                                      .dialogs = &dialogs, .hidePopups = [this] { ++popupsHidden; }};
@@ -74,7 +74,7 @@ protected:
     {
         channel.closeLink();
         transfer->linkLost();
-        link.connected = reconnect;
+        link = reconnect ? LinkState::Bus : LinkState::Closed;
     }
     // A reply frame written as hex text, the way group files keep it; the test keeps its bytes.
     frame::Reply replyOf(const std::string& text)

@@ -36,8 +36,8 @@ protected:
     }
     GroupTransfer& transfer() { return part<GroupTransfer>(); }
     std::tuple<int, int> kind(std::size_t i) const { return {frames.at(i)[4], commandOf(frames.at(i))}; }
-    bool linkTimersRunning() { return session().sendPulseRunning() || session().watchdogRunning(); }
-    bool idleAgain() { return idleConnected() && session().watchdogRunning() && !transfer().busy(); }
+    bool linkTimersRunning() { return timers.running("send pulse") || timers.running("watchdog"); }
+    bool idleAgain() { return idleConnected() && timers.running("watchdog") && !transfer().busy(); }
 };
 
 TEST_F(PresetsWindowTest, SaveOneGroupAndLoadItBack)
@@ -134,7 +134,7 @@ TEST_F(PresetsWindowTest, AReplyLostDuringSaveAllSavesNothing)
     EXPECT_TRUE(fileDialogs.asked.empty());
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(QTest::qWaitFor([&] { return idleAgain(); }, 1000));
-    EXPECT_TRUE(link().connected);
+    EXPECT_TRUE(linked());
 }
 
 TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
@@ -152,7 +152,7 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringLoadAllEndsTheTransferCleanly)
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return blockWrites() >= 5; }, 3000));
     hid.unplug(info.path);
-    EXPECT_FALSE(link().connected);
+    EXPECT_FALSE(linked());
     EXPECT_TRUE(warningDialog()->isVisible());
     EXPECT_FALSE(timers.running("group write") || transfer().busy());
     EXPECT_FALSE(shown("rzgrpbx_data_tx_bar") || linkTimersRunning());
@@ -184,10 +184,10 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
         hid.unplug(info.path);
     });
     click("btn_load_onegrp2pc");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !link().connected; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !linked(); }, 3000));
     EXPECT_TRUE(loading);
-    EXPECT_FALSE(link().connected || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
-    EXPECT_FALSE(part<TransferProgress>().animating() || linkTimersRunning() || timers.running("group reply deadline"));
+    EXPECT_FALSE(linked() || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
+    EXPECT_FALSE(timers.running("progress") || linkTimersRunning() || timers.running("group reply deadline"));
     EXPECT_FALSE(timers.running("pause"));
     EXPECT_FALSE(sender().readBackOverride);
 

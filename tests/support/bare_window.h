@@ -42,7 +42,7 @@ protected:
 
     MainWindowViews views;
     ParameterModel model;
-    LinkState link;
+    LinkState link = LinkState::Closed;
     CommandSender sender{model, link};
     RecordingTransport transport;
     RecordingPrompts prompts;

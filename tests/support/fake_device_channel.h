@@ -35,7 +35,7 @@ public:
     // The link closes, as the session closes it: pauses still waiting are dropped.
     void closeLink()
     {
-        link_.connected = false;
+        link_ = LinkState::Closed;
         cancelPauses();
     }
 

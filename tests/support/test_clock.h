@@ -54,6 +54,27 @@ public:
     }
     long long now() const { return now_; }
 
+    // Every running timer of this name ticks now, as if its time had come
+    // (a stopped one does not); a single-shot timer stops first.
+    void fire(std::string_view name)
+    {
+        std::vector<Entry*> due;
+        for (Entry* e : entries_) {
+            if (e->name == name && e->isActive())
+                due.push_back(e);
+        }
+        for (Entry* e : due) {
+            if (std::find(entries_.begin(), entries_.end(), e) == entries_.end())
+                continue; // an earlier tick destroyed it
+            if (e->repeat == Repeat::Once)
+                e->stop();
+            else if (!e->real)
+                e->due = now_ + std::max(1, e->ms);
+            auto tick = e->tick;
+            tick();
+        }
+    }
+
     // Whether a timer of this name runs, and its interval (-1: there is none).
     bool running(std::string_view name) const
     {

@@ -60,7 +60,7 @@ protected:
         core->session.start(); // the port list, as the shown window reads it
         // The start-up search probes the ports for a second; only tests of it keep it.
         if (!keepStartUpSearch)
-            busSearch().startupSearchTimer.stop();
+            busSearch().cancelStartupSearch();
         clock.start();
         bus.onFrame = [this](std::span<const std::uint8_t> frame) {
             frames.emplace_back(frame.begin(), frame.end());
@@ -80,7 +80,9 @@ protected:
     // The parts of the editor core, and the window's features (found by type).
     ParameterModel& model() const { return core->model; }
     Session& session() const { return core->session; }
-    const LinkState& link() const { return core->session.link(); }
+    LinkState link() const { return core->session.link(); }
+    bool linked() const { return link() != LinkState::Closed; }
+    int portNumber() const { return core->session.portNumber(); }
     CommandSender& sender() const { return core->session.sender(); }
     ReplyReceiver& receiver() const { return core->session.receiver(); }
     SerialLink& serial() const { return core->session.serial(); }
@@ -96,7 +98,7 @@ protected:
     BusSearch& busSearch() const { return part<BusSearch>(); }
     QDialog* warningDialog() const { return &part<WarningDialog>(); }
 
-    bool idleConnected() const { return link().connected && session().sendPulseRunning(); }
+    bool idleConnected() const { return linked() && timers.running("send pulse"); }
     // Clicks "Connect" and waits for the read-all chain to finish.
     void connectAndRead()
     {
@@ -112,9 +114,9 @@ protected:
         EXPECT_TRUE(QTest::qWaitFor([&s] { return s.state() == Session::State::Disconnected; }, 1000));
         EXPECT_EQ(text("btn_connect"), "Connect");
         EXPECT_EQ(face("btn_connect"), QColor(255, 0, 0));
-        EXPECT_EQ(std::pair(link().connected, link().currentPort), std::pair(false, port));
-        EXPECT_FALSE(s.sendPulseRunning() || s.watchdogRunning() ||
-                     part<TransferProgress>().animating() || s.usbRetryRunning());
+        EXPECT_EQ(std::pair(linked(), portNumber()), std::pair(false, port));
+        EXPECT_FALSE(timers.running("send pulse") || timers.running("watchdog") || timers.running("progress") ||
+                     timers.running("USB retry"));
         EXPECT_FALSE(shown("rzgrpbx_data_tx_bar"));
     }
     // Connected at `port`, read and idle: "Disconnect" on green, the watchdog on, the progress panel hidden.
@@ -122,9 +124,9 @@ protected:
     {
         EXPECT_EQ(text("btn_connect"), "Disconnect");
         EXPECT_EQ(face("btn_connect"), QColor(0, 128, 0));
-        EXPECT_TRUE(idleConnected() && session().watchdogRunning());
-        EXPECT_EQ(link().currentPort, port);
-        EXPECT_FALSE(part<TransferProgress>().animating() || shown("rzgrpbx_data_tx_bar"));
+        EXPECT_TRUE(idleConnected() && timers.running("watchdog"));
+        EXPECT_EQ(portNumber(), port);
+        EXPECT_FALSE(timers.running("progress") || shown("rzgrpbx_data_tx_bar"));
     }
     // A file in this test's own temp folder.
     QString path(const char* name) const { return folder.filePath(QString::fromLatin1(name)); }
