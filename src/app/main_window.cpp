@@ -116,8 +116,8 @@ void MainWindow::connectFeatures()
     connect(eqPage_.get(), &EqPage::hidePopupsRequested, this, &MainWindow::hidePopups);
     connect(busSearch_.get(), &BusSearch::hidePopupsRequested, this, &MainWindow::hidePopups);
     connect(busSearch_.get(), &BusSearch::hideTransferProgressRequested, &session_, &Session::hideProgress);
-    connect(&session_.usb(), &UsbHidLink::amplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
-    connect(busSearch_.get(), &BusSearch::portReleased, &session_.usb(), &UsbHidLink::searchEnded);
+    connect(&session_, &Session::usbAmplifierWaiting, busSearch_.get(), &BusSearch::usbAmplifierWaiting);
+    connect(busSearch_.get(), &BusSearch::portReleased, &session_, &Session::searchPortReleased);
     connect(busSearch_.get(), &BusSearch::portReleased, busOverview_.get(), &BusOverview::refreshFound);
     connect(deviceAdmin_.get(), &DeviceAdmin::hidePopupsRequested, this, &MainWindow::hidePopups);
     connect(deviceAdmin_.get(), &DeviceAdmin::deviceChosen, &session_, &Session::readSelectedDevice);

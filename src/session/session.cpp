@@ -22,6 +22,8 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     if (platform.enumerator)
         ports_.setEnumerator(platform.enumerator);
     ports_.setExtraPorts(platform.extraPorts);
+    if (platform.accessCheck)
+        ports_.setAccessCheck(platform.accessCheck);
     if (!platform.hidLockDirectory.isEmpty())
         usb_.setLockDirectory(platform.hidLockDirectory);
     // Where a monitor reports devices coming and going, the lists are read only then.
@@ -41,6 +43,7 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
             link_ = LinkState::Closed;
     });
     connect(&serial_, &SerialLink::requestUnanswered, this, &Session::requestUnanswered);
+    connect(&serial_, &SerialLink::lateReply, this, &Session::lateReply);
     receiver_.setOwnFrameObserver([this] {
         noReplyCount_ = 0;
         busWatchdog_.replied();
@@ -71,6 +74,7 @@ Session::Session(ParameterModel& model, const Platform& platform, QObject* paren
     connect(&usb_, &UsbHidLink::statusChanged, this, &Session::usbStatusChanged);
     connect(&usb_, &UsbHidLink::selectorsEnabledChanged, this, &Session::selectorsEnabledChanged);
     connect(&usb_, &UsbHidLink::deviceListChanged, this, &Session::deviceListChanged);
+    connect(&usb_, &UsbHidLink::amplifierWaiting, this, &Session::usbAmplifierWaiting);
     connect(&usb_, &UsbHidLink::userMessage, this, &Session::userMessage);
     connect(&usb_, &UsbHidLink::connectionWanted, this, &Session::connectWanted);
     connect(&usb_, &UsbHidLink::carrierRemoved, this, &Session::loseLink);

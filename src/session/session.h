@@ -56,6 +56,7 @@ public:
         PortList::Enumerator enumerator;   // empty: the machine's ports
         QString hidLockDirectory;          // empty: the system's temporary directory
         DeviceMonitor* monitor = nullptr;  // null: the device lists are polled
+        PortList::AccessCheck accessCheck; // empty: the system's permissions
         Clock* clock = nullptr;            // null: the event loop's
     };
 
@@ -138,19 +139,18 @@ public:
     void hideProgress() override;
     void setProgress(int percent) override;
 
-    // Reply handlers, called by the receiver with the decoded reply frame.
-    void onIdentification(const frame::Reply& reply);    void onPresetNames(const frame::Reply& reply);    void onSystemRecord(const frame::Reply& reply);    void onCurrentGroup(const frame::Reply& reply);    void onStoredGroup(const frame::Reply& reply);    void onMeters(const frame::Reply& reply);
     // Which link carries the frames: only the session changes it.
     const LinkState& link() const { return link_; }
     // The port the link uses: its number in the port list, kPortNone,
     // kPortFailed (a connect could not open it) or kPortUsb.
     int portNumber() const { return port_; }
     CommandSender& sender() { return sender_; }
-    ReplyReceiver& receiver() { return receiver_; }
-    SerialLink& serial() { return serial_; }
-    PortList& ports() { return ports_; }
-    UsbHidLink& usb() { return usb_; }
-    const FrameTransport& transport() const { return router_; }
+    // The serial port or the gateway is open, or being connected.
+    bool portHeld() const { return serial_.isOpen() || serial_.connecting(); }
+    // Every frame handed to the USB amplifier has been written.
+    bool usbWritesIdle() const { return usb_.writesIdle(); }
+    // A search has closed its port: a USB amplifier that waited for it takes the link.
+    void searchPortReleased() { usb_.searchEnded(); }
 
 signals:
     void stateChanged(talvex::Session::State state);
@@ -186,13 +186,24 @@ signals:
     void usbStatusChanged(const QString& text);
     void selectorsEnabledChanged(bool enabled);
     void deviceListChanged(const QStringList& names);
+    // A USB amplifier has arrived while a search holds the serial port: the search is to end.
+    void usbAmplifierWaiting();
     // Something the user must be told (a message box).
     void userMessage(const QString& text);
+    // A reply that came after its request's deadline on the bus: discarded.
+    void lateReply(const QByteArray& frame);
     // A poll of another device on the bus went unanswered until its deadline.
     void otherDeviceUnanswered(int address, int command);
 
 private:
     void setupTimers();
+    // Reply handlers, called by the receiver with the decoded reply frame.
+    void onIdentification(const frame::Reply& reply);
+    void onPresetNames(const frame::Reply& reply);
+    void onSystemRecord(const frame::Reply& reply);
+    void onCurrentGroup(const frame::Reply& reply);
+    void onStoredGroup(const frame::Reply& reply);
+    void onMeters(const frame::Reply& reply);
     // What each tick of the watchdog (250 ms), the send pulse (350 ms), the USB
     // retry (500 ms) and the port list refresh (2000 ms) does.
     void watchdogTick();

@@ -45,7 +45,7 @@ TEST_F(AdminWindowTest, StartUpSearchFindsTheFirstDeviceSelectsItAndClosesItsRes
     EXPECT_EQ(resultText(), "\n" + pty.slavePath() + "--Device ID:3 , ");
     EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 2);
     ASSERT_TRUE(QTest::qWaitFor([&search] { return !search.running(); }, 1000)); // the port closes 50 ms later
-    EXPECT_FALSE(linked() || serial().isOpen() || enabled("grp2"));
+    EXPECT_FALSE(linked() || session().portHeld() || enabled("grp2"));
     EXPECT_TRUE(prompts.messages.isEmpty());
     // Three seconds later the result panel closes itself.
     EXPECT_TRUE(timers.running("search result close"));
@@ -72,7 +72,7 @@ TEST_F(AdminWindowTest, ConnectDuringTheStartUpSearchKeepsTheLink)
     EXPECT_TRUE(searching && !busSearch().running());
     QTest::qWait(600);
     expectConnected(1);
-    EXPECT_TRUE(serial().isOpen());
+    EXPECT_TRUE(session().portHeld());
     EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
     EXPECT_TRUE(groupsEnabled());
     EXPECT_LT(meterReads(), 11u + 5u);
@@ -97,7 +97,7 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
         bool searching = false, portOpen = false;
         QTimer::singleShot(startUp ? 450 : 1000, [&] {
             searching = search.running();
-            portOpen = serial().isOpen();
+            portOpen = session().portHeld();
             hid.plug(vamp::FakeHidController::amplifierInfo(), &usbBus);
         });
         if (!startUp)
@@ -107,7 +107,7 @@ TEST_F(AdminWindowTest, AnAmplifierPluggedInDuringASearchEndsItAndConnects)
         const std::size_t busFrames = frames.size();
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
         EXPECT_EQ(portNumber(), kPortUsb);
-        EXPECT_FALSE(serial().isOpen());
+        EXPECT_FALSE(session().portHeld());
         EXPECT_TRUE(groupsEnabled());
         EXPECT_FALSE(shown("rzgrpbx_searchID") || shown("rzgrpbx_sch_result"));
         EXPECT_EQ(combo("cbb_deviceid")->currentIndex(), 0);
@@ -207,7 +207,7 @@ TEST_F(AdminWindowTest, ConnectAtAnyMomentOfTheStartUpSearchConnects)
             window->toggleConnection();
         ASSERT_TRUE(QTest::qWaitFor([this] { return idleConnected(); }, 5000));
         EXPECT_EQ(prompts.messages, QStringList());
-        EXPECT_EQ(serial().isOpen(), true);
+        EXPECT_EQ(session().portHeld(), true);
         window.reset();
         prompts.messages.clear();
         faultyBus.onFrame = nullptr;

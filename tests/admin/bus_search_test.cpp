@@ -52,11 +52,12 @@ protected:
         Session::Platform platform;
         platform.hid = &hid;
         platform.extraPorts = paths << morePorts;
-        platform.enumerator = [] { return std::vector<SerialPortItem>{}; };
+        platform.enumerator = [this] { return systemPorts; };
+        platform.accessCheck = [this](const QString& location) { return refusal(location); };
         platform.hidLockDirectory = hidLocks.path();
         platform.clock = &timers;
         session = std::make_unique<Session>(model, platform);
-        session->ports().readAtStart();
+        session->start();
         QObject::connect(session.get(), &Session::meterReplied, [this](const frame::Reply& reply) {
             meterRepliesFrom.push_back(reply.address());
             search->meterReplied(reply);
@@ -68,7 +69,6 @@ protected:
         search->setFullAddressCount(fullAddresses);
     }
 
-    SerialLink& port() const { return session->serial(); }
     // Starts a search and waits for its end (a refused one never runs).
     void runSearch(void (BusSearch::*start)())
     {
@@ -84,7 +84,7 @@ protected:
     void expectClosed(int number = kPortNone)
     {
         EXPECT_EQ(session->link(), LinkState::Closed);
-        EXPECT_FALSE(port().isOpen());
+        EXPECT_FALSE(session->portHeld());
         EXPECT_EQ(session->portNumber(), number);
     }
     void expectProbedBuses(std::size_t count, std::size_t onSecond)
@@ -98,6 +98,8 @@ protected:
     QStringList morePorts; // listed after the buses' terminals
     std::vector<Probe> probes; // every meter read a bus received, in order
     std::vector<int> meterRepliesFrom;
+    std::vector<SerialPortItem> systemPorts; // listed before the --port paths
+    PortList::AccessCheck refusal = [](const QString&) { return std::optional<QString>(); };
     QTemporaryDir hidLocks;
     vamp::FakeHidController hid;
     TestClock timers{TestClock::Mode::EventLoop};
@@ -154,22 +156,18 @@ TEST_F(BusSearchTest, APortListedDuringTheSearchDoesNotMoveItsResult)
     Bus& first = addBus({1});
     Bus& second = addBus({2});
     makeSearch(3);
-    bool plugged = false;
-    session->ports().setEnumerator([&] {
-        return plugged ? std::vector<SerialPortItem>{{"ttyACM0", "/nonexistent/ttyACM0", 0}}
-                       : std::vector<SerialPortItem>{};
-    });
     QTimer refresh; // every tick may fall between two ports
     refresh.setTimerType(Qt::PreciseTimer);
     QObject::connect(&refresh, &QTimer::timeout, [&] {
-        plugged = plugged || !probes.empty();
-        session->ports().refresh();
+        if (!probes.empty())
+            systemPorts = {{"ttyACM0", "/nonexistent/ttyACM0", 0}};
+        timers.fire("port list");
     });
     refresh.start(10);
 
     runSearch(&BusSearch::startFullSearch);
 
-    EXPECT_EQ(session->ports().table().size(), 3u); // the new port was listed under the search
+    EXPECT_EQ(session->portTable().size(), 3u); // the new port was listed under the search
     expectProbedBuses(6, 3);
     EXPECT_EQ(resultText(), "\n" + line(first, "1 , ") + "\n" + line(second, "2 , "));
     expectClosed();
@@ -200,7 +198,7 @@ TEST_F(BusSearchTest, ALateReplyIsCreditedToNoAddress)
     late.pty.setReplyDelay(120); // answers during the next probe
     makeSearch(5);
     int lateReplies = 0;
-    QObject::connect(&port(), &SerialLink::lateReply, [&lateReplies] { ++lateReplies; });
+    QObject::connect(session.get(), &Session::lateReply, [&lateReplies] { ++lateReplies; });
     runSearch(&BusSearch::startFullSearch);
     ASSERT_EQ(probes.size(), 5u);
     // The device did answer, one probe late each time, but neither its own address nor the next one counts.
@@ -215,9 +213,9 @@ TEST_F(BusSearchTest, APortWithoutPermissionIsNamedAndSkipped)
     Bus& allowed = addBus({4});
     const QString refused = addBus({1}).pty.slavePath();
     makeSearch(5);
-    session->ports().setAccessCheck([refused](const QString& location) -> std::optional<QString> {
+    refusal = [refused](const QString& location) -> std::optional<QString> {
         return location == refused ? std::optional<QString>(QStringLiteral("Permission denied")) : std::nullopt;
-    });
+    };
     runSearch(&BusSearch::startFullSearch);
     EXPECT_TRUE(prompts.messages.isEmpty());
     expectProbedBuses(probes.size(), 0);

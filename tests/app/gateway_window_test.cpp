@@ -72,7 +72,7 @@ TEST_F(WindowTest, GatewayThatGoesAwayEndsTheSessionAsAVanishedPort)
 
     gateway.process.kill();
     ASSERT_TRUE(QTest::qWaitFor([this] { return hasLineStartingWith(log(), "PORT ERROR: "); }, 2000));
-    EXPECT_FALSE(serial().isOpen());
+    EXPECT_FALSE(session().portHeld());
     ASSERT_TRUE(QTest::qWaitFor([this] { return warningDialog()->isVisible(); }, 5000));
     EXPECT_EQ(text("btn_connect"), "Connect");
     EXPECT_FALSE(linked());
@@ -105,7 +105,7 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
     window->toggleConnection();
     window->toggleConnection();
     EXPECT_EQ(text("btn_connect"), "Connect");
-    EXPECT_FALSE(serial().connecting());
+    EXPECT_FALSE(session().portHeld());
     window.reset();
 
     // A USB amplifier plugged in meanwhile carries the link at once.
@@ -113,7 +113,7 @@ TEST_F(WindowTest, GatewayThatCannotBeReachedSaysNoPortOrInUse)
     window->toggleConnection();
     plugAndRead(vamp::FakeHidController::amplifierInfo(), bus);
     EXPECT_EQ(portNumber(), kPortUsb);
-    EXPECT_FALSE(serial().connecting() || serial().isOpen());
+    EXPECT_FALSE(session().portHeld() || session().portHeld());
     window.reset();
     hid.unplug(vamp::FakeHidController::amplifierInfo().path);
 

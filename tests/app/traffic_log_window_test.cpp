@@ -168,7 +168,7 @@ TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
     // Writes that block, then the user disconnects: the frames still waiting
     // are dropped; the one being written goes out when the amplifier takes
     // reports again and stays unmarked, and the dropped ones are marked after it.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return usb().writesIdle(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session().usbWritesIdle(); }, 2000));
     from = readLog(path).size();
     hid.stallWrites(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sentMeters(from) >= 3 && hid.stalledWrites() == 1; }, 3000));
@@ -176,7 +176,7 @@ TEST_F(TrafficWindowTest, UsbFramesThatFailOrAreDroppedAreMarkedNotSent)
     ASSERT_FALSE(linked());
     EXPECT_TRUE(notSent(from).empty());
     hid.stallWrites(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return usb().writesIdle(); }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session().usbWritesIdle(); }, 2000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return notSent(from).size() + 1 >= sentMeters(from); }, 2000));
     const auto dropped = notSent(from);
     EXPECT_EQ(dropped.size() + 1, sentMeters(from));

@@ -157,7 +157,7 @@ TEST_F(UsbWindowTest, AnAmplifierThatStopsTakingReportsDoesNotFreezeTheWindow)
     // The frames of the ended session are dropped; the stalled one goes out when the device takes it.
     const std::size_t before = hid.written.size();
     hid.stallWrites(false);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return usb().writesIdle() && hid.written.size() == before + 1; }, 2000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return session().usbWritesIdle() && hid.written.size() == before + 1; }, 2000));
     QTest::qWait(50);
     EXPECT_EQ(hid.written.size(), before + 1);
     EXPECT_EQ(reportCommandOf(hid.written.back()), frame::kCmdMeters);

@@ -84,9 +84,6 @@ protected:
     bool linked() const { return link() != LinkState::Closed; }
     int portNumber() const { return core->session.portNumber(); }
     CommandSender& sender() const { return core->session.sender(); }
-    ReplyReceiver& receiver() const { return core->session.receiver(); }
-    SerialLink& serial() const { return core->session.serial(); }
-    UsbHidLink& usb() const { return core->session.usb(); }
     template <typename Feature>
     Feature& part() const
     {

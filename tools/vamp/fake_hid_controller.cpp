@@ -200,4 +200,17 @@ void FakeHidController::receive(const QString& path, const std::vector<std::uint
     }
 }
 
+void FakeHidController::sendReply(std::span<const std::uint8_t> frame)
+{
+    for (const auto& report : HidReportDevice::replyReports(frame)) {
+        QByteArray data(reinterpret_cast<const char*>(report.data()), qsizetype(report.size()));
+        QMetaObject::invokeMethod(
+            this, [this, data] {
+                if (openIndex_ >= 0 && !readFailed_)
+                    emit inputReport(data);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 } // namespace talvex::vamp

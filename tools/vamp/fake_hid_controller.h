@@ -50,6 +50,9 @@ public:
     std::atomic<bool> failWrites{false};
     // While its text is set, open() refuses with it (as hidraw without the udev rule does).
     HidOpenResult openRefusal;
+    // The open device sends `frame` as a reply of its own (its input reports
+    // arrive on the event loop), whatever was asked.
+    void sendReply(std::span<const std::uint8_t> frame);
     // Reading the open device fails without removal: emits dataError; no input
     // reports arrive until the device is opened again.
     void raiseDataError(int code, const QString& text);
