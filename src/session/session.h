@@ -144,7 +144,6 @@ public:
     // The port the link uses: its number in the port list, kPortNone,
     // kPortFailed (a connect could not open it) or kPortUsb.
     int portNumber() const { return port_; }
-    CommandSender& sender() { return sender_; }
     // The serial port or the gateway is open, or being connected.
     bool portHeld() const { return serial_.isOpen() || serial_.connecting(); }
     // Every frame handed to the USB amplifier has been written.

@@ -171,10 +171,10 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
 {
     makeWindow(QStringList{});
     click("btn_broadcase");
-    ASSERT_TRUE(sender().broadcast);
+    ASSERT_TRUE(session().broadcasting());
     const auto info = vamp::FakeHidController::amplifierInfo();
     plugAndRead(info, bus);
-    EXPECT_EQ(sender().deviceAddress, frame::kBroadcastAddress);
+    EXPECT_EQ(session().deviceAddress(), frame::kBroadcastAddress);
 
     writeFile(path("one.datdsp"), *groupfile::formatOneGroup(groupfile::makeGroupText(amp.image(), 0, 0, 0x28)));
     fileDialogs.answers = {path("one.datdsp")};
@@ -189,11 +189,10 @@ TEST_F(PresetsWindowTest, UsbRemovalDuringAOneGroupLoadInBroadcastMode)
     EXPECT_FALSE(linked() || transfer().busy() || shown("rzgrpbx_data_tx_bar"));
     EXPECT_FALSE(timers.running("progress") || linkTimersRunning() || timers.running("group reply deadline"));
     EXPECT_FALSE(timers.running("pause"));
-    EXPECT_FALSE(sender().readBackOverride);
 
     plugAndRead(info, bus);
-    EXPECT_EQ(sender().deviceAddress, frame::kBroadcastAddress);
-    EXPECT_TRUE(sender().broadcast);
+    EXPECT_EQ(session().deviceAddress(), frame::kBroadcastAddress);
+    EXPECT_TRUE(session().broadcasting());
     EXPECT_TRUE(prompts.messages.isEmpty());
 }
 

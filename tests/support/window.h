@@ -83,7 +83,6 @@ protected:
     LinkState link() const { return core->session.link(); }
     bool linked() const { return link() != LinkState::Closed; }
     int portNumber() const { return core->session.portNumber(); }
-    CommandSender& sender() const { return core->session.sender(); }
     template <typename Feature>
     Feature& part() const
     {
