@@ -64,7 +64,7 @@ void MainWindow::createFeatures(FileDialogs& dialogs)
     pushPortChoice();
     pushDeviceChoice();
     progress_ = new TransferProgress(views_.status.transferPanel, views_.status.transferProgress,
-                                     [this] { return (session_.link() != LinkState::Closed); }, core_.clock, this);
+                                     [this] { return session_.linkOpen(); }, core_.clock, this);
     strip_ = std::make_unique<ChannelStrip>(views_.strip, core_.editor, core_.editing);
     wheel_ = std::make_unique<WheelFilter>(this, core_.editing);
     eqPage_ = std::make_unique<EqPage>(views_.eqPage, core_.editor, core_.editing);

@@ -265,7 +265,7 @@ void Session::connectLink()
     sender_.deviceAddress = chosenAddress_;
 
     awaitingOpen_ = false;
-    if (serial_.isOpen() || serial_.connecting())
+    if (portHeld())
         serial_.close();
     model_.clearPending();
 

@@ -246,7 +246,7 @@ TEST_F(BusSearchTest, RefusedWhileConnectedOrOnUsb)
     makeSearch(5);
     session->choosePort(0, buses[0]->pty.slavePath());
     session->connectLink();
-    ASSERT_TRUE((session->link() != LinkState::Closed));
+    ASSERT_TRUE(session->linkOpen());
     runSearch(&BusSearch::startFullSearch);
     EXPECT_EQ(prompts.messages, QStringList{"please disconnect and try again."});
     session->disconnectLink();

@@ -128,7 +128,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     ASSERT_TRUE(QTest::qWaitFor([&] { return prompts2.messages.size() == 1; }, 2000));
     EXPECT_TRUE(prompts2.messages[0].contains("in use by another Talvex-96K editor"));
     EXPECT_EQ(hid2.openCount, 0);
-    EXPECT_FALSE((secondCore.session.link() != LinkState::Closed));
+    EXPECT_FALSE(secondCore.session.linkOpen());
     EXPECT_TRUE(second->findChild<QWidget*>("cbb_comport")->isEnabled());
     EXPECT_EQ(itemsOf(second->findChild<QListWidget*>("HistoryListBox")).last(),
               "IN USE: ZIRIZORIDARUZ01 (Serial=0000001) is open in another editor");
@@ -137,7 +137,7 @@ TEST_F(UsbWindowTest, ASecondEditorFindsTheAmplifierInUse)
     window.reset();
     core.reset();
     second->toggleConnection();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (secondCore.session.link() != LinkState::Closed) && secondTimers.running("send pulse"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return secondCore.session.linkOpen() && secondTimers.running("send pulse"); }, 5000));
     EXPECT_EQ(secondCore.session.portNumber(), kPortUsb);
     EXPECT_EQ(hid2.openCount, 1);
 }

@@ -52,8 +52,6 @@ public:
         }
         now_ = until;
     }
-    long long now() const { return now_; }
-
     // Every running timer of this name ticks now, as if its time had come
     // (a stopped one does not); a single-shot timer stops first.
     void fire(std::string_view name)

@@ -81,7 +81,7 @@ protected:
     ParameterModel& model() const { return core->model; }
     Session& session() const { return core->session; }
     LinkState link() const { return core->session.link(); }
-    bool linked() const { return link() != LinkState::Closed; }
+    bool linked() const { return core->session.linkOpen(); }
     int portNumber() const { return core->session.portNumber(); }
     template <typename Feature>
     Feature& part() const
